@@ -1,0 +1,24 @@
+#include "platform/base/UiThread.h"
+
+#include <atomic>
+
+namespace tolvar {
+namespace {
+std::atomic<UiInvoker*> g_invoker{nullptr};
+}
+
+void InvokeOnUiThread(const std::function<void()>& work)
+{
+    if (UiInvoker* invoker = g_invoker.load()) {
+        invoker->Invoke(work);
+    } else {
+        work();
+    }
+}
+
+UiInvoker* SetUiInvoker(UiInvoker* invoker)
+{
+    return g_invoker.exchange(invoker);
+}
+
+} // namespace tolvar

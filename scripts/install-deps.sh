@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing need.
+# Does nothing when they are all present already.
+set -euo pipefail
+
+packages=(
+    build-essential cmake pkg-config git
+    libx11-dev libxext-dev libfreetype-dev libfontconfig-dev libpng-dev zlib1g-dev
+    libgtest-dev libgmock-dev libbenchmark-dev
+    libcurl4-openssl-dev libcpp-httplib-dev libssl-dev libpugixml-dev libblkid-dev
+    fonts-liberation2 xvfb xauth xdotool x11-utils x11-apps imagemagick
+    trayer tk tkdnd dosfstools util-linux
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
