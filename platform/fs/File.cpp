@@ -1,0 +1,143 @@
+#include "platform/fs/File.h"
+
+#include "platform/fs/Path.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace tolvar::fs {
+
+File::~File()
+{
+    Close();
+}
+
+File::File(File&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+
+File& File::operator=(File&& other) noexcept
+{
+    if (this != &other) {
+        Close();
+        m_fd = std::exchange(other.m_fd, -1);
+    }
+    return *this;
+}
+
+bool File::Open(const char* programPath, OpenMode mode)
+{
+    Close();
+    std::string path;
+    if (!MapPath(programPath, path)) {
+        return false;
+    }
+    int flags = O_CLOEXEC;
+    switch (mode) {
+    case OpenMode::Read: flags |= O_RDONLY; break;
+    case OpenMode::Write: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
+    case OpenMode::Append: flags |= O_WRONLY | O_CREAT | O_APPEND; break;
+    case OpenMode::ReadWrite: flags |= O_RDWR; break;
+    }
+    // A folder opens for reading on Linux; the program expects it not to.
+    const int fd = open(path.c_str(), flags, 0666);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat st;
+    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        close(fd);
+        return false;
+    }
+    m_fd = fd;
+    return true;
+}
+
+void File::Close()
+{
+    if (m_fd >= 0) {
+        close(m_fd);
+        m_fd = -1;
+    }
+}
+
+std::size_t File::Read(void* buffer, std::size_t count)
+{
+    if (m_fd < 0) {
+        return 0;
+    }
+    auto* out = static_cast<char*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = read(m_fd, out + done, count - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+bool File::Write(const void* buffer, std::size_t count)
+{
+    if (m_fd < 0) {
+        return false;
+    }
+    const auto* in = static_cast<const char*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = write(m_fd, in + done, count - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool File::Seek(std::uint64_t offset)
+{
+    return m_fd >= 0 && lseek(m_fd, static_cast<off_t>(offset), SEEK_SET) >= 0;
+}
+
+std::uint64_t File::Length() const
+{
+    struct stat st;
+    if (m_fd < 0 || fstat(m_fd, &st) != 0) {
+        return 0;
+    }
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+bool File::Flush()
+{
+    return m_fd >= 0 && fsync(m_fd) == 0;
+}
+
+bool File::GetTimes(FileTimes& times) const
+{
+    if (m_fd < 0) {
+        return false;
+    }
+    struct statx sx{};
+    if (statx(m_fd, "", AT_EMPTY_PATH, STATX_BTIME | STATX_MTIME, &sx) != 0) {
+        return false;
+    }
+    times.creation.reset();
+    // Only a file system that keeps a birth time sets this bit.
+    if ((sx.stx_mask & STATX_BTIME) != 0) {
+        times.creation = FileTimeFromUnix(sx.stx_btime.tv_sec, sx.stx_btime.tv_nsec);
+    }
+    times.lastWrite = FileTimeFromUnix(sx.stx_mtime.tv_sec, sx.stx_mtime.tv_nsec);
+    return true;
+}
+
+} // namespace tolvar::fs

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "platform/fs/FileTime.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+namespace tolvar::fs {
+
+enum class OpenMode {
+    Read,      // existing file, reading; shared with every other opener
+    Write,     // created or truncated, writing
+    Append,    // created when missing, writing at the end
+    ReadWrite, // existing file, reading and writing
+};
+
+struct FileTimes
+{
+    std::optional<FileTime> creation; // absent when the file system keeps none
+    FileTime lastWrite = 0;
+};
+
+// An open file. Folders do not open, as on the original platform.
+class File
+{
+public:
+    File() = default;
+    ~File();
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    File(File&& other) noexcept;
+    File& operator=(File&& other) noexcept;
+
+    bool Open(const char* programPath, OpenMode mode);
+    bool IsOpen() const { return m_fd >= 0; }
+    void Close();
+
+    // Read returns the number of bytes read: fewer than asked only at the end
+    // of the file or on an error. Write returns false unless all was written.
+    std::size_t Read(void* buffer, std::size_t count);
+    bool Write(const void* buffer, std::size_t count);
+    bool Seek(std::uint64_t offset);
+    std::uint64_t Length() const; // 0 when unknown
+
+    // Pushes the file's data to the medium (fsync).
+    bool Flush();
+    bool GetTimes(FileTimes& times) const;
+
+private:
+    int m_fd = -1;
+};
+
+} // namespace tolvar::fs

@@ -1,0 +1,291 @@
+#include "platform/fs/FileOps.h"
+
+#include "platform/fs/Path.h"
+#include "platform/fs/VolumeTable.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+#include <vector>
+
+namespace tolvar::fs {
+namespace {
+
+class Descriptor
+{
+public:
+    explicit Descriptor(int fd = -1) : m_fd(fd) {}
+    ~Descriptor() { Reset(); }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int Get() const { return m_fd; }
+    bool Valid() const { return m_fd >= 0; }
+    void Adopt(int fd)
+    {
+        Reset();
+        m_fd = fd;
+    }
+    int Release()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
+    void Reset()
+    {
+        if (m_fd >= 0) {
+            close(m_fd);
+            m_fd = -1;
+        }
+    }
+
+private:
+    int m_fd;
+};
+
+bool WriteAll(int fd, const char* data, std::size_t length)
+{
+    while (length > 0) {
+        const ssize_t n = write(fd, data, length);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        data += n;
+        length -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::string PosixFolderOf(const std::string& posixPath)
+{
+    const std::size_t last = posixPath.rfind('/');
+    if (last == std::string::npos) {
+        return ".";
+    }
+    return last == 0 ? "/" : posixPath.substr(0, last);
+}
+
+void FlushFolder(const std::string& folder)
+{
+    Descriptor dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.Valid()) {
+        fsync(dir.Get());
+    }
+}
+
+// A temporary file beside the destination. Its name never matches "*.tvd",
+// so a scan that runs meanwhile, or after a crash, does not list it.
+struct TempFile
+{
+    std::string path;
+    Descriptor fd;
+
+    bool Create(const std::string& folder)
+    {
+        std::string pattern = folder + (folder.back() == '/' ? "" : "/") + "~tolvar-XXXXXX.tmp";
+        std::vector<char> buffer(pattern.begin(), pattern.end());
+        buffer.push_back('\0');
+        const int raw = mkostemps(buffer.data(), 4, O_CLOEXEC);
+        if (raw < 0) {
+            return false;
+        }
+        fd.Adopt(raw);
+        path = buffer.data();
+        return true;
+    }
+
+    void Discard()
+    {
+        fd.Reset();
+        if (!path.empty()) {
+            unlink(path.c_str());
+            path.clear();
+        }
+    }
+};
+
+// Flushes the temporary file, closes it and renames it onto the destination;
+// on any failure the temporary file is removed and the destination untouched.
+bool Commit(TempFile& temp, const std::string& destination, CopyMode mode)
+{
+    if (fsync(temp.fd.Get()) != 0) {
+        temp.Discard();
+        return false;
+    }
+    if (close(temp.fd.Release()) != 0) {
+        temp.Discard();
+        return false;
+    }
+    int result;
+    if (mode == CopyMode::FailIfExists) {
+        result = renameat2(AT_FDCWD, temp.path.c_str(), AT_FDCWD, destination.c_str(), RENAME_NOREPLACE);
+        if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
+            // File systems without the no-replace flag: check, then rename.
+            struct stat st;
+            result = lstat(destination.c_str(), &st) == 0 ? -1 : rename(temp.path.c_str(), destination.c_str());
+        }
+    } else {
+        result = rename(temp.path.c_str(), destination.c_str());
+    }
+    if (result != 0) {
+        temp.Discard();
+        return false;
+    }
+    temp.path.clear();
+    FlushFolder(PosixFolderOf(destination));
+    return true;
+}
+
+bool DestinationOf(const char* programPath, std::string& posix)
+{
+    if (!MapPath(programPath, posix) || posix.empty() || posix.back() == '/') {
+        return false;
+    }
+    struct stat st;
+    return !(stat(posix.c_str(), &st) == 0 && S_ISDIR(st.st_mode));
+}
+
+} // namespace
+
+bool CopyFile(const char* sourcePath, const char* destinationPath, CopyMode mode)
+{
+    std::string source;
+    std::string destination;
+    if (!MapPath(sourcePath, source) || !DestinationOf(destinationPath, destination)) {
+        return false;
+    }
+    Descriptor in(open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st;
+    if (!in.Valid() || fstat(in.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return false;
+    }
+    if (mode == CopyMode::FailIfExists && access(destination.c_str(), F_OK) == 0) {
+        return false;
+    }
+    TempFile temp;
+    if (!temp.Create(PosixFolderOf(destination))) {
+        return false;
+    }
+    std::vector<char> buffer(1 << 18);
+    for (;;) {
+        const ssize_t n = read(in.Get(), buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0 || (n > 0 && !WriteAll(temp.fd.Get(), buffer.data(), static_cast<std::size_t>(n)))) {
+            temp.Discard();
+            return false;
+        }
+        if (n == 0) {
+            break;
+        }
+    }
+    // Mode and times are kept where the file system can hold them (not on FAT).
+    fchmod(temp.fd.Get(), st.st_mode & 07777);
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    futimens(temp.fd.Get(), times);
+    return Commit(temp, destination, mode);
+}
+
+bool WriteFileAtomically(const char* programPath, const void* data, std::size_t length)
+{
+    std::string destination;
+    if (!DestinationOf(programPath, destination)) {
+        return false;
+    }
+    TempFile temp;
+    if (!temp.Create(PosixFolderOf(destination))) {
+        return false;
+    }
+    fchmod(temp.fd.Get(), 0644);
+    if (!WriteAll(temp.fd.Get(), static_cast<const char*>(data), length)) {
+        temp.Discard();
+        return false;
+    }
+    return Commit(temp, destination, CopyMode::Replace);
+}
+
+bool DeleteFile(const char* programPath)
+{
+    std::string path;
+    struct stat st;
+    if (!MapPath(programPath, path) || lstat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) {
+        return false;
+    }
+    return unlink(path.c_str()) == 0;
+}
+
+bool CreateDirectory(const char* programPath)
+{
+    std::string path;
+    if (!MapPath(programPath, path)) {
+        return false;
+    }
+    if (mkdir(path.c_str(), 0777) == 0) {
+        return true;
+    }
+    struct stat st;
+    return errno == EEXIST && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool FileExists(const char* programPath)
+{
+    std::string path;
+    struct stat st;
+    return MapPath(programPath, path) && stat(path.c_str(), &st) == 0;
+}
+
+bool IsSameFile(const char* first, const char* second)
+{
+    std::string a;
+    std::string b;
+    struct stat sa;
+    struct stat sb;
+    return MapPath(first, a) && MapPath(second, b) && stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 &&
+           sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+bool FlushVolume(const char* devicePath)
+{
+    if (devicePath == nullptr || std::strncmp(devicePath, "\\\\.\\", 4) != 0 ||
+        !std::isalpha(static_cast<unsigned char>(devicePath[4])) || devicePath[5] != ':' || devicePath[6] != '\0') {
+        return false;
+    }
+    const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(devicePath[4])));
+    auto volume = VolumeTable::Global().VolumeAt(letter);
+    if (!volume) {
+        return false;
+    }
+    Descriptor dir(open(volume->mountPoint.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return dir.Valid() && syncfs(dir.Get()) == 0;
+}
+
+bool GetDiskFreeSpace(const char* programPath, std::uint64_t& totalFreeBytes)
+{
+    if (programPath == nullptr) {
+        return false;
+    }
+    if (std::isalpha(static_cast<unsigned char>(programPath[0])) && programPath[1] == ':' &&
+        (programPath[2] == '\0' || ((programPath[2] == '\\' || programPath[2] == '/') && programPath[3] == '\0'))) {
+        const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(programPath[0])));
+        return VolumeTable::Global().FreeBytes(letter, totalFreeBytes);
+    }
+    std::string path;
+    struct statvfs vfs;
+    if (!MapPath(programPath, path) || statvfs(path.c_str(), &vfs) != 0) {
+        return false;
+    }
+    totalFreeBytes = static_cast<std::uint64_t>(vfs.f_bfree) * vfs.f_frsize;
+    return true;
+}
+
+} // namespace tolvar::fs

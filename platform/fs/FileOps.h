@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tolvar::fs {
+
+enum class CopyMode { Replace, FailIfExists };
+
+// Copies a file with its last-write time. The data goes to a temporary file
+// in the destination folder, is flushed to the medium and only then renamed
+// onto the destination, so a copy that fails leaves any file that was there
+// untouched and no partial file behind.
+bool CopyFile(const char* sourcePath, const char* destinationPath, CopyMode mode);
+
+// Writes a whole file the same way: temporary file, flush, rename.
+bool WriteFileAtomically(const char* programPath, const void* data, std::size_t length);
+
+bool DeleteFile(const char* programPath);       // files only
+bool CreateDirectory(const char* programPath);  // an existing folder counts as success
+bool FileExists(const char* programPath);       // a file or a folder
+bool IsSameFile(const char* first, const char* second);
+
+// Flushes a whole volume named by its device path `\\.\E:` (syncfs on the
+// mount point). Any other path names no device and fails.
+bool FlushVolume(const char* devicePath);
+
+// Free bytes of the volume that holds a path (all free blocks, not only those
+// available to the caller). A drive root `E:\` asks the volume table.
+bool GetDiskFreeSpace(const char* programPath, std::uint64_t& totalFreeBytes);
+
+} // namespace tolvar::fs

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+
+namespace tolvar::fs {
+
+// Times in 100-nanosecond ticks since 1 January 1601 UTC, the unit of the
+// file times the program was written against.
+using FileTime = std::uint64_t;
+
+FileTime FileTimeFromUnix(std::int64_t seconds, std::uint32_t nanoseconds);
+std::int64_t FileTimeToUnixSeconds(FileTime time);
+
+// The current time (UTC).
+FileTime GetSystemTimeAsFileTime();
+
+// Calendar fields of a time in the local time zone or in UTC; false when the
+// time cannot be broken down.
+bool FileTimeToLocalCalendar(FileTime time, std::tm& calendar);
+bool FileTimeToUtcCalendar(FileTime time, std::tm& calendar);
+
+// Calendar fields of a Unix time in the local time zone.
+bool UnixTimeToLocalCalendar(std::int64_t seconds, std::tm& calendar);
+
+} // namespace tolvar::fs

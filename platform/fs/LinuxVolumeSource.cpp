@@ -1,0 +1,193 @@
+#include "platform/fs/LinuxVolumeSource.h"
+
+#include <blkid/blkid.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <fstream>
+#include <poll.h>
+#include <sstream>
+#include <sys/statvfs.h>
+#include <unistd.h>
+#include <vector>
+
+namespace tolvar::fs {
+namespace {
+
+// mountinfo writes space, tab, newline and backslash as \ooo.
+std::string Unescape(const std::string& text)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 3 < text.size()) {
+            const char a = text[i + 1];
+            const char b = text[i + 2];
+            const char c = text[i + 3];
+            if (a >= '0' && a <= '3' && b >= '0' && b <= '7' && c >= '0' && c <= '7') {
+                out += static_cast<char>((a - '0') * 64 + (b - '0') * 8 + (c - '0'));
+                i += 3;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+std::string ReadFirstLine(const std::string& path)
+{
+    std::ifstream in(path);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+bool StartsWith(const std::string& text, const char* prefix)
+{
+    return text.rfind(prefix, 0) == 0;
+}
+
+// True for a block device that is removable, or one on USB, either itself or
+// as a partition of such a disk.
+bool IsRemovableDevice(const std::string& majorMinor)
+{
+    if (StartsWith(majorMinor, "0:")) {
+        return false; // no block device behind it
+    }
+    const std::string node = "/sys/dev/block/" + majorMinor;
+    if (ReadFirstLine(node + "/removable") == "1" || ReadFirstLine(node + "/../removable") == "1") {
+        return true;
+    }
+    char target[4096];
+    const ssize_t n = readlink(node.c_str(), target, sizeof target - 1);
+    return n > 0 && std::string(target, static_cast<std::size_t>(n)).find("/usb") != std::string::npos;
+}
+
+std::string LastComponent(const std::string& path)
+{
+    const std::size_t last = path.find_last_of('/');
+    return last == std::string::npos ? path : path.substr(last + 1);
+}
+
+} // namespace
+
+LinuxVolumeSource::LinuxVolumeSource(std::string mountInfoPath) : m_mountInfoPath(std::move(mountInfoPath))
+{
+    m_fd = open(m_mountInfoPath.c_str(), O_RDONLY | O_CLOEXEC);
+    ConsumeChange(); // reading it once arms the poll
+}
+
+LinuxVolumeSource::~LinuxVolumeSource()
+{
+    if (m_fd >= 0) {
+        close(m_fd);
+    }
+}
+
+bool LinuxVolumeSource::ParseMountLine(const std::string& line, MountLine& mount)
+{
+    std::istringstream in(line);
+    std::vector<std::string> fields;
+    std::string field;
+    while (in >> field) {
+        fields.push_back(field);
+    }
+    // id parent major:minor root mount-point options [optional...] - type source super-options
+    std::size_t dash = 6;
+    while (dash < fields.size() && fields[dash] != "-") {
+        ++dash;
+    }
+    if (fields.size() < 6 || dash + 2 >= fields.size()) {
+        return false;
+    }
+    mount.mountId = fields[0];
+    mount.device = fields[2];
+    mount.mountPoint = Unescape(fields[4]);
+    mount.fileSystem = fields[dash + 1];
+    mount.source = Unescape(fields[dash + 2]);
+    return true;
+}
+
+std::vector<VolumeInfo> LinuxVolumeSource::List()
+{
+    std::vector<VolumeInfo> volumes;
+    std::ifstream in(m_mountInfoPath);
+    std::string line;
+    while (std::getline(in, line)) {
+        MountLine mount;
+        if (!ParseMountLine(line, mount)) {
+            continue;
+        }
+        VolumeInfo info;
+        info.key = mount.mountId + " " + mount.device + " " + mount.mountPoint;
+        info.mountPoint = mount.mountPoint;
+        info.fileSystem = mount.fileSystem;
+        if (mount.mountPoint == "/") {
+            info.type = DriveType::Fixed;
+            info.preferredLetter = 'C';
+        } else if (StartsWith(mount.mountPoint, "/media/") || StartsWith(mount.mountPoint, "/run/media/") ||
+                   IsRemovableDevice(mount.device)) {
+            info.type = DriveType::Removable;
+        } else {
+            continue;
+        }
+        info.label = LabelOf(mount);
+        volumes.push_back(std::move(info));
+    }
+    return volumes;
+}
+
+std::string LinuxVolumeSource::LabelOf(const MountLine& mount)
+{
+    const std::string key = mount.mountId + " " + mount.device + " " + mount.mountPoint;
+    std::lock_guard lock(m_mutex);
+    if (auto it = m_labels.find(key); it != m_labels.end()) {
+        return it->second;
+    }
+    std::string label;
+    if (StartsWith(mount.source, "/dev/")) {
+        // Probing reads the superblock from the device itself, so no udev is needed.
+        if (blkid_probe probe = blkid_new_probe_from_filename(mount.source.c_str())) {
+            blkid_probe_enable_superblocks(probe, 1);
+            blkid_probe_set_superblocks_flags(probe, BLKID_SUBLKS_LABEL);
+            const char* value = nullptr;
+            if (blkid_do_safeprobe(probe) == 0 && blkid_probe_lookup_value(probe, "LABEL", &value, nullptr) == 0 &&
+                value != nullptr) {
+                label = value;
+            }
+            blkid_free_probe(probe);
+        }
+    }
+    if (label.empty()) {
+        label = LastComponent(mount.mountPoint);
+    }
+    m_labels[key] = label;
+    return label;
+}
+
+bool LinuxVolumeSource::FreeBytes(const VolumeInfo& volume, std::uint64_t& totalFreeBytes)
+{
+    struct statvfs vfs;
+    if (statvfs(volume.mountPoint.c_str(), &vfs) != 0) {
+        return false;
+    }
+    totalFreeBytes = static_cast<std::uint64_t>(vfs.f_bfree) * vfs.f_frsize;
+    return true;
+}
+
+ChangeSignal LinuxVolumeSource::GetChangeSignal()
+{
+    return {m_fd, static_cast<short>(POLLPRI | POLLERR)};
+}
+
+void LinuxVolumeSource::ConsumeChange()
+{
+    if (m_fd < 0) {
+        return;
+    }
+    lseek(m_fd, 0, SEEK_SET);
+    char buffer[8192];
+    while (read(m_fd, buffer, sizeof buffer) > 0) {
+    }
+}
+
+} // namespace tolvar::fs

@@ -1,0 +1,193 @@
+// Program paths to POSIX paths.
+//
+// The program keeps Windows-style paths. A drive letter names the mount point
+// the volume table gives it, a leading separator is the POSIX root, and any
+// other path is relative to the working directory. Components are then
+// resolved one by one: one that exists with its exact case is kept, one that
+// does not is looked for in its folder without regard to case, and once a
+// component is missing altogether the rest are kept as written (a file about
+// to be created).
+#include "platform/fs/Path.h"
+
+#include "platform/fs/VolumeTable.h"
+
+#include <cctype>
+#include <cstring>
+#include <dirent.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tolvar::fs {
+namespace {
+
+bool IsSeparator(char c)
+{
+    return c == '\\' || c == '/';
+}
+
+bool EqualsIgnoringCase(const char* a, const char* b)
+{
+    while (*a != '\0' && *b != '\0') {
+        if (std::tolower(static_cast<unsigned char>(*a)) != std::tolower(static_cast<unsigned char>(*b))) {
+            return false;
+        }
+        ++a;
+        ++b;
+    }
+    return *a == *b;
+}
+
+// The name in folder that matches component without regard to case, if any.
+bool FindCaseInsensitive(const std::string& folder, const std::string& component, std::string& found)
+{
+    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+    if (dir == nullptr) {
+        return false;
+    }
+    bool matched = false;
+    while (dirent* entry = readdir(dir)) {
+        if (EqualsIgnoringCase(entry->d_name, component.c_str())) {
+            found = entry->d_name;
+            matched = true;
+            break;
+        }
+    }
+    closedir(dir);
+    return matched;
+}
+
+std::string Join(const std::string& base, const std::string& component)
+{
+    if (base.empty()) {
+        return component;
+    }
+    if (base.back() == '/') {
+        return base + component;
+    }
+    return base + "/" + component;
+}
+
+} // namespace
+
+bool MapPath(const char* programPath, std::string& posixPath)
+{
+    if (programPath == nullptr) {
+        return false;
+    }
+    const std::size_t length = strnlen(programPath, kMaxPath);
+    if (length == 0 || length >= kMaxPath) {
+        return false;
+    }
+
+    std::string base;
+    std::size_t pos = 0;
+    if (std::isalpha(static_cast<unsigned char>(programPath[0])) && programPath[1] == ':') {
+        const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(programPath[0])));
+        auto volume = VolumeTable::Global().VolumeAt(letter);
+        if (!volume || !volume->hasMedium) {
+            return false;
+        }
+        base = volume->mountPoint;
+        pos = 2;
+    } else if (IsSeparator(programPath[0]) && IsSeparator(programPath[1])) {
+        return false; // device and network paths name nothing here
+    } else if (IsSeparator(programPath[0])) {
+        base = "/";
+        pos = 1;
+    }
+
+    bool resolving = true;
+    bool trailing = IsSeparator(programPath[length - 1]);
+    std::size_t i = pos;
+    while (i < length) {
+        while (i < length && IsSeparator(programPath[i])) {
+            ++i;
+        }
+        std::size_t end = i;
+        while (end < length && !IsSeparator(programPath[end])) {
+            ++end;
+        }
+        if (end == i) {
+            break;
+        }
+        std::string component(programPath + i, end - i);
+        i = end;
+        if (component == "." || component == "..") {
+            base = Join(base, component);
+            continue;
+        }
+        std::string exact = Join(base, component);
+        struct stat st;
+        if (resolving && lstat(exact.c_str(), &st) != 0) {
+            std::string found;
+            if (FindCaseInsensitive(base, component, found)) {
+                exact = Join(base, found);
+            } else {
+                resolving = false;
+            }
+        }
+        base = std::move(exact);
+    }
+    if (base.empty()) {
+        base = ".";
+    }
+    if (trailing && base.back() != '/') {
+        base += '/';
+    }
+    posixPath = std::move(base);
+    return true;
+}
+
+std::string FolderOf(const std::string& programPath)
+{
+    const std::size_t last = programPath.find_last_of("\\/");
+    return last == std::string::npos ? std::string() : programPath.substr(0, last + 1);
+}
+
+std::string GetExecutableFolder()
+{
+    char buffer[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n <= 0) {
+        return std::string();
+    }
+    std::string path(buffer, static_cast<std::size_t>(n));
+    const std::size_t last = path.rfind('/');
+    path = last == std::string::npos ? std::string() : path.substr(0, last);
+    for (char& c : path) {
+        if (c == '/') {
+            c = '\\';
+        }
+    }
+    return path;
+}
+
+bool MatchesPattern(const char* name, const char* pattern)
+{
+    // Iterative glob: remember the last `*` and retry from one character later.
+    const char* starPattern = nullptr;
+    const char* starName = nullptr;
+    while (*name != '\0') {
+        if (*pattern == '*') {
+            starPattern = ++pattern;
+            starName = name;
+        } else if (*pattern != '\0' &&
+                   (*pattern == '?' || std::tolower(static_cast<unsigned char>(*pattern)) ==
+                                           std::tolower(static_cast<unsigned char>(*name)))) {
+            ++pattern;
+            ++name;
+        } else if (starPattern != nullptr) {
+            pattern = starPattern;
+            name = ++starName;
+        } else {
+            return false;
+        }
+    }
+    while (*pattern == '*') {
+        ++pattern;
+    }
+    return *pattern == '\0';
+}
+
+} // namespace tolvar::fs
