@@ -1,0 +1,61 @@
+#pragma once
+
+#include "platform/gfx/Color.h"
+#include "platform/gfx/Rect.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <vector>
+
+namespace tolvar::gfx {
+
+// A picture of 32-bit pixels (0xAARRGGBB), rows top to bottom without padding,
+// so a frame can go to the X server or a PNG encoder as it is.
+class Bitmap
+{
+public:
+    Bitmap() = default;
+    Bitmap(int width, int height, Color fill = Rgb(0, 0, 0));
+
+    int Width() const { return m_width; }
+    int Height() const { return m_height; }
+    Size GetSize() const { return {m_width, m_height}; }
+    Rect Bounds() const { return {0, 0, m_width, m_height}; }
+    bool IsNull() const { return m_width == 0 || m_height == 0; }
+
+    Color Pixel(int x, int y) const { return m_pixels[Index(x, y)]; }
+    void SetPixel(int x, int y, Color c) { m_pixels[Index(x, y)] = c; }
+    Color* Row(int y) { return m_pixels.data() + Index(0, y); }
+    const Color* Row(int y) const { return m_pixels.data() + Index(0, y); }
+    Color* Data() { return m_pixels.data(); }
+    const Color* Data() const { return m_pixels.data(); }
+
+    void Fill(Color c);
+    void FillRect(const Rect& r, Color c); // clipped to the bitmap
+    // Copy of the part of this picture inside r (clipped to the bitmap).
+    Bitmap Crop(const Rect& r) const;
+
+    // PNG in and out. Decoding accepts any PNG libpng reads (palette, grey,
+    // 16-bit, with or without alpha) and returns nullopt for damaged data.
+    static std::optional<Bitmap> DecodePng(const void* data, std::size_t size);
+    static std::optional<Bitmap> LoadPng(const std::filesystem::path& path);
+    std::vector<std::uint8_t> EncodePng() const; // empty on failure
+    bool SavePng(const std::filesystem::path& path) const;
+
+    friend bool operator==(const Bitmap&, const Bitmap&) = default;
+
+private:
+    std::size_t Index(int x, int y) const
+    {
+        return static_cast<std::size_t>(y) * static_cast<std::size_t>(m_width) +
+               static_cast<std::size_t>(x);
+    }
+
+    int m_width = 0;
+    int m_height = 0;
+    std::vector<Color> m_pixels;
+};
+
+} // namespace tolvar::gfx

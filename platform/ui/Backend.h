@@ -1,0 +1,96 @@
+#pragma once
+
+#include "platform/base/Types.h"
+#include "platform/gfx/Bitmap.h"
+#include "platform/gfx/Rect.h"
+#include "platform/gfx/Region.h"
+#include "platform/ui/Window.h"
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace tolvar::ui {
+
+// One thing that happened on the display, in screen coordinates. Backends
+// turn their native events into these and hand them to the window system.
+struct InputEvent
+{
+    enum class Type {
+        PointerMove,
+        ButtonDown,
+        ButtonUp,
+        Wheel,
+        KeyDown,
+        KeyUp,
+        Char,
+        PointerLeft, // the pointer left every window of ours
+        Expose,      // the screen copy of a top-level window was lost: present again
+        Close,       // the window manager asks a top-level window to close
+        FocusIn,     // a top-level window got the keyboard
+        FocusOut,
+        Moved,       // the window manager moved a top-level window
+    };
+    enum class Button { Left, Right, Middle };
+
+    Type type = Type::PointerMove;
+    Point screen;                     // pointer position
+    WindowHandle window = kNoWindow;  // top-level the event arrived at, if known
+    Button button = Button::Left;
+    int wheelDelta = 0;               // +120 per notch away from the user
+    unsigned virtualKey = 0;
+    char32_t character = 0;
+    unsigned modifiers = 0;           // MK_SHIFT | MK_CONTROL
+    Rect area;                        // Expose: the part to present again
+};
+
+// The native side of one top-level window. The window system keeps the
+// frame; the native window shows it.
+class NativeWindow
+{
+public:
+    virtual ~NativeWindow() = default;
+    virtual void SetBounds(const Rect& screen) = 0;
+    virtual void SetVisible(bool visible) = 0;
+    virtual void SetShape(const gfx::Region* region) = 0; // nullptr: rectangular
+    virtual void SetTitle(const std::string& title) = 0;
+    virtual void Raise() = 0;
+    virtual void TakeFocus() {}
+    // Puts the part dirty of frame (window coordinates) on the screen.
+    virtual void Present(const gfx::Bitmap& frame, const Rect& dirty) = 0;
+};
+
+class InputSink
+{
+public:
+    virtual ~InputSink() = default;
+    virtual void HandleInput(const InputEvent& event) = 0;
+};
+
+// A display: X11 or the in-memory one of the tests.
+class Backend
+{
+public:
+    virtual ~Backend() = default;
+    virtual const char* Name() const = 0;
+    virtual std::unique_ptr<NativeWindow> CreateNativeWindow(WindowHandle handle,
+                                                             const Rect& screen,
+                                                             TopLevelKind kind) = 0;
+    // Hands every event already received to sink; never blocks.
+    virtual void DispatchEvents(InputSink& sink) = 0;
+    // Sleeps until an event arrives, Wake is called or the timeout passes
+    // (nullopt: no timeout). Must not spin.
+    virtual void Wait(std::optional<std::chrono::milliseconds> timeout) = 0;
+    virtual void Wake() = 0; // any thread
+    virtual Point CursorPos() const = 0;
+    virtual Size ScreenSize() const = 0;
+};
+
+enum class BackendKind { Auto, X11, Headless };
+
+// Auto: X11 when $DISPLAY opens, else headless. nullptr when X11 was asked
+// for and cannot be opened.
+std::unique_ptr<Backend> CreateBackend(BackendKind kind);
+
+} // namespace tolvar::ui

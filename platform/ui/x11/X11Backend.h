@@ -1,0 +1,69 @@
+#pragma once
+
+#include "platform/ui/Backend.h"
+
+#include <functional>
+#include <map>
+#include <memory>
+
+// Xlib's own declarations, repeated so this header pulls in no Xlib macros.
+typedef struct _XDisplay Display;
+typedef union _XEvent XEvent;
+
+namespace tolvar::ui {
+
+using XWindowId = unsigned long; // Xlib's Window
+using XAtomId = unsigned long;   // Xlib's Atom
+
+// The X11 display. Each top-level window is a borderless X window (with a
+// taskbar entry unless it is a popup) showing the frame with XPutImage, or
+// XShmPutImage where MIT-SHM works, and shaped with XShape. The loop sleeps
+// in poll() on the connection, an eventfd for wake-ups and the next timer.
+//
+// Extension points for code of our own that speaks X directly (drag and drop,
+// selections): the Display, the X ids of our windows, atoms, and filters that
+// see every X event before it is translated.
+class X11Backend final : public Backend
+{
+public:
+    // nullptr when the display cannot be opened (name nullptr: $DISPLAY).
+    static std::unique_ptr<X11Backend> Open(const char* displayName = nullptr);
+    ~X11Backend() override;
+
+    const char* Name() const override { return "x11"; }
+    std::unique_ptr<NativeWindow> CreateNativeWindow(WindowHandle handle, const Rect& screen,
+                                                     TopLevelKind kind) override;
+    void DispatchEvents(InputSink& sink) override;
+    void Wait(std::optional<std::chrono::milliseconds> timeout) override;
+    void Wake() override;
+    Point CursorPos() const override;
+    Size ScreenSize() const override;
+
+    Display* GetDisplay() const { return m_display; }
+    XWindowId RootWindow() const;
+    XWindowId NativeId(WindowHandle topLevel) const; // 0 when unknown
+    WindowHandle FromNativeId(XWindowId id) const;   // kNoWindow when not ours
+    XAtomId GetAtom(const char* name);
+    bool UsesShm() const { return m_shm; }
+
+    // A filter returns true when it consumed the event. Filters run on the
+    // UI thread, in the order added.
+    using EventFilter = std::function<bool(XEvent&)>;
+    int AddEventFilter(EventFilter filter);
+    void RemoveEventFilter(int id);
+
+private:
+    X11Backend() = default;
+    friend class X11NativeWindow;
+    void Translate(XEvent& event, InputSink& sink);
+
+    Display* m_display = nullptr;
+    int m_wakeFd = -1;
+    bool m_shm = false;
+    std::map<XWindowId, WindowHandle> m_windows;
+    std::map<int, EventFilter> m_filters;
+    int m_nextFilter = 1;
+    unsigned m_buttons = 0;
+};
+
+} // namespace tolvar::ui
