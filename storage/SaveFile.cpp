@@ -1,9 +1,23 @@
 #include "storage/SaveFile.h"
 
+#include "platform/base/MessageBox.h"
+#include "platform/fs/File.h"
+#include "storage/FixedText.h"
+#include "storage/SaveDate.h"
+#include "storage/SaveEntry.h"
+
+#include <cstdio>
 #include <cstring>
+#include <limits>
+#include <vector>
 
 namespace tolvar {
 namespace {
+
+// One buffer serves every save of a scan, so memory stays at the largest
+// save instead of growing and shrinking per file. Files beyond this size get
+// a buffer of their own that is released at once.
+constexpr std::size_t kReusedBufferLimit = 16u << 20;
 
 std::uint32_t ReadLe32(const std::uint8_t* p)
 {
@@ -17,6 +31,19 @@ void WriteLe32(std::uint8_t* p, std::uint32_t value)
     p[1] = static_cast<std::uint8_t>(value >> 8);
     p[2] = static_cast<std::uint8_t>(value >> 16);
     p[3] = static_cast<std::uint8_t>(value >> 24);
+}
+
+bool NameFieldTerminated(const std::uint8_t* bytes)
+{
+    return std::memchr(bytes + kSaveNameOffset, 0, kSaveNameFieldLength) != nullptr;
+}
+
+void ShowCorrupted(const char* fullPath)
+{
+    char text[512];
+    std::snprintf(text, sizeof text,
+                  "The file \"%s\" has been corrrupted, It will not be added to the file list.", fullPath);
+    AfxMessageBox(text, MB_OK);
 }
 
 } // namespace
@@ -41,11 +68,94 @@ void SetSaveName(std::uint8_t* bytes, std::uint32_t length, const char* newName)
         return;
     }
     const char* name = newName != nullptr ? newName : "";
-    std::size_t n = strnlen(name, kSaveNameFieldLength - 1);
+    const std::size_t n = strnlen(name, kSaveNameFieldLength - 1);
     std::memcpy(bytes + kSaveNameOffset, name, n);
     std::memset(bytes + kSaveNameOffset + n, 0, kSaveNameFieldLength - n);
     WriteLe32(bytes + kSaveChecksumOffset, 0);
     WriteLe32(bytes + kSaveChecksumOffset, SaveCrc32(bytes, length));
+}
+
+bool IsValidSaveBuffer(std::uint8_t* bytes, std::size_t length)
+{
+    if (bytes == nullptr || length < kSaveHeaderLength || length > std::numeric_limits<std::uint32_t>::max()) {
+        return false;
+    }
+    if (!NameFieldTerminated(bytes)) {
+        return false;
+    }
+    return VerifySaveBuffer(bytes, static_cast<std::uint32_t>(length));
+}
+
+bool ReadSaveHeaderFields(const std::uint8_t* bytes, std::size_t length, SaveHeaderFields& fields)
+{
+    fields = SaveHeaderFields{};
+    if (bytes == nullptr) {
+        return false;
+    }
+    if (length >= kSaveChecksumOffset + 4) {
+        fields.storedChecksum = ReadLe32(bytes + kSaveChecksumOffset);
+    }
+    if (length > kSaveTitleIdOffset) {
+        const std::size_t room = std::min(kSaveTitleIdLength, length - kSaveTitleIdOffset);
+        const auto* start = reinterpret_cast<const char*>(bytes + kSaveTitleIdOffset);
+        fields.titleId.assign(start, strnlen(start, room));
+    }
+    if (length > kSaveNameOffset) {
+        const std::size_t room = std::min(kSaveNameFieldLength, length - kSaveNameOffset);
+        const auto* start = reinterpret_cast<const char*>(bytes + kSaveNameOffset);
+        fields.saveName.assign(start, strnlen(start, room));
+    }
+    if (length >= kSaveHeaderLength) {
+        fields.uncompressedSize = static_cast<std::int32_t>(ReadLe32(bytes + kSaveUncompressedSizeOffset));
+    }
+    return length >= kSaveHeaderLength;
+}
+
+bool ReadSaveInfo(const char* fullPath, SaveEntry& entry)
+{
+    fs::File file;
+    if (fullPath == nullptr || !file.Open(fullPath, fs::OpenMode::Read)) {
+        AfxMessageBox("Cannot open selected file", MB_OK);
+        return false;
+    }
+    const std::uint64_t length = file.Length();
+    // Too short for the header fields read below, or too long for the 32-bit
+    // checksum length: not a save, and no read may go past the file's end.
+    if (length < kSaveHeaderLength || length > std::numeric_limits<std::uint32_t>::max()) {
+        ShowCorrupted(fullPath);
+        return false;
+    }
+
+    static thread_local std::vector<std::uint8_t> reused;
+    std::vector<std::uint8_t> own;
+    std::vector<std::uint8_t>& buffer = length <= kReusedBufferLimit ? reused : own;
+    if (buffer.size() < length) {
+        buffer.resize(static_cast<std::size_t>(length));
+    }
+    if (file.Read(buffer.data(), static_cast<std::size_t>(length)) != length) {
+        return false;
+    }
+    std::uint8_t* bytes = buffer.data();
+    if (!NameFieldTerminated(bytes) || !VerifySaveBuffer(bytes, static_cast<std::uint32_t>(length))) {
+        ShowCorrupted(fullPath);
+        return false;
+    }
+
+    char saveName[kSaveNameFieldLength];
+    std::memcpy(saveName, bytes + kSaveNameOffset, kSaveNameFieldLength); // holds its NUL, checked above
+
+    fs::FileTimes times;
+    std::optional<fs::FileTime> creation;
+    if (file.GetTimes(times)) {
+        creation = times.creation;
+    }
+    const std::string date = FormatSaveDate(creation, fs::GetSystemTimeAsFileTime());
+
+    CopyFixed(entry.saveName, saveName);
+    char display[256];
+    std::snprintf(display, sizeof display, "%s%s", saveName, date.c_str());
+    CopyFixed(entry.displayText, display);
+    return true;
 }
 
 } // namespace tolvar

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace tolvar {
 
@@ -29,5 +30,21 @@ void SetSaveName(std::uint8_t* bytes, std::uint32_t length, const char* newName)
 // Reads and checks the save at a full (Windows-style) path; on success fills
 // the entry's display text and save name. Shows its own messages.
 bool ReadSaveInfo(const char* fullPath, SaveEntry& entry);
+
+// A whole save in memory is valid when it holds every header field, its save
+// name field holds a terminator and its checksum matches. Like
+// VerifySaveBuffer it zeroes the checksum field of the buffer.
+bool IsValidSaveBuffer(std::uint8_t* bytes, std::size_t length);
+
+// The header fields as stored. Fields that lie beyond the buffer's end are
+// left empty or zero; the result tells whether the whole header was there.
+struct SaveHeaderFields
+{
+    std::string saveName; // up to its NUL, at most the 32 bytes of the field
+    std::string titleId;  // up to five characters
+    std::int32_t uncompressedSize = 0;
+    std::uint32_t storedChecksum = 0;
+};
+bool ReadSaveHeaderFields(const std::uint8_t* bytes, std::size_t length, SaveHeaderFields& fields);
 
 } // namespace tolvar

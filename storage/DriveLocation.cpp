@@ -1,0 +1,140 @@
+#include "storage/DriveLocation.h"
+
+#include "platform/fs/File.h"
+#include "platform/fs/FindFile.h"
+#include "storage/CodeListEntry.h"
+#include "storage/FixedText.h"
+#include "storage/SaveFile.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace tolvar {
+
+void ScanLocation(DriveLocation* location)
+{
+    if (location == nullptr) {
+        return;
+    }
+    ClearCatalogue(location);
+    AddCodeListEntry(location);
+
+    const std::string folder = location->name;
+    const std::string pattern = folder + "*.tvd";
+    fs::FindFile search;
+    if (search.First(pattern.c_str())) {
+        do {
+            auto entry = std::make_unique<SaveEntry>();
+            CopyFixed(entry->name, search.FileName().c_str());
+            const std::string fullPath = folder + entry->name;
+            if (ReadSaveInfo(fullPath.c_str(), *entry)) {
+                AddEntry(location, std::move(entry));
+            }
+        } while (search.Next());
+    }
+    SortCatalogue(location);
+    search.Close();
+}
+
+void AddCodeListEntry(DriveLocation* location)
+{
+    if (location == nullptr) {
+        return;
+    }
+    const std::string path = std::string(location->name) + "codelist.bin";
+    fs::File file;
+    if (!file.Open(path.c_str(), fs::OpenMode::Read)) {
+        return;
+    }
+    auto entry = std::make_unique<CodeListEntry>();
+    CopyFixed(entry->name, "codelist.bin");
+    // A file too short to hold the number shows version 0.
+    std::uint8_t header[32] = {};
+    const std::size_t got = file.Read(header, sizeof header);
+    std::int32_t version = 0;
+    if (got >= 16) {
+        version = static_cast<std::int32_t>(static_cast<std::uint32_t>(header[12]) |
+                                            (static_cast<std::uint32_t>(header[13]) << 8) |
+                                            (static_cast<std::uint32_t>(header[14]) << 16) |
+                                            (static_cast<std::uint32_t>(header[15]) << 24));
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "Code List Version %d", version);
+    CopyFixed(entry->displayText, text);
+    CopyFixed(entry->saveName, text);
+    AddEntry(location, std::move(entry));
+}
+
+bool AddEntry(DriveLocation* location, std::unique_ptr<CatalogueItem> entry)
+{
+    if (location == nullptr || entry == nullptr || HasEntryNamed(location, entry->name)) {
+        return false;
+    }
+    location->entries.push_back(std::move(entry));
+    return true;
+}
+
+void SortCatalogue(DriveLocation* location)
+{
+    if (location == nullptr || location->entries.empty()) {
+        return;
+    }
+    auto& entries = location->entries;
+    auto first = entries.begin();
+    if ((*first)->kind == kItemCodeList) {
+        ++first;
+    }
+    // Repeated neighbour exchanges while left > right, never on equal keys,
+    // end in the one stable ascending order; a stable merge sort reaches the
+    // same order without the quadratic passes.
+    std::list<std::unique_ptr<CatalogueItem>> rest;
+    rest.splice(rest.begin(), entries, first, entries.end());
+    auto textOf = [](const std::unique_ptr<CatalogueItem>& item) -> const char* {
+        if (const auto* save = dynamic_cast<const SaveEntry*>(item.get())) {
+            return save->displayText;
+        }
+        return "";
+    };
+    rest.sort([&](const auto& left, const auto& right) {
+        return CompareIgnoringCase(textOf(left), textOf(right)) < 0;
+    });
+    entries.splice(entries.end(), rest);
+}
+
+void ClearCatalogue(DriveLocation* location)
+{
+    if (location != nullptr) {
+        location->entries.clear();
+    }
+}
+
+CatalogueItem* EntryAt(DriveLocation* location, std::size_t index)
+{
+    if (location == nullptr || index >= location->entries.size()) {
+        return nullptr;
+    }
+    auto it = location->entries.begin();
+    std::advance(it, static_cast<long>(index));
+    return it->get();
+}
+
+std::size_t EntryCount(const DriveLocation* location)
+{
+    return location == nullptr ? 0 : location->entries.size();
+}
+
+bool HasEntryNamed(const DriveLocation* location, const char* name)
+{
+    if (location == nullptr || name == nullptr) {
+        return false;
+    }
+    for (const auto& entry : location->entries) {
+        if (std::strcmp(entry->name, name) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace tolvar

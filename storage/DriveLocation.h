@@ -1,0 +1,36 @@
+#pragma once
+
+#include "storage/CatalogueItem.h"
+
+#include <cstddef>
+#include <list>
+#include <memory>
+
+namespace tolvar {
+
+// A place that holds saves: a removable drive's root or the PC database
+// folder. It owns its catalogue, the code list first, then the saves.
+class DriveLocation : public CatalogueItem
+{
+public:
+    DriveLocation() { kind = kItemLocation; }
+
+    std::list<std::unique_ptr<CatalogueItem>> entries;
+    char label[256] = {};
+    char rootPath[260] = {}; // root of the volume, for free-space queries
+    bool removable = true;
+};
+
+// Catalogue operations; each ignores a null location.
+void ScanLocation(DriveLocation* location);
+void AddCodeListEntry(DriveLocation* location);
+// Appends the entry; refuses (and discards) a null entry or one whose name is
+// already listed.
+bool AddEntry(DriveLocation* location, std::unique_ptr<CatalogueItem> entry);
+void SortCatalogue(DriveLocation* location);
+void ClearCatalogue(DriveLocation* location);
+CatalogueItem* EntryAt(DriveLocation* location, std::size_t index);
+std::size_t EntryCount(const DriveLocation* location);
+bool HasEntryNamed(const DriveLocation* location, const char* name);
+
+} // namespace tolvar

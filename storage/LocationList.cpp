@@ -1,0 +1,317 @@
+#include "storage/LocationList.h"
+
+#include "app/Messages.h"
+#include "platform/base/MessageBox.h"
+#include "platform/fs/File.h"
+#include "platform/fs/FileOps.h"
+#include "platform/fs/Path.h"
+#include "platform/fs/VolumeTable.h"
+#include "storage/FixedText.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+namespace tolvar {
+namespace {
+
+constexpr const char* kPcDatabaseFolder = "Saves\\";
+
+// The start of a program path up to and including its first backslash: the
+// root of the volume that holds it. A path without one lies on the POSIX root.
+std::string RootOfProgramPath(const std::string& path)
+{
+    const std::size_t first = path.find('\\');
+    return first == std::string::npos ? std::string("\\") : path.substr(0, first + 1);
+}
+
+// True when the path names a file, also one that cannot be opened: such a
+// file is still asked about before anything replaces it.
+bool DestinationExists(const std::string& path, std::uint64_t& length)
+{
+    fs::File file;
+    length = 0;
+    if (file.Open(path.c_str(), fs::OpenMode::Read)) {
+        length = file.Length();
+        return true;
+    }
+    return fs::FileExists(path.c_str());
+}
+
+} // namespace
+
+LocationList::LocationList() = default;
+LocationList::~LocationList() = default;
+
+void LocationList::DiscoverDrives()
+{
+    const std::uint32_t mask = fs::GetLogicalDrives();
+    for (int bit = 3; bit <= 25; ++bit) {
+        if ((mask & (1u << bit)) != 0) {
+            AddDriveLocation(static_cast<char>('A' + bit));
+        }
+    }
+
+    std::string programFolder = m_programFolder.empty() ? fs::GetExecutableFolder() : m_programFolder;
+    const std::string root = RootOfProgramPath(programFolder);
+    auto pc = std::make_unique<DriveLocation>();
+    CopyFixed(pc->name, kPcDatabaseFolder);
+    CopyFixed(pc->rootPath, root.c_str());
+    std::snprintf(pc->label, sizeof pc->label, "%s (%s)", kPcDatabaseFolder, root.c_str());
+    pc->removable = false;
+    DriveLocation* location = pc.get();
+    m_locations.push_back(std::move(pc));
+    SendDrivePresence();
+    ScanLocation(location);
+}
+
+DriveLocation* LocationList::AddDriveLocation(char letter)
+{
+    char root[4];
+    std::snprintf(root, sizeof root, "%c:\\", std::toupper(static_cast<unsigned char>(letter)));
+    std::string volumeName;
+    std::string fileSystem;
+    std::uint64_t freeBytes = 0;
+    if (fs::GetDriveType(root) != fs::DriveType::Removable || !fs::GetVolumeInformation(root, volumeName, fileSystem) ||
+        !fs::GetDiskFreeSpace(root, freeBytes)) {
+        return nullptr;
+    }
+
+    // The same letter arriving again (a volume swapped faster than its removal
+    // was seen) refreshes the listed location instead of listing it twice.
+    DriveLocation* location = FindLocationByLetter(letter);
+    if (location == nullptr) {
+        auto created = std::make_unique<DriveLocation>();
+        created->removable = true;
+        CopyFixed(created->name, root);
+        CopyFixed(created->rootPath, root);
+        location = created.get();
+        m_locations.push_back(std::move(created));
+    }
+    std::snprintf(location->label, sizeof location->label, "%s (%c:\\)", volumeName.c_str(), letter);
+    ScanLocation(location);
+    SendDrivePresence();
+    return location;
+}
+
+void LocationList::RemoveLocation(DriveLocation* location)
+{
+    if (location == nullptr) {
+        return;
+    }
+    for (auto it = m_locations.begin(); it != m_locations.end(); ++it) {
+        if (it->get() == location) {
+            m_locations.erase(it);
+            break;
+        }
+    }
+    SendDrivePresence();
+}
+
+DriveLocation* LocationList::FindLocationByLetter(char letter) const
+{
+    const int wanted = std::toupper(static_cast<unsigned char>(letter));
+    for (const auto& location : m_locations) {
+        if (std::toupper(static_cast<unsigned char>(location->rootPath[0])) == wanted &&
+            location->rootPath[0] != '\0' && location->rootPath[1] == ':') {
+            return location.get();
+        }
+    }
+    return nullptr;
+}
+
+CatalogueItem* LocationList::FindItemById(TreeItemId id) const
+{
+    if (id == 0) {
+        return nullptr;
+    }
+    for (const auto& location : m_locations) {
+        if (location->itemId == id) {
+            return location.get();
+        }
+        for (const auto& entry : location->entries) {
+            if (entry->itemId == id) {
+                return entry.get();
+            }
+        }
+    }
+    return nullptr;
+}
+
+DriveLocation* LocationList::LocationAt(std::size_t index) const
+{
+    if (index >= m_locations.size()) {
+        return nullptr;
+    }
+    auto it = m_locations.begin();
+    std::advance(it, static_cast<long>(index));
+    return it->get();
+}
+
+std::size_t LocationList::EntryCountOf(std::size_t locationIndex) const
+{
+    return EntryCount(LocationAt(locationIndex));
+}
+
+CatalogueItem* LocationList::EntryOf(std::size_t locationIndex, std::size_t entryIndex) const
+{
+    return EntryAt(LocationAt(locationIndex), entryIndex);
+}
+
+std::uint64_t LocationList::GetFreeSpace(const DriveLocation* location) const
+{
+    std::uint64_t freeBytes = 0;
+    if (location == nullptr || !fs::GetDiskFreeSpace(location->rootPath, freeBytes)) {
+        return 0;
+    }
+    return freeBytes;
+}
+
+std::string LocationList::FreeSpaceText(std::uint64_t freeBytes)
+{
+    const float megabytes = static_cast<float>(freeBytes) * (1.0f / 1024.0f) * (1.0f / 1024.0f);
+    char text[64];
+    std::snprintf(text, sizeof text, "Space Free: %.2f MB", static_cast<double>(megabytes));
+    return text;
+}
+
+void LocationList::SendDrivePresence()
+{
+    if (m_mainWindow != nullptr) {
+        m_mainWindow->SendAppMessage(m_locations.size() >= 2 ? WM_APP_DRIVE_PRESENT : WM_APP_DRIVE_ABSENT, 0, 0);
+    }
+}
+
+DriveLocation* LocationList::LocationById(TreeItemId id) const
+{
+    CatalogueItem* item = FindItemById(id);
+    return item != nullptr && item->kind == kItemLocation ? dynamic_cast<DriveLocation*>(item) : nullptr;
+}
+
+DriveLocation* LocationList::ResolveTarget(TreeItemId target) const
+{
+    CatalogueItem* item = FindItemById(target);
+    if (item == nullptr) {
+        return nullptr;
+    }
+    if (item->kind == kItemLocation) {
+        return dynamic_cast<DriveLocation*>(item);
+    }
+    return item->parentId == 0 ? nullptr : LocationById(item->parentId);
+}
+
+DriveLocation* LocationList::CopyEntryToItem(CatalogueItem* entry, TreeItemId target)
+{
+    if (entry == nullptr || entry->itemId == target) {
+        return nullptr;
+    }
+    DriveLocation* destination = ResolveTarget(target);
+    return destination == nullptr ? nullptr : CopyEntryToLocation(entry, destination);
+}
+
+DriveLocation* LocationList::CopyEntryToLocation(CatalogueItem* entry, DriveLocation* destination)
+{
+    if (entry == nullptr || destination == nullptr) {
+        return nullptr;
+    }
+    DriveLocation* source = LocationById(entry->parentId);
+    if (source == nullptr || source == destination) {
+        return nullptr;
+    }
+    const std::string sourcePath = std::string(source->name) + entry->name;
+    const std::string destinationPath = std::string(destination->name) + entry->name;
+
+    std::uint64_t notedLength = 0;
+    if (DestinationExists(destinationPath, notedLength) &&
+        AfxMessageBox("The file already exists on the destination drive, do you want to copy it anyway?", MB_YESNO) ==
+            IDNO) {
+        return nullptr;
+    }
+
+    fs::File sourceFile;
+    if (!sourceFile.Open(sourcePath.c_str(), fs::OpenMode::Read)) {
+        AfxMessageBox("An Error occured when opening the source file - aborting", MB_OK);
+        return nullptr;
+    }
+    const std::uint64_t sourceLength = sourceFile.Length();
+    sourceFile.Close();
+
+    const std::uint64_t needed = sourceLength > notedLength ? sourceLength - notedLength : notedLength - sourceLength;
+    if (GetFreeSpace(destination) <= needed) {
+        AfxMessageBox("There is not enough space on the destination drive to copy the file", MB_OK);
+        return nullptr;
+    }
+
+    // The copy lands in a temporary file that replaces the old one only once
+    // it is complete and on the medium; a failed copy keeps the old file.
+    if (!fs::CopyFile(sourcePath.c_str(), destinationPath.c_str(), fs::CopyMode::Replace)) {
+        AfxMessageBox("An error occured trying to copy the file.", MB_OK);
+        return nullptr;
+    }
+    fs::File committed;
+    if (committed.Open(destinationPath.c_str(), fs::OpenMode::Append)) {
+        committed.Flush();
+    }
+    committed.Close();
+
+    ScanLocation(destination);
+    return destination;
+}
+
+DriveLocation* LocationList::CopyFileToItem(const char* sourcePath, TreeItemId target)
+{
+    DriveLocation* destination = ResolveTarget(target);
+    if (destination == nullptr || sourcePath == nullptr) {
+        return nullptr;
+    }
+    // The shell gives full paths; the name is what follows the last separator.
+    const char* name = sourcePath;
+    for (const char* p = sourcePath; *p != '\0'; ++p) {
+        if (*p == '\\' || *p == '/') {
+            name = p + 1;
+        }
+    }
+    if (*name == '\0') {
+        return nullptr;
+    }
+    const std::string destinationPath = std::string(destination->name) + name;
+
+    std::uint64_t ignored = 0;
+    if (DestinationExists(destinationPath, ignored) &&
+        AfxMessageBox("This file already exists, do you want to overwrite it?", MB_YESNO) == IDNO) {
+        return nullptr;
+    }
+    if (!fs::CopyFile(sourcePath, destinationPath.c_str(), fs::CopyMode::Replace)) {
+        return nullptr;
+    }
+    ScanLocation(destination);
+    return destination;
+}
+
+DriveLocation* LocationList::DeleteEntry(CatalogueItem* entry)
+{
+    if (entry == nullptr) {
+        return nullptr;
+    }
+    DriveLocation* location = LocationById(entry->parentId);
+    if (location == nullptr) {
+        return nullptr;
+    }
+    const std::string path = std::string(location->name) + entry->name;
+    if (!fs::DeleteFile(path.c_str())) {
+        AfxMessageBox("An error occured deleting the file", MB_OK);
+        return nullptr;
+    }
+    // "\\.\E:" names the volume of drive E:; for "Saves\" it names no device
+    // and the flush simply does not happen.
+    if (location->name[0] != '\0') {
+        std::string device = std::string("\\\\.\\") + location->name;
+        device.pop_back();
+        fs::FlushVolume(device.c_str());
+    }
+
+    ScanLocation(location);
+    return location;
+}
+
+} // namespace tolvar

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "platform/base/MessageTarget.h"
+#include "storage/DriveLocation.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <string>
+
+namespace tolvar {
+
+// The Local Tree's locations: a location per removable drive, in order of
+// arrival, and the PC database folder "Saves\". It tells the main window
+// whether any drive is present and does the file work of copies and deletions.
+// Runs on the main window's thread.
+class LocationList
+{
+public:
+    LocationList();
+    virtual ~LocationList();
+    LocationList(const LocationList&) = delete;
+    LocationList& operator=(const LocationList&) = delete;
+
+    // Receives WM_APP_DRIVE_PRESENT / WM_APP_DRIVE_ABSENT; may be null.
+    void SetMainWindow(MessageTarget* mainWindow) { m_mainWindow = mainWindow; }
+    // The executable's folder (program style, no trailing backslash); its
+    // volume's root is the PC database location's root.
+    void SetProgramFolder(const std::string& folder) { m_programFolder = folder; }
+
+    void DiscoverDrives();
+    // The drive's location, or null when it does not qualify. A letter that is
+    // already listed is rescanned and its location returned, not listed twice.
+    DriveLocation* AddDriveLocation(char letter);
+    void RemoveLocation(DriveLocation* location);
+    DriveLocation* FindLocationByLetter(char letter) const;
+    // Id 0 means "not shown" and finds nothing.
+    CatalogueItem* FindItemById(TreeItemId id) const;
+
+    std::size_t LocationCount() const { return m_locations.size(); }
+    DriveLocation* LocationAt(std::size_t index) const;
+    std::size_t EntryCountOf(std::size_t locationIndex) const;
+    CatalogueItem* EntryOf(std::size_t locationIndex, std::size_t entryIndex) const;
+
+    std::uint64_t GetFreeSpace(const DriveLocation* location) const;
+    // "Space Free: %.2f MB", computed in single precision.
+    static std::string FreeSpaceText(std::uint64_t freeBytes);
+
+    // Transfers. Each returns the location it changed and rescanned, or null
+    // when nothing was done. A rescan replaces that location's entries.
+    DriveLocation* CopyEntryToLocation(CatalogueItem* entry, DriveLocation* destination);
+    DriveLocation* CopyEntryToItem(CatalogueItem* entry, TreeItemId target);
+    DriveLocation* CopyFileToItem(const char* sourcePath, TreeItemId target);
+    DriveLocation* DeleteEntry(CatalogueItem* entry);
+
+private:
+    void SendDrivePresence();
+    DriveLocation* LocationById(TreeItemId id) const;
+    DriveLocation* ResolveTarget(TreeItemId target) const;
+
+    std::list<std::unique_ptr<DriveLocation>> m_locations;
+    MessageTarget* m_mainWindow = nullptr;
+    std::string m_programFolder;
+};
+
+} // namespace tolvar
