@@ -1,0 +1,181 @@
+#include "online/ServerSettings.h"
+
+#include "platform/base/MessageBox.h"
+#include "platform/net/InternetException.h"
+#include "platform/net/InternetSession.h"
+
+#include <cstring>
+
+#ifndef TOLVAR_SETTINGS_URL
+#define TOLVAR_SETTINGS_URL "http://127.0.0.1:8642/tolvar_settings.asp"
+#endif
+
+namespace tolvar {
+
+ServerSettings::ServerSettings(std::string pageAddress)
+    : m_pageAddress(std::move(pageAddress))
+    , m_timeouts(DefaultTimeouts())
+{
+}
+
+net::NetTimeouts ServerSettings::DefaultTimeouts()
+{
+    net::NetTimeouts timeouts = net::DefaultNetTimeouts();
+    timeouts.connect = std::chrono::seconds(5);
+    timeouts.stall = std::chrono::seconds(5);
+    timeouts.total = std::chrono::seconds(10);
+    timeouts.maxBodyBytes = 1024 * 1024; // a page of three addresses
+    return timeouts;
+}
+
+void ServerSettings::SetTimeouts(const net::NetTimeouts& timeouts)
+{
+    std::lock_guard lock(m_mutex);
+    m_timeouts = timeouts;
+}
+
+std::string ServerSettings::GetPageAddress() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_pageAddress;
+}
+
+void ServerSettings::SetPageAddress(std::string address)
+{
+    std::lock_guard lock(m_mutex);
+    m_pageAddress = std::move(address);
+}
+
+bool ServerSettings::Load()
+{
+    if (!net::InternetCheckConnection()) {
+        net::InternetAutodial();
+    }
+    std::string address;
+    net::NetTimeouts timeouts;
+    {
+        std::lock_guard lock(m_mutex);
+        address = m_pageAddress;
+        timeouts = m_timeouts;
+    }
+    try {
+        net::InternetSession session(timeouts);
+        std::unique_ptr<net::HttpFile> file = session.OpenUrl(address);
+        if (!file) {
+            AfxMessageBox("Could not connect to online server", MB_OK);
+            session.Close();
+            return false;
+        }
+        std::string line;
+        while (file->ReadString(line)) {
+            ApplyLine(line);
+        }
+        file->Close();
+        {
+            std::lock_guard lock(m_mutex);
+            m_loaded = true;
+        }
+        session.Close();
+        return true;
+    } catch (const net::InternetException&) {
+        return false;
+    }
+}
+
+void ServerSettings::ApplyLine(const std::string& line)
+{
+    // Keys are matched in the first column and case-sensitively; the value is
+    // the rest of the line, untrimmed. A key with an empty value is skipped.
+    if (line.size() < 11) {
+        return;
+    }
+    std::lock_guard lock(m_mutex);
+    if (line.compare(0, 10, "SAVES_URL=") == 0) {
+        m_savesUrl = line.substr(10);
+    } else if (line.compare(0, 11, "UPLOAD_URL=") == 0) {
+        m_uploadUrl = line.substr(11);
+    } else if (line.size() >= 13 && line.compare(0, 13, "CODELIST_URL=") == 0) {
+        m_codeListUrl = line.substr(13);
+    }
+}
+
+std::string ServerSettings::Loaded(const std::string& value) const
+{
+    return m_loaded ? value : std::string();
+}
+
+std::string ServerSettings::GetSavesUrl() const
+{
+    std::lock_guard lock(m_mutex);
+    return Loaded(m_savesUrl);
+}
+
+std::string ServerSettings::GetUploadUrl() const
+{
+    std::lock_guard lock(m_mutex);
+    return Loaded(m_uploadUrl);
+}
+
+std::string ServerSettings::GetCodeListUrl() const
+{
+    std::lock_guard lock(m_mutex);
+    return Loaded(m_codeListUrl);
+}
+
+bool ServerSettings::IsLoaded() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_loaded;
+}
+
+ServerSettings& TheServerSettings()
+{
+    static ServerSettings settings(TOLVAR_SETTINGS_URL);
+    return settings;
+}
+
+bool LoadServerSettings()
+{
+    return TheServerSettings().Load();
+}
+
+std::string GetSavesUrl()
+{
+    return TheServerSettings().GetSavesUrl();
+}
+
+std::string GetUploadUrl()
+{
+    return TheServerSettings().GetUploadUrl();
+}
+
+std::string GetCodeListUrl()
+{
+    return TheServerSettings().GetCodeListUrl();
+}
+
+std::string UrlEncode(const char* text)
+{
+    if (text == nullptr || *text == '\0') {
+        return "%00";
+    }
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(std::strlen(text) * 3);
+    for (const char* p = text; *p != '\0'; ++p) {
+        const auto byte = static_cast<unsigned char>(*p);
+        if ((byte >= '0' && byte <= '9') || (byte >= 'a' && byte <= 'z') ||
+            (byte >= 'A' && byte <= 'Z')) {
+            out += static_cast<char>(byte);
+        } else if (byte == ' ') {
+            out += '+';
+        } else {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0x0F];
+        }
+    }
+    return out;
+}
+
+} // namespace tolvar

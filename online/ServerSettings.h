@@ -1,0 +1,61 @@
+#pragma once
+
+#include "platform/net/NetTimeouts.h"
+
+#include <mutex>
+#include <string>
+
+namespace tolvar {
+
+// The addresses of the three online services, read from the settings page.
+// One process-wide store (TheServerSettings) serves the program; tests make
+// their own. The getters answer empty strings until a page was read whole.
+class ServerSettings
+{
+public:
+    explicit ServerSettings(std::string pageAddress);
+
+    // Fetches the settings page; true when it was read to its end.
+    bool Load();
+
+    std::string GetSavesUrl() const;
+    std::string GetUploadUrl() const;
+    std::string GetCodeListUrl() const;
+    bool IsLoaded() const;
+
+    // One line of the page, without its line end.
+    void ApplyLine(const std::string& line);
+
+    std::string GetPageAddress() const;
+    void SetPageAddress(std::string address);
+
+    // Load runs on the UI thread at start-up, so a silent server must not
+    // hold the program longer than these bounds allow (10 s in all).
+    void SetTimeouts(const net::NetTimeouts& timeouts);
+    static net::NetTimeouts DefaultTimeouts();
+
+private:
+    std::string Loaded(const std::string& value) const;
+
+    // Load may run on a worker while the UI thread reads an address.
+    mutable std::mutex m_mutex;
+    bool m_loaded = false;
+    std::string m_pageAddress;
+    std::string m_savesUrl;
+    std::string m_uploadUrl;
+    std::string m_codeListUrl;
+    net::NetTimeouts m_timeouts;
+};
+
+ServerSettings& TheServerSettings();
+
+bool LoadServerSettings();
+std::string GetSavesUrl();
+std::string GetUploadUrl();
+std::string GetCodeListUrl();
+
+// Form-value encoding: letters and digits stay, a space becomes "+", every
+// other byte "%XX". An absent or empty text gives "%00".
+std::string UrlEncode(const char* text);
+
+} // namespace tolvar

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "platform/net/HttpConnection.h"
+#include "platform/net/HttpFile.h"
+#include "platform/net/NetTimeouts.h"
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+namespace tolvar::net {
+
+// The frame of a job's internet work. It fixes the bounds of every request
+// opened through it; several sessions may live at once on different threads.
+class InternetSession
+{
+public:
+    InternetSession();
+    explicit InternetSession(const NetTimeouts& timeouts);
+    ~InternetSession();
+
+    // Sends a GET for the url and returns its answer; null when the url is not
+    // an http or https url. Failures of the transfer raise InternetException.
+    std::unique_ptr<HttpFile> OpenUrl(const std::string& url);
+
+    // Null for a service other than http and https.
+    std::unique_ptr<HttpConnection> GetHttpConnection(const std::string& server, int port,
+                                                      UrlService service = UrlService::Http);
+
+    void SetCancelFlag(const std::atomic<bool>* cancel) { m_options.cancel = cancel; }
+    const NetTimeouts& GetTimeouts() const { return m_options.timeouts; }
+    void Close() {}
+
+private:
+    RequestOptions m_options;
+};
+
+// Stand-ins for the platform's dial-up support, which Linux has no notion of:
+// the check reports connected and autodial does nothing.
+bool InternetCheckConnection();
+void InternetAutodial();
+
+} // namespace tolvar::net
