@@ -1,0 +1,170 @@
+#include "platform/fs/File.h"
+#include "platform/fs/FileOps.h"
+#include "platform/fs/FindFile.h"
+
+#include "tests/fs/FakeDrives.h"
+#include "tests/fs/FileSizeLimit.h"
+#include "tests/storage/TestSaves.h"
+#include "tests/support/TempDir.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace tolvar::fs {
+namespace {
+
+namespace stdfs = std::filesystem;
+
+std::vector<std::string> FolderContents(const stdfs::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : stdfs::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(File, WritesReadsAndReportsLengthAndTimes)
+{
+    test::TempDir dir;
+    const std::string path = (dir / "data.bin").string();
+    File out;
+    ASSERT_TRUE(out.Open(path.c_str(), OpenMode::Write));
+    ASSERT_TRUE(out.Write("hello world", 11));
+    ASSERT_TRUE(out.Flush());
+    out.Close();
+
+    File in;
+    ASSERT_TRUE(in.Open(path.c_str(), OpenMode::Read));
+    EXPECT_EQ(in.Length(), 11u);
+    char buffer[32] = {};
+    EXPECT_EQ(in.Read(buffer, sizeof buffer), 11u) << "a short read ends at the file's end";
+    EXPECT_STREQ(buffer, "hello world");
+
+    FileTimes times;
+    ASSERT_TRUE(in.GetTimes(times));
+    const std::int64_t now = FileTimeToUnixSeconds(GetSystemTimeAsFileTime());
+    EXPECT_NEAR(static_cast<double>(FileTimeToUnixSeconds(times.lastWrite)), static_cast<double>(now), 5.0);
+    if (times.creation) {
+        EXPECT_NEAR(static_cast<double>(FileTimeToUnixSeconds(*times.creation)), static_cast<double>(now), 5.0);
+    }
+
+    File append;
+    ASSERT_TRUE(append.Open(path.c_str(), OpenMode::Append));
+    ASSERT_TRUE(append.Write("!", 1));
+    append.Close();
+    EXPECT_EQ(stdfs::file_size(dir / "data.bin"), 12u);
+}
+
+TEST(File, FoldersAndMissingFilesDoNotOpen)
+{
+    test::TempDir dir;
+    File file;
+    EXPECT_FALSE(file.Open(dir.Path().string().c_str(), OpenMode::Read));
+    EXPECT_FALSE(file.Open((dir / "missing").string().c_str(), OpenMode::Read));
+    EXPECT_FALSE(file.IsOpen());
+    EXPECT_EQ(file.Read(nullptr, 0), 0u);
+}
+
+TEST(FindFile, MatchesTheExtensionWithoutRegardToCase)
+{
+    test::TempDir dir;
+    for (const char* name : {"a.tvd", "B.TVD", "c.Tvd", "notes.txt", "d.tvdx"}) {
+        std::ofstream(dir / name) << "x";
+    }
+    stdfs::create_directory(dir / "folder.tvd");
+
+    FindFile search;
+    std::vector<std::string> found;
+    bool sawFolder = false;
+    ASSERT_TRUE(search.First((test::ProgramFolder(dir.Path()) + "*.tvd").c_str()));
+    do {
+        found.push_back(search.FileName());
+        sawFolder = sawFolder || (search.FileName() == "folder.tvd" && search.IsDirectory());
+    } while (search.Next());
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, (std::vector<std::string>{"B.TVD", "a.tvd", "c.Tvd", "folder.tvd"}));
+    EXPECT_TRUE(sawFolder);
+
+    EXPECT_FALSE(search.First((test::ProgramFolder(dir.Path()) + "*.sav").c_str()));
+    EXPECT_FALSE(search.First((test::ProgramFolder(dir / "missing") + "*.tvd").c_str()));
+}
+
+TEST(CopyFile, ReplacesOrRefusesAndLeavesNoTemporaryFile)
+{
+    test::TempDir dir;
+    const auto save = test::MakeSave("copy me", 5000);
+    test::WriteBytes(dir / "src.tvd", save);
+    test::WriteBytes(dir / "old.tvd", {1, 2, 3});
+    const std::string src = (dir / "src.tvd").string();
+    const std::string old = (dir / "old.tvd").string();
+
+    EXPECT_FALSE(CopyFile(src.c_str(), old.c_str(), CopyMode::FailIfExists));
+    EXPECT_EQ(test::ReadBytes(dir / "old.tvd"), (std::vector<std::uint8_t>{1, 2, 3}));
+
+    ASSERT_TRUE(CopyFile(src.c_str(), old.c_str(), CopyMode::Replace));
+    EXPECT_EQ(test::ReadBytes(dir / "old.tvd"), save);
+    ASSERT_TRUE(CopyFile(src.c_str(), (dir / "new.tvd").string().c_str(), CopyMode::FailIfExists));
+    EXPECT_EQ(test::ReadBytes(dir / "new.tvd"), save);
+    EXPECT_EQ(stdfs::last_write_time(dir / "new.tvd"), stdfs::last_write_time(dir / "src.tvd"));
+
+    EXPECT_FALSE(CopyFile((dir / "missing").string().c_str(), old.c_str(), CopyMode::Replace));
+    EXPECT_FALSE(CopyFile(src.c_str(), dir.Path().string().c_str(), CopyMode::Replace)) << "onto a folder";
+    EXPECT_EQ(FolderContents(dir.Path()), (std::vector<std::string>{"new.tvd", "old.tvd", "src.tvd"}));
+}
+
+TEST(CopyFile, AFailureHalfWayKeepsTheOldFile)
+{
+    test::TempDir dir;
+    const auto big = test::MakeSave("big", 1 << 20);
+    test::WriteBytes(dir / "big.tvd", big);
+    const std::vector<std::uint8_t> old = test::MakeSave("old", 400);
+    test::WriteBytes(dir / "target.tvd", old);
+    {
+        test::FileSizeLimit limit(64 * 1024);
+        EXPECT_FALSE(CopyFile((dir / "big.tvd").string().c_str(), (dir / "target.tvd").string().c_str(),
+                              CopyMode::Replace));
+        EXPECT_FALSE(WriteFileAtomically((dir / "target.tvd").string().c_str(), big.data(), big.size()));
+    }
+    EXPECT_EQ(test::ReadBytes(dir / "target.tvd"), old);
+    EXPECT_EQ(FolderContents(dir.Path()), (std::vector<std::string>{"big.tvd", "target.tvd"}));
+}
+
+TEST(FileOps, DeleteCreateAndExist)
+{
+    test::TempDir dir;
+    const std::string folder = (dir / "Saves").string();
+    EXPECT_TRUE(CreateDirectory(folder.c_str()));
+    EXPECT_TRUE(CreateDirectory(folder.c_str())) << "an existing folder is no error";
+    std::ofstream(dir / "file") << "x";
+    EXPECT_FALSE(CreateDirectory((dir / "file").string().c_str())) << "a file is in the way";
+
+    EXPECT_TRUE(FileExists((dir / "FILE").string().c_str())) << "found without regard to case";
+    EXPECT_FALSE(DeleteFile(folder.c_str())) << "folders are not deleted as files";
+    EXPECT_TRUE(DeleteFile((dir / "file").string().c_str()));
+    EXPECT_FALSE(DeleteFile((dir / "file").string().c_str()));
+    EXPECT_FALSE(FileExists((dir / "file").string().c_str()));
+}
+
+TEST(FileOps, FreeSpaceAndVolumeFlushFollowTheDriveLetter)
+{
+    test::TempDir dir;
+    test::FakeDrives drives;
+    drives.Add('F', dir.Path().string(), "CARD", 1572864);
+
+    std::uint64_t freeBytes = 0;
+    ASSERT_TRUE(GetDiskFreeSpace("F:\\", freeBytes));
+    EXPECT_EQ(freeBytes, 1572864u);
+    EXPECT_FALSE(GetDiskFreeSpace("G:\\", freeBytes));
+    ASSERT_TRUE(GetDiskFreeSpace(test::ProgramFolder(dir.Path()).c_str(), freeBytes));
+    EXPECT_GT(freeBytes, 0u) << "a folder path asks its real file system";
+
+    EXPECT_TRUE(FlushVolume("\\\\.\\F:"));
+    EXPECT_FALSE(FlushVolume("\\\\.\\G:"));
+    EXPECT_FALSE(FlushVolume("\\\\.\\Saves"));
+}
+
+} // namespace
+} // namespace tolvar::fs
