@@ -1,0 +1,36 @@
+#pragma once
+
+#include "platform/gfx/Bitmap.h"
+
+#include <cstddef>
+#include <span>
+#include <string_view>
+
+namespace tolvar {
+
+// A PNG built into the program, found by its resource id or, for pictures
+// known by name ("WEBU", "BTNOKD"), by that name (id 0).
+struct EmbeddedPicture
+{
+    int id;
+    const char* name;
+    const unsigned char* data;
+    std::size_t size;
+};
+
+std::span<const EmbeddedPicture> BitmapResources();
+std::span<const EmbeddedPicture> IconResources();
+
+// Null when there is no such resource. Names compare without regard to case,
+// as resource names do.
+const EmbeddedPicture* FindBitmapResource(int id);
+const EmbeddedPicture* FindBitmapResource(std::string_view name);
+const EmbeddedPicture* FindIconResource(int id);
+
+// The decoded picture, or a null bitmap (IsNull()) when the resource is
+// missing or cannot be decoded: callers treat that as "not loaded".
+gfx::Bitmap LoadBitmapResource(int id);
+gfx::Bitmap LoadBitmapResource(std::string_view name);
+gfx::Bitmap LoadIconResource(int id);
+
+} // namespace tolvar

@@ -1,0 +1,143 @@
+#include "resources/generator/TextRenderer.h"
+
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+#include <cmath>
+#include <stdexcept>
+
+namespace tolvar::skin {
+
+namespace {
+
+std::string FindFontFile()
+{
+    FcConfig* config = FcInitLoadConfigAndFonts();
+    FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>("Arial:bold"));
+    FcConfigSubstitute(config, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcPattern* match = FcFontMatch(config, pattern, &result);
+    std::string file;
+    FcChar8* path = nullptr;
+    if (match && FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch) {
+        file = reinterpret_cast<const char*>(path);
+    }
+    if (match) {
+        FcPatternDestroy(match);
+    }
+    FcPatternDestroy(pattern);
+    FcConfigDestroy(config);
+    return file;
+}
+
+} // namespace
+
+TextRenderer::TextRenderer() : m_fontFile(FindFontFile())
+{
+    if (m_fontFile.find("LiberationSans-Bold") == std::string::npos) {
+        throw std::runtime_error("Liberation Sans Bold is needed (fonts-liberation2), found: " +
+                                 m_fontFile);
+    }
+    if (FT_Init_FreeType(&m_library) != 0 ||
+        FT_New_Face(m_library, m_fontFile.c_str(), 0, &m_face) != 0) {
+        throw std::runtime_error("cannot open " + m_fontFile);
+    }
+}
+
+TextRenderer::~TextRenderer()
+{
+    if (m_face) {
+        FT_Done_Face(m_face);
+    }
+    if (m_library) {
+        FT_Done_FreeType(m_library);
+    }
+}
+
+void TextRenderer::SetSize(float pixelSize) const
+{
+    FT_Set_Char_Size(m_face, 0, static_cast<FT_F26Dot6>(std::lround(pixelSize * 64)), 72, 72);
+}
+
+float TextRenderer::Measure(const std::string& text, float pixelSize, float tracking) const
+{
+    SetSize(pixelSize);
+    float width = 0;
+    FT_UInt previous = 0;
+    for (unsigned char ch : text) {
+        const FT_UInt index = FT_Get_Char_Index(m_face, ch);
+        if (previous && FT_HAS_KERNING(m_face)) {
+            FT_Vector kern{};
+            FT_Get_Kerning(m_face, previous, index, FT_KERNING_DEFAULT, &kern);
+            width += kern.x / 64.0f;
+        }
+        if (FT_Load_Glyph(m_face, index, FT_LOAD_TARGET_LIGHT) == 0) {
+            width += m_face->glyph->advance.x / 64.0f;
+        }
+        previous = index;
+    }
+    if (!text.empty()) {
+        width += tracking * static_cast<float>(text.size() - 1);
+    }
+    return width;
+}
+
+float TextRenderer::CapHeight(float pixelSize) const
+{
+    SetSize(pixelSize);
+    if (FT_Load_Char(m_face, 'H', FT_LOAD_TARGET_LIGHT) != 0) {
+        return pixelSize * 0.7f;
+    }
+    return m_face->glyph->metrics.height / 64.0f;
+}
+
+Mask TextRenderer::Render(int width, int height, const std::string& text, float x, float baseline,
+                          float pixelSize, float tracking) const
+{
+    SetSize(pixelSize);
+    Mask mask(width, height);
+    float pen = x;
+    const int base = static_cast<int>(std::lround(baseline));
+    FT_UInt previous = 0;
+    for (unsigned char ch : text) {
+        const FT_UInt index = FT_Get_Char_Index(m_face, ch);
+        if (previous && FT_HAS_KERNING(m_face)) {
+            FT_Vector kern{};
+            FT_Get_Kerning(m_face, previous, index, FT_KERNING_DEFAULT, &kern);
+            pen += kern.x / 64.0f;
+        }
+        previous = index;
+        if (FT_Load_Glyph(m_face, index, FT_LOAD_TARGET_LIGHT | FT_LOAD_RENDER) != 0) {
+            continue;
+        }
+        const FT_GlyphSlot g = m_face->glyph;
+        const int left = static_cast<int>(std::lround(pen)) + g->bitmap_left;
+        const int top = base - g->bitmap_top;
+        for (unsigned row = 0; row < g->bitmap.rows; ++row) {
+            for (unsigned col = 0; col < g->bitmap.width; ++col) {
+                const int px = left + static_cast<int>(col);
+                const int py = top + static_cast<int>(row);
+                if (px < 0 || py < 0 || px >= width || py >= height) {
+                    continue;
+                }
+                const float v = g->bitmap.buffer[row * g->bitmap.pitch + col] / 255.0f;
+                mask.At(px, py) = std::min(1.0f, mask.At(px, py) + v);
+            }
+        }
+        pen += g->advance.x / 64.0f + tracking;
+    }
+    return mask;
+}
+
+Mask TextRenderer::RenderCentred(int width, int height, const std::string& text, float cx, float cy,
+                                 float pixelSize, float tracking) const
+{
+    const float w = Measure(text, pixelSize, tracking);
+    const float cap = CapHeight(pixelSize);
+    return Render(width, height, text, std::round(cx - w / 2), std::round(cy + cap / 2), pixelSize,
+                  tracking);
+}
+
+} // namespace tolvar::skin

@@ -1,0 +1,46 @@
+// tolvar-skin-generator RESOURCES_DIR: draws every bitmap and icon of the skin
+// into RESOURCES_DIR/bitmaps and RESOURCES_DIR/icons. The PNGs are committed;
+// run this after changing a drawing (cmake --build ... --target regenerate-skin).
+#include "resources/generator/PngWriter.h"
+#include "resources/generator/SkinArtist.h"
+
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <string>
+
+int main(int argc, char** argv)
+{
+    using namespace tolvar::skin;
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s RESOURCES_DIR\n", argv[0]);
+        return 2;
+    }
+    try {
+        const std::filesystem::path root = argv[1];
+        std::filesystem::create_directories(root / "bitmaps");
+        std::filesystem::create_directories(root / "icons");
+        SkinArtist artist;
+        int failures = 0;
+        for (const Picture& p : artist.DrawAll()) {
+            const auto path = (root / "bitmaps" / p.file).string();
+            if (!WritePng(path, p.canvas, PngAlpha::Opaque,
+                          p.dither ? PngDither::Ordered : PngDither::None)) {
+                std::fprintf(stderr, "cannot write %s\n", path.c_str());
+                ++failures;
+            }
+        }
+        // The application, tray and About icons share one picture.
+        for (const char* file : {"195_application.png", "159_tray.png", "128_about.png"}) {
+            const auto path = (root / "icons" / file).string();
+            if (!WritePng(path, artist.AppIcon(32), PngAlpha::Keep)) {
+                std::fprintf(stderr, "cannot write %s\n", path.c_str());
+                ++failures;
+            }
+        }
+        return failures == 0 ? 0 : 1;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
+}
