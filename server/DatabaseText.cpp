@@ -1,0 +1,147 @@
+#include "server/DatabaseText.h"
+
+namespace tolvar::server {
+namespace {
+
+constexpr char kHex[] = "0123456789ABCDEF";
+
+bool IsAlnum(unsigned char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool Uncarried(unsigned char c)
+{
+    return c < 0x20 || c == 0x7F || c == '+' || c == '%' || c == '<' || c == '>' || c == '&';
+}
+
+void AppendHex(std::string& out, unsigned char c)
+{
+    out += '%';
+    out += kHex[c >> 4];
+    out += kHex[c & 0x0F];
+}
+
+// Length of the valid UTF-8 sequence at text[i], 0 when it is not one.
+std::size_t Utf8Length(const std::string& text, std::size_t i)
+{
+    const auto c = static_cast<unsigned char>(text[i]);
+    std::size_t n = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c <= 0xDF ? 2 : 0;
+    if (n == 0 || i + n > text.size()) {
+        return 0;
+    }
+    for (std::size_t k = 1; k < n; ++k) {
+        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
+            return 0;
+        }
+    }
+    return n;
+}
+
+} // namespace
+
+std::string EncodeDisplayValue(const std::string& text)
+{
+    std::string out;
+    for (char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c == ' ') {
+            out += '+';
+        } else if (c == '.') {
+            out += "%2E";
+        } else if (!Uncarried(c)) {
+            out += ch;
+        }
+    }
+    return out;
+}
+
+std::string EncodeQueryValue(const std::string& text)
+{
+    std::string out;
+    for (char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (IsAlnum(c) || c == '-' || c == '_' || c == '.' || c == '~' || c == '/') {
+            out += ch;
+        } else {
+            AppendHex(out, c);
+        }
+    }
+    return out;
+}
+
+std::string EncodeDownloadPath(const std::string& path)
+{
+    std::string out;
+    for (char ch : path) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (IsAlnum(c) || c == '-' || c == '_' || c == '~' || c == '/') {
+            out += ch;
+        } else if (c == ' ') {
+            out += '+';
+        } else if (c == '.') {
+            out += "%2E";
+        } else {
+            AppendHex(out, c);
+        }
+    }
+    return out;
+}
+
+std::string CleanText(const std::string& text, std::size_t maxBytes)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        std::size_t n = 1;
+        bool keep = !Uncarried(c);
+        if (c >= 0x80) {
+            n = Utf8Length(text, i);
+            keep = n != 0;
+            n = n == 0 ? 1 : n;
+        }
+        if (keep) {
+            if (out.size() + n > maxBytes) {
+                break;
+            }
+            out.append(text, i, n);
+        }
+        i += n;
+    }
+    return out;
+}
+
+std::string CleanSaveName(const std::string& name)
+{
+    std::string cleaned;
+    for (char c : CleanText(name, 64)) {
+        if (c != '/' && c != '\\') {
+            cleaned += c;
+        }
+    }
+    const std::size_t first = cleaned.find_first_not_of(". ");
+    if (first == std::string::npos) {
+        return {};
+    }
+    cleaned.erase(0, first);
+    while (!cleaned.empty() && cleaned.back() == ' ') {
+        cleaned.pop_back();
+    }
+    return cleaned;
+}
+
+int CompareNoCase(const std::string& left, const std::string& right)
+{
+    auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
+    const std::size_t n = left.size() < right.size() ? left.size() : right.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const int a = lower(static_cast<unsigned char>(left[i]));
+        const int b = lower(static_cast<unsigned char>(right[i]));
+        if (a != b) {
+            return a - b;
+        }
+    }
+    return left.size() == right.size() ? 0 : (left.size() < right.size() ? -1 : 1);
+}
+
+} // namespace tolvar::server

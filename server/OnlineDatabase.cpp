@@ -1,0 +1,292 @@
+#include "server/OnlineDatabase.h"
+
+#include "server/DatabaseText.h"
+#include "storage/SaveFile.h"
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+namespace tolvar::server {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t kMaxDescriptionBytes = 1024;
+
+bool EndsWith(const std::string& text, const std::string& tail)
+{
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+bool IsRegularFile(const fs::path& path)
+{
+    std::error_code ec;
+    return fs::is_regular_file(path, ec);
+}
+
+std::string ReadDescription(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string text(kMaxDescriptionBytes, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    for (char& c : text) {
+        if (c == '\r' || c == '\n' || c == '\t') {
+            c = ' ';
+        }
+    }
+    return text;
+}
+
+bool WriteWhole(const fs::path& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    return !out.fail();
+}
+
+struct Entry
+{
+    bool folder;
+    std::string name; // shown name: the folder's, or the save's without ".tvd"
+};
+
+std::string JoinPath(const std::string& folder, const std::string& name)
+{
+    return folder.empty() ? name : folder + "/" + name;
+}
+
+} // namespace
+
+OnlineDatabase::OnlineDatabase(const fs::path& root)
+    : m_root(fs::canonical(root))
+{
+    if (!fs::is_directory(m_root)) {
+        throw fs::filesystem_error("not a folder", m_root,
+                                   std::make_error_code(std::errc::not_a_directory));
+    }
+}
+
+std::optional<fs::path> OnlineDatabase::Resolve(const std::string& relative) const
+{
+    if (relative.find('\\') != std::string::npos || relative.find('\0') != std::string::npos) {
+        return std::nullopt;
+    }
+    fs::path path = m_root;
+    if (!relative.empty()) {
+        std::size_t pos = 0;
+        for (;;) {
+            const std::size_t slash = relative.find('/', pos);
+            const std::string part = relative.substr(pos, slash - pos);
+            // No empty, ".", ".." or hidden component, and nothing absolute.
+            if (part.empty() || part.front() == '.') {
+                return std::nullopt;
+            }
+            path /= part;
+            if (slash == std::string::npos) {
+                break;
+            }
+            pos = slash + 1;
+        }
+    }
+    std::error_code ec;
+    const fs::path real = fs::canonical(path, ec);
+    if (ec) {
+        return std::nullopt;
+    }
+    const fs::path inside = real.lexically_relative(m_root);
+    if (inside.empty() || *inside.begin() == "..") {
+        return std::nullopt; // a link that leads out of the root
+    }
+    return real;
+}
+
+std::optional<std::string> OnlineDatabase::ListDocument(const std::string& folder,
+                                                        const std::string& base) const
+{
+    const std::optional<fs::path> dir = Resolve(folder);
+    std::error_code ec;
+    if (!dir || !fs::is_directory(*dir, ec)) {
+        return std::nullopt;
+    }
+    std::vector<Entry> entries;
+    for (fs::directory_iterator it(*dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        // A "+" would read as a space when the client asks for the file.
+        if (name.empty() || name.front() == '.' || name.find('+') != std::string::npos) {
+            continue;
+        }
+        const std::string relative = JoinPath(folder, name);
+        const std::optional<fs::path> real = Resolve(relative);
+        if (!real) {
+            continue;
+        }
+        if (fs::is_directory(*real, ec)) {
+            entries.push_back({true, name});
+        } else if (EndsWith(name, ".tvd") && name.size() > 4 && IsRegularFile(*real)) {
+            entries.push_back({false, name.substr(0, name.size() - 4)});
+        } else if (EndsWith(name, ".txt") && name.size() > 4 && IsRegularFile(*real)) {
+            const std::string save = name.substr(0, name.size() - 4);
+            if (!IsRegularFile(*dir / (save + ".tvd"))) {
+                entries.push_back({false, save}); // a save whose file is gone
+            }
+        }
+    }
+    if (entries.empty()) {
+        return std::string("<result></result>");
+    }
+    // The client sorts the same way; sending the order it wants saves it work.
+    std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        return CompareNoCase(a.name, b.name) < 0;
+    });
+    // Indented so that every closing tag has text before it: some readers
+    // lose the siblings that follow a closing tag written flush.
+    std::ostringstream doc;
+    doc << "<result>\r\n";
+    for (const Entry& entry : entries) {
+        const std::string relative = JoinPath(folder, entry.name);
+        if (entry.folder) {
+            doc << "  <folder>\r\n"
+                << "    <name>" << EncodeDisplayValue(entry.name) << "</name>\r\n"
+                << "    <url>" << base << "/tolvar_list.asp?folder=" << EncodeQueryValue(relative)
+                << "</url>\r\n"
+                << "  </folder>\r\n";
+        } else {
+            const std::string description = ReadDescription(*dir / (entry.name + ".txt"));
+            doc << "  <save>\r\n"
+                << "    <name>" << EncodeDisplayValue(entry.name) << "</name>\r\n"
+                << "    <description>" << EncodeDisplayValue(CleanText(description, kMaxDescriptionBytes))
+                << "</description>\r\n"
+                << "    <url>" << base << "/tolvar_save.asp?save=" << EncodeQueryValue(relative)
+                << "</url>\r\n"
+                << "  </save>\r\n";
+        }
+    }
+    doc << "</result>\r\n";
+    return doc.str();
+}
+
+std::optional<std::string> OnlineDatabase::DetailDocument(const std::string& save,
+                                                          const std::string& base) const
+{
+    if (const std::optional<fs::path> file = Resolve(save + ".tvd"); file && IsRegularFile(*file)) {
+        std::error_code ec;
+        const auto size = fs::file_size(*file, ec);
+        if (ec) {
+            return std::nullopt;
+        }
+        std::ostringstream doc;
+        doc << "<result>\r\n"
+            << "  <file>\r\n"
+            << "    <download_url>" << base << "/saves/" << EncodeDownloadPath(save + ".tvd")
+            << "</download_url>\r\n"
+            << "    <download_size>" << size << "</download_size>\r\n"
+            << "  </file>\r\n"
+            << "</result>\r\n";
+        return doc.str();
+    }
+    if (const std::optional<fs::path> text = Resolve(save + ".txt"); text && IsRegularFile(*text)) {
+        return std::string("<result>\r\n  <status>no file</status>\r\n</result>\r\n");
+    }
+    return std::nullopt;
+}
+
+std::optional<fs::path> OnlineDatabase::SaveFile(const std::string& path) const
+{
+    if (!EndsWith(path, ".tvd")) {
+        return std::nullopt;
+    }
+    std::optional<fs::path> file = Resolve(path);
+    if (!file || !IsRegularFile(*file)) {
+        return std::nullopt;
+    }
+    return file;
+}
+
+std::optional<fs::path> OnlineDatabase::CodeList() const
+{
+    std::optional<fs::path> file = Resolve("codelist.bin");
+    if (!file || !IsRegularFile(*file)) {
+        return std::nullopt;
+    }
+    return file;
+}
+
+OnlineDatabase::UploadOutcome OnlineDatabase::StoreUpload(const std::string& saveName,
+                                                          const std::string& description,
+                                                          const std::string& bytes)
+{
+    UploadOutcome outcome;
+    const std::string name = CleanSaveName(saveName);
+    if (name.empty()) {
+        outcome.reason = "the save has no name";
+        return outcome;
+    }
+    if (bytes.size() > kMaxSaveBytes) {
+        outcome.reason = "the save is larger than 16 MiB";
+        return outcome;
+    }
+    if (bytes.size() < kSaveHeaderLength) {
+        outcome.reason = "the file is too short to be a save";
+        return outcome;
+    }
+    std::string copy = bytes; // the check zeroes the checksum field of what it gets
+    if (!VerifySaveBuffer(reinterpret_cast<std::uint8_t*>(copy.data()),
+                          static_cast<std::uint32_t>(copy.size()))) {
+        outcome.reason = "the save's checksum is wrong";
+        return outcome;
+    }
+
+    std::lock_guard lock(m_uploadMutex);
+    std::error_code ec;
+    const fs::path community = m_root / kCommunityFolder;
+    fs::create_directory(community, ec);
+    if (!Resolve(kCommunityFolder)) {
+        outcome.reason = "the community folder cannot be used";
+        return outcome;
+    }
+    // Never replace someone else's save: a taken name gets a number.
+    std::string stored = name;
+    for (int n = 2; IsRegularFile(community / (stored + ".tvd")) ||
+                    IsRegularFile(community / (stored + ".txt")) ||
+                    fs::exists(community / (stored + ".tvd"), ec);
+         ++n) {
+        if (n > 1000) {
+            outcome.reason = "too many saves of that name";
+            return outcome;
+        }
+        stored = name + " (" + std::to_string(n) + ")";
+    }
+    // Written under hidden names and renamed, so a reader never meets half a save.
+    const std::string tag = ".upload-" + std::to_string(++m_uploadCounter);
+    const fs::path tempSave = community / (tag + ".tvd");
+    const fs::path tempText = community / (tag + ".txt");
+    const std::string cleanDescription = CleanText(description, kMaxDescriptionBytes);
+    if (!WriteWhole(tempText, cleanDescription) || !WriteWhole(tempSave, bytes)) {
+        fs::remove(tempText, ec);
+        fs::remove(tempSave, ec);
+        outcome.reason = "the save could not be written";
+        return outcome;
+    }
+    // The save first: until its description follows it shows without one,
+    // never as a save whose file is gone.
+    fs::rename(tempSave, community / (stored + ".tvd"), ec);
+    if (!ec) {
+        fs::rename(tempText, community / (stored + ".txt"), ec);
+    }
+    if (ec) {
+        fs::remove(tempText, ec);
+        fs::remove(tempSave, ec);
+        fs::remove(community / (stored + ".tvd"), ec);
+        outcome.reason = "the save could not be stored";
+        return outcome;
+    }
+    outcome.stored = true;
+    outcome.storedName = stored;
+    return outcome;
+}
+
+} // namespace tolvar::server

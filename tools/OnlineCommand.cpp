@@ -1,0 +1,108 @@
+// tolvar-cli online [--settings URL] [--trace]: reads the settings page, then
+// the whole online database through the same fetcher the Online Tree uses,
+// folder by folder, depth first, and prints the tree it would show.
+#include "online/OnlineFolder.h"
+#include "online/OnlineListFetcher.h"
+#include "online/OnlineSave.h"
+#include "online/OnlineTreeView.h"
+#include "online/QueuedUiInvoker.h"
+#include "online/ServerSettings.h"
+#include "platform/base/MessageTarget.h"
+#include "tools/CliCommand.h"
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+namespace tolvar::cli {
+namespace {
+
+// The tree's part is played by the printout; nothing to show meanwhile.
+class SilentTreeView final : public OnlineTreeView
+{
+public:
+    void AddFolderItem(OnlineFolder*, OnlineFolder*) override {}
+    void AddSaveItem(OnlineSave*, OnlineFolder*) override {}
+    void SetRedraw(bool) override {}
+    void EnableWindow(bool) override {}
+    void RedrawWindow() override {}
+    void UpdateScrollBar() override {}
+};
+
+class SilentMainWindow final : public MessageTarget
+{
+public:
+    LResult SendAppMessage(unsigned, WParam, LParam) override { return 0; }
+};
+
+void FetchFolders(OnlineListFetcher& fetcher, QueuedUiInvoker& ui, OnlineFolder& folder)
+{
+    for (auto& child : folder.m_children) {
+        if (child->m_kind != kOnlineKindFolder) {
+            continue;
+        }
+        auto& sub = static_cast<OnlineFolder&>(*child);
+        if (sub.m_children.empty()) {
+            fetcher.Fetch(sub.m_url.value_or(""), &sub, nullptr);
+            ui.PumpWhile([&] { return fetcher.IsRunning(); });
+            fetcher.WaitForJob();
+        }
+        FetchFolders(fetcher, ui, sub);
+    }
+}
+
+void Print(const OnlineFolder& folder, int depth)
+{
+    const std::string indent(static_cast<std::size_t>(depth) * 2, ' ');
+    for (const auto& child : folder.m_children) {
+        if (child->m_kind == kOnlineKindFolder) {
+            std::printf("%s[%s]\n", indent.c_str(), child->m_name.c_str());
+            Print(static_cast<const OnlineFolder&>(*child), depth + 1);
+        } else if (child->m_kind == kOnlineKindSave) {
+            const auto& save = static_cast<const OnlineSave&>(*child);
+            const int size = save.m_file ? save.m_file->m_downloadSize : 0;
+            const std::string url = save.m_file ? save.m_file->m_url.value_or("") : "";
+            std::printf("%s%s\t%d\t%s\n", indent.c_str(), save.m_name.c_str(), size, url.c_str());
+        }
+    }
+}
+
+int RunOnline(const std::vector<std::string>& args)
+{
+    bool trace = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--trace") {
+            trace = true;
+        } else if (args[i] == "--settings" && i + 1 < args.size()) {
+            TheServerSettings().SetPageAddress(args[++i]);
+        } else {
+            std::fprintf(stderr, "usage: tolvar-cli online [--settings URL] [--trace]\n");
+            return 2;
+        }
+    }
+    if (!LoadServerSettings()) {
+        std::fprintf(stderr, "tolvar-cli: cannot read the settings page %s\n",
+                     TheServerSettings().GetPageAddress().c_str());
+        return 1;
+    }
+    QueuedUiInvoker ui;
+    SilentTreeView view;
+    SilentMainWindow mainWindow;
+    OnlineListFetcher fetcher(&view, &mainWindow);
+    fetcher.SetTraceStream(trace ? &std::cerr : nullptr);
+    OnlineFolder root;
+    root.m_name = "Online Database";
+    root.m_url = GetSavesUrl();
+    fetcher.RefreshRoot(&root);
+    ui.PumpWhile([&] { return fetcher.IsRunning(); });
+    fetcher.WaitForJob();
+    FetchFolders(fetcher, ui, root);
+    std::printf("Online Database\n");
+    Print(root, 1);
+    return 0;
+}
+
+const CliCommandRegistrar kOnline({"online", "[--settings URL] [--trace]", RunOnline});
+
+} // namespace
+} // namespace tolvar::cli
