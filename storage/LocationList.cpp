@@ -96,9 +96,8 @@ DriveLocation* LocationList::AddDriveLocation(char letter)
 
 void LocationList::RemoveLocation(DriveLocation* location)
 {
-    if (location == nullptr) {
-        return;
-    }
+    // A letter that no location has arrives here as null: nothing to remove,
+    // but the main window still hears whether a drive is present.
     for (auto it = m_locations.begin(); it != m_locations.end(); ++it) {
         if (it->get() == location) {
             m_locations.erase(it);

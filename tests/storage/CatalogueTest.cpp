@@ -1,0 +1,158 @@
+#include "storage/CodeListEntry.h"
+#include "storage/DriveLocation.h"
+
+#include "tests/storage/TestSaves.h"
+#include "tests/support/ScriptedMessageBox.h"
+#include "tests/support/TempDir.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace tolvar {
+namespace {
+
+std::vector<std::uint8_t> CodeList(std::int32_t version, std::size_t length = 64)
+{
+    std::vector<std::uint8_t> bytes(length, 0x11);
+    for (int i = 0; i < 4 && 12 + i < static_cast<int>(length); ++i) {
+        bytes[12 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(version) >> (8 * i));
+    }
+    return bytes;
+}
+
+class CatalogueTest : public ::testing::Test
+{
+protected:
+    CatalogueTest() { std::snprintf(m_location.name, sizeof m_location.name, "%s", test::ProgramFolder(m_dir.Path()).c_str()); }
+
+    void PutSave(const std::string& file, const std::string& saveName)
+    {
+        test::WriteBytes(m_dir / file, test::MakeSave(saveName, 256));
+    }
+    std::vector<std::string> Names() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : m_location.entries) {
+            names.push_back(static_cast<const SaveEntry&>(*entry).saveName);
+        }
+        return names;
+    }
+
+    test::TempDir m_dir;
+    test::ScriptedMessageBox m_boxes;
+    DriveLocation m_location;
+};
+
+std::unique_ptr<SaveEntry> Entry(const char* name, const char* displayText)
+{
+    auto entry = std::make_unique<SaveEntry>();
+    std::snprintf(entry->name, sizeof entry->name, "%s", name);
+    std::snprintf(entry->displayText, sizeof entry->displayText, "%s", displayText);
+    std::snprintf(entry->saveName, sizeof entry->saveName, "%s", name);
+    return entry;
+}
+
+TEST_F(CatalogueTest, ListsTheCodeListFirstThenSavesByDisplayText)
+{
+    test::WriteBytes(m_dir / "codelist.bin", CodeList(1234));
+    PutSave("one.tvd", "b");
+    PutSave("TWO.TVD", "A");
+    PutSave("three.Tvd", "c");
+    PutSave("four.tvd", "_under");
+    std::ofstream(m_dir / "readme.txt") << "not a save";
+
+    ScanLocation(&m_location);
+    ASSERT_EQ(EntryCount(&m_location), 5u);
+    const auto* code = EntryAt(&m_location, 0);
+    EXPECT_EQ(code->kind, kItemCodeList);
+    EXPECT_STREQ(code->name, "codelist.bin");
+    EXPECT_STREQ(static_cast<const SaveEntry*>(code)->displayText, "Code List Version 1234");
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Code List Version 1234", "_under", "A", "b", "c"}));
+    EXPECT_STREQ(EntryAt(&m_location, 2)->name, "TWO.TVD");
+    EXPECT_EQ(EntryAt(&m_location, 5), nullptr);
+    EXPECT_EQ(m_boxes.Count(), 0u);
+}
+
+TEST_F(CatalogueTest, CorruptedSavesAreLeftOutAndTheScanGoesOn)
+{
+    PutSave("a.tvd", "alpha");
+    auto bad = test::MakeSave("bad", 256);
+    bad[200] ^= 0xFF;
+    test::WriteBytes(m_dir / "bad.tvd", bad);
+    test::WriteBytes(m_dir / "short.tvd", {1, 2, 3, 4});
+    PutSave("z.tvd", "zulu");
+
+    ScanLocation(&m_location);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"alpha", "zulu"}));
+    EXPECT_EQ(m_boxes.Count(), 2u) << "one box per bad file";
+    for (const std::string& text : m_boxes.Texts()) {
+        EXPECT_NE(text.find("has been corrrupted"), std::string::npos) << text;
+    }
+}
+
+TEST_F(CatalogueTest, RescanFollowsTheFolder)
+{
+    PutSave("a.tvd", "alpha");
+    PutSave("b.tvd", "beta");
+    ScanLocation(&m_location);
+    ASSERT_EQ(EntryCount(&m_location), 2u);
+    std::filesystem::remove(m_dir / "a.tvd");
+    test::WriteBytes(m_dir / "codelist.bin", CodeList(3, 10));
+    ScanLocation(&m_location);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Code List Version 0", "beta"}))
+        << "a code list too short for its number shows version 0";
+
+    DriveLocation missing;
+    std::snprintf(missing.name, sizeof missing.name, "%s", test::ProgramFolder(m_dir / "nowhere").c_str());
+    ScanLocation(&missing);
+    EXPECT_EQ(EntryCount(&missing), 0u);
+    ScanLocation(nullptr);
+}
+
+TEST(Catalogue, AddEntryRefusesNullAndDuplicateNames)
+{
+    DriveLocation location;
+    EXPECT_TRUE(AddEntry(&location, Entry("a.tvd", "A")));
+    EXPECT_FALSE(AddEntry(&location, Entry("a.tvd", "other")));
+    EXPECT_TRUE(AddEntry(&location, Entry("A.tvd", "A"))) << "names compare with case";
+    EXPECT_FALSE(AddEntry(&location, nullptr));
+    EXPECT_FALSE(AddEntry(nullptr, Entry("b.tvd", "B")));
+    EXPECT_EQ(EntryCount(&location), 2u);
+    EXPECT_TRUE(HasEntryNamed(&location, "A.tvd"));
+    EXPECT_FALSE(HasEntryNamed(&location, "b.tvd"));
+    EXPECT_FALSE(HasEntryNamed(&location, nullptr));
+    ClearCatalogue(&location);
+    EXPECT_EQ(EntryCount(&location), 0u);
+}
+
+TEST(Catalogue, SortKeepsEqualTextsInOrderAndTheLeadingCodeListInPlace)
+{
+    DriveLocation location;
+    auto code = std::make_unique<CodeListEntry>();
+    std::snprintf(code->name, sizeof code->name, "codelist.bin");
+    std::snprintf(code->displayText, sizeof code->displayText, "Code List Version 9");
+    AddEntry(&location, std::move(code));
+    AddEntry(&location, Entry("3", "Same   01/01/26  10:00"));
+    AddEntry(&location, Entry("1", "same   01/01/26  10:00"));
+    AddEntry(&location, Entry("4", "Alpha"));
+    AddEntry(&location, Entry("2", "SAME   01/01/26  10:00"));
+    AddEntry(&location, Entry("5", "Same   31/12/25  10:00"));
+    SortCatalogue(&location);
+    std::string order;
+    for (const auto& entry : location.entries) {
+        order += entry->name[0];
+    }
+    EXPECT_EQ(order, "c43125") << "equal texts keep their order; dates sort as written, day first";
+
+    DriveLocation noLead;
+    AddEntry(&noLead, Entry("z", "zz"));
+    auto late = std::make_unique<CodeListEntry>();
+    std::snprintf(late->name, sizeof late->name, "codelist.bin");
+    std::snprintf(late->displayText, sizeof late->displayText, "Code List Version 1");
+    AddEntry(&noLead, std::move(late));
+    SortCatalogue(&noLead);
+    EXPECT_STREQ(EntryAt(&noLead, 0)->name, "codelist.bin") << "a code list not in front sorts like a save";
+}
+
+} // namespace
+} // namespace tolvar

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "app/Messages.h"
+#include "platform/base/MessageTarget.h"
+#include "storage/LocationList.h"
+#include "storage/SaveEntry.h"
+#include "tests/fs/FakeDrives.h"
+#include "tests/storage/TestSaves.h"
+#include "tests/support/ScriptedMessageBox.h"
+#include "tests/support/TempDir.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace tolvar::test {
+
+class RecordingWindow : public MessageTarget
+{
+public:
+    LResult SendAppMessage(unsigned message, WParam wParam, LParam lParam) override
+    {
+        EXPECT_EQ(wParam, 0u);
+        EXPECT_EQ(lParam, 0);
+        messages.push_back(message);
+        return 0;
+    }
+    std::vector<unsigned> messages;
+};
+
+// A working folder holding "Saves" and one folder per fake drive, with the
+// working directory moved into it so "Saves\" is found as the program finds it.
+class LocationFixture : public ::testing::Test
+{
+protected:
+    LocationFixture() : m_previousCwd(std::filesystem::current_path())
+    {
+        std::filesystem::current_path(m_dir.Path());
+        std::filesystem::create_directory(m_dir / "Saves");
+        m_list.SetMainWindow(&m_window);
+        m_list.SetProgramFolder("\\opt\\tolvar");
+    }
+    ~LocationFixture() override { std::filesystem::current_path(m_previousCwd); }
+
+    std::filesystem::path AddDrive(char letter, const std::string& label, std::uint64_t freeBytes = 1u << 30)
+    {
+        const auto folder = m_dir / (std::string("drive-") + letter);
+        std::filesystem::create_directory(folder);
+        m_drives.Add(letter, folder.string(), label, freeBytes);
+        return folder;
+    }
+    std::vector<std::string> SaveNames(const DriveLocation* location) const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : location->entries) {
+            names.push_back(static_cast<const SaveEntry&>(*entry).saveName);
+        }
+        return names;
+    }
+    // Gives every record a distinct tree item id, as the Local Tree does when
+    // it shows them.
+    void ShowAll()
+    {
+        TreeItemId next = 100;
+        for (std::size_t i = 0; i < m_list.LocationCount(); ++i) {
+            DriveLocation* location = m_list.LocationAt(i);
+            location->itemId = next++;
+            for (auto& entry : location->entries) {
+                entry->itemId = next++;
+                entry->parentId = location->itemId;
+            }
+        }
+    }
+
+    TempDir m_dir;
+    std::filesystem::path m_previousCwd;
+    FakeDrives m_drives;
+    ScriptedMessageBox m_boxes;
+    RecordingWindow m_window;
+    LocationList m_list;
+};
+
+} // namespace tolvar::test

@@ -1,0 +1,126 @@
+#include "tests/storage/LocationFixture.h"
+
+namespace tolvar {
+namespace {
+
+using LocationListTest = test::LocationFixture;
+
+TEST_F(LocationListTest, WithoutDrivesOnlyThePcDatabaseIsListed)
+{
+    test::WriteBytes(m_dir / "Saves" / "pc.tvd", test::MakeSave("On the PC"));
+    m_list.DiscoverDrives();
+    ASSERT_EQ(m_list.LocationCount(), 1u);
+    const DriveLocation* pc = m_list.LocationAt(0);
+    EXPECT_STREQ(pc->name, "Saves\\");
+    EXPECT_STREQ(pc->rootPath, "\\");
+    EXPECT_STREQ(pc->label, "Saves\\ (\\)");
+    EXPECT_FALSE(pc->removable);
+    EXPECT_EQ(SaveNames(pc), std::vector<std::string>{"On the PC"});
+    EXPECT_EQ(m_window.messages, std::vector<unsigned>{WM_APP_DRIVE_ABSENT});
+}
+
+TEST_F(LocationListTest, RemovableDrivesComeFirstWithTheirLabels)
+{
+    const auto e = AddDrive('E', "SAVEDISK");
+    test::WriteBytes(e / "game.tvd", test::MakeSave("Game"));
+    AddDrive('G', "");
+    m_list.SetProgramFolder("C:\\Tolvar");
+    m_list.DiscoverDrives();
+
+    ASSERT_EQ(m_list.LocationCount(), 3u);
+    EXPECT_STREQ(m_list.LocationAt(0)->label, "SAVEDISK (E:\\)");
+    EXPECT_STREQ(m_list.LocationAt(0)->name, "E:\\");
+    EXPECT_STREQ(m_list.LocationAt(0)->rootPath, "E:\\");
+    EXPECT_EQ(SaveNames(m_list.LocationAt(0)), std::vector<std::string>{"Game"});
+    EXPECT_STREQ(m_list.LocationAt(1)->label, " (G:\\)") << "a volume without a name";
+    EXPECT_STREQ(m_list.LocationAt(2)->label, "Saves\\ (C:\\)");
+    EXPECT_EQ(m_list.EntryCountOf(0), 1u);
+    EXPECT_EQ(m_list.EntryOf(0, 1), nullptr);
+    EXPECT_EQ(m_list.EntryOf(7, 0), nullptr);
+    EXPECT_EQ(m_list.LocationAt(3), nullptr);
+    EXPECT_EQ(m_window.messages.back(), WM_APP_DRIVE_PRESENT);
+}
+
+TEST_F(LocationListTest, DrivesThatDoNotQualifyAreNotListed)
+{
+    for (char letter : {'A', 'B', 'C'}) {
+        AddDrive(letter, "LOW");
+    }
+    m_drives.Add('H', (m_dir / "Saves").string(), "FIXED", 100, fs::DriveType::Fixed);
+    fs::FakeVolumeSource::Fake slot;
+    slot.letter = 'K';
+    slot.folder = m_dir.Path().string();
+    slot.hasMedium = false;
+    m_drives.Add(slot);
+    fs::FakeVolumeSource::Fake unreadable = slot;
+    unreadable.letter = 'L';
+    unreadable.hasMedium = true;
+    unreadable.freeSpaceReadable = false;
+    m_drives.Add(unreadable);
+
+    m_list.DiscoverDrives();
+    EXPECT_EQ(m_list.LocationCount(), 1u);
+    EXPECT_EQ(m_list.AddDriveLocation('K'), nullptr);
+    EXPECT_EQ(m_list.AddDriveLocation('Q'), nullptr);
+    EXPECT_EQ(m_list.LocationCount(), 1u);
+    EXPECT_EQ(m_boxes.Count(), 0u);
+}
+
+TEST_F(LocationListTest, ArrivalRemovalAndALetterArrivingTwice)
+{
+    m_list.DiscoverDrives();
+    const auto f = AddDrive('F', "CARD");
+    DriveLocation* card = m_list.AddDriveLocation('f');
+    ASSERT_NE(card, nullptr);
+    EXPECT_STREQ(card->label, "CARD (f:\\)") << "the letter as passed in";
+    EXPECT_EQ(m_list.LocationAt(1), card) << "appended after the PC database";
+    EXPECT_EQ(m_window.messages.back(), WM_APP_DRIVE_PRESENT);
+    EXPECT_EQ(m_list.FindLocationByLetter('F'), card);
+
+    test::WriteBytes(f / "new.tvd", test::MakeSave("Arrived"));
+    EXPECT_EQ(m_list.AddDriveLocation('F'), card) << "still listed: rescanned, not listed twice";
+    EXPECT_EQ(m_list.LocationCount(), 2u);
+    EXPECT_EQ(SaveNames(card), std::vector<std::string>{"Arrived"});
+
+    m_list.RemoveLocation(m_list.FindLocationByLetter('F'));
+    EXPECT_EQ(m_list.LocationCount(), 1u);
+    EXPECT_EQ(m_window.messages.back(), WM_APP_DRIVE_ABSENT);
+    m_window.messages.clear();
+    m_list.RemoveLocation(m_list.FindLocationByLetter('Z'));
+    m_list.RemoveLocation(nullptr);
+    EXPECT_EQ(m_window.messages, (std::vector<unsigned>{WM_APP_DRIVE_ABSENT, WM_APP_DRIVE_ABSENT}))
+        << "an unknown letter still reports";
+}
+
+TEST_F(LocationListTest, FindItemByIdSearchesLocationsThenTheirEntries)
+{
+    const auto e = AddDrive('E', "E");
+    test::WriteBytes(e / "a.tvd", test::MakeSave("a"));
+    test::WriteBytes(m_dir / "Saves" / "b.tvd", test::MakeSave("b"));
+    m_list.DiscoverDrives();
+    ShowAll();
+    DriveLocation* pc = m_list.LocationAt(1);
+    EXPECT_EQ(m_list.FindItemById(pc->itemId), pc);
+    EXPECT_EQ(m_list.FindItemById(EntryAt(pc, 0)->itemId), EntryAt(pc, 0));
+    EXPECT_EQ(m_list.FindItemById(999), nullptr);
+    EntryAt(pc, 0)->itemId = 0;
+    EXPECT_EQ(m_list.FindItemById(0), nullptr) << "0 is \"not shown\", never an item";
+}
+
+TEST_F(LocationListTest, FreeSpaceAndItsText)
+{
+    AddDrive('E', "E", 1572864);
+    m_list.DiscoverDrives();
+    EXPECT_EQ(m_list.GetFreeSpace(m_list.LocationAt(0)), 1572864u);
+    EXPECT_EQ(LocationList::FreeSpaceText(1572864), "Space Free: 1.50 MB");
+    EXPECT_EQ(LocationList::FreeSpaceText(0), "Space Free: 0.00 MB");
+    // Single precision: 2^40 + 1 bytes round to exactly 1048576 MB.
+    EXPECT_EQ(LocationList::FreeSpaceText((1ull << 40) + 1), "Space Free: 1048576.00 MB");
+    EXPECT_GT(m_list.GetFreeSpace(m_list.LocationAt(1)), 0u) << "the PC database's volume";
+    EXPECT_EQ(m_list.GetFreeSpace(nullptr), 0u);
+    m_drives.Remove((m_dir / "drive-E").string());
+    EXPECT_EQ(m_list.GetFreeSpace(m_list.LocationAt(0)), 0u) << "a failed query gives 0";
+}
+
+} // namespace
+} // namespace tolvar

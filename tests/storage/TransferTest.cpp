@@ -1,0 +1,226 @@
+#include "tests/fs/FileSizeLimit.h"
+#include "tests/storage/LocationFixture.h"
+
+#include <algorithm>
+
+namespace tolvar {
+namespace {
+
+constexpr const char* kExistsOnDrive =
+    "The file already exists on the destination drive, do you want to copy it anyway?";
+constexpr const char* kOverwrite = "This file already exists, do you want to overwrite it?";
+constexpr const char* kNoSpace = "There is not enough space on the destination drive to copy the file";
+constexpr const char* kCopyFailed = "An error occured trying to copy the file.";
+
+class TransferTest : public test::LocationFixture
+{
+protected:
+    void SetUp() override
+    {
+        m_e = AddDrive('E', "SOURCE");
+        m_f = AddDrive('F', "TARGET");
+        test::WriteBytes(m_e / "game.tvd", m_save);
+        m_list.DiscoverDrives();
+        ShowAll();
+        m_boxes.Clear();
+        m_window.messages.clear();
+    }
+    DriveLocation* E() { return m_list.LocationAt(0); }
+    DriveLocation* F() { return m_list.LocationAt(1); }
+    DriveLocation* Pc() { return m_list.LocationAt(2); }
+    CatalogueItem* Game() { return EntryAt(E(), 0); }
+    std::vector<std::string> FilesIn(const std::filesystem::path& folder) const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    std::vector<std::uint8_t> m_save = test::MakeSave("Game", 10000);
+    std::filesystem::path m_e;
+    std::filesystem::path m_f;
+};
+
+TEST_F(TransferTest, CopiesASaveToAnotherLocationAndRescansIt)
+{
+    DriveLocation* changed = m_list.CopyEntryToLocation(Game(), F());
+    ASSERT_EQ(changed, F());
+    EXPECT_EQ(test::ReadBytes(m_f / "game.tvd"), m_save);
+    EXPECT_EQ(SaveNames(F()), std::vector<std::string>{"Game"});
+    EXPECT_EQ(m_boxes.Count(), 0u);
+
+    EXPECT_EQ(m_list.CopyEntryToLocation(Game(), E()), nullptr) << "onto its own location";
+    EXPECT_EQ(m_list.CopyEntryToLocation(Game(), nullptr), nullptr);
+    EXPECT_EQ(m_boxes.Count(), 0u);
+}
+
+TEST_F(TransferTest, AnExistingFileIsReplacedOnlyAfterYes)
+{
+    const auto old = test::MakeSave("Old", 4000);
+    test::WriteBytes(m_f / "game.tvd", old);
+    m_boxes.Answer(IDNO);
+    EXPECT_EQ(m_list.CopyEntryToLocation(Game(), F()), nullptr);
+    EXPECT_EQ(test::ReadBytes(m_f / "game.tvd"), old);
+    ASSERT_EQ(m_boxes.Count(), 1u);
+    EXPECT_EQ(m_boxes.All()[0].text, kExistsOnDrive);
+    EXPECT_EQ(m_boxes.All()[0].type, MB_YESNO);
+
+    m_boxes.Clear();
+    m_boxes.Answer(IDYES);
+    EXPECT_EQ(m_list.CopyEntryToLocation(Game(), F()), F());
+    EXPECT_EQ(test::ReadBytes(m_f / "game.tvd"), m_save);
+    EXPECT_EQ(FilesIn(m_f), std::vector<std::string>{"game.tvd"}) << "no temporary file left";
+}
+
+TEST_F(TransferTest, FreeSpaceMustExceedTheGrowthOfTheFile)
+{
+    struct Case
+    {
+        std::size_t existing; // 0: none
+        std::uint64_t freeBytes;
+        bool copies;
+    };
+    const Case cases[] = {
+        {4000, 6000, false}, {4000, 6001, true}, {12000, 2000, false},
+        {12000, 2001, true}, {0, 10000, false},  {0, 10001, true},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove(m_f / "game.tvd");
+        if (c.existing != 0) {
+            test::WriteBytes(m_f / "game.tvd", test::MakeSave("Old", c.existing));
+        }
+        m_drives.SetFreeBytes(m_f.string(), c.freeBytes);
+        m_boxes.Clear();
+        m_boxes.Answer(IDYES);
+        DriveLocation* changed = m_list.CopyEntryToLocation(Game(), F());
+        EXPECT_EQ(changed != nullptr, c.copies) << c.existing << " bytes there, " << c.freeBytes << " free";
+        if (!c.copies) {
+            EXPECT_EQ(m_boxes.Texts().back(), kNoSpace);
+        }
+    }
+}
+
+TEST_F(TransferTest, ACopyThatFailsHalfWayKeepsTheOldFile)
+{
+    const auto big = test::MakeSave("Big", 1 << 20);
+    test::WriteBytes(m_e / "game.tvd", big);
+    const auto old = test::MakeSave("Old", 500);
+    test::WriteBytes(m_f / "game.tvd", old);
+    m_boxes.Answer(IDYES);
+    {
+        test::FileSizeLimit limit(100 * 1024);
+        EXPECT_EQ(m_list.CopyEntryToLocation(Game(), F()), nullptr);
+    }
+    EXPECT_EQ(m_boxes.Texts(), (std::vector<std::string>{kExistsOnDrive, kCopyFailed}));
+    EXPECT_EQ(test::ReadBytes(m_f / "game.tvd"), old);
+    EXPECT_EQ(FilesIn(m_f), std::vector<std::string>{"game.tvd"});
+}
+
+TEST_F(TransferTest, AMissingSourceIsReported)
+{
+    std::filesystem::remove(m_e / "game.tvd");
+    EXPECT_EQ(m_list.CopyEntryToLocation(Game(), F()), nullptr);
+    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{"An Error occured when opening the source file - aborting"});
+    EXPECT_TRUE(FilesIn(m_f).empty());
+}
+
+TEST_F(TransferTest, DropTargetsResolveToTheirLocation)
+{
+    test::WriteBytes(m_dir / "Saves" / "pc.tvd", test::MakeSave("PC save"));
+    ScanLocation(Pc());
+    ShowAll();
+    CatalogueItem* pcSave = EntryAt(Pc(), 0);
+
+    EXPECT_EQ(m_list.CopyEntryToItem(Game(), Game()->itemId), nullptr) << "dropped on itself";
+    EXPECT_EQ(m_list.CopyEntryToItem(Game(), E()->itemId), nullptr) << "dropped on its own location";
+    EXPECT_EQ(m_list.CopyEntryToItem(Game(), 0), nullptr) << "dropped on nothing";
+    EXPECT_EQ(m_list.CopyEntryToItem(Game(), 12345), nullptr);
+    EXPECT_EQ(m_boxes.Count(), 0u);
+
+    EXPECT_EQ(m_list.CopyEntryToItem(Game(), pcSave->itemId), Pc()) << "a save stands for its location";
+    EXPECT_EQ(test::ReadBytes(m_dir / "Saves" / "game.tvd"), m_save);
+    EXPECT_EQ(SaveNames(Pc()), (std::vector<std::string>{"Game", "PC save"}));
+}
+
+TEST_F(TransferTest, ShellFilesAreCopiedAskingBeforeOverwriting)
+{
+    test::TempDir outside;
+    const auto dropped = test::MakeSave("Dropped", 700);
+    test::WriteBytes(outside / "drop.tvd", dropped);
+    const std::string source = test::ProgramFolder(outside.Path()) + "drop.tvd";
+
+    EXPECT_EQ(m_list.CopyFileToItem(source.c_str(), F()->itemId), F());
+    EXPECT_EQ(test::ReadBytes(m_f / "drop.tvd"), dropped);
+    EXPECT_EQ(m_boxes.Count(), 0u);
+
+    ShowAll();
+    const auto newer = test::MakeSave("Newer", 800);
+    test::WriteBytes(outside / "drop.tvd", newer);
+    m_boxes.Answer(IDNO);
+    EXPECT_EQ(m_list.CopyFileToItem(source.c_str(), EntryAt(F(), 0)->itemId), nullptr);
+    EXPECT_EQ(test::ReadBytes(m_f / "drop.tvd"), dropped);
+    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{kOverwrite});
+
+    m_boxes.Answer(IDYES);
+    {
+        test::FileSizeLimit limit(400);
+        EXPECT_EQ(m_list.CopyFileToItem(source.c_str(), F()->itemId), nullptr) << "failed copy, no message";
+    }
+    EXPECT_EQ(test::ReadBytes(m_f / "drop.tvd"), dropped) << "the old file survives a failed copy";
+    EXPECT_EQ(m_boxes.Count(), 2u);
+    EXPECT_EQ(FilesIn(m_f), std::vector<std::string>{"drop.tvd"});
+
+    EXPECT_EQ(m_list.CopyFileToItem(source.c_str(), 0), nullptr);
+    EXPECT_EQ(m_list.CopyFileToItem((source + "-missing").c_str(), F()->itemId), nullptr);
+}
+
+TEST_F(TransferTest, ACorruptedShellFileIsCopiedButNotListed)
+{
+    test::TempDir outside;
+    auto bad = test::MakeSave("Bad", 300);
+    bad[250] ^= 1;
+    test::WriteBytes(outside / "bad.tvd", bad);
+    const std::string source = (outside / "bad.tvd").string();
+    EXPECT_EQ(m_list.CopyFileToItem(source.c_str(), F()->itemId), F());
+    EXPECT_EQ(test::ReadBytes(m_f / "bad.tvd"), bad);
+    EXPECT_EQ(EntryCount(F()), 0u);
+    ASSERT_EQ(m_boxes.Count(), 1u);
+    EXPECT_NE(m_boxes.Texts()[0].find("F:\\bad.tvd\" has been corrrupted"), std::string::npos) << m_boxes.Texts()[0];
+}
+
+TEST_F(TransferTest, DeletingTheLastSaveLeavesTheCodeList)
+{
+    std::vector<std::uint8_t> code(32, 0);
+    code[12] = 7;
+    test::WriteBytes(m_e / "codelist.bin", code);
+    ScanLocation(E());
+    ShowAll();
+    ASSERT_EQ(EntryCount(E()), 2u);
+
+    EXPECT_EQ(m_list.DeleteEntry(EntryAt(E(), 1)), E());
+    EXPECT_FALSE(std::filesystem::exists(m_e / "game.tvd"));
+    EXPECT_EQ(SaveNames(E()), std::vector<std::string>{"Code List Version 7"});
+    EXPECT_EQ(m_boxes.Count(), 0u);
+
+    ShowAll();
+    std::filesystem::remove(m_e / "codelist.bin");
+    EXPECT_EQ(m_list.DeleteEntry(EntryAt(E(), 0)), nullptr);
+    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{"An error occured deleting the file"});
+    EXPECT_EQ(m_list.DeleteEntry(nullptr), nullptr);
+}
+
+TEST_F(TransferTest, DeletingFromThePcDatabaseNeedsNoVolume)
+{
+    test::WriteBytes(m_dir / "Saves" / "pc.tvd", test::MakeSave("PC save"));
+    ScanLocation(Pc());
+    ShowAll();
+    EXPECT_EQ(m_list.DeleteEntry(EntryAt(Pc(), 0)), Pc());
+    EXPECT_EQ(EntryCount(Pc()), 0u);
+    EXPECT_TRUE(FilesIn(m_dir / "Saves").empty());
+}
+
+} // namespace
+} // namespace tolvar
