@@ -25,6 +25,8 @@ public:
     // Like CreateRoundRectRgn: r with corners cut by an ellipse of
     // ellipseWidth x ellipseHeight (40 x 40 for the program's windows).
     static Region RoundRect(const Rect& r, int ellipseWidth, int ellipseHeight);
+    // From spans of distinct rows, in any order; empty spans are dropped.
+    static Region FromSpans(std::vector<Span> spans);
 
     bool Contains(Point p) const;
     bool IsEmpty() const { return m_spans.empty(); }

@@ -13,6 +13,9 @@
 
 namespace tolvar::ui {
 
+// Alt among InputEvent::modifiers.
+constexpr unsigned kAltModifier = 0x20;
+
 // One thing that happened on the display, in screen coordinates. Backends
 // turn their native events into these and hand them to the window system.
 struct InputEvent
@@ -26,10 +29,10 @@ struct InputEvent
         KeyUp,
         Char,
         PointerLeft, // the pointer left every window of ours
-        Expose,      // the screen copy of a top-level window was lost: present again
+        Exposed,     // the screen copy of a top-level window was lost: present again
         Close,       // the window manager asks a top-level window to close
-        FocusIn,     // a top-level window got the keyboard
-        FocusOut,
+        FocusGained, // a top-level window got the keyboard
+        FocusLost,
         Moved,       // the window manager moved a top-level window
     };
     enum class Button { Left, Right, Middle };
@@ -41,8 +44,8 @@ struct InputEvent
     int wheelDelta = 0;               // +120 per notch away from the user
     unsigned virtualKey = 0;
     char32_t character = 0;
-    unsigned modifiers = 0;           // MK_SHIFT | MK_CONTROL
-    Rect area;                        // Expose: the part to present again
+    unsigned modifiers = 0;           // held: MK_SHIFT | MK_CONTROL | kAltModifier
+    Rect area;                        // Exposed: the part to present again
 };
 
 // The native side of one top-level window. The window system keeps the

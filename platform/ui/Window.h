@@ -228,7 +228,7 @@ protected:
 
 private:
     friend class WindowSystem;
-    void DestroyTree();
+    friend struct WindowAccess;
 
     WindowHandle m_handle = kNoWindow;
     Window* m_parent = nullptr;
@@ -241,6 +241,7 @@ private:
     std::string m_text;
     gfx::FontPtr m_font;
     std::optional<gfx::Region> m_region;
+    bool m_redraw = true; // WM_SETREDRAW
 };
 
 } // namespace tolvar::ui

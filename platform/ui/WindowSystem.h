@@ -22,6 +22,10 @@ bool PostMessage(WindowHandle window, unsigned message, WParam wParam = 0, LPara
 // Queues work for the UI thread and returns at once.
 void PostTask(std::function<void()> work);
 
+// Whether a key or button is held now, as the loop last heard: VK_SHIFT,
+// VK_CONTROL, VK_MENU, and 1 / 2 for the left / right mouse button (UI thread).
+bool IsKeyDown(unsigned virtualKey);
+
 // Sees a message before it is dispatched; returns true to consume it.
 using MessageFilter = std::function<bool(Message&)>;
 
@@ -76,14 +80,15 @@ public:
     std::uint32_t PaintCount() const { return m_paintCount; } // paint passes of windows
     void HandleInput(const InputEvent& event) override;
 
+    struct Impl;
+    Impl& Internals() { return *m_impl; } // for platform/ui itself
+
     // Double-click rules (GetDoubleClickTime and the 4-pixel box).
     static constexpr unsigned kDoubleClickMs = 500;
     static constexpr int kDoubleClickDistance = 4;
     static constexpr unsigned kDefaultHoverMs = 400;
 
 private:
-    friend class Window;
-    struct Impl;
     std::unique_ptr<Backend> m_backend;
     std::unique_ptr<Impl> m_impl;
     std::uint32_t m_paintCount = 0;

@@ -40,7 +40,7 @@ public:
     Size ScreenSize() const override;
 
     Display* GetDisplay() const { return m_display; }
-    XWindowId RootWindow() const;
+    XWindowId GetRootWindow() const;
     XWindowId NativeId(WindowHandle topLevel) const; // 0 when unknown
     WindowHandle FromNativeId(XWindowId id) const;   // kNoWindow when not ours
     XAtomId GetAtom(const char* name);

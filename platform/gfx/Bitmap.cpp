@@ -1,0 +1,41 @@
+#include "platform/gfx/Bitmap.h"
+
+#include <algorithm>
+
+namespace tolvar::gfx {
+
+Bitmap::Bitmap(int width, int height, Color fill)
+    : m_width(std::max(width, 0)), m_height(std::max(height, 0)),
+      m_pixels(static_cast<std::size_t>(m_width) * static_cast<std::size_t>(m_height), fill)
+{
+    if (m_width == 0 || m_height == 0) {
+        m_width = m_height = 0;
+        m_pixels.clear();
+    }
+}
+
+void Bitmap::Fill(Color c)
+{
+    std::fill(m_pixels.begin(), m_pixels.end(), c);
+}
+
+void Bitmap::FillRect(const Rect& r, Color c)
+{
+    Rect clipped = r.Intersect(Bounds());
+    for (int y = clipped.top; y < clipped.bottom; ++y) {
+        std::fill(Row(y) + clipped.left, Row(y) + clipped.right, c);
+    }
+}
+
+Bitmap Bitmap::Crop(const Rect& r) const
+{
+    Rect clipped = r.Intersect(Bounds());
+    Bitmap out(clipped.Width(), clipped.Height());
+    for (int y = 0; y < out.Height(); ++y) {
+        std::copy(Row(clipped.top + y) + clipped.left, Row(clipped.top + y) + clipped.right,
+                  out.Row(y));
+    }
+    return out;
+}
+
+} // namespace tolvar::gfx

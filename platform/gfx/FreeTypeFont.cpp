@@ -1,0 +1,257 @@
+// Fonts: fontconfig finds the file for a family and weight, FreeType loads
+// the face at the pixel size of the point size at 96 dpi and renders hinted
+// glyphs into 8-bit coverage, which is kept per character. One library and
+// one lock for all fonts keep FreeType's non-thread-safe state in one place;
+// the lock is only held while a glyph is rendered or measured for the first
+// time.
+#include "platform/gfx/Bitmap.h"
+#include "platform/gfx/Font.h"
+#include "platform/gfx/TextCodec.h"
+
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+#include <cmath>
+#include <map>
+#include <tuple>
+#include <mutex>
+#include <stdexcept>
+#include <unordered_map>
+#include <vector>
+
+namespace tolvar::gfx {
+namespace {
+
+constexpr double kDpi = 96.0;
+
+std::mutex& FontMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+FT_Library Library()
+{
+    static FT_Library library = [] {
+        FT_Library lib = nullptr;
+        if (FT_Init_FreeType(&lib) != 0) {
+            throw std::runtime_error("FreeType cannot start");
+        }
+        return lib;
+    }();
+    return library;
+}
+
+struct Glyph
+{
+    std::vector<std::uint8_t> coverage;
+    int width = 0;
+    int rows = 0;
+    int left = 0; // from the pen to the first column
+    int top = 0;  // from the baseline up to the first row
+    int advance = 0;
+};
+
+class FreeTypeFont final : public Font
+{
+public:
+    FreeTypeFont(FT_Face face, double pixelSize) : m_face(face), m_pixelSize(pixelSize)
+    {
+        m_ascent = static_cast<int>(face->size->metrics.ascender >> 6);
+        m_descent = static_cast<int>((-face->size->metrics.descender) >> 6);
+        m_lineHeight = static_cast<int>(face->size->metrics.height >> 6);
+        if (m_lineHeight < m_ascent + m_descent) {
+            m_lineHeight = m_ascent + m_descent;
+        }
+    }
+    ~FreeTypeFont() override
+    {
+        std::lock_guard lock(FontMutex());
+        FT_Done_Face(m_face);
+    }
+
+    int Ascent() const override { return m_ascent; }
+    int Descent() const override { return m_descent; }
+    int LineHeight() const override { return m_lineHeight; }
+    double PixelSize() const override { return m_pixelSize; }
+    std::string FamilyName() const override { return m_face->family_name ? m_face->family_name : ""; }
+    std::string StyleName() const override { return m_face->style_name ? m_face->style_name : ""; }
+
+    Size TextExtent(std::string_view text) const override
+    {
+        int width = 0;
+        for (char32_t c : DecodeText(text)) {
+            width += GlyphFor(c).advance;
+        }
+        return {width, m_ascent + m_descent};
+    }
+
+    int Advance(char32_t c) const override { return GlyphFor(c).advance; }
+
+    void DrawText(Bitmap& target, Point origin, std::u32string_view text, std::uint32_t color,
+                  const Rect& clip) const override
+    {
+        Rect bounds = clip.Intersect(target.Bounds());
+        if (bounds.IsEmpty()) {
+            return;
+        }
+        int penX = origin.x;
+        int baseline = origin.y + m_ascent;
+        const unsigned sr = Red(color), sg = Green(color), sb = Blue(color);
+        for (char32_t c : text) {
+            const Glyph& g = GlyphFor(c);
+            int x0 = penX + g.left;
+            int y0 = baseline - g.top;
+            for (int row = 0; row < g.rows; ++row) {
+                int y = y0 + row;
+                if (y < bounds.top || y >= bounds.bottom) {
+                    continue;
+                }
+                Color* dst = target.Row(y);
+                const std::uint8_t* src = g.coverage.data() + static_cast<std::size_t>(row) * g.width;
+                for (int col = 0; col < g.width; ++col) {
+                    int x = x0 + col;
+                    unsigned a = src[col];
+                    if (a == 0 || x < bounds.left || x >= bounds.right) {
+                        continue;
+                    }
+                    if (a == 255) {
+                        dst[x] = Rgb(sr, sg, sb);
+                        continue;
+                    }
+                    Color d = dst[x];
+                    auto mix = [a](unsigned s, unsigned t) {
+                        int v = static_cast<int>(t) +
+                                (static_cast<int>(s) - static_cast<int>(t)) * static_cast<int>(a) / 255;
+                        return static_cast<unsigned>(v);
+                    };
+                    dst[x] = Rgb(mix(sr, Red(d)), mix(sg, Green(d)), mix(sb, Blue(d)));
+                }
+            }
+            penX += g.advance;
+        }
+    }
+
+private:
+    const Glyph& GlyphFor(char32_t c) const
+    {
+        std::lock_guard lock(FontMutex());
+        auto it = m_glyphs.find(c);
+        if (it != m_glyphs.end()) {
+            return it->second;
+        }
+        Glyph glyph;
+        FT_UInt index = FT_Get_Char_Index(m_face, c);
+        if (index == 0 && c != U' ') {
+            index = FT_Get_Char_Index(m_face, U'?');
+        }
+        if (FT_Load_Glyph(m_face, index, FT_LOAD_DEFAULT | FT_LOAD_TARGET_NORMAL) == 0 &&
+            FT_Render_Glyph(m_face->glyph, FT_RENDER_MODE_NORMAL) == 0) {
+            FT_GlyphSlot slot = m_face->glyph;
+            const FT_Bitmap& bm = slot->bitmap;
+            glyph.width = static_cast<int>(bm.width);
+            glyph.rows = static_cast<int>(bm.rows);
+            glyph.left = slot->bitmap_left;
+            glyph.top = slot->bitmap_top;
+            glyph.advance = static_cast<int>((slot->advance.x + 32) >> 6);
+            glyph.coverage.resize(static_cast<std::size_t>(glyph.width) * glyph.rows);
+            for (int row = 0; row < glyph.rows; ++row) {
+                const unsigned char* src = bm.buffer + static_cast<std::ptrdiff_t>(row) * bm.pitch;
+                std::copy(src, src + glyph.width,
+                          glyph.coverage.begin() + static_cast<std::ptrdiff_t>(row) * glyph.width);
+            }
+        }
+        return m_glyphs.emplace(c, std::move(glyph)).first->second;
+    }
+
+    FT_Face m_face;
+    double m_pixelSize;
+    int m_ascent = 0;
+    int m_descent = 0;
+    int m_lineHeight = 0;
+    mutable std::unordered_map<char32_t, Glyph> m_glyphs;
+};
+
+struct FontFile
+{
+    std::string path;
+    int index = 0;
+};
+
+FontFile Match(const std::string& family, FontWeight weight)
+{
+    FontFile result;
+    FcPattern* pattern = FcPatternCreate();
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+    FcPatternAddInteger(pattern, FC_WEIGHT, weight == FontWeight::Bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(pattern, FC_SLANT, FC_SLANT_ROMAN);
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult fcResult = FcResultNoMatch;
+    FcPattern* match = FcFontMatch(nullptr, pattern, &fcResult);
+    if (match != nullptr) {
+        FcChar8* file = nullptr;
+        if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file != nullptr) {
+            result.path = reinterpret_cast<const char*>(file);
+        }
+        int index = 0;
+        if (FcPatternGetInteger(match, FC_INDEX, 0, &index) == FcResultMatch) {
+            result.index = index;
+        }
+        FcPatternDestroy(match);
+    }
+    FcPatternDestroy(pattern);
+    return result;
+}
+
+} // namespace
+
+FontPtr Font::Create(const std::string& family, double points, FontWeight weight)
+{
+    // Fonts are cached: every window asking for the label font shares one.
+    static std::mutex cacheMutex;
+    static std::map<std::tuple<std::string, double, int>, FontPtr> cache;
+    std::lock_guard cacheLock(cacheMutex);
+    auto key = std::make_tuple(family, points, static_cast<int>(weight));
+    if (auto it = cache.find(key); it != cache.end()) {
+        return it->second;
+    }
+    FontFile file;
+    {
+        std::lock_guard lock(FontMutex());
+        file = Match(family, weight);
+    }
+    if (file.path.empty()) {
+        throw std::runtime_error("no font found for " + family);
+    }
+    FT_Face face = nullptr;
+    double pixels = points * kDpi / 72.0;
+    {
+        std::lock_guard lock(FontMutex());
+        if (FT_New_Face(Library(), file.path.c_str(), file.index, &face) != 0) {
+            throw std::runtime_error("cannot load font " + file.path);
+        }
+        FT_Set_Char_Size(face, 0, static_cast<FT_F26Dot6>(std::lround(points * 64)),
+                         static_cast<FT_UInt>(kDpi), static_cast<FT_UInt>(kDpi));
+    }
+    FontPtr font = std::make_shared<FreeTypeFont>(face, pixels);
+    cache.emplace(key, font);
+    return font;
+}
+
+FontPtr Font::Default()
+{
+    // Stands in for the system font that a context without a chosen font
+    // measures with: a bold sans face a little larger than the labels.
+    static FontPtr font = Create("Arial", 10.0, FontWeight::Bold);
+    return font;
+}
+
+FontPtr Font::Label()
+{
+    static FontPtr font = Create("Arial", 8.5, FontWeight::Bold);
+    return font;
+}
+
+} // namespace tolvar::gfx

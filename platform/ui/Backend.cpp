@@ -1,0 +1,27 @@
+#include "platform/ui/Backend.h"
+
+#include "platform/ui/headless/HeadlessBackend.h"
+#include "platform/ui/x11/X11Backend.h"
+
+#include <cstdlib>
+
+namespace tolvar::ui {
+
+std::unique_ptr<Backend> CreateBackend(BackendKind kind)
+{
+    if (kind == BackendKind::Headless) {
+        return std::make_unique<HeadlessBackend>();
+    }
+    const char* display = std::getenv("DISPLAY");
+    if (kind == BackendKind::X11 || (display != nullptr && *display != '\0')) {
+        if (auto x11 = X11Backend::Open()) {
+            return x11;
+        }
+        if (kind == BackendKind::X11) {
+            return nullptr;
+        }
+    }
+    return std::make_unique<HeadlessBackend>();
+}
+
+} // namespace tolvar::ui

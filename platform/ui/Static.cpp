@@ -1,0 +1,25 @@
+#include "platform/ui/Static.h"
+
+namespace tolvar::ui {
+
+void Static::SetTextFormat(unsigned format)
+{
+    m_format = format;
+    Invalidate();
+}
+
+void Static::OnPaint(gfx::Painter& painter)
+{
+    ControlColors colors;
+    colors.background = gfx::Rgb(240, 240, 240);
+    colors.brush = gfx::Brush::Solid(colors.background);
+    if (Parent() != nullptr) {
+        Parent()->OnCtlColor(*this, CtlColorKind::Static, colors);
+    }
+    painter.FillRect(GetClientRect(), colors.brush);
+    painter.SetTextColor(colors.text);
+    painter.SetBackgroundMode(gfx::BackgroundMode::Transparent);
+    painter.DrawText(GetClientRect(), GetWindowText(), m_format);
+}
+
+} // namespace tolvar::ui

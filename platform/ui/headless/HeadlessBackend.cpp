@@ -1,0 +1,204 @@
+#include "platform/ui/headless/HeadlessBackend.h"
+
+namespace tolvar::ui {
+
+class HeadlessNativeWindow final : public NativeWindow
+{
+public:
+    explicit HeadlessNativeWindow(HeadlessBackend& backend) : m_backend(backend) {}
+    void SetBounds(const Rect&) override {}
+    void SetVisible(bool) override {}
+    void SetShape(const gfx::Region*) override {}
+    void SetTitle(const std::string&) override {}
+    void Raise() override {}
+    void Present(const gfx::Bitmap&, const Rect&) override
+    {
+        std::lock_guard lock(m_backend.m_mutex);
+        ++m_backend.m_presents;
+    }
+
+private:
+    HeadlessBackend& m_backend;
+};
+
+HeadlessBackend::HeadlessBackend(Size screen) : m_screen(screen) {}
+
+std::unique_ptr<NativeWindow> HeadlessBackend::CreateNativeWindow(WindowHandle, const Rect&, TopLevelKind)
+{
+    return std::make_unique<HeadlessNativeWindow>(*this);
+}
+
+void HeadlessBackend::DispatchEvents(InputSink& sink)
+{
+    // One at a time: an event's handler may run a nested loop, which must
+    // see the events queued after it.
+    for (;;) {
+        InputEvent event;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_events.empty()) {
+                return;
+            }
+            event = m_events.front();
+            m_events.pop_front();
+        }
+        sink.HandleInput(event);
+    }
+}
+
+void HeadlessBackend::Wait(std::optional<std::chrono::milliseconds> timeout)
+{
+    std::unique_lock lock(m_mutex);
+    auto ready = [&] { return m_woken || !m_events.empty(); };
+    if (timeout) {
+        m_wake.wait_for(lock, *timeout, ready);
+    } else {
+        m_wake.wait(lock, ready);
+    }
+    m_woken = false;
+}
+
+void HeadlessBackend::Wake()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_woken = true;
+    }
+    m_wake.notify_all();
+}
+
+Point HeadlessBackend::CursorPos() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_cursor;
+}
+
+void HeadlessBackend::Push(InputEvent event)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (event.type == InputEvent::Type::PointerMove) {
+            m_cursor = event.screen;
+        } else {
+            event.screen = m_cursor;
+        }
+        if (event.type == InputEvent::Type::KeyDown || event.type == InputEvent::Type::KeyUp) {
+            unsigned flag = 0;
+            if (event.virtualKey == VK_SHIFT) {
+                flag = MK_SHIFT;
+            } else if (event.virtualKey == VK_CONTROL) {
+                flag = MK_CONTROL;
+            } else if (event.virtualKey == VK_MENU) {
+                flag = kAltModifier;
+            }
+            m_modifiers = event.type == InputEvent::Type::KeyDown ? (m_modifiers | flag) : (m_modifiers & ~flag);
+        }
+        event.modifiers = m_modifiers;
+        m_events.push_back(event);
+    }
+    m_wake.notify_all();
+}
+
+void HeadlessBackend::Inject(const InputEvent& event)
+{
+    Push(event);
+}
+
+void HeadlessBackend::MouseMove(Point screen)
+{
+    InputEvent e;
+    e.type = InputEvent::Type::PointerMove;
+    e.screen = screen;
+    Push(e);
+}
+
+void HeadlessBackend::MouseDown(InputEvent::Button button)
+{
+    InputEvent e;
+    e.type = InputEvent::Type::ButtonDown;
+    e.button = button;
+    Push(e);
+}
+
+void HeadlessBackend::MouseUp(InputEvent::Button button)
+{
+    InputEvent e;
+    e.type = InputEvent::Type::ButtonUp;
+    e.button = button;
+    Push(e);
+}
+
+void HeadlessBackend::Click(Point screen, InputEvent::Button button)
+{
+    MouseMove(screen);
+    MouseDown(button);
+    MouseUp(button);
+}
+
+void HeadlessBackend::Wheel(int delta)
+{
+    InputEvent e;
+    e.type = InputEvent::Type::Wheel;
+    e.wheelDelta = delta;
+    Push(e);
+}
+
+void HeadlessBackend::KeyDown(unsigned virtualKey)
+{
+    InputEvent e;
+    e.type = InputEvent::Type::KeyDown;
+    e.virtualKey = virtualKey;
+    Push(e);
+}
+
+void HeadlessBackend::KeyUp(unsigned virtualKey)
+{
+    InputEvent e;
+    e.type = InputEvent::Type::KeyUp;
+    e.virtualKey = virtualKey;
+    Push(e);
+}
+
+void HeadlessBackend::PressKey(unsigned virtualKey)
+{
+    KeyDown(virtualKey);
+    KeyUp(virtualKey);
+}
+
+void HeadlessBackend::Char(char32_t character)
+{
+    InputEvent e;
+    e.type = InputEvent::Type::Char;
+    e.character = character;
+    Push(e);
+}
+
+void HeadlessBackend::Type(const std::string& utf8)
+{
+    for (std::size_t i = 0; i < utf8.size();) {
+        auto b = static_cast<unsigned char>(utf8[i]);
+        std::size_t n = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : 4;
+        char32_t cp = n == 1 ? b : n == 2 ? (b & 0x1F) : n == 3 ? (b & 0x0F) : (b & 0x07);
+        for (std::size_t k = 1; k < n && i + k < utf8.size(); ++k) {
+            cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        }
+        Char(cp);
+        i += n;
+    }
+}
+
+void HeadlessBackend::Close(WindowHandle topLevel)
+{
+    InputEvent e;
+    e.type = InputEvent::Type::Close;
+    e.window = topLevel;
+    Push(e);
+}
+
+int HeadlessBackend::PresentCount() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_presents;
+}
+
+} // namespace tolvar::ui
