@@ -1,0 +1,137 @@
+// Runs the built tolvar-cli on real folders and checks what scripts rely on:
+// its output lines and its exit codes.
+#include "tests/storage/TestSaves.h"
+#include "tests/support/TempDir.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <sys/wait.h>
+
+namespace tolvar {
+namespace {
+
+struct Result
+{
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+class CliTest : public ::testing::Test
+{
+protected:
+    Result Run(const std::string& arguments)
+    {
+        const std::string errPath = (m_dir / "stderr.txt").string();
+        const std::string command = "cd '" + m_dir.Path().string() + "' && '" TOLVAR_CLI_PATH "' " + arguments +
+                                    " 2>'" + errPath + "'";
+        Result result;
+        FILE* pipe = popen(command.c_str(), "r");
+        if (pipe == nullptr) {
+            return result;
+        }
+        char buffer[4096];
+        std::size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+            result.out.append(buffer, n);
+        }
+        const int status = pclose(pipe);
+        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        std::ifstream err(errPath);
+        result.err.assign(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>());
+        return result;
+    }
+    std::string Path(const std::string& name) const { return (m_dir / name).string(); }
+
+    test::TempDir m_dir;
+};
+
+TEST_F(CliTest, InfoAndVerify)
+{
+    const auto save = test::MakeSave("Tolvar Save", 2000, "SCUS9", 123456);
+    test::WriteBytes(m_dir / "good.tvd", save);
+    auto bad = save;
+    bad[1500] ^= 4;
+    test::WriteBytes(m_dir / "bad.tvd", bad);
+
+    char crc[9];
+    std::snprintf(crc, sizeof crc, "%08x", test::StoredChecksum(save));
+    Result info = Run("info good.tvd");
+    EXPECT_EQ(info.exitCode, 0);
+    EXPECT_EQ(info.out,
+              "name=Tolvar Save\ntitle_id=SCUS9\nuncompressed_size=123456\ncrc=" + std::string(crc) + "\nvalid=yes\n");
+    info = Run("info bad.tvd");
+    EXPECT_EQ(info.exitCode, 0);
+    EXPECT_NE(info.out.find("\nvalid=no\n"), std::string::npos) << info.out;
+
+    Result verify = Run("verify good.tvd");
+    EXPECT_EQ(verify.exitCode, 0);
+    EXPECT_EQ(verify.out, "OK good.tvd\n");
+    verify = Run("verify good.tvd bad.tvd missing.tvd");
+    EXPECT_EQ(verify.exitCode, 1);
+    EXPECT_EQ(verify.out, "OK good.tvd\nBAD bad.tvd\nBAD missing.tvd\n");
+}
+
+TEST_F(CliTest, RenameWritesAResealedCopyAndLeavesTheFileAlone)
+{
+    const auto save = test::MakeSave("Before", 3000);
+    test::WriteBytes(m_dir / "in.tvd", save);
+    Result rename = Run("rename in.tvd 'A brand new name that is far too long' out.tvd");
+    EXPECT_EQ(rename.exitCode, 0) << rename.err;
+    EXPECT_EQ(test::ReadBytes(m_dir / "in.tvd"), save);
+    Result info = Run("info out.tvd");
+    EXPECT_NE(info.out.find("name=A brand new name that is far to\n"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("valid=yes"), std::string::npos);
+
+    EXPECT_NE(Run("rename in.tvd X in.tvd").exitCode, 0) << "never onto the file itself";
+    EXPECT_EQ(test::ReadBytes(m_dir / "in.tvd"), save);
+    auto bad = save;
+    bad[2000] ^= 1;
+    test::WriteBytes(m_dir / "bad.tvd", bad);
+    EXPECT_NE(Run("rename bad.tvd X fixed.tvd").exitCode, 0) << "a damaged save is not resealed";
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "fixed.tvd"));
+}
+
+TEST_F(CliTest, ListPrintsTheCatalogueAndSendsMessagesToStandardError)
+{
+    std::filesystem::create_directory(m_dir / "drive");
+    test::WriteBytes(m_dir / "drive" / "2.tvd", test::MakeSave("beta"));
+    test::WriteBytes(m_dir / "drive" / "1.tvd", test::MakeSave("Alpha"));
+    test::WriteBytes(m_dir / "drive" / "x.tvd", {1, 2, 3});
+    std::vector<std::uint8_t> code(40, 0);
+    code[12] = 5;
+    test::WriteBytes(m_dir / "drive" / "codelist.bin", code);
+
+    Result list = Run("list " + Path("drive"));
+    EXPECT_EQ(list.exitCode, 0);
+    std::istringstream lines(list.out);
+    std::vector<std::string> got;
+    for (std::string line; std::getline(lines, line);) {
+        got.push_back(line);
+    }
+    ASSERT_EQ(got.size(), 3u) << list.out;
+    EXPECT_EQ(got[0], "Code List Version 5");
+    EXPECT_EQ(got[1].rfind("Alpha   ", 0), 0u) << got[1];
+    EXPECT_EQ(got[2].rfind("beta   ", 0), 0u) << got[2];
+    EXPECT_NE(list.err.find("x.tvd\" has been corrrupted, It will not be added to the file list.\n"),
+              std::string::npos)
+        << list.err;
+    EXPECT_EQ(Run("list " + Path("nowhere")).exitCode, 1);
+}
+
+TEST_F(CliTest, DrivesListsThePcDatabaseWithItsFreeSpace)
+{
+    std::filesystem::create_directory(m_dir / "Saves");
+    test::WriteBytes(m_dir / "Saves" / "s.tvd", test::MakeSave("s"));
+    Result drives = Run("drives");
+    EXPECT_EQ(drives.exitCode, 0);
+    const std::size_t line = drives.out.find("Saves\\ (\\)\tSaves\\\tSpace Free: ");
+    ASSERT_NE(line, std::string::npos) << drives.out;
+    EXPECT_NE(drives.out.find(" MB\n", line), std::string::npos);
+}
+
+} // namespace
+} // namespace tolvar
