@@ -1,0 +1,50 @@
+#include "platform/gfx/Region.h"
+
+#include <gtest/gtest.h>
+
+using namespace tolvar::gfx;
+
+TEST(Region, RoundedRectangleCutsOnlyTheCorners)
+{
+    Region r = Region::RoundRect({0, 0, 700, 494}, 40, 40);
+    EXPECT_EQ(r.Bounds(), (Rect{0, 0, 700, 494}));
+    EXPECT_FALSE(r.Contains({0, 0}));
+    EXPECT_FALSE(r.Contains({699, 0}));
+    EXPECT_FALSE(r.Contains({0, 493}));
+    EXPECT_FALSE(r.Contains({699, 493}));
+    EXPECT_FALSE(r.Contains({4, 4}));
+    EXPECT_TRUE(r.Contains({8, 8}));
+    EXPECT_TRUE(r.Contains({20, 0}));    // the straight edge starts at the radius
+    EXPECT_TRUE(r.Contains({0, 20}));
+    EXPECT_TRUE(r.Contains({679, 0}));
+    EXPECT_TRUE(r.Contains({350, 247}));
+    EXPECT_FALSE(r.Contains({700, 100}));
+    EXPECT_FALSE(r.Contains({-1, 100}));
+    // Symmetric in both directions.
+    for (int y = 0; y < 494; ++y) {
+        for (int x : {0, 1, 2, 5, 10, 19}) {
+            ASSERT_EQ(r.Contains({x, y}), r.Contains({699 - x, y})) << x << "," << y;
+            ASSERT_EQ(r.Contains({x, y}), r.Contains({x, 493 - y})) << x << "," << y;
+        }
+    }
+    EXPECT_EQ(r.Spans().size(), 494u);
+}
+
+TEST(Region, EmptyAndPlainRectangles)
+{
+    EXPECT_TRUE(Region::RoundRect({5, 5, 5, 10}, 40, 40).IsEmpty());
+    Region plain = Region::FromRect({2, 3, 6, 5});
+    EXPECT_TRUE(plain.Contains({2, 3}));
+    EXPECT_TRUE(plain.Contains({5, 4}));
+    EXPECT_FALSE(plain.Contains({6, 4}));
+    EXPECT_FALSE(plain.Contains({2, 5}));
+    // An ellipse larger than the rectangle still leaves a shape.
+    Region small = Region::RoundRect({0, 0, 10, 10}, 40, 40);
+    EXPECT_TRUE(small.Contains({5, 5}));
+    EXPECT_FALSE(small.Contains({0, 0}));
+    Region spans = Region::FromSpans({{3, 1, 4}, {1, 0, 2}, {2, 5, 5}});
+    EXPECT_EQ(spans.Spans().size(), 2u);
+    EXPECT_TRUE(spans.Contains({1, 1}));
+    EXPECT_TRUE(spans.Contains({3, 3}));
+    EXPECT_FALSE(spans.Contains({5, 2}));
+}

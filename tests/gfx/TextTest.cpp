@@ -1,0 +1,54 @@
+#include "platform/gfx/Font.h"
+#include "platform/gfx/TextCodec.h"
+
+#include <gtest/gtest.h>
+
+using namespace tolvar::gfx;
+
+TEST(Font, LabelFontIsLiberationSansBoldWithHintedWidths)
+{
+    FontPtr font = Font::Label();
+    EXPECT_EQ(font->FamilyName(), "Liberation Sans");
+    EXPECT_EQ(font->StyleName(), "Bold");
+    EXPECT_NEAR(font->PixelSize(), 8.5 * 96 / 72, 1e-9);
+    // Hinted at 11 ppem, as the layouts were measured.
+    EXPECT_EQ(font->TextExtent("PC Databases").width, 73);
+    EXPECT_EQ(font->TextExtent("Online Database").width, 87);
+    EXPECT_EQ(font->TextExtent("").width, 0);
+    EXPECT_EQ(font->TextExtent("PC").width + font->TextExtent(" Databases").width, 73);
+    EXPECT_GT(font->TextExtent("x").height, 8);
+    // The same request gives the same font object.
+    EXPECT_EQ(Font::Create("Arial", 8.5, FontWeight::Bold), font);
+}
+
+TEST(Font, BoldIsWiderThanRegular)
+{
+    FontPtr regular = Font::Create("Arial", 8.5, FontWeight::Normal);
+    EXPECT_EQ(regular->StyleName(), "Regular");
+    EXPECT_LT(regular->TextExtent("PC Databases").width, 73);
+}
+
+TEST(TextCodec, Utf8WhenValidElseWindows1252)
+{
+    // "café" in UTF-8 decodes to four characters.
+    EXPECT_EQ(DecodeText("caf\xC3\xA9"), U"caf\u00E9");
+    // The same word in Windows-1252 (0xE9) is not valid UTF-8.
+    EXPECT_EQ(DecodeText("caf\xE9"), U"caf\u00E9");
+    // 0x80..0x9F take the code page's punctuation, not C1 controls.
+    EXPECT_EQ(DecodeText("\x93Hi\x94 \x80"), U"\u201CHi\u201D \u20AC");
+    // One invalid byte anywhere makes the whole string Windows-1252.
+    EXPECT_EQ(DecodeText("\xC3\xA9\xFF"), U"\u00C3\u00A9\u00FF");
+    // Overlong forms and surrogates are not UTF-8.
+    EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));
+    EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));
+    EXPECT_FALSE(IsValidUtf8("\xE2\x82")); // cut short
+    EXPECT_TRUE(IsValidUtf8("\xF0\x9F\x98\x80"));
+    EXPECT_EQ(EncodeUtf8(0x20AC), "\xE2\x82\xAC");
+    EXPECT_EQ(DecodeText(EncodeUtf8(0x1F600)), U"\U0001F600");
+}
+
+TEST(Font, Windows1252TextMeasuresLikeItsUtf8Twin)
+{
+    FontPtr font = Font::Label();
+    EXPECT_EQ(font->TextExtent("caf\xE9").width, font->TextExtent("caf\xC3\xA9").width);
+}
