@@ -1,0 +1,39 @@
+#pragma once
+
+#include "gallery/GalleryPage.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tolvar::gallery {
+
+// The gallery's one top-level window: rounded like the program's windows,
+// showing one registered page at a time. Page Down and Page Up turn the
+// pages, Escape closes the gallery.
+class GalleryWindow : public ui::Window
+{
+public:
+    GalleryWindow();
+    ~GalleryWindow() override;
+
+    // Creates the window with its top-left at topLeft (screen) and every page.
+    bool Create(gfx::Point topLeft);
+    bool ShowPage(const std::string& name);
+    void ShowPage(std::size_t index);
+    void NextPage(int direction);
+    std::size_t PageCount() const { return m_pages.size(); }
+    GalleryPage* CurrentPage() const;
+
+    bool PreTranslateMessage(ui::Message& message) override;
+
+protected:
+    void OnClose() override;
+
+private:
+    std::vector<GalleryPageInfo> m_infos;
+    std::vector<std::unique_ptr<GalleryPage>> m_pages;
+    std::size_t m_current = 0;
+};
+
+} // namespace tolvar::gallery

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "platform/ui/BitmapButton.h"
+
+#include <string>
+
+namespace tolvar {
+
+// The framework's automatic loading of a bitmap button: creates the button as
+// the child control id of parent at topLeft, loads the pictures named after
+// its caption ("BTNOK" gives "BTNOKU" up, "BTNOKD" down, "BTNOKF" focused,
+// "BTNOKX" disabled; missing ones are none) and sizes the button to the up
+// picture. False when the up picture does not exist or the window cannot be
+// created.
+bool AutoLoad(ui::BitmapButton& button, ui::Window& parent, unsigned id, const std::string& caption,
+              gfx::Point topLeft);
+
+} // namespace tolvar
