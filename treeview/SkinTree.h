@@ -1,0 +1,190 @@
+#pragma once
+
+#include "platform/gfx/Bitmap.h"
+#include "platform/gfx/Font.h"
+#include "platform/gfx/ImageList.h"
+#include "platform/gfx/Painter.h"
+#include "platform/ui/Edit.h"
+#include "platform/ui/Window.h"
+#include "treeview/TreeItem.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+namespace tolvar {
+
+class CSkinScrollBar;
+
+// What the tree hands to OnRclick and OnBegindrag: only the point is filled,
+// in client coordinates.
+struct NMTREEVIEW
+{
+    gfx::Point ptDrag;
+};
+
+// The skinned tree control. It keeps its items in its own records, numbers
+// the rows that are shown, and draws the rows of the visible window over a
+// background picture into one back buffer, which is then copied to the
+// window, so nothing flickers. Scrolling goes through an external
+// CSkinScrollBar: the tree pushes range, page and position to it, and the bar
+// sends WM_VSCROLL back after every change the user makes.
+//
+// Every change renumbers and repaints at once while redraw is on. While it is
+// off no pixel can change, so numbering and the visible window are marked
+// stale instead and brought up to date when redraw comes back on, or as soon
+// as something asks for a row, a rectangle or a hit test.
+class CSkinTree : public ui::Window
+{
+public:
+    static constexpr unsigned kEditControlId = 100;
+    static constexpr int kClientExtra = 12; // the client rectangle reaches 12 pixels below the window
+
+    CSkinTree(CSkinScrollBar* scrollBar, int backgroundId, int imagesId, int disabledImagesId);
+    ~CSkinTree() override;
+
+    // Creates the child window at (x, y); it takes the size of its background.
+    bool CreateTree(ui::Window* parent, gfx::Point topLeft, unsigned id, const std::string& name);
+
+    // Item operations.
+    TreeItem* InsertItem(const std::string& label, int image, int selectedImage, TreeItem* parent,
+                         TreeItem* insertAfter);
+    TreeItem* InsertItemShort(const std::string& label, TreeItem* parent, TreeItem* insertAfter);
+    bool DeleteItem(TreeItem* item);
+    void DeleteChildItems(TreeItem* item);
+    bool SelectItem(TreeItem* item);
+    TreeItem* GetParentItem(TreeItem* item) const;
+    std::string GetItemText(const TreeItem* item) const;
+    TreeItem* HitTest(int x, int y);
+    gfx::Rect* GetItemRect(TreeItem* item, gfx::Rect* out);
+    gfx::Rect* GetLabelRect(TreeItem* item, gfx::Rect* out);
+    void UpdateRowNumbers();
+    void UpdateView();
+    void PaintTree(gfx::Painter& target);
+    void UpdateScrollBar();
+    void EnsureSelectionVisible();
+
+    // True when item is an item of this tree (not null, not freed, not the root).
+    bool IsValidItem(const TreeItem* item) const;
+
+    // Virtual operations with their defaults.
+    virtual void OnItemDblClk(TreeItem* item);
+    virtual void OnRclick(NMTREEVIEW* info, LResult* result);
+    virtual bool OnEndLabelEdit(TreeItem* item, std::string newText);
+    virtual bool OnBeginLabelEdit(TreeItem* item);
+    virtual void SetRedraw(bool redraw);
+    virtual void OnBegindrag(NMTREEVIEW* info, LResult* result);
+    virtual gfx::Rect* GetButtonRect(TreeItem* item, gfx::Rect* out);
+    virtual void DrawItem(gfx::Painter& dc, TreeItem* item, int y);
+    virtual bool Expand(TreeItem* item, unsigned code);
+    virtual void GetItemColors(TreeItem* item, gfx::Color* normal, gfx::Color* disabled,
+                               gfx::Color* selected);
+    virtual bool ItemHasChildren(TreeItem* item);
+    virtual int GetItemImage(TreeItem* item);
+
+    // Input operations.
+    ui::Edit* BeginLabelEdit(TreeItem* item);
+    void EndLabelEdit();
+    void HandleKey(unsigned virtualKey);
+
+    // State the derived trees and tests read.
+    TreeItem* GetSelectedItem() const { return m_selectedItem; }
+    TreeItem* GetRootItem() { return &m_rootItem; }
+    int GetRowCount();
+    float GetTopRow() const { return m_topRow; }
+    void SetTopRow(float topRow) { m_topRow = topRow; }
+    bool GetRedraw() const { return m_redraw; }
+    std::size_t GetItemCount() const { return m_allItems.size(); }
+    const std::vector<TreeItem*>& GetAllItems() const { return m_allItems; }
+    const std::vector<TreeItem*>& GetOnScreenItems();
+    gfx::Rect GetTreeClientRect() const { return m_clientRect; }
+    int GetRowHeight() const { return m_rowHeight; }
+    int GetIndent() const { return m_indent; }
+    bool IsEditing() const { return m_editing; }
+    TreeItem* GetEditItem() const { return m_editItem; }
+    ui::Edit* GetEditControl() { return &m_edit; }
+    void SetEditLabels(bool on) { m_editLabels = on; }
+    bool GetEditLabels() const { return m_editLabels; }
+    std::uint32_t GetLastClickTime() const { return m_lastClickTime; }
+    CSkinScrollBar* GetScrollBar() const { return m_scrollBar; }
+    const gfx::Bitmap* GetBackBuffer() const { return m_backBuffer.get(); }
+    const gfx::FontPtr& GetLabelFont() const { return m_labelFont; }
+    bool IsTracking() const { return m_mouseTracking; }
+
+    bool PreTranslateMessage(ui::Message& message) override;
+    void OnCtlColor(ui::Window& control, ui::CtlColorKind kind, ui::ControlColors& colors) override;
+
+protected:
+    bool OnCreate() override;
+    void OnDestroy() override;
+    void OnPaint(gfx::Painter& painter) override;
+    void OnMouseMove(unsigned flags, gfx::Point point) override;
+    void OnLButtonDown(unsigned flags, gfx::Point point) override;
+    void OnLButtonDblClk(unsigned flags, gfx::Point point) override;
+    void OnRButtonUp(unsigned flags, gfx::Point point) override;
+    bool OnMouseWheel(unsigned flags, int delta, gfx::Point screen) override;
+    void OnKeyDown(unsigned virtualKey, unsigned repeat, unsigned flags) override;
+    void OnSetFocus(ui::Window* lostFocus) override;
+    void OnKillFocus(ui::Window* gainsFocus) override;
+    void OnEnable(bool enabled) override;
+    void OnCaptureChanged(ui::Window* gainsCapture) override;
+    bool OnCommand(unsigned id, unsigned code, WindowHandle from) override;
+    LResult OnMessage(unsigned message, WParam wParam, LParam lParam) override;
+
+    // Shared by the mouse-move entry of CFileTree.
+    void HandleMouseMove(unsigned flags, gfx::Point point);
+
+private:
+    int ClientHeight() const { return m_clientRect.bottom - m_clientRect.top; }
+    void RefreshClientRect();
+    void NumberRows();
+    int NumberChildren(int nextRow, TreeItem* parent, bool visible, int depth);
+    void BuildOnScreen();
+    void AssignRowTops();
+    void EnsureLayout();
+    void PaintNow();
+    void DeleteSubtree(TreeItem* item);
+    void Unlink(TreeItem* item);
+    void PurgeDeleted();
+    void OnVScroll();
+    void PlaceEdit(int width);
+    int LabelWidth(const std::string& text) const;
+    int DefaultWidth(const std::string& text) const;
+
+    bool m_redraw = true;
+    std::unique_ptr<gfx::Bitmap> m_backBuffer;
+    bool m_editLabels = false;
+    bool m_mouseTracking = false;
+    gfx::ImageList m_disabledImages;
+    gfx::ImageList m_images;
+    gfx::Pen m_focusPen{gfx::Rgb(150, 150, 150), gfx::PenStyle::Dot};
+    unsigned m_previousMouseFlags = 0;
+    gfx::Brush m_editBrush = gfx::Brush::Solid(gfx::Rgb(0, 0, 0));
+    int m_wheelRemainder = 0;
+    bool m_editing = false;
+    int m_rowCount = 0;
+    TreeItem* m_selectedItem = nullptr;
+    CSkinScrollBar* m_scrollBar;
+    std::vector<TreeItem*> m_allItems;
+    std::vector<TreeItem*> m_onScreenItems;
+    short m_rowHeight = 17;
+    TreeItem m_rootItem;
+    float m_topRow = 0.0F;
+    TreeItem* m_editItem = nullptr;
+    int m_indent = 20;
+    gfx::Bitmap m_background;
+    gfx::Rect m_clientRect;
+    ui::Edit m_edit;
+    std::uint32_t m_lastClickTime = 0;
+    gfx::FontPtr m_labelFont;
+
+    // Every live item, so a handle is checked without reading through it.
+    std::unordered_set<const TreeItem*> m_live;
+    bool m_numberingStale = false;
+    bool m_viewStale = false;
+    bool m_deleting = false; // inside a subtree deletion: renumber once at its end
+};
+
+} // namespace tolvar

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tolvar {
+
+// One node of a CSkinTree, allocated by InsertItem and owned by its tree. A
+// handle to an item is a pointer to it; the tree checks every handle it is
+// given against the items it owns before it reads one.
+struct TreeItem
+{
+    TreeItem* parent = nullptr;      // the tree's root item for a top-level item
+    TreeItem* previousSibling = nullptr;
+    TreeItem* nextSibling = nullptr;
+    TreeItem* firstChild = nullptr;
+    const TreeItem* owner = nullptr; // the root item of the tree holding it
+    bool expanded = false;
+    std::string label;
+    int image = -1;
+    int selectedImage = -1;
+    int row = -1;  // among the shown rows; -1 when not shown
+    int y = 0;     // top of the row in client pixels, set when it is painted
+    int depth = 0; // 0 for top-level items
+    bool onScreen = false;
+    bool shown = false;
+
+    // Kept so appending a child does not walk the siblings.
+    TreeItem* lastChild = nullptr;
+};
+
+// Insert-after values that put a new item first among its siblings.
+inline TreeItem* const TVI_FIRST = reinterpret_cast<TreeItem*>(static_cast<std::intptr_t>(-1));
+inline TreeItem* const TVI_FIRST_ALT = reinterpret_cast<TreeItem*>(static_cast<std::intptr_t>(-2));
+
+} // namespace tolvar
