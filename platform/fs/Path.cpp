@@ -97,8 +97,27 @@ bool MapPath(const char* programPath, std::string& posixPath)
         pos = 1;
     }
 
+    const bool trailing = IsSeparator(programPath[length - 1]);
+
+    // The common case: the path exists exactly as written, found with one
+    // lookup instead of one per component.
+    std::string direct = base;
+    for (std::size_t j = pos; j < length; ++j) {
+        const char c = IsSeparator(programPath[j]) ? '/' : programPath[j];
+        if (c != '/' || (!direct.empty() && direct.back() != '/')) {
+            direct.push_back(c);
+        }
+    }
+    struct stat directStat;
+    if (!direct.empty() && lstat(direct.c_str(), &directStat) == 0) {
+        if (trailing && direct.back() != '/') {
+            direct.push_back('/');
+        }
+        posixPath = std::move(direct);
+        return true;
+    }
+
     bool resolving = true;
-    bool trailing = IsSeparator(programPath[length - 1]);
     std::size_t i = pos;
     while (i < length) {
         while (i < length && IsSeparator(programPath[i])) {
@@ -130,7 +149,7 @@ bool MapPath(const char* programPath, std::string& posixPath)
         base = std::move(exact);
     }
     if (base.empty()) {
-        base = ".";
+        base.push_back('.');
     }
     if (trailing && base.back() != '/') {
         base += '/';

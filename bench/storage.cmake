@@ -1,0 +1,7 @@
+# Save storage: the save CRC against zlib's crc32, and a folder scan against
+# reading the same files whole with read(2).
+find_package(ZLIB REQUIRED)
+add_executable(bench_storage_crc ${CMAKE_CURRENT_LIST_DIR}/StorageCrcBench.cpp)
+target_link_libraries(bench_storage_crc PRIVATE tolvar_storage ZLIB::ZLIB benchmark::benchmark)
+add_executable(bench_storage_scan ${CMAKE_CURRENT_LIST_DIR}/StorageScanBench.cpp)
+target_link_libraries(bench_storage_scan PRIVATE tolvar_storage benchmark::benchmark)
