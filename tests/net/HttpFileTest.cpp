@@ -1,0 +1,227 @@
+#include "platform/net/InternetException.h"
+#include "platform/net/InternetSession.h"
+#include "tests/net/RawHttpServer.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+namespace tolvar::net {
+namespace {
+
+using test::RawHttpServer;
+using Clock = std::chrono::steady_clock;
+
+NetTimeouts Quick()
+{
+    NetTimeouts t;
+    t.connect = std::chrono::milliseconds(500);
+    t.stall = std::chrono::milliseconds(400);
+    t.total = std::chrono::milliseconds(3000);
+    return t;
+}
+
+std::vector<std::string> ReadLines(HttpFile& file)
+{
+    std::vector<std::string> lines;
+    std::string line;
+    while (file.ReadString(line)) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+TEST(HttpFile, LinesComeWithoutTheirEndsWhateverTheServerSends)
+{
+    RawHttpServer server(RawHttpServer::Documents({{"/page", "one\r\ntwo\nthree\rfour\r\n\r\nlast"}}));
+    InternetSession session(Quick());
+    auto file = session.OpenUrl(server.Url("/page?x=1"));
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->GetStatusCode(), 200);
+    EXPECT_EQ(ReadLines(*file), (std::vector<std::string>{"one", "two", "three", "four", "", "last"}));
+    ASSERT_EQ(server.Requests().size(), 1u);
+    EXPECT_EQ(server.Requests()[0].target(), "/page?x=1");
+    EXPECT_EQ(server.Requests()[0].Header("Accept"), "");
+}
+
+TEST(HttpFile, BlocksReadTheBodyExactlyAndErrorPagesAreStillRead)
+{
+    std::string body;
+    for (int i = 0; i < 10000; ++i) {
+        body += static_cast<char>(i * 7);
+    }
+    RawHttpServer server(RawHttpServer::Documents({{"/blob", body}}));
+    InternetSession session(Quick());
+    auto file = session.OpenUrl(server.Url("/blob"));
+    std::string got;
+    char block[4096];
+    while (std::size_t n = file->Read(block, sizeof(block))) {
+        EXPECT_LE(n, sizeof(block));
+        got.append(block, n);
+    }
+    EXPECT_EQ(got, body);
+
+    auto missing = session.OpenUrl(server.Url("/nothing"));
+    EXPECT_EQ(missing->GetStatusCode(), 404);
+    EXPECT_EQ(ReadLines(*missing), std::vector<std::string>{"missing"});
+}
+
+TEST(HttpFile, OnlyHttpUrlsOpen)
+{
+    InternetSession session(Quick());
+    EXPECT_EQ(session.OpenUrl("ftp://127.0.0.1/x"), nullptr);
+    EXPECT_EQ(session.OpenUrl("not a url"), nullptr);
+    EXPECT_EQ(session.GetHttpConnection("127.0.0.1", 21, UrlService::Ftp), nullptr);
+}
+
+TEST(HttpFile, PostSendsOurHeaderAndTheBodyInPiecesWithItsDeclaredLength)
+{
+    RawHttpServer server([](int fd, const RawHttpServer::Request&, RawHttpServer&) {
+        RawHttpServer::WriteAll(fd, RawHttpServer::Answer("Result=1\r\n"));
+    });
+    InternetSession session(Quick());
+    auto connection = session.GetHttpConnection("127.0.0.1", server.Port());
+    ASSERT_TRUE(connection);
+    auto request = connection->OpenRequest("POST", "/up.asp?title_id=1&save_name=A+B");
+    ASSERT_TRUE(request->AddRequestHeaders("Content-Type: multipart/form-data, boundary=xyz"));
+    const std::string head = "xyz\r\n";
+    const std::string payload(2 * 1024 * 1024, 'p'); // large enough that curl would ask to continue
+    const std::string tail = "\r\nxyz--\r\n";
+    request->SendRequestEx(head.size() + payload.size() + tail.size());
+    request->Write(head.data(), head.size());
+    request->Write(payload.data(), payload.size());
+    request->Write(tail.data(), tail.size());
+    const auto start = Clock::now();
+    request->EndRequest();
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(900)); // no wait for 100-continue
+    EXPECT_EQ(ReadLines(*request), std::vector<std::string>{"Result=1"});
+
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].head.substr(0, requests[0].head.find("\r\n")),
+              "POST /up.asp?title_id=1&save_name=A+B HTTP/1.1");
+    EXPECT_EQ(requests[0].Header("Content-Type"), "multipart/form-data, boundary=xyz");
+    EXPECT_EQ(requests[0].Header("Content-Length"), std::to_string(head.size() + payload.size() + tail.size()));
+    EXPECT_EQ(requests[0].Header("Expect"), "");
+    EXPECT_EQ(requests[0].body, head + payload + tail);
+}
+
+TEST(HttpFile, ABodyThatDoesNotMatchItsDeclaredLengthIsNeverSent)
+{
+    RawHttpServer server(RawHttpServer::Documents({}));
+    InternetSession session(Quick());
+    auto connection = session.GetHttpConnection("127.0.0.1", server.Port());
+    auto shortBody = connection->OpenRequest("POST", "/x");
+    shortBody->SendRequestEx(10);
+    shortBody->Write("12345", 5);
+    EXPECT_THROW(shortBody->EndRequest(), InternetException);
+    auto longBody = connection->OpenRequest("POST", "/x");
+    longBody->SendRequestEx(3);
+    EXPECT_THROW(longBody->Write("12345", 5), InternetException);
+    EXPECT_TRUE(server.Requests().empty());
+}
+
+TEST(HttpFile, AServerThatDiesMidAnswerFailsAfterWhatArrived)
+{
+    RawHttpServer server([](int fd, const RawHttpServer::Request&, RawHttpServer&) {
+        RawHttpServer::WriteAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\nfirst\r\nsecond\r\nthi");
+    });
+    InternetSession session(Quick());
+    auto file = session.OpenUrl(server.Url("/x"));
+    ASSERT_TRUE(file);
+    std::string line;
+    ASSERT_TRUE(file->ReadString(line));
+    EXPECT_EQ(line, "first");
+    ASSERT_TRUE(file->ReadString(line));
+    EXPECT_EQ(line, "second");
+    EXPECT_THROW(file->ReadString(line), InternetException); // never half a line
+}
+
+TEST(HttpFile, GarbageAndRefusedConnectionsRaiseTheOneException)
+{
+    RawHttpServer garbage([](int fd, const RawHttpServer::Request&, RawHttpServer&) {
+        RawHttpServer::WriteAll(fd, "\x01\x02 this is no HTTP at all\r\n\r\n");
+    });
+    InternetSession session(Quick());
+    EXPECT_THROW(session.OpenUrl(garbage.Url("/x")), InternetException);
+
+    int freePort = 0;
+    {
+        RawHttpServer gone(RawHttpServer::Documents({}));
+        freePort = gone.Port();
+    }
+    EXPECT_THROW(session.OpenUrl("http://127.0.0.1:" + std::to_string(freePort) + "/x"),
+                 InternetException);
+}
+
+TEST(HttpFile, SilentServersAreGivenUpWithinTheBounds)
+{
+    RawHttpServer silent([](int, const RawHttpServer::Request&, RawHttpServer& self) {
+        self.WaitForShutdown();
+    });
+    InternetSession session(Quick());
+    auto start = Clock::now();
+    EXPECT_THROW(session.OpenUrl(silent.Url("/x")), InternetException);
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(2500));
+
+    // A server that stops in the middle of its answer stalls the transfer.
+    RawHttpServer stalling([](int fd, const RawHttpServer::Request&, RawHttpServer& self) {
+        RawHttpServer::WriteAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nSAVES_URL=x\r\n");
+        self.WaitForShutdown();
+    });
+    start = Clock::now();
+    auto file = session.OpenUrl(stalling.Url("/x"));
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(2500));
+    std::string line;
+    EXPECT_TRUE(file->ReadString(line));
+    EXPECT_EQ(line, "SAVES_URL=x");
+    EXPECT_THROW(file->ReadString(line), InternetException);
+
+    test::BlackholePort blackhole;
+    start = Clock::now();
+    EXPECT_THROW(session.OpenUrl("http://127.0.0.1:" + std::to_string(blackhole.Port()) + "/x"),
+                 InternetException);
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(2500));
+}
+
+TEST(HttpFile, AnswersBeyondTheBodyLimitAndCancelledTransfersFail)
+{
+    RawHttpServer big(RawHttpServer::Documents({{"/big", std::string(100000, 'b')}}));
+    NetTimeouts limited = Quick();
+    limited.maxBodyBytes = 50000;
+    InternetSession session(limited);
+    auto file = session.OpenUrl(big.Url("/big"));
+    // Whatever arrived within the limit is read, then the failure follows.
+    std::size_t received = 0;
+    char block[4096];
+    EXPECT_THROW(
+        {
+            while (std::size_t n = file->Read(block, sizeof(block))) {
+                received += n;
+            }
+        },
+        InternetException);
+    EXPECT_LE(received, limited.maxBodyBytes);
+
+    RawHttpServer silent([](int, const RawHttpServer::Request&, RawHttpServer& self) {
+        self.WaitForShutdown();
+    });
+    NetTimeouts patient = Quick();
+    patient.stall = std::chrono::seconds(20);
+    patient.total = std::chrono::seconds(20);
+    InternetSession cancellable(patient);
+    std::atomic<bool> cancel{false};
+    cancellable.SetCancelFlag(&cancel);
+    std::thread canceller([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        cancel = true;
+    });
+    const auto start = Clock::now();
+    EXPECT_THROW(cancellable.OpenUrl(silent.Url("/x")), InternetException);
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(3000));
+    canceller.join();
+}
+
+} // namespace
+} // namespace tolvar::net

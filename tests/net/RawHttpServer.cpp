@@ -1,0 +1,223 @@
+#include "tests/net/RawHttpServer.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+namespace tolvar::test {
+namespace {
+
+int ListenLoopback(int backlog, int& port)
+{
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        throw std::runtime_error("socket");
+    }
+    int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on));
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 || listen(fd, backlog) != 0) {
+        close(fd);
+        throw std::runtime_error("bind/listen");
+    }
+    socklen_t len = sizeof(addr);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    port = ntohs(addr.sin_port);
+    return fd;
+}
+
+std::string Lower(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
+    return s;
+}
+
+} // namespace
+
+std::string RawHttpServer::Request::target() const
+{
+    const std::size_t a = head.find(' ');
+    const std::size_t b = head.find(' ', a + 1);
+    return a == std::string::npos || b == std::string::npos ? "" : head.substr(a + 1, b - a - 1);
+}
+
+std::string RawHttpServer::Request::path() const
+{
+    const std::string t = target();
+    return t.substr(0, t.find('?'));
+}
+
+std::string RawHttpServer::Request::Header(const std::string& name) const
+{
+    const std::string lowerHead = Lower(head);
+    const std::string key = "\r\n" + Lower(name) + ":";
+    const std::size_t at = lowerHead.find(key);
+    if (at == std::string::npos) {
+        return {};
+    }
+    std::size_t start = at + key.size();
+    while (start < head.size() && head[start] == ' ') {
+        ++start;
+    }
+    return head.substr(start, head.find("\r\n", start) - start);
+}
+
+RawHttpServer::RawHttpServer(Behaviour behaviour)
+    : m_behaviour(std::move(behaviour))
+{
+    m_listenFd = ListenLoopback(64, m_port);
+    m_acceptor = std::thread(&RawHttpServer::AcceptLoop, this);
+}
+
+RawHttpServer::~RawHttpServer()
+{
+    m_stopping = true;
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopped.notify_all();
+        for (int fd : m_openFds) {
+            shutdown(fd, SHUT_RDWR);
+        }
+    }
+    shutdown(m_listenFd, SHUT_RDWR);
+    m_acceptor.join();
+    close(m_listenFd);
+    for (std::thread& worker : m_workers) {
+        worker.join();
+    }
+}
+
+std::string RawHttpServer::Url(const std::string& target) const
+{
+    return "http://127.0.0.1:" + std::to_string(m_port) + target;
+}
+
+std::vector<RawHttpServer::Request> RawHttpServer::Requests() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_requests;
+}
+
+void RawHttpServer::WaitForShutdown()
+{
+    std::unique_lock lock(m_mutex);
+    m_stopped.wait(lock, [this] { return m_stopping.load(); });
+}
+
+void RawHttpServer::WriteAll(int fd, const std::string& bytes)
+{
+    std::size_t sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t n = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0) {
+            return;
+        }
+        sent += static_cast<std::size_t>(n);
+    }
+}
+
+std::string RawHttpServer::Answer(const std::string& body, int status, const std::string& contentType)
+{
+    return "HTTP/1.1 " + std::to_string(status) + " X\r\nContent-Type: " + contentType +
+           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+}
+
+RawHttpServer::Behaviour RawHttpServer::Documents(std::map<std::string, std::string> documents)
+{
+    return [documents = std::move(documents)](int fd, const Request& request, RawHttpServer&) {
+        const auto it = documents.find(request.path());
+        WriteAll(fd, it == documents.end() ? Answer("missing", 404) : Answer(it->second));
+    };
+}
+
+void RawHttpServer::AcceptLoop()
+{
+    while (!m_stopping) {
+        const int fd = accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0) {
+            if (m_stopping) {
+                return;
+            }
+            continue;
+        }
+        std::lock_guard lock(m_mutex);
+        m_openFds.push_back(fd);
+        m_workers.emplace_back(&RawHttpServer::Serve, this, fd);
+    }
+}
+
+void RawHttpServer::Serve(int fd)
+{
+    Request request;
+    std::string data;
+    char buffer[65536];
+    std::size_t headEnd = std::string::npos;
+    std::size_t bodyLength = 0;
+    bool complete = false;
+    while (!m_stopping) {
+        const ssize_t n = recv(fd, buffer, sizeof(buffer), 0);
+        if (n <= 0) {
+            break;
+        }
+        data.append(buffer, static_cast<std::size_t>(n));
+        if (headEnd == std::string::npos) {
+            headEnd = data.find("\r\n\r\n");
+            if (headEnd != std::string::npos) {
+                request.head = data.substr(0, headEnd);
+                const std::string length = request.Header("Content-Length");
+                bodyLength = length.empty() ? 0 : std::stoul(length);
+            }
+        }
+        if (headEnd != std::string::npos && data.size() >= headEnd + 4 + bodyLength) {
+            request.body = data.substr(headEnd + 4, bodyLength);
+            complete = true;
+            break;
+        }
+    }
+    if (complete) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_requests.push_back(request);
+        }
+        m_behaviour(fd, request, *this);
+    }
+    std::lock_guard lock(m_mutex);
+    m_openFds.erase(std::remove(m_openFds.begin(), m_openFds.end(), fd), m_openFds.end());
+    close(fd);
+}
+
+BlackholePort::BlackholePort()
+{
+    m_listenFd = ListenLoopback(0, m_port);
+    // Fill the accept queue; once it is full the kernel drops further
+    // connection requests instead of answering them.
+    for (int i = 0; i < 8; ++i) {
+        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        addr.sin_port = htons(static_cast<std::uint16_t>(m_port));
+        connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+        m_fillers.push_back(fd);
+    }
+    usleep(50000);
+}
+
+BlackholePort::~BlackholePort()
+{
+    for (int fd : m_fillers) {
+        close(fd);
+    }
+    close(m_listenFd);
+}
+
+} // namespace tolvar::test

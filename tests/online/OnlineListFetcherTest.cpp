@@ -1,0 +1,398 @@
+#include "app/Messages.h"
+#include "online/OnlineFolder.h"
+#include "online/OnlineListFetcher.h"
+#include "online/OnlineSave.h"
+#include "online/OnlineTreeView.h"
+#include "online/QueuedUiInvoker.h"
+#include "online/ServerSettings.h"
+#include "platform/base/MessageTarget.h"
+#include "tests/net/RawHttpServer.h"
+#include "tests/support/ScriptedMessageBox.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <mutex>
+#include <regex>
+
+namespace tolvar {
+namespace {
+
+using test::RawHttpServer;
+
+// Stands in for the Online Tree: records every call and the thread it came on.
+class RecordingView final : public OnlineTreeView
+{
+public:
+    void AddFolderItem(OnlineFolder* folder, OnlineFolder* parent) override
+    {
+        Note("folder " + folder->m_name + " in " + (parent ? parent->m_name : "-"));
+    }
+    void AddSaveItem(OnlineSave* save, OnlineFolder* parent) override
+    {
+        Note("save " + save->m_name + " in " + (parent ? parent->m_name : "-"));
+    }
+    void SetRedraw(bool redraw) override { Note(redraw ? "redraw on" : "redraw off"); }
+    void EnableWindow(bool enable) override { Note(enable ? "enable" : "disable"); }
+    void RedrawWindow() override { Note("repaint"); }
+    void UpdateScrollBar() override { Note("scroll bar"); }
+
+    std::vector<std::string> calls;
+    bool offUiThread = false;
+
+private:
+    void Note(const std::string& call)
+    {
+        offUiThread = offUiThread || std::this_thread::get_id() != m_uiThread;
+        calls.push_back(call);
+    }
+    std::thread::id m_uiThread = std::this_thread::get_id();
+};
+
+class RecordingMainWindow final : public MessageTarget
+{
+public:
+    LResult SendAppMessage(unsigned message, WParam wParam, LParam lParam) override
+    {
+        std::lock_guard lock(m_mutex);
+        messages.push_back(std::to_string(message) + " " + std::to_string(wParam) + " " +
+                           std::to_string(lParam));
+        return 0;
+    }
+    std::vector<std::string> Messages()
+    {
+        std::lock_guard lock(m_mutex);
+        return messages;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<std::string> messages;
+};
+
+std::vector<std::string> Names(const OnlineFolder& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& child : folder.m_children) {
+        names.push_back(child->m_name);
+    }
+    return names;
+}
+
+class ListJob : public ::testing::Test
+{
+protected:
+    ListJob() { root.m_name = "Online Database"; }
+
+    void FetchAndWait(const std::string& url, OnlineFolder* parent)
+    {
+        fetcher.Fetch(url, parent, nullptr);
+        ui.PumpWhile([&] { return fetcher.IsRunning(); });
+        fetcher.WaitForJob();
+    }
+
+    static const OnlineSave& SaveAt(const OnlineFolder& folder, std::size_t index)
+    {
+        auto it = folder.m_children.begin();
+        std::advance(it, static_cast<long>(index));
+        EXPECT_EQ((*it)->m_kind, kOnlineKindSave);
+        return static_cast<const OnlineSave&>(**it);
+    }
+
+    test::ScriptedMessageBox boxes;
+    QueuedUiInvoker ui;
+    RecordingView view;
+    RecordingMainWindow mainWindow;
+    OnlineListFetcher fetcher{&view, &mainWindow};
+    OnlineFolder root;
+};
+
+std::string Busy(unsigned message)
+{
+    return std::to_string(message) + " 0 1";
+}
+
+std::string Substitute(std::string text, const std::string& base)
+{
+    return std::regex_replace(text, std::regex("URL"), base);
+}
+
+TEST_F(ListJob, AnIndentedListShowsFoldersAndSavesMixedByNameRegardlessOfCase)
+{
+    std::map<std::string, std::string> docs;
+    RawHttpServer server([&docs](int fd, const RawHttpServer::Request& request, RawHttpServer& self) {
+        RawHttpServer::Documents(docs)(fd, request, self);
+    });
+    docs["/list"] = Substitute(
+        "<?xml version=\"1.0\"?>\r\n<result>\r\n"
+        "\t<save>\r\n\t\t<name>zeta+Save</name>\r\n\t\t<description>The+last%2E</description>\r\n"
+        "\t\t<url>URL/detail?s=1</url>\r\n\t</save>\r\n"
+        "\t<folder>\r\n\t\t<name>Beta</name>\r\n\t\t<url>URL/list?f=b</url>\r\n\t</folder>\r\n"
+        "\t<folder>\r\n\t\t<name>alpha</name>\r\n\t\t<url>URL/list?f=a</url>\r\n\t</folder>\r\n"
+        "</result>\r\n",
+        server.Url(""));
+    docs["/detail"] = "<result>\n  <file>\n    <download_url>http://dl/My+Save%2Etvd</download_url>\n"
+                      "    <download_size> 12345</download_size>\n  </file>\n</result>\n";
+    FetchAndWait(server.Url("/list?f=root"), &root);
+
+    EXPECT_TRUE(boxes.Texts().empty());
+    EXPECT_EQ(Names(root), (std::vector<std::string>{"alpha", "Beta", "zeta Save"}));
+    EXPECT_EQ(root.m_children.front()->m_kind, kOnlineKindFolder);
+    EXPECT_EQ(root.m_children.front()->m_url.value_or(""), server.Url("/list?f=a"));
+    const OnlineSave& save = SaveAt(root, 2);
+    EXPECT_EQ(save.m_description, "The last.");
+    EXPECT_FALSE(save.m_placeholder);
+    ASSERT_NE(save.m_file, nullptr);
+    EXPECT_EQ(save.m_file->m_downloadSize, 12345);
+    EXPECT_EQ(save.m_file->m_url.value_or(""), "http://dl/My+Save%2Etvd");
+}
+
+TEST_F(ListJob, ListsAreFetchedThenTheDetailOfEverySaveOnTheUiThreadsTerms)
+{
+    std::map<std::string, std::string> docs;
+    RawHttpServer server([&docs](int fd, const RawHttpServer::Request& request, RawHttpServer& self) {
+        RawHttpServer::Documents(docs)(fd, request, self);
+    });
+    const std::string base = server.Url("");
+    docs["/list"] = Substitute(
+        "<result>\n  <folder>\n    <name>Online+Community</name>\n    <url>URL/list?f=oc</url>\n  </folder>\n"
+        "  <save>\n    <name>A+Save%2E1</name>\n    <description>first</description>\n"
+        "    <url>URL/detail?s=1</url>\n  </save>\n"
+        "  <save>\n    <name>b%41</name>\n    <url>URL/detail?s=2</url>\n  </save>\n"
+        "  <save>\n    <name>No+Url</name>\n  </save>\n</result>\n",
+        base);
+    docs["/detail"] = "<result>\n  <file>\n    <download_url>http://dl/A+Save%2E1%2Etvd</download_url>\n"
+                      "    <download_size>12345</download_size>\n  </file>\n</result>\n";
+    FetchAndWait(server.Url("/list?f=root"), &root);
+
+    EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts().front();
+    EXPECT_EQ(Names(root), (std::vector<std::string>{"A Save.1", "b", "No Url", "Online Community"}));
+    const OnlineSave& first = SaveAt(root, 0);
+    ASSERT_NE(first.m_file, nullptr);
+    EXPECT_EQ(first.m_file->m_downloadSize, 12345);
+    EXPECT_EQ(first.m_file->m_url.value_or(""), "http://dl/A+Save%2E1%2Etvd");
+    EXPECT_EQ(first.m_description, "first");
+    EXPECT_EQ(SaveAt(root, 2).m_file, nullptr);
+
+    // The list, then one detail per save with a url, each with a fresh random.
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 3u);
+    const std::regex list(R"(/list\?f=root&random=\d+)");
+    const std::regex detail(R"(/detail\?s=[12]&random=\d+)");
+    EXPECT_TRUE(std::regex_match(requests[0].target(), list)) << requests[0].target();
+    EXPECT_TRUE(std::regex_match(requests[1].target(), detail)) << requests[1].target();
+    EXPECT_TRUE(std::regex_match(requests[2].target(), detail)) << requests[2].target();
+    EXPECT_EQ(requests[1].target().substr(0, 12), "/detail?s=1&");
+
+    EXPECT_FALSE(view.offUiThread);
+    EXPECT_EQ(view.calls, (std::vector<std::string>{
+                              "disable", "repaint", "redraw off", "save A Save.1 in Online Database",
+                              "save b in Online Database", "save No Url in Online Database",
+                              "folder Online Community in Online Database", "redraw on", "enable",
+                              "repaint", "scroll bar"}));
+    EXPECT_EQ(mainWindow.Messages(),
+              (std::vector<std::string>{Busy(WM_APP_BUSY_START), Busy(WM_APP_BUSY_STOP)}));
+
+    // A subfolder is read the same way into its own record.
+    auto* community = static_cast<OnlineFolder*>(root.m_children.back().get());
+    docs["/list"] = "<result></result>";
+    view.calls.clear();
+    FetchAndWait(community->m_url.value_or(""), community);
+    ASSERT_EQ(community->m_children.size(), 1u);
+    const OnlineSave& placeholder = SaveAt(*community, 0);
+    EXPECT_EQ(placeholder.m_name, "< empty >");
+    EXPECT_EQ(placeholder.m_description, "< empty >");
+    EXPECT_TRUE(placeholder.m_placeholder);
+    EXPECT_EQ(server.Requests().size(), 4u) << "the placeholder has no url to fetch";
+    EXPECT_EQ(view.calls[3], "save < empty > in Online Community");
+}
+
+TEST_F(ListJob, DeclarationLinesAreDroppedWithWhateverTheyHold)
+{
+    RawHttpServer server(RawHttpServer::Documents({
+        {"/list", "<?xml version=\"1.0\"?><result><save><name>gone</name></save>\n"
+                  "<result>\n<save><name>kept</name></save>\n</result>"},
+    }));
+    FetchAndWait(server.Url("/list?x=1"), &root);
+    EXPECT_EQ(Names(root), std::vector<std::string>{"kept"});
+}
+
+TEST_F(ListJob, DetailDocumentsKeepTheirLastFileAndDropStrayRecords)
+{
+    std::map<std::string, std::string> docs;
+    RawHttpServer server([&docs](int fd, const RawHttpServer::Request& request, RawHttpServer& self) {
+        RawHttpServer::Documents(docs)(fd, request, self);
+    });
+    const std::string base = server.Url("");
+    docs["/list"] = Substitute("<result> <save> <name>S</name> <url>URL/detail?s=1</url> </save> "
+                               "<save> <name>T</name> <url>URL/nofile?s=2</url> </save> </result>",
+                               base);
+    // Two files, then a save and a folder that belong to no list.
+    docs["/detail"] = Substitute("<result> <file> <download_url>u1</download_url> <download_size>1</download_size> </file> "
+                                 "<file> <download_url>u2</download_url> <download_size>2</download_size> </file> "
+                                 "<save> <name>stray</name> <url>URL/stray?s=3</url> </save> "
+                                 "<folder> <name>lost</name> <url>URL/lost?f=1</url> </folder> </result>",
+                                 base);
+    docs["/nofile"] = "<result>\n  <status>no file</status>\n</result>";
+    FetchAndWait(server.Url("/list?f=r"), &root);
+    EXPECT_EQ(Names(root), (std::vector<std::string>{"S", "T"}));
+    const OnlineSave& s = SaveAt(root, 0);
+    ASSERT_NE(s.m_file, nullptr);
+    EXPECT_EQ(s.m_file->m_url.value_or(""), "u2");
+    EXPECT_EQ(s.m_file->m_downloadSize, 2);
+    EXPECT_EQ(SaveAt(root, 1).m_file, nullptr);
+
+    // The stray save is never queued: neither this job nor a later one asks for it.
+    OnlineFolder other;
+    docs["/list"] = "<result><save><name>U</name></save></result>";
+    FetchAndWait(server.Url("/list?f=o"), &other);
+    for (const auto& request : server.Requests()) {
+        EXPECT_EQ(request.path().find("/stray"), std::string::npos);
+        EXPECT_EQ(request.path().find("/lost"), std::string::npos);
+    }
+    EXPECT_EQ(server.Requests().size(), 4u);
+}
+
+TEST_F(ListJob, AFailedListShowsTheMessageAddsNothingAndFreesTheTree)
+{
+    RawHttpServer dying([](int fd, const RawHttpServer::Request&, RawHttpServer&) {
+        RawHttpServer::WriteAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 900\r\n\r\n<result><save><name>x</name>"
+                                    "<url>http://127.0.0.1:1/d?a</url></save>");
+    });
+    FetchAndWait(dying.Url("/list?f=1"), &root);
+    EXPECT_TRUE(root.m_children.empty()) << "nothing of a failed document is parsed";
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Could not establish an internet connection."});
+    EXPECT_EQ(dying.Requests().size(), 1u);
+    EXPECT_EQ(view.calls, (std::vector<std::string>{"disable", "repaint", "redraw off", "redraw on",
+                                                    "enable", "repaint", "scroll bar"}));
+    EXPECT_EQ(mainWindow.Messages(),
+              (std::vector<std::string>{Busy(WM_APP_BUSY_START), Busy(WM_APP_BUSY_STOP)}));
+    EXPECT_FALSE(fetcher.IsRunning());
+
+    // Garbage instead of HTTP fails the same way.
+    boxes.Clear();
+    RawHttpServer garbage([](int fd, const RawHttpServer::Request&, RawHttpServer&) {
+        RawHttpServer::WriteAll(fd, "garbage\r\n\r\n");
+    });
+    FetchAndWait(garbage.Url("/list?f=1"), &root);
+    EXPECT_TRUE(root.m_children.empty());
+    EXPECT_EQ(boxes.Count(), 1u);
+}
+
+TEST_F(ListJob, AFailedDetailIsReportedAndTheOtherDetailsStillCome)
+{
+    std::map<std::string, std::string> docs;
+    RawHttpServer server([&docs](int fd, const RawHttpServer::Request& request, RawHttpServer& self) {
+        if (request.path() == "/broken") {
+            return; // closes without a word
+        }
+        RawHttpServer::Documents(docs)(fd, request, self);
+    });
+    const std::string base = server.Url("");
+    docs["/list"] = Substitute("<result> <save> <name>a</name> <url>URL/broken?s=1</url> </save> "
+                               "<save> <name>b</name> <url>URL/detail?s=2</url> </save> </result>",
+                               base);
+    docs["/detail"] = "<result> <file> <download_url>ok</download_url> <download_size>7</download_size> </file> </result>";
+    FetchAndWait(server.Url("/list?f=1"), &root);
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Could not establish an internet connection."});
+    ASSERT_EQ(Names(root), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(SaveAt(root, 0).m_file, nullptr);
+    ASSERT_NE(SaveAt(root, 1).m_file, nullptr);
+    EXPECT_EQ(SaveAt(root, 1).m_file->m_downloadSize, 7);
+}
+
+TEST_F(ListJob, ASecondFetchFromOutsideWhileOneRunsIsRefused)
+{
+    RawHttpServer slow([](int fd, const RawHttpServer::Request&, RawHttpServer&) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        RawHttpServer::WriteAll(fd, RawHttpServer::Answer("<result><save><name>one</name></save></result>"));
+    });
+    OnlineFolder other;
+    fetcher.Fetch(slow.Url("/a?x"), &root, nullptr);
+    EXPECT_TRUE(fetcher.IsRunning());
+    fetcher.Fetch(slow.Url("/b?x"), &other, nullptr);
+    ui.PumpWhile([&] { return fetcher.IsRunning(); });
+    fetcher.WaitForJob();
+    EXPECT_EQ(slow.Requests().size(), 1u);
+    EXPECT_EQ(Names(root), std::vector<std::string>{"one"});
+    EXPECT_TRUE(other.m_children.empty());
+}
+
+TEST(ListJobLifetime, DestroyingTheFetcherWhileAJobWaitsOnASilentServerEndsIt)
+{
+    test::ScriptedMessageBox boxes;
+    QueuedUiInvoker ui;
+    RecordingView view;
+    RecordingMainWindow mainWindow;
+    RawHttpServer silent([](int, const RawHttpServer::Request&, RawHttpServer& self) {
+        self.WaitForShutdown();
+    });
+    OnlineFolder root;
+    const auto start = std::chrono::steady_clock::now();
+    {
+        OnlineListFetcher fetcher(&view, &mainWindow);
+        fetcher.Fetch(silent.Url("/list?x"), &root, nullptr);
+        ui.PumpWhile([&] { return silent.Requests().empty(); });
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    EXPECT_TRUE(root.m_children.empty());
+}
+
+TEST(RefreshRoot, ReadsTheSettingsWhenNeededAndFetchesSavesUrl)
+{
+    test::ScriptedMessageBox boxes;
+    QueuedUiInvoker ui;
+    RecordingView view;
+    RecordingMainWindow mainWindow;
+    OnlineListFetcher fetcher(&view, &mainWindow);
+    OnlineFolder root;
+    auto wait = [&] {
+        ui.PumpWhile([&] { return fetcher.IsRunning(); });
+        fetcher.WaitForJob();
+    };
+    const std::string previous = TheServerSettings().GetPageAddress();
+    EXPECT_NE(previous.find("/tolvar_settings.asp"), std::string::npos);
+
+    // No settings server: the message, and nothing fetched.
+    int freePort = 0;
+    {
+        RawHttpServer gone(RawHttpServer::Documents({}));
+        freePort = gone.Port();
+    }
+    TheServerSettings().SetPageAddress("http://127.0.0.1:" + std::to_string(freePort) + "/tolvar_settings.asp");
+    if (GetSavesUrl().empty()) {
+        EXPECT_TRUE(fetcher.RefreshRoot(&root));
+        wait();
+        EXPECT_EQ(boxes.Texts(),
+                  std::vector<std::string>{"The internet connection does not appear to be working"});
+        EXPECT_FALSE(fetcher.IsRunning());
+        EXPECT_TRUE(view.calls.empty());
+    }
+
+    std::map<std::string, std::string> docs;
+    RawHttpServer server([&docs](int fd, const RawHttpServer::Request& request, RawHttpServer& self) {
+        RawHttpServer::Documents(docs)(fd, request, self);
+    });
+    docs["/tolvar_settings.asp"] = "SAVES_URL=" + server.Url("/saves?list=1") + "\r\n";
+    docs["/saves"] = "<result> <folder> <name>F</name> <url>x</url> </folder> </result>";
+    TheServerSettings().SetPageAddress(server.Url("/tolvar_settings.asp"));
+    boxes.Clear();
+    EXPECT_TRUE(fetcher.RefreshRoot(&root));
+    wait();
+    EXPECT_TRUE(boxes.Texts().empty());
+    EXPECT_EQ(Names(root), std::vector<std::string>{"F"});
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].target(), "/tolvar_settings.asp");
+    EXPECT_TRUE(std::regex_match(requests[1].target(), std::regex(R"(/saves\?list=1&random=\d+)")));
+
+    // Once the address is known the settings page is not read again.
+    root.m_children.clear();
+    fetcher.RefreshRoot(&root);
+    wait();
+    EXPECT_EQ(server.Requests().size(), 3u);
+    TheServerSettings().SetPageAddress(previous);
+}
+
+} // namespace
+} // namespace tolvar

@@ -1,0 +1,99 @@
+#include "online/OnlineFolder.h"
+#include "online/OnlineSave.h"
+#include "online/OnlineValue.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+namespace tolvar {
+namespace {
+
+TEST(DecodeOnlineValue, PlusIsSpaceFullStopIsKeptOtherEscapesVanish)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"My+Save%2Etvd", "My Save.tvd"},
+        {"A%41B", "AB"},
+        {"lower%2ecase", "lowercase"},
+        {"tail%2", "tail"},
+        {"tail%", "tail"},
+        {"%2E%2E", ".."},
+        {"&amp;", "&amp;"},
+        {"", ""},
+    };
+    for (const auto& [in, out] : cases) {
+        EXPECT_EQ(DecodeOnlineValue(in), out) << in;
+    }
+}
+
+TEST(ParseDecimal, ReadsAsTheRuntimeDoesWithoutOverflowing)
+{
+    const std::pair<const char*, int> cases[] = {
+        {"12345", 12345}, {"  -42xyz", -42}, {"+7", 7},  {"abc", 0},
+        {"", 0},          {"\t 9", 9},       {"1 2", 1}, {"99999999999999999999", INT_MAX},
+        {"-99999999999999999999", INT_MIN},
+    };
+    for (const auto& [in, out] : cases) {
+        EXPECT_EQ(ParseDecimal(in), out) << in;
+    }
+}
+
+std::unique_ptr<OnlineRecord> Named(const char* name, int kind)
+{
+    std::unique_ptr<OnlineRecord> r;
+    if (kind == kOnlineKindFolder) {
+        r = std::make_unique<OnlineFolder>();
+    } else {
+        r = std::make_unique<OnlineSave>();
+    }
+    r->m_name = name;
+    return r;
+}
+
+TEST(OnlineFolder, SortsByNameIgnoringCaseAndKeepsEqualNamesInOrder)
+{
+    OnlineFolder folder;
+    folder.AppendChild(Named("beta", kOnlineKindSave));
+    folder.AppendChild(Named("Alpha", kOnlineKindFolder));
+    folder.AppendChild(Named("BETA", kOnlineKindFolder));
+    folder.AppendChild(Named("alph", kOnlineKindSave));
+    folder.AppendChild(Named("Beta", kOnlineKindSave));
+    folder.SortChildren();
+    std::vector<std::string> names;
+    for (const auto& child : folder.m_children) {
+        names.push_back(child->m_name);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"alph", "Alpha", "beta", "BETA", "Beta"}));
+}
+
+TEST(OnlineFolder, FindsRecordsByTheirItemDepthFirstAndLeavesChildrenItDoesNotOwn)
+{
+    auto* a = reinterpret_cast<TreeItem*>(0x10);
+    auto* b = reinterpret_cast<TreeItem*>(0x20);
+    OnlineFolder root;
+    root.m_itemId = reinterpret_cast<TreeItem*>(0x1);
+    auto sub = std::make_unique<OnlineFolder>();
+    sub->m_itemId = a;
+    auto save = std::make_unique<OnlineSave>();
+    save->m_itemId = b;
+    OnlineSave* savePtr = save.get();
+    sub->AppendChild(std::move(save));
+    OnlineFolder* subPtr = sub.get();
+    root.AppendChild(std::move(sub));
+    EXPECT_EQ(root.FindByItem(a), subPtr);
+    EXPECT_EQ(root.FindByItem(b), savePtr);
+    EXPECT_EQ(root.FindByItem(reinterpret_cast<TreeItem*>(0x30)), nullptr);
+
+    // The tree deletes every record itself: a folder told so frees no child.
+    std::unique_ptr<OnlineSave> kept(new OnlineSave);
+    {
+        OnlineFolder notOwning;
+        notOwning.m_children.emplace_back(kept.get());
+        notOwning.m_childrenNotOwned = true;
+    }
+    kept->m_name = "still alive"; // ASan reports a use after free here otherwise
+    EXPECT_EQ(kept->m_name, "still alive");
+}
+
+} // namespace
+} // namespace tolvar

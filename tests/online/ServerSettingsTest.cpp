@@ -1,0 +1,139 @@
+#include "online/ServerSettings.h"
+#include "tests/net/RawHttpServer.h"
+#include "tests/support/ScriptedMessageBox.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+namespace tolvar {
+namespace {
+
+using test::RawHttpServer;
+using Clock = std::chrono::steady_clock;
+
+net::NetTimeouts Quick()
+{
+    net::NetTimeouts t = ServerSettings::DefaultTimeouts();
+    t.connect = std::chrono::milliseconds(500);
+    t.stall = std::chrono::milliseconds(400);
+    t.total = std::chrono::milliseconds(2000);
+    return t;
+}
+
+TEST(ServerSettings, ParsesTheKeysInAnyOrderAmongOtherLines)
+{
+    struct Case
+    {
+        std::vector<std::string> lines;
+        std::string saves, upload, codeList;
+    };
+    const Case cases[] = {
+        {{"<html>", "CODELIST_URL=c", "# note", "SAVES_URL=s?x=1", "UPLOAD_URL=u?"}, "s?x=1", "u?", "c"},
+        {{"SAVES_URL=", "SAVES_URL=a"}, "a", "", ""},            // 10 characters: ignored
+        {{"SAVES_URL=old", "SAVES_URL="}, "old", "", ""},        // an empty value keeps the old one
+        {{"saves_url=lower", " SAVES_URL=indented"}, "", "", ""}, // case and column matter
+        {{"UPLOAD_URL=first", "UPLOAD_URL=second"}, "", "second", ""},
+        {{"CODELIST_URL=", "CODELIST_URL", "UPLOAD_URL="}, "", "", ""},
+        {{"SAVES_URL= spaced value "}, " spaced value ", "", ""},
+    };
+    for (const Case& c : cases) {
+        ServerSettings settings("unused");
+        for (const std::string& line : c.lines) {
+            settings.ApplyLine(line);
+        }
+        EXPECT_EQ(settings.GetSavesUrl(), "") << "nothing shows before a page was read whole";
+        RawHttpServer none(RawHttpServer::Documents({{"/p", ""}}));
+        settings.SetPageAddress(none.Url("/p"));
+        ASSERT_TRUE(settings.Load());
+        EXPECT_EQ(settings.GetSavesUrl(), c.saves) << c.lines.front();
+        EXPECT_EQ(settings.GetUploadUrl(), c.upload) << c.lines.front();
+        EXPECT_EQ(settings.GetCodeListUrl(), c.codeList) << c.lines.front();
+    }
+}
+
+TEST(ServerSettings, LoadsThePageWhateverItsLineEnds)
+{
+    RawHttpServer server(RawHttpServer::Documents(
+        {{"/tolvar_settings.asp", "SAVES_URL=http://h/list?f=\r\nUPLOAD_URL=http://h/up?\rCODELIST_URL=http://h/c.bin"}}));
+    ServerSettings settings(server.Url("/tolvar_settings.asp"));
+    EXPECT_FALSE(settings.IsLoaded());
+    ASSERT_TRUE(settings.Load());
+    EXPECT_TRUE(settings.IsLoaded());
+    EXPECT_EQ(settings.GetSavesUrl(), "http://h/list?f=");
+    EXPECT_EQ(settings.GetUploadUrl(), "http://h/up?");
+    EXPECT_EQ(settings.GetCodeListUrl(), "http://h/c.bin");
+    ASSERT_EQ(server.Requests().size(), 1u);
+    EXPECT_EQ(server.Requests()[0].target(), "/tolvar_settings.asp");
+}
+
+TEST(ServerSettings, AFailedReadKeepsTheStoreUnloadedButTheKeysItRead)
+{
+    test::ScriptedMessageBox boxes;
+    RawHttpServer dying([](int fd, const RawHttpServer::Request&, RawHttpServer&) {
+        RawHttpServer::WriteAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\nSAVES_URL=partial\r\nUPLOAD_URL=cut");
+    });
+    ServerSettings settings(dying.Url("/tolvar_settings.asp"));
+    settings.SetTimeouts(Quick());
+    EXPECT_FALSE(settings.Load());
+    EXPECT_FALSE(settings.IsLoaded());
+    EXPECT_EQ(settings.GetSavesUrl(), "");
+    EXPECT_EQ(boxes.Count(), 0u) << "an internet failure shows no message";
+
+    RawHttpServer good(RawHttpServer::Documents({{"/p", "UPLOAD_URL=up"}}));
+    settings.SetPageAddress(good.Url("/p"));
+    ASSERT_TRUE(settings.Load());
+    EXPECT_EQ(settings.GetSavesUrl(), "partial") << "read before the failure";
+    EXPECT_EQ(settings.GetUploadUrl(), "up");
+
+    // Once loaded, a later failed read does not unload the store.
+    settings.SetPageAddress(dying.Url("/p"));
+    EXPECT_FALSE(settings.Load());
+    EXPECT_TRUE(settings.IsLoaded());
+}
+
+TEST(ServerSettings, AnAddressThatOpensNothingIsReported)
+{
+    test::ScriptedMessageBox boxes;
+    ServerSettings settings("ftp://127.0.0.1/tolvar_settings.asp");
+    EXPECT_FALSE(settings.Load());
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Could not connect to online server"});
+}
+
+TEST(ServerSettings, ASilentServerHoldsTheStartNoLongerThanTheBounds)
+{
+    test::ScriptedMessageBox boxes;
+    RawHttpServer silent([](int, const RawHttpServer::Request&, RawHttpServer& self) {
+        self.WaitForShutdown();
+    });
+    ServerSettings settings(silent.Url("/tolvar_settings.asp"));
+    settings.SetTimeouts(Quick());
+    auto start = Clock::now();
+    EXPECT_FALSE(settings.Load());
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(2500));
+
+    test::BlackholePort blackhole;
+    settings.SetPageAddress("http://127.0.0.1:" + std::to_string(blackhole.Port()) + "/tolvar_settings.asp");
+    start = Clock::now();
+    EXPECT_FALSE(settings.Load());
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(2500));
+}
+
+TEST(ServerSettings, TheStartUpBoundsAreTenSecondsInAll)
+{
+    // With the bounds the program starts with: a server that sends a little
+    // and then nothing more is given up within ten seconds.
+    RawHttpServer trickle([](int fd, const RawHttpServer::Request&, RawHttpServer& self) {
+        RawHttpServer::WriteAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nSAVES_URL=x\r\n");
+        self.WaitForShutdown();
+    });
+    ServerSettings settings(trickle.Url("/tolvar_settings.asp"));
+    const auto start = Clock::now();
+    EXPECT_FALSE(settings.Load());
+    const auto took = Clock::now() - start;
+    EXPECT_LE(took, std::chrono::seconds(10));
+    EXPECT_GE(took, std::chrono::seconds(4)) << "a stall is only declared after a while";
+}
+
+} // namespace
+} // namespace tolvar

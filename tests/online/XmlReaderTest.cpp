@@ -1,0 +1,160 @@
+#include "online/XmlReader.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <sstream>
+#include <vector>
+
+namespace tolvar {
+namespace {
+
+class Recorder final : public XmlHandler
+{
+public:
+    void OnNode(const std::string& name, const std::string& attributes) override
+    {
+        events.push_back("N " + name + "|" + attributes);
+    }
+    void OnElement(const std::string& name, const std::string& value,
+                   const std::string& attributes) override
+    {
+        events.push_back("E " + name + "|" + value + "|" + attributes);
+    }
+    void OnText(const std::string&) override { events.push_back("text"); }
+    void OnComment(const std::string&) override { events.push_back("comment"); }
+    void OnEndDocument() override { events.push_back("END"); }
+
+    std::vector<std::string> events;
+};
+
+std::vector<std::string> Parse(const std::string& doc)
+{
+    Recorder recorder;
+    XmlReader reader(&recorder);
+    reader.SetTraceStream(nullptr);
+    EXPECT_TRUE(reader.ParseDocument(doc.data(), static_cast<int>(doc.size()))) << doc;
+    return recorder.events;
+}
+
+using Events = std::vector<std::string>;
+
+TEST(XmlReader, ReportsElementsAndNodesInDocumentOrder)
+{
+    const std::pair<std::string, Events> cases[] = {
+        {"<a>1</a><b>2</b>", {"E a|1|", "E b|2|", "END"}},
+        {"<save id=7>x</save>", {"E save|x|id=7", "END"}},
+        {"<save/>", {"E save||", "END"}},
+        {"<save a=1/>", {"E save||a=1", "END"}},
+        {"<a />", {"E a||", "END"}},
+        {"<list>  <a>1</a>  </list>", {"N list|", "E a|1|", "END"}},
+        {"<a>x", {"END"}},
+        {"no markup at all", {"END"}},
+        {"<a>1", {"END"}},
+        {"<a 1</a>", {"END"}},
+        {"<v>&amp; &#65;</v>", {"E v|&amp; &#65;|", "END"}},
+        {"<?xml version=\"1.0\"?><a>1</a>", {"END"}},
+        {"<>x</><b>2</b>", {"E b|2|", "END"}},
+        {"<a\tb>1</a\tb>", {"E a\tb|1|", "END"}},
+        {"<e></e>", {"E e||", "END"}},
+        {"<x>  </x>", {"E x|  |", "END"}},
+    };
+    for (const auto& [doc, events] : cases) {
+        EXPECT_EQ(Parse(doc), events) << doc;
+    }
+}
+
+TEST(XmlReader, ClosingTagsAreFoundByPlainSearchSoNestedNamesCloseEarly)
+{
+    EXPECT_EQ(Parse("<a><a>1</a></a><b>2</b>"), (Events{"N a|", "END"}));
+}
+
+TEST(XmlReader, EverySiblingIsReportedWithOrWithoutIndentation)
+{
+    const Events expected = {"N result|", "N folder|", "E name|A|", "N save|", "E name|B|",
+                             "E url|u|",  "END"};
+    EXPECT_EQ(Parse("<result><folder><name>A</name></folder><save><name>B</name><url>u</url></save>"
+                    "</result>"),
+              expected);
+    EXPECT_EQ(Parse("<result>\t<folder>  <name>A</name>  </folder>  <save>  <name>B</name>  "
+                    "<url>u</url>  </save>  </result>"),
+              expected);
+}
+
+TEST(XmlReader, EmptyTextReturnsFalseWithoutTraceOrNotification)
+{
+    Recorder recorder;
+    XmlReader reader(&recorder);
+    std::ostringstream trace;
+    reader.SetTraceStream(&trace);
+    EXPECT_FALSE(reader.ParseDocument("", 0));
+    EXPECT_FALSE(reader.ParseDocument(nullptr, 5));
+    EXPECT_FALSE(reader.ParseDocument("<a>1</a>", -1));
+    EXPECT_TRUE(recorder.events.empty());
+    EXPECT_TRUE(trace.str().empty());
+
+    XmlReader withoutHandler(nullptr);
+    withoutHandler.SetTraceStream(&trace);
+    EXPECT_TRUE(withoutHandler.ParseDocument("<a>1</a>", 8));
+    EXPECT_NE(trace.str().find("name: a"), std::string::npos);
+}
+
+std::string Unnumbered(const std::string& trace)
+{
+    // Node numbers come from a process-wide counter; the rest is fixed.
+    return std::regex_replace(trace, std::regex("parse node: [0-9]+"), "parse node: #");
+}
+
+TEST(XmlReader, TracesEveryStep)
+{
+    XmlReader reader(nullptr);
+    std::ostringstream trace;
+    reader.SetTraceStream(&trace);
+    const std::string doc = "<list k=v><a>1</a><b/></list>";
+    reader.ParseDocument(doc.data(), static_cast<int>(doc.size()));
+    EXPECT_EQ(Unnumbered(trace.str()),
+              "----- parse document -----\n" + doc +
+                  "\n\n----- start parsing -----\n\n"
+                  "parse node: #\n\n"
+                  "Found Node: \nname: list\nattributes: k=v\n\n"
+                  "parse node: #\n\n"
+                  "Found Element: \nname: a\nvalue: 1\n\n"
+                  "Found Element: \nname: b\n\n");
+}
+
+std::string Nested(int levels)
+{
+    std::string doc;
+    for (int i = 0; i < levels; ++i) {
+        doc += "<n" + std::to_string(i) + "> ";
+    }
+    doc += "<leaf>x</leaf>";
+    for (int i = levels - 1; i >= 0; --i) {
+        doc += " </n" + std::to_string(i) + ">";
+    }
+    return doc + "<after>1</after>";
+}
+
+TEST(XmlReader, DeepNestingIsCutAtTheBoundWithoutExhaustingTheStack)
+{
+    const Events events = Parse(Nested(3000));
+    // One node per level down to the bound; the deeper text is not read, and
+    // the reader goes on with what follows the outermost element.
+    ASSERT_EQ(events.size(), static_cast<std::size_t>(XmlReader::kMaxDepth) + 2);
+    EXPECT_EQ(events[0], "N n0|");
+    EXPECT_EQ(events[XmlReader::kMaxDepth - 1], "N n" + std::to_string(XmlReader::kMaxDepth - 1) + "|");
+    EXPECT_EQ(events[XmlReader::kMaxDepth], "E after|1|");
+    EXPECT_EQ(events.back(), "END");
+}
+
+TEST(XmlReader, NestingUpToTheBoundIsReadWhole)
+{
+    const int levels = XmlReader::kMaxDepth - 1;
+    const Events events = Parse(Nested(levels));
+    ASSERT_EQ(events.size(), static_cast<std::size_t>(levels) + 3);
+    EXPECT_EQ(events[static_cast<std::size_t>(levels)], "E leaf|x|");
+    EXPECT_EQ(events[static_cast<std::size_t>(levels) + 1], "E after|1|");
+}
+
+} // namespace
+} // namespace tolvar

@@ -1,0 +1,58 @@
+#include "server/DatabaseText.h"
+
+#include <gtest/gtest.h>
+
+namespace tolvar::server {
+namespace {
+
+// The client's value decoding, as the companion applies it to names.
+std::string ClientDecode(const std::string& value)
+{
+    std::string out;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '+') {
+            out += ' ';
+        } else if (value[i] == '%') {
+            if (value.compare(i, 3, "%2E") == 0) {
+                out += '.';
+            }
+            i += 2;
+        } else {
+            out += value[i];
+        }
+    }
+    return out;
+}
+
+TEST(DatabaseText, DisplayValuesDecodeBackToWhatTheDatabaseHolds)
+{
+    for (const char* name : {"Star Voyager v1.2", "Dr. Mech", "a..b", "Caf\xC3\xA9 Racer", "(x) [y] ~z"}) {
+        const std::string encoded = EncodeDisplayValue(name);
+        EXPECT_EQ(encoded.find_first_of(" .<>&"), std::string::npos) << encoded;
+        EXPECT_EQ(ClientDecode(encoded), name);
+    }
+    // What cannot be carried is dropped, never half written.
+    EXPECT_EQ(EncodeDisplayValue("1+1=2 <b>&100%\t"), "11=2+b100");
+}
+
+TEST(DatabaseText, DownloadPathsNameTheFileTheClientStores)
+{
+    const std::string path = EncodeDownloadPath("Online Community/My Save.tvd");
+    EXPECT_EQ(path, "Online+Community/My+Save%2Etvd");
+    EXPECT_EQ(ClientDecode(path).substr(ClientDecode(path).rfind('/') + 1), "My Save.tvd");
+    EXPECT_EQ(EncodeDownloadPath("a&b#c?"), "a%26b%23c%3F");
+    EXPECT_EQ(EncodeQueryValue("Role Playing/Ep.1&x"), "Role%20Playing/Ep.1%26x");
+}
+
+TEST(DatabaseText, CleansUserTextForStorage)
+{
+    EXPECT_EQ(CleanText("ok\xC3\xA9 bad\xFF\xC3 end", 100), "ok\xC3\xA9 bad end");
+    EXPECT_EQ(CleanText("abcdef", 4), "abcd");
+    EXPECT_EQ(CleanText("\xC3\xA9\xC3\xA9", 3), "\xC3\xA9") << "never half a character";
+    EXPECT_EQ(CleanSaveName("  ..My/Save\\ 2+2%  "), "MySave 22");
+    EXPECT_EQ(CleanSaveName(". . ."), "");
+    EXPECT_EQ(CleanSaveName(std::string(100, 'n')).size(), 64u);
+}
+
+} // namespace
+} // namespace tolvar::server
