@@ -151,7 +151,7 @@ Window* Window::GetDlgItem(unsigned id) const
 
 Rect Window::GetWindowRect() const
 {
-    return ClientToScreen(GetClientRect());
+    return ClientRectToScreen(GetClientRect());
 }
 
 Point Window::ClientToScreen(Point p) const
@@ -167,7 +167,7 @@ Point Window::ScreenToClient(Point p) const
     return p - ClientToScreen(Point{0, 0});
 }
 
-Rect Window::ClientToScreen(const Rect& r) const
+Rect Window::ClientRectToScreen(const Rect& r) const
 {
     return r.Offset(ClientToScreen(Point{0, 0}));
 }
@@ -197,7 +197,9 @@ void Window::MoveWindow(const Rect& rectInParent, bool repaint)
             }
         }
     }
-    if (repaint || old.GetSize() != m_rect.GetSize()) {
+    // A child shows in its new place at once; a top-level window keeps its
+    // frame when it only moves.
+    if (repaint || old.GetSize() != m_rect.GetSize() || m_parent != nullptr) {
         Invalidate();
     }
     if (old.TopLeft() != m_rect.TopLeft()) {

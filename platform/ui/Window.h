@@ -104,7 +104,7 @@ public:
     void SetWindowSize(Size size);           // resize without moving
     Point ClientToScreen(Point p) const;
     Point ScreenToClient(Point p) const;
-    Rect ClientToScreen(const Rect& r) const;
+    Rect ClientRectToScreen(const Rect& r) const;
 
     // Visibility: a window is drawn and gets input while it and all its
     // ancestors are shown.
