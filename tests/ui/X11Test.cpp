@@ -1,1 +1,127 @@
-int main(){}
+#include "platform/ui/WindowSystem.h"
+#include "platform/ui/x11/X11Backend.h"
+#include "tests/support/XvfbServer.h"
+#include "tests/ui/UiFixture.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+using namespace tolvar;
+using namespace tolvar::ui;
+
+namespace {
+
+constexpr gfx::Color kBody = gfx::Rgb(1, 23, 64);
+constexpr gfx::Color kButton = gfx::Rgb(200, 120, 30);
+
+class Skin : public ui::Window
+{
+public:
+    int clicks = 0;
+    Point clickedAt;
+    std::vector<LParam> posted;
+
+protected:
+    void OnPaint(gfx::Painter& p) override
+    {
+        p.FillRect(GetClientRect(), kBody);
+        p.FillRect(Rect::FromSize(60, 40, 50, 20), kButton);
+    }
+    void OnLButtonDown(unsigned, Point pt) override
+    {
+        ++clicks;
+        clickedAt = pt;
+    }
+    LResult OnMessage(unsigned msg, WParam, LParam l) override
+    {
+        if (msg == 0x8001) {
+            posted.push_back(l);
+        }
+        return 0;
+    }
+};
+
+gfx::Color RootPixel(Display* display, int x, int y)
+{
+    XImage* image = XGetImage(display, DefaultRootWindow(display), x, y, 1, 1, AllPlanes, ZPixmap);
+    if (image == nullptr) {
+        return 0;
+    }
+    unsigned long pixel = XGetPixel(image, 0, 0);
+    XDestroyImage(image);
+    return 0xFF000000u | static_cast<gfx::Color>(pixel & 0xFFFFFF);
+}
+
+} // namespace
+
+TEST(X11, ShapedWindowShowsItsFrameAndTakesRealInput)
+{
+    test::Watchdog watchdog(std::chrono::seconds(40));
+    test::XvfbServer server(640, 480);
+    ASSERT_TRUE(server.Ok()) << "Xvfb did not start";
+    std::unique_ptr<X11Backend> backend = X11Backend::Open(server.Display().c_str());
+    ASSERT_TRUE(backend);
+    X11Backend* x11 = backend.get();
+    WindowSystem system(std::move(backend));
+
+    Skin skin;
+    ASSERT_TRUE(skin.Create(nullptr, Rect::FromSize(50, 40, 200, 120)));
+    skin.SetWindowRgn(gfx::Region::RoundRect(skin.GetClientRect(), 40, 40));
+    XWindowId id = x11->NativeId(skin.Handle());
+    ASSERT_NE(id, 0u);
+    EXPECT_EQ(x11->FromNativeId(id), skin.Handle());
+
+    // Our own connection reads the screen back.
+    Display* reader = XOpenDisplay(server.Display().c_str());
+    ASSERT_NE(reader, nullptr);
+    bool shown = system.RunUntil(
+        [&] { return RootPixel(reader, 150, 100) == kBody; }, std::chrono::seconds(10));
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(RootPixel(reader, 50 + 60, 40 + 40), kButton);
+    EXPECT_EQ(RootPixel(reader, 50 + 110, 40 + 40), kBody);
+    // The corner is cut: the root (black) shows there.
+    EXPECT_NE(RootPixel(reader, 50, 40), kBody);
+    EXPECT_NE(RootPixel(reader, 249, 159), kBody);
+    EXPECT_EQ(RootPixel(reader, 50 + 20, 40), kBody);
+
+    // Repainting changes what the screen shows, at once.
+    skin.RedrawWindow();
+    EXPECT_EQ(RootPixel(reader, 150, 100), kBody);
+
+    // A real click through the XTEST extension, and a wake-up from a worker.
+    std::string command = "DISPLAY=" + server.Display() + " xdotool mousemove 120 90 click 1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_TRUE(system.RunUntil([&] { return skin.clicks == 1; }, std::chrono::seconds(10)));
+    EXPECT_EQ(skin.clickedAt, (Point{70, 50}));
+    EXPECT_EQ(ui::Window::GetCursorPos(), (Point{120, 90}));
+    std::thread worker([&] { PostMessage(skin.Handle(), 0x8001, 0, 5); });
+    EXPECT_TRUE(system.RunUntil([&] { return skin.posted.size() == 1; }, std::chrono::seconds(5)));
+    worker.join();
+
+    // A click in the cut corner reaches no window of ours.
+    command = "DISPLAY=" + server.Display() + " xdotool mousemove 51 41 click 1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    system.RunUntil([] { return false; }, std::chrono::milliseconds(300));
+    EXPECT_EQ(skin.clicks, 1);
+
+    // Event filters see raw X events first.
+    int seen = 0;
+    int filter = x11->AddEventFilter([&](XEvent& e) {
+        seen += e.type == ButtonPress;
+        return false;
+    });
+    command = "DISPLAY=" + server.Display() + " xdotool mousemove 150 100 click 1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_TRUE(system.RunUntil([&] { return skin.clicks == 2; }, std::chrono::seconds(10)));
+    EXPECT_EQ(seen, 1);
+    x11->RemoveEventFilter(filter);
+
+    skin.Destroy();
+    XCloseDisplay(reader);
+}
