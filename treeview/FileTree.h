@@ -1,0 +1,64 @@
+#pragma once
+
+#include "platform/ui/DragDrop.h"
+#include "treeview/SkinTree.h"
+#include "treeview/TreeDropTarget.h"
+
+#include <optional>
+#include <string>
+
+namespace tolvar {
+
+// The common base of the two trees of the main window: drag and drop through
+// a drop target registered for the tree window, the drag gesture turned into
+// a drag, the right click into a context menu, tool-tip text and key
+// releases. Most of it is hooks that the concrete trees fill in.
+class CFileTree : public CSkinTree
+{
+public:
+    static constexpr std::size_t kToolTipBufferSize = 512;
+
+    CFileTree(CSkinScrollBar* scrollBar, int backgroundId, int imagesId, int disabledImagesId);
+
+    // Makes the tree window a drop target owned by this tree.
+    bool RegisterDropTarget();
+    // The tool-tip text for a client point, at most 511 characters.
+    const char* GetToolTipBuffer(gfx::Point point);
+
+    virtual void ShowContextMenu(gfx::Point point);
+    virtual std::string GetToolTipText(gfx::Point point);
+    virtual void BeginDrag();
+    virtual bool CanBeginDrag(gfx::Point point);
+    virtual bool OnDrop(ui::Window* window, ui::DataObject* data, ui::DropEffect effect,
+                        gfx::Point point);
+    virtual void OnDragLeave(ui::Window* window);
+    virtual ui::DropEffect OnDragOver(ui::Window* window, ui::DataObject* data, unsigned keyState,
+                                      gfx::Point point);
+    virtual ui::DropEffect OnDragEnter(ui::Window* window, ui::DataObject* data, unsigned keyState,
+                                       gfx::Point point);
+    void OnKeyUp(unsigned key, unsigned repeatCount, unsigned flags) override;
+
+    void OnRclick(NMTREEVIEW* info, LResult* result) override;
+    bool OnBeginLabelEdit(TreeItem* item) override;
+    void OnBegindrag(NMTREEVIEW* info, LResult* result) override;
+
+    // For the concrete trees: the handle the own-format block carries (the
+    // parent window's, 0 without one), whether a data object's block under
+    // format holds it, and a drag of the own-format block (plus, when given,
+    // a CF_HDROP block) that allows copying only.
+    WindowHandle MainWindowHandle() const;
+    bool HoldsOwnMainWindow(const ui::DataObject* data, unsigned format) const;
+    ui::DropEffect RunDrag(unsigned ownFormat, std::optional<ui::GlobalBlock> fileList);
+
+    CTreeDropTarget& GetDropTarget() { return m_dropTarget; }
+
+protected:
+    void OnMouseMove(unsigned flags, gfx::Point point) override;
+
+private:
+    CTreeDropTarget m_dropTarget;
+    std::optional<gfx::Point> m_dragStart; // screen point of the move that began the gesture
+    char m_toolTipBuffer[kToolTipBufferSize] = {};
+};
+
+} // namespace tolvar
