@@ -27,28 +27,44 @@ int FindChar(const char* text, int length, int from, char c)
     return hit == nullptr ? -1 : static_cast<int>(static_cast<const char*>(hit) - text);
 }
 
+// First occurrence of needle (which starts with "<") at or behind from. The
+// match is nearly always close (a leaf's closing tag follows its value), so
+// the first stretch is walked "<" by "<"; a longer search is left to memmem,
+// whose set-up would cost more than the walk on short distances.
 int FindText(const char* text, int length, int from, const std::string& needle)
 {
     const int n = static_cast<int>(needle.size());
-    while (from <= length - n) {
-        const int at = FindChar(text, length - n + 1, from, needle[0]);
-        if (at < 0) {
-            return -1;
+    const int walkEnd = length - from > 4096 ? from + 4096 : length;
+    while (from <= length - n && from < walkEnd) {
+        const int at = FindChar(text, walkEnd, from, needle[0]);
+        if (at < 0 || at > length - n) {
+            break;
         }
-        if (std::memcmp(text + at + 1, needle.data() + 1, static_cast<std::size_t>(n - 1)) == 0) {
+        // Most "<" open a tag; the byte after it settles them without a call.
+        if (text[at + 1] == needle[1] &&
+            std::memcmp(text + at + 2, needle.data() + 2, static_cast<std::size_t>(n - 2)) == 0) {
             return at;
         }
         from = at + 1;
     }
-    return -1;
+    from = from > walkEnd ? from : walkEnd;
+    if (from > length - n) {
+        return -1;
+    }
+    const void* hit = memmem(text + from, static_cast<std::size_t>(length - from), needle.data(),
+                             needle.size());
+    return hit == nullptr ? -1 : static_cast<int>(static_cast<const char*>(hit) - text);
 }
 
-std::string Range(const char* text, int start, int end)
+// Fills out with an inclusive range of text; empty for none. Reusing the
+// same strings spares an allocation per element.
+void Range(std::string& out, const char* text, int start, int end)
 {
     if (start < 0 || end < start) {
-        return {};
+        out.clear();
+    } else {
+        out.assign(text + start, static_cast<std::size_t>(end - start + 1));
     }
-    return std::string(text + start, static_cast<std::size_t>(end - start + 1));
 }
 
 } // namespace
@@ -69,6 +85,7 @@ struct XmlReader::ScanRecord
     int attributesEnd = -1;
     int contentStart = -1;
     int contentEnd = -1;
+    bool contentHasTag = false; // a "<" stands between start tag and closing tag
 };
 
 XmlReader::XmlReader(XmlHandler* handler)
@@ -96,17 +113,30 @@ bool XmlReader::ParseDocument(const char* text, int length)
     return result;
 }
 
-bool XmlReader::FindNextElement(ScanRecord& r)
+bool XmlReader::FindNextElement(ScanRecord& r, std::string& closing)
 {
     const char* t = r.text;
     r.tagStart = r.tagEnd = r.closingStart = r.closingEnd = r.cursor;
     r.nameStart = r.nameEnd = r.attributesStart = r.attributesEnd = -1;
     r.contentStart = r.contentEnd = -1;
+    r.contentHasTag = false;
     const int lt = FindChar(t, r.length, r.cursor, '<');
     if (lt < 0) {
         return false;
     }
-    const int gt = FindChar(t, r.length, lt, '>');
+    // One walk over the tag finds its ">" and the first space in it.
+    int gt = -1;
+    int space = -1;
+    for (int i = lt + 1; i < r.length; ++i) {
+        const char c = t[i];
+        if (c == '>') {
+            gt = i;
+            break;
+        }
+        if (c == ' ' && space < 0) {
+            space = i;
+        }
+    }
     if (gt < 0) {
         return false;
     }
@@ -116,11 +146,8 @@ bool XmlReader::FindNextElement(ScanRecord& r)
     r.nameStart = lt + 1;
     r.nameEnd = selfClosing ? gt - 2 : gt - 1;
     // Only a space ends a name; tabs and line breaks stay part of it.
-    if (r.nameEnd >= r.nameStart) {
-        const int space = FindChar(t, r.nameEnd + 1, r.nameStart, ' ');
-        if (space >= 0) {
-            r.nameEnd = space - 1;
-        }
+    if (space >= 0 && space <= r.nameEnd) {
+        r.nameEnd = space - 1;
     }
     const int nameLength = r.nameEnd >= r.nameStart ? r.nameEnd - r.nameStart + 1 : 0;
     const int tagLength = gt - lt + 1;
@@ -132,13 +159,25 @@ bool XmlReader::FindNextElement(ScanRecord& r)
         r.cursor = gt + 1;
         return true;
     }
-    std::string closing = "</";
-    closing.append(t + r.nameStart, static_cast<std::size_t>(nameLength));
-    closing += '>';
-    const int close = FindText(t, r.length, gt, closing);
+    closing.resize(static_cast<std::size_t>(nameLength) + 3);
+    closing[0] = '<';
+    closing[1] = '/';
+    std::memcpy(closing.data() + 2, t + r.nameStart, static_cast<std::size_t>(nameLength));
+    closing[static_cast<std::size_t>(nameLength) + 2] = '>';
+    // The first "<" behind the tag is either the closing tag itself (a leaf)
+    // or the start of the content's first child.
+    const int firstLt = FindChar(t, r.length, gt, '<');
+    if (firstLt < 0) {
+        return false;
+    }
+    const bool closesAtOnce =
+        firstLt + static_cast<int>(closing.size()) <= r.length &&
+        std::memcmp(t + firstLt, closing.data(), closing.size()) == 0;
+    const int close = closesAtOnce ? firstLt : FindText(t, r.length, firstLt + 1, closing);
     if (close < 0) {
         return false;
     }
+    r.contentHasTag = !closesAtOnce;
     r.closingStart = close;
     r.closingEnd = close + static_cast<int>(closing.size());
     r.contentStart = gt + 1;
@@ -153,9 +192,12 @@ void XmlReader::ReportElement(const ScanRecord& r)
     if (r.nameEnd < r.nameStart) {
         return; // an empty name is neither reported nor traced
     }
-    const std::string name = Range(r.text, r.nameStart, r.nameEnd);
-    const std::string value = Range(r.text, r.contentStart, r.contentEnd);
-    const std::string attributes = Range(r.text, r.attributesStart, r.attributesEnd);
+    std::string& name = m_name;
+    std::string& value = m_value;
+    std::string& attributes = m_attributes;
+    Range(name, r.text, r.nameStart, r.nameEnd);
+    Range(value, r.text, r.contentStart, r.contentEnd);
+    Range(attributes, r.text, r.attributesStart, r.attributesEnd);
     if (m_trace != nullptr) {
         std::ostream& out = *m_trace;
         out << "Found Element: \n" << "name: " << name << '\n';
@@ -177,8 +219,10 @@ void XmlReader::ReportNode(const ScanRecord& r)
     if (r.nameEnd < r.nameStart) {
         return;
     }
-    const std::string name = Range(r.text, r.nameStart, r.nameEnd);
-    const std::string attributes = Range(r.text, r.attributesStart, r.attributesEnd);
+    std::string& name = m_name;
+    std::string& attributes = m_attributes;
+    Range(name, r.text, r.nameStart, r.nameEnd);
+    Range(attributes, r.text, r.attributesStart, r.attributesEnd);
     if (m_trace != nullptr) {
         std::ostream& out = *m_trace;
         out << "Found Node: \n" << "name: " << name << '\n';
@@ -205,16 +249,14 @@ bool XmlReader::ScanLevel(const char* text, int length, int depth)
         record.text = text;
         record.length = length;
         record.cursor = 0;
-        if (!FindNextElement(record)) {
+        if (!FindNextElement(record, m_closing)) {
             return true;
         }
         const int contentLength =
             record.contentEnd >= record.contentStart && record.contentStart >= 0
                 ? record.contentEnd - record.contentStart + 1
                 : 0;
-        const bool hasChildren =
-            contentLength > 0 && FindChar(text, record.contentEnd + 1, record.contentStart, '<') >= 0;
-        if (!hasChildren) {
+        if (!record.contentHasTag) {
             ReportElement(record);
         } else {
             ReportNode(record);

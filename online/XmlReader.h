@@ -33,11 +33,17 @@ private:
     struct ScanRecord;
 
     bool ScanLevel(const char* text, int length, int depth);
-    static bool FindNextElement(ScanRecord& record);
+    static bool FindNextElement(ScanRecord& record, std::string& closing);
     void ReportElement(const ScanRecord& record);
     void ReportNode(const ScanRecord& record);
 
     std::string m_document;
+    // Scratch texts for the notifications and the closing tag; they are only
+    // valid during one call, so every level shares them.
+    std::string m_name;
+    std::string m_value;
+    std::string m_attributes;
+    std::string m_closing;
     XmlHandler* m_handler;
     std::ostream* m_trace;
 };
