@@ -17,7 +17,7 @@ std::size_t DecodeOne(std::string_view text, std::size_t i, char32_t& out)
     auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
     unsigned char b0 = byte(i);
     std::size_t length;
-    char32_t cp;
+    char32_t cp = 0;
     if (b0 < 0x80) {
         out = b0;
         return 1;
@@ -54,7 +54,7 @@ std::size_t DecodeOne(std::string_view text, std::size_t i, char32_t& out)
 
 bool IsValidUtf8(std::string_view text)
 {
-    char32_t cp;
+    char32_t cp = 0;
     for (std::size_t i = 0; i < text.size();) {
         std::size_t n = DecodeOne(text, i, cp);
         if (n == 0) {
@@ -83,7 +83,7 @@ std::u32string DecodeText(std::string_view text)
     }
     std::u32string out;
     out.reserve(text.size());
-    char32_t cp;
+    char32_t cp = 0;
     for (std::size_t i = 0; i < text.size();) {
         i += DecodeOne(text, i, cp);
         out.push_back(cp);

@@ -45,6 +45,7 @@ public:
     WindowHandle FromNativeId(XWindowId id) const;   // kNoWindow when not ours
     XAtomId GetAtom(const char* name);
     bool UsesShm() const { return m_shm; }
+    void DisableShm() { m_shm = false; } // plain XPutImage from now on
 
     // A filter returns true when it consumed the event. Filters run on the
     // UI thread, in the order added.
