@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <unordered_set>
 
 namespace tolvar {
 
@@ -20,6 +21,13 @@ void ScanLocation(DriveLocation* location)
     ClearCatalogue(location);
     AddCodeListEntry(location);
 
+    // The names listed so far, so the refusal of a second entry of the same
+    // name (as AddEntry refuses it) costs no walk through the whole list.
+    std::unordered_set<std::string> listed;
+    for (const auto& entry : location->entries) {
+        listed.insert(entry->name);
+    }
+
     const std::string folder = location->name;
     const std::string pattern = folder + "*.tvd";
     fs::FindFile search;
@@ -28,8 +36,8 @@ void ScanLocation(DriveLocation* location)
             auto entry = std::make_unique<SaveEntry>();
             CopyFixed(entry->name, search.FileName().c_str());
             const std::string fullPath = folder + entry->name;
-            if (ReadSaveInfo(fullPath.c_str(), *entry)) {
-                AddEntry(location, std::move(entry));
+            if (ReadSaveInfo(fullPath.c_str(), *entry) && listed.insert(entry->name).second) {
+                location->entries.push_back(std::move(entry));
             }
         } while (search.Next());
     }

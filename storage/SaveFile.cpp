@@ -153,7 +153,13 @@ bool ReadSaveInfo(const char* fullPath, SaveEntry& entry)
         AfxMessageBox("Cannot open selected file", MB_OK);
         return false;
     }
-    const std::uint64_t length = file.Length();
+    // Length and times come from one query of the still open file.
+    std::uint64_t length = 0;
+    fs::FileTimes times;
+    const bool haveTimes = file.Stat(length, times);
+    if (!haveTimes) {
+        length = file.Length();
+    }
     // Too short for the header fields read below, or too long for the 32-bit
     // checksum length: not a save, and no read may go past the file's end.
     if (length < kSaveHeaderLength || length > std::numeric_limits<std::uint32_t>::max()) {
@@ -176,9 +182,8 @@ bool ReadSaveInfo(const char* fullPath, SaveEntry& entry)
     char saveName[kSaveNameFieldLength];
     std::memcpy(saveName, bytes + kSaveNameOffset, kSaveNameFieldLength); // holds its NUL, checked above
 
-    fs::FileTimes times;
     std::optional<fs::FileTime> creation;
-    if (file.GetTimes(times)) {
+    if (haveTimes) {
         creation = times.creation;
     }
     const std::string date = FormatSaveDate(creation, fs::GetSystemTimeAsFileTime());

@@ -30,10 +30,6 @@ File& File::operator=(File&& other) noexcept
 bool File::Open(const char* programPath, OpenMode mode)
 {
     Close();
-    std::string path;
-    if (!MapPath(programPath, path)) {
-        return false;
-    }
     int flags = O_CLOEXEC;
     switch (mode) {
     case OpenMode::Read: flags |= O_RDONLY; break;
@@ -41,11 +37,25 @@ bool File::Open(const char* programPath, OpenMode mode)
     case OpenMode::Append: flags |= O_WRONLY | O_CREAT | O_APPEND; break;
     case OpenMode::ReadWrite: flags |= O_RDWR; break;
     }
-    // A folder opens for reading on Linux; the program expects it not to.
-    const int fd = open(path.c_str(), flags, 0666);
+    // An existing file is first opened as written, which spares the lookups
+    // of the case-insensitive search. Files about to be created always take
+    // the search, so an existing file of another case is the one written.
+    std::string path;
+    int fd = -1;
+    const bool creates = mode == OpenMode::Write || mode == OpenMode::Append;
+    if (!creates && MapPathAsWritten(programPath, path)) {
+        fd = open(path.c_str(), flags, 0666);
+    }
+    if (fd < 0) {
+        if (!MapPath(programPath, path)) {
+            return false;
+        }
+        fd = open(path.c_str(), flags, 0666);
+    }
     if (fd < 0) {
         return false;
     }
+    // A folder opens for reading on Linux; the program expects it not to.
     struct stat st;
     if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
         close(fd);
@@ -124,13 +134,20 @@ bool File::Flush()
 
 bool File::GetTimes(FileTimes& times) const
 {
+    std::uint64_t ignored = 0;
+    return Stat(ignored, times);
+}
+
+bool File::Stat(std::uint64_t& length, FileTimes& times) const
+{
     if (m_fd < 0) {
         return false;
     }
     struct statx sx{};
-    if (statx(m_fd, "", AT_EMPTY_PATH, STATX_BTIME | STATX_MTIME, &sx) != 0) {
+    if (statx(m_fd, "", AT_EMPTY_PATH, STATX_BTIME | STATX_MTIME | STATX_SIZE, &sx) != 0) {
         return false;
     }
+    length = sx.stx_size;
     times.creation.reset();
     // Only a file system that keeps a birth time sets this bit.
     if ((sx.stx_mask & STATX_BTIME) != 0) {

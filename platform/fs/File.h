@@ -46,6 +46,8 @@ public:
     // Pushes the file's data to the medium (fsync).
     bool Flush();
     bool GetTimes(FileTimes& times) const;
+    // Length and times with one query.
+    bool Stat(std::uint64_t& length, FileTimes& times) const;
 
 private:
     int m_fd = -1;

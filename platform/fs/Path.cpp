@@ -68,20 +68,19 @@ std::string Join(const std::string& base, const std::string& component)
     return base + "/" + component;
 }
 
-} // namespace
-
-bool MapPath(const char* programPath, std::string& posixPath)
+// Splits off what the path starts from: a drive's mount point, the POSIX
+// root or nothing (the working directory). pos is where components begin.
+bool StartOf(const char* programPath, std::size_t& length, std::string& base, std::size_t& pos)
 {
     if (programPath == nullptr) {
         return false;
     }
-    const std::size_t length = strnlen(programPath, kMaxPath);
+    length = strnlen(programPath, kMaxPath);
     if (length == 0 || length >= kMaxPath) {
         return false;
     }
-
-    std::string base;
-    std::size_t pos = 0;
+    base.clear();
+    pos = 0;
     if (std::isalpha(static_cast<unsigned char>(programPath[0])) && programPath[1] == ':') {
         const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(programPath[0])));
         auto volume = VolumeTable::Global().VolumeAt(letter);
@@ -93,26 +92,55 @@ bool MapPath(const char* programPath, std::string& posixPath)
     } else if (IsSeparator(programPath[0]) && IsSeparator(programPath[1])) {
         return false; // device and network paths name nothing here
     } else if (IsSeparator(programPath[0])) {
-        base = "/";
+        base.assign(1, '/');
         pos = 1;
     }
+    return true;
+}
 
+std::string Literal(std::string base, const char* programPath, std::size_t pos, std::size_t length)
+{
+    for (std::size_t j = pos; j < length; ++j) {
+        const char c = IsSeparator(programPath[j]) ? '/' : programPath[j];
+        if (c != '/' || (!base.empty() && base.back() != '/')) {
+            base.push_back(c);
+        }
+    }
+    if (base.empty()) {
+        base.push_back('.');
+    }
+    return base;
+}
+
+} // namespace
+
+bool MapPathAsWritten(const char* programPath, std::string& posixPath)
+{
+    std::size_t length = 0;
+    std::size_t pos = 0;
+    std::string base;
+    if (!StartOf(programPath, length, base, pos)) {
+        return false;
+    }
+    posixPath = Literal(std::move(base), programPath, pos, length);
+    return true;
+}
+
+bool MapPath(const char* programPath, std::string& posixPath)
+{
+    std::size_t length = 0;
+    std::size_t pos = 0;
+    std::string base;
+    if (!StartOf(programPath, length, base, pos)) {
+        return false;
+    }
     const bool trailing = IsSeparator(programPath[length - 1]);
 
     // The common case: the path exists exactly as written, found with one
     // lookup instead of one per component.
-    std::string direct = base;
-    for (std::size_t j = pos; j < length; ++j) {
-        const char c = IsSeparator(programPath[j]) ? '/' : programPath[j];
-        if (c != '/' || (!direct.empty() && direct.back() != '/')) {
-            direct.push_back(c);
-        }
-    }
+    std::string direct = Literal(base, programPath, pos, length);
     struct stat directStat;
-    if (!direct.empty() && lstat(direct.c_str(), &directStat) == 0) {
-        if (trailing && direct.back() != '/') {
-            direct.push_back('/');
-        }
+    if (lstat(direct.c_str(), &directStat) == 0) {
         posixPath = std::move(direct);
         return true;
     }

@@ -16,6 +16,9 @@ constexpr std::size_t kMaxPath = 260;
 // kMaxPath characters or more, an unknown drive letter and device paths.
 bool MapPath(const char* programPath, std::string& posixPath);
 
+// The same mapping without any lookup: drive, root and separators only.
+bool MapPathAsWritten(const char* programPath, std::string& posixPath);
+
 // The folder part of a program path: everything before its last separator,
 // with that separator ("Saves\x.tvd" -> "Saves\"); empty when it has none.
 std::string FolderOf(const std::string& programPath);
