@@ -116,19 +116,21 @@ void CActivityBar::Animate()
 {
     for (;;) {
         {
+            // The last repaint is asked for before the bar counts as idle,
+            // so whoever sees it idle finds the empty picture on its way.
             std::lock_guard lock(m_stateMutex);
             if (m_stopRequested) {
                 m_stopRequested = false;
-                m_threadRunning = false;
                 m_fill = 0.0f;
-                break;
+                RequestRepaint();
+                m_threadRunning = false;
+                return;
             }
         }
         Step(m_counter.now());
         RequestRepaint();
         std::this_thread::sleep_for(kPass);
     }
-    RequestRepaint();
 }
 
 void CActivityBar::RequestRepaint()

@@ -165,8 +165,10 @@ Mask Mask::Glow(int width, int height, const Shape& shape, float spread)
     Mask m(width, height);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
+            // Faded to exactly nothing by 1.75 spreads, so a picture cut from
+            // a background keeps that background's pixels at its edges.
             const float d = std::max(shape(x + 0.5f, y + 0.5f), 0.0f) / spread;
-            m.At(x, y) = std::exp(-d * d * 2.0f);
+            m.At(x, y) = std::exp(-d * d * 2.0f) * Clamp01((1.75f - d) / 0.25f);
         }
     }
     return m;

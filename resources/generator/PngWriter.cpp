@@ -11,16 +11,14 @@ namespace tolvar::skin {
 
 namespace {
 
-constexpr float kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
-
-unsigned char ToByte(float v, float offset)
+unsigned char ToByte(float v)
 {
-    return static_cast<unsigned char>(std::clamp(std::floor(v * 255.0f + offset), 0.0f, 255.0f));
+    return static_cast<unsigned char>(std::clamp(std::floor(v * 255.0f + 0.5f), 0.0f, 255.0f));
 }
 
 } // namespace
 
-bool WritePng(const std::string& path, const Canvas& canvas, PngAlpha alpha, PngDither dither)
+bool WritePng(const std::string& path, const Canvas& canvas, PngAlpha alpha)
 {
     FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) {
@@ -45,15 +43,13 @@ bool WritePng(const std::string& path, const Canvas& canvas, PngAlpha alpha, Png
     for (int y = 0; y < canvas.Height(); ++y) {
         for (int x = 0; x < canvas.Width(); ++x) {
             const Rgba& p = canvas.At(x, y);
-            const float offset = dither == PngDither::Ordered ? (kBayer[y & 3][x & 3] + 0.5f) / 16.0f
-                                                              : 0.5f;
             const float k = keepAlpha ? 1.0f : p.a; // flattened onto black
             unsigned char* out = &row[static_cast<size_t>(x) * channels];
-            out[0] = ToByte(p.r * k, offset);
-            out[1] = ToByte(p.g * k, offset);
-            out[2] = ToByte(p.b * k, offset);
+            out[0] = ToByte(p.r * k);
+            out[1] = ToByte(p.g * k);
+            out[2] = ToByte(p.b * k);
             if (keepAlpha) {
-                out[3] = ToByte(p.a, 0.5f);
+                out[3] = ToByte(p.a);
             }
         }
         png_write_row(png, row.data());

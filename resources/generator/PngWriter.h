@@ -7,11 +7,10 @@
 namespace tolvar::skin {
 
 enum class PngAlpha { Opaque, Keep };
-enum class PngDither { None, Ordered };
 
-// Writes the canvas as an 8-bit PNG. Opaque pictures are flattened onto black
-// and stored as RGB; ordered dithering keeps long gradients free of bands.
-bool WritePng(const std::string& path, const Canvas& canvas, PngAlpha alpha,
-              PngDither dither = PngDither::None);
+// Writes the canvas as an 8-bit PNG, rounding each channel. Opaque pictures
+// are flattened onto black and stored as RGB. No dithering: pictures cut from
+// a background must match it to the last bit wherever they are placed.
+bool WritePng(const std::string& path, const Canvas& canvas, PngAlpha alpha);
 
 } // namespace tolvar::skin

@@ -572,7 +572,7 @@ std::vector<Picture> SkinArtist::DrawAll()
 {
     std::vector<Picture> out;
     m_main = MainBackground();
-    out.push_back({"148_main_window.png", m_main, false, true});
+    out.push_back({"148_main_window.png", m_main});
     const Canvas tree = TreeBackground();
     out.push_back({"164_local_tree.png", tree});
     out.push_back({"165_online_tree.png", tree});
@@ -611,7 +611,7 @@ std::vector<Picture> SkinArtist::DrawAll()
     out.push_back({"199_right_bar_empty.png", ActivityBar(rightGround, false)});
 
     m_messageBox = MessageBoxBackground();
-    out.push_back({"185_message_box.png", m_messageBox, false, true});
+    out.push_back({"185_message_box.png", m_messageBox});
     const Canvas boxButtonGround = m_messageBox.Crop(107, 123, 100, 27);
     const std::pair<const char*, const char*> boxButtons[] = {
         {"BTNOK", "OK"}, {"BTNCANCEL", "Cancel"}, {"BTNYES", "Yes"}, {"BTNNO", "No"}};
@@ -621,7 +621,7 @@ std::vector<Picture> SkinArtist::DrawAll()
     }
 
     m_upload = UploadBackground();
-    out.push_back({"208_upload_form.png", m_upload, false, true});
+    out.push_back({"208_upload_form.png", m_upload});
     const std::pair<const char*, const char*> uploadButtons[] = {{"UPLOAD_SUBMIT", "Submit"},
                                                                  {"UPLOAD_CANCEL", "Cancel"}};
     for (const auto& [name, caption] : uploadButtons) {

@@ -15,8 +15,6 @@ struct Picture
 {
     std::string file; // "148_main_window.png" for an id, "WEBU.png" for a name
     Canvas canvas;
-    bool keepAlpha = false;
-    bool dither = false;
 };
 
 // Draws every picture of the skin. The pictures that sit on a window's

@@ -24,8 +24,7 @@ int main(int argc, char** argv)
         int failures = 0;
         for (const Picture& p : artist.DrawAll()) {
             const auto path = (root / "bitmaps" / p.file).string();
-            if (!WritePng(path, p.canvas, PngAlpha::Opaque,
-                          p.dither ? PngDither::Ordered : PngDither::None)) {
+            if (!WritePng(path, p.canvas, PngAlpha::Opaque)) {
                 std::fprintf(stderr, "cannot write %s\n", path.c_str());
                 ++failures;
             }

@@ -1,0 +1,116 @@
+// The gallery on a real X server: the pointer is moved onto a hover button
+// with xdotool and the screen, read back with ImageMagick's import, must show
+// the hover picture, then the up picture again once the pointer has left.
+#include "resources/Resources.h"
+#include "tests/gallery/GalleryPictures.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/XvfbServer.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace tolvar::test {
+namespace {
+
+class GalleryProcess
+{
+public:
+    explicit GalleryProcess(const std::string& display)
+    {
+        m_pid = fork();
+        if (m_pid == 0) {
+            setenv("DISPLAY", display.c_str(), 1);
+            execl(TOLVAR_GALLERY, TOLVAR_GALLERY, "--position", "0,0", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+    }
+    ~GalleryProcess()
+    {
+        if (m_pid > 0 && !m_exited) {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
+        }
+    }
+    // The exit status once the process has ended within the time, else -1.
+    int WaitForExit(std::chrono::milliseconds timeout)
+    {
+        const auto end = std::chrono::steady_clock::now() + timeout;
+        while (std::chrono::steady_clock::now() < end) {
+            int status = 0;
+            if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
+                m_exited = true;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return -1;
+    }
+
+private:
+    pid_t m_pid = -1;
+    bool m_exited = false;
+};
+
+class GalleryX11Test : public ::testing::Test
+{
+protected:
+    bool Run(const std::string& command)
+    {
+        const std::string full = "DISPLAY=" + xvfb.Display() + " " + command + " >/dev/null 2>&1";
+        return std::system(full.c_str()) == 0;
+    }
+    std::optional<gfx::Bitmap> Screen()
+    {
+        const auto file = dir / "screen.png";
+        if (!Run("/usr/bin/import -window root \"" + file.string() + "\"")) {
+            return std::nullopt;
+        }
+        return gfx::Bitmap::LoadPng(file);
+    }
+    // Reads the screen until it shows picture at (x, y), for a few seconds.
+    ::testing::AssertionResult ScreenShows(int x, int y, const gfx::Bitmap& picture)
+    {
+        ::testing::AssertionResult last = ::testing::AssertionFailure() << "no screenshot";
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (std::chrono::steady_clock::now() < end) {
+            if (auto shot = Screen()) {
+                last = Shows(*shot, x, y, picture);
+                if (last) {
+                    return last;
+                }
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return last;
+    }
+
+    XvfbServer xvfb;
+    TempDir dir;
+};
+
+TEST_F(GalleryX11Test, PointerOnAHoverButtonShowsItsHoverPicture)
+{
+    ASSERT_TRUE(xvfb.Ok()) << "Xvfb did not start";
+    GalleryProcess gallery(xvfb.Display());
+    const gfx::Bitmap up = LoadBitmapResource("WEBU"), hover = LoadBitmapResource("WEBH");
+    ASSERT_TRUE(ScreenShows(42, 17, up)) << "the gallery did not appear at 0,0";
+    ASSERT_TRUE(Run("xdotool mousemove 100 34"));
+    EXPECT_TRUE(ScreenShows(42, 17, hover));
+    ASSERT_TRUE(Run("xdotool mousemove 120 36"));
+    ASSERT_TRUE(Run("xdotool mousemove 350 300"));
+    EXPECT_TRUE(ScreenShows(42, 17, up)) << "the up picture is back after the pointer left";
+    // Escape, with the pointer (and so the focus) on the window, ends the gallery.
+    ASSERT_TRUE(Run("xdotool key Escape"));
+    EXPECT_EQ(gallery.WaitForExit(std::chrono::seconds(5)), 0);
+}
+
+} // namespace
+} // namespace tolvar::test

@@ -1,0 +1,212 @@
+#include "resources/DialogResources.h"
+#include "resources/MenuResources.h"
+#include "resources/Resources.h"
+#include "resources/StringResources.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <variant>
+
+namespace tolvar::test {
+namespace {
+
+using Key = std::variant<int, std::string>;
+
+gfx::Bitmap Load(const Key& key)
+{
+    return std::holds_alternative<int>(key) ? LoadBitmapResource(std::get<int>(key))
+                                            : LoadBitmapResource(std::get<std::string>(key));
+}
+
+std::string Describe(const Key& key)
+{
+    return std::holds_alternative<int>(key) ? std::to_string(std::get<int>(key)) : std::get<std::string>(key);
+}
+
+TEST(ResourcesTest, EveryPictureTheWindowsLoadExistsAtItsSize)
+{
+    struct Expected
+    {
+        Key key;
+        gfx::Size size;
+    };
+    std::vector<Expected> expected = {
+        {148, {700, 494}}, {164, {287, 279}}, {165, {287, 279}}, {144, {144, 16}},
+        {143, {144, 16}},  {185, {315, 157}}, {208, {397, 251}}, {206, {197, 131}},
+        {205, {197, 131}}, {196, {189, 25}},  {197, {189, 25}},  {198, {189, 25}},
+        {199, {189, 25}},  {129, {11, 11}},   {140, {11, 10}},   {139, {11, 11}},
+        {138, {11, 10}},   {130, {11, 260}},  {137, {11, 4}},    {134, {11, 4}},
+        {136, {11, 10}},   {133, {11, 10}},   {135, {11, 4}},    {132, {11, 4}},
+    };
+    for (const char* b : {"WEB", "EXIT", "SLEEP", "BTNCODELIST"}) {
+        for (const char* s : {"U", "H", "D"}) {
+            expected.push_back({std::string(b) + s, {138, 34}});
+        }
+    }
+    for (const char* b : {"BTNOK", "BTNCANCEL", "BTNYES", "BTNNO"}) {
+        for (const char* s : {"U", "D"}) {
+            expected.push_back({std::string(b) + s, {100, 27}});
+        }
+    }
+    for (const char* b : {"UPLOAD_SUBMIT", "UPLOAD_CANCEL"}) {
+        for (const char* s : {"_UP", "_OVER", "_DOWN"}) {
+            expected.push_back({std::string(b) + s, {101, 27}});
+        }
+    }
+    for (const Expected& e : expected) {
+        const gfx::Bitmap b = Load(e.key);
+        ASSERT_FALSE(b.IsNull()) << Describe(e.key);
+        EXPECT_EQ(b.GetSize(), e.size) << Describe(e.key);
+    }
+    for (int icon : {195, 159, 128}) {
+        EXPECT_FALSE(LoadIconResource(icon).IsNull()) << "icon " << icon;
+    }
+}
+
+TEST(ResourcesTest, LookupsByIdAndByNameWithoutRegardToCase)
+{
+    ASSERT_NE(FindBitmapResource("BTNOKU"), nullptr);
+    EXPECT_EQ(FindBitmapResource("btnoku"), FindBitmapResource("BTNOKU"));
+    EXPECT_EQ(FindBitmapResource("BTNOK"), nullptr) << "a caption is not a picture";
+    EXPECT_EQ(FindBitmapResource(""), nullptr);
+    EXPECT_EQ(FindBitmapResource(0), nullptr);
+    EXPECT_EQ(FindBitmapResource(-148), nullptr);
+    EXPECT_EQ(FindBitmapResource(147), nullptr);
+    EXPECT_TRUE(LoadBitmapResource("NOSUCHPICTURE").IsNull());
+    EXPECT_EQ(FindIconResource(148), nullptr) << "bitmaps and icons are apart";
+}
+
+// The pictures drawn over a window's background carry that background in
+// their corners, so they must sit exactly where the windows place them.
+TEST(ResourcesTest, PicturesOverABackgroundMatchItWhereTheyArePlaced)
+{
+    struct Placed
+    {
+        Key key;
+        int background;
+        gfx::Point at;
+    };
+    const Placed placed[] = {
+        {"WEBU", 148, {42, 17}},          {"BTNCODELISTH", 148, {42, 51}},
+        {"EXITD", 148, {526, 17}},        {"SLEEPU", 148, {526, 51}},
+        {206, 148, {252, 0}},             {205, 148, {252, 0}},
+        {198, 148, {0, 136}},             {197, 148, {0, 136}},
+        {196, 148, {510, 136}},           {199, 148, {510, 136}},
+        {"BTNOKU", 185, {107, 123}},      {"BTNYESD", 185, {57, 123}},
+        {"BTNNOU", 185, {157, 123}},      {"UPLOAD_CANCEL_UP", 208, {98, 216}},
+        {"UPLOAD_SUBMIT_OVER", 208, {199, 216}},
+    };
+    for (const Placed& p : placed) {
+        const gfx::Bitmap picture = Load(p.key);
+        const gfx::Bitmap ground = LoadBitmapResource(p.background);
+        ASSERT_FALSE(picture.IsNull());
+        const int w = picture.Width(), h = picture.Height();
+        for (gfx::Point corner : {gfx::Point{0, 0}, gfx::Point{w - 1, 0}, gfx::Point{0, h - 1}}) {
+            EXPECT_EQ(picture.Pixel(corner.x, corner.y) & 0xFFFFFF,
+                      ground.Pixel(p.at.x + corner.x, p.at.y + corner.y) & 0xFFFFFF)
+                << Describe(p.key) << " at corner " << corner.x << "," << corner.y;
+        }
+    }
+}
+
+TEST(ResourcesTest, TreeImagesAreNineIconsOnTheRedKey)
+{
+    for (int id : {144, 143}) {
+        const gfx::Bitmap strip = LoadBitmapResource(id);
+        ASSERT_EQ(strip.GetSize(), (gfx::Size{144, 16}));
+        for (int i = 0; i < 9; ++i) {
+            SCOPED_TRACE(testing::Message() << "strip " << id << " image " << i);
+            EXPECT_TRUE(gfx::SameRgb(strip.Pixel(i * 16, 0), gfx::Rgb(255, 0, 0)));
+            EXPECT_TRUE(gfx::SameRgb(strip.Pixel(i * 16 + 15, 15), gfx::Rgb(255, 0, 0)));
+            EXPECT_FALSE(gfx::SameRgb(strip.Pixel(i * 16 + 7, 8), gfx::Rgb(255, 0, 0)));
+        }
+    }
+    // The tree backgrounds are one picture on the navy ground.
+    const gfx::Bitmap local = LoadBitmapResource(164), online = LoadBitmapResource(165);
+    EXPECT_EQ(local, online);
+    EXPECT_TRUE(gfx::SameRgb(local.Pixel(10, 10), gfx::Rgb(1, 23, 64)));
+}
+
+TEST(ResourcesTest, HoverAndPressedPicturesDifferAndPressedIsDarker)
+{
+    auto luminance = [](const gfx::Bitmap& b) {
+        double sum = 0;
+        for (int y = 0; y < b.Height(); ++y) {
+            for (int x = 0; x < b.Width(); ++x) {
+                const gfx::Color c = b.Pixel(x, y);
+                sum += 0.3 * gfx::Red(c) + 0.59 * gfx::Green(c) + 0.11 * gfx::Blue(c);
+            }
+        }
+        return sum / (b.Width() * b.Height());
+    };
+    const std::pair<std::string, std::string> sets[] = {
+        {"WEBU", "WEBH"}, {"EXITU", "EXITH"}, {"UPLOAD_SUBMIT_UP", "UPLOAD_SUBMIT_OVER"}};
+    for (const auto& [upName, hoverName] : sets) {
+        const gfx::Bitmap up = LoadBitmapResource(upName), hover = LoadBitmapResource(hoverName);
+        EXPECT_NE(up, hover) << upName;
+        EXPECT_GT(luminance(hover), luminance(up)) << hoverName;
+    }
+    for (const char* b : {"WEB", "BTNOK", "BTNNO"}) {
+        const gfx::Bitmap up = LoadBitmapResource(std::string(b) + "U");
+        const gfx::Bitmap down = LoadBitmapResource(std::string(b) + "D");
+        EXPECT_LT(luminance(down), luminance(up)) << b;
+    }
+}
+
+TEST(ResourcesTest, TheGeneratorDrawsExactlyTheCommittedPictures)
+{
+    TempDir out;
+    const std::string command = std::string("\"") + TOLVAR_SKIN_GENERATOR + "\" \"" + out.Path().string() + "\"";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    int compared = 0;
+    for (const char* folder : {"bitmaps", "icons"}) {
+        const std::filesystem::path committed = std::filesystem::path(TOLVAR_RESOURCES_DIR) / folder;
+        for (const auto& entry : std::filesystem::directory_iterator(committed)) {
+            const auto drawn = gfx::Bitmap::LoadPng(out.Path() / folder / entry.path().filename());
+            const auto stored = gfx::Bitmap::LoadPng(entry.path());
+            ASSERT_TRUE(drawn.has_value()) << entry.path().filename() << " is no longer drawn";
+            ASSERT_TRUE(stored.has_value()) << entry.path();
+            EXPECT_TRUE(*drawn == *stored) << entry.path().filename() << " differs: regenerate-skin";
+            ++compared;
+        }
+    }
+    EXPECT_EQ(static_cast<std::size_t>(compared), BitmapResources().size() + IconResources().size());
+}
+
+TEST(ResourcesTest, MenusStringsAndTemplatesTheWindowsUse)
+{
+    // The tray handler sends the first item of menu 160 on a double-click.
+    const MenuResource* tray = FindMenuResource(160);
+    ASSERT_NE(tray, nullptr);
+    ASSERT_EQ(tray->items.size(), 2u);
+    EXPECT_EQ(tray->items[0].command, 0x8009u);
+    EXPECT_EQ(tray->items[0].text, "Show / Hide");
+    EXPECT_EQ(tray->items[1].command, 0x8008u);
+    const MenuResource* location = FindMenuResource(163);
+    ASSERT_NE(location, nullptr);
+    EXPECT_EQ(location->items.back().text, "&Format Drive") << "greyed by its command";
+    EXPECT_EQ(location->items.back().command, 0x8010u);
+    EXPECT_EQ(FindMenuResource(999), nullptr);
+
+    EXPECT_EQ(LoadStringResource(101), "&About ZyferV3...");
+    EXPECT_EQ(LoadStringResource(103), "Windows sockets initialization failed.");
+    EXPECT_EQ(LoadStringResource(160), "") << "the tray icon has no tip";
+
+    // A message box button's pictures are its caption plus U and D.
+    const DialogTemplate* box = FindDialogTemplate(180);
+    ASSERT_NE(box, nullptr);
+    for (int id : {1002, 1013, 1014, 1015}) {
+        const ControlTemplate* c = box->Control(id);
+        ASSERT_NE(c, nullptr);
+        EXPECT_NE(FindBitmapResource(c->text + "U"), nullptr) << c->text;
+        EXPECT_NE(FindBitmapResource(c->text + "D"), nullptr) << c->text;
+    }
+    EXPECT_EQ(DialogUnitsToPixels({14, 7, 158, 62}), (gfx::Rect{21, 11, 237, 101}));
+}
+
+} // namespace
+} // namespace tolvar::test

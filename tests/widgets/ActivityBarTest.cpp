@@ -1,0 +1,185 @@
+#include "widgets/ActivityBar.h"
+
+#include "tests/widgets/WidgetFixture.h"
+
+#include <atomic>
+#include <mutex>
+#include <set>
+#include <thread>
+
+namespace tolvar::test {
+namespace {
+
+// A counter the test moves: 1000 ticks a second.
+struct FakeCounter
+{
+    std::shared_ptr<std::atomic<std::int64_t>> ticks = std::make_shared<std::atomic<std::int64_t>>(0);
+    CActivityBar::Counter Get() const
+    {
+        auto t = ticks;
+        return {[t] { return t->load(); }, 1000};
+    }
+    void Advance(std::int64_t ms) const { *ticks += ms; }
+};
+
+// Records which threads paint the bar.
+class WatchedBar : public CActivityBar
+{
+public:
+    using CActivityBar::CActivityBar;
+    std::set<std::thread::id> PaintingThreads()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_threads;
+    }
+    int Paints() const { return m_paints; }
+
+protected:
+    void OnPaint(gfx::Painter& painter) override
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_threads.insert(std::this_thread::get_id());
+        }
+        ++m_paints;
+        CActivityBar::OnPaint(painter);
+    }
+
+private:
+    std::mutex m_mutex;
+    std::set<std::thread::id> m_threads;
+    std::atomic<int> m_paints{0};
+};
+
+class ActivityBarTest : public UiTest
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(owner.Create(nullptr, gfx::Rect::FromSize(0, 0, 700, 200)));
+        ASSERT_TRUE(bar.Create(owner, 1018));
+        bar.Initialise();
+        Pump();
+    }
+    // Columns [from, to) of the captured bar against one of its pictures.
+    ::testing::AssertionResult Lit(int from, int to, bool lit)
+    {
+        const gfx::Bitmap& picture = lit ? filled : empty;
+        return ShowsPicture(system->CaptureWindow(bar), {from, 0}, picture, {from, 0, to, 25});
+    }
+
+    RecordingWindow owner;
+    FakeCounter counter;
+    WatchedBar bar{0, 136, 198, 197, counter.Get()};
+    const gfx::Bitmap filled = LoadBitmapResource(198);
+    const gfx::Bitmap empty = LoadBitmapResource(197);
+};
+
+TEST_F(ActivityBarTest, FillWidthGrowsFromTheLeftEdge)
+{
+    EXPECT_EQ(CActivityBar::FillWidth(189, 0.0f), 0);
+    EXPECT_EQ(CActivityBar::FillWidth(189, 0.01f), 6);
+    EXPECT_EQ(CActivityBar::FillWidth(189, 0.5f), 94);
+    EXPECT_EQ(CActivityBar::FillWidth(189, 0.99f), 182);
+    EXPECT_EQ(CActivityBar::FillWidth(189, 1.0f), 189);
+}
+
+TEST_F(ActivityBarTest, PlacedAtItsPositionWithThePictureSizeAndShownEmpty)
+{
+    EXPECT_EQ(bar.GetRectInParent(), gfx::Rect::FromSize(0, 136, 189, 25));
+    EXPECT_EQ(bar.Fill(), 0.0f);
+    EXPECT_TRUE(Lit(0, 189, false));
+}
+
+TEST_F(ActivityBarTest, StepsCountWholeHundredthsOfAFiveSecondCycle)
+{
+    // Drive the arithmetic without the thread: as Start leaves it.
+    bar.Start();
+    bar.Stop();
+    ASSERT_TRUE(system->RunUntil([&] { return !bar.IsRunning(); }));
+    // Stop empties the bar; the steps below work on the numbers alone.
+    std::int64_t now = counter.ticks->load();
+    auto step = [&](std::int64_t ms) {
+        now += ms;
+        bar.Step(now);
+        return bar.Fill();
+    };
+    step(0);
+    EXPECT_FLOAT_EQ(step(500), 0.10f);
+    EXPECT_FLOAT_EQ(step(1234), 0.34f) << "1.734 s: whole hundredths only";
+    EXPECT_FLOAT_EQ(step(2000), 0.74f);
+    // Past the end: full for one pass, then from empty again.
+    EXPECT_FLOAT_EQ(step(4000), 1.0f);
+    EXPECT_FLOAT_EQ(bar.Elapsed(), 0.0f);
+    EXPECT_FLOAT_EQ(step(60), 0.01f);
+
+    step(2440); // half the cycle
+    bar.RedrawWindow();
+    Pump();
+    const int lit = CActivityBar::FillWidth(189, bar.Fill());
+    EXPECT_NEAR(lit, 94, 2);
+    EXPECT_TRUE(Lit(0, lit, true));
+    EXPECT_TRUE(Lit(lit, 189, false));
+}
+
+TEST_F(ActivityBarTest, TheAnimationThreadAsksTheUiThreadToPaint)
+{
+    bar.Start();
+    EXPECT_TRUE(bar.IsRunning());
+    counter.Advance(1000);
+    const int before = bar.Paints();
+    ASSERT_TRUE(system->RunUntil([&] { return bar.Paints() >= before + 3; }));
+    EXPECT_EQ(bar.PaintingThreads(), std::set<std::thread::id>{std::this_thread::get_id()});
+    EXPECT_FLOAT_EQ(bar.Fill(), 0.2f);
+    const int lit = CActivityBar::FillWidth(189, 0.2f);
+    EXPECT_TRUE(Lit(0, lit, true));
+    EXPECT_TRUE(Lit(lit, 189, false));
+
+    bar.Stop();
+    EXPECT_EQ(bar.Fill(), 0.0f);
+    EXPECT_TRUE(Lit(0, 189, false)) << "emptied at once";
+    ASSERT_TRUE(system->RunUntil([&] { return !bar.IsRunning(); }, std::chrono::seconds(2)));
+    Pump();
+    EXPECT_TRUE(Lit(0, 189, false));
+}
+
+TEST_F(ActivityBarTest, StartDuringAStopKeepsTheCycleAndStartWhileRunningChangesNothing)
+{
+    bar.Start();
+    counter.Advance(2000);
+    ASSERT_TRUE(system->RunUntil([&] { return bar.Elapsed() >= 2.0f; }));
+    bar.Start();
+    EXPECT_GE(bar.Elapsed(), 2.0f) << "a second Start does not restart the cycle";
+    bar.Stop();
+    bar.Start();
+    EXPECT_TRUE(bar.IsRunning());
+    counter.Advance(500);
+    ASSERT_TRUE(system->RunUntil([&] { return bar.Elapsed() >= 2.5f; }))
+        << "the same cycle goes on after Stop and Start";
+}
+
+TEST_F(ActivityBarTest, StopOnAnIdleBarRepaintsItEmptyAndAStartStillRuns)
+{
+    bar.Stop();
+    Pump();
+    EXPECT_FALSE(bar.IsRunning());
+    EXPECT_TRUE(Lit(0, 189, false));
+    bar.Start();
+    EXPECT_TRUE(bar.IsRunning());
+    counter.Advance(100);
+    ASSERT_TRUE(system->RunUntil([&] { return bar.Fill() > 0.0f && bar.Fill() < 1.0f; }));
+}
+
+TEST_F(ActivityBarTest, DestroyedWhileRunningEndsItsThread)
+{
+    auto second = std::make_unique<CActivityBar>(510, 136, 196, 199, counter.Get());
+    ASSERT_TRUE(second->Create(owner, 1019));
+    second->Start();
+    ASSERT_TRUE(second->IsRunning());
+    second.reset(); // must neither hang nor leave the thread behind
+    Pump();
+    SUCCEED();
+}
+
+} // namespace
+} // namespace tolvar::test

@@ -1,0 +1,93 @@
+#include "widgets/HoverButton.h"
+
+#include "tests/widgets/WidgetFixture.h"
+
+namespace tolvar::test {
+namespace {
+
+class HoverButtonTest : public UiTest
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(parent.Create(nullptr, gfx::Rect::FromSize(100, 100, 300, 120)));
+        ASSERT_TRUE(button.Create(parent, 1009, {20, 30}));
+        Pump();
+    }
+    gfx::Bitmap Shot() { return system->CaptureWindow(button); }
+    gfx::Point Inside(int x = 60, int y = 15) { return button.ClientToScreen(gfx::Point{x, y}); }
+
+    RecordingWindow parent;
+    CHoverButton button{"WEBU", "WEBH", "WEBD", nullptr};
+    const gfx::Bitmap up = LoadBitmapResource("WEBU");
+    const gfx::Bitmap hover = LoadBitmapResource("WEBH");
+    const gfx::Bitmap down = LoadBitmapResource("WEBD");
+};
+
+TEST_F(HoverButtonTest, SizesItselfToTheUpPictureAndShowsIt)
+{
+    EXPECT_EQ(button.GetRectInParent(), gfx::Rect::FromSize(20, 30, 138, 34));
+    EXPECT_TRUE(ShowsPicture(Shot(), {0, 0}, up));
+    EXPECT_FALSE(button.IsTracking());
+    EXPECT_FALSE(button.IsHovering());
+}
+
+TEST_F(HoverButtonTest, HoverPictureAfterOneMillisecondThenDownThenUpAgainOnLeave)
+{
+    display->MouseMove(Inside());
+    Pump();
+    EXPECT_TRUE(button.IsTracking());
+    EXPECT_FALSE(button.IsHovering());
+    EXPECT_TRUE(ShowsPicture(Shot(), {0, 0}, up));
+
+    Advance(1);
+    EXPECT_TRUE(button.IsHovering());
+    EXPECT_TRUE(ShowsPicture(Shot(), {0, 0}, hover));
+
+    display->MouseDown();
+    Pump();
+    EXPECT_TRUE(ShowsPicture(Shot(), {0, 0}, down));
+    display->MouseUp();
+    Pump();
+    EXPECT_EQ(parent.commands, std::vector<unsigned>{1009});
+    EXPECT_TRUE(ShowsPicture(Shot(), {0, 0}, hover)) << "still under the pointer after the click";
+
+    display->MouseMove(parent.ClientToScreen(gfx::Point{250, 100}));
+    Pump();
+    EXPECT_FALSE(button.IsHovering());
+    EXPECT_FALSE(button.IsTracking());
+    EXPECT_TRUE(ShowsPicture(Shot(), {0, 0}, up));
+
+    // Coming back asks for tracking anew and hovers again.
+    display->MouseMove(Inside(10, 10));
+    Pump();
+    EXPECT_TRUE(button.IsTracking());
+    Advance(1);
+    EXPECT_TRUE(button.IsHovering());
+    EXPECT_TRUE(ShowsPicture(Shot(), {0, 0}, hover));
+}
+
+TEST_F(HoverButtonTest, RepeatedHoverNotificationsDoNotReloadOrRedraw)
+{
+    display->MouseMove(Inside());
+    Pump();
+    Advance(1);
+    ASSERT_TRUE(button.IsHovering());
+    const auto paints = system->PaintCount();
+    button.SendMessage(ui::WM_MOUSEHOVER, 0, ui::MakePointLParam(60, 15));
+    button.SendMessage(ui::WM_MOUSEHOVER, 0, ui::MakePointLParam(61, 15));
+    Pump();
+    EXPECT_EQ(system->PaintCount(), paints);
+    EXPECT_TRUE(ShowsPicture(Shot(), {0, 0}, hover));
+}
+
+TEST_F(HoverButtonTest, MissingPicturesLeaveAButtonThatLoadsNothing)
+{
+    CHoverButton nameless{nullptr, nullptr, nullptr, nullptr};
+    EXPECT_FALSE(nameless.LoadPictures());
+    CHoverButton misspelt{"NOSUCHU", "NOSUCHH", "NOSUCHD", nullptr};
+    EXPECT_FALSE(misspelt.LoadPictures());
+}
+
+} // namespace
+} // namespace tolvar::test

@@ -1,0 +1,197 @@
+#include "widgets/MessageBox.h"
+#include "widgets/MessageBoxRouting.h"
+
+#include "platform/base/MessageBox.h"
+#include "platform/base/UiThread.h"
+#include "tests/widgets/WidgetFixture.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <thread>
+
+namespace tolvar::test {
+namespace {
+
+constexpr unsigned kOk = CMessageBox::kOkId, kCancel = CMessageBox::kCancelId,
+                   kYes = CMessageBox::kYesId, kNo = CMessageBox::kNoId;
+
+class MessageBoxTest : public UiTest
+{
+protected:
+    // Runs a box; whileOpen runs inside its modal loop once it is set up.
+    int RunBox(const std::string& text, unsigned type, std::function<void(CMessageBox&)> whileOpen)
+    {
+        CMessageBox box(text, type);
+        ui::PostTask([&] { whileOpen(box); });
+        return box.Run();
+    }
+    void Press(CMessageBox& box, unsigned id)
+    {
+        ui::Window* button = box.GetDlgItem(id);
+        ASSERT_NE(button, nullptr);
+        display->Click(button->ClientToScreen(gfx::Point{50, 13}));
+    }
+};
+
+TEST_F(MessageBoxTest, ButtonsShownPlacedAndAnsweredPerType)
+{
+    struct Case
+    {
+        unsigned type;
+        std::map<unsigned, gfx::Point> shown;
+    };
+    const std::map<unsigned, gfx::Point> okOnly = {{kOk, {107, 123}}};
+    const Case cases[] = {
+        {MB_OK, okOnly},
+        {MB_OKCANCEL, {{kOk, {57, 123}}, {kCancel, {157, 123}}}},
+        {MB_YESNO, {{kYes, {57, 123}}, {kNo, {157, 123}}}},
+        // The type is compared whole: flags mixed in give the OK box.
+        {0x30, okOnly},
+        {0x24, okOnly},
+        {2, okOnly},
+        {3, okOnly},
+    };
+    const std::map<unsigned, int> answers = {{kOk, IDOK}, {kCancel, IDCANCEL}, {kYes, IDYES}, {kNo, IDNO}};
+    for (const Case& c : cases) {
+        for (const auto& [pressed, unused] : c.shown) {
+            SCOPED_TRACE(testing::Message() << "type " << c.type << ", button " << pressed);
+            const int result = RunBox("Question", c.type, [&](CMessageBox& box) {
+                for (unsigned id : {kOk, kCancel, kYes, kNo}) {
+                    ui::Window* button = box.GetDlgItem(id);
+                    ASSERT_NE(button, nullptr);
+                    const auto it = c.shown.find(id);
+                    EXPECT_EQ(button->IsVisible(), it != c.shown.end()) << "button " << id;
+                    if (it != c.shown.end()) {
+                        EXPECT_EQ(button->GetRectInParent(), gfx::Rect::FromSize(it->second, {100, 27}));
+                    }
+                }
+                Press(box, pressed);
+            });
+            EXPECT_EQ(result, answers.at(pressed));
+        }
+    }
+}
+
+TEST_F(MessageBoxTest, ClosedWithoutAButtonAYesNoBoxAnswersNo)
+{
+    using Closer = std::function<void(CMessageBox&)>;
+    const std::pair<const char*, Closer> closers[] = {
+        {"Escape", [this](CMessageBox&) { display->PressKey(ui::VK_ESCAPE); }},
+        {"Enter", [this](CMessageBox&) { display->PressKey(ui::VK_RETURN); }},
+        {"window close", [this](CMessageBox& box) { display->Close(box.Handle()); }},
+    };
+    for (const auto& [how, close] : closers) {
+        SCOPED_TRACE(how);
+        EXPECT_EQ(RunBox("Format the drive?", MB_YESNO, close), IDNO);
+        // Other boxes keep 0 for a close without a button.
+        EXPECT_EQ(RunBox("Done.", MB_OK, close), 0);
+        EXPECT_EQ(RunBox("Go on?", MB_OKCANCEL, close), 0);
+    }
+}
+
+TEST_F(MessageBoxTest, SkinnedRoundedWindowWithTheTextInItsLabel)
+{
+    const gfx::Bitmap background = LoadBitmapResource(185);
+    const gfx::Bitmap yes = LoadBitmapResource("BTNYESU");
+    const gfx::Bitmap no = LoadBitmapResource("BTNNOU");
+    ASSERT_FALSE(background.IsNull());
+    RunBox("Are you sure you wish to delete this file?", MB_YESNO, [&](CMessageBox& box) {
+        display->PressKey(ui::VK_ESCAPE); // served once this look is over
+        EXPECT_EQ(box.GetWindowRect().GetSize(), background.GetSize());
+        ASSERT_TRUE(box.GetWindowRgn().has_value());
+        EXPECT_FALSE(box.GetWindowRgn()->Contains({0, 0}));
+        EXPECT_FALSE(box.GetWindowRgn()->Contains({314, 156}));
+        EXPECT_TRUE(box.GetWindowRgn()->Contains({20, 2}));
+        ui::Window* label = box.GetDlgItem(CMessageBox::kTextId);
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(label->GetRectInParent(), gfx::Rect::FromSize(21, 55, 256, 60));
+        EXPECT_EQ(label->GetWindowText(), "Are you sure you wish to delete this file?");
+
+        const gfx::Bitmap shot = system->CaptureWindow(box);
+        EXPECT_TRUE(ShowsPicture(shot, {57, 123}, yes));
+        EXPECT_TRUE(ShowsPicture(shot, {157, 123}, no));
+        // Everything else is the background, except the text: light grey,
+        // inside the label, drawn straight over the picture.
+        const gfx::Rect labelRect = gfx::Rect::FromSize(21, 55, 256, 60);
+        int textPixels = 0;
+        unsigned brightest = 0;
+        for (int y = 0; y < shot.Height(); ++y) {
+            for (int x = 0; x < shot.Width(); ++x) {
+                if (gfx::Rect::FromSize(57, 123, 200, 27).Contains({x, y})) {
+                    continue;
+                }
+                if (gfx::SameRgb(shot.Pixel(x, y), background.Pixel(x, y))) {
+                    continue;
+                }
+                ASSERT_TRUE(labelRect.Contains({x, y})) << "stray pixel at " << x << "," << y;
+                ++textPixels;
+                brightest = std::max(brightest, gfx::Red(shot.Pixel(x, y)));
+            }
+        }
+        EXPECT_GT(textPixels, 100);
+        EXPECT_GE(brightest, 225u);
+        EXPECT_LE(brightest, 235u);
+    });
+}
+
+TEST_F(MessageBoxTest, LooksAsItDid)
+{
+    // TOLVAR_REGENERATE_GOLDEN=1 rewrites the picture after a deliberate change.
+    const std::filesystem::path golden = std::filesystem::path(TOLVAR_GOLDEN_DIR) / "message_box_yes_no.png";
+    RunBox("This action will delete the file.\nDo you want to continue?", MB_YESNO,
+           [&](CMessageBox& box) {
+               display->PressKey(ui::VK_ESCAPE);
+               const gfx::Bitmap shot = system->CaptureWindow(box);
+               if (std::getenv("TOLVAR_REGENERATE_GOLDEN")) {
+                   ASSERT_TRUE(shot.SavePng(golden));
+               } else {
+                   const auto expected = gfx::Bitmap::LoadPng(golden);
+                   ASSERT_TRUE(expected.has_value()) << golden;
+                   EXPECT_TRUE(ShowsPicture(shot, {0, 0}, *expected));
+               }
+           });
+}
+
+TEST_F(MessageBoxTest, EveryMessageBoxGoesToTheSkinnedBoxOnTheUiThreadEvenFromAWorker)
+{
+    const MessageBoxHandler previous = InstallSkinnedMessageBox();
+    int answer = -1;
+    std::thread worker([&] { answer = AfxMessageBox("Delete it?", MB_YESNO); });
+    // The box runs in a modal loop of the UI thread; look for it from a third
+    // thread, through the UI thread, and answer it there.
+    std::string shownText;
+    unsigned shownType = 0;
+    bool onUiThread = false;
+    std::thread answerer([&] {
+        for (int attempt = 0; attempt < 500 && shownText.empty(); ++attempt) {
+            InvokeOnUiThread([&] {
+                for (ui::Window* w : system->TopLevelWindows()) {
+                    if (auto* box = dynamic_cast<CMessageBox*>(w); box && box->IsModal()) {
+                        shownText = box->Text();
+                        shownType = box->Type();
+                        onUiThread = system->IsUiThread();
+                        Press(*box, kYes);
+                    }
+                }
+            });
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+    ASSERT_TRUE(system->RunUntil([&] { return answer != -1; }));
+    worker.join();
+    answerer.join();
+    EXPECT_EQ(shownText, "Delete it?");
+    EXPECT_EQ(shownType, MB_YESNO);
+    EXPECT_TRUE(onUiThread);
+    EXPECT_EQ(answer, IDYES);
+
+    // On the UI thread itself the box runs directly.
+    ui::PostTask([&] { display->PressKey(ui::VK_ESCAPE); });
+    EXPECT_EQ(AfxMessageBox("Sure?", MB_YESNO), IDNO);
+    SetMessageBoxHandler(previous);
+}
+
+} // namespace
+} // namespace tolvar::test

@@ -1,0 +1,137 @@
+#pragma once
+
+#include "platform/ui/Clock.h"
+#include "platform/ui/Window.h"
+#include "platform/ui/WindowSystem.h"
+#include "platform/ui/headless/HeadlessBackend.h"
+#include "resources/Resources.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tolvar::test {
+
+// Aborts the run when a test takes far too long, so a loop that never ends
+// fails instead of hanging the suite.
+class TestTimeLimit
+{
+public:
+    explicit TestTimeLimit(std::chrono::seconds limit = std::chrono::seconds(30))
+        : m_thread([this, limit] {
+              std::unique_lock lock(m_mutex);
+              if (!m_done.wait_for(lock, limit, [this] { return m_finished; })) {
+                  std::fprintf(stderr, "test ran past its time limit\n");
+                  std::abort();
+              }
+          })
+    {
+    }
+    ~TestTimeLimit()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_finished = true;
+        }
+        m_done.notify_all();
+        m_thread.join();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    bool m_finished = false;
+    std::thread m_thread;
+};
+
+// The headless window system on a clock that moves only when told.
+class UiTest : public ::testing::Test
+{
+protected:
+    UiTest() : m_previousClock(ui::SetClock(&clock))
+    {
+        auto backend = std::make_unique<ui::HeadlessBackend>();
+        display = backend.get();
+        system = std::make_unique<ui::WindowSystem>(std::move(backend));
+    }
+    ~UiTest() override
+    {
+        system.reset();
+        ui::SetClock(m_previousClock);
+    }
+    void Pump() { system->RunPending(); }
+    void Advance(int ms)
+    {
+        clock.Advance(std::chrono::milliseconds(ms));
+        system->RunPending();
+    }
+
+    TestTimeLimit limit;
+    ui::ManualClock clock;
+    ui::Clock* m_previousClock;
+    ui::HeadlessBackend* display = nullptr;
+    std::unique_ptr<ui::WindowSystem> system;
+};
+
+// A plain top-level window that records the scroll and command
+// notifications its children send it.
+class RecordingWindow : public ui::Window
+{
+public:
+    struct Scroll
+    {
+        unsigned code;
+        int position;
+        LParam from;
+    };
+    std::vector<Scroll> scrolls;
+    std::vector<unsigned> commands;
+
+protected:
+    void OnPaint(gfx::Painter& p) override { p.FillRect(GetClientRect(), gfx::Rgb(1, 23, 64)); }
+    bool OnCommand(unsigned id, unsigned, WindowHandle) override
+    {
+        commands.push_back(id);
+        return true;
+    }
+    LResult OnMessage(unsigned message, WParam w, LParam l) override
+    {
+        if (message == ui::WM_VSCROLL) {
+            scrolls.push_back({ui::LoWord(w), static_cast<int>(ui::HiWord(w)), l});
+            return 0;
+        }
+        return ui::Window::OnMessage(message, w, l);
+    }
+};
+
+// Whether the part of shot at (x, y) is exactly picture (or its part source).
+inline ::testing::AssertionResult ShowsPicture(const gfx::Bitmap& shot, gfx::Point at,
+                                               const gfx::Bitmap& picture, gfx::Rect source = {})
+{
+    if (source.IsEmpty()) {
+        source = picture.Bounds();
+    }
+    for (int y = source.top; y < source.bottom; ++y) {
+        for (int x = source.left; x < source.right; ++x) {
+            const int sx = at.x + x - source.left, sy = at.y + y - source.top;
+            if (sx < 0 || sy < 0 || sx >= shot.Width() || sy >= shot.Height()) {
+                return ::testing::AssertionFailure() << "outside the shot at " << sx << "," << sy;
+            }
+            if (!gfx::SameRgb(shot.Pixel(sx, sy), picture.Pixel(x, y))) {
+                return ::testing::AssertionFailure()
+                       << "pixel " << x << "," << y << " of the picture differs at " << sx << "," << sy;
+            }
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+} // namespace tolvar::test
