@@ -6,6 +6,7 @@
 #include <X11/Xlib.h>
 
 #include <cctype>
+#include <ctime>
 #include <cstring>
 
 namespace tolvar::ui {
@@ -80,6 +81,7 @@ struct Xdnd::Outgoing
     XWindowId target = 0;
     bool accepted = false;
     bool entered = false;
+    bool awaitingStatus = false; // a position went out and its answer has not come
 };
 
 Xdnd& Xdnd::For(X11Backend& backend)
@@ -179,6 +181,7 @@ bool Xdnd::Filter(XEvent& event)
         } else if (type == m_backend.GetAtom("XdndStatus")) {
             if (m_out && static_cast<XWindowId>(event.xclient.data.l[0]) == m_out->target) {
                 m_out->accepted = (event.xclient.data.l[1] & 1) != 0;
+                m_out->awaitingStatus = false;
             }
         } else if (type == m_backend.GetAtom("XdndFinished")) {
             // Nothing more to do: the drop was reported when it was sent.
@@ -480,6 +483,7 @@ DropEffect Xdnd::Over(Point screen, DataObject& data, DropEffect allowed)
     }
     SendToTarget(m_backend.GetAtom("XdndPosition"), 0, (screen.x << 16) | (screen.y & 0xFFFF), CurrentTime,
                  static_cast<long>(m_backend.GetAtom("XdndActionCopy")));
+    m_out->awaitingStatus = true;
     return m_out->accepted ? DROPEFFECT_COPY : DROPEFFECT_NONE;
 }
 
@@ -491,10 +495,49 @@ void Xdnd::Leave()
     }
 }
 
+namespace {
+
+struct StatusMatch
+{
+    Atom status;
+    XWindowId from;
+};
+
+Bool IsStatusFrom(Display*, XEvent* event, XPointer arg)
+{
+    const auto* match = reinterpret_cast<const StatusMatch*>(arg);
+    return event->type == ClientMessage && event->xclient.message_type == match->status &&
+           static_cast<XWindowId>(event->xclient.data.l[0]) == match->from;
+}
+
+} // namespace
+
+void Xdnd::AwaitStatus()
+{
+    // The release may come before the target has answered the last
+    // position; its answer decides whether there is a drop at all. Only that
+    // one message is taken from the queue, the rest stay for the loop.
+    StatusMatch match{m_backend.GetAtom("XdndStatus"), m_out->target};
+    for (int i = 0; i < 200 && m_out->awaitingStatus; ++i) {
+        XEvent event;
+        if (XCheckIfEvent(m_backend.GetDisplay(), &event, IsStatusFrom, reinterpret_cast<XPointer>(&match))) {
+            m_out->accepted = (event.xclient.data.l[1] & 1) != 0;
+            m_out->awaitingStatus = false;
+            break;
+        }
+        XSync(m_backend.GetDisplay(), False);
+        struct timespec pause = {0, 5 * 1000 * 1000};
+        nanosleep(&pause, nullptr);
+    }
+}
+
 DropEffect Xdnd::Drop(Point, DataObject&)
 {
     if (!m_out) {
         return DROPEFFECT_NONE;
+    }
+    if (m_out->awaitingStatus) {
+        AwaitStatus();
     }
     if (!m_out->accepted) {
         Leave();

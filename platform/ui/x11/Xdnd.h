@@ -55,6 +55,7 @@ private:
     void DeliverDrop();
     XWindowId FindAwareWindow(Point screen) const;
     XWindowId SourceWindow() const;
+    void AwaitStatus();
     void SendToTarget(XAtomId type, long l1, long l2, long l3, long l4);
 
     X11Backend& m_backend;
