@@ -28,7 +28,8 @@ void BM_SaveCrc32(benchmark::State& state)
 {
     const auto& buffer = Buffer();
     for (auto _ : state) {
-        benchmark::DoNotOptimize(tolvar::SaveCrc32(buffer.data(), static_cast<std::uint32_t>(buffer.size())));
+        benchmark::DoNotOptimize(
+            tolvar::SaveCrc32(buffer.data(), static_cast<std::uint32_t>(buffer.size())));
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * buffer.size()));
 }

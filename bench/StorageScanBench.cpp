@@ -86,8 +86,8 @@ void BM_ReadWholeFiles(benchmark::State& state)
     const auto& files = Folder().Files();
     // Page-aligned, like the buffer the scan reads into: the kernel copies
     // into an aligned buffer much faster, and the peer deserves the same.
-    std::unique_ptr<char, decltype(&std::free)> buffer(static_cast<char*>(std::aligned_alloc(4096, kSaveBytes)),
-                                                       &std::free);
+    std::unique_ptr<char, decltype(&std::free)> buffer(
+        static_cast<char*>(std::aligned_alloc(4096, kSaveBytes)), &std::free);
     for (auto _ : state) {
         std::size_t total = 0;
         for (const std::string& path : files) {

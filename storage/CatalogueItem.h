@@ -7,7 +7,8 @@ namespace tolvar {
 // The tree item that shows a record; 0 while it is not shown.
 using TreeItemId = std::uintptr_t;
 
-enum ItemKind : std::int32_t {
+enum ItemKind : std::int32_t
+{
     kItemLocation = 1,
     kItemSave = 2,
     kItemCodeList = 3,

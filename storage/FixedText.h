@@ -8,8 +8,7 @@ namespace tolvar {
 
 // Records keep text in fixed arrays; a copy is cut to the array size minus
 // one and always terminated.
-template <std::size_t N>
-void CopyFixed(char (&destination)[N], const char* source)
+template <std::size_t N> void CopyFixed(char (&destination)[N], const char* source)
 {
     static_assert(N > 0);
     if (source == nullptr) {

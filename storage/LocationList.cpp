@@ -52,7 +52,8 @@ void LocationList::DiscoverDrives()
         }
     }
 
-    std::string programFolder = m_programFolder.empty() ? fs::GetExecutableFolder() : m_programFolder;
+    std::string programFolder =
+        m_programFolder.empty() ? fs::GetExecutableFolder() : m_programFolder;
     const std::string root = RootOfProgramPath(programFolder);
     auto pc = std::make_unique<DriveLocation>();
     CopyFixed(pc->name, kPcDatabaseFolder);
@@ -72,7 +73,8 @@ DriveLocation* LocationList::AddDriveLocation(char letter)
     std::string volumeName;
     std::string fileSystem;
     std::uint64_t freeBytes = 0;
-    if (fs::GetDriveType(root) != fs::DriveType::Removable || !fs::GetVolumeInformation(root, volumeName, fileSystem) ||
+    if (fs::GetDriveType(root) != fs::DriveType::Removable ||
+        !fs::GetVolumeInformation(root, volumeName, fileSystem) ||
         !fs::GetDiskFreeSpace(root, freeBytes)) {
         return nullptr;
     }
@@ -88,7 +90,8 @@ DriveLocation* LocationList::AddDriveLocation(char letter)
         location = created.get();
         m_locations.push_back(std::move(created));
     }
-    std::snprintf(location->label, sizeof location->label, "%s (%c:\\)", volumeName.c_str(), letter);
+    std::snprintf(location->label, sizeof location->label, "%s (%c:\\)", volumeName.c_str(),
+                  letter);
     ScanLocation(location);
     SendDrivePresence();
     return location;
@@ -177,14 +180,16 @@ std::string LocationList::FreeSpaceText(std::uint64_t freeBytes)
 void LocationList::SendDrivePresence()
 {
     if (m_mainWindow != nullptr) {
-        m_mainWindow->SendAppMessage(m_locations.size() >= 2 ? WM_APP_DRIVE_PRESENT : WM_APP_DRIVE_ABSENT, 0, 0);
+        m_mainWindow->SendAppMessage(
+            m_locations.size() >= 2 ? WM_APP_DRIVE_PRESENT : WM_APP_DRIVE_ABSENT, 0, 0);
     }
 }
 
 DriveLocation* LocationList::LocationById(TreeItemId id) const
 {
     CatalogueItem* item = FindItemById(id);
-    return item != nullptr && item->kind == kItemLocation ? dynamic_cast<DriveLocation*>(item) : nullptr;
+    return item != nullptr && item->kind == kItemLocation ? dynamic_cast<DriveLocation*>(item)
+                                                          : nullptr;
 }
 
 DriveLocation* LocationList::ResolveTarget(TreeItemId target) const
@@ -222,8 +227,9 @@ DriveLocation* LocationList::CopyEntryToLocation(CatalogueItem* entry, DriveLoca
 
     std::uint64_t notedLength = 0;
     if (DestinationExists(destinationPath, notedLength) &&
-        AfxMessageBox("The file already exists on the destination drive, do you want to copy it anyway?", MB_YESNO) ==
-            IDNO) {
+        AfxMessageBox(
+            "The file already exists on the destination drive, do you want to copy it anyway?",
+            MB_YESNO) == IDNO) {
         return nullptr;
     }
 
@@ -235,7 +241,8 @@ DriveLocation* LocationList::CopyEntryToLocation(CatalogueItem* entry, DriveLoca
     const std::uint64_t sourceLength = sourceFile.Length();
     sourceFile.Close();
 
-    const std::uint64_t needed = sourceLength > notedLength ? sourceLength - notedLength : notedLength - sourceLength;
+    const std::uint64_t needed =
+        sourceLength > notedLength ? sourceLength - notedLength : notedLength - sourceLength;
     if (GetFreeSpace(destination) <= needed) {
         AfxMessageBox("There is not enough space on the destination drive to copy the file", MB_OK);
         return nullptr;

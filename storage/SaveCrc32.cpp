@@ -119,7 +119,8 @@ TOLVAR_CLMUL_TARGET std::uint32_t FinishClmul(__m128i x, const std::uint8_t* p, 
     // 64 -> 32 bits.
     const __m128i mask32 = _mm_set_epi32(0, 0, 0, -1);
     const __m128i k64 = _mm_set_epi64x(0, kFold64);
-    x = _mm_xor_si128(_mm_clmulepi64_si128(_mm_and_si128(x, mask32), k64, 0x00), _mm_srli_si128(x, 4));
+    x = _mm_xor_si128(_mm_clmulepi64_si128(_mm_and_si128(x, mask32), k64, 0x00),
+                      _mm_srli_si128(x, 4));
     // Barrett reduction to the 32-bit remainder.
     const __m128i barrett = _mm_set_epi64x(kMu, kPoly);
     __m128i t = _mm_clmulepi64_si128(_mm_and_si128(x, mask32), barrett, 0x10);
@@ -156,7 +157,8 @@ TOLVAR_CLMUL_TARGET std::uint32_t UpdateClmul(std::uint32_t crc, const std::uint
     return FinishClmul(x, p, length);
 }
 
-#define TOLVAR_WIDE_CLMUL_TARGET __attribute__((target("avx512f,avx512vl,vpclmulqdq,pclmul,sse4.1")))
+#define TOLVAR_WIDE_CLMUL_TARGET                                                                   \
+    __attribute__((target("avx512f,avx512vl,vpclmulqdq,pclmul,sse4.1")))
 
 // The same folding four 128-bit lanes at a time in each 512-bit register:
 // eight registers carry 512 bytes forward per step, enough independent work
@@ -227,8 +229,9 @@ TOLVAR_WIDE_CLMUL_TARGET std::uint32_t UpdateWideClmul(std::uint32_t crc, const 
 
 bool HasWideClmul()
 {
-    static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
-                            __builtin_cpu_supports("vpclmulqdq") && __builtin_cpu_supports("pclmul");
+    static const bool has =
+        __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+        __builtin_cpu_supports("vpclmulqdq") && __builtin_cpu_supports("pclmul");
     return has;
 }
 

@@ -77,7 +77,8 @@ void ShowCorrupted(const char* fullPath)
 {
     char text[512];
     std::snprintf(text, sizeof text,
-                  "The file \"%s\" has been corrrupted, It will not be added to the file list.", fullPath);
+                  "The file \"%s\" has been corrrupted, It will not be added to the file list.",
+                  fullPath);
     AfxMessageBox(text, MB_OK);
 }
 
@@ -112,7 +113,8 @@ void SetSaveName(std::uint8_t* bytes, std::uint32_t length, const char* newName)
 
 bool IsValidSaveBuffer(std::uint8_t* bytes, std::size_t length)
 {
-    if (bytes == nullptr || length < kSaveHeaderLength || length > std::numeric_limits<std::uint32_t>::max()) {
+    if (bytes == nullptr || length < kSaveHeaderLength ||
+        length > std::numeric_limits<std::uint32_t>::max()) {
         return false;
     }
     if (!NameFieldTerminated(bytes)) {
@@ -141,7 +143,8 @@ bool ReadSaveHeaderFields(const std::uint8_t* bytes, std::size_t length, SaveHea
         fields.saveName.assign(start, strnlen(start, room));
     }
     if (length >= kSaveHeaderLength) {
-        fields.uncompressedSize = static_cast<std::int32_t>(ReadLe32(bytes + kSaveUncompressedSizeOffset));
+        fields.uncompressedSize =
+            static_cast<std::int32_t>(ReadLe32(bytes + kSaveUncompressedSizeOffset));
     }
     return length >= kSaveHeaderLength;
 }
@@ -174,13 +177,15 @@ bool ReadSaveInfo(const char* fullPath, SaveEntry& entry)
     if (file.Read(bytes, static_cast<std::size_t>(length)) != length) {
         return false;
     }
-    if (!NameFieldTerminated(bytes) || !VerifySaveBuffer(bytes, static_cast<std::uint32_t>(length))) {
+    if (!NameFieldTerminated(bytes) ||
+        !VerifySaveBuffer(bytes, static_cast<std::uint32_t>(length))) {
         ShowCorrupted(fullPath);
         return false;
     }
 
     char saveName[kSaveNameFieldLength];
-    std::memcpy(saveName, bytes + kSaveNameOffset, kSaveNameFieldLength); // holds its NUL, checked above
+    std::memcpy(saveName, bytes + kSaveNameOffset,
+                kSaveNameFieldLength); // holds its NUL, checked above
 
     std::optional<fs::FileTime> creation;
     if (haveTimes) {

@@ -50,9 +50,10 @@ int RunInfo(const std::vector<std::string>& args)
     SaveHeaderFields fields;
     ReadSaveHeaderFields(bytes.data(), bytes.size(), fields);
     const bool valid = IsValidSaveBuffer(bytes.data(), bytes.size());
-    std::printf("name=%s\ntitle_id=%s\nuncompressed_size=%" PRId32 "\ncrc=%08" PRIx32 "\nvalid=%s\n",
-                fields.saveName.c_str(), fields.titleId.c_str(), fields.uncompressedSize, fields.storedChecksum,
-                valid ? "yes" : "no");
+    std::printf("name=%s\ntitle_id=%s\nuncompressed_size=%" PRId32 "\ncrc=%08" PRIx32
+                "\nvalid=%s\n",
+                fields.saveName.c_str(), fields.titleId.c_str(), fields.uncompressedSize,
+                fields.storedChecksum, valid ? "yes" : "no");
     return 0;
 }
 
@@ -64,7 +65,8 @@ int RunVerify(const std::vector<std::string>& args)
     bool allValid = true;
     for (const std::string& path : args) {
         std::vector<std::uint8_t> bytes;
-        const bool valid = ReadWholeFile(path, bytes) && IsValidSaveBuffer(bytes.data(), bytes.size());
+        const bool valid =
+            ReadWholeFile(path, bytes) && IsValidSaveBuffer(bytes.data(), bytes.size());
         std::printf("%s %s\n", valid ? "OK" : "BAD", path.c_str());
         allValid = allValid && valid;
     }
@@ -110,7 +112,8 @@ int RunList(const std::vector<std::string>& args)
         folder += '\\';
     }
     std::string posix;
-    if (folder.size() >= fs::kMaxPath || !fs::MapPath(folder.c_str(), posix) || !fs::FileExists(folder.c_str())) {
+    if (folder.size() >= fs::kMaxPath || !fs::MapPath(folder.c_str(), posix) ||
+        !fs::FileExists(folder.c_str())) {
         std::fprintf(stderr, "tolvar-cli: no folder %s\n", args[0].c_str());
         return 1;
     }

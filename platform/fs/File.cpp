@@ -32,10 +32,18 @@ bool File::Open(const char* programPath, OpenMode mode)
     Close();
     int flags = O_CLOEXEC;
     switch (mode) {
-    case OpenMode::Read: flags |= O_RDONLY; break;
-    case OpenMode::Write: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
-    case OpenMode::Append: flags |= O_WRONLY | O_CREAT | O_APPEND; break;
-    case OpenMode::ReadWrite: flags |= O_RDWR; break;
+    case OpenMode::Read:
+        flags |= O_RDONLY;
+        break;
+    case OpenMode::Write:
+        flags |= O_WRONLY | O_CREAT | O_TRUNC;
+        break;
+    case OpenMode::Append:
+        flags |= O_WRONLY | O_CREAT | O_APPEND;
+        break;
+    case OpenMode::ReadWrite:
+        flags |= O_RDWR;
+        break;
     }
     // An existing file is first opened as written, which spares the lookups
     // of the case-insensitive search. Files about to be created always take
@@ -143,7 +151,9 @@ bool File::Stat(std::uint64_t& length, FileTimes& times) const
     if (m_fd < 0) {
         return false;
     }
-    struct statx sx{};
+    struct statx sx
+    {
+    };
     if (statx(m_fd, "", AT_EMPTY_PATH, STATX_BTIME | STATX_MTIME | STATX_SIZE, &sx) != 0) {
         return false;
     }

@@ -8,7 +8,8 @@
 
 namespace tolvar::fs {
 
-enum class OpenMode {
+enum class OpenMode
+{
     Read,      // existing file, reading; shared with every other opener
     Write,     // created or truncated, writing
     Append,    // created when missing, writing at the end

@@ -1,3 +1,11 @@
+// Copies, deletions, folders, volume flush and free space.
+//
+// Every write that replaces a file goes through a temporary file created
+// beside the destination: the data is written and flushed there, and only a
+// rename, which the file system performs whole or not at all, puts it in
+// the destination's place. The folder is flushed after the rename so the new
+// name survives a pulled drive too. On any failure the temporary file is
+// removed and whatever was at the destination stays as it was.
 #include "platform/fs/FileOps.h"
 
 #include "platform/fs/Path.h"
@@ -127,11 +135,14 @@ bool Commit(TempFile& temp, const std::string& destination, CopyMode mode)
     }
     int result;
     if (mode == CopyMode::FailIfExists) {
-        result = renameat2(AT_FDCWD, temp.path.c_str(), AT_FDCWD, destination.c_str(), RENAME_NOREPLACE);
+        result =
+            renameat2(AT_FDCWD, temp.path.c_str(), AT_FDCWD, destination.c_str(), RENAME_NOREPLACE);
         if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
             // File systems without the no-replace flag: check, then rename.
             struct stat st;
-            result = lstat(destination.c_str(), &st) == 0 ? -1 : rename(temp.path.c_str(), destination.c_str());
+            result = lstat(destination.c_str(), &st) == 0
+                         ? -1
+                         : rename(temp.path.c_str(), destination.c_str());
         }
     } else {
         result = rename(temp.path.c_str(), destination.c_str());
@@ -181,7 +192,8 @@ bool CopyFile(const char* sourcePath, const char* destinationPath, CopyMode mode
         if (n < 0 && errno == EINTR) {
             continue;
         }
-        if (n < 0 || (n > 0 && !WriteAll(temp.fd.Get(), buffer.data(), static_cast<std::size_t>(n)))) {
+        if (n < 0 ||
+            (n > 0 && !WriteAll(temp.fd.Get(), buffer.data(), static_cast<std::size_t>(n)))) {
             temp.Discard();
             return false;
         }
@@ -250,14 +262,15 @@ bool IsSameFile(const char* first, const char* second)
     std::string b;
     struct stat sa;
     struct stat sb;
-    return MapPath(first, a) && MapPath(second, b) && stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 &&
-           sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    return MapPath(first, a) && MapPath(second, b) && stat(a.c_str(), &sa) == 0 &&
+           stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
 bool FlushVolume(const char* devicePath)
 {
     if (devicePath == nullptr || std::strncmp(devicePath, "\\\\.\\", 4) != 0 ||
-        !std::isalpha(static_cast<unsigned char>(devicePath[4])) || devicePath[5] != ':' || devicePath[6] != '\0') {
+        !std::isalpha(static_cast<unsigned char>(devicePath[4])) || devicePath[5] != ':' ||
+        devicePath[6] != '\0') {
         return false;
     }
     const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(devicePath[4])));
@@ -275,8 +288,10 @@ bool GetDiskFreeSpace(const char* programPath, std::uint64_t& totalFreeBytes)
         return false;
     }
     if (std::isalpha(static_cast<unsigned char>(programPath[0])) && programPath[1] == ':' &&
-        (programPath[2] == '\0' || ((programPath[2] == '\\' || programPath[2] == '/') && programPath[3] == '\0'))) {
-        const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(programPath[0])));
+        (programPath[2] == '\0' ||
+         ((programPath[2] == '\\' || programPath[2] == '/') && programPath[3] == '\0'))) {
+        const char letter =
+            static_cast<char>(std::toupper(static_cast<unsigned char>(programPath[0])));
         return VolumeTable::Global().FreeBytes(letter, totalFreeBytes);
     }
     std::string path;

@@ -5,7 +5,11 @@
 
 namespace tolvar::fs {
 
-enum class CopyMode { Replace, FailIfExists };
+enum class CopyMode
+{
+    Replace,
+    FailIfExists
+};
 
 // Copies a file with its last-write time. The data goes to a temporary file
 // in the destination folder, is flushed to the medium and only then renamed
@@ -16,9 +20,9 @@ bool CopyFile(const char* sourcePath, const char* destinationPath, CopyMode mode
 // Writes a whole file the same way: temporary file, flush, rename.
 bool WriteFileAtomically(const char* programPath, const void* data, std::size_t length);
 
-bool DeleteFile(const char* programPath);       // files only
-bool CreateDirectory(const char* programPath);  // an existing folder counts as success
-bool FileExists(const char* programPath);       // a file or a folder
+bool DeleteFile(const char* programPath);      // files only
+bool CreateDirectory(const char* programPath); // an existing folder counts as success
+bool FileExists(const char* programPath);      // a file or a folder
 bool IsSameFile(const char* first, const char* second);
 
 // Flushes a whole volume named by its device path `\\.\E:` (syncfs on the

@@ -59,7 +59,8 @@ bool IsRemovableDevice(const std::string& majorMinor)
     }
     char target[4096];
     const ssize_t n = readlink(node.c_str(), target, sizeof target - 1);
-    return n > 0 && std::string(target, static_cast<std::size_t>(n)).find("/usb") != std::string::npos;
+    return n > 0 &&
+           std::string(target, static_cast<std::size_t>(n)).find("/usb") != std::string::npos;
 }
 
 std::string LastComponent(const std::string& path)
@@ -70,7 +71,8 @@ std::string LastComponent(const std::string& path)
 
 } // namespace
 
-LinuxVolumeSource::LinuxVolumeSource(std::string mountInfoPath) : m_mountInfoPath(std::move(mountInfoPath))
+LinuxVolumeSource::LinuxVolumeSource(std::string mountInfoPath)
+    : m_mountInfoPath(std::move(mountInfoPath))
 {
     m_fd = open(m_mountInfoPath.c_str(), O_RDONLY | O_CLOEXEC);
     ConsumeChange(); // reading it once arms the poll
@@ -124,8 +126,8 @@ std::vector<VolumeInfo> LinuxVolumeSource::List()
         if (mount.mountPoint == "/") {
             info.type = DriveType::Fixed;
             info.preferredLetter = 'C';
-        } else if (StartsWith(mount.mountPoint, "/media/") || StartsWith(mount.mountPoint, "/run/media/") ||
-                   IsRemovableDevice(mount.device)) {
+        } else if (StartsWith(mount.mountPoint, "/media/") ||
+                   StartsWith(mount.mountPoint, "/run/media/") || IsRemovableDevice(mount.device)) {
             info.type = DriveType::Removable;
         } else {
             continue;
@@ -150,7 +152,8 @@ std::string LinuxVolumeSource::LabelOf(const MountLine& mount)
             blkid_probe_enable_superblocks(probe, 1);
             blkid_probe_set_superblocks_flags(probe, BLKID_SUBLKS_LABEL);
             const char* value = nullptr;
-            if (blkid_do_safeprobe(probe) == 0 && blkid_probe_lookup_value(probe, "LABEL", &value, nullptr) == 0 &&
+            if (blkid_do_safeprobe(probe) == 0 &&
+                blkid_probe_lookup_value(probe, "LABEL", &value, nullptr) == 0 &&
                 value != nullptr) {
                 label = value;
             }

@@ -29,7 +29,8 @@ bool IsSeparator(char c)
 bool EqualsIgnoringCase(const char* a, const char* b)
 {
     while (*a != '\0' && *b != '\0') {
-        if (std::tolower(static_cast<unsigned char>(*a)) != std::tolower(static_cast<unsigned char>(*b))) {
+        if (std::tolower(static_cast<unsigned char>(*a)) !=
+            std::tolower(static_cast<unsigned char>(*b))) {
             return false;
         }
         ++a;
@@ -39,7 +40,8 @@ bool EqualsIgnoringCase(const char* a, const char* b)
 }
 
 // The name in folder that matches component without regard to case, if any.
-bool FindCaseInsensitive(const std::string& folder, const std::string& component, std::string& found)
+bool FindCaseInsensitive(const std::string& folder, const std::string& component,
+                         std::string& found)
 {
     DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
     if (dir == nullptr) {
@@ -82,7 +84,8 @@ bool StartOf(const char* programPath, std::size_t& length, std::string& base, st
     base.clear();
     pos = 0;
     if (std::isalpha(static_cast<unsigned char>(programPath[0])) && programPath[1] == ':') {
-        const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(programPath[0])));
+        const char letter =
+            static_cast<char>(std::toupper(static_cast<unsigned char>(programPath[0])));
         auto volume = VolumeTable::Global().VolumeAt(letter);
         if (!volume || !volume->hasMedium) {
             return false;

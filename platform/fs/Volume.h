@@ -7,7 +7,8 @@
 namespace tolvar::fs {
 
 // Values of the original drive-type query.
-enum class DriveType : unsigned {
+enum class DriveType : unsigned
+{
     Unknown = 0,
     NoRootDir = 1,
     Removable = 2,
@@ -25,8 +26,8 @@ struct VolumeInfo
     std::string label;      // the volume name shown to the user
     std::string fileSystem;
     DriveType type = DriveType::Removable;
-    bool hasMedium = true;      // false: a reader slot without a card
-    char preferredLetter = 0;   // 0: the next free letter from D
+    bool hasMedium = true;    // false: a reader slot without a card
+    char preferredLetter = 0; // 0: the next free letter from D
 };
 
 // Where a wait for a change of the mounted volumes polls: a descriptor and

@@ -85,7 +85,8 @@ VolumeTable::Change VolumeTable::Refresh()
             continue;
         }
         int slot = -1;
-        const char wanted = static_cast<char>(std::toupper(static_cast<unsigned char>(volume.preferredLetter)));
+        const char wanted =
+            static_cast<char>(std::toupper(static_cast<unsigned char>(volume.preferredLetter)));
         if (wanted >= 'A' && wanted <= 'Z' && !m_letters[static_cast<std::size_t>(wanted - 'A')]) {
             slot = wanted - 'A';
         } else if (volume.type == DriveType::Removable) {

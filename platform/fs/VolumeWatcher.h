@@ -9,7 +9,11 @@
 
 namespace tolvar::fs {
 
-enum class VolumeEvent { Arrival, Removal };
+enum class VolumeEvent
+{
+    Arrival,
+    Removal
+};
 
 // A thread that sleeps in poll() on the volume source's change signal,
 // refreshes the table when it fires and reports the letters that left and

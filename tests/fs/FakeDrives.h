@@ -24,8 +24,8 @@ public:
     FakeDrives(const FakeDrives&) = delete;
     FakeDrives& operator=(const FakeDrives&) = delete;
 
-    void Add(char letter, const std::string& folder, const std::string& label, std::uint64_t freeBytes = 1u << 30,
-             fs::DriveType type = fs::DriveType::Removable)
+    void Add(char letter, const std::string& folder, const std::string& label,
+             std::uint64_t freeBytes = 1u << 30, fs::DriveType type = fs::DriveType::Removable)
     {
         fs::FakeVolumeSource::Fake volume;
         volume.letter = letter;
@@ -45,7 +45,10 @@ public:
         m_fake->Remove(folder);
         fs::VolumeTable::Global().Refresh();
     }
-    void SetFreeBytes(const std::string& folder, std::uint64_t freeBytes) { m_fake->SetFreeBytes(folder, freeBytes); }
+    void SetFreeBytes(const std::string& folder, std::uint64_t freeBytes)
+    {
+        m_fake->SetFreeBytes(folder, freeBytes);
+    }
 
 private:
     fs::FakeVolumeSource* m_fake = nullptr;

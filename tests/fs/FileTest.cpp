@@ -46,9 +46,11 @@ TEST(File, WritesReadsAndReportsLengthAndTimes)
     FileTimes times;
     ASSERT_TRUE(in.GetTimes(times));
     const std::int64_t now = FileTimeToUnixSeconds(GetSystemTimeAsFileTime());
-    EXPECT_NEAR(static_cast<double>(FileTimeToUnixSeconds(times.lastWrite)), static_cast<double>(now), 5.0);
+    EXPECT_NEAR(static_cast<double>(FileTimeToUnixSeconds(times.lastWrite)),
+                static_cast<double>(now), 5.0);
     if (times.creation) {
-        EXPECT_NEAR(static_cast<double>(FileTimeToUnixSeconds(*times.creation)), static_cast<double>(now), 5.0);
+        EXPECT_NEAR(static_cast<double>(FileTimeToUnixSeconds(*times.creation)),
+                    static_cast<double>(now), 5.0);
     }
 
     File append;
@@ -111,8 +113,10 @@ TEST(CopyFile, ReplacesOrRefusesAndLeavesNoTemporaryFile)
     EXPECT_EQ(stdfs::last_write_time(dir / "new.tvd"), stdfs::last_write_time(dir / "src.tvd"));
 
     EXPECT_FALSE(CopyFile((dir / "missing").string().c_str(), old.c_str(), CopyMode::Replace));
-    EXPECT_FALSE(CopyFile(src.c_str(), dir.Path().string().c_str(), CopyMode::Replace)) << "onto a folder";
-    EXPECT_EQ(FolderContents(dir.Path()), (std::vector<std::string>{"new.tvd", "old.tvd", "src.tvd"}));
+    EXPECT_FALSE(CopyFile(src.c_str(), dir.Path().string().c_str(), CopyMode::Replace))
+        << "onto a folder";
+    EXPECT_EQ(FolderContents(dir.Path()),
+              (std::vector<std::string>{"new.tvd", "old.tvd", "src.tvd"}));
 }
 
 TEST(CopyFile, AFailureHalfWayKeepsTheOldFile)
@@ -124,9 +128,10 @@ TEST(CopyFile, AFailureHalfWayKeepsTheOldFile)
     test::WriteBytes(dir / "target.tvd", old);
     {
         test::FileSizeLimit limit(64 * 1024);
-        EXPECT_FALSE(CopyFile((dir / "big.tvd").string().c_str(), (dir / "target.tvd").string().c_str(),
-                              CopyMode::Replace));
-        EXPECT_FALSE(WriteFileAtomically((dir / "target.tvd").string().c_str(), big.data(), big.size()));
+        EXPECT_FALSE(CopyFile((dir / "big.tvd").string().c_str(),
+                              (dir / "target.tvd").string().c_str(), CopyMode::Replace));
+        EXPECT_FALSE(
+            WriteFileAtomically((dir / "target.tvd").string().c_str(), big.data(), big.size()));
     }
     EXPECT_EQ(test::ReadBytes(dir / "target.tvd"), old);
     EXPECT_EQ(FolderContents(dir.Path()), (std::vector<std::string>{"big.tvd", "target.tvd"}));

@@ -48,8 +48,7 @@ public:
         m_changed.notify_all();
     }
 
-    template <typename Predicate>
-    std::optional<Seen> WaitFor(Predicate predicate)
+    template <typename Predicate> std::optional<Seen> WaitFor(Predicate predicate)
     {
         std::unique_lock lock(m_mutex);
         std::optional<Seen> found;
@@ -80,7 +79,8 @@ int Shell(const std::string& command)
 TEST(VolumeMount, WatcherReportsALabelledDriveArrivingAndLeaving)
 {
     if (geteuid() != 0) {
-        GTEST_SKIP() << "loop-mounting an image needs root; run this test as root to check the volume watcher";
+        GTEST_SKIP() << "loop-mounting an image needs root; run this test as root to check the "
+                        "volume watcher";
     }
     if (Shell("command -v mkfs.vfat") != 0) {
         GTEST_SKIP() << "mkfs.vfat (dosfstools) is not installed";
@@ -101,7 +101,8 @@ TEST(VolumeMount, WatcherReportsALabelledDriveArrivingAndLeaving)
 
     VolumeTable table(std::make_unique<LinuxVolumeSource>());
     Recorder recorder(table);
-    VolumeWatcher watcher(table, [&](VolumeEvent event, std::uint32_t mask) { recorder.Record(event, mask); });
+    VolumeWatcher watcher(
+        table, [&](VolumeEvent event, std::uint32_t mask) { recorder.Record(event, mask); });
 
     if (Shell("mount -o loop " + image + " " + mountPoint) != 0) {
         std::filesystem::remove(mountPoint);

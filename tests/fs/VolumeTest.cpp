@@ -16,7 +16,8 @@
 namespace tolvar::fs {
 namespace {
 
-FakeVolumeSource::Fake Removable(const std::string& folder, const std::string& label, char letter = 0)
+FakeVolumeSource::Fake Removable(const std::string& folder, const std::string& label,
+                                 char letter = 0)
 {
     FakeVolumeSource::Fake fake;
     fake.folder = folder;
@@ -108,7 +109,8 @@ public:
     std::vector<std::pair<VolumeEvent, std::uint32_t>> WaitFor(std::size_t count)
     {
         std::unique_lock lock(m_mutex);
-        m_changed.wait_for(lock, std::chrono::seconds(10), [&] { return m_events.size() >= count; });
+        m_changed.wait_for(lock, std::chrono::seconds(10),
+                           [&] { return m_events.size() >= count; });
         return m_events;
     }
 
@@ -125,12 +127,14 @@ TEST(VolumeWatcher, ReportsArrivalAndRemovalWithUnitMasks)
     VolumeTable table(std::move(source));
     EventLog log;
     {
-        VolumeWatcher watcher(table, [&](VolumeEvent event, std::uint32_t mask) { log.Record(event, mask); });
+        VolumeWatcher watcher(
+            table, [&](VolumeEvent event, std::uint32_t mask) { log.Record(event, mask); });
         fake->Add(Removable("/stick", "STICK"));
         auto events = log.WaitFor(1);
         ASSERT_EQ(events.size(), 1u);
         EXPECT_EQ(events[0], std::make_pair(VolumeEvent::Arrival, UnitMaskOf('D')));
-        EXPECT_EQ(table.VolumeAt('D')->label, "STICK") << "the table is current when the callback runs";
+        EXPECT_EQ(table.VolumeAt('D')->label, "STICK")
+            << "the table is current when the callback runs";
 
         fake->Remove("/stick");
         events = log.WaitFor(2);
@@ -146,7 +150,8 @@ TEST(LinuxVolumeSource, ReadsMountInfoAndPicksRemovableVolumes)
 {
     LinuxVolumeSource::MountLine mount;
     ASSERT_TRUE(LinuxVolumeSource::ParseMountLine(
-        "36 35 98:0 / /media/my\\040stick rw,noatime master:1 - vfat /dev/sdb1 rw,fmask=0022", mount));
+        "36 35 98:0 / /media/my\\040stick rw,noatime master:1 - vfat /dev/sdb1 rw,fmask=0022",
+        mount));
     EXPECT_EQ(mount.mountId, "36");
     EXPECT_EQ(mount.device, "98:0");
     EXPECT_EQ(mount.mountPoint, "/media/my stick");

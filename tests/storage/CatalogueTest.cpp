@@ -15,7 +15,8 @@ std::vector<std::uint8_t> CodeList(std::int32_t version, std::size_t length = 64
 {
     std::vector<std::uint8_t> bytes(length, 0x11);
     for (int i = 0; i < 4 && 12 + i < static_cast<int>(length); ++i) {
-        bytes[12 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(version) >> (8 * i));
+        bytes[12 + static_cast<std::size_t>(i)] =
+            static_cast<std::uint8_t>(static_cast<std::uint32_t>(version) >> (8 * i));
     }
     return bytes;
 }
@@ -23,7 +24,11 @@ std::vector<std::uint8_t> CodeList(std::int32_t version, std::size_t length = 64
 class CatalogueTest : public ::testing::Test
 {
 protected:
-    CatalogueTest() { std::snprintf(m_location.name, sizeof m_location.name, "%s", test::ProgramFolder(m_dir.Path()).c_str()); }
+    CatalogueTest()
+    {
+        std::snprintf(m_location.name, sizeof m_location.name, "%s",
+                      test::ProgramFolder(m_dir.Path()).c_str());
+    }
 
     void PutSave(const std::string& file, const std::string& saveName)
     {
@@ -67,7 +72,8 @@ TEST_F(CatalogueTest, ListsTheCodeListFirstThenSavesByDisplayText)
     EXPECT_EQ(code->kind, kItemCodeList);
     EXPECT_STREQ(code->name, "codelist.bin");
     EXPECT_STREQ(static_cast<const SaveEntry*>(code)->displayText, "Code List Version 1234");
-    EXPECT_EQ(Names(), (std::vector<std::string>{"Code List Version 1234", "_under", "A", "b", "c"}));
+    EXPECT_EQ(Names(),
+              (std::vector<std::string>{"Code List Version 1234", "_under", "A", "b", "c"}));
     EXPECT_STREQ(EntryAt(&m_location, 2)->name, "TWO.TVD");
     EXPECT_EQ(EntryAt(&m_location, 5), nullptr);
     EXPECT_EQ(m_boxes.Count(), 0u);
@@ -103,7 +109,8 @@ TEST_F(CatalogueTest, RescanFollowsTheFolder)
         << "a code list too short for its number shows version 0";
 
     DriveLocation missing;
-    std::snprintf(missing.name, sizeof missing.name, "%s", test::ProgramFolder(m_dir / "nowhere").c_str());
+    std::snprintf(missing.name, sizeof missing.name, "%s",
+                  test::ProgramFolder(m_dir / "nowhere").c_str());
     ScanLocation(&missing);
     EXPECT_EQ(EntryCount(&missing), 0u);
     ScanLocation(nullptr);
@@ -151,7 +158,8 @@ TEST(Catalogue, SortKeepsEqualTextsInOrderAndTheLeadingCodeListInPlace)
     std::snprintf(late->displayText, sizeof late->displayText, "Code List Version 1");
     AddEntry(&noLead, std::move(late));
     SortCatalogue(&noLead);
-    EXPECT_STREQ(EntryAt(&noLead, 0)->name, "codelist.bin") << "a code list not in front sorts like a save";
+    EXPECT_STREQ(EntryAt(&noLead, 0)->name, "codelist.bin")
+        << "a code list not in front sorts like a save";
 }
 
 } // namespace

@@ -42,7 +42,8 @@ protected:
     }
     ~LocationFixture() override { std::filesystem::current_path(m_previousCwd); }
 
-    std::filesystem::path AddDrive(char letter, const std::string& label, std::uint64_t freeBytes = 1u << 30)
+    std::filesystem::path AddDrive(char letter, const std::string& label,
+                                   std::uint64_t freeBytes = 1u << 30)
     {
         const auto folder = m_dir / (std::string("drive-") + letter);
         std::filesystem::create_directory(folder);

@@ -63,7 +63,8 @@ TEST(SaveCrc32, AgreesWithThePlainTableAtEveryLengthAndAlignment)
         }
     }
     for (std::size_t length : {4095u, 65536u, 65599u, 1u << 20}) {
-        EXPECT_EQ(SaveCrc32(bytes.data() + 3, static_cast<std::uint32_t>(length)), TableCrc32(bytes.data() + 3, length));
+        EXPECT_EQ(SaveCrc32(bytes.data() + 3, static_cast<std::uint32_t>(length)),
+                  TableCrc32(bytes.data() + 3, length));
     }
 }
 
@@ -77,7 +78,8 @@ TEST(VerifySaveBuffer, AnyChangedByteOrChecksumFails)
     for (std::size_t i = 0; i < save.size(); ++i) {
         copy = save;
         copy[i] ^= 0x01;
-        EXPECT_FALSE(VerifySaveBuffer(copy.data(), static_cast<std::uint32_t>(copy.size()))) << "byte " << i;
+        EXPECT_FALSE(VerifySaveBuffer(copy.data(), static_cast<std::uint32_t>(copy.size())))
+            << "byte " << i;
     }
     std::uint8_t tiny[15] = {};
     EXPECT_FALSE(VerifySaveBuffer(tiny, sizeof tiny)) << "no whole checksum field";
@@ -114,7 +116,8 @@ TEST(SetSaveName, CutsAtThirtyOneAndPadsWithZeros)
     }
     std::vector<std::uint8_t> shortBuffer(79, 0xAA);
     SetSaveName(shortBuffer.data(), 79, "x");
-    EXPECT_EQ(shortBuffer, std::vector<std::uint8_t>(79, 0xAA)) << "too short for the field: untouched";
+    EXPECT_EQ(shortBuffer, std::vector<std::uint8_t>(79, 0xAA))
+        << "too short for the field: untouched";
 }
 
 TEST(SaveHeader, ValidityAndFieldsAreBoundedByTheLength)
@@ -164,7 +167,8 @@ TEST_F(ReadSaveInfoTest, AValidSaveGetsItsNameAndDate)
     SaveEntry entry;
     ASSERT_TRUE(ReadSaveInfo(path.c_str(), entry));
     EXPECT_STREQ(entry.saveName, "My Save");
-    EXPECT_TRUE(std::regex_match(entry.displayText, std::regex("My Save   \\d\\d/\\d\\d/\\d\\d  \\d\\d:\\d\\d")))
+    EXPECT_TRUE(std::regex_match(entry.displayText,
+                                 std::regex("My Save   \\d\\d/\\d\\d/\\d\\d  \\d\\d:\\d\\d")))
         << entry.displayText;
     EXPECT_EQ(m_boxes.Count(), 0u);
 }
@@ -180,8 +184,9 @@ TEST_F(ReadSaveInfoTest, DamagedShortAndUnterminatedFilesAreCorrupted)
     test::Seal(header91);
 
     const std::vector<std::pair<std::string, std::vector<std::uint8_t>>> files = {
-        {"checksum.tvd", wrongChecksum}, {"empty.tvd", {}},        {"tiny.tvd", {1, 2, 3}},
-        {"header91.tvd", header91},      {"noname.tvd", unterminated},
+        {"checksum.tvd", wrongChecksum}, {"empty.tvd", {}},
+        {"tiny.tvd", {1, 2, 3}},         {"header91.tvd", header91},
+        {"noname.tvd", unterminated},
     };
     for (const auto& [name, bytes] : files) {
         m_boxes.Clear();
@@ -192,7 +197,8 @@ TEST_F(ReadSaveInfoTest, DamagedShortAndUnterminatedFilesAreCorrupted)
         EXPECT_STREQ(entry.saveName, "unchanged") << name;
         ASSERT_EQ(m_boxes.Count(), 1u) << name;
         EXPECT_EQ(m_boxes.Texts()[0],
-                  "The file \"" + path + "\" has been corrrupted, It will not be added to the file list.");
+                  "The file \"" + path +
+                      "\" has been corrrupted, It will not be added to the file list.");
         EXPECT_EQ(m_boxes.All()[0].type, MB_OK);
     }
 }
@@ -243,10 +249,13 @@ TEST_F(SaveDateTest, CreationTimeInLocalTimeElseNowInUtc)
     const fs::FileTime created = At(2026, 12, 5, 5, 30);
     const fs::FileTime now = At(2027, 1, 2, 23, 59);
     EXPECT_EQ(FormatSaveDate(created, now), "   05/12/26  07:30");
-    EXPECT_EQ(FormatSaveDate(std::nullopt, now), "   02/01/27  23:59") << "no creation time: UTC, unconverted";
+    EXPECT_EQ(FormatSaveDate(std::nullopt, now), "   02/01/27  23:59")
+        << "no creation time: UTC, unconverted";
     const fs::FileTime lowHalfZero = created & ~static_cast<fs::FileTime>(0xFFFFFFFFu);
-    EXPECT_EQ(FormatSaveDate(lowHalfZero, now), "   02/01/27  23:59") << "a zero low half counts as absent";
-    EXPECT_EQ(FormatSaveDate(At(1850, 6, 1, 12, 0), now), "   01/01/70  02:00") << "before 1900: time 0, local";
+    EXPECT_EQ(FormatSaveDate(lowHalfZero, now), "   02/01/27  23:59")
+        << "a zero low half counts as absent";
+    EXPECT_EQ(FormatSaveDate(At(1850, 6, 1, 12, 0), now), "   01/01/70  02:00")
+        << "before 1900: time 0, local";
 }
 
 } // namespace

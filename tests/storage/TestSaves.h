@@ -27,7 +27,8 @@ inline std::uint32_t ReferenceCrc32(const std::uint8_t* bytes, std::size_t lengt
 inline std::uint32_t StoredChecksum(const std::vector<std::uint8_t>& save)
 {
     return static_cast<std::uint32_t>(save[12]) | (static_cast<std::uint32_t>(save[13]) << 8) |
-           (static_cast<std::uint32_t>(save[14]) << 16) | (static_cast<std::uint32_t>(save[15]) << 24);
+           (static_cast<std::uint32_t>(save[14]) << 16) |
+           (static_cast<std::uint32_t>(save[15]) << 24);
 }
 
 inline void Seal(std::vector<std::uint8_t>& save)
@@ -39,9 +40,10 @@ inline void Seal(std::vector<std::uint8_t>& save)
     }
 }
 
-inline std::vector<std::uint8_t> MakeSave(const std::string& saveName, std::size_t totalLength = 300,
-                                          const std::string& titleId = "SLES5", std::int32_t uncompressedSize = 4096,
-                                          unsigned seed = 1)
+inline std::vector<std::uint8_t> MakeSave(const std::string& saveName,
+                                          std::size_t totalLength = 300,
+                                          const std::string& titleId = "SLES5",
+                                          std::int32_t uncompressedSize = 4096, unsigned seed = 1)
 {
     std::vector<std::uint8_t> save(totalLength < 92 ? 92 : totalLength);
     std::uint32_t x = seed * 2654435761u + 12345u;
@@ -64,13 +66,15 @@ inline std::vector<std::uint8_t> MakeSave(const std::string& saveName, std::size
 inline void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 inline std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path)
 {
     std::ifstream in(path, std::ios::binary);
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in),
+                                     std::istreambuf_iterator<char>());
 }
 
 // A program-style folder path for a POSIX folder: "\tmp\x\".

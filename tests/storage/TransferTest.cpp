@@ -9,7 +9,8 @@ namespace {
 constexpr const char* kExistsOnDrive =
     "The file already exists on the destination drive, do you want to copy it anyway?";
 constexpr const char* kOverwrite = "This file already exists, do you want to overwrite it?";
-constexpr const char* kNoSpace = "There is not enough space on the destination drive to copy the file";
+constexpr const char* kNoSpace =
+    "There is not enough space on the destination drive to copy the file";
 constexpr const char* kCopyFailed = "An error occured trying to copy the file.";
 
 class TransferTest : public test::LocationFixture
@@ -96,7 +97,8 @@ TEST_F(TransferTest, FreeSpaceMustExceedTheGrowthOfTheFile)
         m_boxes.Clear();
         m_boxes.Answer(IDYES);
         DriveLocation* changed = m_list.CopyEntryToLocation(Game(), F());
-        EXPECT_EQ(changed != nullptr, c.copies) << c.existing << " bytes there, " << c.freeBytes << " free";
+        EXPECT_EQ(changed != nullptr, c.copies)
+            << c.existing << " bytes there, " << c.freeBytes << " free";
         if (!c.copies) {
             EXPECT_EQ(m_boxes.Texts().back(), kNoSpace);
         }
@@ -123,7 +125,8 @@ TEST_F(TransferTest, AMissingSourceIsReported)
 {
     std::filesystem::remove(m_e / "game.tvd");
     EXPECT_EQ(m_list.CopyEntryToLocation(Game(), F()), nullptr);
-    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{"An Error occured when opening the source file - aborting"});
+    EXPECT_EQ(m_boxes.Texts(),
+              std::vector<std::string>{"An Error occured when opening the source file - aborting"});
     EXPECT_TRUE(FilesIn(m_f).empty());
 }
 
@@ -135,12 +138,14 @@ TEST_F(TransferTest, DropTargetsResolveToTheirLocation)
     CatalogueItem* pcSave = EntryAt(Pc(), 0);
 
     EXPECT_EQ(m_list.CopyEntryToItem(Game(), Game()->itemId), nullptr) << "dropped on itself";
-    EXPECT_EQ(m_list.CopyEntryToItem(Game(), E()->itemId), nullptr) << "dropped on its own location";
+    EXPECT_EQ(m_list.CopyEntryToItem(Game(), E()->itemId), nullptr)
+        << "dropped on its own location";
     EXPECT_EQ(m_list.CopyEntryToItem(Game(), 0), nullptr) << "dropped on nothing";
     EXPECT_EQ(m_list.CopyEntryToItem(Game(), 12345), nullptr);
     EXPECT_EQ(m_boxes.Count(), 0u);
 
-    EXPECT_EQ(m_list.CopyEntryToItem(Game(), pcSave->itemId), Pc()) << "a save stands for its location";
+    EXPECT_EQ(m_list.CopyEntryToItem(Game(), pcSave->itemId), Pc())
+        << "a save stands for its location";
     EXPECT_EQ(test::ReadBytes(m_dir / "Saves" / "game.tvd"), m_save);
     EXPECT_EQ(SaveNames(Pc()), (std::vector<std::string>{"Game", "PC save"}));
 }
@@ -167,7 +172,8 @@ TEST_F(TransferTest, ShellFilesAreCopiedAskingBeforeOverwriting)
     m_boxes.Answer(IDYES);
     {
         test::FileSizeLimit limit(400);
-        EXPECT_EQ(m_list.CopyFileToItem(source.c_str(), F()->itemId), nullptr) << "failed copy, no message";
+        EXPECT_EQ(m_list.CopyFileToItem(source.c_str(), F()->itemId), nullptr)
+            << "failed copy, no message";
     }
     EXPECT_EQ(test::ReadBytes(m_f / "drop.tvd"), dropped) << "the old file survives a failed copy";
     EXPECT_EQ(m_boxes.Count(), 2u);
@@ -188,7 +194,8 @@ TEST_F(TransferTest, ACorruptedShellFileIsCopiedButNotListed)
     EXPECT_EQ(test::ReadBytes(m_f / "bad.tvd"), bad);
     EXPECT_EQ(EntryCount(F()), 0u);
     ASSERT_EQ(m_boxes.Count(), 1u);
-    EXPECT_NE(m_boxes.Texts()[0].find("F:\\bad.tvd\" has been corrrupted"), std::string::npos) << m_boxes.Texts()[0];
+    EXPECT_NE(m_boxes.Texts()[0].find("F:\\bad.tvd\" has been corrrupted"), std::string::npos)
+        << m_boxes.Texts()[0];
 }
 
 TEST_F(TransferTest, DeletingTheLastSaveLeavesTheCodeList)

@@ -26,8 +26,8 @@ protected:
     Result Run(const std::string& arguments)
     {
         const std::string errPath = (m_dir / "stderr.txt").string();
-        const std::string command = "cd '" + m_dir.Path().string() + "' && '" TOLVAR_CLI_PATH "' " + arguments +
-                                    " 2>'" + errPath + "'";
+        const std::string command = "cd '" + m_dir.Path().string() + "' && '" TOLVAR_CLI_PATH "' " +
+                                    arguments + " 2>'" + errPath + "'";
         Result result;
         FILE* pipe = popen(command.c_str(), "r");
         if (pipe == nullptr) {
@@ -61,8 +61,8 @@ TEST_F(CliTest, InfoAndVerify)
     std::snprintf(crc, sizeof crc, "%08x", test::StoredChecksum(save));
     Result info = Run("info good.tvd");
     EXPECT_EQ(info.exitCode, 0);
-    EXPECT_EQ(info.out,
-              "name=Tolvar Save\ntitle_id=SCUS9\nuncompressed_size=123456\ncrc=" + std::string(crc) + "\nvalid=yes\n");
+    EXPECT_EQ(info.out, "name=Tolvar Save\ntitle_id=SCUS9\nuncompressed_size=123456\ncrc=" +
+                            std::string(crc) + "\nvalid=yes\n");
     info = Run("info bad.tvd");
     EXPECT_EQ(info.exitCode, 0);
     EXPECT_NE(info.out.find("\nvalid=no\n"), std::string::npos) << info.out;
@@ -83,7 +83,8 @@ TEST_F(CliTest, RenameWritesAResealedCopyAndLeavesTheFileAlone)
     EXPECT_EQ(rename.exitCode, 0) << rename.err;
     EXPECT_EQ(test::ReadBytes(m_dir / "in.tvd"), save);
     Result info = Run("info out.tvd");
-    EXPECT_NE(info.out.find("name=A brand new name that is far to\n"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("name=A brand new name that is far to\n"), std::string::npos)
+        << info.out;
     EXPECT_NE(info.out.find("valid=yes"), std::string::npos);
 
     EXPECT_NE(Run("rename in.tvd X in.tvd").exitCode, 0) << "never onto the file itself";
@@ -116,8 +117,9 @@ TEST_F(CliTest, ListPrintsTheCatalogueAndSendsMessagesToStandardError)
     EXPECT_EQ(got[0], "Code List Version 5");
     EXPECT_EQ(got[1].rfind("Alpha   ", 0), 0u) << got[1];
     EXPECT_EQ(got[2].rfind("beta   ", 0), 0u) << got[2];
-    EXPECT_NE(list.err.find("x.tvd\" has been corrrupted, It will not be added to the file list.\n"),
-              std::string::npos)
+    EXPECT_NE(
+        list.err.find("x.tvd\" has been corrrupted, It will not be added to the file list.\n"),
+        std::string::npos)
         << list.err;
     EXPECT_EQ(Run("list " + Path("nowhere")).exitCode, 1);
 }
