@@ -190,6 +190,11 @@ void DropTarget::Revoke()
         Targets().erase(it);
     }
     m_window = kNoWindow;
+    if (Targets().empty()) {
+        // The desktop side lives as long as some window takes drops, and
+        // must go before the backend whose events it filters.
+        Xdnd::Shutdown();
+    }
 }
 
 DropEffect DropTarget::OnDragEnter(Window*, DataObject*, unsigned, Point) { return DROPEFFECT_NONE; }

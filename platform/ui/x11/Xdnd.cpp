@@ -86,13 +86,21 @@ struct Xdnd::Outgoing
 
 Xdnd& Xdnd::For(X11Backend& backend)
 {
-    if (g_instance == nullptr || g_instanceBackend != &backend) {
-        // A new backend (a new window system) starts over; the old one's
-        // filters went with it.
+    if (g_instance != nullptr && g_instanceBackend != &backend) {
+        Shutdown();
+    }
+    if (g_instance == nullptr) {
         g_instance = new Xdnd(backend);
         g_instanceBackend = &backend;
     }
     return *g_instance;
+}
+
+void Xdnd::Shutdown()
+{
+    delete g_instance;
+    g_instance = nullptr;
+    g_instanceBackend = nullptr;
 }
 
 Xdnd::Xdnd(X11Backend& backend) : m_backend(backend)
@@ -353,11 +361,16 @@ void Xdnd::DeliverDrop()
 {
     // The drop runs from the loop: a target that copies files or shows a
     // message box must not do so inside the X event filter.
+    // The task keeps what it needs, not this object, which may be gone
+    // by the time it runs.
     std::shared_ptr<Incoming> in(m_in.release());
-    PostTask([this, in] {
+    X11Backend* backend = &m_backend;
+    PostTask([backend, in] {
         DropEffect effect = in->dispatcher->Drop(in->position);
         in->dispatcher.reset();
-        SendFinished(in->source, in->target, effect != DROPEFFECT_NONE);
+        if (g_instance != nullptr && g_instanceBackend == backend) {
+            g_instance->SendFinished(in->source, in->target, effect != DROPEFFECT_NONE);
+        }
     });
 }
 

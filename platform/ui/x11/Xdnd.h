@@ -27,6 +27,9 @@ class Xdnd final : public ExternalDropSink
 {
 public:
     static Xdnd& For(X11Backend& backend);
+    // Removes the instance and its filter; the drop-target table calls it
+    // when its last target goes, while the backend still lives.
+    static void Shutdown();
     ~Xdnd() override;
 
     void MakeAware(WindowHandle topLevel);
