@@ -85,12 +85,5 @@ TEST(MatchesPattern, IgnoresCaseAndHonoursWildcards)
     }
 }
 
-TEST(FolderOf, KeepsTheLastSeparator)
-{
-    EXPECT_EQ(FolderOf("Saves\\x.tvd"), "Saves\\");
-    EXPECT_EQ(FolderOf("E:\\x.tvd"), "E:\\");
-    EXPECT_EQ(FolderOf("x.tvd"), "");
-}
-
 } // namespace
 } // namespace tolvar::fs
