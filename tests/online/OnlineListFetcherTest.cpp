@@ -82,7 +82,11 @@ std::vector<std::string> Names(const OnlineFolder& folder)
 class ListJob : public ::testing::Test
 {
 protected:
-    ListJob() { root.m_name = "Online Database"; }
+    ListJob()
+    {
+        root.m_name = "Online Database";
+        fetcher.SetTraceStream(nullptr);
+    }
 
     void FetchAndWait(const std::string& url, OnlineFolder* parent)
     {
