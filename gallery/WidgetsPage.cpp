@@ -182,7 +182,7 @@ protected:
                                      MB_OKCANCEL));
             return true;
         case kYesNoBoxId:
-            ShowAnswer(AfxMessageBox("Are you sure you wish to delete this file?", MB_YESNO));
+            ShowAnswer(AfxMessageBox("This action will delete the file. \r\nDo you want to continue?", MB_YESNO));
             return true;
         case kSubmitId:
         case kCancelId:

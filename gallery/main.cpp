@@ -64,7 +64,7 @@ const char* SampleText(unsigned type)
 {
     switch (type) {
     case MB_YESNO:
-        return "Are you sure you wish to delete this file?";
+        return "This action will delete the file. \r\nDo you want to continue?";
     case MB_OKCANCEL:
         return "Depending upon your internet connection, downloading the Code List may take a "
                "few minutes...";
