@@ -30,7 +30,9 @@ File& File::operator=(File&& other) noexcept
 bool File::Open(const char* programPath, OpenMode mode)
 {
     Close();
-    int flags = O_CLOEXEC;
+    // Non-blocking while opening, so a FIFO or device posing as a save cannot
+    // hang the caller; anything but a regular file is then refused.
+    int flags = O_CLOEXEC | O_NONBLOCK;
     switch (mode) {
     case OpenMode::Read:
         flags |= O_RDONLY;
@@ -65,7 +67,8 @@ bool File::Open(const char* programPath, OpenMode mode)
     }
     // A folder opens for reading on Linux; the program expects it not to.
     struct stat st;
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
         close(fd);
         return false;
     }

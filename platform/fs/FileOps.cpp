@@ -174,9 +174,10 @@ bool CopyFile(const char* sourcePath, const char* destinationPath, CopyMode mode
     if (!MapPath(sourcePath, source) || !DestinationOf(destinationPath, destination)) {
         return false;
     }
-    Descriptor in(open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    Descriptor in(open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat st;
-    if (!in.Valid() || fstat(in.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (!in.Valid() || fstat(in.Get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        fcntl(in.Get(), F_SETFL, fcntl(in.Get(), F_GETFL) & ~O_NONBLOCK) != 0) {
         return false;
     }
     if (mode == CopyMode::FailIfExists && access(destination.c_str(), F_OK) == 0) {

@@ -13,7 +13,10 @@ namespace tolvar::fs {
 VolumeWatcher::VolumeWatcher(VolumeTable& table, Callback callback)
     : m_table(table), m_callback(std::move(callback)), m_stopFd(eventfd(0, EFD_CLOEXEC))
 {
-    m_thread = std::thread([this] { Run(); });
+    // Without its stop signal the thread could never be told to end.
+    if (m_stopFd >= 0) {
+        m_thread = std::thread([this] { Run(); });
+    }
 }
 
 VolumeWatcher::~VolumeWatcher()

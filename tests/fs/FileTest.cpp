@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace tolvar::fs {
 namespace {
@@ -68,6 +69,13 @@ TEST(File, FoldersAndMissingFilesDoNotOpen)
     EXPECT_FALSE(file.Open((dir / "missing").string().c_str(), OpenMode::Read));
     EXPECT_FALSE(file.IsOpen());
     EXPECT_EQ(file.Read(nullptr, 0), 0u);
+
+    // A FIFO named like a save must neither hang the opener nor be copied.
+    const std::string fifo = (dir / "pipe.tvd").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(file.Open(fifo.c_str(), OpenMode::Read));
+    EXPECT_FALSE(CopyFile(fifo.c_str(), (dir / "copy.tvd").string().c_str(), CopyMode::Replace));
+    EXPECT_FALSE(stdfs::exists(dir / "copy.tvd"));
 }
 
 TEST(FindFile, MatchesTheExtensionWithoutRegardToCase)
