@@ -109,7 +109,7 @@ bool HttpFile::AddRequestHeaders(const std::string& header)
             end = m_headers.size();
         }
         if (strncasecmp(m_headers.c_str() + pos, name.c_str(), name.size()) == 0) {
-            return true; // a header of that name is set already
+            return false; // a header of that name is set already
         }
         pos = end + 1;
     }

@@ -33,7 +33,8 @@ public:
     HttpFile(const HttpFile&) = delete;
     HttpFile& operator=(const HttpFile&) = delete;
 
-    // One header line, "Name: value", added when no header of that name is set.
+    // One header line, "Name: value", added only when no header of that name
+    // is set yet; false when it is not added.
     bool AddRequestHeaders(const std::string& header);
 
     void SendRequest();
