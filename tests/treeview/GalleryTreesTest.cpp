@@ -1,0 +1,121 @@
+// The gallery's trees page on a real X server: the two trees with their
+// pictures and labels where the main window puts them, a real click and
+// key on the left tree, and a screenshot kept beside the test.
+
+#include <gtest/gtest.h>
+
+#include "platform/gfx/Bitmap.h"
+#include "resources/Resources.h"
+#include "tests/support/XvfbServer.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace tolvar::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+gfx::Bitmap Grab(Display* d, int x, int y, int w, int h)
+{
+    gfx::Bitmap out(w, h);
+    XImage* image = XGetImage(d, DefaultRootWindow(d), x, y, static_cast<unsigned>(w),
+                              static_cast<unsigned>(h), AllPlanes, ZPixmap);
+    if (image == nullptr) {
+        return {};
+    }
+    for (int j = 0; j < h; ++j) {
+        for (int i = 0; i < w; ++i) {
+            out.SetPixel(i, j, 0xFF000000u | static_cast<gfx::Color>(XGetPixel(image, i, j) & 0xFFFFFF));
+        }
+    }
+    XDestroyImage(image);
+    return out;
+}
+
+int Count(const gfx::Bitmap& b, const gfx::Rect& r, gfx::Color c)
+{
+    int n = 0;
+    for (int y = r.top; y < r.bottom; ++y) {
+        for (int x = r.left; x < r.right; ++x) {
+            n += gfx::SameRgb(b.Pixel(x, y), c) ? 1 : 0;
+        }
+    }
+    return n;
+}
+
+TEST(GalleryTrees, BothTreesShowOnScreenAndTakeRealInput)
+{
+    alarm(60);
+    XvfbServer server(800, 600);
+    ASSERT_TRUE(server.Ok()) << "Xvfb did not start";
+    pid_t gallery = fork();
+    if (gallery == 0) {
+        setenv("DISPLAY", server.Display().c_str(), 1);
+        execl(TOLVAR_GALLERY_PATH, TOLVAR_GALLERY_PATH, "--page", "trees", "--position", "0,0",
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    ASSERT_GT(gallery, 0);
+    Display* d = XOpenDisplay(server.Display().c_str());
+    ASSERT_NE(d, nullptr);
+    const gfx::Color labelColor = gfx::Rgb(233, 233, 253);
+    const gfx::Rect leftTree = gfx::Rect::FromSize(30, 170, 287, 279);
+    gfx::Bitmap shot;
+    auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (std::chrono::steady_clock::now() < deadline) {
+        shot = Grab(d, 0, 0, 700, 494);
+        if (!shot.IsNull() && Count(shot, leftTree, labelColor) > 200) {
+            break;
+        }
+        std::this_thread::sleep_for(100ms);
+    }
+    ASSERT_GT(Count(shot, leftTree, labelColor), 200) << "no tree labels on screen";
+    EXPECT_GT(Count(shot, gfx::Rect::FromSize(366, 170, 287, 279), labelColor), 200);
+    // Below the last rows the right tree shows its background picture as it is.
+    const gfx::Bitmap background = LoadBitmapResource(165);
+    int same = 0;
+    for (int y = 200; y < 279; ++y) {
+        for (int x = 0; x < 287; ++x) {
+            same += gfx::SameRgb(shot.Pixel(366 + x, 170 + y), background.Pixel(x, y)) ? 1 : 0;
+        }
+    }
+    EXPECT_GT(same, 287 * 79 * 9 / 10);
+    shot.SavePng("gallery-trees.png");
+
+    // A real click on the top row of the left tree selects it: the focused
+    // selection fill appears; Down moves it one row.
+    const gfx::Color fill = gfx::Rgb(14, 74, 165);
+    const std::string xdotool = "DISPLAY=" + server.Display() + " xdotool ";
+    ASSERT_EQ(std::system((xdotool + "mousemove 110 183 click 1").c_str()), 0);
+    bool selected = false;
+    for (int i = 0; i < 100 && !selected; ++i) {
+        std::this_thread::sleep_for(50ms);
+        selected = Count(Grab(d, 30, 170, 287, 20), gfx::Rect{0, 0, 287, 20}, fill) > 100;
+    }
+    EXPECT_TRUE(selected);
+    ASSERT_EQ(std::system((xdotool + "key Down").c_str()), 0);
+    bool moved = false;
+    for (int i = 0; i < 100 && !moved; ++i) {
+        std::this_thread::sleep_for(50ms);
+        moved = Count(Grab(d, 30, 187, 287, 17), gfx::Rect{0, 0, 287, 17}, fill) > 100 &&
+                Count(Grab(d, 30, 170, 287, 17), gfx::Rect{0, 0, 287, 17}, fill) == 0;
+    }
+    EXPECT_TRUE(moved);
+
+    kill(gallery, SIGTERM);
+    waitpid(gallery, nullptr, 0);
+    XCloseDisplay(d);
+    alarm(0);
+}
+
+} // namespace
+} // namespace tolvar::test
