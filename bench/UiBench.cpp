@@ -26,7 +26,9 @@ gfx::Bitmap Picture(int w, int h, unsigned seed)
     gfx::Bitmap b(w, h);
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
-            b.SetPixel(x, y, gfx::Rgb((x * 3 + seed) & 0xFF, (y * 5 + seed) & 0xFF, ((x ^ y) + seed) & 0xFF));
+            b.SetPixel(
+                x, y,
+                gfx::Rgb((x * 3 + seed) & 0xFF, (y * 5 + seed) & 0xFF, ((x ^ y) + seed) & 0xFF));
         }
     }
     return b;
@@ -94,8 +96,9 @@ protected:
 struct MainWindow
 {
     explicit MainWindow(const Skin& s)
-        : body(s.background), left(s), right(s), logo(s.logo), bar1(s), bar2(s),
-          buttons{BitmapWindow(s.button), BitmapWindow(s.button), BitmapWindow(s.button), BitmapWindow(s.button)}
+        : body(s.background), left(s), right(s), logo(s.logo), bar1(s),
+          bar2(s), buttons{BitmapWindow(s.button), BitmapWindow(s.button), BitmapWindow(s.button),
+                           BitmapWindow(s.button)}
     {
         body.Create(nullptr, Rect::FromSize(20, 20, 700, 494));
         body.SetWindowRgn(gfx::Region::RoundRect(body.GetClientRect(), 40, 40));
@@ -233,7 +236,8 @@ void BM_IdleWindowWith200msTimer(benchmark::State& state)
         ticks += window.ticks - start;
     }
     state.counters["cpu_ms_per_s"] = cpu * 1000.0 / static_cast<double>(state.iterations());
-    state.counters["ticks_per_s"] = static_cast<double>(ticks) / static_cast<double>(state.iterations());
+    state.counters["ticks_per_s"] =
+        static_cast<double>(ticks) / static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_IdleWindowWith200msTimer)->Iterations(2)->Unit(benchmark::kMillisecond);
 

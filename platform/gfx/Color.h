@@ -19,12 +19,27 @@ constexpr Color FromColorRef(std::uint32_t colorRef)
     return Rgb(colorRef & 0xFF, (colorRef >> 8) & 0xFF, (colorRef >> 16) & 0xFF);
 }
 
-constexpr unsigned Red(Color c) { return (c >> 16) & 0xFF; }
-constexpr unsigned Green(Color c) { return (c >> 8) & 0xFF; }
-constexpr unsigned Blue(Color c) { return c & 0xFF; }
-constexpr unsigned Alpha(Color c) { return c >> 24; }
+constexpr unsigned Red(Color c)
+{
+    return (c >> 16) & 0xFF;
+}
+constexpr unsigned Green(Color c)
+{
+    return (c >> 8) & 0xFF;
+}
+constexpr unsigned Blue(Color c)
+{
+    return c & 0xFF;
+}
+constexpr unsigned Alpha(Color c)
+{
+    return c >> 24;
+}
 
 // Same colour whatever the alpha byte says; colour keys compare this way.
-constexpr bool SameRgb(Color a, Color b) { return ((a ^ b) & 0x00FFFFFFu) == 0; }
+constexpr bool SameRgb(Color a, Color b)
+{
+    return ((a ^ b) & 0x00FFFFFFu) == 0;
+}
 
 } // namespace tolvar::gfx

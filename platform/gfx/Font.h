@@ -10,7 +10,11 @@ namespace tolvar::gfx {
 
 class Bitmap;
 
-enum class FontWeight { Normal = 400, Bold = 700 };
+enum class FontWeight
+{
+    Normal = 400,
+    Bold = 700
+};
 
 // A face at one size, found through fontconfig and rasterised by FreeType with
 // hinting, as the system's text was measured. Sizes are in points at 96 dpi

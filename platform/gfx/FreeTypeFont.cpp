@@ -15,9 +15,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <map>
-#include <tuple>
 #include <mutex>
 #include <stdexcept>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -76,7 +76,10 @@ public:
     int Descent() const override { return m_descent; }
     int LineHeight() const override { return m_lineHeight; }
     double PixelSize() const override { return m_pixelSize; }
-    std::string FamilyName() const override { return m_face->family_name ? m_face->family_name : ""; }
+    std::string FamilyName() const override
+    {
+        return m_face->family_name ? m_face->family_name : "";
+    }
     std::string StyleName() const override { return m_face->style_name ? m_face->style_name : ""; }
 
     Size TextExtent(std::string_view text) const override
@@ -110,7 +113,8 @@ public:
                     continue;
                 }
                 Color* dst = target.Row(y);
-                const std::uint8_t* src = g.coverage.data() + static_cast<std::size_t>(row) * g.width;
+                const std::uint8_t* src =
+                    g.coverage.data() + static_cast<std::size_t>(row) * g.width;
                 for (int col = 0; col < g.width; ++col) {
                     int x = x0 + col;
                     unsigned a = src[col];
@@ -123,8 +127,8 @@ public:
                     }
                     Color d = dst[x];
                     auto mix = [a](unsigned s, unsigned t) {
-                        int v = static_cast<int>(t) +
-                                (static_cast<int>(s) - static_cast<int>(t)) * static_cast<int>(a) / 255;
+                        int v = static_cast<int>(t) + (static_cast<int>(s) - static_cast<int>(t)) *
+                                                          static_cast<int>(a) / 255;
                         return static_cast<unsigned>(v);
                     };
                     dst[x] = Rgb(mix(sr, Red(d)), mix(sg, Green(d)), mix(sb, Blue(d)));
@@ -193,7 +197,8 @@ FontFile Match(const std::string& family, FontWeight weight)
     FontFile result;
     FcPattern* pattern = FcPatternCreate();
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
-    FcPatternAddInteger(pattern, FC_WEIGHT, weight == FontWeight::Bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(pattern, FC_WEIGHT,
+                        weight == FontWeight::Bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
     FcPatternAddInteger(pattern, FC_SLANT, FC_SLANT_ROMAN);
     FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);

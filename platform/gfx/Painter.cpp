@@ -243,7 +243,8 @@ std::vector<std::string> WrapLines(const Font& font, const std::string& text, in
     std::size_t start = 0;
     while (start <= text.size()) {
         std::size_t nl = text.find('\n', start);
-        std::string paragraph = text.substr(start, nl == std::string::npos ? std::string::npos : nl - start);
+        std::string paragraph =
+            text.substr(start, nl == std::string::npos ? std::string::npos : nl - start);
         if (!paragraph.empty() && paragraph.back() == '\r') {
             paragraph.pop_back();
         }
@@ -254,7 +255,8 @@ std::vector<std::string> WrapLines(const Font& font, const std::string& text, in
             std::size_t i = 0;
             while (i < paragraph.size()) {
                 std::size_t j = paragraph.find(' ', i);
-                std::string word = paragraph.substr(i, j == std::string::npos ? std::string::npos : j - i);
+                std::string word =
+                    paragraph.substr(i, j == std::string::npos ? std::string::npos : j - i);
                 std::string candidate = line.empty() ? word : line + " " + word;
                 if (!line.empty() && font.TextExtent(candidate).width > width) {
                     lines.push_back(line);

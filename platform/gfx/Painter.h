@@ -10,8 +10,16 @@ namespace tolvar::gfx {
 
 class ImageList;
 
-enum class BackgroundMode { Transparent, Opaque };
-enum class PenStyle { Solid, Dot };
+enum class BackgroundMode
+{
+    Transparent,
+    Opaque
+};
+enum class PenStyle
+{
+    Solid,
+    Dot
+};
 
 struct Pen
 {
@@ -29,7 +37,8 @@ struct Brush
 };
 
 // Flags of DrawText in a rectangle; combine with |.
-enum TextFormat : unsigned {
+enum TextFormat : unsigned
+{
     kTextLeft = 0x0,
     kTextCenter = 0x1,
     kTextRight = 0x2,
@@ -64,7 +73,7 @@ public:
     void FillRect(const Rect& r, const Brush& brush);
     // Outline r with the pen and fill inside it with the brush (Rectangle()).
     void DrawRectangle(const Rect& r, const Pen& pen, const Brush& brush);
-    void FrameRect(const Rect& r, Color c); // one-pixel solid outline
+    void FrameRect(const Rect& r, Color c);              // one-pixel solid outline
     void DrawLine(Point from, Point to, const Pen& pen); // end point excluded
     // The dotted focus outline: every other pixel inverted, as DrawFocusRect.
     void DrawFocusRect(const Rect& r);

@@ -78,7 +78,8 @@ bool Bitmap::SavePng(const std::filesystem::path& path) const
         return false;
     }
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out.flush());
 }
 

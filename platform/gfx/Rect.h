@@ -30,7 +30,10 @@ struct Rect
     int bottom = 0;
 
     static constexpr Rect FromSize(int x, int y, int w, int h) { return {x, y, x + w, y + h}; }
-    static constexpr Rect FromSize(Point p, Size s) { return {p.x, p.y, p.x + s.width, p.y + s.height}; }
+    static constexpr Rect FromSize(Point p, Size s)
+    {
+        return {p.x, p.y, p.x + s.width, p.y + s.height};
+    }
 
     constexpr int Width() const { return right - left; }
     constexpr int Height() const { return bottom - top; }
@@ -41,9 +44,15 @@ struct Rect
     {
         return p.x >= left && p.x < right && p.y >= top && p.y < bottom;
     }
-    constexpr Rect Offset(int dx, int dy) const { return {left + dx, top + dy, right + dx, bottom + dy}; }
+    constexpr Rect Offset(int dx, int dy) const
+    {
+        return {left + dx, top + dy, right + dx, bottom + dy};
+    }
     constexpr Rect Offset(Point d) const { return Offset(d.x, d.y); }
-    constexpr Rect Inflate(int dx, int dy) const { return {left - dx, top - dy, right + dx, bottom + dy}; }
+    constexpr Rect Inflate(int dx, int dy) const
+    {
+        return {left - dx, top - dy, right + dx, bottom + dy};
+    }
     constexpr Rect Intersect(const Rect& o) const
     {
         Rect r{std::max(left, o.left), std::max(top, o.top), std::min(right, o.right),

@@ -20,7 +20,8 @@ constexpr unsigned kAltModifier = 0x20;
 // turn their native events into these and hand them to the window system.
 struct InputEvent
 {
-    enum class Type {
+    enum class Type
+    {
         PointerMove,
         ButtonDown,
         ButtonUp,
@@ -33,19 +34,24 @@ struct InputEvent
         Close,       // the window manager asks a top-level window to close
         FocusGained, // a top-level window got the keyboard
         FocusLost,
-        Moved,       // the window manager moved a top-level window
+        Moved, // the window manager moved a top-level window
     };
-    enum class Button { Left, Right, Middle };
+    enum class Button
+    {
+        Left,
+        Right,
+        Middle
+    };
 
     Type type = Type::PointerMove;
-    Point screen;                     // pointer position
-    WindowHandle window = kNoWindow;  // top-level the event arrived at, if known
+    Point screen;                    // pointer position
+    WindowHandle window = kNoWindow; // top-level the event arrived at, if known
     Button button = Button::Left;
-    int wheelDelta = 0;               // +120 per notch away from the user
+    int wheelDelta = 0; // +120 per notch away from the user
     unsigned virtualKey = 0;
     char32_t character = 0;
-    unsigned modifiers = 0;           // held: MK_SHIFT | MK_CONTROL | kAltModifier
-    Rect area;                        // Exposed: the part to present again
+    unsigned modifiers = 0; // held: MK_SHIFT | MK_CONTROL | kAltModifier
+    Rect area;              // Exposed: the part to present again
 };
 
 // The native side of one top-level window. The window system keeps the
@@ -77,9 +83,8 @@ class Backend
 public:
     virtual ~Backend() = default;
     virtual const char* Name() const = 0;
-    virtual std::unique_ptr<NativeWindow> CreateNativeWindow(WindowHandle handle,
-                                                             const Rect& screen,
-                                                             TopLevelKind kind) = 0;
+    virtual std::unique_ptr<NativeWindow>
+    CreateNativeWindow(WindowHandle handle, const Rect& screen, TopLevelKind kind) = 0;
     // Hands every event already received to sink; never blocks.
     virtual void DispatchEvents(InputSink& sink) = 0;
     // Sleeps until an event arrives, Wake is called or the timeout passes
@@ -90,7 +95,12 @@ public:
     virtual Size ScreenSize() const = 0;
 };
 
-enum class BackendKind { Auto, X11, Headless };
+enum class BackendKind
+{
+    Auto,
+    X11,
+    Headless
+};
 
 // Auto: X11 when $DISPLAY opens, else headless. nullptr when X11 was asked
 // for and cannot be opened.

@@ -25,7 +25,13 @@ public:
     void SizeToContent();
     bool IsPressed() const { return m_pressed && m_pointerInside; }
 
-    enum class Face { Normal, Selected, Focused, Disabled };
+    enum class Face
+    {
+        Normal,
+        Selected,
+        Focused,
+        Disabled
+    };
     Face CurrentFace() const;
 
 protected:

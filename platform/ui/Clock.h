@@ -34,7 +34,10 @@ public:
         : m_now(start.count())
     {
     }
-    std::chrono::milliseconds Now() const override { return std::chrono::milliseconds(m_now.load()); }
+    std::chrono::milliseconds Now() const override
+    {
+        return std::chrono::milliseconds(m_now.load());
+    }
     bool IsManual() const override { return true; }
     void Advance(std::chrono::milliseconds by);
 

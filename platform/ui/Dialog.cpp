@@ -38,7 +38,8 @@ int Dialog::DoModal(Window* owner)
     // The other windows wait while the dialog runs.
     std::vector<WindowHandle> disabled;
     for (Window* top : system.TopLevelWindows()) {
-        if (top != this && top->GetTopLevelKind() == TopLevelKind::Normal && top->IsWindowEnabled()) {
+        if (top != this && top->GetTopLevelKind() == TopLevelKind::Normal &&
+            top->IsWindowEnabled()) {
             disabled.push_back(top->Handle());
         }
     }

@@ -24,9 +24,9 @@ int Windows1252Byte(char32_t c)
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
         return static_cast<int>(c);
     }
-    std::u32string high = gfx::DecodeWindows1252(std::string(
-        "\x80\x81\x82\x83\x84\x85\x86\x87\x88\x89\x8a\x8b\x8c\x8d\x8e\x8f"
-        "\x90\x91\x92\x93\x94\x95\x96\x97\x98\x99\x9a\x9b\x9c\x9d\x9e\x9f"));
+    std::u32string high = gfx::DecodeWindows1252(
+        std::string("\x80\x81\x82\x83\x84\x85\x86\x87\x88\x89\x8a\x8b\x8c\x8d\x8e\x8f"
+                    "\x90\x91\x92\x93\x94\x95\x96\x97\x98\x99\x9a\x9b\x9c\x9d\x9e\x9f"));
     for (std::size_t i = 0; i < high.size(); ++i) {
         if (high[i] == c) {
             return static_cast<int>(0x80 + i);
@@ -52,7 +52,9 @@ void Edit::SetText(const std::string& text)
 void Edit::SetSel(int start, int end)
 {
     std::size_t size = GetText().size();
-    auto clamp = [&](int v) { return v < 0 ? size : std::min<std::size_t>(static_cast<std::size_t>(v), size); };
+    auto clamp = [&](int v) {
+        return v < 0 ? size : std::min<std::size_t>(static_cast<std::size_t>(v), size);
+    };
     m_anchor = clamp(start);
     m_caret = clamp(end);
     ScrollToCaret();
@@ -154,7 +156,9 @@ int Edit::XOf(std::size_t pos) const
     std::vector<Line> lines = Lines();
     const Line& line = lines[LineOf(pos)];
     std::size_t end = std::clamp(pos, line.begin, line.end);
-    return GetFont()->TextExtent(std::string_view(GetText()).substr(line.begin, end - line.begin)).width;
+    return GetFont()
+        ->TextExtent(std::string_view(GetText()).substr(line.begin, end - line.begin))
+        .width;
 }
 
 std::size_t Edit::PosAt(Point client) const
@@ -168,7 +172,9 @@ std::size_t Edit::PosAt(Point client) const
     int bestDistance = std::abs(x);
     for (std::size_t pos = line.begin; pos < line.end;) {
         pos = std::min(Next(pos), line.end);
-        int px = GetFont()->TextExtent(std::string_view(GetText()).substr(line.begin, pos - line.begin)).width;
+        int px = GetFont()
+                     ->TextExtent(std::string_view(GetText()).substr(line.begin, pos - line.begin))
+                     .width;
         if (std::abs(px - x) < bestDistance) {
             best = pos;
             bestDistance = std::abs(px - x);
@@ -217,7 +223,8 @@ void Edit::ScrollToCaret()
         m_scrollX = 0;
     }
     if (m_style & kEditMultiLine) {
-        int visible = std::max(1, (GetClientRect().Height() - kMarginY) / std::max(LineHeight(), 1));
+        int visible =
+            std::max(1, (GetClientRect().Height() - kMarginY) / std::max(LineHeight(), 1));
         int line = static_cast<int>(LineOf(m_caret));
         if (line < m_firstLine) {
             m_firstLine = line;
@@ -265,7 +272,8 @@ void Edit::OnPaint(gfx::Painter& painter)
             painter.FillRect({left, y, left + width(a, b), y + lh}, kSelectionColor);
         }
         painter.SetTextColor(colors.text);
-        std::string_view lineText = std::string_view(text).substr(line.begin, line.end - line.begin);
+        std::string_view lineText =
+            std::string_view(text).substr(line.begin, line.end - line.begin);
         painter.DrawText({x0, y}, lineText, GetClientRect());
         if (showSelection && a < b) {
             // The selected part again, light on the selection colour.
@@ -384,7 +392,9 @@ void Edit::OnLButtonDblClk(unsigned, Point point)
     const std::string& text = GetText();
     std::size_t pos = PosAt(point);
     std::size_t begin = pos, end = pos;
-    auto isWord = [&](std::size_t i) { return i < text.size() && text[i] != ' ' && text[i] != '\r' && text[i] != '\n'; };
+    auto isWord = [&](std::size_t i) {
+        return i < text.size() && text[i] != ' ' && text[i] != '\r' && text[i] != '\n';
+    };
     while (begin > 0 && isWord(begin - 1)) {
         --begin;
     }

@@ -7,7 +7,8 @@
 
 namespace tolvar::ui {
 
-enum EditStyle : unsigned {
+enum EditStyle : unsigned
+{
     kEditSingleLine = 0x0,
     kEditMultiLine = 0x1,
     kEditAutoHScroll = 0x2,

@@ -82,7 +82,8 @@ public:
         int y = kBorder + 1;
         for (std::size_t i = 0; i < m_items.size(); ++i) {
             int h = (m_items[i].flags & MF_SEPARATOR) ? kSeparatorHeight : kItemHeight;
-            if (client.y >= y && client.y < y + h && client.x >= 0 && client.x < GetClientRect().Width()) {
+            if (client.y >= y && client.y < y + h && client.x >= 0 &&
+                client.x < GetClientRect().Width()) {
                 return static_cast<int>(i);
             }
             y += h;
@@ -103,7 +104,9 @@ public:
     {
         int n = static_cast<int>(m_items.size());
         for (int k = 1; k <= n; ++k) {
-            int i = ((m_highlight < 0 ? (direction > 0 ? -1 : n) : m_highlight) + direction * k + n * 2) % n;
+            int i = ((m_highlight < 0 ? (direction > 0 ? -1 : n) : m_highlight) + direction * k +
+                     n * 2) %
+                    n;
             if (!(m_items[static_cast<std::size_t>(i)].flags & MF_SEPARATOR)) {
                 Highlight(i);
                 return;
@@ -137,17 +140,20 @@ protected:
             p.SetFont(ItemFont(item.flags & MF_DEFAULT));
             p.SetTextColor(grey ? kGrey : kText);
             Rect textRect{kTextLeft, y, row.right - 4, y + kItemHeight};
-            p.DrawText(textRect, item.text, gfx::kTextLeft | gfx::kTextVCenter | gfx::kTextSingleLine);
+            p.DrawText(textRect, item.text,
+                       gfx::kTextLeft | gfx::kTextVCenter | gfx::kTextSingleLine);
             // Underline the mnemonic letter.
             std::size_t amp = item.text.find('&');
-            if (amp != std::string::npos && amp + 1 < item.text.size() && item.text[amp + 1] != '&') {
+            if (amp != std::string::npos && amp + 1 < item.text.size() &&
+                item.text[amp + 1] != '&') {
                 std::string before;
                 for (std::size_t k = 0; k < amp; ++k) {
                     before.push_back(item.text[k]);
                 }
                 int x0 = kTextLeft + p.TextExtent(before).width;
                 int w = p.TextExtent(item.text.substr(amp + 1, 1)).width;
-                int baseline = y + (kItemHeight - p.GetFont().LineHeight()) / 2 + p.GetFont().Ascent() + 1;
+                int baseline =
+                    y + (kItemHeight - p.GetFont().LineHeight()) / 2 + p.GetFont().Ascent() + 1;
                 p.FillRect({x0, baseline, x0 + w, baseline + 1}, grey ? kGrey : kText);
             }
             y += kItemHeight;
@@ -172,7 +178,8 @@ bool PopupMenu::EnableMenuItem(unsigned id, unsigned flags)
 {
     for (Item& item : m_items) {
         if (item.id == id && !(item.flags & MF_SEPARATOR)) {
-            item.flags = (item.flags & ~(MF_GRAYED | MF_DISABLED)) | (flags & (MF_GRAYED | MF_DISABLED));
+            item.flags =
+                (item.flags & ~(MF_GRAYED | MF_DISABLED)) | (flags & (MF_GRAYED | MF_DISABLED));
             return true;
         }
     }

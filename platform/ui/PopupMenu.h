@@ -7,7 +7,8 @@
 
 namespace tolvar::ui {
 
-enum MenuFlags : unsigned {
+enum MenuFlags : unsigned
+{
     MF_STRING = 0x0,
     MF_GRAYED = 0x1,
     MF_DISABLED = 0x2,
@@ -16,7 +17,8 @@ enum MenuFlags : unsigned {
     MF_DEFAULT = 0x1000, // drawn bold; also SetDefaultItem
 };
 
-enum TrackFlags : unsigned {
+enum TrackFlags : unsigned
+{
     TPM_LEFTALIGN = 0x0,
     TPM_RIGHTBUTTON = 0x2,
     TPM_RETURNCMD = 0x100, // return the command instead of sending WM_COMMAND

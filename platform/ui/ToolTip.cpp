@@ -264,8 +264,8 @@ void ToolTip::Show(Tool& tool)
     MoveWindow(Rect::FromSize(at, size));
     if (m_style == Style::Balloon) {
         // A rounded body with a stem rising from its top-left part.
-        gfx::Region bodyShape = gfx::Region::RoundRect(Rect::FromSize(0, stem, body.width, body.height),
-                                                       kRadius * 2, kRadius * 2);
+        gfx::Region bodyShape = gfx::Region::RoundRect(
+            Rect::FromSize(0, stem, body.width, body.height), kRadius * 2, kRadius * 2);
         std::vector<gfx::Region::Span> spans = bodyShape.Spans();
         for (int y = 0; y < stem; ++y) {
             spans.push_back({y, 14, 14 + (y * 10) / stem + 1});

@@ -10,7 +10,13 @@
 
 namespace tolvar::ui {
 
-enum ToolTipDelay : unsigned { TTDT_AUTOMATIC = 0, TTDT_RESHOW = 1, TTDT_AUTOPOP = 2, TTDT_INITIAL = 3 };
+enum ToolTipDelay : unsigned
+{
+    TTDT_AUTOMATIC = 0,
+    TTDT_RESHOW = 1,
+    TTDT_AUTOPOP = 2,
+    TTDT_INITIAL = 3
+};
 
 // A tool tip over one or more tool windows. When the pointer rests over a
 // tool for the initial delay, the tip asks for its text (a callback given the
@@ -22,7 +28,11 @@ enum ToolTipDelay : unsigned { TTDT_AUTOMATIC = 0, TTDT_RESHOW = 1, TTDT_AUTOPOP
 class ToolTip : public Window
 {
 public:
-    enum class Style { Balloon, Rectangle };
+    enum class Style
+    {
+        Balloon,
+        Rectangle
+    };
     using TextCallback = std::function<std::string(Window& tool, Point client)>;
 
     ToolTip();

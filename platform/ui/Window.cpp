@@ -55,7 +55,8 @@ bool Window::Create(Window* parent, const Rect& rect, unsigned id, WindowStyle s
         auto state = std::make_unique<TopLevelState>();
         state->window = this;
         state->frame = gfx::Bitmap(std::max(rect.Width(), 1), std::max(rect.Height(), 1));
-        state->native = WindowSystem::Get().GetBackend().CreateNativeWindow(m_handle, rect, style.topLevel);
+        state->native =
+            WindowSystem::Get().GetBackend().CreateNativeWindow(m_handle, rect, style.topLevel);
         impl->topLevels.push_back(std::move(state));
     }
     WindowHandle self = m_handle;
@@ -189,7 +190,8 @@ void Window::MoveWindow(const Rect& rectInParent, bool repaint)
     if (m_parent == nullptr) {
         if (TopLevelState* state = SystemImpl().StateOf(this)) {
             if (old.GetSize() != m_rect.GetSize()) {
-                state->frame = gfx::Bitmap(std::max(m_rect.Width(), 1), std::max(m_rect.Height(), 1));
+                state->frame =
+                    gfx::Bitmap(std::max(m_rect.Width(), 1), std::max(m_rect.Height(), 1));
                 state->dirty = {};
             }
             if (state->native) {
@@ -285,7 +287,8 @@ void Window::BringWindowToTop()
         return;
     }
     auto& tops = SystemImpl().topLevels;
-    auto it = std::find_if(tops.begin(), tops.end(), [&](const auto& s) { return s->window == this; });
+    auto it =
+        std::find_if(tops.begin(), tops.end(), [&](const auto& s) { return s->window == this; });
     if (it != tops.end()) {
         std::unique_ptr<TopLevelState> state = std::move(*it);
         tops.erase(it);

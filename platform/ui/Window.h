@@ -19,10 +19,16 @@ using gfx::Point;
 using gfx::Rect;
 using gfx::Size;
 
-enum class ShowCommand { Hide = 0, Show = 5, Restore = 9 };
+enum class ShowCommand
+{
+    Hide = 0,
+    Show = 5,
+    Restore = 9
+};
 
 // What kind of top-level window a parentless window becomes.
-enum class TopLevelKind {
+enum class TopLevelKind
+{
     Normal, // borderless, with a taskbar entry; takes the keyboard
     Popup,  // menus and tool tips: no taskbar entry, never takes the keyboard
 };
@@ -46,7 +52,12 @@ struct Message
     std::uint32_t time = 0;
 };
 
-enum class CtlColorKind { Static, Edit, Button };
+enum class CtlColorKind
+{
+    Static,
+    Edit,
+    Button
+};
 
 // What a parent tells a child control to draw with (WM_CTLCOLOR): text colour,
 // background mode and colour, and the brush the control fills its face with
@@ -101,7 +112,7 @@ public:
     Rect GetClientRect() const { return {0, 0, m_rect.Width(), m_rect.Height()}; }
     void MoveWindow(const Rect& rectInParent, bool repaint = true);
     void SetWindowPos(Point topLeftInParent); // move without resizing
-    void SetWindowSize(Size size);           // resize without moving
+    void SetWindowSize(Size size);            // resize without moving
     Point ClientToScreen(Point p) const;
     Point ScreenToClient(Point p) const;
     Rect ClientRectToScreen(const Rect& r) const;
@@ -158,7 +169,7 @@ public:
     void SetWindowText(const std::string& text);
     const std::string& GetWindowText() const { return m_text; }
     void SetFont(gfx::FontPtr font, bool redraw = true);
-    gfx::FontPtr GetFont() const; // the default font when none was set
+    gfx::FontPtr GetFont() const;            // the default font when none was set
     void SetTitle(const std::string& title); // top-level: the taskbar text
 
     // Sends WM_COMMAND (id, code) to the parent, as controls notify.

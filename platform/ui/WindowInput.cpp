@@ -40,7 +40,8 @@ void Dispatch(WindowSystem::Impl& impl, Message message)
     for (auto& observer : observers) {
         observer(message);
     }
-    if (!impl.filters.empty() && impl.filters.back() != nullptr && (*impl.filters.back())(message)) {
+    if (!impl.filters.empty() && impl.filters.back() != nullptr &&
+        (*impl.filters.back())(message)) {
         return;
     }
     if (message.window == kNoWindow) {
@@ -113,7 +114,8 @@ Window* KeyTarget(WindowSystem::Impl& impl)
     // (a modal dialog, when one runs).
     for (auto it = impl.topLevels.rbegin(); it != impl.topLevels.rend(); ++it) {
         Window* w = (*it)->window;
-        if (w->GetTopLevelKind() == TopLevelKind::Normal && w->IsVisible() && w->IsWindowEnabled()) {
+        if (w->GetTopLevelKind() == TopLevelKind::Normal && w->IsVisible() &&
+            w->IsWindowEnabled()) {
             return w;
         }
     }
@@ -154,8 +156,9 @@ void WindowSystem::HandleInput(const InputEvent& event)
     case InputEvent::Type::PointerMove:
     case InputEvent::Type::PointerLeft: {
         impl.cursor = event.screen;
-        Window* under = event.type == InputEvent::Type::PointerLeft ? nullptr
-                                                                   : Window::WindowFromPoint(event.screen);
+        Window* under = event.type == InputEvent::Type::PointerLeft
+                            ? nullptr
+                            : Window::WindowFromPoint(event.screen);
         impl.under = under != nullptr ? under->Handle() : kNoWindow;
         UpdateTracking(impl, impl.under);
         Window* target = impl.capture != nullptr ? impl.capture : under;
@@ -172,15 +175,16 @@ void WindowSystem::HandleInput(const InputEvent& event)
         Window* under = Window::WindowFromPoint(event.screen);
         Window* target = impl.capture != nullptr ? impl.capture : under;
         Millis now = GetClock().Now();
-        unsigned msg = event.button == Button::Left ? WM_LBUTTONDOWN
+        unsigned msg = event.button == Button::Left    ? WM_LBUTTONDOWN
                        : event.button == Button::Right ? WM_RBUTTONDOWN
-                                                        : WM_NULL;
+                                                       : WM_NULL;
         WindowHandle handle = target != nullptr ? target->Handle() : kNoWindow;
-        bool isDouble = handle != kNoWindow && impl.lastDown.window == handle &&
-                        impl.lastDown.button == event.button &&
-                        now - impl.lastDown.time <= Millis(kDoubleClickMs) &&
-                        std::abs(event.screen.x - impl.lastDown.screen.x) <= kDoubleClickDistance / 2 &&
-                        std::abs(event.screen.y - impl.lastDown.screen.y) <= kDoubleClickDistance / 2;
+        bool isDouble =
+            handle != kNoWindow && impl.lastDown.window == handle &&
+            impl.lastDown.button == event.button &&
+            now - impl.lastDown.time <= Millis(kDoubleClickMs) &&
+            std::abs(event.screen.x - impl.lastDown.screen.x) <= kDoubleClickDistance / 2 &&
+            std::abs(event.screen.y - impl.lastDown.screen.y) <= kDoubleClickDistance / 2;
         if (isDouble) {
             msg = event.button == Button::Left ? WM_LBUTTONDBLCLK : WM_RBUTTONDBLCLK;
             impl.lastDown = {}; // a third press starts over
@@ -201,10 +205,11 @@ void WindowSystem::HandleInput(const InputEvent& event)
     case InputEvent::Type::ButtonUp: {
         impl.cursor = event.screen;
         impl.buttons &= ~ButtonFlag(event.button);
-        Window* target = impl.capture != nullptr ? impl.capture : Window::WindowFromPoint(event.screen);
-        unsigned msg = event.button == Button::Left ? WM_LBUTTONUP
+        Window* target =
+            impl.capture != nullptr ? impl.capture : Window::WindowFromPoint(event.screen);
+        unsigned msg = event.button == Button::Left    ? WM_LBUTTONUP
                        : event.button == Button::Right ? WM_RBUTTONUP
-                                                        : WM_NULL;
+                                                       : WM_NULL;
         if (msg != WM_NULL && (Accepts(target) || !impl.filters.empty())) {
             Dispatch(impl, MouseMessage(impl, Accepts(target) ? target : nullptr, msg));
         }
@@ -252,7 +257,8 @@ void WindowSystem::HandleInput(const InputEvent& event)
         m.window = Accepts(target) ? target->Handle() : kNoWindow;
         m.message = event.type == InputEvent::Type::Char ? WM_CHAR : down ? WM_KEYDOWN : WM_KEYUP;
         m.wParam = event.type == InputEvent::Type::Char ? event.character : event.virtualKey;
-        m.lParam = down || event.type == InputEvent::Type::Char ? 1 : static_cast<LParam>(0xC0000001);
+        m.lParam =
+            down || event.type == InputEvent::Type::Char ? 1 : static_cast<LParam>(0xC0000001);
         m.screenPoint = impl.cursor;
         m.time = GetTickCount();
         Dispatch(impl, m);

@@ -8,7 +8,8 @@
 // the system's code uses, so handlers read as they were written.
 namespace tolvar::ui {
 
-enum : unsigned {
+enum : unsigned
+{
     WM_NULL = 0x0000,
     WM_CREATE = 0x0001,
     WM_DESTROY = 0x0002,
@@ -50,14 +51,26 @@ enum : unsigned {
 };
 
 // Key-state flags in the wParam of mouse messages.
-enum : unsigned { MK_LBUTTON = 0x1, MK_RBUTTON = 0x2, MK_SHIFT = 0x4, MK_CONTROL = 0x8 };
+enum : unsigned
+{
+    MK_LBUTTON = 0x1,
+    MK_RBUTTON = 0x2,
+    MK_SHIFT = 0x4,
+    MK_CONTROL = 0x8
+};
 
 // TrackMouseEvent flags.
-enum : unsigned { TME_HOVER = 0x1, TME_LEAVE = 0x2, TME_CANCEL = 0x80000000u };
+enum : unsigned
+{
+    TME_HOVER = 0x1,
+    TME_LEAVE = 0x2,
+    TME_CANCEL = 0x80000000u
+};
 constexpr unsigned HOVER_DEFAULT = 0xFFFFFFFFu; // 400 ms
 
 // Notification codes carried in the high word of WM_COMMAND's wParam.
-enum : unsigned {
+enum : unsigned
+{
     BN_CLICKED = 0,
     EN_SETFOCUS = 0x0100,
     EN_KILLFOCUS = 0x0200,
@@ -65,7 +78,8 @@ enum : unsigned {
 };
 
 // Virtual-key codes. Letters and digits are their upper-case ASCII values.
-enum : unsigned {
+enum : unsigned
+{
     VK_BACK = 0x08,
     VK_TAB = 0x09,
     VK_RETURN = 0x0D,
@@ -93,21 +107,37 @@ enum : unsigned {
 };
 
 // Dialog results.
-enum : int { IDC_OK = 1, IDC_CANCEL = 2 };
+enum : int
+{
+    IDC_OK = 1,
+    IDC_CANCEL = 2
+};
 
 constexpr WParam MakeWParam(unsigned low, unsigned high)
 {
     return static_cast<WParam>((low & 0xFFFFu) | ((high & 0xFFFFu) << 16));
 }
-constexpr unsigned LoWord(std::uintptr_t v) { return static_cast<unsigned>(v & 0xFFFFu); }
-constexpr unsigned HiWord(std::uintptr_t v) { return static_cast<unsigned>((v >> 16) & 0xFFFFu); }
+constexpr unsigned LoWord(std::uintptr_t v)
+{
+    return static_cast<unsigned>(v & 0xFFFFu);
+}
+constexpr unsigned HiWord(std::uintptr_t v)
+{
+    return static_cast<unsigned>((v >> 16) & 0xFFFFu);
+}
 // Mouse message coordinates packed as signed 16-bit words (MAKELPARAM).
 constexpr LParam MakePointLParam(int x, int y)
 {
     return static_cast<LParam>((static_cast<std::uint32_t>(x) & 0xFFFFu) |
                                ((static_cast<std::uint32_t>(y) & 0xFFFFu) << 16));
 }
-constexpr int PointX(LParam l) { return static_cast<std::int16_t>(l & 0xFFFF); }
-constexpr int PointY(LParam l) { return static_cast<std::int16_t>((l >> 16) & 0xFFFF); }
+constexpr int PointX(LParam l)
+{
+    return static_cast<std::int16_t>(l & 0xFFFF);
+}
+constexpr int PointY(LParam l)
+{
+    return static_cast<std::int16_t>((l >> 16) & 0xFFFF);
+}
 
 } // namespace tolvar::ui

@@ -295,7 +295,8 @@ bool Pass(WindowSystem& system, WindowSystem::Impl& impl)
         if (Window* target = Window::FromHandle(handle)) {
             busy = true;
             Point client = target->ScreenToClient(impl.cursor);
-            target->WindowProc(WM_MOUSEHOVER, impl.buttons | (impl.modifiers & (MK_SHIFT | MK_CONTROL)),
+            target->WindowProc(WM_MOUSEHOVER,
+                               impl.buttons | (impl.modifiers & (MK_SHIFT | MK_CONTROL)),
                                MakePointLParam(client.x, client.y));
         }
     }
@@ -388,7 +389,8 @@ void WindowSystem::Quit(int code)
     m_backend->Wake();
 }
 
-void WindowSystem::RunModalLoop(const std::function<bool()>& keepRunning, const MessageFilter& filter)
+void WindowSystem::RunModalLoop(const std::function<bool()>& keepRunning,
+                                const MessageFilter& filter)
 {
     m_impl->filters.push_back(filter ? &filter : nullptr);
     while (!m_impl->quit && keepRunning()) {

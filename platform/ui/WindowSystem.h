@@ -41,8 +41,8 @@ public:
     WindowSystem(const WindowSystem&) = delete;
     WindowSystem& operator=(const WindowSystem&) = delete;
 
-    static WindowSystem& Get();       // the running one (must exist)
-    static WindowSystem* Instance();  // or nullptr
+    static WindowSystem& Get();      // the running one (must exist)
+    static WindowSystem* Instance(); // or nullptr
     Backend& GetBackend() { return *m_backend; }
     bool IsUiThread() const;
 

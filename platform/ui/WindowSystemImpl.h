@@ -123,7 +123,6 @@ struct WindowSystem::Impl
     TopLevelState* StateOf(const Window* topLevel);
 };
 
-
 // Reaches the protected handlers of Window for the dispatch code.
 struct WindowAccess
 {

@@ -1,5 +1,5 @@
-#include "platform/gfx/ImageList.h"
 #include "platform/gfx/Painter.h"
+#include "platform/gfx/ImageList.h"
 
 #include <gtest/gtest.h>
 

@@ -14,7 +14,7 @@ TEST(Region, RoundedRectangleCutsOnlyTheCorners)
     EXPECT_FALSE(r.Contains({699, 493}));
     EXPECT_FALSE(r.Contains({4, 4}));
     EXPECT_TRUE(r.Contains({8, 8}));
-    EXPECT_TRUE(r.Contains({20, 0}));    // the straight edge starts at the radius
+    EXPECT_TRUE(r.Contains({20, 0})); // the straight edge starts at the radius
     EXPECT_TRUE(r.Contains({0, 20}));
     EXPECT_TRUE(r.Contains({679, 0}));
     EXPECT_TRUE(r.Contains({350, 247}));

@@ -112,7 +112,7 @@ TEST_F(ControlsTest, HollowStaticDrawsCentredTextOverItsParent)
         }
     }
     EXPECT_GT(lit, 10);
-    EXPECT_EQ(shot.Pixel(0, 0), kBack); // the parent shows through
+    EXPECT_EQ(shot.Pixel(0, 0), kBack);        // the parent shows through
     EXPECT_NEAR((left + right) / 2.0, 128, 3); // centred
 }
 

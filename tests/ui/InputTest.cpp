@@ -73,7 +73,7 @@ TEST_F(InputTest, CaptureTakesEveryMouseMessageUntilReleased)
     display->MouseMove({20, 20});
     Pump();
     a.SetCapture();
-    display->MouseMove({250, 50}); // over b
+    display->MouseMove({250, 50});   // over b
     display->MouseMove({1000, 900}); // outside every window
     Pump();
     EXPECT_TRUE(b.log.empty());
@@ -179,7 +179,7 @@ TEST_F(InputTest, HoverAfterTheRestAndLeaveWhenThePointerGoes)
     EXPECT_EQ(Count(a.log, "hover"), 1);
     Advance(500);
     EXPECT_EQ(Count(a.log, "hover"), 1); // once per request
-    display->MouseMove({30, 30}); // still inside: no leave
+    display->MouseMove({30, 30});        // still inside: no leave
     Pump();
     EXPECT_EQ(Count(a.log, "leave"), 0);
     display->MouseMove({150, 150}); // onto the parent

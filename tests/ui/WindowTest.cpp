@@ -35,7 +35,10 @@ protected:
     void OnLButtonUp(unsigned, Point pt) override { Log("up", pt); }
     void OnLButtonDblClk(unsigned, Point pt) override { Log("dbl", pt); }
     void OnMouseMove(unsigned, Point pt) override { Log("move", pt); }
-    void OnKeyDown(unsigned vk, unsigned, unsigned) override { log.push_back("key" + std::to_string(vk)); }
+    void OnKeyDown(unsigned vk, unsigned, unsigned) override
+    {
+        log.push_back("key" + std::to_string(vk));
+    }
     LResult OnMessage(unsigned msg, WParam w, LParam l) override
     {
         log.push_back("msg" + std::to_string(msg));

@@ -80,8 +80,8 @@ TEST(X11, ShapedWindowShowsItsFrameAndTakesRealInput)
     // Our own connection reads the screen back.
     Display* reader = XOpenDisplay(server.Display().c_str());
     ASSERT_NE(reader, nullptr);
-    bool shown = system.RunUntil(
-        [&] { return RootPixel(reader, 150, 100) == kBody; }, std::chrono::seconds(10));
+    bool shown = system.RunUntil([&] { return RootPixel(reader, 150, 100) == kBody; },
+                                 std::chrono::seconds(10));
     ASSERT_TRUE(shown);
     EXPECT_EQ(RootPixel(reader, 50 + 60, 40 + 40), kButton);
     EXPECT_EQ(RootPixel(reader, 50 + 110, 40 + 40), kBody);

@@ -23,7 +23,8 @@ private:
 
 HeadlessBackend::HeadlessBackend(Size screen) : m_screen(screen) {}
 
-std::unique_ptr<NativeWindow> HeadlessBackend::CreateNativeWindow(WindowHandle, const Rect&, TopLevelKind)
+std::unique_ptr<NativeWindow> HeadlessBackend::CreateNativeWindow(WindowHandle, const Rect&,
+                                                                  TopLevelKind)
 {
     return std::make_unique<HeadlessNativeWindow>(*this);
 }
@@ -91,7 +92,8 @@ void HeadlessBackend::Push(InputEvent event)
             } else if (event.virtualKey == VK_MENU) {
                 flag = kAltModifier;
             }
-            m_modifiers = event.type == InputEvent::Type::KeyDown ? (m_modifiers | flag) : (m_modifiers & ~flag);
+            m_modifiers = event.type == InputEvent::Type::KeyDown ? (m_modifiers | flag)
+                                                                  : (m_modifiers & ~flag);
         }
         event.modifiers = m_modifiers;
         m_events.push_back(event);

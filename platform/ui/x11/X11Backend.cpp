@@ -68,27 +68,64 @@ unsigned VirtualKey(KeySym sym)
         return static_cast<unsigned>(VK_F1 + (sym - XK_F1));
     }
     switch (sym) {
-    case XK_BackSpace: return VK_BACK;
-    case XK_Tab: case XK_ISO_Left_Tab: return VK_TAB;
-    case XK_Return: case XK_KP_Enter: return VK_RETURN;
-    case XK_Escape: return VK_ESCAPE;
-    case XK_space: return VK_SPACE;
-    case XK_Prior: case XK_KP_Prior: return VK_PRIOR;
-    case XK_Next: case XK_KP_Next: return VK_NEXT;
-    case XK_End: case XK_KP_End: return VK_END;
-    case XK_Home: case XK_KP_Home: return VK_HOME;
-    case XK_Left: case XK_KP_Left: return VK_LEFT;
-    case XK_Up: case XK_KP_Up: return VK_UP;
-    case XK_Right: case XK_KP_Right: return VK_RIGHT;
-    case XK_Down: case XK_KP_Down: return VK_DOWN;
-    case XK_Insert: case XK_KP_Insert: return VK_INSERT;
-    case XK_Delete: case XK_KP_Delete: return VK_DELETE;
-    case XK_Shift_L: case XK_Shift_R: return VK_SHIFT;
-    case XK_Control_L: case XK_Control_R: return VK_CONTROL;
-    case XK_Alt_L: case XK_Alt_R: case XK_Meta_L: return VK_MENU;
-    case XK_KP_Add: return VK_ADD;
-    case XK_KP_Subtract: return VK_SUBTRACT;
-    default: return 0;
+    case XK_BackSpace:
+        return VK_BACK;
+    case XK_Tab:
+    case XK_ISO_Left_Tab:
+        return VK_TAB;
+    case XK_Return:
+    case XK_KP_Enter:
+        return VK_RETURN;
+    case XK_Escape:
+        return VK_ESCAPE;
+    case XK_space:
+        return VK_SPACE;
+    case XK_Prior:
+    case XK_KP_Prior:
+        return VK_PRIOR;
+    case XK_Next:
+    case XK_KP_Next:
+        return VK_NEXT;
+    case XK_End:
+    case XK_KP_End:
+        return VK_END;
+    case XK_Home:
+    case XK_KP_Home:
+        return VK_HOME;
+    case XK_Left:
+    case XK_KP_Left:
+        return VK_LEFT;
+    case XK_Up:
+    case XK_KP_Up:
+        return VK_UP;
+    case XK_Right:
+    case XK_KP_Right:
+        return VK_RIGHT;
+    case XK_Down:
+    case XK_KP_Down:
+        return VK_DOWN;
+    case XK_Insert:
+    case XK_KP_Insert:
+        return VK_INSERT;
+    case XK_Delete:
+    case XK_KP_Delete:
+        return VK_DELETE;
+    case XK_Shift_L:
+    case XK_Shift_R:
+        return VK_SHIFT;
+    case XK_Control_L:
+    case XK_Control_R:
+        return VK_CONTROL;
+    case XK_Alt_L:
+    case XK_Alt_R:
+    case XK_Meta_L:
+        return VK_MENU;
+    case XK_KP_Add:
+        return VK_ADD;
+    case XK_KP_Subtract:
+        return VK_SUBTRACT;
+    default:
+        return 0;
     }
 }
 
@@ -122,15 +159,17 @@ public:
         attributes.background_pixmap = None; // the frame covers everything: no flash of grey
         attributes.border_pixel = 0;
         attributes.override_redirect = kind == TopLevelKind::Popup ? True : False;
-        attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
-                                EnterWindowMask | LeaveWindowMask | KeyPressMask | KeyReleaseMask |
-                                StructureNotifyMask | FocusChangeMask;
-        m_id = XCreateWindow(m_display, RootWindow(m_display, screenNumber), screen.left, screen.top,
-                             static_cast<unsigned>(std::max(screen.Width(), 1)),
+        attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask |
+                                PointerMotionMask | EnterWindowMask | LeaveWindowMask |
+                                KeyPressMask | KeyReleaseMask | StructureNotifyMask |
+                                FocusChangeMask;
+        m_id = XCreateWindow(m_display, RootWindow(m_display, screenNumber), screen.left,
+                             screen.top, static_cast<unsigned>(std::max(screen.Width(), 1)),
                              static_cast<unsigned>(std::max(screen.Height(), 1)), 0,
                              DefaultDepth(m_display, screenNumber), InputOutput,
                              DefaultVisual(m_display, screenNumber),
-                             CWBackPixmap | CWBorderPixel | CWOverrideRedirect | CWEventMask, &attributes);
+                             CWBackPixmap | CWBorderPixel | CWOverrideRedirect | CWEventMask,
+                             &attributes);
         m_gc = XCreateGC(m_display, m_id, 0, nullptr);
 
         // Placed where we say, with no decorations; a normal window gets a
@@ -151,8 +190,9 @@ public:
         XAtomId motifAtom = backend.GetAtom("_MOTIF_WM_HINTS");
         XChangeProperty(m_display, m_id, motifAtom, motifAtom, 32, PropModeReplace,
                         reinterpret_cast<unsigned char*>(&motif), 5);
-        XAtomId type = backend.GetAtom(kind == TopLevelKind::Popup ? "_NET_WM_WINDOW_TYPE_POPUP_MENU"
-                                                                   : "_NET_WM_WINDOW_TYPE_NORMAL");
+        XAtomId type =
+            backend.GetAtom(kind == TopLevelKind::Popup ? "_NET_WM_WINDOW_TYPE_POPUP_MENU"
+                                                        : "_NET_WM_WINDOW_TYPE_NORMAL");
         XChangeProperty(m_display, m_id, backend.GetAtom("_NET_WM_WINDOW_TYPE"), XA_ATOM, 32,
                         PropModeReplace, reinterpret_cast<unsigned char*>(&type), 1);
         if (kind == TopLevelKind::Normal) {
@@ -210,8 +250,9 @@ public:
     void SetTitle(const std::string& title) override
     {
         XStoreName(m_display, m_id, title.c_str());
-        XChangeProperty(m_display, m_id, m_backend.GetAtom("_NET_WM_NAME"), m_backend.GetAtom("UTF8_STRING"),
-                        8, PropModeReplace, reinterpret_cast<const unsigned char*>(title.data()),
+        XChangeProperty(m_display, m_id, m_backend.GetAtom("_NET_WM_NAME"),
+                        m_backend.GetAtom("UTF8_STRING"), 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(title.data()),
                         static_cast<int>(title.size()));
     }
 
@@ -232,28 +273,31 @@ public:
         }
         if (m_backend.m_shm && EnsureShm(frame.Width(), frame.Height())) {
             for (int y = r.top; y < r.bottom; ++y) {
-                std::memcpy(m_shmImage->data + static_cast<std::ptrdiff_t>(y) * m_shmImage->bytes_per_line +
+                std::memcpy(m_shmImage->data +
+                                static_cast<std::ptrdiff_t>(y) * m_shmImage->bytes_per_line +
                                 r.left * 4,
                             frame.Row(y) + r.left, static_cast<std::size_t>(r.Width()) * 4);
             }
             XShmPutImage(m_display, m_id, m_gc, m_shmImage, r.left, r.top, r.left, r.top,
-                         static_cast<unsigned>(r.Width()), static_cast<unsigned>(r.Height()), False);
+                         static_cast<unsigned>(r.Width()), static_cast<unsigned>(r.Height()),
+                         False);
             // The server reads the segment asynchronously; wait so the next
             // paint cannot change pixels it has not read yet.
             XSync(m_display, False);
             return;
         }
         int screenNumber = DefaultScreen(m_display);
-        XImage* image = XCreateImage(m_display, DefaultVisual(m_display, screenNumber),
-                                     static_cast<unsigned>(DefaultDepth(m_display, screenNumber)), ZPixmap, 0,
-                                     reinterpret_cast<char*>(const_cast<gfx::Color*>(frame.Data())),
-                                     static_cast<unsigned>(frame.Width()), static_cast<unsigned>(frame.Height()),
-                                     32, frame.Width() * 4);
+        XImage* image =
+            XCreateImage(m_display, DefaultVisual(m_display, screenNumber),
+                         static_cast<unsigned>(DefaultDepth(m_display, screenNumber)), ZPixmap, 0,
+                         reinterpret_cast<char*>(const_cast<gfx::Color*>(frame.Data())),
+                         static_cast<unsigned>(frame.Width()),
+                         static_cast<unsigned>(frame.Height()), 32, frame.Width() * 4);
         if (image == nullptr) {
             return;
         }
-        XPutImage(m_display, m_id, m_gc, image, r.left, r.top, r.left, r.top, static_cast<unsigned>(r.Width()),
-                  static_cast<unsigned>(r.Height()));
+        XPutImage(m_display, m_id, m_gc, image, r.left, r.top, r.left, r.top,
+                  static_cast<unsigned>(r.Width()), static_cast<unsigned>(r.Height()));
         image->data = nullptr; // the frame is not Xlib's to free
         XDestroyImage(image);
         XFlush(m_display);
@@ -268,22 +312,24 @@ private:
         ReleaseShm();
         int screenNumber = DefaultScreen(m_display);
         m_shmImage = XShmCreateImage(m_display, DefaultVisual(m_display, screenNumber),
-                                     static_cast<unsigned>(DefaultDepth(m_display, screenNumber)), ZPixmap,
-                                     nullptr, &m_shmInfo, static_cast<unsigned>(width),
+                                     static_cast<unsigned>(DefaultDepth(m_display, screenNumber)),
+                                     ZPixmap, nullptr, &m_shmInfo, static_cast<unsigned>(width),
                                      static_cast<unsigned>(height));
         if (m_shmImage == nullptr) {
             m_backend.m_shm = false;
             return false;
         }
-        m_shmInfo.shmid = shmget(IPC_PRIVATE, static_cast<std::size_t>(m_shmImage->bytes_per_line) * height,
-                                 IPC_CREAT | 0600);
+        m_shmInfo.shmid =
+            shmget(IPC_PRIVATE, static_cast<std::size_t>(m_shmImage->bytes_per_line) * height,
+                   IPC_CREAT | 0600);
         if (m_shmInfo.shmid < 0) {
             XDestroyImage(m_shmImage);
             m_shmImage = nullptr;
             m_backend.m_shm = false;
             return false;
         }
-        m_shmInfo.shmaddr = m_shmImage->data = static_cast<char*>(shmat(m_shmInfo.shmid, nullptr, 0));
+        m_shmInfo.shmaddr = m_shmImage->data =
+            static_cast<char*>(shmat(m_shmInfo.shmid, nullptr, 0));
         m_shmInfo.readOnly = False;
         g_xError = false;
         XShmAttach(m_display, &m_shmInfo);
@@ -333,8 +379,8 @@ std::unique_ptr<X11Backend> X11Backend::Open(const char* displayName)
     Visual* visual = DefaultVisual(display, screen);
     // Frames go to the server as they are: that needs the common 24-bit
     // true-colour visual.
-    if (DefaultDepth(display, screen) != 24 || visual->red_mask != 0xFF0000 || visual->green_mask != 0xFF00 ||
-        visual->blue_mask != 0xFF) {
+    if (DefaultDepth(display, screen) != 24 || visual->red_mask != 0xFF0000 ||
+        visual->green_mask != 0xFF00 || visual->blue_mask != 0xFF) {
         XCloseDisplay(display);
         return nullptr;
     }
@@ -360,8 +406,8 @@ X11Backend::~X11Backend()
     }
 }
 
-std::unique_ptr<NativeWindow> X11Backend::CreateNativeWindow(WindowHandle handle, const Rect& screen,
-                                                             TopLevelKind kind)
+std::unique_ptr<NativeWindow> X11Backend::CreateNativeWindow(WindowHandle handle,
+                                                             const Rect& screen, TopLevelKind kind)
 {
     return std::make_unique<X11NativeWindow>(*this, handle, screen, kind);
 }
@@ -418,7 +464,8 @@ Point X11Backend::CursorPos() const
     ::Window root = 0, child = 0;
     int rootX = 0, rootY = 0, winX = 0, winY = 0;
     unsigned mask = 0;
-    XQueryPointer(m_display, DefaultRootWindow(m_display), &root, &child, &rootX, &rootY, &winX, &winY, &mask);
+    XQueryPointer(m_display, DefaultRootWindow(m_display), &root, &child, &rootX, &rootY, &winX,
+                  &winY, &mask);
     return {rootX, rootY};
 }
 
@@ -507,7 +554,7 @@ void X11Backend::Translate(XEvent& event, InputSink& sink)
             return;
         }
         out.type = press ? InputEvent::Type::ButtonDown : InputEvent::Type::ButtonUp;
-        out.button = button == 1 ? InputEvent::Button::Left
+        out.button = button == 1   ? InputEvent::Button::Left
                      : button == 3 ? InputEvent::Button::Right
                                    : InputEvent::Button::Middle;
         break;
@@ -525,7 +572,8 @@ void X11Backend::Translate(XEvent& event, InputSink& sink)
             sink.HandleInput(out);
         }
         char32_t character = KeyCharacter(sym, buffer, length);
-        if (event.type == KeyPress && character != 0 && !(out.modifiers & (MK_CONTROL | kAltModifier))) {
+        if (event.type == KeyPress && character != 0 &&
+            !(out.modifiers & (MK_CONTROL | kAltModifier))) {
             out.type = InputEvent::Type::Char;
             out.character = character;
             sink.HandleInput(out);
@@ -534,7 +582,8 @@ void X11Backend::Translate(XEvent& event, InputSink& sink)
     }
     case Expose:
         out.type = InputEvent::Type::Exposed;
-        out.area = Rect::FromSize(event.xexpose.x, event.xexpose.y, event.xexpose.width, event.xexpose.height);
+        out.area = Rect::FromSize(event.xexpose.x, event.xexpose.y, event.xexpose.width,
+                                  event.xexpose.height);
         break;
     case ClientMessage:
         if (static_cast<XAtomId>(event.xclient.data.l[0]) != GetAtom("WM_DELETE_WINDOW")) {
