@@ -397,5 +397,21 @@ TEST_F(TreeFixture, RedrawOffDefersWorkUntilItComesBack)
     EXPECT_GT(display->PresentCount(), presents);
 }
 
+TEST_F(TreeFixture, EditColoursAreBlackWithTheSelectedTextColour)
+{
+    ui::ControlColors edit;
+    left->OnCtlColor(*left->GetEditControl(), ui::CtlColorKind::Edit, edit);
+    EXPECT_TRUE(gfx::SameRgb(edit.background, gfx::Rgb(0, 0, 0)));
+    EXPECT_TRUE(gfx::SameRgb(edit.text, gfx::Rgb(185, 185, 249)));
+    EXPECT_FALSE(edit.brush.hollow);
+    EXPECT_TRUE(gfx::SameRgb(edit.brush.color, gfx::Rgb(0, 0, 0)));
+    // Any other request gets the black brush but keeps its colours.
+    ui::ControlColors other;
+    other.text = gfx::Rgb(1, 2, 3);
+    left->OnCtlColor(*left->GetEditControl(), ui::CtlColorKind::Static, other);
+    EXPECT_TRUE(gfx::SameRgb(other.text, gfx::Rgb(1, 2, 3)));
+    EXPECT_TRUE(gfx::SameRgb(other.brush.color, gfx::Rgb(0, 0, 0)));
+}
+
 } // namespace
 } // namespace tolvar::test
