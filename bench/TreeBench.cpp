@@ -37,7 +37,8 @@ struct Scene
         system = std::make_unique<ui::WindowSystem>(std::make_unique<ui::HeadlessBackend>());
         main = std::make_unique<ui::Window>();
         main->Create(nullptr, gfx::Rect::FromSize(0, 0, 700, 494));
-        bar = std::make_unique<CSkinScrollBar>(129, 140, 139, 138, 130, 137, 134, 136, 133, 135, 132);
+        bar =
+            std::make_unique<CSkinScrollBar>(129, 140, 139, 138, 130, 137, 134, 136, 133, 135, 132);
         tree = std::make_unique<ImageTree>(bar.get());
         tree->CreateTree(main.get(), {30, 170}, 1000, "Local Tree");
         bar->Create(1100, main.get(), tree.get(), 319, 170);

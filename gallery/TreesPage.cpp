@@ -23,8 +23,21 @@ namespace tolvar::gallery {
 
 namespace {
 
-enum : unsigned { kLocalTreeId = 1000, kOnlineTreeId = 1001, kOnlineBarId = 1007, kLocalBarId = 1008 };
-enum : int { kImageClosedFolder = 2, kImageOpenFolder = 3, kImageDocument = 4, kImageHardDisk = 6, kImageGlobe = 8 };
+enum : unsigned
+{
+    kLocalTreeId = 1000,
+    kOnlineTreeId = 1001,
+    kOnlineBarId = 1007,
+    kLocalBarId = 1008
+};
+enum : int
+{
+    kImageClosedFolder = 2,
+    kImageOpenFolder = 3,
+    kImageDocument = 4,
+    kImageHardDisk = 6,
+    kImageGlobe = 8
+};
 
 std::string g_draggedLabel; // what the last drag between the trees carried
 
@@ -40,14 +53,17 @@ public:
 
     void FillSamples()
     {
-        TreeItem* root = InsertItemShort(m_left ? "PC Databases" : "Online Database", nullptr, nullptr);
+        TreeItem* root =
+            InsertItemShort(m_left ? "PC Databases" : "Online Database", nullptr, nullptr);
         const char* folders[] = {"E:", "F:", "Saves\\"};
         const char* onlineFolders[] = {"Action", "Racing", "Online Community"};
         for (int f = 0; f < 3; ++f) {
-            TreeItem* folder = InsertItemShort(m_left ? folders[f] : onlineFolders[f], root, nullptr);
+            TreeItem* folder =
+                InsertItemShort(m_left ? folders[f] : onlineFolders[f], root, nullptr);
             for (int s = 1; s <= 6; ++s) {
-                InsertItemShort((m_left ? "Local save " : "Online save ") + std::to_string(f * 10 + s), folder,
-                                nullptr);
+                InsertItemShort((m_left ? "Local save " : "Online save ") +
+                                    std::to_string(f * 10 + s),
+                                folder, nullptr);
             }
         }
         Expand(root, 2);
@@ -63,9 +79,12 @@ public:
     int GetItemImage(TreeItem* item) override
     {
         switch (item->depth) {
-        case 0: return m_left ? kImageHardDisk : kImageGlobe;
-        case 1: return item->expanded ? kImageOpenFolder : kImageClosedFolder;
-        default: return kImageDocument;
+        case 0:
+            return m_left ? kImageHardDisk : kImageGlobe;
+        case 1:
+            return item->expanded ? kImageOpenFolder : kImageClosedFolder;
+        default:
+            return kImageDocument;
         }
     }
 
@@ -107,7 +126,8 @@ public:
         } else if (m_left && data->IsDataAvailable(m_onlineFormat)) {
             m_accepted = HoldsOwnMainWindow(data, m_onlineFormat);
         } else if (m_left && data->IsDataAvailable(ui::CF_HDROP)) {
-            m_accepted = ui::DragQueryFile(*data->GetGlobalData(ui::CF_HDROP), 0xFFFFFFFF, nullptr, 0) == 1;
+            m_accepted =
+                ui::DragQueryFile(*data->GetGlobalData(ui::CF_HDROP), 0xFFFFFFFF, nullptr, 0) == 1;
         }
         return m_accepted ? ui::DROPEFFECT_COPY : ui::DROPEFFECT_NONE;
     }
@@ -143,7 +163,8 @@ private:
     static std::string WriteSampleFile(const std::string& label)
     {
         std::error_code error;
-        std::filesystem::path folder = std::filesystem::temp_directory_path(error) / "tolvar-gallery";
+        std::filesystem::path folder =
+            std::filesystem::temp_directory_path(error) / "tolvar-gallery";
         std::filesystem::create_directories(folder, error);
         std::filesystem::path file = folder / (label + ".tvd");
         std::ofstream(file) << "Sample save " << label << "\n";
@@ -199,9 +220,8 @@ private:
     SampleTree m_online;
 };
 
-const GalleryPageRegistrar kRegistrar({"trees", 20, [] {
-    return std::unique_ptr<GalleryPage>(std::make_unique<TreesPage>());
-}});
+const GalleryPageRegistrar kRegistrar(
+    {"trees", 20, [] { return std::unique_ptr<GalleryPage>(std::make_unique<TreesPage>()); }});
 
 } // namespace
 

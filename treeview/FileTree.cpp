@@ -29,10 +29,19 @@ const char* CFileTree::GetToolTipBuffer(gfx::Point point)
 }
 
 void CFileTree::ShowContextMenu(gfx::Point) {}
-std::string CFileTree::GetToolTipText(gfx::Point) { return "Default text!"; }
+std::string CFileTree::GetToolTipText(gfx::Point)
+{
+    return "Default text!";
+}
 void CFileTree::BeginDrag() {}
-bool CFileTree::CanBeginDrag(gfx::Point) { return false; }
-bool CFileTree::OnDrop(ui::Window*, ui::DataObject*, ui::DropEffect, gfx::Point) { return false; }
+bool CFileTree::CanBeginDrag(gfx::Point)
+{
+    return false;
+}
+bool CFileTree::OnDrop(ui::Window*, ui::DataObject*, ui::DropEffect, gfx::Point)
+{
+    return false;
+}
 void CFileTree::OnDragLeave(ui::Window*) {}
 
 ui::DropEffect CFileTree::OnDragOver(ui::Window*, ui::DataObject*, unsigned, gfx::Point)
@@ -69,7 +78,10 @@ void CFileTree::OnBegindrag(NMTREEVIEW* info, LResult*)
     }
 }
 
-void CFileTree::OnMouseMove(unsigned flags, gfx::Point point) { HandleMouseMove(flags, point); }
+void CFileTree::OnMouseMove(unsigned flags, gfx::Point point)
+{
+    HandleMouseMove(flags, point);
+}
 
 WindowHandle CFileTree::MainWindowHandle() const
 {

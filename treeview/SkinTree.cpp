@@ -18,15 +18,17 @@ constexpr int kImageSize = 16;
 
 // Items are marked dead by clearing their owner; they stay in the arrays
 // until the deletion that killed them purges them in one pass.
-bool IsDead(const TreeItem* item) { return item->owner == nullptr; }
+bool IsDead(const TreeItem* item)
+{
+    return item->owner == nullptr;
+}
 
 } // namespace
 
 CSkinTree::CSkinTree(CSkinScrollBar* scrollBar, int backgroundId, int imagesId,
                      int disabledImagesId)
     : m_disabledImages(LoadBitmapResource(disabledImagesId), kImageSize, kTransparentKey),
-      m_images(LoadBitmapResource(imagesId), kImageSize, kTransparentKey),
-      m_scrollBar(scrollBar),
+      m_images(LoadBitmapResource(imagesId), kImageSize, kTransparentKey), m_scrollBar(scrollBar),
       m_background(LoadBitmapResource(backgroundId)),
       m_edit(ui::kEditAutoHScroll | ui::kEditNoHideSel),
       m_labelFont(gfx::Font::Create("Arial", 8.5, gfx::FontWeight::Bold))
@@ -277,9 +279,15 @@ bool CSkinTree::Expand(TreeItem* item, unsigned code)
         return false;
     }
     switch (code) {
-    case 1: item->expanded = false; break;
-    case 2: item->expanded = true; break;
-    case 3: item->expanded = !item->expanded; break;
+    case 1:
+        item->expanded = false;
+        break;
+    case 2:
+        item->expanded = true;
+        break;
+    case 3:
+        item->expanded = !item->expanded;
+        break;
     default:
         item->expanded = false;
         DeleteChildItems(item);
@@ -339,7 +347,8 @@ void CSkinTree::BuildOnScreen()
     const int height = ClientHeight();
     m_onScreenItems.clear();
     const int first = static_cast<int>(m_topRow);
-    const int last = static_cast<int>(static_cast<float>(height - 30) / static_cast<float>(m_rowHeight) + m_topRow);
+    const int last = static_cast<int>(
+        static_cast<float>(height - 30) / static_cast<float>(m_rowHeight) + m_topRow);
     for (TreeItem* item : m_allItems) {
         if (!item->shown) {
             continue;
@@ -605,8 +614,14 @@ void CSkinTree::SetRedraw(bool redraw)
 
 void CSkinTree::OnItemDblClk(TreeItem*) {}
 void CSkinTree::OnRclick(NMTREEVIEW*, LResult*) {}
-bool CSkinTree::OnEndLabelEdit(TreeItem*, std::string) { return false; }
-bool CSkinTree::OnBeginLabelEdit(TreeItem*) { return true; }
+bool CSkinTree::OnEndLabelEdit(TreeItem*, std::string)
+{
+    return false;
+}
+bool CSkinTree::OnBeginLabelEdit(TreeItem*)
+{
+    return true;
+}
 void CSkinTree::OnBegindrag(NMTREEVIEW*, LResult*) {}
 
 void CSkinTree::GetItemColors(TreeItem*, gfx::Color* normal, gfx::Color* disabled,
@@ -617,11 +632,23 @@ void CSkinTree::GetItemColors(TreeItem*, gfx::Color* normal, gfx::Color* disable
     *selected = gfx::Rgb(185, 185, 249);
 }
 
-bool CSkinTree::ItemHasChildren(TreeItem* item) { return item->firstChild != nullptr; }
-int CSkinTree::GetItemImage(TreeItem*) { return -1; }
+bool CSkinTree::ItemHasChildren(TreeItem* item)
+{
+    return item->firstChild != nullptr;
+}
+int CSkinTree::GetItemImage(TreeItem*)
+{
+    return -1;
+}
 
-void CSkinTree::OnSetFocus(ui::Window*) { UpdateView(); }
-void CSkinTree::OnKillFocus(ui::Window*) { UpdateView(); }
+void CSkinTree::OnSetFocus(ui::Window*)
+{
+    UpdateView();
+}
+void CSkinTree::OnKillFocus(ui::Window*)
+{
+    UpdateView();
+}
 
 void CSkinTree::OnEnable(bool enabled)
 {

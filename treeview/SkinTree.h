@@ -40,7 +40,8 @@ class CSkinTree : public ui::Window
 {
 public:
     static constexpr unsigned kEditControlId = 100;
-    static constexpr int kClientExtra = 12; // the client rectangle reaches 12 pixels below the window
+    static constexpr int kClientExtra =
+        12; // the client rectangle reaches 12 pixels below the window
 
     CSkinTree(CSkinScrollBar* scrollBar, int backgroundId, int imagesId, int disabledImagesId);
     ~CSkinTree() override;

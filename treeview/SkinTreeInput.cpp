@@ -25,7 +25,10 @@ bool IsSlowSecondClick(std::uint32_t lastClickTime)
 
 } // namespace
 
-void CSkinTree::OnMouseMove(unsigned flags, gfx::Point point) { HandleMouseMove(flags, point); }
+void CSkinTree::OnMouseMove(unsigned flags, gfx::Point point)
+{
+    HandleMouseMove(flags, point);
+}
 
 void CSkinTree::HandleMouseMove(unsigned flags, gfx::Point point)
 {
@@ -183,7 +186,8 @@ void CSkinTree::HandleKey(unsigned virtualKey)
             UpdateView();
         }
         break;
-    default: break;
+    default:
+        break;
     }
 }
 

@@ -10,7 +10,7 @@ namespace tolvar {
 // given against the items it owns before it reads one.
 struct TreeItem
 {
-    TreeItem* parent = nullptr;      // the tree's root item for a top-level item
+    TreeItem* parent = nullptr; // the tree's root item for a top-level item
     TreeItem* previousSibling = nullptr;
     TreeItem* nextSibling = nullptr;
     TreeItem* firstChild = nullptr;

@@ -37,7 +37,8 @@ std::uint32_t ReadU32(const GlobalBlock& block, std::size_t at)
     if (at + 4 > block.size()) {
         return 0;
     }
-    return static_cast<std::uint32_t>(block[at]) | (static_cast<std::uint32_t>(block[at + 1]) << 8) |
+    return static_cast<std::uint32_t>(block[at]) |
+           (static_cast<std::uint32_t>(block[at + 1]) << 8) |
            (static_cast<std::uint32_t>(block[at + 2]) << 16) |
            (static_cast<std::uint32_t>(block[at + 3]) << 24);
 }
@@ -166,7 +167,10 @@ std::vector<unsigned> DataObject::Formats() const
     return formats;
 }
 
-DropTarget::~DropTarget() { Revoke(); }
+DropTarget::~DropTarget()
+{
+    Revoke();
+}
 
 bool DropTarget::Register(Window* window)
 {
@@ -197,10 +201,19 @@ void DropTarget::Revoke()
     }
 }
 
-DropEffect DropTarget::OnDragEnter(Window*, DataObject*, unsigned, Point) { return DROPEFFECT_NONE; }
-DropEffect DropTarget::OnDragOver(Window*, DataObject*, unsigned, Point) { return DROPEFFECT_NONE; }
+DropEffect DropTarget::OnDragEnter(Window*, DataObject*, unsigned, Point)
+{
+    return DROPEFFECT_NONE;
+}
+DropEffect DropTarget::OnDragOver(Window*, DataObject*, unsigned, Point)
+{
+    return DROPEFFECT_NONE;
+}
 void DropTarget::OnDragLeave(Window*) {}
-bool DropTarget::OnDrop(Window*, DataObject*, DropEffect, Point) { return false; }
+bool DropTarget::OnDrop(Window*, DataObject*, DropEffect, Point)
+{
+    return false;
+}
 
 DropTarget* DropTarget::FromWindow(WindowHandle window)
 {
@@ -224,7 +237,10 @@ DropTarget* DropTarget::FromPoint(Point screen, Window** registered)
     return nullptr;
 }
 
-DropDispatcher::~DropDispatcher() { Leave(); }
+DropDispatcher::~DropDispatcher()
+{
+    Leave();
+}
 
 DropEffect DropDispatcher::Over(Point screen, unsigned keyState)
 {
@@ -235,11 +251,15 @@ DropEffect DropDispatcher::Over(Point screen, unsigned keyState)
         Leave();
         m_window = handle;
         if (target != nullptr) {
-            m_lastEffect = target->OnDragEnter(window, &m_data, keyState, window->ScreenToClient(screen)) & m_allowed;
+            m_lastEffect =
+                target->OnDragEnter(window, &m_data, keyState, window->ScreenToClient(screen)) &
+                m_allowed;
             return m_lastEffect;
         }
     } else if (target != nullptr) {
-        m_lastEffect = target->OnDragOver(window, &m_data, keyState, window->ScreenToClient(screen)) & m_allowed;
+        m_lastEffect =
+            target->OnDragOver(window, &m_data, keyState, window->ScreenToClient(screen)) &
+            m_allowed;
         return m_lastEffect;
     }
     m_lastEffect = DROPEFFECT_NONE;
@@ -333,33 +353,35 @@ DropEffect DoDragDrop(DataObject& data, DropEffect allowed, Point start)
         }
     };
 
-    system.RunModalLoop([&] { return !done; }, [&](Message& message) {
-        switch (message.message) {
-        case WM_MOUSEMOVE:
-            if (!started) {
-                started = std::abs(message.screenPoint.x - start.x) > kDragWidth / 2 ||
-                          std::abs(message.screenPoint.y - start.y) > kDragHeight / 2;
-            }
-            if (started) {
-                moveTo(message.screenPoint, static_cast<unsigned>(message.wParam));
-            }
-            return true;
-        case WM_LBUTTONUP:
-            finish(message.screenPoint, started);
-            return true;
-        case WM_RBUTTONDOWN:
-            finish(message.screenPoint, false);
-            return true;
-        case WM_KEYDOWN:
-            if (message.wParam == VK_ESCAPE) {
+    system.RunModalLoop(
+        [&] { return !done; },
+        [&](Message& message) {
+            switch (message.message) {
+            case WM_MOUSEMOVE:
+                if (!started) {
+                    started = std::abs(message.screenPoint.x - start.x) > kDragWidth / 2 ||
+                              std::abs(message.screenPoint.y - start.y) > kDragHeight / 2;
+                }
+                if (started) {
+                    moveTo(message.screenPoint, static_cast<unsigned>(message.wParam));
+                }
+                return true;
+            case WM_LBUTTONUP:
+                finish(message.screenPoint, started);
+                return true;
+            case WM_RBUTTONDOWN:
                 finish(message.screenPoint, false);
+                return true;
+            case WM_KEYDOWN:
+                if (message.wParam == VK_ESCAPE) {
+                    finish(message.screenPoint, false);
+                }
+                return true;
+            default:
+                // Every other mouse and key message belongs to the drag too.
+                return true;
             }
-            return true;
-        default:
-            // Every other mouse and key message belongs to the drag too.
-            return true;
-        }
-    });
+        });
     return result;
 }
 
@@ -379,7 +401,10 @@ GlobalBlock BuildDropFiles(const std::vector<std::string>& paths)
     return block;
 }
 
-std::vector<std::string> DragQueryFiles(const GlobalBlock& block) { return ParseDropFiles(block); }
+std::vector<std::string> DragQueryFiles(const GlobalBlock& block)
+{
+    return ParseDropFiles(block);
+}
 
 unsigned DragQueryFile(const GlobalBlock& block, unsigned index, char* buffer, unsigned size)
 {

@@ -16,7 +16,8 @@ namespace tolvar::ui {
 constexpr unsigned CF_HDROP = 15;
 
 using DropEffect = unsigned;
-enum : DropEffect {
+enum : DropEffect
+{
     DROPEFFECT_NONE = 0,
     DROPEFFECT_COPY = 1,
     DROPEFFECT_MOVE = 2,
@@ -61,7 +62,8 @@ public:
     void Revoke();
     WindowHandle GetRegisteredWindow() const { return m_window; }
 
-    virtual DropEffect OnDragEnter(Window* window, DataObject* data, unsigned keyState, Point point);
+    virtual DropEffect OnDragEnter(Window* window, DataObject* data, unsigned keyState,
+                                   Point point);
     virtual DropEffect OnDragOver(Window* window, DataObject* data, unsigned keyState, Point point);
     virtual void OnDragLeave(Window* window);
     virtual bool OnDrop(Window* window, DataObject* data, DropEffect effect, Point point);

@@ -1,5 +1,5 @@
-#include "platform/ui/Clipboard.h"
 #include "platform/ui/DragDrop.h"
+#include "platform/ui/Clipboard.h"
 #include "tests/treeview/TreeFixture.h"
 #include "treeview/DragPayload.h"
 #include "treeview/FileTree.h"
@@ -23,7 +23,10 @@ using ui::GlobalBlock;
 class RuleTree : public CFileTree
 {
 public:
-    RuleTree(CSkinScrollBar* bar, bool local) : CFileTree(bar, local ? 164 : 165, 144, 143), m_local(local) {}
+    RuleTree(CSkinScrollBar* bar, bool local)
+        : CFileTree(bar, local ? 164 : 165, 144, 143), m_local(local)
+    {
+    }
 
     void SetFormats(unsigned localFormat, unsigned onlineFormat)
     {
@@ -60,7 +63,8 @@ public:
             } else if (data->IsDataAvailable(m_onlineFormat)) {
                 m_accepted = HoldsOwnMainWindow(data, m_onlineFormat);
             } else if (data->IsDataAvailable(ui::CF_HDROP)) {
-                m_accepted = ui::DragQueryFile(*data->GetGlobalData(ui::CF_HDROP), 0xFFFFFFFF, nullptr, 0) == 1;
+                m_accepted = ui::DragQueryFile(*data->GetGlobalData(ui::CF_HDROP), 0xFFFFFFFF,
+                                               nullptr, 0) == 1;
             }
         } else {
             m_accepted = HoldsOwnMainWindow(data, m_localFormat);
@@ -211,7 +215,8 @@ TEST_F(DragBetweenTrees, LeavingATreeAndCancellingTellTheTargets)
     display->PressKey(ui::VK_ESCAPE);
     display->MouseUp();
     system->RunPending();
-    EXPECT_EQ(online->events, (std::vector<std::string>{"enter:yes", "leave", "enter:yes", "leave"}));
+    EXPECT_EQ(online->events,
+              (std::vector<std::string>{"enter:yes", "leave", "enter:yes", "leave"}));
     EXPECT_EQ(local->events, (std::vector<std::string>{"dragdone:0"}));
 }
 
@@ -258,7 +263,8 @@ TEST_F(DragBetweenTrees, ForeignMainWindowBlocksAndFileCountsDecide)
 
     DataObject oneFile;
     oneFile.CacheGlobalData(ui::CF_HDROP, ui::BuildDropFiles({"\\home\\u\\a.tvd"}));
-    EXPECT_EQ(deliver(*local, oneFile), std::make_pair(DropEffect{ui::DROPEFFECT_COPY}, DropEffect{ui::DROPEFFECT_COPY}));
+    EXPECT_EQ(deliver(*local, oneFile),
+              std::make_pair(DropEffect{ui::DROPEFFECT_COPY}, DropEffect{ui::DROPEFFECT_COPY}));
     EXPECT_EQ(deliver(*online, oneFile).first, ui::DROPEFFECT_NONE);
     DataObject twoFiles;
     twoFiles.CacheGlobalData(ui::CF_HDROP, ui::BuildDropFiles({"\\a.tvd", "\\b.tvd"}));

@@ -34,7 +34,8 @@ gfx::Bitmap Grab(Display* d, int x, int y, int w, int h)
     }
     for (int j = 0; j < h; ++j) {
         for (int i = 0; i < w; ++i) {
-            out.SetPixel(i, j, 0xFF000000u | static_cast<gfx::Color>(XGetPixel(image, i, j) & 0xFFFFFF));
+            out.SetPixel(i, j,
+                         0xFF000000u | static_cast<gfx::Color>(XGetPixel(image, i, j) & 0xFFFFFF));
         }
     }
     XDestroyImage(image);

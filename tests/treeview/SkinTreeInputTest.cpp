@@ -46,7 +46,7 @@ TEST_F(TreeInput, PressOnTheButtonTogglesAndSelectsAlsoWithoutChildren)
     EXPECT_EQ(childA->row, 1);
     EXPECT_EQ(left->GetRowCount(), 4);
 
-    Advance(1000); // no double-click with the next press
+    Advance(1000);                // no double-click with the next press
     ClickAt(ButtonPoint(childB)); // no children: only the selection shows
     EXPECT_TRUE(childB->expanded);
     EXPECT_EQ(left->GetSelectedItem(), childB);
@@ -62,8 +62,8 @@ TEST_F(TreeInput, ClickBesideEveryRowChangesNothing)
     left->SelectItem(other);
     const auto stamp = left->GetLastClickTime();
     Advance(1000);
-    ClickAt({280, top->y + 10});  // right of the label
-    ClickAt({100, 200});          // below the rows
+    ClickAt({280, top->y + 10}); // right of the label
+    ClickAt({100, 200});         // below the rows
     EXPECT_EQ(left->GetSelectedItem(), other);
     EXPECT_FALSE(top->expanded);
     EXPECT_EQ(left->GetLastClickTime(), stamp);

@@ -256,7 +256,8 @@ TEST_F(TreeFixture, RectanglesPerDepth)
 
     const int labelWidth = left->GetLabelFont()->TextExtent("Mid").width;
     const int defaultWidth = gfx::Font::Default()->TextExtent("Mid").width;
-    EXPECT_EQ(*left->GetLabelRect(top, &r), (Rect{40, 5, 40 + left->GetLabelFont()->TextExtent("Top").width, 21}));
+    EXPECT_EQ(*left->GetLabelRect(top, &r),
+              (Rect{40, 5, 40 + left->GetLabelFont()->TextExtent("Top").width, 21}));
     EXPECT_EQ(*left->GetLabelRect(mid, &r), (Rect{45, 22, 45 + labelWidth, 38}));
     EXPECT_EQ(left->GetLabelRect(low, &r)->left, 65);
     EXPECT_EQ(*left->GetItemRect(mid, &r), (Rect{40, 22, 60 + defaultWidth, 38}));

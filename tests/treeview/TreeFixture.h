@@ -96,7 +96,10 @@ protected:
     }
 
     // Screen point of a client point of a tree.
-    static gfx::Point At(CSkinTree& tree, int x, int y) { return tree.ClientToScreen(gfx::Point{x, y}); }
+    static gfx::Point At(CSkinTree& tree, int x, int y)
+    {
+        return tree.ClientToScreen(gfx::Point{x, y});
+    }
 
     void Advance(int ms)
     {

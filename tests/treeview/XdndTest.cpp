@@ -38,8 +38,9 @@ public:
     ui::DropEffect OnDragEnter(ui::Window*, ui::DataObject* data, unsigned, gfx::Point) override
     {
         ++enters;
-        accepted = data->IsDataAvailable(ui::CF_HDROP) &&
-                   ui::DragQueryFile(*data->GetGlobalData(ui::CF_HDROP), 0xFFFFFFFF, nullptr, 0) == 1;
+        accepted =
+            data->IsDataAvailable(ui::CF_HDROP) &&
+            ui::DragQueryFile(*data->GetGlobalData(ui::CF_HDROP), 0xFFFFFFFF, nullptr, 0) == 1;
         return accepted ? ui::DROPEFFECT_COPY : ui::DROPEFFECT_NONE;
     }
     ui::DropEffect OnDragOver(ui::Window*, ui::DataObject*, unsigned, gfx::Point) override
@@ -73,12 +74,14 @@ public:
 struct Atoms
 {
     explicit Atoms(Display* d)
-        : selection(XInternAtom(d, "XdndSelection", False)), enter(XInternAtom(d, "XdndEnter", False)),
-          position(XInternAtom(d, "XdndPosition", False)), status(XInternAtom(d, "XdndStatus", False)),
-          drop(XInternAtom(d, "XdndDrop", False)), finished(XInternAtom(d, "XdndFinished", False)),
+        : selection(XInternAtom(d, "XdndSelection", False)),
+          enter(XInternAtom(d, "XdndEnter", False)),
+          position(XInternAtom(d, "XdndPosition", False)),
+          status(XInternAtom(d, "XdndStatus", False)), drop(XInternAtom(d, "XdndDrop", False)),
+          finished(XInternAtom(d, "XdndFinished", False)),
           leave(XInternAtom(d, "XdndLeave", False)), aware(XInternAtom(d, "XdndAware", False)),
-          copy(XInternAtom(d, "XdndActionCopy", False)), uriList(XInternAtom(d, "text/uri-list", False)),
-          data(XInternAtom(d, "PEER_DATA", False))
+          copy(XInternAtom(d, "XdndActionCopy", False)),
+          uriList(XInternAtom(d, "text/uri-list", False)), data(XInternAtom(d, "PEER_DATA", False))
     {
     }
     Atom selection, enter, position, status, drop, finished, leave, aware, copy, uriList, data;
@@ -127,7 +130,8 @@ protected:
         system = std::make_unique<ui::WindowSystem>(std::move(backend));
         main = std::make_unique<ui::Window>();
         ASSERT_TRUE(main->Create(nullptr, gfx::Rect::FromSize(0, 0, 400, 460)));
-        bar = std::make_unique<CSkinScrollBar>(129, 140, 139, 138, 130, 137, 134, 136, 133, 135, 132);
+        bar =
+            std::make_unique<CSkinScrollBar>(129, 140, 139, 138, 130, 137, 134, 136, 133, 135, 132);
         tree = std::make_unique<ShellTree>(bar.get());
         ASSERT_TRUE(tree->CreateTree(main.get(), {30, 170}, 1000, "Local Tree"));
         bar->Create(1100, main.get(), tree.get(), 319, 170);
@@ -173,7 +177,8 @@ TEST_F(XdndDesktop, FileDroppedFromAnotherProgramArrivesAsAFileList)
         int format = 0;
         unsigned long count = 0, after = 0;
         unsigned char* value = nullptr;
-        XGetWindowProperty(d, target, atoms.aware, 0, 1, False, XA_ATOM, &type, &format, &count, &after, &value);
+        XGetWindowProperty(d, target, atoms.aware, 0, 1, False, XA_ATOM, &type, &format, &count,
+                           &after, &value);
         EXPECT_EQ(count, 1U);
         if (value != nullptr) {
             EXPECT_GE(*reinterpret_cast<long*>(value), 3);
@@ -181,9 +186,10 @@ TEST_F(XdndDesktop, FileDroppedFromAnotherProgramArrivesAsAFileList)
         }
         ::Window self = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
         XSetSelectionOwner(d, atoms.selection, self, CurrentTime);
-        SendClient(d, target, atoms.enter, static_cast<long>(self), 5L << 24, static_cast<long>(atoms.uriList), 0, 0);
-        SendClient(d, target, atoms.position, static_cast<long>(self), 0, (screen.x << 16) | screen.y, CurrentTime,
-                   static_cast<long>(atoms.copy));
+        SendClient(d, target, atoms.enter, static_cast<long>(self), 5L << 24,
+                   static_cast<long>(atoms.uriList), 0, 0);
+        SendClient(d, target, atoms.position, static_cast<long>(self), 0,
+                   (screen.x << 16) | screen.y, CurrentTime, static_cast<long>(atoms.copy));
         bool dropSent = false;
         auto deadline = std::chrono::steady_clock::now() + 20s;
         XEvent e;
@@ -192,7 +198,8 @@ TEST_F(XdndDesktop, FileDroppedFromAnotherProgramArrivesAsAFileList)
                 const std::string list = "file:///home/u/a%20b.tvd\r\n";
                 XSelectionRequestEvent& r = e.xselectionrequest;
                 XChangeProperty(d, r.requestor, r.property, r.target, 8, PropModeReplace,
-                                reinterpret_cast<const unsigned char*>(list.data()), static_cast<int>(list.size()));
+                                reinterpret_cast<const unsigned char*>(list.data()),
+                                static_cast<int>(list.size()));
                 XEvent reply{};
                 reply.xselection.type = SelectionNotify;
                 reply.xselection.requestor = r.requestor;
@@ -205,9 +212,11 @@ TEST_F(XdndDesktop, FileDroppedFromAnotherProgramArrivesAsAFileList)
                 served = true;
             } else if (e.type == ClientMessage && e.xclient.message_type == atoms.status) {
                 statusAccepted = (e.xclient.data.l[1] & 1) != 0;
-                EXPECT_EQ(static_cast<Atom>(e.xclient.data.l[4]), statusAccepted ? atoms.copy : None);
+                EXPECT_EQ(static_cast<Atom>(e.xclient.data.l[4]),
+                          statusAccepted ? atoms.copy : None);
                 if (!dropSent) {
-                    SendClient(d, target, atoms.drop, static_cast<long>(self), 0, CurrentTime, 0, 0);
+                    SendClient(d, target, atoms.drop, static_cast<long>(self), 0, CurrentTime, 0,
+                               0);
                     dropSent = true;
                 }
             } else if (e.type == ClientMessage && e.xclient.message_type == atoms.finished) {
@@ -240,7 +249,8 @@ TEST_F(XdndDesktop, SaveDraggedOutLandsOnAFileManagerAsAUriList)
         Atoms atoms(d);
         ::Window self = XCreateSimpleWindow(d, DefaultRootWindow(d), 600, 100, 300, 300, 0, 0, 0);
         long version = 5;
-        XChangeProperty(d, self, atoms.aware, XA_ATOM, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&version), 1);
+        XChangeProperty(d, self, atoms.aware, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(&version), 1);
         XSelectInput(d, self, PropertyChangeMask);
         XMapWindow(d, self);
         XSync(d, False);
@@ -253,7 +263,8 @@ TEST_F(XdndDesktop, SaveDraggedOutLandsOnAFileManagerAsAUriList)
                 source = static_cast<::Window>(e.xclient.data.l[0]);
                 EXPECT_EQ(static_cast<Atom>(e.xclient.data.l[2]), atoms.uriList);
             } else if (e.type == ClientMessage && e.xclient.message_type == atoms.position) {
-                SendClient(d, source, atoms.status, static_cast<long>(self), 1, 0, 0, static_cast<long>(atoms.copy));
+                SendClient(d, source, atoms.status, static_cast<long>(self), 1, 0, 0,
+                           static_cast<long>(atoms.copy));
             } else if (e.type == ClientMessage && e.xclient.message_type == atoms.drop) {
                 XConvertSelection(d, atoms.selection, atoms.uriList, atoms.data, self, CurrentTime);
                 XFlush(d);
@@ -262,13 +273,14 @@ TEST_F(XdndDesktop, SaveDraggedOutLandsOnAFileManagerAsAUriList)
                 int format = 0;
                 unsigned long count = 0, after = 0;
                 unsigned char* value = nullptr;
-                XGetWindowProperty(d, self, atoms.data, 0, 4096, True, AnyPropertyType, &type, &format, &count,
-                                   &after, &value);
+                XGetWindowProperty(d, self, atoms.data, 0, 4096, True, AnyPropertyType, &type,
+                                   &format, &count, &after, &value);
                 if (value != nullptr) {
                     received.assign(reinterpret_cast<char*>(value), count);
                     XFree(value);
                 }
-                SendClient(d, source, atoms.finished, static_cast<long>(self), 1, static_cast<long>(atoms.copy), 0, 0);
+                SendClient(d, source, atoms.finished, static_cast<long>(self), 1,
+                           static_cast<long>(atoms.copy), 0, 0);
                 gotDrop = true;
                 break;
             }
@@ -283,7 +295,9 @@ TEST_F(XdndDesktop, SaveDraggedOutLandsOnAFileManagerAsAUriList)
     tree->GetLabelRect(save, &label);
     const gfx::Point from = tree->ClientToScreen(gfx::Point{label.left + 5, label.top + 8});
     const std::string xdotool = "DISPLAY=" + server.Display() + " xdotool ";
-    auto run = [&](const std::string& args) { ASSERT_EQ(std::system((xdotool + args).c_str()), 0); };
+    auto run = [&](const std::string& args) {
+        ASSERT_EQ(std::system((xdotool + args).c_str()), 0);
+    };
     run("mousemove " + std::to_string(from.x) + " " + std::to_string(from.y));
     system->RunUntil([] { return false; }, 100ms);
     run("mousedown 1");
@@ -300,7 +314,8 @@ TEST_F(XdndDesktop, SaveDraggedOutLandsOnAFileManagerAsAUriList)
 
 TEST(UriLists, ConvertBothWays)
 {
-    EXPECT_EQ(ui::Xdnd::PathsFromUriList("# comment\r\nfile:///home/u/a.tvd\r\nfile://host/x/%41.tvd\nhttp://no\n"),
+    EXPECT_EQ(ui::Xdnd::PathsFromUriList(
+                  "# comment\r\nfile:///home/u/a.tvd\r\nfile://host/x/%41.tvd\nhttp://no\n"),
               (std::vector<std::string>{"\\home\\u\\a.tvd", "\\x\\A.tvd"}));
     EXPECT_EQ(ui::Xdnd::UriListFromPaths({"\\home\\u\\a b.tvd", "relative\\x"}),
               "file:///home/u/a%20b.tvd\r\n");

@@ -6,8 +6,8 @@
 #include <X11/Xlib.h>
 
 #include <cctype>
-#include <ctime>
 #include <cstring>
+#include <ctime>
 
 namespace tolvar::ui {
 
@@ -31,7 +31,8 @@ std::string PercentDecode(const std::string& s)
 {
     std::string out;
     for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '%' && i + 2 < s.size() + 0 && HexValue(s[i + 1]) >= 0 && HexValue(s[i + 2]) >= 0) {
+        if (s[i] == '%' && i + 2 < s.size() + 0 && HexValue(s[i + 1]) >= 0 &&
+            HexValue(s[i + 2]) >= 0) {
             out += static_cast<char>(HexValue(s[i + 1]) * 16 + HexValue(s[i + 2]));
             i += 2;
         } else {
@@ -134,9 +135,11 @@ std::vector<std::string> Xdnd::PathsFromUriList(const std::string& uriList)
     std::size_t at = 0;
     while (at < uriList.size()) {
         std::size_t end = uriList.find('\n', at);
-        std::string line = uriList.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        std::string line =
+            uriList.substr(at, end == std::string::npos ? std::string::npos : end - at);
         at = end == std::string::npos ? uriList.size() : end + 1;
-        while (!line.empty() && (line.back() == '\r' || line.back() == '\0' || line.back() == ' ')) {
+        while (!line.empty() &&
+               (line.back() == '\r' || line.back() == '\0' || line.back() == ' ')) {
             line.pop_back();
         }
         if (line.empty() || line[0] == '#' || line.compare(0, 7, "file://") != 0) {
@@ -203,7 +206,8 @@ bool Xdnd::Filter(XEvent& event)
         OnSelectionNotify(event);
         return true;
     }
-    if (event.type == SelectionNotify && event.xselection.selection == m_backend.GetAtom("XdndSelection")) {
+    if (event.type == SelectionNotify &&
+        event.xselection.selection == m_backend.GetAtom("XdndSelection")) {
         OnSelectionNotify(event); // refused conversions come with property None
         return true;
     }
@@ -227,8 +231,9 @@ void Xdnd::OnEnter(XEvent& event)
         int format = 0;
         unsigned long count = 0, after = 0;
         unsigned char* data = nullptr;
-        if (XGetWindowProperty(display, m_in->source, m_backend.GetAtom("XdndTypeList"), 0, 1024, False,
-                               XA_ATOM, &actual, &format, &count, &after, &data) == Success &&
+        if (XGetWindowProperty(display, m_in->source, m_backend.GetAtom("XdndTypeList"), 0, 1024,
+                               False, XA_ATOM, &actual, &format, &count, &after,
+                               &data) == Success &&
             data != nullptr) {
             const Atom* types = reinterpret_cast<const Atom*>(data);
             for (unsigned long i = 0; i < count; ++i) {
@@ -238,7 +243,8 @@ void Xdnd::OnEnter(XEvent& event)
         }
     } else {
         for (int i = 2; i <= 4; ++i) {
-            m_in->offersUris = m_in->offersUris || static_cast<Atom>(event.xclient.data.l[i]) == uriList;
+            m_in->offersUris =
+                m_in->offersUris || static_cast<Atom>(event.xclient.data.l[i]) == uriList;
         }
     }
 }
@@ -261,8 +267,9 @@ void Xdnd::OnPosition(XEvent& event)
         if (!m_in->requested) {
             m_in->requested = true;
             XConvertSelection(m_backend.GetDisplay(), m_backend.GetAtom("XdndSelection"),
-                              m_backend.GetAtom("text/uri-list"), m_backend.GetAtom("TOLVAR_XDND_DATA"),
-                              m_in->target, static_cast<Time>(event.xclient.data.l[3]));
+                              m_backend.GetAtom("text/uri-list"),
+                              m_backend.GetAtom("TOLVAR_XDND_DATA"), m_in->target,
+                              static_cast<Time>(event.xclient.data.l[3]));
             XFlush(m_backend.GetDisplay());
         }
         return;
@@ -400,8 +407,8 @@ void Xdnd::OnSelectionRequest(XEvent& event)
     Atom property = request.property != None ? request.property : request.target;
     if (request.target == uriList || request.target == XA_STRING ||
         request.target == m_backend.GetAtom("UTF8_STRING")) {
-        XChangeProperty(request.display, request.requestor, property, request.target, 8, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(m_offered.data()),
+        XChangeProperty(request.display, request.requestor, property, request.target, 8,
+                        PropModeReplace, reinterpret_cast<const unsigned char*>(m_offered.data()),
                         static_cast<int>(m_offered.size()));
         reply.xselection.property = property;
     } else if (request.target == targets) {
@@ -442,8 +449,8 @@ XWindowId Xdnd::FindAwareWindow(Point screen) const
         int format = 0;
         unsigned long count = 0, after = 0;
         unsigned char* data = nullptr;
-        if (XGetWindowProperty(display, window, aware, 0, 1, False, XA_ATOM, &actual, &format, &count,
-                               &after, &data) == Success &&
+        if (XGetWindowProperty(display, window, aware, 0, 1, False, XA_ATOM, &actual, &format,
+                               &count, &after, &data) == Success &&
             data != nullptr) {
             XFree(data);
             if (count > 0) {
@@ -473,7 +480,8 @@ void Xdnd::SendToTarget(XAtomId type, long l1, long l2, long l3, long l4)
 
 DropEffect Xdnd::Over(Point screen, DataObject& data, DropEffect allowed)
 {
-    if ((allowed & DROPEFFECT_COPY) == 0 || !data.IsDataAvailable(CF_HDROP) || SourceWindow() == 0) {
+    if ((allowed & DROPEFFECT_COPY) == 0 || !data.IsDataAvailable(CF_HDROP) ||
+        SourceWindow() == 0) {
         return DROPEFFECT_NONE;
     }
     XWindowId target = FindAwareWindow(screen);
@@ -488,14 +496,14 @@ DropEffect Xdnd::Over(Point screen, DataObject& data, DropEffect allowed)
         m_offered = UriListFromPaths(paths);
         m_out = std::make_unique<Outgoing>();
         m_out->target = target;
-        XSetSelectionOwner(m_backend.GetDisplay(), m_backend.GetAtom("XdndSelection"), SourceWindow(),
-                           CurrentTime);
+        XSetSelectionOwner(m_backend.GetDisplay(), m_backend.GetAtom("XdndSelection"),
+                           SourceWindow(), CurrentTime);
         SendToTarget(m_backend.GetAtom("XdndEnter"), kXdndVersion << 24,
                      static_cast<long>(m_backend.GetAtom("text/uri-list")), 0, 0);
         m_out->entered = true;
     }
-    SendToTarget(m_backend.GetAtom("XdndPosition"), 0, (screen.x << 16) | (screen.y & 0xFFFF), CurrentTime,
-                 static_cast<long>(m_backend.GetAtom("XdndActionCopy")));
+    SendToTarget(m_backend.GetAtom("XdndPosition"), 0, (screen.x << 16) | (screen.y & 0xFFFF),
+                 CurrentTime, static_cast<long>(m_backend.GetAtom("XdndActionCopy")));
     m_out->awaitingStatus = true;
     return m_out->accepted ? DROPEFFECT_COPY : DROPEFFECT_NONE;
 }
@@ -533,7 +541,8 @@ void Xdnd::AwaitStatus()
     StatusMatch match{m_backend.GetAtom("XdndStatus"), m_out->target};
     for (int i = 0; i < 200 && m_out->awaitingStatus; ++i) {
         XEvent event;
-        if (XCheckIfEvent(m_backend.GetDisplay(), &event, IsStatusFrom, reinterpret_cast<XPointer>(&match))) {
+        if (XCheckIfEvent(m_backend.GetDisplay(), &event, IsStatusFrom,
+                          reinterpret_cast<XPointer>(&match))) {
             m_out->accepted = (event.xclient.data.l[1] & 1) != 0;
             m_out->awaitingStatus = false;
             break;
