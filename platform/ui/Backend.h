@@ -85,8 +85,10 @@ public:
     virtual const char* Name() const = 0;
     virtual std::unique_ptr<NativeWindow>
     CreateNativeWindow(WindowHandle handle, const Rect& screen, TopLevelKind kind) = 0;
-    // Hands every event already received to sink; never blocks.
-    virtual void DispatchEvents(InputSink& sink) = 0;
+    // Hands every event already received to sink; never blocks. Returns
+    // whether there was any, so the loop looks at its end condition again
+    // before it sleeps (a click may just have closed a modal box).
+    virtual bool DispatchEvents(InputSink& sink) = 0;
     // Sleeps until an event arrives, Wake is called or the timeout passes
     // (nullopt: no timeout). Must not spin.
     virtual void Wait(std::optional<std::chrono::milliseconds> timeout) = 0;

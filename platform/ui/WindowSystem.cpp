@@ -208,8 +208,7 @@ namespace {
 // One pass; returns whether it did anything.
 bool Pass(WindowSystem& system, WindowSystem::Impl& impl)
 {
-    bool busy = false;
-    system.GetBackend().DispatchEvents(system);
+    bool busy = system.GetBackend().DispatchEvents(system);
 
     // Sent messages, one at a time: a handler may open a nested loop that
     // serves the rest.

@@ -195,3 +195,30 @@ TEST_F(LoopTest, RunReturnsTheQuitCode)
     PostTask([&] { system->Quit(3); });
     EXPECT_EQ(system->Run(), 3);
 }
+
+namespace {
+
+// Ends a modal loop from an input handler alone, with no wake-up of its own,
+// as a popup menu or a drag does when the button goes up.
+class ClickToEnd : public Window
+{
+public:
+    bool clicked = false;
+
+protected:
+    void OnLButtonUp(unsigned, Point) override { clicked = true; }
+};
+
+} // namespace
+
+TEST_F(LoopTest, AModalLoopEndedByInputReturnsWithoutWaitingForAnotherEvent)
+{
+    ClickToEnd window;
+    ASSERT_TRUE(window.Create(nullptr, Rect::FromSize(10, 10, 100, 100)));
+    Pump();
+    display->Click({50, 50});
+    // The clock is manual and nothing else is queued: a loop that slept after
+    // dispatching the click would never wake, and the watchdog would end it.
+    system->RunModalLoop([&] { return !window.clicked; });
+    EXPECT_TRUE(window.clicked);
+}

@@ -29,8 +29,9 @@ std::unique_ptr<NativeWindow> HeadlessBackend::CreateNativeWindow(WindowHandle, 
     return std::make_unique<HeadlessNativeWindow>(*this);
 }
 
-void HeadlessBackend::DispatchEvents(InputSink& sink)
+bool HeadlessBackend::DispatchEvents(InputSink& sink)
 {
+    bool any = false;
     // One at a time: an event's handler may run a nested loop, which must
     // see the events queued after it.
     for (;;) {
@@ -38,11 +39,12 @@ void HeadlessBackend::DispatchEvents(InputSink& sink)
         {
             std::lock_guard lock(m_mutex);
             if (m_events.empty()) {
-                return;
+                return any;
             }
             event = m_events.front();
             m_events.pop_front();
         }
+        any = true;
         sink.HandleInput(event);
     }
 }

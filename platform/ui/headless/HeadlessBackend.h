@@ -21,7 +21,7 @@ public:
     const char* Name() const override { return "headless"; }
     std::unique_ptr<NativeWindow> CreateNativeWindow(WindowHandle handle, const Rect& screen,
                                                      TopLevelKind kind) override;
-    void DispatchEvents(InputSink& sink) override;
+    bool DispatchEvents(InputSink& sink) override;
     void Wait(std::optional<std::chrono::milliseconds> timeout) override;
     void Wake() override;
     Point CursorPos() const override;

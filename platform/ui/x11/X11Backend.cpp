@@ -412,9 +412,11 @@ std::unique_ptr<NativeWindow> X11Backend::CreateNativeWindow(WindowHandle handle
     return std::make_unique<X11NativeWindow>(*this, handle, screen, kind);
 }
 
-void X11Backend::DispatchEvents(InputSink& sink)
+bool X11Backend::DispatchEvents(InputSink& sink)
 {
+    bool any = false;
     while (XPending(m_display) > 0) {
+        any = true;
         XEvent event;
         XNextEvent(m_display, &event);
         std::vector<EventFilter> filters;
@@ -432,6 +434,7 @@ void X11Backend::DispatchEvents(InputSink& sink)
             Translate(event, sink);
         }
     }
+    return any;
 }
 
 void X11Backend::Wait(std::optional<std::chrono::milliseconds> timeout)
