@@ -6,80 +6,15 @@
 #include "platform/ui/headless/HeadlessBackend.h"
 #include "resources/Resources.h"
 
+#include "tests/ui/UiFixture.h"
+
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <condition_variable>
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace tolvar::test {
-
-// Aborts the run when a test takes far too long, so a loop that never ends
-// fails instead of hanging the suite.
-class TestTimeLimit
-{
-public:
-    explicit TestTimeLimit(std::chrono::seconds limit = std::chrono::seconds(30))
-        : m_thread([this, limit] {
-              std::unique_lock lock(m_mutex);
-              if (!m_done.wait_for(lock, limit, [this] { return m_finished; })) {
-                  std::fprintf(stderr, "test ran past its time limit\n");
-                  std::abort();
-              }
-          })
-    {
-    }
-    ~TestTimeLimit()
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_finished = true;
-        }
-        m_done.notify_all();
-        m_thread.join();
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_done;
-    bool m_finished = false;
-    std::thread m_thread;
-};
-
-// The headless window system on a clock that moves only when told.
-class UiTest : public ::testing::Test
-{
-protected:
-    UiTest() : m_previousClock(ui::SetClock(&clock))
-    {
-        auto backend = std::make_unique<ui::HeadlessBackend>();
-        display = backend.get();
-        system = std::make_unique<ui::WindowSystem>(std::move(backend));
-    }
-    ~UiTest() override
-    {
-        system.reset();
-        ui::SetClock(m_previousClock);
-    }
-    void Pump() { system->RunPending(); }
-    void Advance(int ms)
-    {
-        clock.Advance(std::chrono::milliseconds(ms));
-        system->RunPending();
-    }
-
-    TestTimeLimit limit;
-    ui::ManualClock clock;
-    ui::Clock* m_previousClock;
-    ui::HeadlessBackend* display = nullptr;
-    std::unique_ptr<ui::WindowSystem> system;
-};
 
 // A plain top-level window that records the scroll and command
 // notifications its children send it.
