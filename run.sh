@@ -22,7 +22,8 @@ fi
 if [ -x build/app/tolvar ]; then
     build/app/tolvar
 else
-    # The main window is not built yet: show what the save tool sees instead.
+    echo "The main window is not part of this build yet: showing what the save tool sees."
+    echo "(To look at the skin and the trees, run build/gallery/tolvar-gallery on an X display.)"
     echo "== Drives"; build/tools/tolvar-cli drives
     mkdir -p Saves
     echo "== Saves\\"; build/tools/tolvar-cli list 'Saves\'
