@@ -19,6 +19,8 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -73,21 +75,17 @@ public:
 
 struct Atoms
 {
-    explicit Atoms(Display* d)
-        : selection(XInternAtom(d, "XdndSelection", False)),
-          enter(XInternAtom(d, "XdndEnter", False)),
-          position(XInternAtom(d, "XdndPosition", False)),
-          status(XInternAtom(d, "XdndStatus", False)), drop(XInternAtom(d, "XdndDrop", False)),
-          finished(XInternAtom(d, "XdndFinished", False)),
-          leave(XInternAtom(d, "XdndLeave", False)), aware(XInternAtom(d, "XdndAware", False)),
-          copy(XInternAtom(d, "XdndActionCopy", False)),
-          uriList(XInternAtom(d, "text/uri-list", False)), data(XInternAtom(d, "PEER_DATA", False))
-    {
-    }
-    Atom selection, enter, position, status, drop, finished, leave, aware, copy, uriList, data;
+    explicit Atoms(Display* d) : display(d) {}
+    Atom operator()(const char* name) const { return XInternAtom(display, name, False); }
+    Display* display;
+    Atom selection = (*this)("XdndSelection"), enter = (*this)("XdndEnter"),
+         position = (*this)("XdndPosition"), status = (*this)("XdndStatus"),
+         drop = (*this)("XdndDrop"), finished = (*this)("XdndFinished"),
+         aware = (*this)("XdndAware"), copy = (*this)("XdndActionCopy"),
+         uriList = (*this)("text/uri-list"), data = (*this)("PEER_DATA");
 };
 
-void SendClient(Display* d, ::Window to, Atom type, long l0, long l1, long l2, long l3, long l4)
+void SendClient(Display* d, ::Window to, Atom type, std::array<long, 5> data)
 {
     XEvent e{};
     e.xclient.type = ClientMessage;
@@ -95,13 +93,28 @@ void SendClient(Display* d, ::Window to, Atom type, long l0, long l1, long l2, l
     e.xclient.window = to;
     e.xclient.message_type = type;
     e.xclient.format = 32;
-    e.xclient.data.l[0] = l0;
-    e.xclient.data.l[1] = l1;
-    e.xclient.data.l[2] = l2;
-    e.xclient.data.l[3] = l3;
-    e.xclient.data.l[4] = l4;
+    std::copy(data.begin(), data.end(), e.xclient.data.l);
     XSendEvent(d, to, False, NoEventMask, &e);
     XFlush(d);
+}
+
+// A window property as bytes, optionally deleted once read.
+std::string ReadProperty(Display* d, ::Window w, Atom property, bool remove)
+{
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* value = nullptr;
+    XGetWindowProperty(d, w, property, 0, 4096, remove ? True : False, AnyPropertyType, &type,
+                       &format, &count, &after, &value);
+    std::string out;
+    if (value != nullptr) {
+        // Xlib hands 32-bit items over as longs.
+        const std::size_t unit = format == 32 ? sizeof(long) : static_cast<std::size_t>(format) / 8;
+        out.assign(reinterpret_cast<char*>(value), count * unit);
+        XFree(value);
+    }
+    return out;
 }
 
 // Waits for the next event on a peer's connection, at most until deadline.
@@ -173,23 +186,15 @@ TEST_F(XdndDesktop, FileDroppedFromAnotherProgramArrivesAsAFileList)
         ASSERT_NE(d, nullptr);
         Atoms atoms(d);
         // The property that says our windows take drops is there.
-        Atom type = None;
-        int format = 0;
-        unsigned long count = 0, after = 0;
-        unsigned char* value = nullptr;
-        XGetWindowProperty(d, target, atoms.aware, 0, 1, False, XA_ATOM, &type, &format, &count,
-                           &after, &value);
-        EXPECT_EQ(count, 1U);
-        if (value != nullptr) {
-            EXPECT_GE(*reinterpret_cast<long*>(value), 3);
-            XFree(value);
-        }
+        const std::string aware = ReadProperty(d, target, atoms.aware, false);
+        ASSERT_EQ(aware.size(), sizeof(long));
+        EXPECT_GE(*reinterpret_cast<const long*>(aware.data()), 3);
         ::Window self = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
         XSetSelectionOwner(d, atoms.selection, self, CurrentTime);
-        SendClient(d, target, atoms.enter, static_cast<long>(self), 5L << 24,
-                   static_cast<long>(atoms.uriList), 0, 0);
-        SendClient(d, target, atoms.position, static_cast<long>(self), 0,
-                   (screen.x << 16) | screen.y, CurrentTime, static_cast<long>(atoms.copy));
+        const long me = static_cast<long>(self);
+        SendClient(d, target, atoms.enter, {me, 5L << 24, static_cast<long>(atoms.uriList), 0, 0});
+        SendClient(d, target, atoms.position,
+                   {me, 0, (screen.x << 16) | screen.y, CurrentTime, static_cast<long>(atoms.copy)});
         bool dropSent = false;
         auto deadline = std::chrono::steady_clock::now() + 20s;
         XEvent e;
@@ -201,12 +206,8 @@ TEST_F(XdndDesktop, FileDroppedFromAnotherProgramArrivesAsAFileList)
                                 reinterpret_cast<const unsigned char*>(list.data()),
                                 static_cast<int>(list.size()));
                 XEvent reply{};
-                reply.xselection.type = SelectionNotify;
-                reply.xselection.requestor = r.requestor;
-                reply.xselection.selection = r.selection;
-                reply.xselection.target = r.target;
-                reply.xselection.property = r.property;
-                reply.xselection.time = r.time;
+                reply.xselection = {SelectionNotify, 0,      False,   d,     r.requestor,
+                                    r.selection,     r.target, r.property, r.time};
                 XSendEvent(d, r.requestor, False, NoEventMask, &reply);
                 XFlush(d);
                 served = true;
@@ -215,8 +216,7 @@ TEST_F(XdndDesktop, FileDroppedFromAnotherProgramArrivesAsAFileList)
                 EXPECT_EQ(static_cast<Atom>(e.xclient.data.l[4]),
                           statusAccepted ? atoms.copy : None);
                 if (!dropSent) {
-                    SendClient(d, target, atoms.drop, static_cast<long>(self), 0, CurrentTime, 0,
-                               0);
+                    SendClient(d, target, atoms.drop, {me, 0, CurrentTime, 0, 0});
                     dropSent = true;
                 }
             } else if (e.type == ClientMessage && e.xclient.message_type == atoms.finished) {
@@ -263,24 +263,15 @@ TEST_F(XdndDesktop, SaveDraggedOutLandsOnAFileManagerAsAUriList)
                 source = static_cast<::Window>(e.xclient.data.l[0]);
                 EXPECT_EQ(static_cast<Atom>(e.xclient.data.l[2]), atoms.uriList);
             } else if (e.type == ClientMessage && e.xclient.message_type == atoms.position) {
-                SendClient(d, source, atoms.status, static_cast<long>(self), 1, 0, 0,
-                           static_cast<long>(atoms.copy));
+                SendClient(d, source, atoms.status,
+                           {static_cast<long>(self), 1, 0, 0, static_cast<long>(atoms.copy)});
             } else if (e.type == ClientMessage && e.xclient.message_type == atoms.drop) {
                 XConvertSelection(d, atoms.selection, atoms.uriList, atoms.data, self, CurrentTime);
                 XFlush(d);
             } else if (e.type == SelectionNotify && e.xselection.property == atoms.data) {
-                Atom type = None;
-                int format = 0;
-                unsigned long count = 0, after = 0;
-                unsigned char* value = nullptr;
-                XGetWindowProperty(d, self, atoms.data, 0, 4096, True, AnyPropertyType, &type,
-                                   &format, &count, &after, &value);
-                if (value != nullptr) {
-                    received.assign(reinterpret_cast<char*>(value), count);
-                    XFree(value);
-                }
-                SendClient(d, source, atoms.finished, static_cast<long>(self), 1,
-                           static_cast<long>(atoms.copy), 0, 0);
+                received = ReadProperty(d, self, atoms.data, true);
+                SendClient(d, source, atoms.finished,
+                           {static_cast<long>(self), 1, static_cast<long>(atoms.copy), 0, 0});
                 gotDrop = true;
                 break;
             }
