@@ -7,7 +7,6 @@
 #include "tests/storage/TestSaves.h"
 #include "tests/support/TempDir.h"
 
-#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -16,16 +15,6 @@ namespace tolvar::fs {
 namespace {
 
 namespace stdfs = std::filesystem;
-
-std::vector<std::string> FolderContents(const stdfs::path& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : stdfs::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 TEST(File, WritesReadsAndReportsLengthAndTimes)
 {
@@ -123,7 +112,7 @@ TEST(CopyFile, ReplacesOrRefusesAndLeavesNoTemporaryFile)
     EXPECT_FALSE(CopyFile((dir / "missing").string().c_str(), old.c_str(), CopyMode::Replace));
     EXPECT_FALSE(CopyFile(src.c_str(), dir.Path().string().c_str(), CopyMode::Replace))
         << "onto a folder";
-    EXPECT_EQ(FolderContents(dir.Path()),
+    EXPECT_EQ(test::FolderContents(dir.Path()),
               (std::vector<std::string>{"new.tvd", "old.tvd", "src.tvd"}));
 }
 
@@ -142,7 +131,8 @@ TEST(CopyFile, AFailureHalfWayKeepsTheOldFile)
             WriteFileAtomically((dir / "target.tvd").string().c_str(), big.data(), big.size()));
     }
     EXPECT_EQ(test::ReadBytes(dir / "target.tvd"), old);
-    EXPECT_EQ(FolderContents(dir.Path()), (std::vector<std::string>{"big.tvd", "target.tvd"}));
+    EXPECT_EQ(test::FolderContents(dir.Path()),
+              (std::vector<std::string>{"big.tvd", "target.tvd"}));
 }
 
 TEST(FileOps, DeleteCreateAndExist)

@@ -66,20 +66,18 @@ TEST(MatchesPattern, IgnoresCaseAndHonoursWildcards)
         const char* pattern;
         bool matches;
     };
-    const Case cases[] = {
-        {"game.tvd", "*.tvd", true},
-        {"GAME.TVD", "*.tvd", true},
-        {".tvd", "*.tvd", true},
-        {"game.tvdx", "*.tvd", false},
-        {"gametvd", "*.tvd", false},
-        {"a.b.tvd", "*.tvd", true},
-        {"abc", "a?c", true},
-        {"ac", "a?c", false},
-        {"codelist.bin", "*.tvd", false},
-        {"x", "*", true},
-        {"aXbXc", "a*b*c", true},
-        {"aXbX", "a*b*c", false},
-    };
+    const Case cases[] = {{"game.tvd", "*.tvd", true},
+                          {"GAME.TVD", "*.tvd", true},
+                          {".tvd", "*.tvd", true},
+                          {"game.tvdx", "*.tvd", false},
+                          {"gametvd", "*.tvd", false},
+                          {"a.b.tvd", "*.tvd", true},
+                          {"abc", "a?c", true},
+                          {"ac", "a?c", false},
+                          {"codelist.bin", "*.tvd", false},
+                          {"x", "*", true},
+                          {"aXbXc", "a*b*c", true},
+                          {"aXbX", "a*b*c", false}};
     for (const Case& c : cases) {
         EXPECT_EQ(MatchesPattern(c.name, c.pattern), c.matches) << c.name << " vs " << c.pattern;
     }

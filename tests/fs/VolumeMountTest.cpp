@@ -4,72 +4,17 @@
 #include "platform/fs/VolumeTable.h"
 #include "platform/fs/VolumeWatcher.h"
 
+#include "tests/fs/VolumeEvents.h"
 #include "tests/support/TempDir.h"
 
-#include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <iostream>
-#include <mutex>
 #include <unistd.h>
-#include <vector>
 
 namespace tolvar::fs {
 namespace {
-
-struct Seen
-{
-    VolumeEvent event;
-    std::uint32_t mask;
-    std::string mountPoint; // of the letter, looked up when the event came
-    std::string label;
-};
-
-class Recorder
-{
-public:
-    explicit Recorder(VolumeTable& table) : m_table(table) {}
-
-    void Record(VolumeEvent event, std::uint32_t mask)
-    {
-        Seen seen{event, mask, "", ""};
-        for (char letter = 'A'; letter <= 'Z'; ++letter) {
-            if ((mask & UnitMaskOf(letter)) != 0) {
-                if (auto volume = m_table.VolumeAt(letter)) {
-                    seen.mountPoint = volume->mountPoint;
-                    seen.label = volume->label;
-                }
-            }
-        }
-        std::lock_guard lock(m_mutex);
-        m_seen.push_back(seen);
-        m_changed.notify_all();
-    }
-
-    template <typename Predicate> std::optional<Seen> WaitFor(Predicate predicate)
-    {
-        std::unique_lock lock(m_mutex);
-        std::optional<Seen> found;
-        m_changed.wait_for(lock, std::chrono::seconds(15), [&] {
-            for (const Seen& seen : m_seen) {
-                if (predicate(seen)) {
-                    found = seen;
-                    return true;
-                }
-            }
-            return false;
-        });
-        return found;
-    }
-
-private:
-    VolumeTable& m_table;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::vector<Seen> m_seen;
-};
 
 int Shell(const std::string& command)
 {
@@ -100,7 +45,7 @@ TEST(VolumeMount, WatcherReportsALabelledDriveArrivingAndLeaving)
     std::filesystem::create_directories(mountPoint);
 
     VolumeTable table(std::make_unique<LinuxVolumeSource>());
-    Recorder recorder(table);
+    test::VolumeEventRecorder recorder(table);
     VolumeWatcher watcher(
         table, [&](VolumeEvent event, std::uint32_t mask) { recorder.Record(event, mask); });
 
@@ -108,11 +53,11 @@ TEST(VolumeMount, WatcherReportsALabelledDriveArrivingAndLeaving)
         std::filesystem::remove(mountPoint);
         GTEST_SKIP() << "mounting a loop image is not permitted here";
     }
-    auto arrival = recorder.WaitFor([&](const Seen& s) {
+    auto arrival = recorder.WaitFor([&](const test::SeenEvent& s) {
         return s.event == VolumeEvent::Arrival && s.mountPoint == mountPoint;
     });
     const int unmounted = Shell("umount " + mountPoint);
-    auto removal = recorder.WaitFor([&](const Seen& s) {
+    auto removal = recorder.WaitFor([&](const test::SeenEvent& s) {
         return arrival && s.event == VolumeEvent::Removal && s.mask == arrival->mask;
     });
     if (unmounted != 0) {

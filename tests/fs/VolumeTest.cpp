@@ -4,74 +4,69 @@
 #include "platform/fs/VolumeWatcher.h"
 
 #include "tests/fs/FakeDrives.h"
+#include "tests/fs/VolumeEvents.h"
 #include "tests/support/TempDir.h"
 
-#include <chrono>
-#include <condition_variable>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <mutex>
-#include <vector>
 
 namespace tolvar::fs {
 namespace {
 
 FakeVolumeSource::Fake Removable(const std::string& folder, const std::string& label,
-                                 char letter = 0)
+                                 char letter = 0, DriveType type = DriveType::Removable)
 {
     FakeVolumeSource::Fake fake;
     fake.folder = folder;
     fake.label = label;
     fake.letter = letter;
+    fake.type = type;
     return fake;
 }
 
-TEST(VolumeTable, GivesLettersFromDInOrderAndKeepsThemWhileMounted)
+// A table of its own over a fake source the test fills.
+class VolumeTableTest : public ::testing::Test
 {
-    auto source = std::make_unique<FakeVolumeSource>();
-    FakeVolumeSource* fake = source.get();
-    VolumeTable table(std::move(source));
+protected:
+    FakeVolumeSource* m_fake = new FakeVolumeSource;
+    VolumeTable m_table{std::unique_ptr<FakeVolumeSource>(m_fake)};
+};
 
-    fake->Add(Removable("/v1", "ONE"));
-    fake->Add(Removable("/v2", "TWO"));
-    VolumeTable::Change change = table.Refresh();
+TEST_F(VolumeTableTest, GivesLettersFromDInOrderAndKeepsThemWhileMounted)
+{
+    m_fake->Add(Removable("/v1", "ONE"));
+    m_fake->Add(Removable("/v2", "TWO"));
+    VolumeTable::Change change = m_table.Refresh();
     EXPECT_EQ(change.arrived, UnitMaskOf('D') | UnitMaskOf('E'));
     EXPECT_EQ(change.removed, 0u);
-    EXPECT_EQ(table.VolumeAt('D')->label, "ONE");
-    EXPECT_EQ(table.VolumeAt('e')->label, "TWO");
+    EXPECT_EQ(m_table.VolumeAt('D')->label, "ONE");
+    EXPECT_EQ(m_table.VolumeAt('e')->label, "TWO");
 
-    fake->Remove("/v1");
-    change = table.Refresh();
+    m_fake->Remove("/v1");
+    change = m_table.Refresh();
     EXPECT_EQ(change.removed, UnitMaskOf('D'));
-    EXPECT_EQ(table.VolumeAt('E')->label, "TWO") << "the other volume keeps its letter";
+    EXPECT_EQ(m_table.VolumeAt('E')->label, "TWO") << "the other volume keeps its letter";
 
-    fake->Add(Removable("/v3", "THREE"));
-    fake->Add(Removable("/v4", "FOUR"));
-    change = table.Refresh();
+    m_fake->Add(Removable("/v3", "THREE"));
+    m_fake->Add(Removable("/v4", "FOUR"));
+    change = m_table.Refresh();
     EXPECT_EQ(change.arrived, UnitMaskOf('D') | UnitMaskOf('F'));
-    EXPECT_EQ(table.VolumeAt('D')->label, "THREE");
-    EXPECT_EQ(table.VolumeAt('F')->label, "FOUR");
-    EXPECT_EQ(table.Refresh().arrived, 0u) << "nothing changed, nothing reported";
-    EXPECT_EQ(table.LogicalDrives(), UnitMaskOf('D') | UnitMaskOf('E') | UnitMaskOf('F'));
+    EXPECT_EQ(m_table.VolumeAt('D')->label, "THREE");
+    EXPECT_EQ(m_table.VolumeAt('F')->label, "FOUR");
+    EXPECT_EQ(m_table.Refresh().arrived, 0u) << "nothing changed, nothing reported";
+    EXPECT_EQ(m_table.LogicalDrives(), UnitMaskOf('D') | UnitMaskOf('E') | UnitMaskOf('F'));
 }
 
-TEST(VolumeTable, HonoursAskedLettersAndLeavesUnaskedFixedVolumesOut)
+TEST_F(VolumeTableTest, HonoursAskedLettersAndLeavesUnaskedFixedVolumesOut)
 {
-    auto source = std::make_unique<FakeVolumeSource>();
-    FakeVolumeSource* fake = source.get();
-    VolumeTable table(std::move(source));
-    FakeVolumeSource::Fake system = Removable("/", "SYSTEM", 'C');
-    system.type = DriveType::Fixed;
-    FakeVolumeSource::Fake data = Removable("/data", "DATA");
-    data.type = DriveType::Fixed;
-    fake->Add(system);
-    fake->Add(data);
-    fake->Add(Removable("/card", "CARD", 'K'));
-    fake->Add(Removable("/other", "OTHER", 'K'));
-    table.Refresh();
-    EXPECT_EQ(table.LogicalDrives(), UnitMaskOf('C') | UnitMaskOf('D') | UnitMaskOf('K'));
-    EXPECT_EQ(table.VolumeAt('K')->label, "CARD");
-    EXPECT_EQ(table.VolumeAt('D')->label, "OTHER") << "its letter was taken: the next free one";
+    m_fake->Add(Removable("/", "SYSTEM", 'C', DriveType::Fixed));
+    m_fake->Add(Removable("/data", "DATA", 0, DriveType::Fixed));
+    m_fake->Add(Removable("/card", "CARD", 'K'));
+    m_fake->Add(Removable("/other", "OTHER", 'K'));
+    m_table.Refresh();
+    EXPECT_EQ(m_table.LogicalDrives(), UnitMaskOf('C') | UnitMaskOf('D') | UnitMaskOf('K'));
+    EXPECT_EQ(m_table.VolumeAt('K')->label, "CARD");
+    EXPECT_EQ(m_table.VolumeAt('D')->label, "OTHER") << "its letter was taken: the next free one";
 }
 
 TEST(VolumeQueries, ReportTypeNameAndMedium)
@@ -96,54 +91,27 @@ TEST(VolumeQueries, ReportTypeNameAndMedium)
     EXPECT_TRUE((GetLogicalDrives() & UnitMaskOf('G')) != 0);
 }
 
-class EventLog
+TEST_F(VolumeTableTest, WatcherReportsArrivalAndRemovalWithUnitMasks)
 {
-public:
-    void Record(VolumeEvent event, std::uint32_t mask)
-    {
-        std::lock_guard lock(m_mutex);
-        m_events.emplace_back(event, mask);
-        m_changed.notify_all();
-    }
-    // Waits (bounded, so a broken watcher fails instead of hanging).
-    std::vector<std::pair<VolumeEvent, std::uint32_t>> WaitFor(std::size_t count)
-    {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait_for(lock, std::chrono::seconds(10),
-                           [&] { return m_events.size() >= count; });
-        return m_events;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::vector<std::pair<VolumeEvent, std::uint32_t>> m_events;
-};
-
-TEST(VolumeWatcher, ReportsArrivalAndRemovalWithUnitMasks)
-{
-    auto source = std::make_unique<FakeVolumeSource>();
-    FakeVolumeSource* fake = source.get();
-    VolumeTable table(std::move(source));
-    EventLog log;
+    test::VolumeEventRecorder log(m_table);
     {
         VolumeWatcher watcher(
-            table, [&](VolumeEvent event, std::uint32_t mask) { log.Record(event, mask); });
-        fake->Add(Removable("/stick", "STICK"));
-        auto events = log.WaitFor(1);
-        ASSERT_EQ(events.size(), 1u);
-        EXPECT_EQ(events[0], std::make_pair(VolumeEvent::Arrival, UnitMaskOf('D')));
-        EXPECT_EQ(table.VolumeAt('D')->label, "STICK")
-            << "the table is current when the callback runs";
+            m_table, [&](VolumeEvent event, std::uint32_t mask) { log.Record(event, mask); });
+        m_fake->Add(Removable("/stick", "STICK"));
+        auto arrival = log.WaitFor([](const test::SeenEvent&) { return true; });
+        ASSERT_TRUE(arrival);
+        EXPECT_EQ(arrival->event, VolumeEvent::Arrival);
+        EXPECT_EQ(arrival->mask, UnitMaskOf('D'));
+        EXPECT_EQ(arrival->label, "STICK") << "the table is current when the callback runs";
 
-        fake->Remove("/stick");
-        events = log.WaitFor(2);
-        ASSERT_EQ(events.size(), 2u);
-        EXPECT_EQ(events[1], std::make_pair(VolumeEvent::Removal, UnitMaskOf('D')));
+        m_fake->Remove("/stick");
+        ASSERT_TRUE(log.WaitFor([](const test::SeenEvent& s) {
+            return s.event == VolumeEvent::Removal && s.mask == UnitMaskOf('D');
+        }));
         watcher.Stop();
-        fake->Add(Removable("/late", "LATE"));
+        m_fake->Add(Removable("/late", "LATE"));
     }
-    EXPECT_EQ(log.WaitFor(0).size(), 2u) << "a stopped watcher reports nothing";
+    EXPECT_EQ(log.All().size(), 2u) << "one event per change; a stopped watcher reports nothing";
 }
 
 TEST(LinuxVolumeSource, ReadsMountInfoAndPicksRemovableVolumes)

@@ -1,25 +1,13 @@
 #include "storage/CodeListEntry.h"
 #include "storage/DriveLocation.h"
 
-#include "tests/storage/TestSaves.h"
-#include "tests/support/ScriptedMessageBox.h"
-#include "tests/support/TempDir.h"
+#include "tests/storage/LocationFixture.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
 
 namespace tolvar {
 namespace {
-
-std::vector<std::uint8_t> CodeList(std::int32_t version, std::size_t length = 64)
-{
-    std::vector<std::uint8_t> bytes(length, 0x11);
-    for (int i = 0; i < 4 && 12 + i < static_cast<int>(length); ++i) {
-        bytes[12 + static_cast<std::size_t>(i)] =
-            static_cast<std::uint8_t>(static_cast<std::uint32_t>(version) >> (8 * i));
-    }
-    return bytes;
-}
 
 class CatalogueTest : public ::testing::Test
 {
@@ -34,23 +22,17 @@ protected:
     {
         test::WriteBytes(m_dir / file, test::MakeSave(saveName, 256));
     }
-    std::vector<std::string> Names() const
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : m_location.entries) {
-            names.push_back(static_cast<const SaveEntry&>(*entry).saveName);
-        }
-        return names;
-    }
+    std::vector<std::string> Names() const { return test::SaveNames(&m_location); }
 
     test::TempDir m_dir;
     test::ScriptedMessageBox m_boxes;
     DriveLocation m_location;
 };
 
-std::unique_ptr<SaveEntry> Entry(const char* name, const char* displayText)
+template <typename T = SaveEntry>
+std::unique_ptr<T> Entry(const char* name, const char* displayText)
 {
-    auto entry = std::make_unique<SaveEntry>();
+    auto entry = std::make_unique<T>();
     std::snprintf(entry->name, sizeof entry->name, "%s", name);
     std::snprintf(entry->displayText, sizeof entry->displayText, "%s", displayText);
     std::snprintf(entry->saveName, sizeof entry->saveName, "%s", name);
@@ -59,7 +41,7 @@ std::unique_ptr<SaveEntry> Entry(const char* name, const char* displayText)
 
 TEST_F(CatalogueTest, ListsTheCodeListFirstThenSavesByDisplayText)
 {
-    test::WriteBytes(m_dir / "codelist.bin", CodeList(1234));
+    test::WriteBytes(m_dir / "codelist.bin", test::MakeCodeList(1234));
     PutSave("one.tvd", "b");
     PutSave("TWO.TVD", "A");
     PutSave("three.Tvd", "c");
@@ -103,7 +85,7 @@ TEST_F(CatalogueTest, RescanFollowsTheFolder)
     ScanLocation(&m_location);
     ASSERT_EQ(EntryCount(&m_location), 2u);
     std::filesystem::remove(m_dir / "a.tvd");
-    test::WriteBytes(m_dir / "codelist.bin", CodeList(3, 10));
+    test::WriteBytes(m_dir / "codelist.bin", test::MakeCodeList(3, 10));
     ScanLocation(&m_location);
     EXPECT_EQ(Names(), (std::vector<std::string>{"Code List Version 0", "beta"}))
         << "a code list too short for its number shows version 0";
@@ -135,10 +117,7 @@ TEST(Catalogue, AddEntryRefusesNullAndDuplicateNames)
 TEST(Catalogue, SortKeepsEqualTextsInOrderAndTheLeadingCodeListInPlace)
 {
     DriveLocation location;
-    auto code = std::make_unique<CodeListEntry>();
-    std::snprintf(code->name, sizeof code->name, "codelist.bin");
-    std::snprintf(code->displayText, sizeof code->displayText, "Code List Version 9");
-    AddEntry(&location, std::move(code));
+    AddEntry(&location, Entry<CodeListEntry>("codelist.bin", "Code List Version 9"));
     AddEntry(&location, Entry("3", "Same   01/01/26  10:00"));
     AddEntry(&location, Entry("1", "same   01/01/26  10:00"));
     AddEntry(&location, Entry("4", "Alpha"));
@@ -153,10 +132,7 @@ TEST(Catalogue, SortKeepsEqualTextsInOrderAndTheLeadingCodeListInPlace)
 
     DriveLocation noLead;
     AddEntry(&noLead, Entry("z", "zz"));
-    auto late = std::make_unique<CodeListEntry>();
-    std::snprintf(late->name, sizeof late->name, "codelist.bin");
-    std::snprintf(late->displayText, sizeof late->displayText, "Code List Version 1");
-    AddEntry(&noLead, std::move(late));
+    AddEntry(&noLead, Entry<CodeListEntry>("codelist.bin", "Code List Version 1"));
     SortCatalogue(&noLead);
     EXPECT_STREQ(EntryAt(&noLead, 0)->name, "codelist.bin")
         << "a code list not in front sorts like a save";

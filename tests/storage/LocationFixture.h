@@ -15,6 +15,15 @@
 
 namespace tolvar::test {
 
+inline std::vector<std::string> SaveNames(const DriveLocation* location)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : location->entries) {
+        names.push_back(static_cast<const SaveEntry&>(*entry).saveName);
+    }
+    return names;
+}
+
 class RecordingWindow : public MessageTarget
 {
 public:
@@ -49,14 +58,6 @@ protected:
         std::filesystem::create_directory(folder);
         m_drives.Add(letter, folder.string(), label, freeBytes);
         return folder;
-    }
-    std::vector<std::string> SaveNames(const DriveLocation* location) const
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : location->entries) {
-            names.push_back(static_cast<const SaveEntry&>(*entry).saveName);
-        }
-        return names;
     }
     // Gives every record a distinct tree item id, as the Local Tree does when
     // it shows them.

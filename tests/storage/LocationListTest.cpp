@@ -15,7 +15,7 @@ TEST_F(LocationListTest, WithoutDrivesOnlyThePcDatabaseIsListed)
     EXPECT_STREQ(pc->rootPath, "\\");
     EXPECT_STREQ(pc->label, "Saves\\ (\\)");
     EXPECT_FALSE(pc->removable);
-    EXPECT_EQ(SaveNames(pc), std::vector<std::string>{"On the PC"});
+    EXPECT_EQ(test::SaveNames(pc), std::vector<std::string>{"On the PC"});
     EXPECT_EQ(m_window.messages, std::vector<unsigned>{WM_APP_DRIVE_ABSENT});
 }
 
@@ -31,7 +31,7 @@ TEST_F(LocationListTest, RemovableDrivesComeFirstWithTheirLabels)
     EXPECT_STREQ(m_list.LocationAt(0)->label, "SAVEDISK (E:\\)");
     EXPECT_STREQ(m_list.LocationAt(0)->name, "E:\\");
     EXPECT_STREQ(m_list.LocationAt(0)->rootPath, "E:\\");
-    EXPECT_EQ(SaveNames(m_list.LocationAt(0)), std::vector<std::string>{"Game"});
+    EXPECT_EQ(test::SaveNames(m_list.LocationAt(0)), std::vector<std::string>{"Game"});
     EXPECT_STREQ(m_list.LocationAt(1)->label, " (G:\\)") << "a volume without a name";
     EXPECT_STREQ(m_list.LocationAt(2)->label, "Saves\\ (C:\\)");
     EXPECT_EQ(m_list.EntryCountOf(0), 1u);
@@ -80,7 +80,7 @@ TEST_F(LocationListTest, ArrivalRemovalAndALetterArrivingTwice)
     test::WriteBytes(f / "new.tvd", test::MakeSave("Arrived"));
     EXPECT_EQ(m_list.AddDriveLocation('F'), card) << "still listed: rescanned, not listed twice";
     EXPECT_EQ(m_list.LocationCount(), 2u);
-    EXPECT_EQ(SaveNames(card), std::vector<std::string>{"Arrived"});
+    EXPECT_EQ(test::SaveNames(card), std::vector<std::string>{"Arrived"});
 
     m_list.RemoveLocation(m_list.FindLocationByLetter('F'));
     EXPECT_EQ(m_list.LocationCount(), 1u);

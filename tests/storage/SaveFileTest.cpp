@@ -9,33 +9,12 @@
 #include <cstdlib>
 #include <ctime>
 #include <gtest/gtest.h>
+#include <optional>
 #include <random>
 #include <regex>
 
 namespace tolvar {
 namespace {
-
-// The byte-at-a-time walk through the 256-entry table, the definition the
-// fast paths must agree with.
-std::uint32_t TableCrc32(const std::uint8_t* bytes, std::size_t length)
-{
-    static const auto table = [] {
-        std::array<std::uint32_t, 256> t{};
-        for (std::uint32_t i = 0; i < 256; ++i) {
-            std::uint32_t c = i;
-            for (int k = 0; k < 8; ++k) {
-                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            }
-            t[i] = c;
-        }
-        return t;
-    }();
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (std::size_t i = 0; i < length; ++i) {
-        crc = table[(crc ^ bytes[i]) & 0xFF] ^ (crc >> 8);
-    }
-    return crc ^ 0xFFFFFFFFu;
-}
 
 TEST(SaveCrc32, KnownValues)
 {
@@ -44,11 +23,9 @@ TEST(SaveCrc32, KnownValues)
     EXPECT_EQ(SaveCrc32(digits, 0), 0u);
     const std::uint8_t zeros[32] = {};
     EXPECT_EQ(SaveCrc32(zeros, 32), 0x190A55ADu);
-    const std::vector<std::uint8_t> ones(4096, 0xFF);
-    EXPECT_EQ(SaveCrc32(ones.data(), 4096), test::ReferenceCrc32(ones.data(), ones.size()));
 }
 
-TEST(SaveCrc32, AgreesWithThePlainTableAtEveryLengthAndAlignment)
+TEST(SaveCrc32, AgreesWithTheBitwiseDefinitionAtEveryLengthAndAlignment)
 {
     std::mt19937 random(7);
     std::vector<std::uint8_t> bytes((1 << 20) + 64);
@@ -58,13 +35,13 @@ TEST(SaveCrc32, AgreesWithThePlainTableAtEveryLengthAndAlignment)
     for (std::size_t offset = 0; offset < 16; ++offset) {
         for (std::size_t length = 0; length <= 1100; ++length) {
             ASSERT_EQ(SaveCrc32(bytes.data() + offset, static_cast<std::uint32_t>(length)),
-                      TableCrc32(bytes.data() + offset, length))
+                      test::ReferenceCrc32(bytes.data() + offset, length))
                 << "offset " << offset << " length " << length;
         }
     }
     for (std::size_t length : {4095u, 65536u, 65599u, 1u << 20}) {
         EXPECT_EQ(SaveCrc32(bytes.data() + 3, static_cast<std::uint32_t>(length)),
-                  TableCrc32(bytes.data() + 3, length));
+                  test::ReferenceCrc32(bytes.data() + 3, length));
     }
 }
 
@@ -96,8 +73,7 @@ TEST(SetSaveName, CutsAtThirtyOneAndPadsWithZeros)
         {std::string(31, 'N'), std::string(31, 'N')},
         {"0123456789012345678901234567890123456789", "0123456789012345678901234567890"},
         {"abc", "abc"},
-        {"", ""},
-    };
+        {"", ""}};
     for (const Case& c : cases) {
         auto save = test::MakeSave("old name that was long enough", 500);
         const auto before = save;
@@ -141,12 +117,11 @@ TEST(SaveHeader, ValidityAndFieldsAreBoundedByTheLength)
     ASSERT_TRUE(ReadSaveHeaderFields(unterminated.data(), unterminated.size(), fields));
     EXPECT_EQ(fields.saveName, std::string(32, 'A'));
 
-    std::vector<std::uint8_t> header91(91);
-    test::Seal(header91);
-    EXPECT_FALSE(IsValidSaveBuffer(header91.data(), header91.size()));
-    std::vector<std::uint8_t> header92(92);
-    test::Seal(header92);
-    EXPECT_TRUE(IsValidSaveBuffer(header92.data(), header92.size()));
+    for (std::size_t length : {91u, 92u}) {
+        std::vector<std::uint8_t> header(length);
+        test::Seal(header);
+        EXPECT_EQ(IsValidSaveBuffer(header.data(), header.size()), length == 92) << length;
+    }
 }
 
 class ReadSaveInfoTest : public ::testing::Test
@@ -173,7 +148,7 @@ TEST_F(ReadSaveInfoTest, AValidSaveGetsItsNameAndDate)
     EXPECT_EQ(m_boxes.Count(), 0u);
 }
 
-TEST_F(ReadSaveInfoTest, DamagedShortAndUnterminatedFilesAreCorrupted)
+TEST_F(ReadSaveInfoTest, DamagedShortUnterminatedAndMissingFilesAreRefused)
 {
     auto wrongChecksum = test::MakeSave("bad", 300);
     wrongChecksum[12] ^= 0x80;
@@ -184,10 +159,11 @@ TEST_F(ReadSaveInfoTest, DamagedShortAndUnterminatedFilesAreCorrupted)
     test::Seal(header91);
 
     const std::vector<std::pair<std::string, std::vector<std::uint8_t>>> files = {
-        {"checksum.tvd", wrongChecksum}, {"empty.tvd", {}},
-        {"tiny.tvd", {1, 2, 3}},         {"header91.tvd", header91},
-        {"noname.tvd", unterminated},
-    };
+        {"checksum.tvd", wrongChecksum},
+        {"empty.tvd", {}},
+        {"tiny.tvd", {1, 2, 3}},
+        {"header91.tvd", header91},
+        {"noname.tvd", unterminated}};
     for (const auto& [name, bytes] : files) {
         m_boxes.Clear();
         const std::string path = Put(name, bytes);
@@ -201,10 +177,7 @@ TEST_F(ReadSaveInfoTest, DamagedShortAndUnterminatedFilesAreCorrupted)
                       "\" has been corrrupted, It will not be added to the file list.");
         EXPECT_EQ(m_boxes.All()[0].type, MB_OK);
     }
-}
-
-TEST_F(ReadSaveInfoTest, AFileThatDoesNotOpenSaysSo)
-{
+    m_boxes.Clear();
     SaveEntry entry;
     EXPECT_FALSE(ReadSaveInfo((m_dir / "missing.tvd").string().c_str(), entry));
     EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{"Cannot open selected file"});
@@ -215,19 +188,15 @@ class SaveDateTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        const char* tz = std::getenv("TZ");
-        m_hadTz = tz != nullptr;
-        m_oldTz = tz != nullptr ? tz : "";
+        if (const char* tz = std::getenv("TZ")) {
+            m_oldTz = tz;
+        }
         setenv("TZ", "XYZ-2", 1); // two hours east of UTC, no summer time
         tzset();
     }
     void TearDown() override
     {
-        if (m_hadTz) {
-            setenv("TZ", m_oldTz.c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
+        m_oldTz ? setenv("TZ", m_oldTz->c_str(), 1) : unsetenv("TZ");
         tzset();
     }
     static fs::FileTime At(int year, int month, int day, int hour, int minute)
@@ -240,8 +209,7 @@ protected:
         t.tm_min = minute;
         return fs::FileTimeFromUnix(timegm(&t), 123456700);
     }
-    bool m_hadTz = false;
-    std::string m_oldTz;
+    std::optional<std::string> m_oldTz;
 };
 
 TEST_F(SaveDateTest, CreationTimeInLocalTimeElseNowInUtc)

@@ -3,6 +3,7 @@
 // Saves made by the tests themselves: a header with the fields set, some data
 // bytes, and a checksum sealed by a plain bit-by-bit CRC-32 that shares no
 // code with the program's.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -24,20 +25,39 @@ inline std::uint32_t ReferenceCrc32(const std::uint8_t* bytes, std::size_t lengt
     return ~crc;
 }
 
+// Little-endian 32-bit fields at `offset`, as the save header stores them.
+inline std::uint32_t GetU32(const std::vector<std::uint8_t>& bytes, std::size_t offset)
+{
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        value |= static_cast<std::uint32_t>(bytes[offset + i]) << (8 * i);
+    }
+    return value;
+}
+inline void PutU32(std::vector<std::uint8_t>& bytes, std::size_t offset, std::uint32_t value)
+{
+    for (std::size_t i = 0; i < 4 && offset + i < bytes.size(); ++i) {
+        bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+    }
+}
+
 inline std::uint32_t StoredChecksum(const std::vector<std::uint8_t>& save)
 {
-    return static_cast<std::uint32_t>(save[12]) | (static_cast<std::uint32_t>(save[13]) << 8) |
-           (static_cast<std::uint32_t>(save[14]) << 16) |
-           (static_cast<std::uint32_t>(save[15]) << 24);
+    return GetU32(save, 12);
 }
 
 inline void Seal(std::vector<std::uint8_t>& save)
 {
-    std::memset(save.data() + 12, 0, 4);
-    const std::uint32_t crc = ReferenceCrc32(save.data(), save.size());
-    for (int i = 0; i < 4; ++i) {
-        save[12 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(crc >> (8 * i));
-    }
+    PutU32(save, 12, 0);
+    PutU32(save, 12, ReferenceCrc32(save.data(), save.size()));
+}
+
+// A code list file: filler bytes with the version number at offset 12.
+inline std::vector<std::uint8_t> MakeCodeList(std::int32_t version, std::size_t length = 64)
+{
+    std::vector<std::uint8_t> bytes(length, 0x11);
+    PutU32(bytes, 12, static_cast<std::uint32_t>(version));
+    return bytes;
 }
 
 inline std::vector<std::uint8_t> MakeSave(const std::string& saveName,
@@ -55,10 +75,7 @@ inline std::vector<std::uint8_t> MakeSave(const std::string& saveName,
     std::memcpy(save.data() + 23, titleId.data(), titleId.size() < 5 ? titleId.size() : 5);
     std::memset(save.data() + 48, 0, 32);
     std::memcpy(save.data() + 48, saveName.data(), saveName.size() < 31 ? saveName.size() : 31);
-    for (int i = 0; i < 4; ++i) {
-        save[88 + static_cast<std::size_t>(i)] =
-            static_cast<std::uint8_t>(static_cast<std::uint32_t>(uncompressedSize) >> (8 * i));
-    }
+    PutU32(save, 88, static_cast<std::uint32_t>(uncompressedSize));
     Seal(save);
     return save;
 }
@@ -81,15 +98,19 @@ inline std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path)
 inline std::string ProgramFolder(const std::filesystem::path& folder)
 {
     std::string text = folder.string();
-    for (char& c : text) {
-        if (c == '/') {
-            c = '\\';
-        }
+    std::replace(text.begin(), text.end(), '/', '\\');
+    return text.empty() || text.back() != '\\' ? text + '\\' : text;
+}
+
+// The names in a folder, sorted: shows stray temporary files.
+inline std::vector<std::string> FolderContents(const std::filesystem::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
     }
-    if (text.empty() || text.back() != '\\') {
-        text += '\\';
-    }
-    return text;
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 } // namespace tolvar::test

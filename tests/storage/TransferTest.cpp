@@ -1,17 +1,13 @@
 #include "tests/fs/FileSizeLimit.h"
 #include "tests/storage/LocationFixture.h"
 
-#include <algorithm>
-
 namespace tolvar {
 namespace {
 
 constexpr const char* kExistsOnDrive =
     "The file already exists on the destination drive, do you want to copy it anyway?";
-constexpr const char* kOverwrite = "This file already exists, do you want to overwrite it?";
 constexpr const char* kNoSpace =
     "There is not enough space on the destination drive to copy the file";
-constexpr const char* kCopyFailed = "An error occured trying to copy the file.";
 
 class TransferTest : public test::LocationFixture
 {
@@ -30,15 +26,6 @@ protected:
     DriveLocation* F() { return m_list.LocationAt(1); }
     DriveLocation* Pc() { return m_list.LocationAt(2); }
     CatalogueItem* Game() { return EntryAt(E(), 0); }
-    std::vector<std::string> FilesIn(const std::filesystem::path& folder) const
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-            names.push_back(entry.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
 
     std::vector<std::uint8_t> m_save = test::MakeSave("Game", 10000);
     std::filesystem::path m_e;
@@ -50,7 +37,7 @@ TEST_F(TransferTest, CopiesASaveToAnotherLocationAndRescansIt)
     DriveLocation* changed = m_list.CopyEntryToLocation(Game(), F());
     ASSERT_EQ(changed, F());
     EXPECT_EQ(test::ReadBytes(m_f / "game.tvd"), m_save);
-    EXPECT_EQ(SaveNames(F()), std::vector<std::string>{"Game"});
+    EXPECT_EQ(test::SaveNames(F()), std::vector<std::string>{"Game"});
     EXPECT_EQ(m_boxes.Count(), 0u);
 
     EXPECT_EQ(m_list.CopyEntryToLocation(Game(), E()), nullptr) << "onto its own location";
@@ -73,7 +60,8 @@ TEST_F(TransferTest, AnExistingFileIsReplacedOnlyAfterYes)
     m_boxes.Answer(IDYES);
     EXPECT_EQ(m_list.CopyEntryToLocation(Game(), F()), F());
     EXPECT_EQ(test::ReadBytes(m_f / "game.tvd"), m_save);
-    EXPECT_EQ(FilesIn(m_f), std::vector<std::string>{"game.tvd"}) << "no temporary file left";
+    EXPECT_EQ(test::FolderContents(m_f), std::vector<std::string>{"game.tvd"})
+        << "no temporary file left";
 }
 
 TEST_F(TransferTest, FreeSpaceMustExceedTheGrowthOfTheFile)
@@ -116,9 +104,10 @@ TEST_F(TransferTest, ACopyThatFailsHalfWayKeepsTheOldFile)
         test::FileSizeLimit limit(100 * 1024);
         EXPECT_EQ(m_list.CopyEntryToLocation(Game(), F()), nullptr);
     }
-    EXPECT_EQ(m_boxes.Texts(), (std::vector<std::string>{kExistsOnDrive, kCopyFailed}));
+    EXPECT_EQ(m_boxes.Texts(), (std::vector<std::string>{
+                                   kExistsOnDrive, "An error occured trying to copy the file."}));
     EXPECT_EQ(test::ReadBytes(m_f / "game.tvd"), old);
-    EXPECT_EQ(FilesIn(m_f), std::vector<std::string>{"game.tvd"});
+    EXPECT_EQ(test::FolderContents(m_f), std::vector<std::string>{"game.tvd"});
 }
 
 TEST_F(TransferTest, AMissingSourceIsReported)
@@ -127,7 +116,7 @@ TEST_F(TransferTest, AMissingSourceIsReported)
     EXPECT_EQ(m_list.CopyEntryToLocation(Game(), F()), nullptr);
     EXPECT_EQ(m_boxes.Texts(),
               std::vector<std::string>{"An Error occured when opening the source file - aborting"});
-    EXPECT_TRUE(FilesIn(m_f).empty());
+    EXPECT_TRUE(test::FolderContents(m_f).empty());
 }
 
 TEST_F(TransferTest, DropTargetsResolveToTheirLocation)
@@ -147,10 +136,10 @@ TEST_F(TransferTest, DropTargetsResolveToTheirLocation)
     EXPECT_EQ(m_list.CopyEntryToItem(Game(), pcSave->itemId), Pc())
         << "a save stands for its location";
     EXPECT_EQ(test::ReadBytes(m_dir / "Saves" / "game.tvd"), m_save);
-    EXPECT_EQ(SaveNames(Pc()), (std::vector<std::string>{"Game", "PC save"}));
+    EXPECT_EQ(test::SaveNames(Pc()), (std::vector<std::string>{"Game", "PC save"}));
 }
 
-TEST_F(TransferTest, ShellFilesAreCopiedAskingBeforeOverwriting)
+TEST_F(TransferTest, ShellFilesAreCopiedAskingBeforeOverwritingAndDamagedOnesNotListed)
 {
     test::TempDir outside;
     const auto dropped = test::MakeSave("Dropped", 700);
@@ -167,7 +156,8 @@ TEST_F(TransferTest, ShellFilesAreCopiedAskingBeforeOverwriting)
     m_boxes.Answer(IDNO);
     EXPECT_EQ(m_list.CopyFileToItem(source.c_str(), EntryAt(F(), 0)->itemId), nullptr);
     EXPECT_EQ(test::ReadBytes(m_f / "drop.tvd"), dropped);
-    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{kOverwrite});
+    EXPECT_EQ(m_boxes.Texts(),
+              std::vector<std::string>{"This file already exists, do you want to overwrite it?"});
 
     m_boxes.Answer(IDYES);
     {
@@ -177,39 +167,34 @@ TEST_F(TransferTest, ShellFilesAreCopiedAskingBeforeOverwriting)
     }
     EXPECT_EQ(test::ReadBytes(m_f / "drop.tvd"), dropped) << "the old file survives a failed copy";
     EXPECT_EQ(m_boxes.Count(), 2u);
-    EXPECT_EQ(FilesIn(m_f), std::vector<std::string>{"drop.tvd"});
+    EXPECT_EQ(test::FolderContents(m_f), std::vector<std::string>{"drop.tvd"});
 
     EXPECT_EQ(m_list.CopyFileToItem(source.c_str(), 0), nullptr);
     EXPECT_EQ(m_list.CopyFileToItem((source + "-missing").c_str(), F()->itemId), nullptr);
-}
 
-TEST_F(TransferTest, ACorruptedShellFileIsCopiedButNotListed)
-{
-    test::TempDir outside;
+    // A damaged file is copied as it is, but the rescan leaves it out.
     auto bad = test::MakeSave("Bad", 300);
     bad[250] ^= 1;
     test::WriteBytes(outside / "bad.tvd", bad);
-    const std::string source = (outside / "bad.tvd").string();
-    EXPECT_EQ(m_list.CopyFileToItem(source.c_str(), F()->itemId), F());
+    m_boxes.Clear();
+    EXPECT_EQ(m_list.CopyFileToItem((outside / "bad.tvd").string().c_str(), F()->itemId), F());
     EXPECT_EQ(test::ReadBytes(m_f / "bad.tvd"), bad);
-    EXPECT_EQ(EntryCount(F()), 0u);
+    EXPECT_EQ(test::SaveNames(F()), std::vector<std::string>{"Dropped"});
     ASSERT_EQ(m_boxes.Count(), 1u);
     EXPECT_NE(m_boxes.Texts()[0].find("F:\\bad.tvd\" has been corrrupted"), std::string::npos)
         << m_boxes.Texts()[0];
 }
 
-TEST_F(TransferTest, DeletingTheLastSaveLeavesTheCodeList)
+TEST_F(TransferTest, DeletingTheLastSaveLeavesTheCodeListAndThePcDatabaseNeedsNoVolume)
 {
-    std::vector<std::uint8_t> code(32, 0);
-    code[12] = 7;
-    test::WriteBytes(m_e / "codelist.bin", code);
+    test::WriteBytes(m_e / "codelist.bin", test::MakeCodeList(7, 32));
     ScanLocation(E());
     ShowAll();
     ASSERT_EQ(EntryCount(E()), 2u);
 
     EXPECT_EQ(m_list.DeleteEntry(EntryAt(E(), 1)), E());
     EXPECT_FALSE(std::filesystem::exists(m_e / "game.tvd"));
-    EXPECT_EQ(SaveNames(E()), std::vector<std::string>{"Code List Version 7"});
+    EXPECT_EQ(test::SaveNames(E()), std::vector<std::string>{"Code List Version 7"});
     EXPECT_EQ(m_boxes.Count(), 0u);
 
     ShowAll();
@@ -217,16 +202,13 @@ TEST_F(TransferTest, DeletingTheLastSaveLeavesTheCodeList)
     EXPECT_EQ(m_list.DeleteEntry(EntryAt(E(), 0)), nullptr);
     EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{"An error occured deleting the file"});
     EXPECT_EQ(m_list.DeleteEntry(nullptr), nullptr);
-}
 
-TEST_F(TransferTest, DeletingFromThePcDatabaseNeedsNoVolume)
-{
     test::WriteBytes(m_dir / "Saves" / "pc.tvd", test::MakeSave("PC save"));
     ScanLocation(Pc());
     ShowAll();
     EXPECT_EQ(m_list.DeleteEntry(EntryAt(Pc(), 0)), Pc());
     EXPECT_EQ(EntryCount(Pc()), 0u);
-    EXPECT_TRUE(FilesIn(m_dir / "Saves").empty());
+    EXPECT_TRUE(test::FolderContents(m_dir / "Saves").empty());
 }
 
 } // namespace
