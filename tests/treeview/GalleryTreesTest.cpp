@@ -68,18 +68,22 @@ TEST(GalleryTrees, BothTreesShowOnScreenAndTakeRealInput)
     ASSERT_GT(gallery, 0);
     Display* d = XOpenDisplay(server.Display().c_str());
     ASSERT_NE(d, nullptr);
+    // Polls the screen until check holds for a grab of it, for up to 20 s.
+    auto waitFor = [&](auto check) {
+        for (auto end = std::chrono::steady_clock::now() + 20s;
+             std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(50ms)) {
+            gfx::Bitmap shot = Grab(d, 0, 0, 700, 494);
+            if (!shot.IsNull() && check(shot)) {
+                return true;
+            }
+        }
+        return false;
+    };
     const gfx::Color labelColor = gfx::Rgb(233, 233, 253);
     const gfx::Rect leftTree = gfx::Rect::FromSize(30, 170, 287, 279);
-    gfx::Bitmap shot;
-    auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (std::chrono::steady_clock::now() < deadline) {
-        shot = Grab(d, 0, 0, 700, 494);
-        if (!shot.IsNull() && Count(shot, leftTree, labelColor) > 200) {
-            break;
-        }
-        std::this_thread::sleep_for(100ms);
-    }
-    ASSERT_GT(Count(shot, leftTree, labelColor), 200) << "no tree labels on screen";
+    ASSERT_TRUE(waitFor([&](const gfx::Bitmap& s) { return Count(s, leftTree, labelColor) > 200; }))
+        << "no tree labels on screen";
+    gfx::Bitmap shot = Grab(d, 0, 0, 700, 494);
     EXPECT_GT(Count(shot, gfx::Rect::FromSize(366, 170, 287, 279), labelColor), 200);
     // Below the last rows the right tree shows its background picture as it is.
     const gfx::Bitmap background = LoadBitmapResource(165);
@@ -95,22 +99,16 @@ TEST(GalleryTrees, BothTreesShowOnScreenAndTakeRealInput)
     // A real click on the top row of the left tree selects it: the focused
     // selection fill appears; Down moves it one row.
     const gfx::Color fill = gfx::Rgb(14, 74, 165);
+    auto fillIn = [&](const gfx::Bitmap& s, int top, int height) {
+        return Count(s, gfx::Rect{30, top, 317, top + height}, fill);
+    };
     const std::string xdotool = "DISPLAY=" + server.Display() + " xdotool ";
     ASSERT_EQ(std::system((xdotool + "mousemove 110 183 click 1").c_str()), 0);
-    bool selected = false;
-    for (int i = 0; i < 100 && !selected; ++i) {
-        std::this_thread::sleep_for(50ms);
-        selected = Count(Grab(d, 30, 170, 287, 20), gfx::Rect{0, 0, 287, 20}, fill) > 100;
-    }
-    EXPECT_TRUE(selected);
+    EXPECT_TRUE(waitFor([&](const gfx::Bitmap& s) { return fillIn(s, 170, 20) > 100; }));
     ASSERT_EQ(std::system((xdotool + "key Down").c_str()), 0);
-    bool moved = false;
-    for (int i = 0; i < 100 && !moved; ++i) {
-        std::this_thread::sleep_for(50ms);
-        moved = Count(Grab(d, 30, 187, 287, 17), gfx::Rect{0, 0, 287, 17}, fill) > 100 &&
-                Count(Grab(d, 30, 170, 287, 17), gfx::Rect{0, 0, 287, 17}, fill) == 0;
-    }
-    EXPECT_TRUE(moved);
+    EXPECT_TRUE(waitFor([&](const gfx::Bitmap& s) {
+        return fillIn(s, 187, 17) > 100 && fillIn(s, 170, 17) == 0;
+    }));
 
     kill(gallery, SIGTERM);
     waitpid(gallery, nullptr, 0);
