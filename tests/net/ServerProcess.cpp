@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <stdexcept>
 
 #ifndef TOLVAR_SERVER_EXE
@@ -16,15 +17,36 @@
 namespace tolvar::test {
 namespace {
 
-std::vector<char*> Argv(const std::string& path, const std::vector<std::string>& args)
+// Starts path with its output going to outFd and its errors to errFd (-1: left as they are).
+int Spawn(const std::string& path, const std::vector<std::string>& args, int outFd, int errFd)
 {
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(path.c_str()));
+    std::vector<char*> argv{const_cast<char*>(path.c_str())};
     for (const std::string& a : args) {
         argv.push_back(const_cast<char*>(a.c_str()));
     }
     argv.push_back(nullptr);
-    return argv;
+    const int pid = fork();
+    if (pid == 0) {
+        dup2(outFd, 1);
+        if (errFd >= 0) {
+            dup2(errFd, 2);
+        }
+        execv(path.c_str(), argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+std::string ReadFile(std::FILE* file)
+{
+    std::string text;
+    std::rewind(file);
+    char buffer[4096];
+    while (std::size_t n = std::fread(buffer, 1, sizeof(buffer), file)) {
+        text.append(buffer, n);
+    }
+    std::fclose(file);
+    return text;
 }
 
 } // namespace
@@ -40,29 +62,19 @@ ServerProcess::ServerProcess(const std::filesystem::path& root)
     if (pipe2(out, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe");
     }
-    const std::string exe = Executable();
-    const std::vector<std::string> args = {"--port", "0", "--root", root.string()};
-    auto argv = Argv(exe, args);
-    m_pid = fork();
-    if (m_pid == 0) {
-        dup2(out[1], 1);
-        execv(exe.c_str(), argv.data());
-        _exit(127);
-    }
+    m_pid = Spawn(Executable(), {"--port", "0", "--root", root.string()}, out[1], -1);
     close(out[1]);
     // The server prints the address it serves once it listens.
     std::string line;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (line.find('\n') == std::string::npos && std::chrono::steady_clock::now() < deadline) {
         pollfd p{out[0], POLLIN, 0};
-        if (poll(&p, 1, 100) > 0) {
-            char c[256];
-            const ssize_t n = read(out[0], c, sizeof(c));
-            if (n <= 0) {
-                break;
-            }
-            line.append(c, static_cast<std::size_t>(n));
+        char c[256];
+        const ssize_t n = poll(&p, 1, 100) > 0 ? read(out[0], c, sizeof(c)) : 0;
+        if (n < 0 || (n == 0 && p.revents != 0)) {
+            break;
         }
+        line.append(c, static_cast<std::size_t>(n));
     }
     close(out[0]);
     const std::size_t colon = line.rfind(':');
@@ -89,51 +101,16 @@ std::string ServerProcess::Url(const std::string& target) const
 
 ProgramResult RunProgram(const std::string& path, const std::vector<std::string>& args)
 {
-    int out[2];
-    int err[2];
-    if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
-        throw std::runtime_error("pipe");
+    // Unnamed files take the output, so neither stream can fill up and block the child.
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    if (out == nullptr || err == nullptr) {
+        throw std::runtime_error("tmpfile");
     }
-    auto argv = Argv(path, args);
-    const int pid = fork();
-    if (pid == 0) {
-        dup2(out[1], 1);
-        dup2(err[1], 2);
-        execv(path.c_str(), argv.data());
-        _exit(127);
-    }
-    close(out[1]);
-    close(err[1]);
-    ProgramResult result;
-    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-    int open = 2;
-    while (open > 0) {
-        if (poll(fds, 2, 30000) <= 0) {
-            break;
-        }
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd >= 0 && (fds[i].revents & (POLLIN | POLLHUP)) != 0) {
-                char buffer[4096];
-                const ssize_t n = read(fds[i].fd, buffer, sizeof(buffer));
-                if (n <= 0) {
-                    close(fds[i].fd);
-                    fds[i].fd = -1;
-                    --open;
-                } else {
-                    (i == 0 ? result.out : result.err).append(buffer, static_cast<std::size_t>(n));
-                }
-            }
-        }
-    }
-    for (const pollfd& p : fds) {
-        if (p.fd >= 0) {
-            close(p.fd);
-        }
-    }
+    const int pid = Spawn(path, args, fileno(out), fileno(err));
     int status = 0;
     waitpid(pid, &status, 0);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(out), ReadFile(err)};
 }
 
 } // namespace tolvar::test

@@ -38,26 +38,19 @@ TEST(ParseDecimal, ReadsAsTheRuntimeDoesWithoutOverflowing)
     }
 }
 
-std::unique_ptr<OnlineRecord> Named(const char* name, int kind)
-{
-    std::unique_ptr<OnlineRecord> r;
-    if (kind == kOnlineKindFolder) {
-        r = std::make_unique<OnlineFolder>();
-    } else {
-        r = std::make_unique<OnlineSave>();
-    }
-    r->m_name = name;
-    return r;
-}
-
 TEST(OnlineFolder, SortsByNameIgnoringCaseAndKeepsEqualNamesInOrder)
 {
     OnlineFolder folder;
-    folder.AppendChild(Named("beta", kOnlineKindSave));
-    folder.AppendChild(Named("Alpha", kOnlineKindFolder));
-    folder.AppendChild(Named("BETA", kOnlineKindFolder));
-    folder.AppendChild(Named("alph", kOnlineKindSave));
-    folder.AppendChild(Named("Beta", kOnlineKindSave));
+    for (const char* name : {"beta", "Alpha", "BETA", "alph", "Beta"}) {
+        std::unique_ptr<OnlineRecord> record;
+        if (name[0] == 'A' || name[1] == 'E') {
+            record = std::make_unique<OnlineFolder>();
+        } else {
+            record = std::make_unique<OnlineSave>();
+        }
+        record->m_name = name;
+        folder.AppendChild(std::move(record));
+    }
     folder.SortChildren();
     std::vector<std::string> names;
     for (const auto& child : folder.m_children) {

@@ -58,27 +58,15 @@ TEST(XmlReader, ReportsElementsAndNodesInDocumentOrder)
         {"<a\tb>1</a\tb>", {"E a\tb|1|", "END"}},
         {"<e></e>", {"E e||", "END"}},
         {"<x>  </x>", {"E x|  |", "END"}},
+        // Closing tags are found by plain search, so a nested name closes early.
+        {"<a><a>1</a></a><b>2</b>", {"N a|", "END"}},
+        {"<r><f><n>A</n></f><s><n>B</n><u>u</u></s></r>", {"N r|", "N f|", "E n|A|", "N s|", "E n|B|", "E u|u|", "END"}},
+        {"<r>\t<f>  <n>A</n>  </f>  <s>  <n>B</n>  <u>u</u>  </s>  </r>",
+         {"N r|", "N f|", "E n|A|", "N s|", "E n|B|", "E u|u|", "END"}},
     };
     for (const auto& [doc, events] : cases) {
         EXPECT_EQ(Parse(doc), events) << doc;
     }
-}
-
-TEST(XmlReader, ClosingTagsAreFoundByPlainSearchSoNestedNamesCloseEarly)
-{
-    EXPECT_EQ(Parse("<a><a>1</a></a><b>2</b>"), (Events{"N a|", "END"}));
-}
-
-TEST(XmlReader, EverySiblingIsReportedWithOrWithoutIndentation)
-{
-    const Events expected = {"N result|", "N folder|", "E name|A|", "N save|", "E name|B|",
-                             "E url|u|",  "END"};
-    EXPECT_EQ(Parse("<result><folder><name>A</name></folder><save><name>B</name><url>u</url></save>"
-                    "</result>"),
-              expected);
-    EXPECT_EQ(Parse("<result>\t<folder>  <name>A</name>  </folder>  <save>  <name>B</name>  "
-                    "<url>u</url>  </save>  </result>"),
-              expected);
 }
 
 TEST(XmlReader, EmptyTextReturnsFalseWithoutTraceOrNotification)
@@ -137,23 +125,21 @@ std::string Nested(int levels)
 
 TEST(XmlReader, DeepNestingIsCutAtTheBoundWithoutExhaustingTheStack)
 {
-    const Events events = Parse(Nested(3000));
+    const std::size_t max = XmlReader::kMaxDepth;
+    const Events deep = Parse(Nested(3000));
     // One node per level down to the bound; the deeper text is not read, and
     // the reader goes on with what follows the outermost element.
-    ASSERT_EQ(events.size(), static_cast<std::size_t>(XmlReader::kMaxDepth) + 2);
-    EXPECT_EQ(events[0], "N n0|");
-    EXPECT_EQ(events[XmlReader::kMaxDepth - 1], "N n" + std::to_string(XmlReader::kMaxDepth - 1) + "|");
-    EXPECT_EQ(events[XmlReader::kMaxDepth], "E after|1|");
-    EXPECT_EQ(events.back(), "END");
-}
+    ASSERT_EQ(deep.size(), max + 2);
+    EXPECT_EQ(deep[0], "N n0|");
+    EXPECT_EQ(deep[max - 1], "N n" + std::to_string(max - 1) + "|");
+    EXPECT_EQ(deep[max], "E after|1|");
+    EXPECT_EQ(deep.back(), "END");
 
-TEST(XmlReader, NestingUpToTheBoundIsReadWhole)
-{
-    const int levels = XmlReader::kMaxDepth - 1;
-    const Events events = Parse(Nested(levels));
-    ASSERT_EQ(events.size(), static_cast<std::size_t>(levels) + 3);
-    EXPECT_EQ(events[static_cast<std::size_t>(levels)], "E leaf|x|");
-    EXPECT_EQ(events[static_cast<std::size_t>(levels) + 1], "E after|1|");
+    // Just within the bound everything is read.
+    const Events within = Parse(Nested(static_cast<int>(max) - 1));
+    ASSERT_EQ(within.size(), max + 2);
+    EXPECT_EQ(within[max - 1], "E leaf|x|");
+    EXPECT_EQ(within[max], "E after|1|");
 }
 
 } // namespace

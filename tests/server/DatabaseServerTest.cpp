@@ -61,28 +61,27 @@ std::string Between(const std::string& text, const std::string& open, const std:
     return text.substr(a + open.size(), b - a - open.size());
 }
 
-// The upload exactly as the companion writes it.
-std::string Upload(int port, const std::string& query, const std::string& fileBytes,
-                   const std::string& fileName = "save.tvd")
+std::string Post(int port, const std::string& query, const std::string& body)
 {
     net::InternetSession session;
-    auto connection = session.GetHttpConnection("127.0.0.1", port);
-    auto request = connection->OpenRequest("POST", "/tolvar_upload.asp?" + query);
+    auto request = session.GetHttpConnection("127.0.0.1", port)->OpenRequest("POST", "/tolvar_upload.asp?" + query);
     request->AddRequestHeaders("Content-Type: multipart/form-data, boundary=" + kBoundary);
-    const std::string head = kBoundary + "\r\nContent-Disposition: form-data; filename=" + fileName +
-                             "\r\nContent-Type: binary\r\n\r\n";
-    const std::string tail = "\r\n" + kBoundary + "--\r\n";
-    request->SendRequestEx(head.size() + fileBytes.size() + tail.size());
-    request->Write(head.data(), head.size());
-    request->Write(fileBytes.data(), fileBytes.size());
-    request->Write(tail.data(), tail.size());
+    request->SendRequestEx(body.size());
+    request->Write(body.data(), body.size());
     request->EndRequest();
     std::string answer;
-    std::string line;
-    while (request->ReadString(line)) {
+    for (std::string line; request->ReadString(line);) {
         answer += line + "\n";
     }
     return answer;
+}
+
+// The upload exactly as the companion writes it.
+std::string Upload(int port, const std::string& query, const std::string& fileBytes)
+{
+    return Post(port, query,
+                kBoundary + "\r\nContent-Disposition: form-data; filename=save.tvd\r\nContent-Type: binary\r\n\r\n" +
+                    fileBytes + "\r\n" + kBoundary + "--\r\n");
 }
 
 class Server : public ::testing::Test
@@ -139,16 +138,15 @@ TEST_F(Server, ListsFoldersAndSavesAndAnswersEmptyFoldersWithTheEmptyList)
     EXPECT_EQ(Get(folderUrl + "&random=2"), "<result></result>");
 
     const std::string list = Get(Url("/tolvar_list.asp?folder=Role%20Playing&random=3"));
-    EXPECT_NE(list.find("<name>Quest+Ep%2E1</name>"), std::string::npos) << list;
-    EXPECT_NE(list.find("<description>Level+99%2E+b100</description>"), std::string::npos) << list;
-    EXPECT_NE(list.find("<name>Gone</name>"), std::string::npos);
-    EXPECT_NE(list.find("<name>Deep</name>"), std::string::npos);
-    EXPECT_EQ(list.find("hidden"), std::string::npos);
-    EXPECT_EQ(list.find("notes"), std::string::npos);
-    EXPECT_EQ(list.find("Escape"), std::string::npos) << "a link out of the root is not shown";
-    // Every closing tag has text before it, for readers that need it.
-    EXPECT_EQ(list.find("></save>"), std::string::npos);
-    EXPECT_EQ(list.find("></folder>"), std::string::npos);
+    for (const char* shown : {"<name>Quest+Ep%2E1</name>", "<description>Level+99%2E+b100</description>",
+                              "<name>Gone</name>", "<name>Deep</name>"}) {
+        EXPECT_NE(list.find(shown), std::string::npos) << shown << " in " << list;
+    }
+    // Not hidden files, other files, links out of the root; and every closing
+    // tag has text before it, for readers that need it.
+    for (const char* hidden : {"hidden", "notes", "Escape", "></save>", "></folder>"}) {
+        EXPECT_EQ(list.find(hidden), std::string::npos) << hidden;
+    }
 }
 
 TEST_F(Server, DetailsNameTheFileTheClientDownloads)
@@ -218,17 +216,7 @@ TEST_F(Server, UploadsAreCheckedAndStoredInTheCommunityFolder)
     EXPECT_FALSE(fs::exists(dir.Path() / "Online Community" / "Bad.tvd"));
 
     // A body framed otherwise than the companion frames it.
-    net::InternetSession session;
-    auto request = session.GetHttpConnection("127.0.0.1", process->Port())
-                       ->OpenRequest("POST", "/tolvar_upload.asp?save_name=Frame");
-    request->AddRequestHeaders("Content-Type: multipart/form-data, boundary=" + kBoundary);
-    const std::string junk = "not a multipart body";
-    request->SendRequestEx(junk.size());
-    request->Write(junk.data(), junk.size());
-    request->EndRequest();
-    std::string line;
-    ASSERT_TRUE(request->ReadString(line));
-    EXPECT_EQ(line, "Result=0");
+    EXPECT_TRUE(refused(Post(process->Port(), "save_name=Frame", "not a multipart body")));
 
     // Larger than a save may be: refused before it is stored.
     std::string huge = server::MakeSyntheticSave("Huge", "HG001", 17 * 1024 * 1024, 1);
@@ -299,33 +287,25 @@ TEST_F(Server, ServesSeveralClientsWhileOneStallsAndBoundsTheStalledOne)
 TEST(SampleDatabase, HoldsSealedSavesInSeveralFoldersACodeListAndASaveWithoutFile)
 {
     test::TempDir dir;
-    const test::ProgramResult made = test::RunProgram(ServerProcess::Executable(),
-                                                      {"--make-sample", (dir.Path() / "db").string()});
-    ASSERT_EQ(made.status, 0) << made.err;
     const fs::path root = dir.Path() / "db";
-    int saves = 0;
-    int spacedAndDotted = 0;
-    int withoutFile = 0;
-    int emptyFolders = 0;
-    int folders = 0;
+    const test::ProgramResult made = test::RunProgram(ServerProcess::Executable(), {"--make-sample", root.string()});
+    ASSERT_EQ(made.status, 0) << made.err;
+    int saves = 0, spacedAndDotted = 0, withoutFile = 0, emptyFolders = 0, folders = 0;
     for (const auto& entry : fs::recursive_directory_iterator(root)) {
-        const std::string name = entry.path().filename().string();
+        const fs::path& path = entry.path();
         if (entry.is_directory()) {
             ++folders;
-            emptyFolders += fs::is_empty(entry.path()) ? 1 : 0;
-        } else if (entry.path().extension() == ".tvd") {
+            emptyFolders += fs::is_empty(path) ? 1 : 0;
+        } else if (path.extension() == ".tvd") {
             ++saves;
-            std::string bytes = Read(entry.path());
+            std::string bytes = Read(path);
             ASSERT_GE(bytes.size(), kSaveHeaderLength);
             EXPECT_TRUE(VerifySaveBuffer(reinterpret_cast<std::uint8_t*>(bytes.data()),
-                                         static_cast<std::uint32_t>(bytes.size())))
-                << name;
-            const std::string stem = entry.path().stem().string();
+                                         static_cast<std::uint32_t>(bytes.size()))) << path;
+            const std::string stem = path.stem().string();
             spacedAndDotted += stem.find(' ') != std::string::npos && stem.find('.') != std::string::npos;
-        } else if (entry.path().extension() == ".txt") {
-            fs::path tvd = entry.path();
-            tvd.replace_extension(".tvd");
-            withoutFile += fs::exists(tvd) ? 0 : 1;
+        } else if (path.extension() == ".txt") {
+            withoutFile += fs::exists(fs::path(path).replace_extension(".tvd")) ? 0 : 1;
         }
     }
     EXPECT_GE(saves, 12);

@@ -1,11 +1,11 @@
 #include "platform/net/InternetSession.h"
-#include "server/DatabaseText.h"
+#include "server/SampleDatabase.h"
 #include "tests/net/ServerProcess.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <fstream>
 #include <sstream>
 
 #ifndef TOLVAR_CLI_EXE
@@ -16,16 +16,6 @@ namespace tolvar {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
 
 std::string Download(const std::string& url)
 {
@@ -39,86 +29,46 @@ std::string Download(const std::string& url)
     return body;
 }
 
-// The tree the database on disk should print as, built from the folder itself.
-void Expect(const fs::path& dir, int depth, std::vector<std::string>& lines)
-{
-    struct Item
-    {
-        bool folder;
-        std::string name;
-        fs::path path;
-    };
-    std::vector<Item> items;
-    for (const auto& entry : fs::directory_iterator(dir)) {
-        const std::string file = entry.path().filename().string();
-        if (entry.is_directory()) {
-            items.push_back({true, file, entry.path()});
-        } else if (entry.path().extension() == ".tvd") {
-            items.push_back({false, entry.path().stem().string(), entry.path()});
-        } else if (entry.path().extension() == ".txt" &&
-                   !fs::exists(fs::path(entry.path()).replace_extension(".tvd"))) {
-            items.push_back({false, entry.path().stem().string(), fs::path()});
-        }
-    }
-    std::stable_sort(items.begin(), items.end(), [](const Item& a, const Item& b) {
-        return server::CompareNoCase(a.name, b.name) < 0;
-    });
-    const std::string indent(static_cast<std::size_t>(depth) * 2, ' ');
-    if (items.empty()) {
-        lines.push_back(indent + "< empty >\t0\t");
-    }
-    for (const Item& item : items) {
-        if (item.folder) {
-            lines.push_back(indent + "[" + item.name + "]");
-            Expect(item.path, depth + 1, lines);
-        } else {
-            // The url is checked separately; here its place is marked.
-            lines.push_back(indent + item.name + "\t" +
-                            (item.path.empty() ? "0\t" : std::to_string(fs::file_size(item.path)) + "\t*"));
-        }
-    }
-}
-
-TEST(OnlineCommand, PrintsTheSampleTreeAsTheOnlineTreeWouldShowIt)
+TEST(OnlineCommand, PrintsTheDatabaseAsTheOnlineTreeShowsItAndTracesOnlyWhenAsked)
 {
     test::TempDir dir;
-    const fs::path root = dir.Path() / "db";
-    ASSERT_EQ(test::RunProgram(test::ServerProcess::Executable(), {"--make-sample", root.string()}).status, 0);
-    test::ServerProcess server(root);
-    const test::ProgramResult run =
-        test::RunProgram(TOLVAR_CLI_EXE, {"online", "--settings", server.Url("/tolvar_settings.asp")});
+    fs::create_directories(dir.Path() / "Empty");
+    fs::create_directories(dir.Path() / "Role Playing");
+    const std::string quest = server::MakeSyntheticSave("Quest", "QS001", 500, 7);
+    const std::string beta = server::MakeSyntheticSave("Beta", "BT001", 300, 2);
+    std::ofstream(dir.Path() / "Role Playing" / "Quest Ep.1.tvd", std::ios::binary) << quest;
+    std::ofstream(dir.Path() / "Role Playing" / "Quest Ep.1.txt") << "Level 99";
+    std::ofstream(dir.Path() / "Role Playing" / "beta.tvd", std::ios::binary) << beta;
+    std::ofstream(dir.Path() / "Role Playing" / "Gone.txt") << "withdrawn";
+    test::ServerProcess server(dir.Path());
+    const std::string settings = server.Url("/tolvar_settings.asp");
+
+    const test::ProgramResult run = test::RunProgram(TOLVAR_CLI_EXE, {"online", "--settings", settings});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
-
-    std::vector<std::string> expected = {"Online Database"};
-    Expect(root, 1, expected);
-    const std::vector<std::string> printed = Lines(run.out);
-    ASSERT_EQ(printed.size(), expected.size()) << run.out;
-    for (std::size_t i = 0; i < printed.size(); ++i) {
-        const std::string& want = expected[i];
-        if (!want.empty() && want.back() == '*') {
-            const std::string prefix = want.substr(0, want.size() - 1);
-            ASSERT_EQ(printed[i].substr(0, prefix.size()), prefix) << i;
-            const std::string url = printed[i].substr(prefix.size());
-            ASSERT_EQ(url.rfind(server.Url("/saves/"), 0), 0u) << url;
-            const std::string size = prefix.substr(prefix.rfind('\t', prefix.size() - 2) + 1);
-            EXPECT_EQ(std::to_string(Download(url).size()) + "\t", size) << url;
-        } else {
-            EXPECT_EQ(printed[i], want) << i;
-        }
+    std::vector<std::string> lines;
+    std::istringstream out(run.out);
+    for (std::string line; std::getline(out, line);) {
+        lines.push_back(line);
     }
-    EXPECT_NE(std::find(printed.begin(), printed.end(), "  [Online Community]"), printed.end());
-}
+    ASSERT_EQ(lines.size(), 7u) << run.out;
+    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 4),
+              (std::vector<std::string>{"Online Database", "  [Empty]", "    < empty >\t0\t", "  [Role Playing]"}));
+    EXPECT_EQ(lines[5], "    Gone\t0\t");
+    // A save with a file prints its size and a url that downloads exactly it.
+    const auto expectSave = [&](const std::string& line, const std::string& name, const std::string& bytes) {
+        const std::string head = "    " + name + "\t" + std::to_string(bytes.size()) + "\t";
+        ASSERT_EQ(line.substr(0, head.size()), head);
+        const std::string url = line.substr(head.size());
+        ASSERT_EQ(url.rfind(server.Url("/saves/"), 0), 0u) << url;
+        EXPECT_EQ(Download(url), bytes) << url;
+    };
+    expectSave(lines[4], "beta", beta);
+    expectSave(lines[6], "Quest Ep.1", quest);
 
-TEST(OnlineCommand, TracesOnlyWhenAskedAndFailsWithoutSettings)
-{
-    test::TempDir dir;
-    std::filesystem::create_directories(dir.Path() / "One");
-    test::ServerProcess server(dir.Path());
-    const test::ProgramResult traced = test::RunProgram(
-        TOLVAR_CLI_EXE, {"online", "--trace", "--settings", server.Url("/tolvar_settings.asp")});
+    const test::ProgramResult traced = test::RunProgram(TOLVAR_CLI_EXE, {"online", "--trace", "--settings", settings});
     ASSERT_EQ(traced.status, 0) << traced.err;
-    EXPECT_EQ(traced.out, "Online Database\n  [One]\n    < empty >\t0\t\n");
+    EXPECT_EQ(traced.out, run.out);
     EXPECT_NE(traced.err.find("----- parse document -----"), std::string::npos);
     EXPECT_NE(traced.err.find("Found Node: \nname: folder"), std::string::npos);
 
