@@ -35,12 +35,6 @@ int ListenLoopback(int backlog, int& port)
     return fd;
 }
 
-std::string Lower(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
-    return s;
-}
-
 } // namespace
 
 std::string RawHttpServer::Request::target() const
@@ -58,17 +52,14 @@ std::string RawHttpServer::Request::path() const
 
 std::string RawHttpServer::Request::Header(const std::string& name) const
 {
-    const std::string lowerHead = Lower(head);
-    const std::string key = "\r\n" + Lower(name) + ":";
-    const std::size_t at = lowerHead.find(key);
-    if (at == std::string::npos) {
+    const std::string key = "\r\n" + name + ":";
+    const auto at = std::search(head.begin(), head.end(), key.begin(), key.end(),
+                                [](unsigned char a, unsigned char b) { return std::tolower(a) == std::tolower(b); });
+    if (at == head.end()) {
         return {};
     }
-    std::size_t start = at + key.size();
-    while (start < head.size() && head[start] == ' ') {
-        ++start;
-    }
-    return head.substr(start, head.find("\r\n", start) - start);
+    const std::size_t start = head.find_first_not_of(' ', static_cast<std::size_t>(at - head.begin()) + key.size());
+    return start == std::string::npos ? "" : head.substr(start, head.find("\r\n", start) - start);
 }
 
 RawHttpServer::RawHttpServer(Behaviour behaviour)
@@ -161,34 +152,23 @@ void RawHttpServer::Serve(int fd)
     std::string data;
     char buffer[65536];
     std::size_t headEnd = std::string::npos;
-    std::size_t bodyLength = 0;
-    bool complete = false;
-    while (!m_stopping) {
-        const ssize_t n = recv(fd, buffer, sizeof(buffer), 0);
-        if (n <= 0) {
-            break;
-        }
+    ssize_t n = 0;
+    while (!m_stopping && (n = recv(fd, buffer, sizeof(buffer), 0)) > 0) {
         data.append(buffer, static_cast<std::size_t>(n));
-        if (headEnd == std::string::npos) {
-            headEnd = data.find("\r\n\r\n");
-            if (headEnd != std::string::npos) {
-                request.head = data.substr(0, headEnd);
-                const std::string length = request.Header("Content-Length");
-                bodyLength = length.empty() ? 0 : std::stoul(length);
-            }
+        if (headEnd == std::string::npos && (headEnd = data.find("\r\n\r\n")) != std::string::npos) {
+            request.head = data.substr(0, headEnd);
         }
+        const std::string length = request.Header("Content-Length");
+        const std::size_t bodyLength = length.empty() ? 0 : std::stoul(length);
         if (headEnd != std::string::npos && data.size() >= headEnd + 4 + bodyLength) {
             request.body = data.substr(headEnd + 4, bodyLength);
-            complete = true;
+            {
+                std::lock_guard lock(m_mutex);
+                m_requests.push_back(request);
+            }
+            m_behaviour(fd, request, *this);
             break;
         }
-    }
-    if (complete) {
-        {
-            std::lock_guard lock(m_mutex);
-            m_requests.push_back(request);
-        }
-        m_behaviour(fd, request, *this);
     }
     std::lock_guard lock(m_mutex);
     m_openFds.erase(std::remove(m_openFds.begin(), m_openFds.end(), fd), m_openFds.end());

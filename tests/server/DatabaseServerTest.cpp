@@ -91,12 +91,11 @@ protected:
     {
         fs::create_directories(dir.Path() / "Role Playing" / "Deep");
         fs::create_directories(dir.Path() / "Empty");
-        save = server::MakeSyntheticSave("Quest", "QS001", 500, 7);
-        Write(dir.Path() / "Role Playing" / "Quest Ep.1.tvd", save);
-        Write(dir.Path() / "Role Playing" / "Quest Ep.1.txt", "Level 99. <b>&100%");
-        Write(dir.Path() / "Role Playing" / "Gone.txt", "withdrawn");
-        Write(dir.Path() / "Role Playing" / ".hidden.tvd", save);
-        Write(dir.Path() / "Role Playing" / "notes.doc", "x");
+        for (const auto& [name, bytes] : std::initializer_list<std::pair<const char*, std::string>>{
+                 {"Quest Ep.1.tvd", save}, {"Quest Ep.1.txt", "Level 99. <b>&100%"}, {"Gone.txt", "withdrawn"},
+                 {".hidden.tvd", save}, {"notes.doc", "x"}}) {
+            Write(dir.Path() / "Role Playing" / name, bytes);
+        }
         Write(dir.Path() / "codelist.bin", std::string("TVCODES1\0\0\0\0\x2A\0\0\0", 16));
         Write(outside.Path() / "secret.tvd", "secret");
         fs::create_directory_symlink(outside.Path(), dir.Path() / "Role Playing" / "Escape");
@@ -107,7 +106,7 @@ protected:
 
     test::TempDir dir;
     test::TempDir outside;
-    std::string save;
+    const std::string save = server::MakeSyntheticSave("Quest", "QS001", 500, 7);
     std::unique_ptr<ServerProcess> process;
 };
 
