@@ -43,7 +43,8 @@ TEST(OnlineFolder, SortsByNameIgnoringCaseAndKeepsEqualNamesInOrder)
     OnlineFolder folder;
     for (const char* name : {"beta", "Alpha", "BETA", "alph", "Beta"}) {
         std::unique_ptr<OnlineRecord> record;
-        if (name[0] == 'A' || name[1] == 'E') {
+        // Alpha and BETA are folders: the kind does not part the order.
+        if (std::string(name) == "Alpha" || std::string(name) == "BETA") {
             record = std::make_unique<OnlineFolder>();
         } else {
             record = std::make_unique<OnlineSave>();
