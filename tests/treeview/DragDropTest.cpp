@@ -119,13 +119,6 @@ protected:
         }
         system->RunPending();
     }
-    void TearDown() override
-    {
-        local.reset();
-        online.reset();
-        TreeFixture::TearDown();
-    }
-
     // Presses on an item's label and moves one pixel: the drag loop starts.
     void PressAndNudge(RuleTree& tree, TreeItem* item)
     {

@@ -70,17 +70,6 @@ protected:
         rightBar->Create(1101, main.get(), right.get(), 366 + 287 + 2, 170);
         system->RunPending();
     }
-    void TearDown() override
-    {
-        left.reset();
-        right.reset();
-        leftBar.reset();
-        rightBar.reset();
-        main.reset();
-        system.reset();
-        ui::SetClock(nullptr);
-    }
-
     static std::unique_ptr<CSkinScrollBar> MakeBar()
     {
         return std::make_unique<CSkinScrollBar>(129, 140, 139, 138, 130, 137, 134, 136, 133, 135,
@@ -135,7 +124,13 @@ protected:
         return items;
     }
 
+    // Members go in reverse order: trees, bars, main window, window system,
+    // and only then is the clock taken back.
     ui::ManualClock clock;
+    struct ClockReset
+    {
+        ~ClockReset() { ui::SetClock(nullptr); }
+    } clockReset;
     ui::HeadlessBackend* display = nullptr;
     std::unique_ptr<ui::WindowSystem> system;
     std::unique_ptr<ui::Window> main;
