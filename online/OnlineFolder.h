@@ -1,6 +1,7 @@
 #pragma once
 
 #include "online/OnlineRecord.h"
+#include "platform/base/TextCompare.h"
 
 #include <list>
 #include <memory>
@@ -30,7 +31,5 @@ public:
     bool m_childrenNotOwned = false;
 };
 
-// Byte-wise comparison ignoring the case of ASCII letters, as the sort uses.
-int CompareNoCase(const std::string& left, const std::string& right);
 
 } // namespace tolvar

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/base/TextCompare.h"
+
 #include <string>
 
 namespace tolvar::server {
@@ -26,6 +28,6 @@ std::string CleanText(const std::string& text, std::size_t maxBytes);
 // leading dots and spaces or trailing spaces; empty when nothing is left.
 std::string CleanSaveName(const std::string& name);
 
-int CompareNoCase(const std::string& left, const std::string& right);
+using tolvar::CompareNoCase; // the order of the lists, shared with the client
 
 } // namespace tolvar::server

@@ -1,5 +1,6 @@
 #include "storage/DriveLocation.h"
 
+#include "platform/base/TextCompare.h"
 #include "platform/fs/File.h"
 #include "platform/fs/FindFile.h"
 #include "storage/CodeListEntry.h"
@@ -105,7 +106,7 @@ void SortCatalogue(DriveLocation* location)
         return "";
     };
     rest.sort([&](const auto& left, const auto& right) {
-        return CompareIgnoringCase(textOf(left), textOf(right)) < 0;
+        return CompareNoCase(textOf(left), textOf(right)) < 0;
     });
     entries.splice(entries.end(), rest);
 }

@@ -20,17 +20,4 @@ template <std::size_t N> void CopyFixed(char (&destination)[N], const char* sour
     destination[n] = '\0';
 }
 
-// Letters folded to lower case, then bytes compared as unsigned values, as the
-// catalogue's sort has always compared (an underscore sorts before letters).
-inline int CompareIgnoringCase(const char* a, const char* b)
-{
-    for (;; ++a, ++b) {
-        const int ca = std::tolower(static_cast<unsigned char>(*a));
-        const int cb = std::tolower(static_cast<unsigned char>(*b));
-        if (ca != cb || ca == 0) {
-            return ca - cb;
-        }
-    }
-}
-
 } // namespace tolvar
