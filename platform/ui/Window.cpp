@@ -224,6 +224,28 @@ void Window::SetWindowSize(Size size)
 
 // ---- visibility, enabling ----
 
+// A hidden or disabled window keeps no capture and no focus inside it.
+void Window::TakeCaptureAndFocusFromInside()
+{
+    WindowSystem::Impl& impl = SystemImpl();
+    auto inside = [&](Window* w) {
+        for (; w != nullptr; w = w->m_parent) {
+            if (w == this) {
+                return true;
+            }
+        }
+        return false;
+    };
+    if (inside(impl.capture)) {
+        ReleaseCapture();
+    }
+    if (inside(impl.focus)) {
+        Window* old = impl.focus;
+        impl.focus = nullptr;
+        old->WindowProc(WM_KILLFOCUS, 0, 0);
+    }
+}
+
 bool Window::ShowWindow(ShowCommand command)
 {
     bool was = m_visible;
@@ -236,24 +258,7 @@ bool Window::ShowWindow(ShowCommand command)
         if (m_parent != nullptr) {
             m_parent->InvalidateRect(m_rect);
         }
-        // A hidden window keeps no capture and no focus inside it.
-        WindowSystem::Impl& impl = SystemImpl();
-        auto inside = [&](Window* w) {
-            for (; w != nullptr; w = w->m_parent) {
-                if (w == this) {
-                    return true;
-                }
-            }
-            return false;
-        };
-        if (inside(impl.capture)) {
-            ReleaseCapture();
-        }
-        if (inside(impl.focus)) {
-            Window* old = impl.focus;
-            impl.focus = nullptr;
-            old->WindowProc(WM_KILLFOCUS, 0, 0);
-        }
+        TakeCaptureAndFocusFromInside();
     }
     m_visible = show;
     WindowProc(WM_SHOWWINDOW, show ? 1 : 0, 0);
@@ -311,23 +316,7 @@ bool Window::EnableWindow(bool enable)
     WindowProc(WM_ENABLE, enable ? 1 : 0, 0);
     if (!enable && IsWindow() && m_handle == self) {
         // What the handler left inside the disabled window is taken away.
-        WindowSystem::Impl& impl = SystemImpl();
-        auto inside = [&](Window* w) {
-            for (; w != nullptr; w = w->m_parent) {
-                if (w == this) {
-                    return true;
-                }
-            }
-            return false;
-        };
-        if (inside(impl.capture)) {
-            ReleaseCapture();
-        }
-        if (inside(impl.focus)) {
-            Window* old = impl.focus;
-            impl.focus = nullptr;
-            old->WindowProc(WM_KILLFOCUS, 0, 0);
-        }
+        TakeCaptureAndFocusFromInside();
     }
     return wasDisabled;
 }

@@ -241,6 +241,8 @@ private:
     friend class WindowSystem;
     friend struct WindowAccess;
 
+    void TakeCaptureAndFocusFromInside();
+
     WindowHandle m_handle = kNoWindow;
     Window* m_parent = nullptr;
     std::vector<Window*> m_children; // bottom to top
