@@ -80,11 +80,6 @@ TEST(XmlReader, EmptyTextReturnsFalseWithoutTraceOrNotification)
     EXPECT_FALSE(reader.ParseDocument("<a>1</a>", -1));
     EXPECT_TRUE(recorder.events.empty());
     EXPECT_TRUE(trace.str().empty());
-
-    XmlReader withoutHandler(nullptr);
-    withoutHandler.SetTraceStream(&trace);
-    EXPECT_TRUE(withoutHandler.ParseDocument("<a>1</a>", 8));
-    EXPECT_NE(trace.str().find("name: a"), std::string::npos);
 }
 
 std::string Unnumbered(const std::string& trace)
@@ -99,7 +94,7 @@ TEST(XmlReader, TracesEveryStep)
     std::ostringstream trace;
     reader.SetTraceStream(&trace);
     const std::string doc = "<list k=v><a>1</a><b/></list>";
-    reader.ParseDocument(doc.data(), static_cast<int>(doc.size()));
+    EXPECT_TRUE(reader.ParseDocument(doc.data(), static_cast<int>(doc.size()))) << "a reader needs no handler";
     EXPECT_EQ(Unnumbered(trace.str()),
               "----- parse document -----\n" + doc +
                   "\n\n----- start parsing -----\n\n"
