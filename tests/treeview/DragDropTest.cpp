@@ -1,5 +1,5 @@
-#include "platform/ui/Clipboard.h"
 #include "platform/ui/DragDrop.h"
+#include "platform/ui/Clipboard.h"
 #include "tests/treeview/TreeFixture.h"
 #include "treeview/DragPayload.h"
 #include "treeview/FileTree.h"
@@ -42,8 +42,8 @@ public:
         if (m_local) {
             files = MakeFileDropBlock(MakeDropPath("E:\\", GetItemText(m_dragItem), "C:\\work"));
         }
-        events.push_back("dragdone:" + std::to_string(RunDrag(
-                                           m_local ? m_localFormat : m_onlineFormat, files)));
+        events.push_back("dragdone:" +
+                         std::to_string(RunDrag(m_local ? m_localFormat : m_onlineFormat, files)));
     }
     DropEffect OnDragEnter(ui::Window* window, DataObject* data, unsigned, Point) override
     {
@@ -214,7 +214,8 @@ TEST_F(DragBetweenTrees, ForeignMainWindowBlocksAndFileCountsDecide)
         DropEffect over = dispatcher.Over(At(tree, 80, 30), 0);
         return std::make_pair(over, dispatcher.Drop(At(tree, 80, 30)));
     };
-    const auto none = std::make_pair(DropEffect{ui::DROPEFFECT_NONE}, DropEffect{ui::DROPEFFECT_NONE});
+    const auto none =
+        std::make_pair(DropEffect{ui::DROPEFFECT_NONE}, DropEffect{ui::DROPEFFECT_NONE});
     DataObject foreign;
     foreign.CacheGlobalData(localFormat, MakeOwnFormatBlock(main->Handle() + 1000));
     EXPECT_EQ(deliver(*local, foreign), none);

@@ -106,9 +106,8 @@ TEST(GalleryTrees, BothTreesShowOnScreenAndTakeRealInput)
     ASSERT_EQ(std::system((xdotool + "mousemove 110 183 click 1").c_str()), 0);
     EXPECT_TRUE(waitFor([&](const gfx::Bitmap& s) { return fillIn(s, 170, 20) > 100; }));
     ASSERT_EQ(std::system((xdotool + "key Down").c_str()), 0);
-    EXPECT_TRUE(waitFor([&](const gfx::Bitmap& s) {
-        return fillIn(s, 187, 17) > 100 && fillIn(s, 170, 17) == 0;
-    }));
+    EXPECT_TRUE(waitFor(
+        [&](const gfx::Bitmap& s) { return fillIn(s, 187, 17) > 100 && fillIn(s, 170, 17) == 0; }));
 
     kill(gallery, SIGTERM);
     waitpid(gallery, nullptr, 0);

@@ -170,9 +170,8 @@ TEST_F(TreeInput, WheelMovesOneRowPer120AndKeepsTheRemainder)
         int delta;
         TreeItem* selected;
     };
-    for (const Turn& turn : {Turn{240, childA}, Turn{60, childA}, Turn{60, top},
-                             Turn{-120, childA}, Turn{-100, childA}, Turn{-100, childB},
-                             Turn{-40, other}}) {
+    for (const Turn& turn : {Turn{240, childA}, Turn{60, childA}, Turn{60, top}, Turn{-120, childA},
+                             Turn{-100, childA}, Turn{-100, childB}, Turn{-40, other}}) {
         Wheel(turn.delta);
         EXPECT_EQ(left->GetSelectedItem(), turn.selected) << turn.delta;
     }

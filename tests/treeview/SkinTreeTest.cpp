@@ -246,7 +246,8 @@ TEST_F(TreeFixture, RectanglesAndPaintingFollowTheDepth)
         left->UpdateView();
         const int labelLeft = row.labelX - 10;
         const int width = left->GetLabelFont()->TextExtent("Wq").width;
-        EXPECT_EQ(*left->GetLabelRect(row.item, &r), (Rect{labelLeft, y, labelLeft + width, y + 16}));
+        EXPECT_EQ(*left->GetLabelRect(row.item, &r),
+                  (Rect{labelLeft, y, labelLeft + width, y + 16}));
         Rect box = DiffBox(withoutLabels, Paint(*left), Rect{0, y, 287, y + 17});
         row.item->label = "";
         ASSERT_FALSE(box.IsEmpty());

@@ -186,8 +186,9 @@ TEST_F(XdndDesktop, FileDroppedFromAnotherProgramArrivesAsAFileList)
         XSetSelectionOwner(d, atoms.selection, self, CurrentTime);
         const long me = static_cast<long>(self);
         SendClient(d, target, atoms.enter, {me, 5L << 24, static_cast<long>(atoms.uriList), 0, 0});
-        SendClient(d, target, atoms.position,
-                   {me, 0, (screen.x << 16) | screen.y, CurrentTime, static_cast<long>(atoms.copy)});
+        SendClient(
+            d, target, atoms.position,
+            {me, 0, (screen.x << 16) | screen.y, CurrentTime, static_cast<long>(atoms.copy)});
         bool dropSent = false;
         auto deadline = std::chrono::steady_clock::now() + 20s;
         XEvent e;
@@ -199,7 +200,7 @@ TEST_F(XdndDesktop, FileDroppedFromAnotherProgramArrivesAsAFileList)
                                 reinterpret_cast<const unsigned char*>(list.data()),
                                 static_cast<int>(list.size()));
                 XEvent reply{};
-                reply.xselection = {SelectionNotify, 0,      False,   d,     r.requestor,
+                reply.xselection = {SelectionNotify, 0,        False,      d,     r.requestor,
                                     r.selection,     r.target, r.property, r.time};
                 XSendEvent(d, r.requestor, False, NoEventMask, &reply);
                 XFlush(d);
