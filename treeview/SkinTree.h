@@ -143,6 +143,7 @@ private:
     void NumberRows();
     int NumberChildren(int nextRow, TreeItem* parent, bool visible, int depth);
     void BuildOnScreen();
+    TreeItem* OnScreenItemAt(gfx::Point point);
     void AssignRowTops();
     void EnsureLayout();
     void PaintNow();

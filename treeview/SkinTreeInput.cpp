@@ -59,6 +59,18 @@ void CSkinTree::OnCaptureChanged(ui::Window* gainsCapture)
     }
 }
 
+// The on-screen item whose item rectangle holds the point, or null.
+TreeItem* CSkinTree::OnScreenItemAt(gfx::Point point)
+{
+    for (TreeItem* item : m_onScreenItems) {
+        gfx::Rect r;
+        if (GetItemRect(item, &r)->Contains(point)) {
+            return item;
+        }
+    }
+    return nullptr;
+}
+
 void CSkinTree::OnLButtonDown(unsigned, gfx::Point point)
 {
     SetFocus();
@@ -75,14 +87,7 @@ void CSkinTree::OnLButtonDown(unsigned, gfx::Point point)
             return;
         }
     }
-    TreeItem* hit = nullptr;
-    for (TreeItem* item : m_onScreenItems) {
-        gfx::Rect r;
-        if (GetItemRect(item, &r)->Contains(point)) {
-            hit = item;
-            break;
-        }
-    }
+    TreeItem* hit = OnScreenItemAt(point);
     if (hit == nullptr) {
         return;
     }
@@ -119,14 +124,7 @@ void CSkinTree::OnLButtonDblClk(unsigned, gfx::Point point)
             EnsureLayout();
         }
     }
-    TreeItem* hit = nullptr;
-    for (TreeItem* item : m_onScreenItems) {
-        gfx::Rect r;
-        if (GetItemRect(item, &r)->Contains(point)) {
-            hit = item;
-            break;
-        }
-    }
+    TreeItem* hit = OnScreenItemAt(point);
     if (hit == nullptr) {
         return;
     }

@@ -131,17 +131,29 @@ void Painter::DrawBitmap(Point dst, const Bitmap& src)
     DrawBitmap(dst, src, src.Bounds());
 }
 
-void Painter::DrawBitmap(Point dst, const Bitmap& src, const Rect& source)
+// Where a copy of source (a part of src) placed at dst lands, cut by the
+// clip, and the source pixel that lands at its top left. False: nothing lands.
+bool Painter::MapCopy(Point dst, const Bitmap& src, const Rect& source, Rect& to, int& sx,
+                      int& sy) const
 {
     Rect from = source.Intersect(src.Bounds());
-    // Where the source lands, cut by the clip, then mapped back to the source.
-    Rect to = Rect::FromSize(dst + m_origin + (from.TopLeft() - source.TopLeft()), from.GetSize())
-                  .Intersect(m_clip);
+    to = Rect::FromSize(dst + m_origin + (from.TopLeft() - source.TopLeft()), from.GetSize())
+             .Intersect(m_clip);
     if (to.IsEmpty()) {
+        return false;
+    }
+    sx = from.left + (to.left - (dst.x + m_origin.x + from.left - source.left));
+    sy = from.top + (to.top - (dst.y + m_origin.y + from.top - source.top));
+    return true;
+}
+
+void Painter::DrawBitmap(Point dst, const Bitmap& src, const Rect& source)
+{
+    Rect to;
+    int sx = 0, sy = 0;
+    if (!MapCopy(dst, src, source, to, sx, sy)) {
         return;
     }
-    int sx = from.left + (to.left - (dst.x + m_origin.x + from.left - source.left));
-    int sy = from.top + (to.top - (dst.y + m_origin.y + from.top - source.top));
     for (int y = 0; y < to.Height(); ++y) {
         const Color* s = src.Row(sy + y) + sx;
         std::copy(s, s + to.Width(), m_target.Row(to.top + y) + to.left);
@@ -150,14 +162,11 @@ void Painter::DrawBitmap(Point dst, const Bitmap& src, const Rect& source)
 
 void Painter::DrawBitmapKeyed(Point dst, const Bitmap& src, const Rect& source, Color key)
 {
-    Rect from = source.Intersect(src.Bounds());
-    Rect to = Rect::FromSize(dst + m_origin + (from.TopLeft() - source.TopLeft()), from.GetSize())
-                  .Intersect(m_clip);
-    if (to.IsEmpty()) {
+    Rect to;
+    int sx = 0, sy = 0;
+    if (!MapCopy(dst, src, source, to, sx, sy)) {
         return;
     }
-    int sx = from.left + (to.left - (dst.x + m_origin.x + from.left - source.left));
-    int sy = from.top + (to.top - (dst.y + m_origin.y + from.top - source.top));
     for (int y = 0; y < to.Height(); ++y) {
         const Color* s = src.Row(sy + y) + sx;
         Color* d = m_target.Row(to.top + y) + to.left;
