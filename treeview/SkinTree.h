@@ -144,6 +144,7 @@ private:
     int NumberChildren(int nextRow, TreeItem* parent, bool visible, int depth);
     void BuildOnScreen();
     TreeItem* OnScreenItemAt(gfx::Point point);
+    void ToggleFromButton(TreeItem* item);
     void AssignRowTops();
     void EnsureLayout();
     void PaintNow();

@@ -71,6 +71,17 @@ TreeItem* CSkinTree::OnScreenItemAt(gfx::Point point)
     return nullptr;
 }
 
+// A press on an item's button toggles it and selects it.
+void CSkinTree::ToggleFromButton(TreeItem* item)
+{
+    Expand(item, 3);
+    if (IsValidItem(item)) {
+        m_selectedItem = item;
+    }
+    UpdateRowNumbers();
+    UpdateView();
+}
+
 void CSkinTree::OnLButtonDown(unsigned, gfx::Point point)
 {
     SetFocus();
@@ -78,12 +89,7 @@ void CSkinTree::OnLButtonDown(unsigned, gfx::Point point)
     for (TreeItem* item : m_onScreenItems) {
         gfx::Rect r;
         if (GetButtonRect(item, &r)->Contains(point)) {
-            Expand(item, 3);
-            if (IsValidItem(item)) {
-                m_selectedItem = item;
-            }
-            UpdateRowNumbers();
-            UpdateView();
+            ToggleFromButton(item);
             return;
         }
     }
@@ -115,12 +121,7 @@ void CSkinTree::OnLButtonDblClk(unsigned, gfx::Point point)
         TreeItem* item = m_onScreenItems[i];
         gfx::Rect r;
         if (GetButtonRect(item, &r)->Contains(point)) {
-            Expand(item, 3);
-            if (IsValidItem(item)) {
-                m_selectedItem = item;
-            }
-            UpdateRowNumbers();
-            UpdateView();
+            ToggleFromButton(item);
             EnsureLayout();
         }
     }

@@ -61,6 +61,17 @@ void TextRenderer::SetSize(float pixelSize) const
     FT_Set_Char_Size(m_face, 0, static_cast<FT_F26Dot6>(std::lround(pixelSize * 64)), 72, 72);
 }
 
+// The kerning between two glyphs in pixels; 0 for the first glyph of a text.
+float TextRenderer::Kerning(unsigned previous, unsigned index) const
+{
+    if (!previous || !FT_HAS_KERNING(m_face)) {
+        return 0.0f;
+    }
+    FT_Vector kern{};
+    FT_Get_Kerning(m_face, previous, index, FT_KERNING_DEFAULT, &kern);
+    return kern.x / 64.0f;
+}
+
 float TextRenderer::Measure(const std::string& text, float pixelSize, float tracking) const
 {
     SetSize(pixelSize);
@@ -68,11 +79,7 @@ float TextRenderer::Measure(const std::string& text, float pixelSize, float trac
     FT_UInt previous = 0;
     for (unsigned char ch : text) {
         const FT_UInt index = FT_Get_Char_Index(m_face, ch);
-        if (previous && FT_HAS_KERNING(m_face)) {
-            FT_Vector kern{};
-            FT_Get_Kerning(m_face, previous, index, FT_KERNING_DEFAULT, &kern);
-            width += kern.x / 64.0f;
-        }
+        width += Kerning(previous, index);
         if (FT_Load_Glyph(m_face, index, FT_LOAD_TARGET_LIGHT) == 0) {
             width += m_face->glyph->advance.x / 64.0f;
         }
@@ -103,11 +110,7 @@ Mask TextRenderer::Render(int width, int height, const std::string& text, float 
     FT_UInt previous = 0;
     for (unsigned char ch : text) {
         const FT_UInt index = FT_Get_Char_Index(m_face, ch);
-        if (previous && FT_HAS_KERNING(m_face)) {
-            FT_Vector kern{};
-            FT_Get_Kerning(m_face, previous, index, FT_KERNING_DEFAULT, &kern);
-            pen += kern.x / 64.0f;
-        }
+        pen += Kerning(previous, index);
         previous = index;
         if (FT_Load_Glyph(m_face, index, FT_LOAD_TARGET_LIGHT | FT_LOAD_RENDER) != 0) {
             continue;

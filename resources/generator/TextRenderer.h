@@ -33,6 +33,7 @@ public:
 
 private:
     void SetSize(float pixelSize) const;
+    float Kerning(unsigned previous, unsigned index) const; // glyph indexes
 
     FT_Library m_library = nullptr;
     FT_Face m_face = nullptr;
