@@ -1,4 +1,4 @@
-#include "app/Messages.h"
+#include "messages/AppMessages.h"
 #include "online/OnlineFolder.h"
 #include "online/OnlineListFetcher.h"
 #include "online/OnlineSave.h"
