@@ -1,5 +1,5 @@
 // SaveCrc32 against zlib's crc32 over the same 64 MiB buffer, in one run.
-#include "storage/SaveFile.h"
+#include "saveformat/SaveFormat.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdint>

@@ -2,6 +2,6 @@
 # reading the same files whole with read(2).
 find_package(ZLIB REQUIRED)
 add_executable(bench_storage_crc ${CMAKE_CURRENT_LIST_DIR}/StorageCrcBench.cpp)
-target_link_libraries(bench_storage_crc PRIVATE tolvar_storage ZLIB::ZLIB benchmark::benchmark)
+target_link_libraries(bench_storage_crc PRIVATE tolvar_saveformat ZLIB::ZLIB benchmark::benchmark)
 add_executable(bench_storage_scan ${CMAKE_CURRENT_LIST_DIR}/StorageScanBench.cpp)
 target_link_libraries(bench_storage_scan PRIVATE tolvar_storage benchmark::benchmark)

@@ -7,7 +7,7 @@
 // while the records under construction stay private to the worker.
 #include "online/OnlineListFetcher.h"
 
-#include "app/Messages.h"
+#include "messages/AppMessages.h"
 #include "online/OnlineFolder.h"
 #include "online/OnlineSave.h"
 #include "online/OnlineTreeView.h"

@@ -1,7 +1,7 @@
 #include "server/OnlineDatabase.h"
 
+#include "saveformat/SaveFormat.h"
 #include "server/DatabaseText.h"
-#include "storage/SaveFile.h"
 
 #include <algorithm>
 #include <fstream>
@@ -17,7 +17,8 @@ constexpr std::size_t kMaxDescriptionBytes = 1024;
 
 bool EndsWith(const std::string& text, const std::string& tail)
 {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+    return text.size() >= tail.size() &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 bool IsRegularFile(const fs::path& path)
@@ -61,8 +62,7 @@ std::string JoinPath(const std::string& folder, const std::string& name)
 
 } // namespace
 
-OnlineDatabase::OnlineDatabase(const fs::path& root)
-    : m_root(fs::canonical(root))
+OnlineDatabase::OnlineDatabase(const fs::path& root) : m_root(fs::canonical(root))
 {
     if (!fs::is_directory(m_root)) {
         throw fs::filesystem_error("not a folder", m_root,
@@ -158,7 +158,8 @@ std::optional<std::string> OnlineDatabase::ListDocument(const std::string& folde
             const std::string description = ReadDescription(*dir / (entry.name + ".txt"));
             doc << "  <save>\r\n"
                 << "    <name>" << EncodeDisplayValue(entry.name) << "</name>\r\n"
-                << "    <description>" << EncodeDisplayValue(CleanText(description, kMaxDescriptionBytes))
+                << "    <description>"
+                << EncodeDisplayValue(CleanText(description, kMaxDescriptionBytes))
                 << "</description>\r\n"
                 << "    <url>" << base << "/tolvar_save.asp?save=" << EncodeQueryValue(relative)
                 << "</url>\r\n"

@@ -1,6 +1,6 @@
 #include "storage/LocationList.h"
 
-#include "app/Messages.h"
+#include "messages/AppMessages.h"
 #include "platform/base/MessageBox.h"
 #include "platform/fs/File.h"
 #include "platform/fs/FileOps.h"

@@ -8,7 +8,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <limits>
 #include <new>
 
 namespace tolvar {
@@ -54,25 +53,6 @@ private:
     std::size_t m_capacity = 0;
 };
 
-std::uint32_t ReadLe32(const std::uint8_t* p)
-{
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-void WriteLe32(std::uint8_t* p, std::uint32_t value)
-{
-    p[0] = static_cast<std::uint8_t>(value);
-    p[1] = static_cast<std::uint8_t>(value >> 8);
-    p[2] = static_cast<std::uint8_t>(value >> 16);
-    p[3] = static_cast<std::uint8_t>(value >> 24);
-}
-
-bool NameFieldTerminated(const std::uint8_t* bytes)
-{
-    return std::memchr(bytes + kSaveNameOffset, 0, kSaveNameFieldLength) != nullptr;
-}
-
 void ShowCorrupted(const char* fullPath)
 {
     char text[512];
@@ -83,71 +63,6 @@ void ShowCorrupted(const char* fullPath)
 }
 
 } // namespace
-
-bool VerifySaveBuffer(std::uint8_t* bytes, std::uint32_t length)
-{
-    // A buffer without a whole checksum field cannot be a save; refusing it
-    // here keeps a careless caller from writing past its end.
-    if (bytes == nullptr || length < kSaveChecksumOffset + 4) {
-        return false;
-    }
-    const std::uint32_t stored = ReadLe32(bytes + kSaveChecksumOffset);
-    WriteLe32(bytes + kSaveChecksumOffset, 0);
-    return SaveCrc32(bytes, length) == stored;
-}
-
-void SetSaveName(std::uint8_t* bytes, std::uint32_t length, const char* newName)
-{
-    // Too short to hold the name field: leave the buffer as it is rather than
-    // write past its end.
-    if (bytes == nullptr || length < kSaveNameOffset + kSaveNameFieldLength) {
-        return;
-    }
-    const char* name = newName != nullptr ? newName : "";
-    const std::size_t n = strnlen(name, kSaveNameFieldLength - 1);
-    std::memcpy(bytes + kSaveNameOffset, name, n);
-    std::memset(bytes + kSaveNameOffset + n, 0, kSaveNameFieldLength - n);
-    WriteLe32(bytes + kSaveChecksumOffset, 0);
-    WriteLe32(bytes + kSaveChecksumOffset, SaveCrc32(bytes, length));
-}
-
-bool IsValidSaveBuffer(std::uint8_t* bytes, std::size_t length)
-{
-    if (bytes == nullptr || length < kSaveHeaderLength ||
-        length > std::numeric_limits<std::uint32_t>::max()) {
-        return false;
-    }
-    if (!NameFieldTerminated(bytes)) {
-        return false;
-    }
-    return VerifySaveBuffer(bytes, static_cast<std::uint32_t>(length));
-}
-
-bool ReadSaveHeaderFields(const std::uint8_t* bytes, std::size_t length, SaveHeaderFields& fields)
-{
-    fields = SaveHeaderFields{};
-    if (bytes == nullptr) {
-        return false;
-    }
-    if (length >= kSaveChecksumOffset + 4) {
-        fields.storedChecksum = ReadLe32(bytes + kSaveChecksumOffset);
-    }
-    if (length > kSaveTitleIdOffset) {
-        const std::size_t room = std::min(kSaveTitleIdLength, length - kSaveTitleIdOffset);
-        const auto* start = reinterpret_cast<const char*>(bytes + kSaveTitleIdOffset);
-        fields.titleId.assign(start, strnlen(start, room));
-    }
-    if (length > kSaveNameOffset) {
-        const std::size_t room = std::min(kSaveNameFieldLength, length - kSaveNameOffset);
-        const auto* start = reinterpret_cast<const char*>(bytes + kSaveNameOffset);
-        fields.saveName.assign(start, strnlen(start, room));
-    }
-    if (length >= kSaveHeaderLength) {
-        fields.uncompressedSize =
-            static_cast<std::int32_t>(ReadLe32(bytes + kSaveUncompressedSizeOffset));
-    }
-    return length >= kSaveHeaderLength;
-}
 
 bool ReadSaveInfo(const char* fullPath, SaveEntry& entry)
 {
@@ -163,9 +78,10 @@ bool ReadSaveInfo(const char* fullPath, SaveEntry& entry)
     if (!haveTimes) {
         length = file.Length();
     }
-    // Too short for the header fields read below, or too long for the 32-bit
-    // checksum length: not a save, and no read may go past the file's end.
-    if (length < kSaveHeaderLength || length > std::numeric_limits<std::uint32_t>::max()) {
+    // Too short for the header fields read below, or larger than any save:
+    // not a save, and neither a read past the file's end nor a buffer of its
+    // size.
+    if (length < kSaveHeaderLength || length > kMaxSaveFileSize) {
         ShowCorrupted(fullPath);
         return false;
     }
@@ -177,7 +93,7 @@ bool ReadSaveInfo(const char* fullPath, SaveEntry& entry)
     if (file.Read(bytes, static_cast<std::size_t>(length)) != length) {
         return false;
     }
-    if (!NameFieldTerminated(bytes) ||
+    if (!SaveNameFieldTerminated(bytes) ||
         !VerifySaveBuffer(bytes, static_cast<std::uint32_t>(length))) {
         ShowCorrupted(fullPath);
         return false;

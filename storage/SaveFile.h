@@ -1,50 +1,15 @@
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
-#include <string>
+// Reading a save file from a location; the format itself is saveformat/.
+#include "saveformat/SaveFormat.h"
 
 namespace tolvar {
 
 class SaveEntry;
 
-// Offsets of the header fields of a ".tvd" save; every other byte is opaque.
-constexpr std::size_t kSaveChecksumOffset = 12;
-constexpr std::size_t kSaveTitleIdOffset = 23;
-constexpr std::size_t kSaveTitleIdLength = 5;
-constexpr std::size_t kSaveNameOffset = 48;
-constexpr std::size_t kSaveNameFieldLength = 32;
-constexpr std::size_t kSaveUncompressedSizeOffset = 88;
-constexpr std::size_t kSaveHeaderLength = 92; // a shorter file is no save
-
-// CRC-32 of IEEE 802.3 (reflected 0xEDB88320, init and final XOR 0xFFFFFFFF).
-std::uint32_t SaveCrc32(const std::uint8_t* bytes, std::uint32_t length);
-
-// True when the stored checksum matches; zeroes the checksum field of the
-// buffer it is given. The buffer must hold at least 16 bytes.
-bool VerifySaveBuffer(std::uint8_t* bytes, std::uint32_t length);
-
-// Writes a new save name (at most 31 characters) and re-seals the checksum.
-void SetSaveName(std::uint8_t* bytes, std::uint32_t length, const char* newName);
-
 // Reads and checks the save at a full (Windows-style) path; on success fills
-// the entry's display text and save name. Shows its own messages.
+// the entry's display text and save name. Shows its own messages: a file
+// larger than kMaxSaveFileSize is reported corrupted without being read.
 bool ReadSaveInfo(const char* fullPath, SaveEntry& entry);
-
-// A whole save in memory is valid when it holds every header field, its save
-// name field holds a terminator and its checksum matches. Like
-// VerifySaveBuffer it zeroes the checksum field of the buffer.
-bool IsValidSaveBuffer(std::uint8_t* bytes, std::size_t length);
-
-// The header fields as stored. Fields that lie beyond the buffer's end are
-// left empty or zero; the result tells whether the whole header was there.
-struct SaveHeaderFields
-{
-    std::string saveName; // up to its NUL, at most the 32 bytes of the field
-    std::string titleId;  // up to five characters
-    std::int32_t uncompressedSize = 0;
-    std::uint32_t storedChecksum = 0;
-};
-bool ReadSaveHeaderFields(const std::uint8_t* bytes, std::size_t length, SaveHeaderFields& fields);
 
 } // namespace tolvar

@@ -5,7 +5,7 @@
 #include "online/OnlineListFetcher.h"
 #include "online/OnlineSave.h"
 #include "online/OnlineTreeView.h"
-#include "online/QueuedUiInvoker.h"
+#include "platform/base/QueuedUiInvoker.h"
 #include "online/ServerSettings.h"
 #include "platform/base/MessageTarget.h"
 #include "tools/CliCommand.h"

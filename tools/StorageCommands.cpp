@@ -3,31 +3,30 @@
 #include "platform/fs/File.h"
 #include "platform/fs/FileOps.h"
 #include "platform/fs/Path.h"
+#include "saveformat/SaveFormat.h"
 #include "storage/LocationList.h"
 #include "storage/SaveEntry.h"
-#include "storage/SaveFile.h"
 #include "tools/CliCommand.h"
 
 #include <cinttypes>
 #include <cstdio>
-#include <limits>
 #include <string>
 #include <vector>
 
 namespace tolvar::cli {
 namespace {
 
-bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes)
+// Reads a save whole. A file larger than any save is read only as far as its
+// header, so `info` can still show it, and `whole` tells it is no save.
+bool ReadSaveBytes(const std::string& path, std::vector<std::uint8_t>& bytes, bool& whole)
 {
     fs::File file;
     if (!file.Open(path.c_str(), fs::OpenMode::Read)) {
         return false;
     }
     const std::uint64_t length = file.Length();
-    if (length > std::numeric_limits<std::uint32_t>::max()) {
-        return false;
-    }
-    bytes.resize(static_cast<std::size_t>(length));
+    whole = length <= kMaxSaveFileSize;
+    bytes.resize(whole ? static_cast<std::size_t>(length) : kSaveHeaderLength);
     return file.Read(bytes.data(), bytes.size()) == bytes.size();
 }
 
@@ -43,13 +42,14 @@ int RunInfo(const std::vector<std::string>& args)
         return Usage("info FILE");
     }
     std::vector<std::uint8_t> bytes;
-    if (!ReadWholeFile(args[0], bytes)) {
+    bool whole = false;
+    if (!ReadSaveBytes(args[0], bytes, whole)) {
         std::fprintf(stderr, "tolvar-cli: cannot read %s\n", args[0].c_str());
         return 1;
     }
     SaveHeaderFields fields;
     ReadSaveHeaderFields(bytes.data(), bytes.size(), fields);
-    const bool valid = IsValidSaveBuffer(bytes.data(), bytes.size());
+    const bool valid = whole && IsValidSaveBuffer(bytes.data(), bytes.size());
     std::printf("name=%s\ntitle_id=%s\nuncompressed_size=%" PRId32 "\ncrc=%08" PRIx32
                 "\nvalid=%s\n",
                 fields.saveName.c_str(), fields.titleId.c_str(), fields.uncompressedSize,
@@ -65,8 +65,9 @@ int RunVerify(const std::vector<std::string>& args)
     bool allValid = true;
     for (const std::string& path : args) {
         std::vector<std::uint8_t> bytes;
-        const bool valid =
-            ReadWholeFile(path, bytes) && IsValidSaveBuffer(bytes.data(), bytes.size());
+        bool whole = false;
+        const bool valid = ReadSaveBytes(path, bytes, whole) && whole &&
+                           IsValidSaveBuffer(bytes.data(), bytes.size());
         std::printf("%s %s\n", valid ? "OK" : "BAD", path.c_str());
         allValid = allValid && valid;
     }
@@ -81,12 +82,13 @@ int RunRename(const std::vector<std::string>& args)
     const std::string& source = args[0];
     const std::string& output = args[2];
     std::vector<std::uint8_t> bytes;
-    if (!ReadWholeFile(source, bytes)) {
+    bool whole = false;
+    if (!ReadSaveBytes(source, bytes, whole)) {
         std::fprintf(stderr, "tolvar-cli: cannot read %s\n", source.c_str());
         return 1;
     }
     // Resealing a damaged file would pass its damage off as a good save.
-    if (!IsValidSaveBuffer(bytes.data(), bytes.size())) {
+    if (!whole || !IsValidSaveBuffer(bytes.data(), bytes.size())) {
         std::fprintf(stderr, "tolvar-cli: %s is not a valid save\n", source.c_str());
         return 1;
     }

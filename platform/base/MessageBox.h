@@ -6,8 +6,19 @@
 namespace tolvar {
 
 // Box types and answers with the values callers compare against.
-enum : unsigned { MB_OK = 0x0, MB_OKCANCEL = 0x1, MB_YESNO = 0x4 };
-enum : int { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
+enum : unsigned
+{
+    MB_OK = 0x0,
+    MB_OKCANCEL = 0x1,
+    MB_YESNO = 0x4
+};
+enum : int
+{
+    IDOK = 1,
+    IDCANCEL = 2,
+    IDYES = 6,
+    IDNO = 7
+};
 
 // Every message box of the program goes through AfxMessageBox. Whoever owns
 // the screen (the skinned message box, the save tool, a test's scripted

@@ -21,4 +21,14 @@ UiInvoker* SetUiInvoker(UiInvoker* invoker)
     return g_invoker.exchange(invoker);
 }
 
+bool ServeUiThreadWhile(const std::function<bool()>& busy)
+{
+    UiInvoker* invoker = g_invoker.load();
+    if (invoker == nullptr || !invoker->IsUiThread()) {
+        return false;
+    }
+    invoker->ServeWhile(busy);
+    return true;
+}
+
 } // namespace tolvar

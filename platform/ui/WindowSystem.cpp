@@ -60,9 +60,19 @@ void Invoker::Invoke(const std::function<void()>& work)
         }
         system->Internals().sent.push_back(call);
     }
+    system->Internals().sentQueued.notify_all();
     system->GetBackend().Wake();
     std::unique_lock lock(call->mutex);
     call->cv.wait(lock, [&] { return call->done; });
+    if (call->failure) {
+        std::rethrow_exception(call->failure);
+    }
+}
+
+bool Invoker::IsUiThread() const
+{
+    WindowSystem* system = WindowSystem::Instance();
+    return system != nullptr && system->IsUiThread();
 }
 
 WindowSystem::WindowSystem(std::unique_ptr<Backend> backend)
@@ -155,9 +165,13 @@ LResult SendMessage(WindowHandle window, unsigned message, WParam wParam, LParam
         }
         impl.sent.push_back(call);
     }
+    system->Internals().sentQueued.notify_all();
     system->GetBackend().Wake();
     std::unique_lock lock(call->mutex);
     call->cv.wait(lock, [&] { return call->done; });
+    if (call->failure) {
+        std::rethrow_exception(call->failure);
+    }
     return call->result;
 }
 
@@ -205,13 +219,12 @@ void PostTask(std::function<void()> work)
 
 namespace {
 
-// One pass; returns whether it did anything.
-bool Pass(WindowSystem& system, WindowSystem::Impl& impl)
+// Messages sent and work invoked from other threads, one at a time: a
+// handler may open a nested loop that serves the rest. A handler that throws
+// hands its exception to the waiting sender instead of leaving it waiting.
+bool ServeSent(WindowSystem::Impl& impl)
 {
-    bool busy = system.GetBackend().DispatchEvents(system);
-
-    // Sent messages, one at a time: a handler may open a nested loop that
-    // serves the rest.
+    bool served = false;
     for (;;) {
         std::shared_ptr<SentCall> call;
         {
@@ -222,18 +235,33 @@ bool Pass(WindowSystem& system, WindowSystem::Impl& impl)
             call = impl.sent.front();
             impl.sent.pop_front();
         }
-        busy = true;
+        served = true;
         LResult result = 0;
-        if (call->work) {
-            call->work();
-        } else if (Window* target = Window::FromHandle(call->window)) {
-            result = target->WindowProc(call->message, call->wParam, call->lParam);
+        std::exception_ptr failure;
+        try {
+            if (call->work) {
+                call->work();
+            } else if (Window* target = Window::FromHandle(call->window)) {
+                result = target->WindowProc(call->message, call->wParam, call->lParam);
+            }
+        } catch (...) {
+            failure = std::current_exception();
         }
         std::lock_guard lock(call->mutex);
         call->result = result;
+        call->failure = failure;
         call->done = true;
         call->cv.notify_all();
     }
+    return served;
+}
+
+// One pass; returns whether it did anything.
+bool Pass(WindowSystem& system, WindowSystem::Impl& impl)
+{
+    bool busy = system.GetBackend().DispatchEvents(system);
+
+    busy = ServeSent(impl) || busy;
 
     // Posted items that were queued when the pass began.
     std::size_t count;
@@ -338,6 +366,21 @@ bool HasQueuedWork(WindowSystem::Impl& impl)
 }
 
 } // namespace
+
+void Invoker::ServeWhile(const std::function<bool()>& busy)
+{
+    WindowSystem::Impl& impl = WindowSystem::Get().Internals();
+    for (;;) {
+        ServeSent(impl);
+        if (!busy()) {
+            return;
+        }
+        // busy() may turn false without anything being sent; look again soon.
+        std::unique_lock lock(impl.queueMutex);
+        impl.sentQueued.wait_for(lock, std::chrono::milliseconds(5),
+                                 [&] { return !impl.sent.empty(); });
+    }
+}
 
 bool WindowSystem::RunPending()
 {

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <exception>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -29,6 +30,7 @@ struct SentCall
     LParam lParam = 0;
     std::function<void()> work; // set for InvokeOnUiThread
     LResult result = 0;
+    std::exception_ptr failure; // what the handler threw, thrown again for the sender
     bool done = false;
     std::mutex mutex;
     std::condition_variable cv;
@@ -73,6 +75,8 @@ class Invoker final : public UiInvoker
 {
 public:
     void Invoke(const std::function<void()>& work) override;
+    void ServeWhile(const std::function<bool()>& busy) override;
+    bool IsUiThread() const override;
 };
 
 struct WindowSystem::Impl
@@ -87,6 +91,7 @@ struct WindowSystem::Impl
 
     std::mutex queueMutex;
     std::deque<std::shared_ptr<SentCall>> sent;
+    std::condition_variable sentQueued; // for ServeWhile, which does not sleep in the backend
     std::deque<PostedItem> posted;
     bool shuttingDown = false;
 

@@ -1,7 +1,7 @@
 #include "platform/net/InternetException.h"
 #include "platform/net/InternetSession.h"
+#include "saveformat/SaveFormat.h"
 #include "server/SampleDatabase.h"
-#include "storage/SaveFile.h"
 #include "tests/net/ServerProcess.h"
 #include "tests/support/TempDir.h"
 
@@ -64,7 +64,8 @@ std::string Between(const std::string& text, const std::string& open, const std:
 std::string Post(int port, const std::string& query, const std::string& body)
 {
     net::InternetSession session;
-    auto request = session.GetHttpConnection("127.0.0.1", port)->OpenRequest("POST", "/tolvar_upload.asp?" + query);
+    auto request = session.GetHttpConnection("127.0.0.1", port)
+                       ->OpenRequest("POST", "/tolvar_upload.asp?" + query);
     request->AddRequestHeaders("Content-Type: multipart/form-data, boundary=" + kBoundary);
     request->SendRequestEx(body.size());
     request->Write(body.data(), body.size());
@@ -80,7 +81,9 @@ std::string Post(int port, const std::string& query, const std::string& body)
 std::string Upload(int port, const std::string& query, const std::string& fileBytes)
 {
     return Post(port, query,
-                kBoundary + "\r\nContent-Disposition: form-data; filename=save.tvd\r\nContent-Type: binary\r\n\r\n" +
+                kBoundary +
+                    "\r\nContent-Disposition: form-data; filename=save.tvd\r\nContent-Type: "
+                    "binary\r\n\r\n" +
                     fileBytes + "\r\n" + kBoundary + "--\r\n");
 }
 
@@ -92,8 +95,11 @@ protected:
         fs::create_directories(dir.Path() / "Role Playing" / "Deep");
         fs::create_directories(dir.Path() / "Empty");
         for (const auto& [name, bytes] : std::initializer_list<std::pair<const char*, std::string>>{
-                 {"Quest Ep.1.tvd", save}, {"Quest Ep.1.txt", "Level 99. <b>&100%"}, {"Gone.txt", "withdrawn"},
-                 {".hidden.tvd", save}, {"notes.doc", "x"}}) {
+                 {"Quest Ep.1.tvd", save},
+                 {"Quest Ep.1.txt", "Level 99. <b>&100%"},
+                 {"Gone.txt", "withdrawn"},
+                 {".hidden.tvd", save},
+                 {"notes.doc", "x"}}) {
             Write(dir.Path() / "Role Playing" / name, bytes);
         }
         Write(dir.Path() / "codelist.bin", std::string("TVCODES1\0\0\0\0\x2A\0\0\0", 16));
@@ -118,7 +124,8 @@ TEST_F(Server, TheSettingsPageNamesTheAddressesOnTheHostTheClientUsed)
     EXPECT_EQ(page, "SAVES_URL=" + base + "/tolvar_list.asp?folder=\r\nUPLOAD_URL=" + base +
                         "/tolvar_upload.asp?\r\nCODELIST_URL=" + base + "/codelist.bin\r\n");
     const std::string viaName = Get("http://localhost:" + port + "/tolvar_settings.asp");
-    EXPECT_NE(viaName.find("SAVES_URL=http://localhost:" + port + "/tolvar_list.asp?"), std::string::npos);
+    EXPECT_NE(viaName.find("SAVES_URL=http://localhost:" + port + "/tolvar_list.asp?"),
+              std::string::npos);
     EXPECT_EQ(Get(Url("/codelist.bin")), Read(dir.Path() / "codelist.bin"));
 }
 
@@ -137,8 +144,9 @@ TEST_F(Server, ListsFoldersAndSavesAndAnswersEmptyFoldersWithTheEmptyList)
     EXPECT_EQ(Get(folderUrl + "&random=2"), "<result></result>");
 
     const std::string list = Get(Url("/tolvar_list.asp?folder=Role%20Playing&random=3"));
-    for (const char* shown : {"<name>Quest+Ep%2E1</name>", "<description>Level+99%2E+b100</description>",
-                              "<name>Gone</name>", "<name>Deep</name>"}) {
+    for (const char* shown :
+         {"<name>Quest+Ep%2E1</name>", "<description>Level+99%2E+b100</description>",
+          "<name>Gone</name>", "<name>Deep</name>"}) {
         EXPECT_NE(list.find(shown), std::string::npos) << shown << " in " << list;
     }
     // Not hidden files, other files, links out of the root; and every closing
@@ -171,11 +179,17 @@ TEST_F(Server, DetailsNameTheFileTheClientDownloads)
 TEST_F(Server, NothingOutsideTheRootIsServed)
 {
     for (const char* target : {
-             "/tolvar_list.asp?folder=..", "/tolvar_list.asp?folder=/etc", "/tolvar_list.asp?folder=Empty/..",
-             "/tolvar_list.asp?folder=Role%20Playing/Escape", "/tolvar_list.asp?folder=Nope",
-             "/tolvar_save.asp?save=Role%20Playing/Escape/secret", "/tolvar_save.asp?save=../x",
-             "/saves/Role+Playing/Escape/secret%2Etvd", "/saves/..%2F..%2Fetc%2Fpasswd",
-             "/saves/Role+Playing/%2Ehidden%2Etvd", "/saves/Role+Playing/Gone%2Etxt",
+             "/tolvar_list.asp?folder=..",
+             "/tolvar_list.asp?folder=/etc",
+             "/tolvar_list.asp?folder=Empty/..",
+             "/tolvar_list.asp?folder=Role%20Playing/Escape",
+             "/tolvar_list.asp?folder=Nope",
+             "/tolvar_save.asp?save=Role%20Playing/Escape/secret",
+             "/tolvar_save.asp?save=../x",
+             "/saves/Role+Playing/Escape/secret%2Etvd",
+             "/saves/..%2F..%2Fetc%2Fpasswd",
+             "/saves/Role+Playing/%2Ehidden%2Etvd",
+             "/saves/Role+Playing/Gone%2Etxt",
              "/tolvar_list.asp?folder=Role%20Playing%5C..",
          }) {
         int status = 0;
@@ -188,8 +202,9 @@ TEST_F(Server, NothingOutsideTheRootIsServed)
 TEST_F(Server, UploadsAreCheckedAndStoredInTheCommunityFolder)
 {
     const std::string good = server::MakeSyntheticSave("Uploaded", "UP001", 300, 3);
-    const std::string query = "title_id=UP001&save_name=My+Up%2Eload&save_description=x%26y+%3Cz%3E&"
-                              "uncompressed_size=900";
+    const std::string query =
+        "title_id=UP001&save_name=My+Up%2Eload&save_description=x%26y+%3Cz%3E&"
+        "uncompressed_size=900";
     EXPECT_EQ(Upload(process->Port(), query, good), "Result=1\n");
     const fs::path stored = dir.Path() / "Online Community" / "My Up.load.tvd";
     EXPECT_EQ(Read(stored), good);
@@ -259,7 +274,8 @@ TEST_F(Server, ServesSeveralClientsWhileOneStallsAndBoundsTheStalledOne)
     for (int c = 0; c < 8; ++c) {
         clients.emplace_back([&] {
             for (int i = 0; i < 20; ++i) {
-                if (Get(Url("/tolvar_list.asp?folder=Role%20Playing")).find("Quest") != std::string::npos) {
+                if (Get(Url("/tolvar_list.asp?folder=Role%20Playing")).find("Quest") !=
+                    std::string::npos) {
                     ++answered;
                 }
             }
@@ -287,7 +303,8 @@ TEST(SampleDatabase, HoldsSealedSavesInSeveralFoldersACodeListAndASaveWithoutFil
 {
     test::TempDir dir;
     const fs::path root = dir.Path() / "db";
-    const test::ProgramResult made = test::RunProgram(ServerProcess::Executable(), {"--make-sample", root.string()});
+    const test::ProgramResult made =
+        test::RunProgram(ServerProcess::Executable(), {"--make-sample", root.string()});
     ASSERT_EQ(made.status, 0) << made.err;
     int saves = 0, spacedAndDotted = 0, withoutFile = 0, emptyFolders = 0, folders = 0;
     for (const auto& entry : fs::recursive_directory_iterator(root)) {
@@ -300,9 +317,11 @@ TEST(SampleDatabase, HoldsSealedSavesInSeveralFoldersACodeListAndASaveWithoutFil
             std::string bytes = Read(path);
             ASSERT_GE(bytes.size(), kSaveHeaderLength);
             EXPECT_TRUE(VerifySaveBuffer(reinterpret_cast<std::uint8_t*>(bytes.data()),
-                                         static_cast<std::uint32_t>(bytes.size()))) << path;
+                                         static_cast<std::uint32_t>(bytes.size())))
+                << path;
             const std::string stem = path.stem().string();
-            spacedAndDotted += stem.find(' ') != std::string::npos && stem.find('.') != std::string::npos;
+            spacedAndDotted +=
+                stem.find(' ') != std::string::npos && stem.find('.') != std::string::npos;
         } else if (path.extension() == ".txt") {
             withoutFile += fs::exists(fs::path(path).replace_extension(".tvd")) ? 0 : 1;
         }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Messages.h"
+#include "messages/AppMessages.h"
 #include "platform/base/MessageTarget.h"
 #include "storage/LocationList.h"
 #include "storage/SaveEntry.h"

@@ -2,6 +2,7 @@
 
 #include "storage/SaveDate.h"
 #include "storage/SaveEntry.h"
+#include "tests/saveformat/OversizedSave.h"
 #include "tests/storage/TestSaves.h"
 #include "tests/support/ScriptedMessageBox.h"
 #include "tests/support/TempDir.h"
@@ -10,119 +11,10 @@
 #include <ctime>
 #include <gtest/gtest.h>
 #include <optional>
-#include <random>
 #include <regex>
 
 namespace tolvar {
 namespace {
-
-TEST(SaveCrc32, KnownValues)
-{
-    const auto* digits = reinterpret_cast<const std::uint8_t*>("123456789");
-    EXPECT_EQ(SaveCrc32(digits, 9), 0xCBF43926u);
-    EXPECT_EQ(SaveCrc32(digits, 0), 0u);
-    const std::uint8_t zeros[32] = {};
-    EXPECT_EQ(SaveCrc32(zeros, 32), 0x190A55ADu);
-}
-
-TEST(SaveCrc32, AgreesWithTheBitwiseDefinitionAtEveryLengthAndAlignment)
-{
-    std::mt19937 random(7);
-    std::vector<std::uint8_t> bytes((1 << 20) + 64);
-    for (auto& b : bytes) {
-        b = static_cast<std::uint8_t>(random());
-    }
-    for (std::size_t offset = 0; offset < 16; ++offset) {
-        for (std::size_t length = 0; length <= 1100; ++length) {
-            ASSERT_EQ(SaveCrc32(bytes.data() + offset, static_cast<std::uint32_t>(length)),
-                      test::ReferenceCrc32(bytes.data() + offset, length))
-                << "offset " << offset << " length " << length;
-        }
-    }
-    for (std::size_t length : {4095u, 65536u, 65599u, 1u << 20}) {
-        EXPECT_EQ(SaveCrc32(bytes.data() + 3, static_cast<std::uint32_t>(length)),
-                  test::ReferenceCrc32(bytes.data() + 3, length));
-    }
-}
-
-TEST(VerifySaveBuffer, AnyChangedByteOrChecksumFails)
-{
-    const auto save = test::MakeSave("intact", 200);
-    auto copy = save;
-    EXPECT_TRUE(VerifySaveBuffer(copy.data(), static_cast<std::uint32_t>(copy.size())));
-    EXPECT_EQ(test::StoredChecksum(copy), 0u) << "the checksum field is zeroed in the buffer given";
-
-    for (std::size_t i = 0; i < save.size(); ++i) {
-        copy = save;
-        copy[i] ^= 0x01;
-        EXPECT_FALSE(VerifySaveBuffer(copy.data(), static_cast<std::uint32_t>(copy.size())))
-            << "byte " << i;
-    }
-    std::uint8_t tiny[15] = {};
-    EXPECT_FALSE(VerifySaveBuffer(tiny, sizeof tiny)) << "no whole checksum field";
-}
-
-TEST(SetSaveName, CutsAtThirtyOneAndPadsWithZeros)
-{
-    struct Case
-    {
-        std::string name;
-        std::string kept;
-    };
-    const Case cases[] = {
-        {std::string(31, 'N'), std::string(31, 'N')},
-        {"0123456789012345678901234567890123456789", "0123456789012345678901234567890"},
-        {"abc", "abc"},
-        {"", ""}};
-    for (const Case& c : cases) {
-        auto save = test::MakeSave("old name that was long enough", 500);
-        const auto before = save;
-        SetSaveName(save.data(), static_cast<std::uint32_t>(save.size()), c.name.c_str());
-        const std::string field(reinterpret_cast<const char*>(save.data() + 48), 32);
-        EXPECT_EQ(field, c.kept + std::string(32 - c.kept.size(), '\0')) << c.name;
-        auto resealed = save;
-        test::Seal(resealed);
-        EXPECT_EQ(test::StoredChecksum(save), test::StoredChecksum(resealed)) << "resealed";
-        for (std::size_t i = 0; i < save.size(); ++i) {
-            if ((i < 12 || i >= 16) && (i < 48 || i >= 80)) {
-                ASSERT_EQ(save[i], before[i]) << "opaque byte " << i << " changed";
-            }
-        }
-        EXPECT_TRUE(IsValidSaveBuffer(save.data(), save.size()));
-    }
-    std::vector<std::uint8_t> shortBuffer(79, 0xAA);
-    SetSaveName(shortBuffer.data(), 79, "x");
-    EXPECT_EQ(shortBuffer, std::vector<std::uint8_t>(79, 0xAA))
-        << "too short for the field: untouched";
-}
-
-TEST(SaveHeader, ValidityAndFieldsAreBoundedByTheLength)
-{
-    auto save = test::MakeSave("fields", 300, "SLUS2", -5);
-    SaveHeaderFields fields;
-    ASSERT_TRUE(ReadSaveHeaderFields(save.data(), save.size(), fields));
-    EXPECT_EQ(fields.saveName, "fields");
-    EXPECT_EQ(fields.titleId, "SLUS2");
-    EXPECT_EQ(fields.uncompressedSize, -5);
-    EXPECT_EQ(fields.storedChecksum, test::StoredChecksum(save));
-
-    EXPECT_FALSE(ReadSaveHeaderFields(save.data(), 50, fields));
-    EXPECT_EQ(fields.saveName, "fi") << "only the bytes present";
-    EXPECT_EQ(fields.uncompressedSize, 0);
-
-    auto unterminated = test::MakeSave("x", 300);
-    std::memset(unterminated.data() + 48, 'A', 32);
-    test::Seal(unterminated);
-    EXPECT_FALSE(IsValidSaveBuffer(unterminated.data(), unterminated.size()));
-    ASSERT_TRUE(ReadSaveHeaderFields(unterminated.data(), unterminated.size(), fields));
-    EXPECT_EQ(fields.saveName, std::string(32, 'A'));
-
-    for (std::size_t length : {91u, 92u}) {
-        std::vector<std::uint8_t> header(length);
-        test::Seal(header);
-        EXPECT_EQ(IsValidSaveBuffer(header.data(), header.size()), length == 92) << length;
-    }
-}
 
 class ReadSaveInfoTest : public ::testing::Test
 {
@@ -159,11 +51,9 @@ TEST_F(ReadSaveInfoTest, DamagedShortUnterminatedAndMissingFilesAreRefused)
     test::Seal(header91);
 
     const std::vector<std::pair<std::string, std::vector<std::uint8_t>>> files = {
-        {"checksum.tvd", wrongChecksum},
-        {"empty.tvd", {}},
-        {"tiny.tvd", {1, 2, 3}},
-        {"header91.tvd", header91},
-        {"noname.tvd", unterminated}};
+        {"checksum.tvd", wrongChecksum}, {"empty.tvd", {}},
+        {"tiny.tvd", {1, 2, 3}},         {"header91.tvd", header91},
+        {"noname.tvd", unterminated},    {"oversized.tvd", test::MakeOversizedSave()}};
     for (const auto& [name, bytes] : files) {
         m_boxes.Clear();
         const std::string path = Put(name, bytes);

@@ -1,5 +1,6 @@
 // Runs the built tolvar-cli on real folders and checks what scripts rely on:
 // its output lines and its exit codes.
+#include "tests/saveformat/OversizedSave.h"
 #include "tests/storage/TestSaves.h"
 #include "tests/support/TempDir.h"
 
@@ -48,6 +49,7 @@ TEST_F(CliTest, InfoAndVerify)
     auto bad = save;
     bad[1500] ^= 4;
     test::WriteBytes(m_dir / "bad.tvd", bad);
+    test::WriteBytes(m_dir / "oversized.tvd", test::MakeOversizedSave());
 
     char crc[9];
     std::snprintf(crc, sizeof crc, "%08x", test::StoredChecksum(save));
@@ -58,13 +60,17 @@ TEST_F(CliTest, InfoAndVerify)
     info = Run("info bad.tvd");
     EXPECT_EQ(info.exitCode, 0);
     EXPECT_NE(info.out.find("\nvalid=no\n"), std::string::npos) << info.out;
+    info = Run("info oversized.tvd");
+    EXPECT_EQ(info.exitCode, 0);
+    EXPECT_TRUE(info.out.starts_with("name=oversized\n")) << info.out;
+    EXPECT_NE(info.out.find("\nvalid=no\n"), std::string::npos) << info.out;
 
     Result verify = Run("verify good.tvd");
     EXPECT_EQ(verify.exitCode, 0);
     EXPECT_EQ(verify.out, "OK good.tvd\n");
-    verify = Run("verify good.tvd bad.tvd missing.tvd");
+    verify = Run("verify good.tvd bad.tvd missing.tvd oversized.tvd");
     EXPECT_EQ(verify.exitCode, 1);
-    EXPECT_EQ(verify.out, "OK good.tvd\nBAD bad.tvd\nBAD missing.tvd\n");
+    EXPECT_EQ(verify.out, "OK good.tvd\nBAD bad.tvd\nBAD missing.tvd\nBAD oversized.tvd\n");
 }
 
 TEST_F(CliTest, RenameWritesAResealedCopyAndLeavesTheFileAlone)

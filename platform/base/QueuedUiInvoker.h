@@ -4,6 +4,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -21,6 +22,8 @@ public:
     ~QueuedUiInvoker() override;
 
     void Invoke(const std::function<void()>& work) override;
+    void ServeWhile(const std::function<bool()>& busy) override { PumpWhile(busy); }
+    bool IsUiThread() const override { return std::this_thread::get_id() == m_owner; }
 
     // Runs queued work until busy() turns false (checked between items and
     // at least every few milliseconds).
@@ -30,6 +33,7 @@ private:
     struct Item
     {
         const std::function<void()>* work;
+        std::exception_ptr failure;
         bool done = false;
     };
 

@@ -11,7 +11,7 @@
 //   bytes, with the 512-bit form), then reduced to 32 bits with a Barrett
 //   step. The fold constants are powers of x modulo the same polynomial.
 //   Bytes that do not fill a 16-byte block go through the sliced tables.
-#include "storage/SaveFile.h"
+#include "saveformat/SaveFormat.h"
 
 #include <array>
 #include <cstring>

@@ -1,12 +1,11 @@
-#include "online/QueuedUiInvoker.h"
+#include "platform/base/QueuedUiInvoker.h"
 
 #include <chrono>
 
 namespace tolvar {
 
 QueuedUiInvoker::QueuedUiInvoker()
-    : m_owner(std::this_thread::get_id())
-    , m_previous(SetUiInvoker(this))
+    : m_owner(std::this_thread::get_id()), m_previous(SetUiInvoker(this))
 {
 }
 
@@ -26,6 +25,9 @@ void QueuedUiInvoker::Invoke(const std::function<void()>& work)
     m_queue.push_back(&item);
     m_queued.notify_all();
     m_finished.wait(lock, [&] { return item.done; });
+    if (item.failure) {
+        std::rethrow_exception(item.failure);
+    }
 }
 
 void QueuedUiInvoker::PumpWhile(const std::function<bool()>& busy)
@@ -36,8 +38,14 @@ void QueuedUiInvoker::PumpWhile(const std::function<bool()>& busy)
             Item* item = m_queue.front();
             m_queue.pop_front();
             lock.unlock();
-            (*item->work)();
+            std::exception_ptr failure;
+            try {
+                (*item->work)();
+            } catch (...) {
+                failure = std::current_exception(); // the sender's to handle
+            }
             lock.lock();
+            item->failure = failure;
             item->done = true;
             m_finished.notify_all();
         }

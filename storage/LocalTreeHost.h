@@ -1,0 +1,29 @@
+#pragma once
+
+#include "platform/base/Types.h"
+
+#include <string>
+
+namespace tolvar {
+
+// What the Local Tree needs of the window that holds it, which lives above
+// storage/ (the main window implements it). Called on the UI thread only.
+class LocalTreeHost
+{
+public:
+    // Opens the upload form for one save and starts the upload job. The save
+    // is named by copies taken from its record, never by the record: the
+    // job outlives any tree refresh.
+    virtual void StartUpload(const std::string& fullPath, const std::string& fileName,
+                             const std::string& folder) = 0;
+    // The settings' code list address; empty when the settings gave none.
+    virtual std::string GetCodeListUrl() const = 0;
+    // The main window: the owner of message boxes, the target of the
+    // application messages and of drops.
+    virtual WindowHandle GetMainWindow() const = 0;
+
+protected:
+    ~LocalTreeHost() = default; // never deleted through this interface
+};
+
+} // namespace tolvar
