@@ -35,10 +35,12 @@ struct SampleSave
 };
 
 const SampleSave kSamples[] = {
-    {"Online Community", "Star Voyager v1.2", "SV012", "All sectors charted. Uploaded by a fan", 3000},
+    {"Online Community", "Star Voyager v1.2", "SV012", "All sectors charted. Uploaded by a fan",
+     3000},
     {"Online Community", "Dr. Mech Arena", "DM777", "Every pilot unlocked", 1800},
     {"Online Community", "Ghost Lap 1.5", "GL150", nullptr, 2400},
-    {"Online Community", "moon base 3.0.1", "MB301", "lower-case name, sorted without regard to case", 900},
+    {"Online Community", "moon base 3.0.1", "MB301",
+     "lower-case name, sorted without regard to case", 900},
     {"Action", "Iron Fist Saga Ch.2", "IF002", "Chapter 2, all bosses beaten", 5200},
     {"Action", "Shadow Ops 100 pct", "SO100", "Every mission at rank A", 4100},
     {"Role Playing", "Crystal Quest Ep.1", "CQ001", "Level 99 party. Start of episode 1", 8192},
@@ -66,16 +68,16 @@ std::string MakeSyntheticSave(const std::string& saveName, const std::string& ti
         bytes[kSaveTitleIdOffset + i] = titleId[i];
     }
     PutLe32(bytes, kSaveUncompressedSizeOffset, dataBytes * 3);
-    SetSaveName(reinterpret_cast<std::uint8_t*>(bytes.data()), static_cast<std::uint32_t>(bytes.size()),
-                saveName.c_str());
+    SetSaveName(reinterpret_cast<std::uint8_t*>(bytes.data()),
+                static_cast<std::uint32_t>(bytes.size()), saveName.c_str());
     return bytes;
 }
 
 bool MakeSampleDatabase(const fs::path& dir)
 {
     std::error_code ec;
-    for (const char* folder : {"Online Community", "Action", "Role Playing", "Role Playing/Classics",
-                               "Racing", "Empty Folder"}) {
+    for (const char* folder : {"Online Community", "Action", "Role Playing",
+                               "Role Playing/Classics", "Racing", "Empty Folder"}) {
         fs::create_directories(dir / folder, ec);
         if (ec) {
             return false;
@@ -86,7 +88,8 @@ bool MakeSampleDatabase(const fs::path& dir)
     for (const SampleSave& sample : kSamples) {
         const fs::path base = dir / sample.folder;
         ok = Write(base / (std::string(sample.name) + ".tvd"),
-                   MakeSyntheticSave(sample.name, sample.titleId, sample.dataBytes, seed++)) && ok;
+                   MakeSyntheticSave(sample.name, sample.titleId, sample.dataBytes, seed++)) &&
+             ok;
         if (sample.description != nullptr) {
             ok = Write(base / (std::string(sample.name) + ".txt"), sample.description) && ok;
         }
