@@ -26,7 +26,8 @@ std::string ClientDecode(const std::string& value)
 
 TEST(DatabaseText, DisplayValuesDecodeBackToWhatTheDatabaseHolds)
 {
-    for (const char* name : {"Star Voyager v1.2", "Dr. Mech", "a..b", "Caf\xC3\xA9 Racer", "(x) [y] ~z"}) {
+    for (const char* name :
+         {"Star Voyager v1.2", "Dr. Mech", "a..b", "Caf\xC3\xA9 Racer", "(x) [y] ~z"}) {
         const std::string encoded = EncodeDisplayValue(name);
         EXPECT_EQ(encoded.find_first_of(" .<>&"), std::string::npos) << encoded;
         EXPECT_EQ(ClientDecode(encoded), name);
