@@ -2,6 +2,7 @@
 
 #include "server/DatabaseText.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace tolvar::server {
@@ -64,13 +65,14 @@ void Folder(const OnlineDatabase& database, const std::string& folder, const std
             saves += Escape(entry.name);
         }
         saves += "</td><td class=\"size\">" +
-                 (entry.size >= 0 ? Kilobytes(entry.size) : "withdrawn") + "</td><td>" +
+                 (entry.size >= 0 ? Kilobytes(entry.size) : "no file") + "</td><td>" +
                  Escape(entry.description) + "</td></tr>\n";
     }
     if (!saves.empty()) {
         page += "<table>\n<tr><th>Save</th><th>Size</th><th>Description</th></tr>\n" + saves +
                 "</table>\n";
-    } else {
+    } else if (std::none_of(entries->begin(), entries->end(),
+                            [](const auto& e) { return e.folder; })) {
         page += "<p class=\"empty\">No saves here yet.</p>\n";
     }
     for (const OnlineDatabase::Entry& entry : *entries) {
