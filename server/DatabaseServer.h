@@ -1,14 +1,10 @@
 #pragma once
 
+#include "server/HttpServer.h"
 #include "server/OnlineDatabase.h"
 
 #include <filesystem>
-#include <memory>
 #include <string>
-
-namespace httplib {
-class Server;
-}
 
 namespace tolvar::server {
 
@@ -17,15 +13,14 @@ struct ServerOptions
     std::string host = "127.0.0.1";
     int port = 8642; // 0: any free port
     std::filesystem::path root = ".";
-    int threads = 16;
-    int timeoutSeconds = 5; // for reading a request, writing an answer, an idle connection
+    HttpLimits limits;
 };
 
 // Only loopback addresses are served: the database is for this machine.
 bool IsLoopbackHost(const std::string& host);
 
-// The HTTP face of an OnlineDatabase: the settings page, the list and detail
-// documents, the save files, the code list and the upload form.
+// The HTTP face of an OnlineDatabase: the settings page, the home page, the
+// list and detail documents, the save files, the code list and the upload form.
 class DatabaseServer
 {
 public:
@@ -38,13 +33,16 @@ public:
     bool Run();
     void Stop();
 
+    // Answers one request; the HTTP layer has read it whole, or says why not.
+    void Serve(const HttpRequest& req, HttpResponse& res);
+
 private:
-    void Route();
     std::string BaseUrl(const std::string& hostHeader) const;
+    void Upload(const HttpRequest& req, HttpResponse& res);
 
     ServerOptions m_options;
     OnlineDatabase m_database;
-    std::unique_ptr<httplib::Server> m_http;
+    HttpServer m_http;
     int m_port = -1;
 };
 

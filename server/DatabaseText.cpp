@@ -22,15 +22,27 @@ void AppendHex(std::string& out, unsigned char c)
     out += kHex[c & 0x0F];
 }
 
-// Length of the valid UTF-8 sequence at text[i], 0 when it is not one.
-std::size_t Utf8Length(const std::string& text, std::size_t i)
+// Length of the well-formed UTF-8 sequence at text[i], 0 when it is not
+// one: no overlong forms, no surrogates, nothing above U+10FFFF.
+std::size_t Utf8Length(std::string_view text, std::size_t i)
 {
     const auto c = static_cast<unsigned char>(text[i]);
-    std::size_t n = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c <= 0xDF ? 2 : 0;
+    const std::size_t n = c >= 0xF0 && c <= 0xF4   ? 4
+                          : c >= 0xE0 && c <= 0xEF ? 3
+                          : c >= 0xC2 && c <= 0xDF ? 2
+                                                   : 0;
     if (n == 0 || i + n > text.size()) {
         return 0;
     }
-    for (std::size_t k = 1; k < n; ++k) {
+    // The second byte's range narrows for the lead bytes that could
+    // otherwise start an overlong form, a surrogate or a too large value.
+    const auto second = static_cast<unsigned char>(text[i + 1]);
+    const unsigned char low = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
+    const unsigned char high = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
+    if (second < low || second > high) {
+        return 0;
+    }
+    for (std::size_t k = 2; k < n; ++k) {
         if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
             return 0;
         }
@@ -109,6 +121,20 @@ std::string CleanText(const std::string& text, std::size_t maxBytes)
         i += n;
     }
     return out;
+}
+
+bool IsWellFormedUtf8(std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size();) {
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
+            ++i;
+        } else if (const std::size_t n = Utf8Length(text, i); n != 0) {
+            i += n;
+        } else {
+            return false;
+        }
+    }
+    return true;
 }
 
 std::string CleanSaveName(const std::string& name)

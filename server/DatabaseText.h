@@ -21,8 +21,10 @@ std::string EncodeQueryValue(const std::string& text);
 std::string EncodeDownloadPath(const std::string& path);
 
 // Cuts a user's text to what the database can store and show: drops what
-// EncodeDisplayValue would drop, and bytes that are not valid UTF-8.
+// EncodeDisplayValue would drop, and bytes that are not well-formed UTF-8.
 std::string CleanText(const std::string& text, std::size_t maxBytes);
+
+bool IsWellFormedUtf8(std::string_view text);
 
 // A save name fit for a file name: CleanText without "/" and "\", without
 // leading dots and spaces or trailing spaces; empty when nothing is left.

@@ -1,9 +1,14 @@
 #include "server/OnlineDatabase.h"
 
-#include "saveformat/SaveFormat.h"
 #include "server/DatabaseText.h"
+#include "saveformat/SaveFormat.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <fstream>
 #include <sstream>
 #include <vector>
@@ -27,12 +32,8 @@ bool IsRegularFile(const fs::path& path)
     return fs::is_regular_file(path, ec);
 }
 
-std::string ReadDescription(const fs::path& path)
+std::string OneLine(std::string text)
 {
-    std::ifstream in(path, std::ios::binary);
-    std::string text(kMaxDescriptionBytes, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(in.gcount()));
     for (char& c : text) {
         if (c == '\r' || c == '\n' || c == '\t') {
             c = ' ';
@@ -48,12 +49,6 @@ bool WriteWhole(const fs::path& path, const std::string& bytes)
     out.close();
     return !out.fail();
 }
-
-struct Entry
-{
-    bool folder;
-    std::string name; // shown name: the folder's, or the save's without ".tvd"
-};
 
 std::string JoinPath(const std::string& folder, const std::string& name)
 {
@@ -104,19 +99,79 @@ std::optional<fs::path> OnlineDatabase::Resolve(const std::string& relative) con
     return real;
 }
 
-std::optional<std::string> OnlineDatabase::ListDocument(const std::string& folder,
-                                                        const std::string& base) const
+std::optional<std::string> OnlineDatabase::ReadFile(const std::string& relative,
+                                                    std::uint64_t maxBytes) const
+{
+    const std::optional<fs::path> path = Resolve(relative);
+    if (!path) {
+        return std::nullopt;
+    }
+    // The resolved path holds no link; O_NOFOLLOW keeps one swapped in
+    // meanwhile from being followed, and O_NONBLOCK a pipe from stalling us.
+    const int fd = open(path->c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    struct stat info
+    {
+    };
+    std::optional<std::string> bytes;
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        const auto wanted = static_cast<std::size_t>(
+            std::min<std::uint64_t>(static_cast<std::uint64_t>(info.st_size), maxBytes));
+        std::string data(wanted, '\0');
+        std::size_t done = 0;
+        while (done < wanted) {
+            const ssize_t n = read(fd, data.data() + done, wanted - done);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                break;
+            }
+            done += static_cast<std::size_t>(n);
+        }
+        data.resize(done);
+        bytes = std::move(data);
+    }
+    close(fd);
+    return bytes;
+}
+
+bool OnlineDatabase::LeadsRound(const std::string& folder) const
+{
+    // A folder reached again along its own path: a link back to a folder above.
+    std::vector<fs::path> seen{m_root};
+    for (std::size_t pos = 0; pos <= folder.size() && !folder.empty();) {
+        const std::size_t slash = std::min(folder.find('/', pos), folder.size());
+        const std::optional<fs::path> real = Resolve(folder.substr(0, slash));
+        if (!real) {
+            return true;
+        }
+        if (std::find(seen.begin(), seen.end(), *real) != seen.end()) {
+            return true;
+        }
+        seen.push_back(*real);
+        pos = slash + 1;
+    }
+    return false;
+}
+
+std::optional<std::vector<OnlineDatabase::Entry>>
+OnlineDatabase::List(const std::string& folder) const
 {
     const std::optional<fs::path> dir = Resolve(folder);
     std::error_code ec;
-    if (!dir || !fs::is_directory(*dir, ec)) {
+    if (!dir || !fs::is_directory(*dir, ec) || LeadsRound(folder)) {
         return std::nullopt;
     }
     std::vector<Entry> entries;
     for (fs::directory_iterator it(*dir, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        // A "+" would read as a space when the client asks for the file.
-        if (name.empty() || name.front() == '.' || name.find('+') != std::string::npos) {
+        // A "+" would read as a space when the client asks for the file; a
+        // name that is not well-formed UTF-8 cannot be shown.
+        if (name.empty() || name.front() == '.' || name.find('+') != std::string::npos ||
+            !IsWellFormedUtf8(name)) {
             continue;
         }
         const std::string relative = JoinPath(folder, name);
@@ -124,29 +179,56 @@ std::optional<std::string> OnlineDatabase::ListDocument(const std::string& folde
         if (!real) {
             continue;
         }
+        Entry entry;
         if (fs::is_directory(*real, ec)) {
-            entries.push_back({true, name});
-        } else if (EndsWith(name, ".tvd") && name.size() > 4 && IsRegularFile(*real)) {
-            entries.push_back({false, name.substr(0, name.size() - 4)});
-        } else if (EndsWith(name, ".txt") && name.size() > 4 && IsRegularFile(*real)) {
-            const std::string save = name.substr(0, name.size() - 4);
-            if (!IsRegularFile(*dir / (save + ".tvd"))) {
-                entries.push_back({false, save}); // a save whose file is gone
+            if (LeadsRound(relative)) {
+                continue;
             }
+            entry.folder = true;
+            entry.name = name;
+        } else if (EndsWith(name, ".tvd") && name.size() > 4 && IsRegularFile(*real)) {
+            entry.name = name.substr(0, name.size() - 4);
+            entry.size = static_cast<std::int64_t>(fs::file_size(*real, ec));
+            if (ec) {
+                continue;
+            }
+        } else if (EndsWith(name, ".txt") && name.size() > 4 && IsRegularFile(*real)) {
+            entry.name = name.substr(0, name.size() - 4);
+            const std::optional<fs::path> save = Resolve(JoinPath(folder, entry.name + ".tvd"));
+            if (save && IsRegularFile(*save)) {
+                continue; // listed with its save
+            }
+        } else {
+            continue;
         }
-    }
-    if (entries.empty()) {
-        return std::string("<result></result>");
+        if (!entry.folder) {
+            const auto text = ReadFile(JoinPath(folder, entry.name + ".txt"), kMaxDescriptionBytes);
+            entry.description = CleanText(OneLine(text.value_or("")), kMaxDescriptionBytes);
+        }
+        entries.push_back(std::move(entry));
     }
     // The client sorts the same way; sending the order it wants saves it work.
     std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
         return CompareNoCase(a.name, b.name) < 0;
     });
+    return entries;
+}
+
+std::optional<std::string> OnlineDatabase::ListDocument(const std::string& folder,
+                                                        const std::string& base) const
+{
+    std::optional<std::vector<Entry>> entries = List(folder);
+    if (!entries) {
+        return std::nullopt;
+    }
+    if (entries->empty()) {
+        return std::string("<result></result>");
+    }
     // Indented so that every closing tag has text before it: some readers
     // lose the siblings that follow a closing tag written flush.
     std::ostringstream doc;
     doc << "<result>\r\n";
-    for (const Entry& entry : entries) {
+    for (const Entry& entry : *entries) {
         const std::string relative = JoinPath(folder, entry.name);
         if (entry.folder) {
             doc << "  <folder>\r\n"
@@ -155,11 +237,9 @@ std::optional<std::string> OnlineDatabase::ListDocument(const std::string& folde
                 << "</url>\r\n"
                 << "  </folder>\r\n";
         } else {
-            const std::string description = ReadDescription(*dir / (entry.name + ".txt"));
             doc << "  <save>\r\n"
                 << "    <name>" << EncodeDisplayValue(entry.name) << "</name>\r\n"
-                << "    <description>"
-                << EncodeDisplayValue(CleanText(description, kMaxDescriptionBytes))
+                << "    <description>" << EncodeDisplayValue(entry.description)
                 << "</description>\r\n"
                 << "    <url>" << base << "/tolvar_save.asp?save=" << EncodeQueryValue(relative)
                 << "</url>\r\n"
@@ -195,25 +275,17 @@ std::optional<std::string> OnlineDatabase::DetailDocument(const std::string& sav
     return std::nullopt;
 }
 
-std::optional<fs::path> OnlineDatabase::SaveFile(const std::string& path) const
+std::optional<std::string> OnlineDatabase::SaveFile(const std::string& path) const
 {
     if (!EndsWith(path, ".tvd")) {
         return std::nullopt;
     }
-    std::optional<fs::path> file = Resolve(path);
-    if (!file || !IsRegularFile(*file)) {
-        return std::nullopt;
-    }
-    return file;
+    return ReadFile(path, kMaxSaveBytes);
 }
 
-std::optional<fs::path> OnlineDatabase::CodeList() const
+std::optional<std::string> OnlineDatabase::CodeList() const
 {
-    std::optional<fs::path> file = Resolve("codelist.bin");
-    if (!file || !IsRegularFile(*file)) {
-        return std::nullopt;
-    }
-    return file;
+    return ReadFile("codelist.bin", kMaxSaveBytes);
 }
 
 OnlineDatabase::UploadOutcome OnlineDatabase::StoreUpload(const std::string& saveName,

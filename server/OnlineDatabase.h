@@ -5,6 +5,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tolvar::server {
 
@@ -32,13 +33,34 @@ public:
     // Throws std::filesystem::filesystem_error when root is not a folder.
     explicit OnlineDatabase(const std::filesystem::path& root);
 
+    // A folder or a save of the database as a listing shows it.
+    struct Entry
+    {
+        bool folder = false;
+        std::string name;        // the folder's, or the save's without ".tvd"
+        std::string description; // a save's, cleaned
+        std::int64_t size = -1;  // a save file's bytes; -1 when its file is gone
+    };
+
     std::optional<std::filesystem::path> Resolve(const std::string& relative) const;
 
+    // The contents of a regular file inside the root, at most maxBytes of
+    // it; nothing for anything else (a link out, a folder, a pipe, a device).
+    std::optional<std::string> ReadFile(const std::string& relative, std::uint64_t maxBytes) const;
+
+    // A folder's entries in the order the client shows them; links that lead
+    // back to the folder or to a folder above it are left out, so the tree
+    // has an end. Nothing when the folder is not one.
+    std::optional<std::vector<Entry>> List(const std::string& folder) const;
+
     // base is "http://host:port", the address the client used.
-    std::optional<std::string> ListDocument(const std::string& folder, const std::string& base) const;
-    std::optional<std::string> DetailDocument(const std::string& save, const std::string& base) const;
-    std::optional<std::filesystem::path> SaveFile(const std::string& path) const;
-    std::optional<std::filesystem::path> CodeList() const;
+    std::optional<std::string> ListDocument(const std::string& folder,
+                                            const std::string& base) const;
+    std::optional<std::string> DetailDocument(const std::string& save,
+                                              const std::string& base) const;
+    // The bytes of a save file or of the code list.
+    std::optional<std::string> SaveFile(const std::string& path) const;
+    std::optional<std::string> CodeList() const;
 
     UploadOutcome StoreUpload(const std::string& saveName, const std::string& description,
                               const std::string& bytes);
@@ -46,6 +68,8 @@ public:
     const std::filesystem::path& Root() const { return m_root; }
 
 private:
+    bool LeadsRound(const std::string& folder) const;
+
     std::filesystem::path m_root;
     std::mutex m_uploadMutex;
     unsigned m_uploadCounter = 0;

@@ -1,9 +1,10 @@
 // tolvar-server: the reference online database.
-//   tolvar-server [--host H] [--port P] [--root DIR]
+//   tolvar-server [--host H] [--port P] [--root DIR] [--delay-ms N]
 //   tolvar-server --make-sample DIR
 #include "server/DatabaseServer.h"
 #include "server/SampleDatabase.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -13,7 +14,7 @@ namespace {
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: tolvar-server [--host H] [--port P] [--root DIR]\n"
+    std::fprintf(stderr, "usage: tolvar-server [--host H] [--port P] [--root DIR] [--delay-ms N]\n"
                          "       tolvar-server --make-sample DIR\n");
     return 2;
 }
@@ -29,7 +30,8 @@ int main(int argc, char** argv)
         if (arg == "--make-sample" && hasValue) {
             const char* dir = argv[++i];
             if (!tolvar::server::MakeSampleDatabase(dir)) {
-                std::fprintf(stderr, "tolvar-server: cannot write the sample database in %s\n", dir);
+                std::fprintf(stderr, "tolvar-server: cannot write the sample database in %s\n",
+                             dir);
                 return 1;
             }
             std::printf("tolvar-server: sample database written to %s\n", dir);
@@ -43,6 +45,14 @@ int main(int argc, char** argv)
                 return Usage();
             }
             options.port = static_cast<int>(port);
+        } else if (arg == "--delay-ms" && hasValue) {
+            // Adds internet-like latency to every answer, for measurements.
+            char* end = nullptr;
+            const long delay = std::strtol(argv[++i], &end, 10);
+            if (*end != '\0' || delay < 0 || delay > 60000) {
+                return Usage();
+            }
+            options.limits.delay = std::chrono::milliseconds(delay);
         } else if (arg == "--root" && hasValue) {
             options.root = argv[++i];
         } else {

@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <set>
 #include <string>
 
 namespace tolvar::cli {
@@ -35,19 +36,31 @@ public:
     LResult SendAppMessage(unsigned, WParam, LParam) override { return 0; }
 };
 
-void FetchFolders(OnlineListFetcher& fetcher, QueuedUiInvoker& ui, OnlineFolder& folder)
+// Past this depth folders are listed but not opened: a database may link a
+// folder back to itself under ever new addresses.
+constexpr int kMaxDepth = 32;
+
+// Every folder is listed; a folder whose address was already read is not
+// read again, so a database that links back to itself still has an end.
+void FetchFolders(OnlineListFetcher& fetcher, QueuedUiInvoker& ui, OnlineFolder& folder, int depth,
+                  std::set<std::string>& visited)
 {
+    if (depth >= kMaxDepth) {
+        return;
+    }
     for (auto& child : folder.m_children) {
         if (child->m_kind != kOnlineKindFolder) {
             continue;
         }
         auto& sub = static_cast<OnlineFolder&>(*child);
-        if (sub.m_children.empty()) {
-            fetcher.Fetch(sub.m_url.value_or(""), &sub, nullptr);
-            ui.PumpWhile([&] { return fetcher.IsRunning(); });
-            fetcher.WaitForJob();
+        const std::string url = sub.m_url.value_or("");
+        if (!sub.m_children.empty() || !visited.insert(url).second) {
+            continue;
         }
-        FetchFolders(fetcher, ui, sub);
+        fetcher.Fetch(url, &sub, nullptr);
+        ui.PumpWhile([&] { return fetcher.IsRunning(); });
+        fetcher.WaitForJob();
+        FetchFolders(fetcher, ui, sub, depth + 1, visited);
     }
 }
 
@@ -96,7 +109,8 @@ int RunOnline(const std::vector<std::string>& args)
     fetcher.RefreshRoot(&root);
     ui.PumpWhile([&] { return fetcher.IsRunning(); });
     fetcher.WaitForJob();
-    FetchFolders(fetcher, ui, root);
+    std::set<std::string> visited{root.m_url.value_or("")};
+    FetchFolders(fetcher, ui, root, 0, visited);
     std::printf("Online Database\n");
     Print(root, 1);
     return 0;

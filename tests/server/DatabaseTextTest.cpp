@@ -26,7 +26,8 @@ std::string ClientDecode(const std::string& value)
 
 TEST(DatabaseText, DisplayValuesDecodeBackToWhatTheDatabaseHolds)
 {
-    for (const char* name : {"Star Voyager v1.2", "Dr. Mech", "a..b", "Caf\xC3\xA9 Racer", "(x) [y] ~z"}) {
+    for (const char* name :
+         {"Star Voyager v1.2", "Dr. Mech", "a..b", "Caf\xC3\xA9 Racer", "(x) [y] ~z"}) {
         const std::string encoded = EncodeDisplayValue(name);
         EXPECT_EQ(encoded.find_first_of(" .<>&"), std::string::npos) << encoded;
         EXPECT_EQ(ClientDecode(encoded), name);
@@ -52,6 +53,34 @@ TEST(DatabaseText, CleansUserTextForStorage)
     EXPECT_EQ(CleanSaveName("  ..My/Save\\ 2+2%  "), "MySave 22");
     EXPECT_EQ(CleanSaveName(". . ."), "");
     EXPECT_EQ(CleanSaveName(std::string(100, 'n')).size(), 64u);
+}
+
+TEST(DatabaseText, AcceptsOnlyWellFormedUtf8)
+{
+    struct Case
+    {
+        const char* text;
+        bool wellFormed;
+    };
+    for (const Case& c : {
+             Case{"plain", true},
+             {"\xC2\x80", true},          // U+0080
+             {"\xE0\xA0\x80", true},      // U+0800, the first three-byte value
+             {"\xED\x9F\xBF", true},      // U+D7FF, just below the surrogates
+             {"\xF4\x8F\xBF\xBF", true},  // U+10FFFF
+             {"\xC0\xAF", false},         // overlong "/"
+             {"\xE0\x80\xAF", false},     // overlong "/"
+             {"\xF0\x80\x80\xAF", false}, // overlong "/"
+             {"\xED\xA0\x80", false},     // a surrogate
+             {"\xF4\x90\x80\x80", false}, // above U+10FFFF
+             {"\xF5\x80\x80\x80", false},
+             {"\xFF", false},
+             {"\xE9\xE9", false}, // Windows-1252
+         }) {
+        EXPECT_EQ(IsWellFormedUtf8(c.text), c.wellFormed) << c.text;
+        const std::string name = std::string("a") + c.text + "b";
+        EXPECT_EQ(CleanSaveName(name), c.wellFormed ? name : "ab") << c.text;
+    }
 }
 
 } // namespace

@@ -7,7 +7,8 @@ namespace {
 
 const std::string kBoundary = "-----------------------------7d4128309d02ac";
 
-std::string Body(const std::string& delimiter, const std::string& bytes, const std::string& name = "a.tvd")
+std::string Body(const std::string& delimiter, const std::string& bytes,
+                 const std::string& name = "a.tvd")
 {
     return delimiter + "\r\nContent-Disposition: form-data; filename=" + name +
            "\r\nContent-Type: binary\r\n\r\n" + bytes + "\r\n" + delimiter + "--\r\n";
@@ -43,11 +44,10 @@ TEST(UploadForm, RefusesBodiesThatAreCutOrMisframed)
 {
     const std::string good = Body(kBoundary, "data");
     for (const std::string& bad : {
-             std::string(),
-             good.substr(0, good.size() - 8),                 // cut before the closing delimiter
+             std::string(), good.substr(0, good.size() - 8), // cut before the closing delimiter
              "other-boundary\r\n" + good.substr(kBoundary.size() + 2), // wrong first line
              good + "trailing junk",
-             kBoundary + "\r\nContent-Type: binary\r\n",       // no end of the headers
+             kBoundary + "\r\nContent-Type: binary\r\n", // no end of the headers
          }) {
         EXPECT_FALSE(ParseUploadBody(bad, kBoundary)) << bad;
     }
