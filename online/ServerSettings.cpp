@@ -128,6 +128,15 @@ bool ServerSettings::IsLoaded() const
     return m_loaded;
 }
 
+void ServerSettings::Clear()
+{
+    std::lock_guard lock(m_mutex);
+    m_loaded = false;
+    m_savesUrl.clear();
+    m_uploadUrl.clear();
+    m_codeListUrl.clear();
+}
+
 ServerSettings& TheServerSettings()
 {
     static ServerSettings settings(TOLVAR_SETTINGS_URL);

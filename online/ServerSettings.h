@@ -22,6 +22,8 @@ public:
     std::string GetUploadUrl() const;
     std::string GetCodeListUrl() const;
     bool IsLoaded() const;
+    // Forgets every address read, as before the first Load; the page address stays.
+    void Clear();
 
     // One line of the page, without its line end.
     void ApplyLine(const std::string& line);

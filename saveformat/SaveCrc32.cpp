@@ -245,7 +245,20 @@ bool HasClmul()
 
 } // namespace
 
-std::uint32_t SaveCrc32(const std::uint8_t* bytes, std::uint32_t length)
+bool HasCrcPath(CrcPath path)
+{
+#ifdef TOLVAR_HAVE_CLMUL
+    if (path == CrcPath::Fold128) {
+        return HasClmul();
+    }
+    if (path == CrcPath::Fold512) {
+        return HasClmul() && HasWideClmul();
+    }
+#endif
+    return path == CrcPath::Table;
+}
+
+std::uint32_t SaveCrc32Through(CrcPath widest, const std::uint8_t* bytes, std::uint32_t length)
 {
     if (length == 0 || bytes == nullptr) {
         return 0;
@@ -254,16 +267,24 @@ std::uint32_t SaveCrc32(const std::uint8_t* bytes, std::uint32_t length)
     std::size_t remaining = length;
 #ifdef TOLVAR_HAVE_CLMUL
     // Below a few blocks the set-up of the folding costs more than it saves.
-    if (remaining >= 256 && HasClmul()) {
+    if (remaining >= 256 && widest != CrcPath::Table && HasClmul()) {
         const std::size_t blocks = remaining & ~static_cast<std::size_t>(15);
-        crc = blocks >= 64 * kWideLanes && HasWideClmul() ? UpdateWideClmul(crc, bytes, blocks)
-                                                          : UpdateClmul(crc, bytes, blocks);
+        crc = widest == CrcPath::Fold512 && blocks >= 64 * kWideLanes && HasWideClmul()
+                  ? UpdateWideClmul(crc, bytes, blocks)
+                  : UpdateClmul(crc, bytes, blocks);
         bytes += blocks;
         remaining -= blocks;
     }
+#else
+    (void)widest;
 #endif
     crc = UpdateSliced(crc, bytes, remaining);
     return crc ^ 0xFFFFFFFFu;
+}
+
+std::uint32_t SaveCrc32(const std::uint8_t* bytes, std::uint32_t length)
+{
+    return SaveCrc32Through(CrcPath::Fold512, bytes, length);
 }
 
 } // namespace tolvar

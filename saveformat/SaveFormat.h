@@ -24,6 +24,20 @@ constexpr std::size_t kMaxSaveFileSize = std::size_t{64} << 20;
 // CRC-32 of IEEE 802.3 (reflected 0xEDB88320, init and final XOR 0xFFFFFFFF).
 std::uint32_t SaveCrc32(const std::uint8_t* bytes, std::uint32_t length);
 
+// The ways the CRC can be computed, all giving the same value: the sliced
+// tables, or carry-less folding 128 or 512 bits wide where the processor has
+// it. SaveCrc32 takes the widest; each can be asked for so that all of them
+// are checked on a machine that would otherwise only run its fastest.
+enum class CrcPath
+{
+    Table,
+    Fold128,
+    Fold512
+};
+bool HasCrcPath(CrcPath path);
+// SaveCrc32 going no wider than the given path (nor than the processor allows).
+std::uint32_t SaveCrc32Through(CrcPath widest, const std::uint8_t* bytes, std::uint32_t length);
+
 // True when the stored checksum matches; zeroes the checksum field of the
 // buffer it is given. The buffer must hold at least 16 bytes.
 bool VerifySaveBuffer(std::uint8_t* bytes, std::uint32_t length);

@@ -17,14 +17,6 @@ namespace {
 
 constexpr const char* kPcDatabaseFolder = "Saves\\";
 
-// The start of a program path up to and including its first backslash: the
-// root of the volume that holds it. A path without one lies on the POSIX root.
-std::string RootOfProgramPath(const std::string& path)
-{
-    const std::size_t first = path.find('\\');
-    return first == std::string::npos ? std::string("\\") : path.substr(0, first + 1);
-}
-
 // True when the path names a file, also one that cannot be opened: such a
 // file is still asked about before anything replaces it.
 bool DestinationExists(const std::string& path, std::uint64_t& length)
@@ -54,7 +46,7 @@ void LocationList::DiscoverDrives()
 
     std::string programFolder =
         m_programFolder.empty() ? fs::GetExecutableFolder() : m_programFolder;
-    const std::string root = RootOfProgramPath(programFolder);
+    const std::string root = fs::GetVolumeRoot(programFolder);
     auto pc = std::make_unique<DriveLocation>();
     CopyFixed(pc->name, kPcDatabaseFolder);
     CopyFixed(pc->rootPath, root.c_str());
@@ -222,8 +214,15 @@ DriveLocation* LocationList::CopyEntryToLocation(CatalogueItem* entry, DriveLoca
     if (source == nullptr || source == destination) {
         return nullptr;
     }
-    const std::string sourcePath = std::string(source->name) + entry->name;
-    const std::string destinationPath = std::string(destination->name) + entry->name;
+    // An entry's name is a name, never a path: one that could lead out of its
+    // location is refused before anything is opened.
+    std::string sourcePath;
+    std::string destinationPath;
+    if (!fs::JoinFileName(source->name, entry->name, sourcePath) ||
+        !fs::JoinFileName(destination->name, entry->name, destinationPath)) {
+        AfxMessageBox("An Error occured when opening the source file - aborting", MB_OK);
+        return nullptr;
+    }
 
     std::uint64_t notedLength = 0;
     if (DestinationExists(destinationPath, notedLength) &&
@@ -277,10 +276,10 @@ DriveLocation* LocationList::CopyFileToItem(const char* sourcePath, TreeItemId t
             name = p + 1;
         }
     }
-    if (*name == '\0') {
+    std::string destinationPath;
+    if (!fs::JoinFileName(destination->name, name, destinationPath)) {
         return nullptr;
     }
-    const std::string destinationPath = std::string(destination->name) + name;
 
     std::uint64_t ignored = 0;
     if (DestinationExists(destinationPath, ignored) &&
@@ -303,8 +302,8 @@ DriveLocation* LocationList::DeleteEntry(CatalogueItem* entry)
     if (location == nullptr) {
         return nullptr;
     }
-    const std::string path = std::string(location->name) + entry->name;
-    if (!fs::DeleteFile(path.c_str())) {
+    std::string path;
+    if (!fs::JoinFileName(location->name, entry->name, path) || !fs::DeleteFile(path.c_str())) {
         AfxMessageBox("An error occured deleting the file", MB_OK);
         return nullptr;
     }

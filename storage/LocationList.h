@@ -25,8 +25,9 @@ public:
 
     // Receives WM_APP_DRIVE_PRESENT / WM_APP_DRIVE_ABSENT; may be null.
     void SetMainWindow(MessageTarget* mainWindow) { m_mainWindow = mainWindow; }
-    // The executable's folder (program style, no trailing backslash); its
-    // volume's root is the PC database location's root.
+    // The executable's folder (program style, no trailing backslash). The
+    // PC database location's root is the mount point of the volume that
+    // holds it, so its label and free space are that volume's.
     void SetProgramFolder(const std::string& folder) { m_programFolder = folder; }
 
     void DiscoverDrives();

@@ -8,6 +8,7 @@
 // removed and whatever was at the destination stays as it was.
 #include "platform/fs/FileOps.h"
 
+#include "platform/fs/LinuxVolumeSource.h"
 #include "platform/fs/Path.h"
 #include "platform/fs/VolumeTable.h"
 
@@ -16,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <string>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -24,6 +26,8 @@
 
 namespace tolvar::fs {
 namespace {
+
+namespace stdfs = std::filesystem;
 
 class Descriptor
 {
@@ -302,6 +306,36 @@ bool GetDiskFreeSpace(const char* programPath, std::uint64_t& totalFreeBytes)
     }
     totalFreeBytes = static_cast<std::uint64_t>(vfs.f_bfree) * vfs.f_frsize;
     return true;
+}
+
+std::string GetVolumeRoot(const std::string& programPath)
+{
+    if (programPath.size() >= 2 && std::isalpha(static_cast<unsigned char>(programPath[0])) &&
+        programPath[1] == ':') {
+        return programPath.substr(0, 2) + "\\";
+    }
+    std::string posix;
+    if (!MapPath(programPath.c_str(), posix)) {
+        return "\\";
+    }
+    // The folder may not exist yet; the part of it that does decides.
+    std::error_code error;
+    const std::string absolute = stdfs::weakly_canonical(stdfs::absolute(posix, error), error);
+    const std::string mountPoint =
+        error ? std::string() : LinuxVolumeSource::MountPointOf(absolute);
+    if (mountPoint.empty()) {
+        return "\\";
+    }
+    std::string root = mountPoint;
+    for (char& c : root) {
+        if (c == '/') {
+            c = '\\';
+        }
+    }
+    if (root.back() != '\\') {
+        root += '\\';
+    }
+    return root;
 }
 
 } // namespace tolvar::fs

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace tolvar::fs {
 
@@ -32,5 +33,11 @@ bool FlushVolume(const char* devicePath);
 // Free bytes of the volume that holds a path (all free blocks, not only those
 // available to the caller). A drive root `E:\` asks the volume table.
 bool GetDiskFreeSpace(const char* programPath, std::uint64_t& totalFreeBytes);
+
+// The root of the volume that holds a program path, as a program path that
+// ends in a backslash: `E:\` for a drive path, else the mount point of the
+// file system the path lies on (`\` for the root file system, `\mnt\data\`
+// for one mounted there), or `\` when no mount point can be found.
+std::string GetVolumeRoot(const std::string& programPath);
 
 } // namespace tolvar::fs

@@ -62,7 +62,8 @@ bool FindFile::Next()
 bool FindFile::Advance()
 {
     while (dirent* entry = readdir(m_state->dir)) {
-        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) {
+        // A name that could act as a path is not listed at all.
+        if (!IsPlainFileName(entry->d_name)) {
             continue;
         }
         if (!MatchesPattern(entry->d_name, m_state->pattern.c_str())) {

@@ -7,7 +7,8 @@ namespace tolvar::fs {
 
 // Directory search over a program path whose last component is a pattern of
 // `*` and `?` matched without regard to case (`E:\*.tvd`). Names come in the
-// order the directory gives them; "." and ".." are left out.
+// order the directory gives them; "." and "..", and names that are not plain
+// file names (IsPlainFileName), are left out.
 class FindFile
 {
 public:

@@ -109,6 +109,28 @@ bool LinuxVolumeSource::ParseMountLine(const std::string& line, MountLine& mount
     return true;
 }
 
+std::string LinuxVolumeSource::MountPointOf(const std::string& absolutePath,
+                                            const std::string& mountInfoPath)
+{
+    std::ifstream in(mountInfoPath);
+    std::string best;
+    std::string line;
+    while (std::getline(in, line)) {
+        MountLine mount;
+        if (!ParseMountLine(line, mount) || mount.mountPoint.size() <= best.size()) {
+            continue;
+        }
+        const std::string& point = mount.mountPoint;
+        const bool holds =
+            point == "/" || absolutePath == point ||
+            (StartsWith(absolutePath, point.c_str()) && absolutePath[point.size()] == '/');
+        if (holds) {
+            best = point;
+        }
+    }
+    return best;
+}
+
 std::vector<VolumeInfo> LinuxVolumeSource::List()
 {
     std::vector<VolumeInfo> volumes;

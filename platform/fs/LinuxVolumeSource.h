@@ -36,6 +36,12 @@ public:
     };
     static bool ParseMountLine(const std::string& line, MountLine& mount);
 
+    // The mount point of the volume that holds an absolute POSIX path, which
+    // need not exist yet: the longest mount point that the path lies in.
+    // Empty when the table cannot be read.
+    static std::string MountPointOf(const std::string& absolutePath,
+                                    const std::string& mountInfoPath = "/proc/self/mountinfo");
+
 private:
     std::string LabelOf(const MountLine& mount);
 

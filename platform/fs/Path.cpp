@@ -15,6 +15,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <limits.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -70,6 +71,32 @@ std::string Join(const std::string& base, const std::string& component)
     return base + "/" + component;
 }
 
+// True when the ".." components from pos on lead above where they start.
+bool ClimbsAboveStart(const char* programPath, std::size_t pos, std::size_t length)
+{
+    int depth = 0;
+    std::size_t i = pos;
+    while (i < length) {
+        while (i < length && IsSeparator(programPath[i])) {
+            ++i;
+        }
+        std::size_t end = i;
+        while (end < length && !IsSeparator(programPath[end])) {
+            ++end;
+        }
+        const std::string_view component(programPath + i, end - i);
+        if (component == "..") {
+            if (--depth < 0) {
+                return true;
+            }
+        } else if (!component.empty() && component != ".") {
+            ++depth;
+        }
+        i = end;
+    }
+    return false;
+}
+
 // Splits off what the path starts from: a drive's mount point, the POSIX
 // root or nothing (the working directory). pos is where components begin.
 bool StartOf(const char* programPath, std::size_t& length, std::string& base, std::size_t& pos)
@@ -92,6 +119,10 @@ bool StartOf(const char* programPath, std::size_t& length, std::string& base, st
         }
         base = volume->mountPoint;
         pos = 2;
+        // A drive path stays on its drive.
+        if (ClimbsAboveStart(programPath, pos, length)) {
+            return false;
+        }
     } else if (IsSeparator(programPath[0]) && IsSeparator(programPath[1])) {
         return false; // device and network paths name nothing here
     } else if (IsSeparator(programPath[0])) {
@@ -186,6 +217,38 @@ bool MapPath(const char* programPath, std::string& posixPath)
         base += '/';
     }
     posixPath = std::move(base);
+    return true;
+}
+
+bool IsPlainFileName(const char* name)
+{
+    if (name == nullptr || *name == '\0' || std::strcmp(name, ".") == 0 ||
+        std::strcmp(name, "..") == 0) {
+        return false;
+    }
+    return std::strpbrk(name, "\\/") == nullptr;
+}
+
+bool IsSafeDownloadName(const char* name)
+{
+    if (!IsPlainFileName(name)) {
+        return false;
+    }
+    for (const char* p = name; *p != '\0'; ++p) {
+        const auto byte = static_cast<unsigned char>(*p);
+        if (byte == ':' || byte < 0x20 || byte == 0x7F) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool JoinFileName(const std::string& folder, const char* name, std::string& path)
+{
+    if (!IsPlainFileName(name)) {
+        return false;
+    }
+    path = folder + name;
     return true;
 }
 

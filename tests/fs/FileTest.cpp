@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <limits>
 #include <sys/stat.h>
 
 namespace tolvar::fs {
@@ -50,6 +51,38 @@ TEST(File, WritesReadsAndReportsLengthAndTimes)
     EXPECT_EQ(stdfs::file_size(dir / "data.bin"), 12u);
 }
 
+TEST(FileTime, TimesBeyondTheFileTimeRangeHaveNoCalendar)
+{
+    // Seconds of the last representable file time, 30828 AD.
+    constexpr std::int64_t kLast = 910'692'730'085;
+    constexpr std::int64_t kFirst = -11'644'473'600; // 1601
+    struct Case
+    {
+        std::int64_t seconds;
+        bool representable;
+    };
+    const Case cases[] = {{0, true},
+                          {kFirst, true},
+                          {kLast, true},
+                          {kLast + 1, false},
+                          {kFirst - 1, false},
+                          {1'000'000'000'000'000'000, false},
+                          {std::numeric_limits<std::int64_t>::max(), false},
+                          {std::numeric_limits<std::int64_t>::min(), false}};
+    for (const Case& c : cases) {
+        const FileTime time = FileTimeFromUnix(c.seconds, 0);
+        std::tm calendar{};
+        EXPECT_EQ(FileTimeToUtcCalendar(time, calendar), c.representable) << c.seconds;
+        EXPECT_EQ(FileTimeToLocalCalendar(time, calendar), c.representable) << c.seconds;
+        if (c.representable) {
+            EXPECT_EQ(FileTimeToUnixSeconds(time), c.seconds);
+        } else {
+            EXPECT_EQ(time, kInvalidFileTime) << c.seconds;
+        }
+    }
+    EXPECT_EQ(FileTimeToUnixSeconds(FileTimeFromUnix(-1, 500)), -1) << "before 1970, floored";
+}
+
 TEST(File, FoldersAndMissingFilesDoNotOpen)
 {
     test::TempDir dir;
@@ -70,7 +103,7 @@ TEST(File, FoldersAndMissingFilesDoNotOpen)
 TEST(FindFile, MatchesTheExtensionWithoutRegardToCase)
 {
     test::TempDir dir;
-    for (const char* name : {"a.tvd", "B.TVD", "c.Tvd", "notes.txt", "d.tvdx"}) {
+    for (const char* name : {"a.tvd", "B.TVD", "c.Tvd", "notes.txt", "d.tvdx", "..\\x.tvd"}) {
         std::ofstream(dir / name) << "x";
     }
     stdfs::create_directory(dir / "folder.tvd");
@@ -149,6 +182,22 @@ TEST(FileOps, DeleteCreateAndExist)
     EXPECT_TRUE(DeleteFile((dir / "file").string().c_str()));
     EXPECT_FALSE(DeleteFile((dir / "file").string().c_str()));
     EXPECT_FALSE(FileExists((dir / "file").string().c_str()));
+}
+
+TEST(FileOps, TheVolumeRootIsTheMountPointThatHoldsThePath)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"C:\\Tolvar", "C:\\"},
+        {"e:", "e:\\"},
+        {"\\proc", "\\proc\\"},
+        {"\\proc\\self\\fd", "\\proc\\"},        // through a link, into the same volume
+        {"\\proc\\missing\\deeper", "\\proc\\"}, // a folder still to be made
+        {"\\procfs-lookalike\\x", "\\"},         // a prefix is not a folder
+        {"\\", "\\"},
+    };
+    for (const auto& [path, root] : cases) {
+        EXPECT_EQ(GetVolumeRoot(path), root) << path;
+    }
 }
 
 TEST(FileOps, FreeSpaceAndVolumeFlushFollowTheDriveLetter)

@@ -28,6 +28,14 @@ TEST(MapPath, DriveLetterRootAndRelativePaths)
     ASSERT_TRUE(MapPath("Saves\\x.tvd", out));
     EXPECT_EQ(out, "Saves/x.tvd");
 
+    // A drive path may step back, but never above the drive's root.
+    ASSERT_TRUE(MapPath("E:\\a\\..\\b.tvd", out));
+    EXPECT_EQ(out, dir.Path().string() + "/a/../b.tvd");
+    for (const char* climbing : {"E:\\..\\x.tvd", "E:..", "E:\\a\\..\\..\\x", "E:/./../x"}) {
+        EXPECT_FALSE(MapPath(climbing, out)) << climbing;
+        EXPECT_FALSE(MapPathAsWritten(climbing, out)) << climbing;
+    }
+
     EXPECT_FALSE(MapPath("Q:\\", out)) << "a letter no volume has";
     EXPECT_FALSE(MapPath("\\\\.\\E:", out)) << "device paths are not files";
     EXPECT_FALSE(MapPath("", out));
@@ -56,6 +64,33 @@ TEST(MapPath, RefusesPathsTooLongForTheFixedArrays)
     EXPECT_TRUE(MapPath(longest.c_str(), out));
     const std::string tooLong(kMaxPath, 'a');
     EXPECT_FALSE(MapPath(tooLong.c_str(), out));
+}
+
+TEST(FileName, OnlyPlainNamesAreJoinedAndDownloadsAlsoRefuseColonsAndControls)
+{
+    struct Case
+    {
+        const char* name;
+        bool plain;
+        bool download;
+    };
+    const Case cases[] = {{"game.tvd", true, true},   {".hidden", true, true},
+                          {"...", true, true},        {"\xc3\xa9t\xc3\xa9.tvd", true, true},
+                          {"", false, false},         {".", false, false},
+                          {"..", false, false},       {"..\\x\\v.tvd", false, false},
+                          {"a\\b", false, false},     {"a/b", false, false},
+                          {"\\", false, false},       {"C:x.tvd", true, false},
+                          {"tab\there", true, false}, {"bell\a", true, false},
+                          {"del\x7f", true, false},   {"\x1f", true, false}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsPlainFileName(c.name), c.plain) << c.name;
+        EXPECT_EQ(IsSafeDownloadName(c.name), c.download) << c.name;
+        std::string path = "unchanged";
+        EXPECT_EQ(JoinFileName("E:\\", c.name, path), c.plain) << c.name;
+        EXPECT_EQ(path, c.plain ? std::string("E:\\") + c.name : "unchanged");
+    }
+    EXPECT_FALSE(IsPlainFileName(nullptr));
+    EXPECT_FALSE(IsSafeDownloadName(nullptr));
 }
 
 TEST(MatchesPattern, IgnoresCaseAndHonoursWildcards)

@@ -1,5 +1,7 @@
-// Loop-mounts a labelled FAT image under /media and watches the Linux volume
-// source report it. Needs root and loop devices; skipped where they are not.
+// Real mounts: a labelled FAT image loop-mounted under /media, which the Linux
+// volume source must report, and a small tmpfs whose root and free space a
+// folder on it must take. Need root (and loop devices); skipped where not.
+#include "platform/fs/FileOps.h"
 #include "platform/fs/LinuxVolumeSource.h"
 #include "platform/fs/VolumeTable.h"
 #include "platform/fs/VolumeWatcher.h"
@@ -7,6 +9,7 @@
 #include "tests/fs/VolumeEvents.h"
 #include "tests/support/TempDir.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -70,6 +73,31 @@ TEST(VolumeMount, WatcherReportsALabelledDriveArrivingAndLeaving)
     EXPECT_EQ(__builtin_popcount(arrival->mask), 1) << "one letter per drive";
     EXPECT_GE(arrival->mask, UnitMaskOf('D')) << "removable drives get D to Z";
     ASSERT_TRUE(removal.has_value()) << "no removal reported for the same letter";
+}
+
+TEST(VolumeMount, AFolderOnAMountedVolumeHasThatVolumeAsRootAndFreeSpace)
+{
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "mounting needs root";
+    }
+    test::TempDir dir;
+    const auto mountPoint = dir / "volume";
+    std::filesystem::create_directory(mountPoint);
+    if (Shell("mount -t tmpfs -o size=4m tmpfs " + mountPoint.string()) != 0) {
+        GTEST_SKIP() << "mounting a tmpfs is not permitted here";
+    }
+    std::string root = mountPoint.string() + "/";
+    std::replace(root.begin(), root.end(), '/', '\\');
+
+    const std::string programFolder = root + "tolvar\\bin"; // not made yet
+    const std::string found = GetVolumeRoot(programFolder);
+    std::uint64_t freeBytes = 0;
+    const bool measured = GetDiskFreeSpace(found.c_str(), freeBytes);
+    Shell("umount " + mountPoint.string());
+
+    EXPECT_EQ(found, root);
+    EXPECT_TRUE(measured);
+    EXPECT_EQ(freeBytes, 4u << 20) << "the free space of the 4 MiB volume, not of the root";
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <mutex>
+#include <set>
 
 namespace tolvar {
 namespace {
@@ -86,12 +87,14 @@ const OnlineSave& SaveAt(const OnlineFolder& folder, std::size_t index)
     return static_cast<const OnlineSave&>(**it);
 }
 
-// Whether a request went to `query` with a fresh random number appended.
-bool RandomAfter(const std::string& target, const std::string& query)
+// Whether a request went to `query` with a random number appended that no
+// earlier request in `seen` carried.
+bool RandomAfter(const std::string& target, const std::string& query, std::set<std::string>& seen)
 {
     const std::string head = query + "&random=";
     return target.size() > head.size() && target.compare(0, head.size(), head) == 0 &&
-           target.find_first_not_of("0123456789", head.size()) == std::string::npos;
+           target.find_first_not_of("0123456789", head.size()) == std::string::npos &&
+           seen.insert(target.substr(head.size())).second;
 }
 
 // A job against a server answering from `docs`; a path of /close is closed unanswered.
@@ -169,9 +172,11 @@ TEST_F(ListJob, ListsAreFetchedThenTheDetailOfEverySaveOnTheUiThreadsTerms)
     // The list, then one detail per save with a url, each with a fresh random.
     const auto requests = server.Requests();
     ASSERT_EQ(requests.size(), 3u);
-    EXPECT_TRUE(RandomAfter(requests[0].target(), "/list?f=root")) << requests[0].target();
-    EXPECT_TRUE(RandomAfter(requests[1].target(), "/detail?s=1")) << requests[1].target();
-    EXPECT_TRUE(RandomAfter(requests[2].target(), "/detail?s=2")) << requests[2].target();
+    std::set<std::string> randoms;
+    for (std::size_t i = 0; i < 3; ++i) {
+        const char* query[] = {"/list?f=root", "/detail?s=1", "/detail?s=2"};
+        EXPECT_TRUE(RandomAfter(requests[i].target(), query[i], randoms)) << requests[i].target();
+    }
 
     EXPECT_FALSE(view.offUiThread);
     EXPECT_EQ(view.calls, (Strings{"disable", "repaint", "redraw off", "save A Save.1 in Online Database",
@@ -293,13 +298,12 @@ TEST_F(ListJob, RefreshRootReadsTheSettingsWhenNeededAndFetchesSavesUrl)
         freePort = gone.Port();
     }
     TheServerSettings().SetPageAddress("http://127.0.0.1:" + std::to_string(freePort) + "/tolvar_settings.asp");
-    if (GetSavesUrl().empty()) {
-        EXPECT_TRUE(fetcher.RefreshRoot(&root));
-        Wait();
-        EXPECT_EQ(boxes.Texts(), Strings{"The internet connection does not appear to be working"});
-        EXPECT_FALSE(fetcher.IsRunning());
-        EXPECT_TRUE(view.calls.empty());
-    }
+    TheServerSettings().Clear(); // whatever an earlier test loaded
+    EXPECT_TRUE(fetcher.RefreshRoot(&root));
+    Wait();
+    EXPECT_EQ(boxes.Texts(), Strings{"The internet connection does not appear to be working"});
+    EXPECT_FALSE(fetcher.IsRunning());
+    EXPECT_TRUE(view.calls.empty());
 
     docs["/tolvar_settings.asp"] = "SAVES_URL=" + server.Url("/saves?list=1") + "\r\n";
     docs["/saves"] = "<result> <folder> <name>F</name> <url>x</url> </folder> </result>";
@@ -312,14 +316,20 @@ TEST_F(ListJob, RefreshRootReadsTheSettingsWhenNeededAndFetchesSavesUrl)
     const auto requests = server.Requests();
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[0].target(), "/tolvar_settings.asp");
-    EXPECT_TRUE(RandomAfter(requests[1].target(), "/saves?list=1")) << requests[1].target();
+    std::set<std::string> randoms;
+    EXPECT_TRUE(RandomAfter(requests[1].target(), "/saves?list=1", randoms))
+        << requests[1].target();
 
-    // Once the address is known the settings page is not read again.
+    // Once the address is known the settings page is not read again; the
+    // list is asked for with a new number.
     root.m_children.clear();
     fetcher.RefreshRoot(&root);
     Wait();
-    EXPECT_EQ(server.Requests().size(), 3u);
+    ASSERT_EQ(server.Requests().size(), 3u);
+    const std::string again = server.Requests()[2].target();
+    EXPECT_TRUE(RandomAfter(again, "/saves?list=1", randoms)) << again;
     TheServerSettings().SetPageAddress(previous);
+    TheServerSettings().Clear();
 }
 
 } // namespace

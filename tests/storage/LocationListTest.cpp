@@ -8,12 +8,16 @@ using LocationListTest = test::LocationFixture;
 TEST_F(LocationListTest, WithoutDrivesOnlyThePcDatabaseIsListed)
 {
     test::WriteBytes(m_dir / "Saves" / "pc.tvd", test::MakeSave("On the PC"));
+    // The root is the mount point of the program folder's volume, and the
+    // free space is that volume's (the process file system has none).
+    m_list.SetProgramFolder("\\proc\\self\\fd");
     m_list.DiscoverDrives();
     ASSERT_EQ(m_list.LocationCount(), 1u);
     const DriveLocation* pc = m_list.LocationAt(0);
     EXPECT_STREQ(pc->name, "Saves\\");
-    EXPECT_STREQ(pc->rootPath, "\\");
-    EXPECT_STREQ(pc->label, "Saves\\ (\\)");
+    EXPECT_STREQ(pc->rootPath, "\\proc\\");
+    EXPECT_STREQ(pc->label, "Saves\\ (\\proc\\)");
+    EXPECT_EQ(m_list.GetFreeSpace(pc), 0u);
     EXPECT_FALSE(pc->removable);
     EXPECT_EQ(test::SaveNames(pc), std::vector<std::string>{"On the PC"});
     EXPECT_EQ(m_window.messages, std::vector<unsigned>{WM_APP_DRIVE_ABSENT});
@@ -38,7 +42,10 @@ TEST_F(LocationListTest, RemovableDrivesComeFirstWithTheirLabels)
     EXPECT_EQ(m_list.EntryOf(0, 1), nullptr);
     EXPECT_EQ(m_list.EntryOf(7, 0), nullptr);
     EXPECT_EQ(m_list.LocationAt(3), nullptr);
-    EXPECT_EQ(m_window.messages.back(), WM_APP_DRIVE_PRESENT);
+    // One message after each addition: E: alone is no drive beside the PC
+    // database yet; from G: on there are two locations or more.
+    EXPECT_EQ(m_window.messages, (std::vector<unsigned>{WM_APP_DRIVE_ABSENT, WM_APP_DRIVE_PRESENT,
+                                                        WM_APP_DRIVE_PRESENT}));
 }
 
 TEST_F(LocationListTest, DrivesThatDoNotQualifyAreNotListed)
@@ -74,21 +81,24 @@ TEST_F(LocationListTest, ArrivalRemovalAndALetterArrivingTwice)
     ASSERT_NE(card, nullptr);
     EXPECT_STREQ(card->label, "CARD (f:\\)") << "the letter as passed in";
     EXPECT_EQ(m_list.LocationAt(1), card) << "appended after the PC database";
-    EXPECT_EQ(m_window.messages.back(), WM_APP_DRIVE_PRESENT);
+    EXPECT_EQ(m_window.messages,
+              (std::vector<unsigned>{WM_APP_DRIVE_ABSENT, WM_APP_DRIVE_PRESENT}));
     EXPECT_EQ(m_list.FindLocationByLetter('F'), card);
 
     test::WriteBytes(f / "new.tvd", test::MakeSave("Arrived"));
     EXPECT_EQ(m_list.AddDriveLocation('F'), card) << "still listed: rescanned, not listed twice";
     EXPECT_EQ(m_list.LocationCount(), 2u);
     EXPECT_EQ(test::SaveNames(card), std::vector<std::string>{"Arrived"});
+    EXPECT_EQ(m_window.messages.size(), 3u);
+    EXPECT_EQ(m_window.messages.back(), WM_APP_DRIVE_PRESENT);
+    m_window.messages.clear();
 
     m_list.RemoveLocation(m_list.FindLocationByLetter('F'));
     EXPECT_EQ(m_list.LocationCount(), 1u);
-    EXPECT_EQ(m_window.messages.back(), WM_APP_DRIVE_ABSENT);
-    m_window.messages.clear();
     m_list.RemoveLocation(m_list.FindLocationByLetter('Z'));
     m_list.RemoveLocation(nullptr);
-    EXPECT_EQ(m_window.messages, (std::vector<unsigned>{WM_APP_DRIVE_ABSENT, WM_APP_DRIVE_ABSENT}))
+    EXPECT_EQ(m_window.messages, (std::vector<unsigned>{WM_APP_DRIVE_ABSENT, WM_APP_DRIVE_ABSENT,
+                                                        WM_APP_DRIVE_ABSENT}))
         << "an unknown letter still reports";
 }
 
@@ -114,8 +124,9 @@ TEST_F(LocationListTest, FreeSpaceAndItsText)
     EXPECT_EQ(m_list.GetFreeSpace(m_list.LocationAt(0)), 1572864u);
     EXPECT_EQ(LocationList::FreeSpaceText(1572864), "Space Free: 1.50 MB");
     EXPECT_EQ(LocationList::FreeSpaceText(0), "Space Free: 0.00 MB");
-    // Single precision: 2^40 + 1 bytes round to exactly 1048576 MB.
-    EXPECT_EQ(LocationList::FreeSpaceText((1ull << 40) + 1), "Space Free: 1048576.00 MB");
+    // Single precision: 2^37 + 8192 bytes make 131072.0078 MB, which a float
+    // rounds to 131072 and a double prints as 131072.01.
+    EXPECT_EQ(LocationList::FreeSpaceText((1ull << 37) + 8192), "Space Free: 131072.00 MB");
     EXPECT_GT(m_list.GetFreeSpace(m_list.LocationAt(1)), 0u) << "the PC database's volume";
     EXPECT_EQ(m_list.GetFreeSpace(nullptr), 0u);
     m_drives.Remove((m_dir / "drive-E").string());

@@ -1,3 +1,4 @@
+#include "storage/FixedText.h"
 #include "tests/fs/FileSizeLimit.h"
 #include "tests/storage/LocationFixture.h"
 
@@ -209,6 +210,48 @@ TEST_F(TransferTest, DeletingTheLastSaveLeavesTheCodeListAndThePcDatabaseNeedsNo
     EXPECT_EQ(m_list.DeleteEntry(EntryAt(Pc(), 0)), Pc());
     EXPECT_EQ(EntryCount(Pc()), 0u);
     EXPECT_TRUE(test::FolderContents(m_dir / "Saves").empty());
+}
+
+TEST_F(TransferTest, NamesThatActAsPathsNeverReachOutsideTheirLocation)
+{
+    // A file on E: whose name, read as a path, names a file beside the drive.
+    const auto outside = m_dir / "outside";
+    std::filesystem::create_directory(outside);
+    const auto victim = test::MakeSave("Outside", 300);
+    test::WriteBytes(outside / "v.tvd", victim);
+    test::WriteBytes(m_e / "..\\outside\\v.tvd", test::MakeSave("Inside", 300));
+    ScanLocation(E());
+    EXPECT_EQ(test::SaveNames(E()), std::vector<std::string>{"Game"}) << "not listed";
+    EXPECT_EQ(m_boxes.Count(), 0u);
+
+    // Entries made up with such names are refused as copy source and target
+    // and are not deleted, whichever way their separators lean.
+    for (const char* name : {"..\\outside\\v.tvd", "../outside/v.tvd", "..", "."}) {
+        SCOPED_TRACE(name);
+        auto forged = std::make_unique<SaveEntry>();
+        CopyFixed(forged->name, name);
+        ASSERT_TRUE(AddEntry(E(), std::move(forged)));
+        ShowAll();
+        CatalogueItem* entry = EntryAt(E(), EntryCount(E()) - 1);
+        m_boxes.Clear();
+        EXPECT_EQ(m_list.CopyEntryToLocation(entry, F()), nullptr);
+        EXPECT_EQ(m_list.DeleteEntry(entry), nullptr);
+        EXPECT_EQ(m_boxes.Texts(), (std::vector<std::string>{
+                                       "An Error occured when opening the source file - aborting",
+                                       "An error occured deleting the file"}));
+        ScanLocation(E());
+    }
+    EXPECT_EQ(test::ReadBytes(outside / "v.tvd"), victim);
+    EXPECT_TRUE(test::FolderContents(m_f).empty());
+
+    // A dropped path's name is its last component; "." or ".." names no file.
+    const std::string here = test::ProgramFolder(outside);
+    m_boxes.Clear();
+    for (const std::string& dropped : {here + "..", here + ".", here}) {
+        EXPECT_EQ(m_list.CopyFileToItem(dropped.c_str(), F()->itemId), nullptr) << dropped;
+    }
+    EXPECT_EQ(m_boxes.Count(), 0u) << "refused before any question";
+    EXPECT_TRUE(test::FolderContents(m_f).empty());
 }
 
 } // namespace
