@@ -296,6 +296,8 @@ TEST_F(EditTest, CutCopyAndPasteGoThroughTheClipboardInEachBoxsKindOfText)
     ctrl('X');
     ctrl('V');
     EXPECT_EQ(shown.GetText(), "fixed");
+    EXPECT_EQ(clipboard(), "caf\xC3\xA9\nbar");
+    ctrl('C');
     EXPECT_EQ(clipboard(), "fixed");
 }
 

@@ -198,7 +198,7 @@ TEST_F(MessageBoxTest, SkinnedRoundedWindowWithTheTextInItsLabel)
         EXPECT_TRUE(ShowsPicture(shot, {57, 123}, yes));
         EXPECT_FALSE(ShowsPicture(shot, {157, 123}, no));
         EXPECT_TRUE(ShowsPicture(shot, {157, 123}, no, {0, 0, 100, 5}));
-        EXPECT_TRUE(ShowsPicture(shot, {157, 123}, no, {6, 6, 94, 21}));
+        EXPECT_TRUE(ShowsPicture(shot, {163, 129}, no, {6, 6, 94, 21}));
         // Everything else is the background, except the text: light grey,
         // inside the label, drawn straight over the picture, centred.
         const gfx::Rect labelRect = gfx::Rect::FromSize(29, 55, 256, 60);

@@ -60,7 +60,7 @@ X11Selection::~X11Selection()
     XDestroyWindow(m_backend.GetDisplay(), m_window);
 }
 
-unsigned long X11Selection::Atom(Selection which)
+unsigned long X11Selection::SelectionAtom(Selection which)
 {
     return which == Selection::Primary ? XA_PRIMARY : m_backend.GetAtom("CLIPBOARD");
 }
@@ -80,8 +80,8 @@ void X11Selection::SetText(Selection which, const std::string& utf8)
 {
     Display* display = m_backend.GetDisplay();
     m_texts[which] = utf8;
-    XSetSelectionOwner(display, Atom(which), m_window, CurrentTime);
-    if (XGetSelectionOwner(display, Atom(which)) != m_window) {
+    XSetSelectionOwner(display, SelectionAtom(which), m_window, CurrentTime);
+    if (XGetSelectionOwner(display, SelectionAtom(which)) != m_window) {
         m_texts.erase(which);
     }
     XFlush(display);
@@ -90,7 +90,7 @@ void X11Selection::SetText(Selection which, const std::string& utf8)
 void X11Selection::RequestText(Selection which, SelectionCallback done)
 {
     Display* display = m_backend.GetDisplay();
-    const ::Window owner = XGetSelectionOwner(display, Atom(which));
+    const ::Window owner = XGetSelectionOwner(display, SelectionAtom(which));
     if (owner == None || owner == m_window) {
         std::optional<std::string> text;
         if (auto it = m_texts.find(which); owner == m_window && it != m_texts.end()) {
@@ -115,7 +115,7 @@ void X11Selection::Convert(Selection which, bool latin1)
     pending.triedLatin1 = latin1;
     Display* display = m_backend.GetDisplay();
     XConvertSelection(
-        display, Atom(which), latin1 ? XA_STRING : m_backend.GetAtom("UTF8_STRING"),
+        display, SelectionAtom(which), latin1 ? XA_STRING : m_backend.GetAtom("UTF8_STRING"),
         m_backend.GetAtom(which == Selection::Primary ? "TOLVAR_PRIMARY" : "TOLVAR_CLIPBOARD"),
         m_window, CurrentTime);
     XFlush(display);

@@ -44,7 +44,7 @@ private:
     void Receive(XEvent& event);
     void Convert(Selection which, bool latin1);
     void Answer(Selection which, std::optional<std::string> text);
-    unsigned long Atom(Selection which);
+    unsigned long SelectionAtom(Selection which);
     std::optional<Selection> Which(unsigned long atom);
 
     X11Backend& m_backend;
