@@ -83,9 +83,10 @@ void GalleryWindow::NextPage(int direction)
     }
 }
 
-bool GalleryWindow::PreTranslateMessage(ui::Message& message)
+bool GalleryWindow::TakeGalleryKey(const ui::Message& message)
 {
-    if (message.message == ui::WM_KEYDOWN) {
+    ui::Window* target = ui::Window::FromHandle(message.window);
+    if (message.message == ui::WM_KEYDOWN && target != nullptr && target->TopLevel() == this) {
         switch (message.wParam) {
         case ui::VK_NEXT:
             NextPage(1);
@@ -100,9 +101,12 @@ bool GalleryWindow::PreTranslateMessage(ui::Message& message)
             break;
         }
     }
-    return ui::Window::PreTranslateMessage(message);
+    return false;
 }
 
-void GalleryWindow::OnClose() { ui::WindowSystem::Get().Quit(); }
+void GalleryWindow::OnClose()
+{
+    ui::WindowSystem::Get().Quit();
+}
 
 } // namespace tolvar::gallery

@@ -10,7 +10,7 @@ namespace tolvar::gallery {
 
 // The gallery's one top-level window: rounded like the program's windows,
 // showing one registered page at a time. Page Down and Page Up turn the
-// pages, Escape closes the gallery.
+// pages, Escape closes the gallery, whichever control has the keyboard.
 class GalleryWindow : public ui::Window
 {
 public:
@@ -25,7 +25,9 @@ public:
     std::size_t PageCount() const { return m_pages.size(); }
     GalleryPage* CurrentPage() const;
 
-    bool PreTranslateMessage(ui::Message& message) override;
+    // The gallery's own keys, taken before any control sees them (a focused
+    // tree would use Page Up and Page Down itself): the loop's filter.
+    bool TakeGalleryKey(const ui::Message& message);
 
 protected:
     void OnClose() override;

@@ -12,6 +12,7 @@
 #include "platform/base/UiThread.h"
 #include "platform/ui/WindowSystem.h"
 #include "platform/ui/headless/HeadlessBackend.h"
+#include "widgets/MessageBox.h"
 #include "widgets/MessageBoxRouting.h"
 
 #include <chrono>
@@ -129,9 +130,9 @@ int main(int argc, char** argv)
 
     gallery::GalleryWindow window;
     const gfx::Size screen = system.GetBackend().ScreenSize();
-    const gfx::Point topLeft = options.position.value_or(
-        gfx::Point{(screen.width - gallery::kGallerySize.width) / 2,
-                   (screen.height - gallery::kGallerySize.height) / 2});
+    const gfx::Point topLeft =
+        options.position.value_or(gfx::Point{(screen.width - gallery::kGallerySize.width) / 2,
+                                             (screen.height - gallery::kGallerySize.height) / 2});
     if (!window.Create(topLeft)) {
         std::fprintf(stderr, "cannot create the gallery window\n");
         return 1;
@@ -140,8 +141,11 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "no page named %s\n", options.page.c_str());
         return 2;
     }
+    CMessageBox::SetOwner(window.Handle());
     if (headless) {
         return TakeScreenshot(system, window, options);
     }
-    return system.Run();
+    system.RunModalLoop([] { return true; },
+                        [&window](ui::Message& message) { return window.TakeGalleryKey(message); });
+    return 0;
 }

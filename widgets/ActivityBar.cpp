@@ -9,6 +9,7 @@
 #include "platform/ui/WindowSystem.h"
 #include "resources/Resources.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 
@@ -161,14 +162,34 @@ int CActivityBar::FillWidth(int width, float fill)
     return static_cast<int>((width - 10) * fill + 5);
 }
 
+// The lit part ends in a short fade into the unlit picture, as the skin's
+// glows do, rather than on a hard edge.
 void CActivityBar::OnPaint(gfx::Painter& painter)
 {
     const int lit = FillWidth(m_width, m_fill);
     if (lit > 0) {
         painter.DrawBitmap({0, 0}, m_filledPicture, {0, 0, lit, m_height});
     }
-    if (lit < m_width) {
-        painter.DrawBitmap({lit, 0}, m_emptyPicture, {lit, 0, m_width, m_height});
+    const int faded = lit > 0 ? std::min(m_width, lit + kSoftEdge) : lit;
+    if (faded > lit) {
+        gfx::Bitmap edge(faded - lit, m_height);
+        for (int x = lit; x < faded; ++x) {
+            const unsigned weight = static_cast<unsigned>(256 * (faded - x) / (kSoftEdge + 1));
+            for (int y = 0; y < m_height; ++y) {
+                const gfx::Color on = m_filledPicture.Pixel(x, y), off = m_emptyPicture.Pixel(x, y);
+                auto mix = [&](unsigned a, unsigned b) {
+                    return (a * weight + b * (256 - weight)) >> 8;
+                };
+                edge.SetPixel(x - lit, y,
+                              gfx::Rgb(mix(gfx::Red(on), gfx::Red(off)),
+                                       mix(gfx::Green(on), gfx::Green(off)),
+                                       mix(gfx::Blue(on), gfx::Blue(off))));
+            }
+        }
+        painter.DrawBitmap({lit, 0}, edge);
+    }
+    if (faded < m_width) {
+        painter.DrawBitmap({faded, 0}, m_emptyPicture, {faded, 0, m_width, m_height});
     }
 }
 

@@ -46,6 +46,8 @@ public:
     float Elapsed() const { return m_elapsed.load(); }
     // Lit columns for a fill fraction: the lit part grows from the left edge.
     static int FillWidth(int width, float fill);
+    // Columns past the fill width over which the lit picture fades out.
+    static constexpr int kSoftEdge = 8;
     // One pass of the animation at counter value now (the thread's step 2).
     void Step(std::int64_t now);
 

@@ -5,7 +5,7 @@
 namespace tolvar {
 
 bool AutoLoad(ui::BitmapButton& button, ui::Window& parent, unsigned id, const std::string& caption,
-              gfx::Point topLeft)
+              gfx::Point topLeft, ui::WindowStyle style)
 {
     const gfx::Bitmap up = LoadBitmapResource(caption + "U");
     if (up.IsNull()) {
@@ -16,7 +16,7 @@ bool AutoLoad(ui::BitmapButton& button, ui::Window& parent, unsigned id, const s
     const gfx::Bitmap disabled = LoadBitmapResource(caption + "X");
     if (!button.IsWindow()) {
         button.SetWindowText(caption);
-        if (!button.Create(&parent, gfx::Rect::FromSize(topLeft, up.GetSize()), id)) {
+        if (!button.Create(&parent, gfx::Rect::FromSize(topLeft, up.GetSize()), id, style)) {
             return false;
         }
     }

@@ -11,8 +11,8 @@ namespace tolvar {
 // its caption ("BTNOK" gives "BTNOKU" up, "BTNOKD" down, "BTNOKF" focused,
 // "BTNOKX" disabled; missing ones are none) and sizes the button to the up
 // picture. False when the up picture does not exist or the window cannot be
-// created.
+// created. style is the new button's window style (a tab stop, for one).
 bool AutoLoad(ui::BitmapButton& button, ui::Window& parent, unsigned id, const std::string& caption,
-              gfx::Point topLeft);
+              gfx::Point topLeft, ui::WindowStyle style = {});
 
 } // namespace tolvar

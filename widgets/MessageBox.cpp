@@ -5,6 +5,11 @@
 #include "resources/Resources.h"
 #include "widgets/AutoLoad.h"
 
+#include "platform/ui/WindowSystem.h"
+
+#include <algorithm>
+#include <atomic>
+
 namespace tolvar {
 
 namespace {
@@ -12,6 +17,10 @@ namespace {
 constexpr int kBackgroundId = 185;
 constexpr int kTemplateId = 180;
 constexpr gfx::Color kTextColor = gfx::FromColorRef(0xEBEBEB);
+// The text area, centred on the box as the buttons are.
+constexpr gfx::Rect kTextRect = gfx::Rect::FromSize(29, 55, 256, 60);
+
+std::atomic<WindowHandle> g_owner{kNoWindow};
 
 gfx::Point TemplatePosition(unsigned controlId)
 {
@@ -33,11 +42,41 @@ CMessageBox::CMessageBox(std::string text, unsigned type)
 
 CMessageBox::~CMessageBox() = default;
 
+void CMessageBox::SetOwner(WindowHandle owner)
+{
+    g_owner = owner;
+}
+
+WindowHandle CMessageBox::GetOwner()
+{
+    return g_owner;
+}
+
 int CMessageBox::Run(ui::Window* owner)
 {
     m_result = 0;
+    if (owner == nullptr) {
+        owner = ui::Window::FromHandle(g_owner);
+    }
+    SetInitialPosition(CentredPosition(owner));
     DoModal(owner);
     return m_result;
+}
+
+// Over the owner while it is on screen, else over the screen; kept whole on
+// the screen when the owner stands near an edge.
+ui::Point CMessageBox::CentredPosition(ui::Window* owner) const
+{
+    const gfx::Size screenSize = ui::WindowSystem::Get().GetBackend().ScreenSize();
+    const gfx::Rect screen = gfx::Rect::FromSize({0, 0}, screenSize);
+    const gfx::Rect around = owner != nullptr && owner->IsWindow() && owner->IsWindowVisible()
+                                 ? owner->GetWindowRect()
+                                 : screen;
+    const gfx::Size size = m_background.IsNull() ? gfx::Size{315, 157} : m_background.GetSize();
+    const int x = around.left + (around.Width() - size.width) / 2;
+    const int y = around.top + (around.Height() - size.height) / 2;
+    return {std::clamp(x, 0, std::max(0, screenSize.width - size.width)),
+            std::clamp(y, 0, std::max(0, screenSize.height - size.height))};
 }
 
 bool CMessageBox::OnInitDialog()
@@ -60,7 +99,9 @@ bool CMessageBox::OnInitDialog()
                                   {m_yesButton, kYesId, "BTNYES"},
                                   {m_noButton, kNoId, "BTNNO"}};
     for (const ButtonSlot& b : buttons) {
-        AutoLoad(b.button, *this, b.id, b.caption, TemplatePosition(b.id));
+        ui::WindowStyle style;
+        style.tabStop = true;
+        AutoLoad(b.button, *this, b.id, b.caption, TemplatePosition(b.id), style);
         b.button.ShowWindow(ui::ShowCommand::Hide);
     }
 
@@ -69,6 +110,9 @@ bool CMessageBox::OnInitDialog()
         button.SetWindowPos({x, y});
         button.ShowWindow(ui::ShowCommand::Show);
     };
+    // The keyboard starts on the answer that changes nothing: No for a Yes/No
+    // question, which guards deletions and formatting, so a stray Enter is safe.
+    ui::Window* first = &m_okButton;
     switch (m_type) {
     case MB_OKCANCEL:
         place(m_okButton, 57, 123);
@@ -77,13 +121,14 @@ bool CMessageBox::OnInitDialog()
     case MB_YESNO:
         place(m_yesButton, 57, 123);
         place(m_noButton, 157, 123);
+        first = &m_noButton;
         break;
     default:
         place(m_okButton, 107, 123);
         break;
     }
 
-    m_textLabel.MoveWindow(gfx::Rect::FromSize(21, 55, 256, 60));
+    m_textLabel.MoveWindow(kTextRect);
     m_textFont = gfx::Font::Create("Arial", 8.5, gfx::FontWeight::Bold);
     m_textLabel.SetFont(m_textFont);
     m_textLabel.SetWindowText(m_text);
@@ -92,6 +137,10 @@ bool CMessageBox::OnInitDialog()
         SetWindowSize({m_backgroundWidth, m_backgroundHeight});
     }
     SetWindowRgn(gfx::Region::RoundRect(GetClientRect(), 40, 40), false);
+    if (first->IsWindow()) {
+        first->SetFocus();
+        return false; // the focus is placed
+    }
     return true;
 }
 
@@ -129,16 +178,51 @@ bool CMessageBox::OnCommand(unsigned id, unsigned code, WindowHandle from)
     return true;
 }
 
-// Enter and Escape end the box without one of its buttons. Yes/No questions
-// guard deletions and formatting, and their callers test for No only, so
-// such a close must be a No rather than 0.
+// Escape and closing end the box without one of its buttons. Yes/No
+// questions guard deletions and formatting, and their callers test for No
+// only, so such a close must be a No rather than 0.
 void CMessageBox::CloseWithoutButton()
 {
     m_result = m_type == MB_YESNO ? IDNO : 0;
     EndDialog(ui::IDC_CANCEL);
 }
 
-void CMessageBox::OnOK() { CloseWithoutButton(); }
-void CMessageBox::OnCancel() { CloseWithoutButton(); }
+// Enter presses the focused button.
+void CMessageBox::OnOK()
+{
+    ui::Window* focus = ui::Window::GetFocus();
+    for (const ui::Window* button : {&m_okButton, &m_cancelButton, &m_yesButton, &m_noButton}) {
+        if (focus == button && button->IsVisible()) {
+            OnCommand(button->GetDlgCtrlID(), ui::BN_CLICKED, button->Handle());
+            return;
+        }
+    }
+    CloseWithoutButton();
+}
+
+void CMessageBox::OnCancel()
+{
+    CloseWithoutButton();
+}
+
+bool CMessageBox::PreTranslateMessage(ui::Message& message)
+{
+    if (message.message == ui::WM_KEYDOWN && m_type == MB_YESNO && !ui::IsKeyDown(ui::VK_CONTROL) &&
+        !ui::IsKeyDown(ui::VK_MENU)) {
+        if (message.wParam == 'Y' || message.wParam == 'N') {
+            OnCommand(message.wParam == 'Y' ? kYesId : kNoId, ui::BN_CLICKED, kNoWindow);
+            return true;
+        }
+    }
+    return ui::Dialog::PreTranslateMessage(message);
+}
+
+void CMessageBox::Button::DrawItem(gfx::Painter& painter, Face face)
+{
+    ui::BitmapButton::DrawItem(painter, face);
+    if (HasFocus()) {
+        painter.DrawFocusRect(GetClientRect().Inflate(-5, -5));
+    }
+}
 
 } // namespace tolvar

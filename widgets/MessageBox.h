@@ -27,9 +27,16 @@ public:
     ~CMessageBox() override;
 
     // Runs the box modally: 1 OK, 2 Cancel, 6 Yes, 7 No. Closed without a
-    // button (Escape, Enter, the window manager's close) a Yes/No box answers
-    // No and any other box 0.
+    // button (Escape, the window manager's close) a Yes/No box answers No and
+    // any other box 0. Enter and Space press the focused button; Y and N
+    // answer a Yes/No box. The box opens centred over owner, else over the
+    // window registered with SetOwner, else on the screen.
     int Run(ui::Window* owner = nullptr);
+
+    // The window message boxes belong to (the main window); kNoWindow for
+    // none. Any thread may set it.
+    static void SetOwner(WindowHandle owner);
+    static WindowHandle GetOwner();
 
     const std::string& Text() const { return m_text; }
     unsigned Type() const { return m_type; }
@@ -42,13 +49,25 @@ protected:
     void OnOK() override;
     void OnCancel() override;
 
+public:
+    bool PreTranslateMessage(ui::Message& message) override;
+
+    // A box button: its picture, and the dotted focus outline while it has
+    // the keyboard focus.
+    class Button : public ui::BitmapButton
+    {
+    protected:
+        void DrawItem(gfx::Painter& painter, Face face) override;
+    };
+
 private:
     void CloseWithoutButton();
+    ui::Point CentredPosition(ui::Window* owner) const;
 
-    ui::BitmapButton m_okButton;
-    ui::BitmapButton m_cancelButton;
-    ui::BitmapButton m_yesButton;
-    ui::BitmapButton m_noButton;
+    Button m_okButton;
+    Button m_cancelButton;
+    Button m_yesButton;
+    Button m_noButton;
     std::string m_text;
     unsigned m_type;
     CLabel m_textLabel;

@@ -4,6 +4,7 @@
 #include "platform/gfx/Bitmap.h"
 #include "platform/gfx/Rect.h"
 #include "platform/gfx/Region.h"
+#include "platform/ui/Clipboard.h"
 #include "platform/ui/Window.h"
 
 #include <chrono>
@@ -95,6 +96,9 @@ public:
     virtual void Wake() = 0; // any thread
     virtual Point CursorPos() const = 0;
     virtual Size ScreenSize() const = 0;
+    // The shared text selections (Clipboard.h).
+    virtual void SetSelectionText(Selection which, const std::string& utf8) = 0;
+    virtual void RequestSelectionText(Selection which, SelectionCallback done) = 0;
 };
 
 enum class BackendKind

@@ -1,5 +1,8 @@
 #include "platform/ui/Clipboard.h"
 
+#include "platform/ui/Backend.h"
+#include "platform/ui/WindowSystem.h"
+
 #include <algorithm>
 #include <cctype>
 #include <map>
@@ -41,6 +44,20 @@ unsigned RegisterClipboardFormat(const std::string& name)
     g_names.push_back(name);
     g_ids.emplace(key, id);
     return id;
+}
+
+void SetSelectionText(Selection which, const std::string& utf8)
+{
+    if (WindowSystem* system = WindowSystem::Instance()) {
+        system->GetBackend().SetSelectionText(which, utf8);
+    }
+}
+
+void RequestSelectionText(Selection which, SelectionCallback done)
+{
+    if (WindowSystem* system = WindowSystem::Instance()) {
+        system->GetBackend().RequestSelectionText(which, std::move(done));
+    }
 }
 
 std::string GetClipboardFormatName(unsigned id)

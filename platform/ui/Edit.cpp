@@ -11,6 +11,7 @@ namespace {
 constexpr int kMarginX = 2;
 constexpr int kMarginY = 1;
 constexpr gfx::Color kSelectionColor = gfx::Rgb(51, 103, 214);
+constexpr unsigned kCaretTimer = 1;
 
 bool IsContinuation(char c)
 {
@@ -33,6 +34,15 @@ int Windows1252Byte(char32_t c)
         }
     }
     return -1;
+}
+
+std::string ToUtf8(const std::u32string& text)
+{
+    std::string out;
+    for (char32_t c : text) {
+        out += gfx::EncodeUtf8(c);
+    }
+    return out;
 }
 
 } // namespace
@@ -70,6 +80,120 @@ void Edit::GetSel(int& start, int& end) const
 void Edit::ReplaceSel(const std::string& text)
 {
     Replace(std::min(m_anchor, m_caret), std::max(m_anchor, m_caret), text);
+}
+
+void Edit::Cut()
+{
+    if (m_style & kEditReadOnly) {
+        return;
+    }
+    Copy();
+    ReplaceSel("");
+}
+
+void Edit::Copy() const
+{
+    if (m_anchor != m_caret) {
+        SetSelectionText(Selection::Clipboard, SelectedText());
+    }
+}
+
+void Edit::Paste()
+{
+    RequestPaste(Selection::Clipboard);
+}
+
+std::string Edit::SelectedText() const
+{
+    const std::size_t from = std::min(m_anchor, m_caret), to = std::max(m_anchor, m_caret);
+    const std::string bytes = GetText().substr(from, to - from);
+    std::string utf8 = gfx::IsValidUtf8(bytes) ? bytes : ToUtf8(gfx::DecodeWindows1252(bytes));
+    // Other programs break lines with a plain line feed.
+    std::string out;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        if (utf8.compare(i, 2, "\r\n") != 0) {
+            out.push_back(utf8[i]);
+        }
+    }
+    return out;
+}
+
+void Edit::OfferPrimary() const
+{
+    if (m_anchor != m_caret) {
+        SetSelectionText(Selection::Primary, SelectedText());
+    }
+}
+
+void Edit::RequestPaste(Selection which)
+{
+    if (m_style & kEditReadOnly) {
+        return;
+    }
+    // The text may come after this box is gone: find it again by handle.
+    RequestSelectionText(which, [handle = Handle()](std::optional<std::string> text) {
+        if (auto* edit = dynamic_cast<Edit*>(Window::FromHandle(handle)); edit && text) {
+            edit->InsertPasted(*text);
+        }
+    });
+}
+
+// Pasted text becomes this box's kind of text: its line breaks (or only the
+// first line in a single-line box), no control characters, the box's
+// encoding, and no more than the limit leaves room for, cut between
+// characters.
+void Edit::InsertPasted(const std::string& utf8)
+{
+    const bool multiLine = (m_style & kEditMultiLine) != 0;
+    const bool asUtf8 = GetText().empty() || gfx::IsValidUtf8(GetText());
+    const std::size_t from = std::min(m_anchor, m_caret), to = std::max(m_anchor, m_caret);
+    std::size_t room = std::string::npos;
+    if (m_limit != 0) {
+        const std::size_t kept = GetText().size() - (to - from);
+        room = m_limit > kept ? m_limit - kept : 0;
+    }
+    const std::u32string chars = gfx::DecodeText(utf8);
+    std::string out;
+    for (std::size_t i = 0; i < chars.size(); ++i) {
+        char32_t c = chars[i];
+        std::string piece;
+        if (c == '\r' || c == '\n') {
+            if (!multiLine) {
+                break;
+            }
+            if (c == '\r' && i + 1 < chars.size() && chars[i + 1] == '\n') {
+                ++i;
+            }
+            piece = "\r\n";
+        } else if (c == '\t') {
+            piece = " ";
+        } else if (c < 0x20 || c == 0x7F) {
+            continue;
+        } else if (asUtf8) {
+            piece = gfx::EncodeUtf8(c);
+        } else if (int b = Windows1252Byte(c); b >= 0) {
+            piece.push_back(static_cast<char>(b));
+        } else {
+            continue;
+        }
+        if (room != std::string::npos && out.size() + piece.size() > room) {
+            break;
+        }
+        out += piece;
+    }
+    if (!out.empty() || from != to) {
+        Replace(from, to, out);
+    }
+}
+
+void Edit::ShowCaret()
+{
+    if (!HasFocus()) {
+        return;
+    }
+    m_caretShown = true;
+    SetTimer(kCaretTimer, kCaretBlinkMs);
+    Invalidate();
 }
 
 bool Edit::WantsDialogKey(unsigned virtualKey) const
@@ -191,6 +315,7 @@ void Edit::MoveCaret(std::size_t pos, bool extend)
     }
     ScrollToCaret();
     Invalidate();
+    ShowCaret();
 }
 
 void Edit::Replace(std::size_t from, std::size_t to, const std::string& text)
@@ -207,6 +332,7 @@ void Edit::Replace(std::size_t from, std::size_t to, const std::string& text)
     m_anchor = m_caret = from + text.size();
     ScrollToCaret();
     Invalidate();
+    ShowCaret();
     Changed();
 }
 
@@ -283,7 +409,7 @@ void Edit::OnPaint(gfx::Painter& painter)
                              Rect{left, y, left + width(a, b), y + lh});
         }
     }
-    if (HasFocus() && !(m_style & kEditReadOnly)) {
+    if (HasFocus() && m_caretShown && !(m_style & kEditReadOnly)) {
         int line = static_cast<int>(LineOf(m_caret));
         int x = kMarginX - m_scrollX + XOf(m_caret);
         int y = kMarginY + (line - m_firstLine) * lh;
@@ -339,7 +465,9 @@ void Edit::OnKeyDown(unsigned virtualKey, unsigned, unsigned)
         }
         break;
     case VK_DELETE:
-        if (selStart != selEnd) {
+        if (shift && selStart != selEnd) {
+            Cut();
+        } else if (selStart != selEnd) {
             Replace(selStart, selEnd, "");
         } else if (m_caret < GetText().size()) {
             Replace(m_caret, Next(m_caret), "");
@@ -353,10 +481,36 @@ void Edit::OnKeyDown(unsigned virtualKey, unsigned, unsigned)
     case 'A':
         if (control) {
             SetSel(0, -1);
+            OfferPrimary();
+        }
+        break;
+    case 'X':
+        if (control) {
+            Cut();
+        }
+        break;
+    case 'C':
+        if (control) {
+            Copy();
+        }
+        break;
+    case 'V':
+        if (control) {
+            Paste();
+        }
+        break;
+    case VK_INSERT:
+        if (control) {
+            Copy();
+        } else if (shift) {
+            Paste();
         }
         break;
     default:
         break;
+    }
+    if (shift && virtualKey != VK_DELETE && virtualKey != VK_INSERT) {
+        OfferPrimary();
     }
 }
 
@@ -405,6 +559,7 @@ void Edit::OnLButtonDblClk(unsigned, Point point)
     m_caret = end;
     ScrollToCaret();
     Invalidate();
+    OfferPrimary();
 }
 
 void Edit::OnMouseMove(unsigned flags, Point point)
@@ -419,18 +574,36 @@ void Edit::OnLButtonUp(unsigned, Point)
     if (m_selecting) {
         m_selecting = false;
         ReleaseCapture();
+        OfferPrimary();
+    }
+}
+
+void Edit::OnMButtonDown(unsigned, Point point)
+{
+    SetFocus();
+    MoveCaret(PosAt(point), false);
+    RequestPaste(Selection::Primary);
+}
+
+void Edit::OnTimer(unsigned id)
+{
+    if (id == kCaretTimer) {
+        m_caretShown = !m_caretShown;
+        Invalidate();
     }
 }
 
 void Edit::OnSetFocus(Window*)
 {
-    Invalidate();
+    ShowCaret();
     NotifyParent(EN_SETFOCUS);
 }
 
 void Edit::OnKillFocus(Window*)
 {
     m_selecting = false;
+    m_caretShown = false;
+    KillTimer(kCaretTimer);
     Invalidate();
     NotifyParent(EN_KILLFOCUS);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ui/Clipboard.h"
 #include "platform/ui/Window.h"
 
 #include <cstddef>
@@ -20,7 +21,11 @@ enum EditStyle : unsigned
 // A text box, single- or multi-line, with a caret and a selection. Keys:
 // characters replace the selection; Backspace, Delete, Left, Right, Up, Down,
 // Home, End (Shift extends the selection, Ctrl+A selects all); Enter breaks
-// a line in a multi-line box with kEditWantReturn. The parent hears EN_CHANGE
+// a line in a multi-line box with kEditWantReturn. Ctrl+X, Ctrl+C and Ctrl+V
+// (and Shift+Delete, Ctrl+Insert, Shift+Insert) cut, copy and paste through
+// the desktop's clipboard; a selection made is offered as the primary
+// selection, and the middle button pastes that at the pointer. The caret
+// blinks while the box has the focus. The parent hears EN_CHANGE
 // after each change, EN_SETFOCUS and EN_KILLFOCUS through WM_COMMAND, and
 // gives colours through OnCtlColor (CtlColorKind::Edit).
 //
@@ -40,6 +45,11 @@ public:
     void GetSel(int& start, int& end) const;
     std::size_t GetCaret() const { return m_caret; }
     void ReplaceSel(const std::string& text);
+    void Cut();
+    void Copy() const;
+    void Paste(); // the clipboard's text arrives a moment later
+    bool IsCaretShown() const { return m_caretShown; }
+    static constexpr unsigned kCaretBlinkMs = 530;
     void SetLimitText(std::size_t limit) { m_limit = limit; } // 0: none
 
     bool WantsDialogKey(unsigned virtualKey) const override;
@@ -52,6 +62,8 @@ protected:
     void OnLButtonDblClk(unsigned flags, Point point) override;
     void OnMouseMove(unsigned flags, Point point) override;
     void OnLButtonUp(unsigned flags, Point point) override;
+    void OnMButtonDown(unsigned flags, Point point) override;
+    void OnTimer(unsigned id) override;
     void OnSetFocus(Window* lostFocus) override;
     void OnKillFocus(Window* gainsFocus) override;
 
@@ -72,6 +84,11 @@ private:
     void ScrollToCaret();
     void Changed();
     int LineHeight() const;
+    std::string SelectedText() const; // as UTF-8 with plain line feeds
+    void OfferPrimary() const;
+    void RequestPaste(Selection which);
+    void InsertPasted(const std::string& utf8);
+    void ShowCaret(); // visible now, the blink starts over
 
     unsigned m_style;
     std::size_t m_anchor = 0; // the fixed end of the selection
@@ -80,6 +97,7 @@ private:
     int m_scrollX = 0;
     int m_firstLine = 0;
     bool m_selecting = false;
+    bool m_caretShown = false;
 };
 
 } // namespace tolvar::ui

@@ -655,6 +655,12 @@ LResult Window::WindowProc(unsigned message, WParam wParam, LParam lParam)
     case WM_RBUTTONUP:
         OnRButtonUp(flags, point);
         return 0;
+    case WM_MBUTTONDOWN:
+        OnMButtonDown(flags, point);
+        return 0;
+    case WM_MBUTTONUP:
+        OnMButtonUp(flags, point);
+        return 0;
     case WM_MOUSEWHEEL: {
         int delta = static_cast<std::int16_t>(HiWord(wParam));
         if (OnMouseWheel(flags, delta, point)) {

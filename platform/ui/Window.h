@@ -212,6 +212,8 @@ protected:
     virtual void OnLButtonDblClk(unsigned flags, Point point) { OnLButtonDown(flags, point); }
     virtual void OnRButtonDown(unsigned flags, Point point) { (void)flags, (void)point; }
     virtual void OnRButtonUp(unsigned flags, Point point) { (void)flags, (void)point; }
+    virtual void OnMButtonDown(unsigned flags, Point point) { (void)flags, (void)point; }
+    virtual void OnMButtonUp(unsigned flags, Point point) { (void)flags, (void)point; }
     // delta: multiples of 120 per notch, positive away from the user; the
     // point is in screen coordinates. Wheel messages go to the focus window
     // (or the capture); return false to pass the message to the parent.

@@ -177,7 +177,7 @@ void WindowSystem::HandleInput(const InputEvent& event)
         Millis now = GetClock().Now();
         unsigned msg = event.button == Button::Left    ? WM_LBUTTONDOWN
                        : event.button == Button::Right ? WM_RBUTTONDOWN
-                                                       : WM_NULL;
+                                                       : WM_MBUTTONDOWN;
         WindowHandle handle = target != nullptr ? target->Handle() : kNoWindow;
         bool isDouble =
             handle != kNoWindow && impl.lastDown.window == handle &&
@@ -186,7 +186,9 @@ void WindowSystem::HandleInput(const InputEvent& event)
             std::abs(event.screen.x - impl.lastDown.screen.x) <= kDoubleClickDistance / 2 &&
             std::abs(event.screen.y - impl.lastDown.screen.y) <= kDoubleClickDistance / 2;
         if (isDouble) {
-            msg = event.button == Button::Left ? WM_LBUTTONDBLCLK : WM_RBUTTONDBLCLK;
+            msg = event.button == Button::Left    ? WM_LBUTTONDBLCLK
+                  : event.button == Button::Right ? WM_RBUTTONDBLCLK
+                                                  : WM_MBUTTONDOWN;
             impl.lastDown = {}; // a third press starts over
         } else {
             impl.lastDown = {handle, event.button, now, event.screen};
@@ -209,7 +211,7 @@ void WindowSystem::HandleInput(const InputEvent& event)
             impl.capture != nullptr ? impl.capture : Window::WindowFromPoint(event.screen);
         unsigned msg = event.button == Button::Left    ? WM_LBUTTONUP
                        : event.button == Button::Right ? WM_RBUTTONUP
-                                                       : WM_NULL;
+                                                       : WM_MBUTTONUP;
         if (msg != WM_NULL && (Accepts(target) || !impl.filters.empty())) {
             Dispatch(impl, MouseMessage(impl, Accepts(target) ? target : nullptr, msg));
         }

@@ -23,12 +23,13 @@ namespace {
 class GalleryProcess
 {
 public:
-    explicit GalleryProcess(const std::string& display)
+    explicit GalleryProcess(const std::string& display, const char* page = "widgets")
     {
         m_pid = fork();
         if (m_pid == 0) {
             setenv("DISPLAY", display.c_str(), 1);
-            execl(TOLVAR_GALLERY, TOLVAR_GALLERY, "--position", "0,0", static_cast<char*>(nullptr));
+            execl(TOLVAR_GALLERY, TOLVAR_GALLERY, "--position", "0,0", "--page", page,
+                  static_cast<char*>(nullptr));
             _exit(127);
         }
     }
@@ -108,6 +109,22 @@ TEST_F(GalleryX11Test, PointerOnAHoverButtonShowsItsHoverPicture)
     ASSERT_TRUE(Run("xdotool mousemove 350 300"));
     EXPECT_TRUE(ScreenShows(42, 17, up)) << "the up picture is back after the pointer left";
     // Escape, with the pointer (and so the focus) on the window, ends the gallery.
+    ASSERT_TRUE(Run("xdotool key Escape"));
+    EXPECT_EQ(gallery.WaitForExit(std::chrono::seconds(5)), 0);
+}
+
+TEST_F(GalleryX11Test, PagesTurnAndEscapeEndsEvenWhenATreeHasTheKeyboard)
+{
+    ASSERT_TRUE(xvfb.Ok()) << "Xvfb did not start";
+    GalleryProcess gallery(xvfb.Display(), "trees");
+    const gfx::Bitmap web = LoadBitmapResource("WEBU");
+    ASSERT_TRUE(Run("timeout 10 xdotool search --sync --onlyvisible --name 'Tolvar Gallery'"));
+    // A click on the local tree gives it the keyboard; it would take Page Up itself.
+    ASSERT_TRUE(Run("xdotool mousemove 100 200 click 1"));
+    ASSERT_TRUE(Run("xdotool key Prior"));
+    EXPECT_TRUE(ScreenShows(42, 17, web)) << "Page Up turned back to the widgets";
+    ASSERT_TRUE(Run("xdotool key Next"));
+    ASSERT_TRUE(Run("xdotool mousemove 100 210 click 1"));
     ASSERT_TRUE(Run("xdotool key Escape"));
     EXPECT_EQ(gallery.WaitForExit(std::chrono::seconds(5)), 0);
 }

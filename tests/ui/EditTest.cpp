@@ -223,3 +223,126 @@ TEST_F(EditTest, EnterInADialogEndsItUnlessTheBoxTakesIt)
     EXPECT_EQ(dialog.DoModal(), IDC_OK);
     EXPECT_EQ(typed, "x\r\ny");
 }
+
+TEST_F(EditTest, CutCopyAndPasteGoThroughTheClipboardInEachBoxsKindOfText)
+{
+    auto ctrl = [&](unsigned key) {
+        display->KeyDown(VK_CONTROL);
+        display->PressKey(key);
+        display->KeyUp(VK_CONTROL);
+        Pump();
+        Pump(); // the pasted text arrives as posted work
+    };
+    auto clipboard = [&] {
+        return display->SelectionText(Selection::Clipboard).value_or("<none>");
+    };
+    line.SetText("Hello world");
+    line.SetSel(6, -1);
+    ctrl('C');
+    EXPECT_EQ(clipboard(), "world");
+    EXPECT_EQ(line.GetText(), "Hello world");
+    Keys({VK_HOME});
+    ctrl('V');
+    EXPECT_EQ(line.GetText(), "worldHello world");
+    EXPECT_EQ(line.GetCaret(), 5u);
+    ctrl('A');
+    ctrl('X');
+    EXPECT_EQ(line.GetText(), "");
+    EXPECT_EQ(clipboard(), "worldHello world");
+
+    struct Case
+    {
+        const char* what;
+        Edit& edit;
+        std::string before; // selected whole before the paste
+        std::string pasted;
+        std::size_t limit;
+        std::string after;
+    };
+    const Case cases[] = {
+        {"line breaks of a box", box, "", "x\ny\r\nz\rw", 0, "x\r\ny\r\nz\r\nw"},
+        {"first line only in a line", line, "", "x\ny", 0, "x"},
+        {"tabs and control characters", line, "",
+         "a\tb\x01\x7F"
+         "c",
+         0, "a bc"},
+        {"cut to the limit between characters", line, "", "ab\xC3\xA9", 3, "ab"},
+        {"code-page text keeps its bytes", line, "caf\xE9", "\xC3\xA9\xE2\x82\xAC\xE2\x9C\x93", 0,
+         "\xE9\x80"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.edit.SetLimitText(c.limit);
+        c.edit.SetText(c.before);
+        c.edit.SetSel(0, -1);
+        c.edit.SetFocus();
+        display->SetSelectionText(Selection::Clipboard, c.pasted);
+        ctrl('V');
+        EXPECT_EQ(c.edit.GetText(), c.after);
+    }
+    // Copied out: UTF-8 with plain line feeds, whatever the box holds.
+    box.SetText("caf\xE9\r\nbar");
+    box.SetSel(0, -1);
+    box.SetFocus();
+    ctrl('C');
+    EXPECT_EQ(clipboard(), "caf\xC3\xA9\nbar");
+
+    // A read-only box copies but neither cuts nor pastes.
+    Edit shown(kEditSingleLine | kEditReadOnly);
+    ASSERT_TRUE(shown.Create(&form, Rect::FromSize(10, 100, 271, 18), 1033));
+    shown.SetText("fixed");
+    shown.SetSel(0, -1);
+    shown.SetFocus();
+    ctrl('X');
+    ctrl('V');
+    EXPECT_EQ(shown.GetText(), "fixed");
+    EXPECT_EQ(clipboard(), "caf\xC3\xA9\nbar");
+    ctrl('C');
+    EXPECT_EQ(clipboard(), "fixed");
+}
+
+TEST_F(EditTest, ASelectionIsOfferedAsPrimaryAndTheMiddleButtonPastesIt)
+{
+    line.SetText("pick me");
+    // Drag across "pick" with the left button.
+    display->MouseMove(line.ClientToScreen({1, 5}));
+    display->MouseDown();
+    display->MouseMove(line.ClientToScreen({line.GetFont()->TextExtent("pick").width + 2, 5}));
+    display->MouseUp();
+    Pump();
+    EXPECT_EQ(display->SelectionText(Selection::Primary), "pick");
+    EXPECT_EQ(display->SelectionText(Selection::Clipboard), std::nullopt)
+        << "selecting is not copying";
+
+    box.SetText("ab");
+    display->Click(box.ClientToScreen({box.GetFont()->TextExtent("a").width + 2, 5}),
+                   InputEvent::Button::Middle);
+    Pump();
+    Pump();
+    EXPECT_TRUE(box.HasFocus());
+    EXPECT_EQ(box.GetText(), "apickb");
+}
+
+TEST_F(EditTest, TheCaretBlinksWhileTheBoxHasTheFocus)
+{
+    // Default colours: a black caret at the left margin of an empty line.
+    auto caretDrawn = [&] {
+        Pump();
+        return gfx::Red(system->CaptureWindow(line).Pixel(2, 6)) < 100;
+    };
+    EXPECT_TRUE(caretDrawn());
+    Advance(Edit::kCaretBlinkMs);
+    EXPECT_FALSE(caretDrawn());
+    Advance(Edit::kCaretBlinkMs);
+    EXPECT_TRUE(caretDrawn());
+    Advance(Edit::kCaretBlinkMs);
+    EXPECT_FALSE(caretDrawn());
+    // Typing shows it at once and starts the blink over.
+    Keys({VK_HOME});
+    EXPECT_TRUE(caretDrawn());
+    Advance(Edit::kCaretBlinkMs - 100);
+    EXPECT_TRUE(caretDrawn());
+    box.SetFocus();
+    Advance(Edit::kCaretBlinkMs);
+    EXPECT_FALSE(caretDrawn()) << "no caret without the focus";
+}

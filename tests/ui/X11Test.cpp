@@ -1,3 +1,4 @@
+#include "platform/ui/Edit.h"
 #include "platform/ui/WindowSystem.h"
 #include "platform/ui/x11/X11Backend.h"
 #include "tests/support/XvfbServer.h"
@@ -8,7 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -124,4 +128,79 @@ TEST(X11, ShapedWindowShowsItsFrameAndTakesRealInput)
 
     skin.Destroy();
     XCloseDisplay(reader);
+}
+
+// The edit's cut, copy and paste against another program on the same
+// display: xclip reads what we offer and offers what we paste.
+TEST(X11, EditSharesTheClipboardAndThePrimarySelectionWithOtherPrograms)
+{
+    test::Watchdog watchdog(std::chrono::seconds(60));
+    test::XvfbServer server(640, 480);
+    ASSERT_TRUE(server.Ok()) << "Xvfb did not start";
+    ASSERT_EQ(std::system("command -v xclip >/dev/null"), 0) << "xclip is missing";
+    WindowSystem system(X11Backend::Open(server.Display().c_str()));
+    const std::string env = "DISPLAY=" + server.Display() + " ";
+
+    Skin form;
+    ASSERT_TRUE(form.Create(nullptr, Rect::FromSize(50, 40, 300, 120)));
+    Edit edit(kEditMultiLine | kEditWantReturn);
+    ASSERT_TRUE(edit.Create(&form, Rect::FromSize(10, 10, 280, 60), 1));
+    edit.SetText("caf\xC3\xA9\r\nline two");
+    edit.SetFocus();
+    // The pointer on the window gives it the keyboard (no window manager).
+    ASSERT_EQ(std::system((env + "xdotool mousemove 200 140").c_str()), 0);
+    system.RunUntil([] { return false; }, std::chrono::milliseconds(200));
+
+    // What another program reads from us, while our loop serves it.
+    auto readBack = [&](const char* selection) {
+        std::mutex mutex;
+        std::string out;
+        std::atomic<bool> done{false};
+        std::thread reader([&] {
+            const std::string command = env + "timeout 5 xclip -o -selection " + selection;
+            std::string text;
+            if (FILE* pipe = popen(command.c_str(), "r")) {
+                char buffer[256];
+                for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+                    text.append(buffer, n);
+                }
+                pclose(pipe);
+            }
+            std::lock_guard lock(mutex);
+            out = text;
+            done = true;
+        });
+        system.RunUntil([&] { return done.load(); }, std::chrono::seconds(8));
+        reader.join();
+        return out;
+    };
+
+    ASSERT_EQ(std::system((env + "xdotool key ctrl+a ctrl+c").c_str()), 0);
+    system.RunUntil([] { return false; }, std::chrono::milliseconds(300));
+    EXPECT_EQ(readBack("clipboard"), "caf\xC3\xA9\nline two");
+    EXPECT_EQ(readBack("primary"), "caf\xC3\xA9\nline two") << "a selection made is offered";
+
+    // Another program takes the clipboard; Ctrl+V pastes its text.
+    ASSERT_EQ(
+        std::system(
+            ("printf 'from\\nxclip' | " + env + "xclip -selection clipboard -i -loops 1").c_str()),
+        0);
+    ASSERT_EQ(std::system((env + "xdotool key ctrl+v").c_str()), 0);
+    EXPECT_TRUE(
+        system.RunUntil([&] { return edit.GetText() == "from\r\nxclip"; }, std::chrono::seconds(5)))
+        << edit.GetText();
+
+    // The middle button pastes the primary selection at the pointer.
+    ASSERT_EQ(
+        std::system(("printf 'MID' | " + env + "xclip -selection primary -i -loops 1").c_str()), 0);
+    edit.SetText("ab");
+    const Point at = edit.ClientToScreen({edit.GetFont()->TextExtent("a").width + 2, 5});
+    ASSERT_EQ(std::system((env + "xdotool mousemove " + std::to_string(at.x) + " " +
+                           std::to_string(at.y) + " click 2")
+                              .c_str()),
+              0);
+    EXPECT_TRUE(system.RunUntil([&] { return edit.GetText() == "aMIDb"; }, std::chrono::seconds(5)))
+        << edit.GetText();
+    edit.Destroy();
+    form.Destroy();
 }

@@ -3,6 +3,7 @@
 #include "tests/widgets/WidgetFixture.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -13,7 +14,8 @@ namespace {
 // A counter the test moves: 1000 ticks a second.
 struct FakeCounter
 {
-    std::shared_ptr<std::atomic<std::int64_t>> ticks = std::make_shared<std::atomic<std::int64_t>>(0);
+    std::shared_ptr<std::atomic<std::int64_t>> ticks =
+        std::make_shared<std::atomic<std::int64_t>>(0);
     CActivityBar::Counter Get() const
     {
         auto t = ticks;
@@ -119,7 +121,27 @@ TEST_F(ActivityBarTest, StepsCountWholeHundredthsOfAFiveSecondCycle)
     const int lit = CActivityBar::FillWidth(189, bar.Fill());
     EXPECT_NEAR(lit, 94, 2);
     EXPECT_TRUE(Lit(0, lit, true));
-    EXPECT_TRUE(Lit(lit, 189, false));
+    EXPECT_TRUE(Lit(lit + CActivityBar::kSoftEdge, 189, false));
+    // Between them the light fades out column by column, with no hard edge.
+    const gfx::Bitmap shot = system->CaptureWindow(bar);
+    auto distance = [](gfx::Color a, gfx::Color b) {
+        return std::abs(int(gfx::Red(a)) - int(gfx::Red(b))) +
+               std::abs(int(gfx::Green(a)) - int(gfx::Green(b))) +
+               std::abs(int(gfx::Blue(a)) - int(gfx::Blue(b)));
+    };
+    double previousShare = 1.0;
+    for (int x = lit; x < lit + CActivityBar::kSoftEdge; ++x) {
+        int fromEmpty = 0, span = 0;
+        for (int y = 0; y < 25; ++y) {
+            fromEmpty += distance(shot.Pixel(x, y), empty.Pixel(x, y));
+            span += distance(filled.Pixel(x, y), empty.Pixel(x, y));
+        }
+        ASSERT_GT(span, 0);
+        const double share = double(fromEmpty) / span;
+        EXPECT_GT(share, 0.0) << "column " << x;
+        EXPECT_LT(share, previousShare) << "column " << x;
+        previousShare = share;
+    }
 }
 
 TEST_F(ActivityBarTest, TheAnimationThreadAsksTheUiThreadToPaint)
@@ -133,7 +155,7 @@ TEST_F(ActivityBarTest, TheAnimationThreadAsksTheUiThreadToPaint)
     EXPECT_FLOAT_EQ(bar.Fill(), 0.2f);
     const int lit = CActivityBar::FillWidth(189, 0.2f);
     EXPECT_TRUE(Lit(0, lit, true));
-    EXPECT_TRUE(Lit(lit, 189, false));
+    EXPECT_TRUE(Lit(lit + CActivityBar::kSoftEdge, 189, false));
 
     bar.Stop();
     EXPECT_EQ(bar.Fill(), 0.0f);

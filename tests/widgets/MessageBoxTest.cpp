@@ -5,11 +5,13 @@
 #include "platform/base/UiThread.h"
 #include "tests/widgets/WidgetFixture.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <thread>
+#include <vector>
 
 namespace tolvar::test {
 namespace {
@@ -53,7 +55,8 @@ TEST_F(MessageBoxTest, ButtonsShownPlacedAndAnsweredPerType)
         {2, okOnly},
         {3, okOnly},
     };
-    const std::map<unsigned, int> answers = {{kOk, IDOK}, {kCancel, IDCANCEL}, {kYes, IDYES}, {kNo, IDNO}};
+    const std::map<unsigned, int> answers = {
+        {kOk, IDOK}, {kCancel, IDCANCEL}, {kYes, IDYES}, {kNo, IDNO}};
     for (const Case& c : cases) {
         for (const auto& [pressed, unused] : c.shown) {
             SCOPED_TRACE(testing::Message() << "type " << c.type << ", button " << pressed);
@@ -64,7 +67,8 @@ TEST_F(MessageBoxTest, ButtonsShownPlacedAndAnsweredPerType)
                     const auto it = c.shown.find(id);
                     EXPECT_EQ(button->IsVisible(), it != c.shown.end()) << "button " << id;
                     if (it != c.shown.end()) {
-                        EXPECT_EQ(button->GetRectInParent(), gfx::Rect::FromSize(it->second, {100, 27}));
+                        EXPECT_EQ(button->GetRectInParent(),
+                                  gfx::Rect::FromSize(it->second, {100, 27}));
                     }
                 }
                 Press(box, pressed);
@@ -79,7 +83,6 @@ TEST_F(MessageBoxTest, ClosedWithoutAButtonAYesNoBoxAnswersNo)
     using Closer = std::function<void(CMessageBox&)>;
     const std::pair<const char*, Closer> closers[] = {
         {"Escape", [this](CMessageBox&) { display->PressKey(ui::VK_ESCAPE); }},
-        {"Enter", [this](CMessageBox&) { display->PressKey(ui::VK_RETURN); }},
         {"window close", [this](CMessageBox& box) { display->Close(box.Handle()); }},
     };
     for (const auto& [how, close] : closers) {
@@ -89,6 +92,86 @@ TEST_F(MessageBoxTest, ClosedWithoutAButtonAYesNoBoxAnswersNo)
         EXPECT_EQ(RunBox("Done.", MB_OK, close), 0);
         EXPECT_EQ(RunBox("Go on?", MB_OKCANCEL, close), 0);
     }
+}
+
+TEST_F(MessageBoxTest, KeyboardMovesBetweenButtonsAndPressesTheFocusedOne)
+{
+    struct Case
+    {
+        unsigned type;
+        std::vector<unsigned> keys;
+        int result;
+    };
+    const unsigned tab = ui::VK_TAB, enter = ui::VK_RETURN, space = ui::VK_SPACE,
+                   esc = ui::VK_ESCAPE;
+    const Case cases[] = {
+        // A Yes/No question starts on No, so a stray Enter deletes nothing.
+        {MB_YESNO, {enter}, IDNO},           {MB_YESNO, {space}, IDNO},
+        {MB_YESNO, {tab, enter}, IDYES},     {MB_YESNO, {tab, space}, IDYES},
+        {MB_YESNO, {tab, tab, enter}, IDNO}, {MB_YESNO, {'Y'}, IDYES},
+        {MB_YESNO, {tab, 'N'}, IDNO},        {MB_OK, {enter}, IDOK},
+        {MB_OK, {'Y', 'N', esc}, 0}, // Y and N answer Yes/No boxes only
+        {MB_OKCANCEL, {enter}, IDOK},        {MB_OKCANCEL, {tab, enter}, IDCANCEL},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "type " << c.type << ", case " << (&c - cases));
+        EXPECT_EQ(RunBox("Question", c.type,
+                         [&](CMessageBox&) {
+                             for (unsigned key : c.keys) {
+                                 display->PressKey(key);
+                             }
+                         }),
+                  c.result);
+    }
+}
+
+TEST_F(MessageBoxTest, OpensCentredOverItsOwnerOrTheScreen)
+{
+    ui::Window main;
+    ASSERT_TRUE(main.Create(nullptr, gfx::Rect::FromSize(100, 100, 700, 494)));
+    ui::Window other;
+    ASSERT_TRUE(other.Create(nullptr, gfx::Rect::FromSize(1100, 900, 400, 300)));
+    struct Case
+    {
+        const char* what;
+        WindowHandle registered;
+        ui::Window* passed;
+        bool mainShown;
+        gfx::Point at;
+    };
+    const Case cases[] = {
+        {"no owner: the screen", kNoWindow, nullptr, true, {482, 433}},
+        {"the registered owner", main.Handle(), nullptr, true, {292, 268}},
+        {"a hidden owner: the screen", main.Handle(), nullptr, false, {482, 433}},
+        // Centred over a window near the corner, then kept on the screen.
+        {"the owner passed, kept on screen", main.Handle(), &other, true, {965, 867}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CMessageBox::SetOwner(c.registered);
+        main.ShowWindow(c.mainShown ? ui::ShowCommand::Show : ui::ShowCommand::Hide);
+        CMessageBox box("Where?", MB_OK);
+        ui::PostTask([&] {
+            EXPECT_EQ(box.GetWindowRect().TopLeft(), c.at);
+            display->PressKey(ui::VK_ESCAPE);
+        });
+        box.Run(c.passed);
+    }
+    // Every box of the program goes there.
+    CMessageBox::SetOwner(main.Handle());
+    main.ShowWindow(ui::ShowCommand::Show);
+    const MessageBoxHandler previous = InstallSkinnedMessageBox();
+    ui::PostTask([&] {
+        for (ui::Window* w : system->TopLevelWindows()) {
+            if (dynamic_cast<CMessageBox*>(w) != nullptr) {
+                EXPECT_EQ(w->GetWindowRect().TopLeft(), (gfx::Point{292, 268}));
+            }
+        }
+        display->PressKey(ui::VK_ESCAPE);
+    });
+    EXPECT_EQ(AfxMessageBox("Sure?", MB_YESNO), IDNO);
+    SetMessageBoxHandler(previous);
+    CMessageBox::SetOwner(kNoWindow);
 }
 
 TEST_F(MessageBoxTest, SkinnedRoundedWindowWithTheTextInItsLabel)
@@ -106,16 +189,21 @@ TEST_F(MessageBoxTest, SkinnedRoundedWindowWithTheTextInItsLabel)
         EXPECT_TRUE(box.GetWindowRgn()->Contains({20, 2}));
         ui::Window* label = box.GetDlgItem(CMessageBox::kTextId);
         ASSERT_NE(label, nullptr);
-        EXPECT_EQ(label->GetRectInParent(), gfx::Rect::FromSize(21, 55, 256, 60));
+        // Centred on the box, as the buttons are.
+        EXPECT_EQ(label->GetRectInParent(), gfx::Rect::FromSize(29, 55, 256, 60));
         EXPECT_EQ(label->GetWindowText(), "Are you sure you wish to delete this file?");
 
         const gfx::Bitmap shot = system->CaptureWindow(box);
+        // No has the keyboard and shows it with an outline inside its picture.
         EXPECT_TRUE(ShowsPicture(shot, {57, 123}, yes));
-        EXPECT_TRUE(ShowsPicture(shot, {157, 123}, no));
+        EXPECT_FALSE(ShowsPicture(shot, {157, 123}, no));
+        EXPECT_TRUE(ShowsPicture(shot, {157, 123}, no, {0, 0, 100, 5}));
+        EXPECT_TRUE(ShowsPicture(shot, {163, 129}, no, {6, 6, 94, 21}));
         // Everything else is the background, except the text: light grey,
-        // inside the label, drawn straight over the picture.
-        const gfx::Rect labelRect = gfx::Rect::FromSize(21, 55, 256, 60);
+        // inside the label, drawn straight over the picture, centred.
+        const gfx::Rect labelRect = gfx::Rect::FromSize(29, 55, 256, 60);
         int textPixels = 0;
+        int left = shot.Width(), right = 0;
         unsigned brightest = 0;
         for (int y = 0; y < shot.Height(); ++y) {
             for (int x = 0; x < shot.Width(); ++x) {
@@ -127,10 +215,13 @@ TEST_F(MessageBoxTest, SkinnedRoundedWindowWithTheTextInItsLabel)
                 }
                 ASSERT_TRUE(labelRect.Contains({x, y})) << "stray pixel at " << x << "," << y;
                 ++textPixels;
+                left = std::min(left, x);
+                right = std::max(right, x + 1);
                 brightest = std::max(brightest, gfx::Red(shot.Pixel(x, y)));
             }
         }
         EXPECT_GT(textPixels, 100);
+        EXPECT_NEAR((left + right) / 2.0, 157.0, 1.5) << left << ".." << right;
         EXPECT_GE(brightest, 225u);
         EXPECT_LE(brightest, 235u);
     });
@@ -139,7 +230,8 @@ TEST_F(MessageBoxTest, SkinnedRoundedWindowWithTheTextInItsLabel)
 TEST_F(MessageBoxTest, LooksAsItDid)
 {
     // TOLVAR_REGENERATE_GOLDEN=1 rewrites the picture after a deliberate change.
-    const std::filesystem::path golden = std::filesystem::path(TOLVAR_GOLDEN_DIR) / "message_box_yes_no.png";
+    const std::filesystem::path golden =
+        std::filesystem::path(TOLVAR_GOLDEN_DIR) / "message_box_yes_no.png";
     RunBox("This action will delete the file.\nDo you want to continue?", MB_YESNO,
            [&](CMessageBox& box) {
                display->PressKey(ui::VK_ESCAPE);
@@ -157,7 +249,8 @@ TEST_F(MessageBoxTest, LooksAsItDid)
 TEST_F(MessageBoxTest, EveryMessageBoxGoesToTheSkinnedBoxOnTheUiThreadEvenFromAWorker)
 {
     const MessageBoxHandler previous = InstallSkinnedMessageBox();
-    int answer = -1;
+    // Written by the worker and polled by the loop: atomic.
+    std::atomic<int> answer{-1};
     std::thread worker([&] { answer = AfxMessageBox("Delete it?", MB_YESNO); });
     // The box runs in a modal loop of the UI thread; look for it from a third
     // thread, through the UI thread, and answer it there.

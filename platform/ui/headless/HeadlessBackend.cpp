@@ -1,5 +1,7 @@
 #include "platform/ui/headless/HeadlessBackend.h"
 
+#include "platform/ui/WindowSystem.h"
+
 namespace tolvar::ui {
 
 class HeadlessNativeWindow final : public NativeWindow
@@ -197,6 +199,24 @@ void HeadlessBackend::Close(WindowHandle topLevel)
     e.type = InputEvent::Type::Close;
     e.window = topLevel;
     Push(e);
+}
+
+void HeadlessBackend::SetSelectionText(Selection which, const std::string& utf8)
+{
+    std::lock_guard lock(m_mutex);
+    m_selections[which] = utf8;
+}
+
+void HeadlessBackend::RequestSelectionText(Selection which, SelectionCallback done)
+{
+    PostTask([done = std::move(done), text = SelectionText(which)] { done(text); });
+}
+
+std::optional<std::string> HeadlessBackend::SelectionText(Selection which) const
+{
+    std::lock_guard lock(m_mutex);
+    const auto it = m_selections.find(which);
+    return it != m_selections.end() ? std::optional(it->second) : std::nullopt;
 }
 
 int HeadlessBackend::PresentCount() const

@@ -4,6 +4,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <string>
 
@@ -26,6 +27,11 @@ public:
     void Wake() override;
     Point CursorPos() const override;
     Size ScreenSize() const override { return m_screen; }
+    // An in-memory clipboard and primary selection; answers arrive as posted work.
+    void SetSelectionText(Selection which, const std::string& utf8) override;
+    void RequestSelectionText(Selection which, SelectionCallback done) override;
+    // What the selection holds now, as another program would read it.
+    std::optional<std::string> SelectionText(Selection which) const;
 
     // Injection, in screen coordinates.
     void MouseMove(Point screen);
@@ -55,6 +61,7 @@ private:
     Point m_cursor;
     unsigned m_modifiers = 0;
     int m_presents = 0;
+    std::map<Selection, std::string> m_selections;
     friend class HeadlessNativeWindow;
 };
 

@@ -10,6 +10,7 @@
 // straight from the frame, whose 0xAARRGGBB pixels are the 24-bit visual's
 // ZPixmap layout.
 #include "platform/ui/x11/X11Backend.h"
+#include "platform/ui/x11/X11Selection.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -396,14 +397,35 @@ std::unique_ptr<X11Backend> X11Backend::Open(const char* displayName)
     return backend;
 }
 
+X11Backend::X11Backend() = default;
+
 X11Backend::~X11Backend()
 {
+    m_selection.reset(); // its window goes before the connection
     if (m_wakeFd >= 0) {
         close(m_wakeFd);
     }
     if (m_display != nullptr) {
         XCloseDisplay(m_display);
     }
+}
+
+X11Selection& X11Backend::Selections()
+{
+    if (!m_selection) {
+        m_selection = std::make_unique<X11Selection>(*this);
+    }
+    return *m_selection;
+}
+
+void X11Backend::SetSelectionText(Selection which, const std::string& utf8)
+{
+    Selections().SetText(which, utf8);
+}
+
+void X11Backend::RequestSelectionText(Selection which, SelectionCallback done)
+{
+    Selections().RequestText(which, std::move(done));
 }
 
 std::unique_ptr<NativeWindow> X11Backend::CreateNativeWindow(WindowHandle handle,

@@ -12,6 +12,8 @@ typedef union _XEvent XEvent;
 
 namespace tolvar::ui {
 
+class X11Selection;
+
 using XWindowId = unsigned long; // Xlib's Window
 using XAtomId = unsigned long;   // Xlib's Atom
 
@@ -38,6 +40,8 @@ public:
     void Wake() override;
     Point CursorPos() const override;
     Size ScreenSize() const override;
+    void SetSelectionText(Selection which, const std::string& utf8) override;
+    void RequestSelectionText(Selection which, SelectionCallback done) override;
 
     Display* GetDisplay() const { return m_display; }
     XWindowId GetRootWindow() const;
@@ -54,9 +58,10 @@ public:
     void RemoveEventFilter(int id);
 
 private:
-    X11Backend() = default;
+    X11Backend();
     friend class X11NativeWindow;
     void Translate(XEvent& event, InputSink& sink);
+    X11Selection& Selections();
 
     Display* m_display = nullptr;
     int m_wakeFd = -1;
@@ -65,6 +70,7 @@ private:
     std::map<int, EventFilter> m_filters;
     int m_nextFilter = 1;
     unsigned m_buttons = 0;
+    std::unique_ptr<X11Selection> m_selection; // made on first use
 };
 
 } // namespace tolvar::ui
