@@ -6,6 +6,7 @@
 #include <deque>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace tolvar::ui {
 
@@ -26,6 +27,7 @@ public:
     void Wake() override;
     Point CursorPos() const override;
     Size ScreenSize() const override { return m_screen; }
+    void SetDragCursor(DragCursor cursor) override;
 
     // Injection, in screen coordinates.
     void MouseMove(Point screen);
@@ -43,6 +45,8 @@ public:
 
     // Counts of presents, per backend, for tests of immediate repaint.
     int PresentCount() const;
+    // Every change of the pointer's drag look, in order.
+    const std::vector<DragCursor>& DragCursors() const { return m_dragCursors; }
 
 private:
     void Push(InputEvent event);
@@ -55,6 +59,7 @@ private:
     Point m_cursor;
     unsigned m_modifiers = 0;
     int m_presents = 0;
+    std::vector<DragCursor> m_dragCursors; // UI thread only
     friend class HeadlessNativeWindow;
 };
 

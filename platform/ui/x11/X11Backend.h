@@ -23,6 +23,8 @@ using XAtomId = unsigned long;   // Xlib's Atom
 // Extension points for code of our own that speaks X directly (drag and drop,
 // selections): the Display, the X ids of our windows, atoms, and filters that
 // see every X event before it is translated.
+class Xdnd;
+
 class X11Backend final : public Backend
 {
 public:
@@ -38,6 +40,14 @@ public:
     void Wake() override;
     Point CursorPos() const override;
     Size ScreenSize() const override;
+
+    // Drag and drop through XDND, which starts with the first window that
+    // takes drops; during a drag the pointer shows our own copy and refused
+    // cursors, over other programs too (they ride on the pointer grab).
+    void AnnounceDropTarget(WindowHandle topLevel) override;
+    ExternalDropSink* GetExternalDropSink() override;
+    void SetDragCursor(DragCursor cursor) override;
+    DragCursor GetDragCursor() const { return m_dragCursor; }
 
     Display* GetDisplay() const { return m_display; }
     XWindowId GetRootWindow() const;
@@ -57,6 +67,7 @@ private:
     X11Backend() = default;
     friend class X11NativeWindow;
     void Translate(XEvent& event, InputSink& sink);
+    unsigned long DragCursorId(DragCursor cursor);
 
     Display* m_display = nullptr;
     int m_wakeFd = -1;
@@ -65,6 +76,10 @@ private:
     std::map<int, EventFilter> m_filters;
     int m_nextFilter = 1;
     unsigned m_buttons = 0;
+    std::unique_ptr<Xdnd> m_xdnd;
+    DragCursor m_dragCursor = DragCursor::Normal;
+    unsigned long m_copyCursor = 0; // X Cursor ids, made at first use
+    unsigned long m_refusedCursor = 0;
 };
 
 } // namespace tolvar::ui
