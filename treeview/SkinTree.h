@@ -33,6 +33,10 @@ struct NMTREEVIEW
 // CSkinScrollBar: the tree pushes range, page and position to it, and the bar
 // sends WM_VSCROLL back after every change the user makes.
 //
+// The items live in a TreeItemStore, which owns them and checks handles;
+// where each part of a row goes comes from LayoutRow alone, for painting and
+// for every hit test.
+//
 // Every change renumbers and repaints at once while redraw is on. While it is
 // off no pixel can change, so numbering and the visible window are marked
 // stale instead and brought up to date when redraw comes back on, or as soon
