@@ -14,14 +14,13 @@ namespace {
 constexpr gfx::Color kTransparentKey = gfx::Rgb(255, 0, 0);
 constexpr gfx::Color kBufferGround = gfx::Rgb(0, 255, 0);
 constexpr gfx::Color kSelectionFill = gfx::Rgb(14, 74, 165);
-constexpr int kImageSize = 16;
-
-// Items are marked dead by clearing their owner; they stay in the arrays
-// until the deletion that killed them purges them in one pass.
-bool IsDead(const TreeItem* item)
-{
-    return item->owner == nullptr;
-}
+constexpr int kExpandedImage = 0;  // the minus box
+constexpr int kCollapsedImage = 1; // the plus box
+// The visible window ends 30 px above the bottom of the client rectangle.
+constexpr int kWindowBottomMargin = 30;
+constexpr int kSelectionPad = 2;    // around the label, each side
+constexpr int kSelectionShift = 10; // the selection box sits this far right of the label rectangle
+constexpr int kTextRightMargin = 2;
 
 } // namespace
 
@@ -33,19 +32,9 @@ CSkinTree::CSkinTree(CSkinScrollBar* scrollBar, int backgroundId, int imagesId,
       m_edit(ui::kEditAutoHScroll | ui::kEditNoHideSel),
       m_labelFont(gfx::Font::Create("Arial", 8.5, gfx::FontWeight::Bold))
 {
-    m_rootItem.expanded = true;
-    m_rootItem.owner = &m_rootItem;
 }
 
-CSkinTree::~CSkinTree()
-{
-    for (TreeItem* item : m_allItems) {
-        delete item;
-    }
-    m_allItems.clear();
-    m_onScreenItems.clear();
-    m_live.clear();
-}
+CSkinTree::~CSkinTree() = default;
 
 bool CSkinTree::CreateTree(ui::Window* parent, gfx::Point topLeft, unsigned id,
                            const std::string& name)
@@ -85,58 +74,17 @@ void CSkinTree::RefreshClientRect()
 
 bool CSkinTree::IsValidItem(const TreeItem* item) const
 {
-    return item != nullptr && item != &m_rootItem && m_live.count(item) != 0 &&
-           item->owner == &m_rootItem;
+    return m_items.IsValid(item);
 }
 
 TreeItem* CSkinTree::InsertItem(const std::string& label, int image, int selectedImage,
                                 TreeItem* parent, TreeItem* insertAfter)
 {
-    if (parent == nullptr) {
-        parent = &m_rootItem;
-    } else if (parent != &m_rootItem && !IsValidItem(parent)) {
-        // Linking a record of ours under another tree's (or a freed) item
-        // would corrupt both trees.
-        return nullptr;
+    TreeItem* item = m_items.Insert(label, image, selectedImage, parent, insertAfter);
+    if (item != nullptr) {
+        UpdateRowNumbers();
+        UpdateView();
     }
-    auto* item = new TreeItem;
-    item->label = label;
-    item->image = image;
-    item->selectedImage = selectedImage;
-    item->owner = &m_rootItem;
-    item->parent = parent;
-    m_allItems.push_back(item);
-    m_live.insert(item);
-
-    TreeItem* previous = nullptr; // the sibling it goes after; null: first
-    if (insertAfter == TVI_FIRST || insertAfter == TVI_FIRST_ALT) {
-        previous = nullptr;
-    } else if (insertAfter == nullptr || insertAfter == parent->lastChild) {
-        previous = parent->lastChild;
-    } else {
-        previous = parent->lastChild;
-        for (TreeItem* c = parent->firstChild; c != nullptr; c = c->nextSibling) {
-            if (c == insertAfter) {
-                previous = c;
-                break;
-            }
-        }
-    }
-    item->previousSibling = previous;
-    item->nextSibling = previous != nullptr ? previous->nextSibling : parent->firstChild;
-    if (previous != nullptr) {
-        previous->nextSibling = item;
-    } else {
-        parent->firstChild = item;
-    }
-    if (item->nextSibling != nullptr) {
-        item->nextSibling->previousSibling = item;
-    } else {
-        parent->lastChild = item;
-    }
-
-    UpdateRowNumbers();
-    UpdateView();
     return item;
 }
 
@@ -146,32 +94,13 @@ TreeItem* CSkinTree::InsertItemShort(const std::string& label, TreeItem* parent,
     return InsertItem(label, -1, -1, parent, insertAfter);
 }
 
-void CSkinTree::Unlink(TreeItem* item)
+// The selection and the edited item must not outlive their records.
+void CSkinTree::ForgetRemoved()
 {
-    TreeItem* parent = item->parent;
-    if (item->previousSibling != nullptr) {
-        item->previousSibling->nextSibling = item->nextSibling;
-    }
-    if (item->nextSibling != nullptr) {
-        item->nextSibling->previousSibling = item->previousSibling;
-    }
-    if (parent != nullptr) {
-        if (parent->firstChild == item) {
-            parent->firstChild = item->nextSibling;
-        }
-        if (parent->lastChild == item) {
-            parent->lastChild = item->previousSibling;
-        }
-    }
-    item->previousSibling = item->nextSibling = nullptr;
-}
-
-void CSkinTree::DeleteSubtree(TreeItem* item)
-{
-    if (item == m_selectedItem) {
+    if (m_selectedItem != nullptr && !IsValidItem(m_selectedItem)) {
         m_selectedItem = nullptr;
     }
-    if (item == m_editItem) {
+    if (m_editItem != nullptr && !IsValidItem(m_editItem)) {
         // The edit must not hand its text to an item that is gone.
         m_editItem = nullptr;
         m_editing = false;
@@ -179,28 +108,20 @@ void CSkinTree::DeleteSubtree(TreeItem* item)
             m_edit.ShowWindow(ui::ShowCommand::Hide);
         }
     }
-    for (TreeItem* child = item->firstChild; child != nullptr;) {
-        TreeItem* next = child->nextSibling;
-        DeleteSubtree(child);
-        child = next;
-    }
-    Unlink(item);
-    m_live.erase(item);
-    item->owner = nullptr;
 }
 
-void CSkinTree::PurgeDeleted()
+// A deletion frees its records and is renumbered and painted once, at the
+// end of the outermost one: nothing can look at the tree in between.
+void CSkinTree::FinishDeletion(bool outermost)
 {
-    std::erase_if(m_onScreenItems, IsDead);
-    std::size_t kept = 0;
-    for (TreeItem* item : m_allItems) {
-        if (IsDead(item)) {
-            delete item;
-        } else {
-            m_allItems[kept++] = item;
-        }
+    ForgetRemoved();
+    if (!outermost) {
+        return;
     }
-    m_allItems.resize(kept);
+    m_deleting = false;
+    m_items.Purge(m_onScreenItems);
+    UpdateRowNumbers();
+    UpdateView();
 }
 
 bool CSkinTree::DeleteItem(TreeItem* item)
@@ -208,40 +129,22 @@ bool CSkinTree::DeleteItem(TreeItem* item)
     if (!IsValidItem(item)) {
         return false;
     }
-    // A subtree goes in one pass and is renumbered and painted once at the
-    // end: nothing can look at the tree in between.
-    bool outermost = !m_deleting;
+    const bool outermost = !m_deleting;
     m_deleting = true;
-    DeleteSubtree(item);
-    if (outermost) {
-        m_deleting = false;
-        PurgeDeleted();
-        UpdateRowNumbers();
-        UpdateView();
-    }
+    m_items.Remove(item);
+    FinishDeletion(outermost);
     return true;
 }
 
 void CSkinTree::DeleteChildItems(TreeItem* item)
 {
-    if (item != &m_rootItem && !IsValidItem(item)) {
+    if (item != GetRootItem() && !IsValidItem(item)) {
         return;
     }
-    bool outermost = !m_deleting;
+    const bool outermost = !m_deleting;
     m_deleting = true;
-    for (TreeItem* child = item->firstChild; child != nullptr;) {
-        TreeItem* next = child->nextSibling;
-        DeleteSubtree(child);
-        child = next;
-    }
-    item->firstChild = nullptr;
-    item->lastChild = nullptr;
-    if (outermost) {
-        m_deleting = false;
-        PurgeDeleted();
-        UpdateRowNumbers();
-        UpdateView();
-    }
+    m_items.RemoveChildren(item);
+    FinishDeletion(outermost);
 }
 
 bool CSkinTree::SelectItem(TreeItem* item)
@@ -259,7 +162,7 @@ bool CSkinTree::SelectItem(TreeItem* item)
 
 TreeItem* CSkinTree::GetParentItem(TreeItem* item) const
 {
-    if (!IsValidItem(item) || item->parent == &m_rootItem) {
+    if (!IsValidItem(item) || item->parent == m_items.Root()) {
         return nullptr;
     }
     return item->parent;
@@ -279,13 +182,13 @@ bool CSkinTree::Expand(TreeItem* item, unsigned code)
         return false;
     }
     switch (code) {
-    case 1:
+    case TVE_COLLAPSE:
         item->expanded = false;
         break;
-    case 2:
+    case TVE_EXPAND:
         item->expanded = true;
         break;
-    case 3:
+    case TVE_TOGGLE:
         item->expanded = !item->expanded;
         break;
     default:
@@ -305,41 +208,27 @@ void CSkinTree::UpdateRowNumbers()
         return;
     }
     NumberRows();
+    KeepRowsInView();
     UpdateScrollBar();
 }
 
 void CSkinTree::NumberRows()
 {
-    m_rowCount = 0;
-    for (TreeItem* item : m_allItems) {
-        item->onScreen = false;
-        item->shown = false;
-        item->row = -1;
-        item->y = 0;
-        item->depth = 0;
-    }
-    if (m_rootItem.firstChild != nullptr) {
-        m_rowCount = NumberChildren(0, &m_rootItem, true, 0);
-    }
+    m_rowCount = m_items.NumberRows();
     m_numberingStale = false;
 }
 
-int CSkinTree::NumberChildren(int nextRow, TreeItem* parent, bool visible, int depth)
+// After a collapse or a deletion the top row may lie below what is left;
+// it moves up so the last row stands at the bottom of the window (the
+// largest position the bar allows), or to 0. Rows never hide above a view
+// whose bar has nothing to scroll.
+void CSkinTree::KeepRowsInView()
 {
-    bool visibleHere = visible && parent->expanded;
-    for (TreeItem* child = parent->firstChild; child != nullptr; child = child->nextSibling) {
-        child->onScreen = false;
-        if (visibleHere) {
-            child->row = nextRow++;
-            child->shown = true;
-        } else {
-            child->row = -1;
-            child->shown = false;
-        }
-        child->depth = depth;
-        nextRow = NumberChildren(nextRow, child, visibleHere, depth + 1);
+    const int lastTop = std::max(0, m_rowCount - (ClientHeight() / kRowHeight - 1));
+    if (m_topRow > static_cast<float>(lastTop)) {
+        m_topRow = static_cast<float>(lastTop);
+        m_viewStale = true;
     }
-    return nextRow;
 }
 
 void CSkinTree::BuildOnScreen()
@@ -347,9 +236,10 @@ void CSkinTree::BuildOnScreen()
     const int height = ClientHeight();
     m_onScreenItems.clear();
     const int first = static_cast<int>(m_topRow);
-    const int last = static_cast<int>(
-        static_cast<float>(height - 30) / static_cast<float>(m_rowHeight) + m_topRow);
-    for (TreeItem* item : m_allItems) {
+    const int last = static_cast<int>(static_cast<float>(height - kWindowBottomMargin) /
+                                          static_cast<float>(kRowHeight) +
+                                      m_topRow);
+    for (TreeItem* item : m_items.All()) {
         if (!item->shown) {
             continue;
         }
@@ -369,10 +259,10 @@ void CSkinTree::BuildOnScreen()
 void CSkinTree::AssignRowTops()
 {
     int y = static_cast<int>((static_cast<float>(static_cast<int>(m_topRow)) - m_topRow) *
-                             static_cast<float>(m_rowHeight));
+                             static_cast<float>(kRowHeight));
     for (TreeItem* item : m_onScreenItems) {
         item->y = y;
-        y += m_rowHeight;
+        y += kRowHeight;
     }
 }
 
@@ -435,14 +325,15 @@ void CSkinTree::PaintTree(gfx::Painter& target)
     memory.DrawBitmap({0, 0}, m_background);
     AssignRowTops();
     for (TreeItem* item : m_onScreenItems) {
-        DrawItem(memory, item, item->y + 5);
+        DrawItem(memory, item, item->y + kRowInset);
     }
     target.DrawBitmap({0, 0}, *m_backBuffer);
 }
 
 void CSkinTree::DrawItem(gfx::Painter& dc, TreeItem* item, int y)
 {
-    const int x0 = item->depth > 0 ? (item->depth - 1) * m_indent + 5 : 0;
+    // y is the row's top plus its inset, as PaintTree passes it.
+    const RowLayout row = LayoutRow(item->depth, y - kRowInset);
     gfx::Color normal = 0, disabled = 0, selected = 0;
     GetItemColors(item, &normal, &disabled, &selected);
     const bool enabled = IsWindowEnabled();
@@ -451,23 +342,22 @@ void CSkinTree::DrawItem(gfx::Painter& dc, TreeItem* item, int y)
     }
     const gfx::ImageList& images = enabled ? m_images : m_disabledImages;
     if (ItemHasChildren(item)) {
-        dc.DrawImage(images, item->expanded ? 0 : 1, {x0 + 10, y});
+        dc.DrawImage(images, item->expanded ? kExpandedImage : kCollapsedImage, row.button);
     }
     const int image = GetItemImage(item);
     if (image != -1) {
-        dc.DrawImage(images, image, {x0 + m_indent + 10, y});
+        dc.DrawImage(images, image, row.image);
     }
     if (m_editing && item == m_editItem) {
         return;
     }
-    gfx::Rect label;
-    GetLabelRect(item, &label);
-    label.left -= 2;
-    label.right += 2;
+    gfx::Rect label = row.LabelRect(LabelWidth(item->label));
+    label.left -= kSelectionPad;
+    label.right += kSelectionPad;
     gfx::Color textColor = normal;
     if (item == m_selectedItem && enabled) {
         label.right = std::min(label.right, m_clientRect.right);
-        label = label.Offset(10, 0);
+        label = label.Offset(kSelectionShift, 0);
         if (HasFocus()) {
             dc.FillRect(label, kSelectionFill);
             textColor = selected;
@@ -475,11 +365,12 @@ void CSkinTree::DrawItem(gfx::Painter& dc, TreeItem* item, int y)
             dc.DrawRectangle(label, m_focusPen, gfx::Brush::Hollow());
         }
     }
-    const int textX = x0 + 2 * m_indent + 10;
     dc.SetBackgroundMode(gfx::BackgroundMode::Transparent);
     dc.SetFont(m_labelFont);
     dc.SetTextColor(textColor);
-    dc.DrawText({textX, y}, item->label, gfx::Rect{textX, y, m_clientRect.right - 2, y + 21});
+    dc.DrawText(row.text, item->label,
+                gfx::Rect{row.text.x, row.top, m_clientRect.right - kTextRightMargin,
+                          row.top + kTextClipHeight});
 }
 
 int CSkinTree::LabelWidth(const std::string& text) const
@@ -492,46 +383,25 @@ int CSkinTree::DefaultWidth(const std::string& text) const
     return gfx::Font::Default()->TextExtent(text).width;
 }
 
+// The rectangles are empty for an item that is not on screen.
 gfx::Rect* CSkinTree::GetButtonRect(TreeItem* item, gfx::Rect* out)
 {
     EnsureLayout();
-    *out = {};
-    if (!IsValidItem(item) || !item->onScreen) {
-        return out;
-    }
-    const int top = item->y + 5;
-    if (item->depth <= 1) {
-        *out = {10, top, 26, top + 16};
-    } else {
-        int left = (item->depth - 1) * m_indent + 10;
-        *out = {left, top, left + 16, top + 16};
-    }
+    *out = IsLaidOut(item) ? LayoutOf(*item).buttonHit : gfx::Rect{};
     return out;
 }
 
 gfx::Rect* CSkinTree::GetItemRect(TreeItem* item, gfx::Rect* out)
 {
     EnsureLayout();
-    *out = {};
-    if (!IsValidItem(item) || !item->onScreen) {
-        return out;
-    }
-    const int left = (item->depth + 1) * m_indent;
-    const int top = item->y + 5;
-    *out = {left, top, left + m_indent + DefaultWidth(item->label), top + 16};
+    *out = IsLaidOut(item) ? LayoutOf(*item).ItemRect(DefaultWidth(item->label)) : gfx::Rect{};
     return out;
 }
 
 gfx::Rect* CSkinTree::GetLabelRect(TreeItem* item, gfx::Rect* out)
 {
     EnsureLayout();
-    *out = {};
-    if (!IsValidItem(item) || !item->onScreen) {
-        return out;
-    }
-    const int left = item->depth == 0 ? 2 * m_indent : (item->depth + 1) * m_indent + 5;
-    const int top = item->y + 5;
-    *out = {left, top, left + LabelWidth(item->label), top + 16};
+    *out = IsLaidOut(item) ? LayoutOf(*item).LabelRect(LabelWidth(item->label)) : gfx::Rect{};
     return out;
 }
 
@@ -557,7 +427,7 @@ void CSkinTree::UpdateScrollBar()
     info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_TRACKPOS;
     info.nMin = 0;
     info.nMax = m_rowCount;
-    info.nPage = static_cast<unsigned>(ClientHeight() / m_rowHeight);
+    info.nPage = static_cast<unsigned>(ClientHeight() / kRowHeight);
     info.nPos = static_cast<int>(m_topRow);
     info.nTrackPos = static_cast<int>(m_topRow);
     m_scrollBar->SetScrollInfo(&info, true);
@@ -584,7 +454,7 @@ void CSkinTree::EnsureSelectionVisible()
         return;
     }
     EnsureLayout();
-    const int page = ClientHeight() / m_rowHeight;
+    const int page = ClientHeight() / kRowHeight;
     const int row = m_selectedItem->row;
     if (static_cast<float>(row) < m_topRow) {
         m_topRow = static_cast<float>(row);
@@ -607,6 +477,7 @@ void CSkinTree::SetRedraw(bool redraw)
         if (m_numberingStale) {
             NumberRows();
         }
+        KeepRowsInView();
         UpdateScrollBar();
         UpdateView();
     }

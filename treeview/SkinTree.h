@@ -6,12 +6,13 @@
 #include "platform/gfx/Painter.h"
 #include "platform/ui/Edit.h"
 #include "platform/ui/Window.h"
+#include "treeview/RowLayout.h"
 #include "treeview/TreeItem.h"
+#include "treeview/TreeItemStore.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 namespace tolvar {
@@ -31,6 +32,10 @@ struct NMTREEVIEW
 // window, so nothing flickers. Scrolling goes through an external
 // CSkinScrollBar: the tree pushes range, page and position to it, and the bar
 // sends WM_VSCROLL back after every change the user makes.
+//
+// The items live in a TreeItemStore, which owns them and checks handles;
+// where each part of a row goes comes from LayoutRow alone, for painting and
+// for every hit test.
 //
 // Every change renumbers and repaints at once while redraw is on. While it is
 // off no pixel can change, so numbering and the visible window are marked
@@ -92,17 +97,17 @@ public:
 
     // State the derived trees and tests read.
     TreeItem* GetSelectedItem() const { return m_selectedItem; }
-    TreeItem* GetRootItem() { return &m_rootItem; }
+    TreeItem* GetRootItem() { return m_items.Root(); }
     int GetRowCount();
     float GetTopRow() const { return m_topRow; }
     void SetTopRow(float topRow) { m_topRow = topRow; }
     bool GetRedraw() const { return m_redraw; }
-    std::size_t GetItemCount() const { return m_allItems.size(); }
-    const std::vector<TreeItem*>& GetAllItems() const { return m_allItems; }
+    std::size_t GetItemCount() const { return m_items.All().size(); }
+    const std::vector<TreeItem*>& GetAllItems() const { return m_items.All(); }
     const std::vector<TreeItem*>& GetOnScreenItems();
     gfx::Rect GetTreeClientRect() const { return m_clientRect; }
-    int GetRowHeight() const { return m_rowHeight; }
-    int GetIndent() const { return m_indent; }
+    int GetRowHeight() const { return kRowHeight; }
+    int GetIndent() const { return kIndent; }
     bool IsEditing() const { return m_editing; }
     TreeItem* GetEditItem() const { return m_editItem; }
     ui::Edit* GetEditControl() { return &m_edit; }
@@ -141,16 +146,17 @@ private:
     int ClientHeight() const { return m_clientRect.bottom - m_clientRect.top; }
     void RefreshClientRect();
     void NumberRows();
-    int NumberChildren(int nextRow, TreeItem* parent, bool visible, int depth);
+    void KeepRowsInView();
     void BuildOnScreen();
+    RowLayout LayoutOf(const TreeItem& item) const { return LayoutRow(item.depth, item.y); }
+    bool IsLaidOut(const TreeItem* item) const { return IsValidItem(item) && item->onScreen; }
     TreeItem* OnScreenItemAt(gfx::Point point);
     void ToggleFromButton(TreeItem* item);
     void AssignRowTops();
     void EnsureLayout();
     void PaintNow();
-    void DeleteSubtree(TreeItem* item);
-    void Unlink(TreeItem* item);
-    void PurgeDeleted();
+    void ForgetRemoved();
+    void FinishDeletion(bool outermost);
     void OnVScroll();
     void PlaceEdit(int width);
     int LabelWidth(const std::string& text) const;
@@ -170,21 +176,16 @@ private:
     int m_rowCount = 0;
     TreeItem* m_selectedItem = nullptr;
     CSkinScrollBar* m_scrollBar;
-    std::vector<TreeItem*> m_allItems;
+    TreeItemStore m_items;
     std::vector<TreeItem*> m_onScreenItems;
-    short m_rowHeight = 17;
-    TreeItem m_rootItem;
     float m_topRow = 0.0F;
     TreeItem* m_editItem = nullptr;
-    int m_indent = 20;
     gfx::Bitmap m_background;
     gfx::Rect m_clientRect;
     ui::Edit m_edit;
     std::uint32_t m_lastClickTime = 0;
     gfx::FontPtr m_labelFont;
 
-    // Every live item, so a handle is checked without reading through it.
-    std::unordered_set<const TreeItem*> m_live;
     bool m_numberingStale = false;
     bool m_viewStale = false;
     bool m_deleting = false; // inside a subtree deletion: renumber once at its end

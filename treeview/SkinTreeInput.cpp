@@ -74,7 +74,7 @@ TreeItem* CSkinTree::OnScreenItemAt(gfx::Point point)
 // A press on an item's button toggles it and selects it.
 void CSkinTree::ToggleFromButton(TreeItem* item)
 {
-    Expand(item, 3);
+    Expand(item, TVE_TOGGLE);
     if (IsValidItem(item)) {
         m_selectedItem = item;
     }
@@ -146,7 +146,7 @@ void CSkinTree::OnLButtonDblClk(unsigned, gfx::Point point)
         OnItemDblClk(hit);
     }
     if (TreeItem* item = HitTest(point.x, point.y)) {
-        Expand(item, item->expanded ? 1 : 2);
+        Expand(item, item->expanded ? TVE_COLLAPSE : TVE_EXPAND);
     }
 }
 
@@ -166,7 +166,7 @@ void CSkinTree::HandleKey(unsigned virtualKey)
     case ui::VK_UP:
     case ui::VK_DOWN: {
         const int wanted = m_selectedItem->row + (virtualKey == ui::VK_UP ? -1 : 1);
-        for (TreeItem* item : m_allItems) {
+        for (TreeItem* item : m_items.All()) {
             if (item->shown && item->row == wanted) {
                 m_selectedItem = item;
                 EnsureSelectionVisible();

@@ -33,4 +33,14 @@ struct TreeItem
 inline TreeItem* const TVI_FIRST = reinterpret_cast<TreeItem*>(static_cast<std::intptr_t>(-1));
 inline TreeItem* const TVI_FIRST_ALT = reinterpret_cast<TreeItem*>(static_cast<std::intptr_t>(-2));
 
+// Expand codes. Any code other than these three collapses the item and
+// deletes its children, as TVE_COLLAPSERESET does.
+enum : unsigned
+{
+    TVE_COLLAPSE = 1,
+    TVE_EXPAND = 2,
+    TVE_TOGGLE = 3,
+    TVE_COLLAPSERESET = 0x8000,
+};
+
 } // namespace tolvar

@@ -71,6 +71,17 @@ public:
     virtual void Present(const gfx::Bitmap& frame, const Rect& dirty) = 0;
 };
 
+class ExternalDropSink; // DragDrop.h
+
+// What the pointer shows while a drag of ours runs: whether a drop where it
+// is would copy or be refused; Normal when no drag runs.
+enum class DragCursor
+{
+    Normal,
+    Copy,
+    Refused
+};
+
 class InputSink
 {
 public:
@@ -99,6 +110,14 @@ public:
     // The shared text selections (Clipboard.h).
     virtual void SetSelectionText(Selection which, const std::string& utf8) = 0;
     virtual void RequestSelectionText(Selection which, SelectionCallback done) = 0;
+
+    // What drag and drop needs of the display. A top-level window holding a
+    // drop target is announced to other programs; a drag that leaves our
+    // windows goes on through the external sink (none: it ends at our
+    // windows); the pointer shows the answer of what lies under it.
+    virtual void AnnounceDropTarget(WindowHandle topLevel) { (void)topLevel; }
+    virtual ExternalDropSink* GetExternalDropSink() { return nullptr; }
+    virtual void SetDragCursor(DragCursor cursor) { (void)cursor; }
 };
 
 enum class BackendKind

@@ -4,14 +4,13 @@
 // nested loop whose filter takes every mouse and key message: moves go to a
 // DropDispatcher, which finds the registered window under the pointer and
 // tells targets about enter, over and leave; the button release drops. When
-// the pointer is over no window of ours, an external sink (XDND on X11)
-// carries the drag on to other programs.
+// the pointer is over no window of ours, the backend's external sink (XDND
+// on X11) carries the drag on to other programs. The pointer's look follows
+// the answer of whatever lies under it.
 
 #include "platform/ui/DragDrop.h"
 
 #include "platform/ui/WindowSystem.h"
-#include "platform/ui/x11/X11Backend.h"
-#include "platform/ui/x11/Xdnd.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -27,8 +26,6 @@ std::map<WindowHandle, DropTarget*>& Targets()
     static std::map<WindowHandle, DropTarget*> targets;
     return targets;
 }
-
-ExternalDropSink* g_externalSink = nullptr;
 
 constexpr std::size_t kDropFilesHeader = 20;
 
@@ -117,15 +114,11 @@ std::vector<std::string> ParseDropFiles(const GlobalBlock& block)
     return files;
 }
 
-// On X11, a window that takes drops tells other programs so (XdndAware).
+// A window that takes drops tells other programs so.
 void AnnounceToDesktop(Window* window)
 {
-    WindowSystem* system = WindowSystem::Instance();
-    if (system == nullptr) {
-        return;
-    }
-    if (auto* x11 = dynamic_cast<X11Backend*>(&system->GetBackend())) {
-        Xdnd::For(*x11).MakeAware(window->TopLevel()->Handle());
+    if (WindowSystem* system = WindowSystem::Instance()) {
+        system->GetBackend().AnnounceDropTarget(window->TopLevel()->Handle());
     }
 }
 
@@ -194,11 +187,6 @@ void DropTarget::Revoke()
         Targets().erase(it);
     }
     m_window = kNoWindow;
-    if (Targets().empty()) {
-        // The desktop side lives as long as some window takes drops, and
-        // must go before the backend whose events it filters.
-        Xdnd::Shutdown();
-    }
 }
 
 DropEffect DropTarget::OnDragEnter(Window*, DataObject*, unsigned, Point)
@@ -301,13 +289,6 @@ DropEffect DropDispatcher::Drop(Point screen)
     return dropped ? effect : DROPEFFECT_NONE;
 }
 
-ExternalDropSink* SetExternalDropSink(ExternalDropSink* sink)
-{
-    ExternalDropSink* previous = g_externalSink;
-    g_externalSink = sink;
-    return previous;
-}
-
 DropEffect DoDragDrop(DataObject& data, DropEffect allowed)
 {
     return DoDragDrop(data, allowed, Window::GetCursorPos());
@@ -321,10 +302,11 @@ DropEffect DoDragDrop(DataObject& data, DropEffect allowed, Point start)
     bool outside = false; // the pointer is over another program's window
     DropEffect result = DROPEFFECT_NONE;
     DropDispatcher dispatcher(data, allowed);
-    ExternalDropSink* external = g_externalSink;
+    Backend& backend = system.GetBackend();
+    ExternalDropSink* external = backend.GetExternalDropSink();
 
     auto moveTo = [&](Point screen, unsigned keyState) {
-        dispatcher.Over(screen, keyState);
+        DropEffect effect = dispatcher.Over(screen, keyState);
         bool nowOutside = !dispatcher.OverTarget() && external != nullptr &&
                           Window::WindowFromPoint(screen) == nullptr;
         if (outside && !nowOutside) {
@@ -332,8 +314,9 @@ DropEffect DoDragDrop(DataObject& data, DropEffect allowed, Point start)
         }
         outside = nowOutside;
         if (outside) {
-            external->Over(screen, data, allowed);
+            effect = external->Over(screen, data, allowed) & allowed;
         }
+        backend.SetDragCursor(effect != DROPEFFECT_NONE ? DragCursor::Copy : DragCursor::Refused);
     };
     auto finish = [&](Point screen, bool drop) {
         done = true;
@@ -382,6 +365,7 @@ DropEffect DoDragDrop(DataObject& data, DropEffect allowed, Point start)
                 return true;
             }
         });
+    backend.SetDragCursor(DragCursor::Normal);
     return result;
 }
 

@@ -104,7 +104,7 @@ private:
 };
 
 // Where a drag goes when the pointer is over no window of ours (the X11
-// backend carries it on to other programs). Installed by the backend.
+// backend carries it on to other programs). The backend hands it out.
 class ExternalDropSink
 {
 public:
@@ -113,12 +113,12 @@ public:
     virtual void Leave() = 0;
     virtual DropEffect Drop(Point screen, DataObject& data) = 0;
 };
-ExternalDropSink* SetExternalDropSink(ExternalDropSink* sink); // returns the previous one
-
 // Runs a drag from where the pointer is now until the left button is
 // released (the drop) or Escape is pressed. Releasing before the pointer
 // has left the drag box around its start ends it with DROPEFFECT_NONE.
-// Returns the effect the drop target answered.
+// Once the drag proper has begun, the pointer shows at every move whether a
+// drop there would copy or be refused. Returns the effect the drop target
+// answered.
 DropEffect DoDragDrop(DataObject& data, DropEffect allowed);
 // The same from a given start point, for a drag that begins from an input
 // message (its point, not where the pointer has got to since).

@@ -215,8 +215,9 @@ protected:
     virtual void OnMButtonDown(unsigned flags, Point point) { (void)flags, (void)point; }
     virtual void OnMButtonUp(unsigned flags, Point point) { (void)flags, (void)point; }
     // delta: multiples of 120 per notch, positive away from the user; the
-    // point is in screen coordinates. Wheel messages go to the focus window
-    // (or the capture); return false to pass the message to the parent.
+    // point is in screen coordinates. Wheel messages go to the window under
+    // the pointer (or the capture); return false to pass the message to the
+    // parent.
     virtual bool OnMouseWheel(unsigned flags, int delta, Point screen);
     virtual void OnMouseHover(unsigned flags, Point point) { (void)flags, (void)point; }
     virtual void OnMouseLeave() {}

@@ -1,6 +1,9 @@
 // Input routing. Pointer events go to the capture window if there is one,
-// else to the deepest visible window under the pointer; key events go to the
-// focus window. A window that is disabled, or inside a disabled one, gets
+// else to the deepest visible window under the pointer, the wheel too (it
+// falls back to the focus window only over no window of ours); key events go
+// to the focus window. When a top-level window loses the display's keyboard
+// focus, the window that had the focus in it loses it too, and gets it back
+// when the top level does. A window that is disabled, or inside a disabled one, gets
 // nothing. Every input message passes the input observers, then the filter
 // of the innermost modal loop, then PreTranslateMessage of the target and
 // its ancestors, and only then the target's WindowProc. Leave and hover
@@ -10,6 +13,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 namespace tolvar::ui {
 namespace {
@@ -224,9 +228,10 @@ void WindowSystem::HandleInput(const InputEvent& event)
     }
     case InputEvent::Type::Wheel: {
         impl.cursor = event.screen;
-        Window* target = impl.capture != nullptr ? impl.capture : impl.focus;
+        Window* target =
+            impl.capture != nullptr ? impl.capture : Window::WindowFromPoint(event.screen);
         if (target == nullptr) {
-            target = Window::WindowFromPoint(event.screen);
+            target = impl.focus;
         }
         if (!Accepts(target) && impl.filters.empty()) {
             break;
@@ -279,12 +284,26 @@ void WindowSystem::HandleInput(const InputEvent& event)
             w->WindowProc(WM_CLOSE, 0, 0);
         }
         break;
-    case InputEvent::Type::FocusGained:
+    case InputEvent::Type::FocusGained: {
         impl.activeTopLevel = event.window;
+        Window* restore = Window::FromHandle(std::exchange(impl.focusBeforeDeactivate, kNoWindow));
+        if (impl.focus == nullptr && restore != nullptr && restore->TopLevel() != nullptr &&
+            restore->TopLevel()->Handle() == event.window && restore->IsEnabledWithAncestors()) {
+            // The display gave the keyboard to the top level already.
+            impl.focus = restore;
+            restore->WindowProc(WM_SETFOCUS, 0, 0);
+        }
         break;
+    }
     case InputEvent::Type::FocusLost:
         if (impl.activeTopLevel == event.window) {
             impl.activeTopLevel = kNoWindow;
+        }
+        if (Window* old = impl.focus; old != nullptr && old->TopLevel() != nullptr &&
+                                      old->TopLevel()->Handle() == event.window) {
+            impl.focusBeforeDeactivate = old->Handle();
+            impl.focus = nullptr;
+            old->WindowProc(WM_KILLFOCUS, 0, 0);
         }
         break;
     case InputEvent::Type::Moved:

@@ -106,6 +106,7 @@ struct WindowSystem::Impl
     unsigned buttons = 0;   // MK_LBUTTON | MK_RBUTTON held
     unsigned modifiers = 0; // MK_SHIFT | MK_CONTROL | kAltModifier
     WindowHandle activeTopLevel = kNoWindow;
+    WindowHandle focusBeforeDeactivate = kNoWindow; // gets the focus back with its top level
 
     struct LastDown
     {

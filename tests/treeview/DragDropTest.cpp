@@ -173,6 +173,11 @@ TEST_F(DragBetweenTrees, OnlineSaveGoesToTheLocalTreeButNotToItself)
     // Onto its own tree: refused, and a refused drop is a leave.
     Drag(*online, *online, {120, 60});
     EXPECT_EQ(online->events, (Events{"enter:no", "leave", "dragdone:0"}));
+    // The pointer showed each answer, and its own look after each drag.
+    using ui::DragCursor;
+    EXPECT_EQ(display->DragCursors(),
+              (std::vector<DragCursor>{DragCursor::Refused, DragCursor::Copy, DragCursor::Normal,
+                                       DragCursor::Refused, DragCursor::Normal}));
 }
 
 TEST_F(DragBetweenTrees, LeavingCancellingAndShortDragsDropNothing)
@@ -186,6 +191,10 @@ TEST_F(DragBetweenTrees, LeavingCancellingAndShortDragsDropNothing)
     system->RunPending();
     EXPECT_EQ(online->events, (Events{"enter:yes", "leave", "enter:yes", "leave"}));
     EXPECT_EQ(local->events, Events{"dragdone:0"});
+    using ui::DragCursor;
+    const std::vector<DragCursor> cancelled{DragCursor::Copy, DragCursor::Refused, DragCursor::Copy,
+                                            DragCursor::Normal};
+    EXPECT_EQ(display->DragCursors(), cancelled);
 
     // Released 2 pixels from the start, inside the drag box.
     online->events.clear();
@@ -196,6 +205,7 @@ TEST_F(DragBetweenTrees, LeavingCancellingAndShortDragsDropNothing)
     display->MouseUp();
     system->RunPending();
     EXPECT_EQ(local->events, Events{"dragdone:0"});
+    EXPECT_EQ(display->DragCursors(), cancelled); // a drag that never began shows nothing
     // A location cannot be dragged at all.
     local->events.clear();
     PressAndNudge(*local, local->GetRootItem()->firstChild);

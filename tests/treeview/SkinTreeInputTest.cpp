@@ -62,6 +62,43 @@ TEST_F(TreeInput, PressOnTheButtonTogglesAndSelectsClickBesideDoesNothing)
     EXPECT_TRUE(left->events.empty());
 }
 
+TEST_F(TreeInput, PressAnywhereOnTheDrawnButtonTogglesAtEveryDepth)
+{
+    left->Expand(top, TVE_EXPAND);
+    left->Expand(childA, TVE_EXPAND);
+    struct Row
+    {
+        TreeItem* item;
+        int boxLeft; // where the box is drawn
+        bool expandedAfter;
+    };
+    for (const Row& row :
+         {Row{grandchild, 35, true}, Row{childA, 15, false}, Row{top, 10, false}}) {
+        Advance(1000);
+        Click(*left, {row.boxLeft + 14, row.item->y + 5 + 8}); // the box's right edge
+        EXPECT_EQ(row.item->expanded, row.expandedAfter) << row.item->label;
+        EXPECT_EQ(left->GetSelectedItem(), row.item) << row.item->label;
+    }
+}
+
+TEST_F(TreeInput, WheelGoesToTheTreeUnderThePointer)
+{
+    auto rightItems = Fill(*right, 3);
+    right->SelectItem(rightItems[0]);
+    ClickLabel(other);
+    ASSERT_TRUE(left->HasFocus());
+    Move(*right, 100, 30);
+    Wheel(-120);
+    EXPECT_EQ(right->GetSelectedItem(), rightItems[1]);
+    EXPECT_EQ(left->GetSelectedItem(), other);
+    // Over neither tree, neither moves.
+    display->MouseMove(main->ClientToScreen(Point{340, 20}));
+    Wheel(120);
+    EXPECT_EQ(right->GetSelectedItem(), rightItems[1]);
+    EXPECT_EQ(left->GetSelectedItem(), other);
+    EXPECT_TRUE(left->HasFocus());
+}
+
 TEST_F(TreeInput, SecondPressOnTheSelectedLabelFollowsTheClickTime)
 {
     Point p = LabelPoint(*left, other);

@@ -227,7 +227,7 @@ TEST_F(TreeFixture, RectanglesAndPaintingFollowTheDepth)
     left->imageForAll = 4;
     left->UpdateView();
     Rect r;
-    EXPECT_EQ(*left->GetButtonRect(mid, &r), (Rect{10, 22, 26, 38}));
+    EXPECT_EQ(*left->GetButtonRect(mid, &r), (Rect{10, 22, 31, 38}));
     EXPECT_EQ(left->GetItemRect(low, &r)->left, 60);
     const gfx::Bitmap withoutLabels = Paint(*left);
     struct Row
@@ -238,7 +238,11 @@ TEST_F(TreeFixture, RectanglesAndPaintingFollowTheDepth)
     for (const Row& row : {Row{top, 10, 30, 50}, Row{mid, 15, 35, 55}, Row{low, 35, 55, 75}}) {
         SCOPED_TRACE(row.buttonX);
         const int y = row.item->y + 5;
-        EXPECT_EQ(left->GetButtonRect(row.item, &r)->top, y);
+        // The button answers over the whole box it draws.
+        left->GetButtonRect(row.item, &r);
+        EXPECT_EQ(r.top, y);
+        EXPECT_LE(r.left, row.buttonX);
+        EXPECT_EQ(r.right, row.buttonX + 16);
         // Expanded rows show the minus box, collapsed ones the plus box.
         EXPECT_TRUE(HasImageAt(withoutLabels, strip, row.item->expanded ? 0 : 1, row.buttonX, y));
         EXPECT_TRUE(HasImageAt(withoutLabels, strip, 4, row.imageX, y));
@@ -255,7 +259,7 @@ TEST_F(TreeFixture, RectanglesAndPaintingFollowTheDepth)
         EXPECT_LE(box.left, row.labelX + 2);
     }
     left->Expand(low, 2);
-    EXPECT_EQ(*left->GetButtonRect(deeper, &r), (Rect{50, 56, 66, 72}));
+    EXPECT_EQ(*left->GetButtonRect(deeper, &r), (Rect{50, 56, 71, 72}));
 }
 
 TEST_F(TreeFixture, EmptyTreePaintsTheBackgroundOnly)
@@ -281,6 +285,20 @@ TEST_F(TreeFixture, SelectionLookFollowsFocusAndEnabling)
     gfx::Bitmap focused = system->CaptureWindow(*left);
     EXPECT_GT(CountColor(focused, row, fill), 100);
     EXPECT_GT(CountColor(focused, row, gfx::Rgb(185, 185, 249)), 0); // selected text
+    // The program's window losing the display's keyboard shows the selection
+    // unfocused; the focus comes back with the keyboard.
+    ui::InputEvent keyboard;
+    keyboard.window = main->Handle();
+    keyboard.type = ui::InputEvent::Type::FocusLost;
+    display->Inject(keyboard);
+    system->RunPending();
+    EXPECT_FALSE(left->HasFocus());
+    EXPECT_EQ(CountColor(system->CaptureWindow(*left), row, fill), 0);
+    keyboard.type = ui::InputEvent::Type::FocusGained;
+    display->Inject(keyboard);
+    system->RunPending();
+    EXPECT_TRUE(left->HasFocus());
+    EXPECT_EQ(system->CaptureWindow(*left), focused);
     main->SetFocus();
     system->RunPending();
     gfx::Bitmap unfocused = system->CaptureWindow(*left);
@@ -303,7 +321,7 @@ TEST_F(TreeFixture, SelectionLookFollowsFocusAndEnabling)
     EXPECT_TRUE(HasImageAt(Paint(*left), LoadBitmapResource(144), 5, 30, items[0]->y + 5));
 }
 
-TEST_F(TreeFixture, ScrollBarDrivesTheTopRowAndCollapsingLeavesItAlone)
+TEST_F(TreeFixture, ScrollBarDrivesTheTopRowAndNoRowsStrandAboveTheView)
 {
     auto items = Fill(*left, 30);
     EXPECT_TRUE(leftBar->IsVisible());
@@ -316,18 +334,34 @@ TEST_F(TreeFixture, ScrollBarDrivesTheTopRowAndCollapsingLeavesItAlone)
     EXPECT_EQ(left->GetOnScreenItems().front(), items[14]);
     EXPECT_EQ(BarInfo(*leftBar).nPos, 14);
 
-    // Deleting rows never moves the top row by itself.
-    for (int i = 29; i >= 5; --i) {
+    // With fewer rows left than the top row leaves room for, the last row
+    // comes to the bottom, or the first to the top.
+    for (int i = 29; i >= 20; --i) {
         left->DeleteItem(items[static_cast<std::size_t>(i)]);
     }
-    EXPECT_EQ(left->GetTopRow(), 14.0F);
-    EXPECT_TRUE(left->GetOnScreenItems().empty());
+    EXPECT_EQ(left->GetTopRow(), 4.0F);
+    EXPECT_EQ(left->GetOnScreenItems().front(), items[4]);
+    EXPECT_EQ(left->GetOnScreenItems().back(), items[19]);
+    EXPECT_EQ(BarInfo(*leftBar).nPos, 4);
+    for (int i = 19; i >= 5; --i) {
+        left->DeleteItem(items[static_cast<std::size_t>(i)]);
+    }
+    EXPECT_EQ(left->GetTopRow(), 0.0F);
+    EXPECT_EQ(left->GetOnScreenItems().size(), 5U);
     EXPECT_FALSE(leftBar->IsVisible()); // nothing to scroll
-    // Moving the selection with the keys brings the view back.
-    left->SelectItem(items[4]);
-    left->HandleKey(ui::VK_UP);
-    EXPECT_EQ(left->GetSelectedItem(), items[3]);
-    EXPECT_EQ(left->GetTopRow(), 3.0F);
+
+    // Collapsing does the same; a top row that still fits stays.
+    TreeItem* folder = left->InsertItemShort("folder", nullptr, nullptr);
+    for (int i = 0; i < 30; ++i) {
+        left->InsertItemShort("child", folder, nullptr);
+    }
+    left->Expand(folder, TVE_EXPAND);
+    left->SetTopRow(10.5F);
+    left->Expand(items[0], TVE_TOGGLE);
+    EXPECT_EQ(left->GetTopRow(), 10.5F);
+    left->Expand(folder, TVE_COLLAPSE);
+    EXPECT_EQ(left->GetTopRow(), 0.0F);
+    EXPECT_EQ(left->GetOnScreenItems().size(), 6U);
 }
 
 TEST_F(TreeFixture, RedrawOffDefersWorkUntilItComesBack)

@@ -121,11 +121,18 @@ TEST_F(InputTest, FocusMovesWithKillBeforeSetAndKeysFollowIt)
     EXPECT_EQ(a.log, (std::vector<std::string>{"setfocus", "killfocus"}));
     EXPECT_EQ(b.log, (std::vector<std::string>{"setfocus"}));
     EXPECT_TRUE(b.HasFocus());
+    // The wheel goes to the window under the pointer, whatever has the focus;
+    // over no window of ours, to the focus.
+    display->MouseMove({20, 20}); // over a
     display->Wheel(-240);
+    display->MouseMove({1000, 900});
+    display->Wheel(-120);
     Pump();
-    EXPECT_EQ(b.wheel, -240);
+    EXPECT_EQ(a.wheel, -240);
+    EXPECT_EQ(b.wheel, -120);
     // A window that does not take the wheel passes it to its parent.
     b.takeWheel = false;
+    display->MouseMove({250, 50}); // over b
     display->Wheel(120);
     Pump();
     EXPECT_EQ(top.wheel, 120);

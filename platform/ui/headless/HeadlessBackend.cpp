@@ -225,4 +225,12 @@ int HeadlessBackend::PresentCount() const
     return m_presents;
 }
 
+void HeadlessBackend::SetDragCursor(DragCursor cursor)
+{
+    const DragCursor now = m_dragCursors.empty() ? DragCursor::Normal : m_dragCursors.back();
+    if (cursor != now) {
+        m_dragCursors.push_back(cursor);
+    }
+}
+
 } // namespace tolvar::ui

@@ -7,6 +7,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace tolvar::ui {
 
@@ -32,6 +33,7 @@ public:
     void RequestSelectionText(Selection which, SelectionCallback done) override;
     // What the selection holds now, as another program would read it.
     std::optional<std::string> SelectionText(Selection which) const;
+    void SetDragCursor(DragCursor cursor) override;
 
     // Injection, in screen coordinates.
     void MouseMove(Point screen);
@@ -49,6 +51,8 @@ public:
 
     // Counts of presents, per backend, for tests of immediate repaint.
     int PresentCount() const;
+    // Every change of the pointer's drag look, in order.
+    const std::vector<DragCursor>& DragCursors() const { return m_dragCursors; }
 
 private:
     void Push(InputEvent event);
@@ -62,6 +66,7 @@ private:
     unsigned m_modifiers = 0;
     int m_presents = 0;
     std::map<Selection, std::string> m_selections;
+    std::vector<DragCursor> m_dragCursors; // UI thread only
     friend class HeadlessNativeWindow;
 };
 

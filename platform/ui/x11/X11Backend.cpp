@@ -12,6 +12,8 @@
 #include "platform/ui/x11/X11Backend.h"
 #include "platform/ui/x11/X11Selection.h"
 
+#include "platform/ui/x11/Xdnd.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -145,6 +147,101 @@ char32_t KeyCharacter(KeySym sym, const char* buffer, int length)
         return static_cast<unsigned char>(buffer[0]);
     }
     return 0;
+}
+
+// The drag cursors, drawn here: an arrow with a badge, a plus in a box for
+// copy and a barred circle for refused. '#' is black, '.' white, ' ' clear;
+// the hot spot is the arrow's tip at (0, 0).
+constexpr int kDragCursorSize = 24;
+using CursorArt = const char* const[kDragCursorSize];
+
+// clang-format off
+CursorArt kCopyCursor = {
+    "#                       ",
+    "##                      ",
+    "#.#                     ",
+    "#..#                    ",
+    "#...#                   ",
+    "#....#                  ",
+    "#.....#                 ",
+    "#......#                ",
+    "#.......#               ",
+    "#........#              ",
+    "#.....#####             ",
+    "#..#..#                 ",
+    "#.# #..#   ###########  ",
+    "##  #..#   #.........#  ",
+    "#    #..#  #....#....#  ",
+    "     #..#  #....#....#  ",
+    "      ##   #....#....#  ",
+    "           #.#######.#  ",
+    "           #....#....#  ",
+    "           #....#....#  ",
+    "           #....#....#  ",
+    "           #.........#  ",
+    "           ###########  ",
+    "                        ",
+};
+// clang-format on
+
+// clang-format off
+CursorArt kRefusedCursor = {
+    "#                       ",
+    "##                      ",
+    "#.#                     ",
+    "#..#                    ",
+    "#...#                   ",
+    "#....#                  ",
+    "#.....#                 ",
+    "#......#                ",
+    "#.......#               ",
+    "#........#              ",
+    "#.....#####             ",
+    "#..#..#        ...      ",
+    "#.# #..#     .#####.    ",
+    "##  #..#    .#######.   ",
+    "#    #..#  .###....##.  ",
+    "     #..#  #####....##  ",
+    "      ##  .##.###...##. ",
+    "          .##..###..##. ",
+    "          .##...###.##. ",
+    "           ##....#####  ",
+    "           .##....###.  ",
+    "            .#######.   ",
+    "             .#####.    ",
+    "               ...      ",
+};
+// clang-format on
+
+unsigned long MakeDragCursor(Display* display, CursorArt art)
+{
+    constexpr int kStride = (kDragCursorSize + 7) / 8;
+    std::vector<char> source(kStride * kDragCursorSize, 0);
+    std::vector<char> mask(kStride * kDragCursorSize, 0);
+    for (int y = 0; y < kDragCursorSize; ++y) {
+        for (int x = 0; x < kDragCursorSize && art[y][x] != '\0'; ++x) {
+            const char c = art[y][x];
+            const std::size_t byte = static_cast<std::size_t>(y * kStride + x / 8);
+            const char bit = static_cast<char>(1 << (x % 8));
+            if (c == '#') {
+                source[byte] = static_cast<char>(source[byte] | bit);
+            }
+            if (c != ' ') {
+                mask[byte] = static_cast<char>(mask[byte] | bit);
+            }
+        }
+    }
+    const ::Window root = DefaultRootWindow(display);
+    Pixmap sourceMap =
+        XCreateBitmapFromData(display, root, source.data(), kDragCursorSize, kDragCursorSize);
+    Pixmap maskMap =
+        XCreateBitmapFromData(display, root, mask.data(), kDragCursorSize, kDragCursorSize);
+    XColor black{}, white{};
+    white.red = white.green = white.blue = 0xFFFF;
+    Cursor cursor = XCreatePixmapCursor(display, sourceMap, maskMap, &black, &white, 0, 0);
+    XFreePixmap(display, sourceMap);
+    XFreePixmap(display, maskMap);
+    return cursor;
 }
 
 } // namespace
@@ -402,6 +499,15 @@ X11Backend::X11Backend() = default;
 X11Backend::~X11Backend()
 {
     m_selection.reset(); // its window goes before the connection
+    // XDND filters our events and speaks through our display: it goes first.
+    m_xdnd.reset();
+    if (m_display != nullptr) {
+        for (unsigned long cursor : {m_copyCursor, m_refusedCursor}) {
+            if (cursor != 0) {
+                XFreeCursor(m_display, cursor);
+            }
+        }
+    }
     if (m_wakeFd >= 0) {
         close(m_wakeFd);
     }
@@ -498,6 +604,52 @@ Size X11Backend::ScreenSize() const
 {
     int screen = DefaultScreen(m_display);
     return {DisplayWidth(m_display, screen), DisplayHeight(m_display, screen)};
+}
+
+void X11Backend::AnnounceDropTarget(WindowHandle topLevel)
+{
+    if (!m_xdnd) {
+        m_xdnd = std::make_unique<Xdnd>(*this);
+    }
+    m_xdnd->MakeAware(topLevel);
+}
+
+ExternalDropSink* X11Backend::GetExternalDropSink()
+{
+    return m_xdnd.get();
+}
+
+unsigned long X11Backend::DragCursorId(DragCursor cursor)
+{
+    unsigned long& id = cursor == DragCursor::Copy ? m_copyCursor : m_refusedCursor;
+    if (id == 0) {
+        id = MakeDragCursor(m_display, cursor == DragCursor::Copy ? kCopyCursor : kRefusedCursor);
+    }
+    return id;
+}
+
+void X11Backend::SetDragCursor(DragCursor cursor)
+{
+    if (cursor == m_dragCursor) {
+        return;
+    }
+    m_dragCursor = cursor;
+    const unsigned long id = cursor == DragCursor::Normal ? None : DragCursorId(cursor);
+    // The drag holds the pointer grab its button press began, so the grab's
+    // cursor shows over every window, other programs' included. Our own
+    // windows carry it as well for a drag without a grab.
+    XChangeActivePointerGrab(m_display,
+                             ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                                 EnterWindowMask | LeaveWindowMask,
+                             id, CurrentTime);
+    for (const auto& [window, handle] : m_windows) {
+        if (id != None) {
+            XDefineCursor(m_display, window, id);
+        } else {
+            XUndefineCursor(m_display, window);
+        }
+    }
+    XFlush(m_display);
 }
 
 XWindowId X11Backend::GetRootWindow() const
@@ -617,10 +769,17 @@ void X11Backend::Translate(XEvent& event, InputSink& sink)
         out.type = InputEvent::Type::Close;
         break;
     case FocusIn:
-        out.type = InputEvent::Type::FocusGained;
-        break;
     case FocusOut:
-        out.type = InputEvent::Type::FocusLost;
+        // Keyboard grabs, moves inside the window, and the notices of a
+        // pointer-root focus (sent as the pointer crosses, and when a window
+        // of ours takes the focus for itself) do not move the keyboard
+        // between programs.
+        if (event.xfocus.mode == NotifyGrab || event.xfocus.mode == NotifyUngrab ||
+            event.xfocus.detail == NotifyInferior || event.xfocus.detail == NotifyPointer) {
+            return;
+        }
+        out.type =
+            event.type == FocusIn ? InputEvent::Type::FocusGained : InputEvent::Type::FocusLost;
         break;
     case ConfigureNotify:
         if (!event.xconfigure.send_event) {

@@ -25,6 +25,8 @@ using XAtomId = unsigned long;   // Xlib's Atom
 // Extension points for code of our own that speaks X directly (drag and drop,
 // selections): the Display, the X ids of our windows, atoms, and filters that
 // see every X event before it is translated.
+class Xdnd;
+
 class X11Backend final : public Backend
 {
 public:
@@ -42,6 +44,14 @@ public:
     Size ScreenSize() const override;
     void SetSelectionText(Selection which, const std::string& utf8) override;
     void RequestSelectionText(Selection which, SelectionCallback done) override;
+
+    // Drag and drop through XDND, which starts with the first window that
+    // takes drops; during a drag the pointer shows our own copy and refused
+    // cursors, over other programs too (they ride on the pointer grab).
+    void AnnounceDropTarget(WindowHandle topLevel) override;
+    ExternalDropSink* GetExternalDropSink() override;
+    void SetDragCursor(DragCursor cursor) override;
+    DragCursor GetDragCursor() const { return m_dragCursor; }
 
     Display* GetDisplay() const { return m_display; }
     XWindowId GetRootWindow() const;
@@ -62,6 +72,7 @@ private:
     friend class X11NativeWindow;
     void Translate(XEvent& event, InputSink& sink);
     X11Selection& Selections();
+    unsigned long DragCursorId(DragCursor cursor);
 
     Display* m_display = nullptr;
     int m_wakeFd = -1;
@@ -71,6 +82,10 @@ private:
     int m_nextFilter = 1;
     unsigned m_buttons = 0;
     std::unique_ptr<X11Selection> m_selection; // made on first use
+    std::unique_ptr<Xdnd> m_xdnd;
+    DragCursor m_dragCursor = DragCursor::Normal;
+    unsigned long m_copyCursor = 0; // X Cursor ids, made at first use
+    unsigned long m_refusedCursor = 0;
 };
 
 } // namespace tolvar::ui

@@ -58,8 +58,10 @@ std::string PercentEncodePath(const std::string& path)
     return out;
 }
 
+// The live instance, so a drop delivered from the loop can tell whether the
+// one that posted it is still there to answer the source.
 Xdnd* g_instance = nullptr;
-X11Backend* g_instanceBackend = nullptr;
+unsigned long g_generation = 0; // tells a new instance from one gone at the same address
 
 } // namespace
 
@@ -85,35 +87,19 @@ struct Xdnd::Outgoing
     bool awaitingStatus = false; // a position went out and its answer has not come
 };
 
-Xdnd& Xdnd::For(X11Backend& backend)
-{
-    if (g_instance != nullptr && g_instanceBackend != &backend) {
-        Shutdown();
-    }
-    if (g_instance == nullptr) {
-        g_instance = new Xdnd(backend);
-        g_instanceBackend = &backend;
-    }
-    return *g_instance;
-}
-
-void Xdnd::Shutdown()
-{
-    delete g_instance;
-    g_instance = nullptr;
-    g_instanceBackend = nullptr;
-}
-
 Xdnd::Xdnd(X11Backend& backend) : m_backend(backend)
 {
     m_filter = m_backend.AddEventFilter([this](XEvent& event) { return Filter(event); });
-    SetExternalDropSink(this);
+    g_instance = this;
+    ++g_generation;
 }
 
 Xdnd::~Xdnd()
 {
     m_backend.RemoveEventFilter(m_filter);
-    SetExternalDropSink(nullptr);
+    if (g_instance == this) {
+        g_instance = nullptr;
+    }
 }
 
 void Xdnd::MakeAware(WindowHandle topLevel)
@@ -193,6 +179,7 @@ bool Xdnd::Filter(XEvent& event)
             if (m_out && static_cast<XWindowId>(event.xclient.data.l[0]) == m_out->target) {
                 m_out->accepted = (event.xclient.data.l[1] & 1) != 0;
                 m_out->awaitingStatus = false;
+                m_backend.SetDragCursor(m_out->accepted ? DragCursor::Copy : DragCursor::Refused);
             }
         } else if (type == m_backend.GetAtom("XdndFinished")) {
             // Nothing more to do: the drop was reported when it was sent.
@@ -371,11 +358,11 @@ void Xdnd::DeliverDrop()
     // The task keeps what it needs, not this object, which may be gone
     // by the time it runs.
     std::shared_ptr<Incoming> in(m_in.release());
-    X11Backend* backend = &m_backend;
-    PostTask([backend, in] {
+    const unsigned long generation = g_generation;
+    PostTask([generation, in] {
         DropEffect effect = in->dispatcher->Drop(in->position);
         in->dispatcher.reset();
-        if (g_instance != nullptr && g_instanceBackend == backend) {
+        if (g_instance != nullptr && g_generation == generation) {
             g_instance->SendFinished(in->source, in->target, effect != DROPEFFECT_NONE);
         }
     });

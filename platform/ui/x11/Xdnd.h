@@ -22,15 +22,18 @@ namespace tolvar::ui {
 //
 // As a source: when our drag leaves our windows with a CF_HDROP block, the
 // XDND-aware window under the pointer is offered the files as
-// text/uri-list, and our selection answers its request.
+// text/uri-list, and our selection answers its request; the target's
+// answer shows on the pointer as soon as it comes.
+//
+// The backend owns it, from the first window that takes drops until the
+// backend goes.
 class Xdnd final : public ExternalDropSink
 {
 public:
-    static Xdnd& For(X11Backend& backend);
-    // Removes the instance and its filter; the drop-target table calls it
-    // when its last target goes, while the backend still lives.
-    static void Shutdown();
+    explicit Xdnd(X11Backend& backend);
     ~Xdnd() override;
+    Xdnd(const Xdnd&) = delete;
+    Xdnd& operator=(const Xdnd&) = delete;
 
     void MakeAware(WindowHandle topLevel);
 
@@ -43,7 +46,6 @@ public:
     static std::string UriListFromPaths(const std::vector<std::string>& programPaths);
 
 private:
-    explicit Xdnd(X11Backend& backend);
     struct Incoming;
     struct Outgoing;
     bool Filter(XEvent& event);
