@@ -12,10 +12,7 @@ namespace tolvar {
 class OnlineFolder : public OnlineRecord
 {
 public:
-    OnlineFolder()
-        : OnlineRecord(kOnlineKindFolder)
-    {
-    }
+    OnlineFolder() : OnlineRecord(kOnlineKindFolder) {}
     ~OnlineFolder() override;
 
     OnlineRecord* FindByItem(TreeItem* item) override;
@@ -30,6 +27,5 @@ public:
     // destructor leaves its children alone.
     bool m_childrenNotOwned = false;
 };
-
 
 } // namespace tolvar
