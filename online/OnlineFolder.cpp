@@ -2,15 +2,6 @@
 
 namespace tolvar {
 
-OnlineFolder::~OnlineFolder()
-{
-    if (m_childrenNotOwned) {
-        for (auto& child : m_children) {
-            (void)child.release();
-        }
-    }
-}
-
 OnlineRecord* OnlineFolder::FindByItem(TreeItem* item)
 {
     if (OnlineRecord* self = OnlineRecord::FindByItem(item)) {

@@ -5,7 +5,7 @@
 
 namespace tolvar {
 
-class TreeItem; // the Online Tree's node; records only remember its handle
+struct TreeItem; // the Online Tree's node; records only remember its handle
 
 enum : int
 {

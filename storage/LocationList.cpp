@@ -56,10 +56,10 @@ void LocationList::DiscoverDrives()
         m_programFolder.empty() ? fs::GetExecutableFolder() : m_programFolder;
     const std::string root = RootOfProgramPath(programFolder);
     auto pc = std::make_unique<DriveLocation>();
-    CopyFixed(pc->name, kPcDatabaseFolder);
-    CopyFixed(pc->rootPath, root.c_str());
-    std::snprintf(pc->label, sizeof pc->label, "%s (%s)", kPcDatabaseFolder, root.c_str());
-    pc->removable = false;
+    CopyFixed(pc->m_name, kPcDatabaseFolder);
+    CopyFixed(pc->m_rootPath, root.c_str());
+    std::snprintf(pc->m_label, sizeof pc->m_label, "%s (%s)", kPcDatabaseFolder, root.c_str());
+    pc->m_removable = false;
     DriveLocation* location = pc.get();
     m_locations.push_back(std::move(pc));
     SendDrivePresence();
@@ -84,13 +84,13 @@ DriveLocation* LocationList::AddDriveLocation(char letter)
     DriveLocation* location = FindLocationByLetter(letter);
     if (location == nullptr) {
         auto created = std::make_unique<DriveLocation>();
-        created->removable = true;
-        CopyFixed(created->name, root);
-        CopyFixed(created->rootPath, root);
+        created->m_removable = true;
+        CopyFixed(created->m_name, root);
+        CopyFixed(created->m_rootPath, root);
         location = created.get();
         m_locations.push_back(std::move(created));
     }
-    std::snprintf(location->label, sizeof location->label, "%s (%c:\\)", volumeName.c_str(),
+    std::snprintf(location->m_label, sizeof location->m_label, "%s (%c:\\)", volumeName.c_str(),
                   letter);
     ScanLocation(location);
     SendDrivePresence();
@@ -114,25 +114,25 @@ DriveLocation* LocationList::FindLocationByLetter(char letter) const
 {
     const int wanted = std::toupper(static_cast<unsigned char>(letter));
     for (const auto& location : m_locations) {
-        if (std::toupper(static_cast<unsigned char>(location->rootPath[0])) == wanted &&
-            location->rootPath[0] != '\0' && location->rootPath[1] == ':') {
+        if (std::toupper(static_cast<unsigned char>(location->m_rootPath[0])) == wanted &&
+            location->m_rootPath[0] != '\0' && location->m_rootPath[1] == ':') {
             return location.get();
         }
     }
     return nullptr;
 }
 
-CatalogueItem* LocationList::FindItemById(TreeItemId id) const
+CatalogueItem* LocationList::FindItemById(TreeItem* id) const
 {
-    if (id == 0) {
+    if (id == nullptr) {
         return nullptr;
     }
     for (const auto& location : m_locations) {
-        if (location->itemId == id) {
+        if (location->m_itemId == id) {
             return location.get();
         }
-        for (const auto& entry : location->entries) {
-            if (entry->itemId == id) {
+        for (const auto& entry : location->m_entries) {
+            if (entry->m_itemId == id) {
                 return entry.get();
             }
         }
@@ -163,7 +163,7 @@ CatalogueItem* LocationList::EntryOf(std::size_t locationIndex, std::size_t entr
 std::uint64_t LocationList::GetFreeSpace(const DriveLocation* location) const
 {
     std::uint64_t freeBytes = 0;
-    if (location == nullptr || !fs::GetDiskFreeSpace(location->rootPath, freeBytes)) {
+    if (location == nullptr || !fs::GetDiskFreeSpace(location->m_rootPath, freeBytes)) {
         return 0;
     }
     return freeBytes;
@@ -185,28 +185,28 @@ void LocationList::SendDrivePresence()
     }
 }
 
-DriveLocation* LocationList::LocationById(TreeItemId id) const
+DriveLocation* LocationList::LocationById(TreeItem* id) const
 {
     CatalogueItem* item = FindItemById(id);
-    return item != nullptr && item->kind == kItemLocation ? dynamic_cast<DriveLocation*>(item)
-                                                          : nullptr;
+    return item != nullptr && item->m_kind == kItemLocation ? dynamic_cast<DriveLocation*>(item)
+                                                            : nullptr;
 }
 
-DriveLocation* LocationList::ResolveTarget(TreeItemId target) const
+DriveLocation* LocationList::ResolveTarget(TreeItem* target) const
 {
     CatalogueItem* item = FindItemById(target);
     if (item == nullptr) {
         return nullptr;
     }
-    if (item->kind == kItemLocation) {
+    if (item->m_kind == kItemLocation) {
         return dynamic_cast<DriveLocation*>(item);
     }
-    return item->parentId == 0 ? nullptr : LocationById(item->parentId);
+    return item->m_parentId == nullptr ? nullptr : LocationById(item->m_parentId);
 }
 
-DriveLocation* LocationList::CopyEntryToItem(CatalogueItem* entry, TreeItemId target)
+DriveLocation* LocationList::CopyEntryToItem(CatalogueItem* entry, TreeItem* target)
 {
-    if (entry == nullptr || entry->itemId == target) {
+    if (entry == nullptr || entry->m_itemId == target) {
         return nullptr;
     }
     DriveLocation* destination = ResolveTarget(target);
@@ -218,12 +218,12 @@ DriveLocation* LocationList::CopyEntryToLocation(CatalogueItem* entry, DriveLoca
     if (entry == nullptr || destination == nullptr) {
         return nullptr;
     }
-    DriveLocation* source = LocationById(entry->parentId);
+    DriveLocation* source = LocationById(entry->m_parentId);
     if (source == nullptr || source == destination) {
         return nullptr;
     }
-    const std::string sourcePath = std::string(source->name) + entry->name;
-    const std::string destinationPath = std::string(destination->name) + entry->name;
+    const std::string sourcePath = std::string(source->m_name) + entry->m_name;
+    const std::string destinationPath = std::string(destination->m_name) + entry->m_name;
 
     std::uint64_t notedLength = 0;
     if (DestinationExists(destinationPath, notedLength) &&
@@ -264,7 +264,7 @@ DriveLocation* LocationList::CopyEntryToLocation(CatalogueItem* entry, DriveLoca
     return destination;
 }
 
-DriveLocation* LocationList::CopyFileToItem(const char* sourcePath, TreeItemId target)
+DriveLocation* LocationList::CopyFileToItem(const char* sourcePath, TreeItem* target)
 {
     DriveLocation* destination = ResolveTarget(target);
     if (destination == nullptr || sourcePath == nullptr) {
@@ -280,7 +280,7 @@ DriveLocation* LocationList::CopyFileToItem(const char* sourcePath, TreeItemId t
     if (*name == '\0') {
         return nullptr;
     }
-    const std::string destinationPath = std::string(destination->name) + name;
+    const std::string destinationPath = std::string(destination->m_name) + name;
 
     std::uint64_t ignored = 0;
     if (DestinationExists(destinationPath, ignored) &&
@@ -299,19 +299,19 @@ DriveLocation* LocationList::DeleteEntry(CatalogueItem* entry)
     if (entry == nullptr) {
         return nullptr;
     }
-    DriveLocation* location = LocationById(entry->parentId);
+    DriveLocation* location = LocationById(entry->m_parentId);
     if (location == nullptr) {
         return nullptr;
     }
-    const std::string path = std::string(location->name) + entry->name;
+    const std::string path = std::string(location->m_name) + entry->m_name;
     if (!fs::DeleteFile(path.c_str())) {
         AfxMessageBox("An error occured deleting the file", MB_OK);
         return nullptr;
     }
     // "\\.\E:" names the volume of drive E:; for "Saves\" it names no device
     // and the flush simply does not happen.
-    if (location->name[0] != '\0') {
-        std::string device = std::string("\\\\.\\") + location->name;
+    if (location->m_name[0] != '\0') {
+        std::string device = std::string("\\\\.\\") + location->m_name;
         device.pop_back();
         fs::FlushVolume(device.c_str());
     }
