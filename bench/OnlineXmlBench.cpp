@@ -18,11 +18,15 @@ const std::string& ListDocument()
         for (int i = 0; d.size() < 5 * 1024 * 1024; ++i) {
             const std::string n = std::to_string(i);
             if (i % 10 == 0) {
-                d += "  <folder>    <name>Folder+" + n + "</name>    <url>http://127.0.0.1:8642/"
-                     "tolvar_list.asp?folder=Folder%20" + n + "</url>  </folder>";
+                d += "  <folder>    <name>Folder+" + n +
+                     "</name>    <url>http://127.0.0.1:8642/"
+                     "tolvar_list.asp?folder=Folder%20" +
+                     n + "</url>  </folder>";
             } else {
-                d += "  <save>    <name>Save+" + n + "+v1%2E0</name>    <description>A+description+of+save+" +
-                     n + "</description>    <url>http://127.0.0.1:8642/tolvar_save.asp?save=Big%20Folder/Save%20" +
+                d += "  <save>    <name>Save+" + n +
+                     "+v1%2E0</name>    <description>A+description+of+save+" + n +
+                     "</description>    "
+                     "<url>http://127.0.0.1:8642/tolvar_save.asp?save=Big%20Folder/Save%20" +
                      n + "</url>  </save>";
             }
         }
@@ -39,8 +43,6 @@ public:
     {
         bytes += value.size();
     }
-    void OnText(const std::string&) override {}
-    void OnComment(const std::string&) override {}
     void OnEndDocument() override {}
     std::size_t nodes = 0;
     std::size_t bytes = 0;

@@ -105,7 +105,7 @@ void BM_ReadWholeFiles(benchmark::State& state)
 void BM_ScanLocation(benchmark::State& state)
 {
     tolvar::DriveLocation location;
-    std::snprintf(location.name, sizeof location.name, "%s", Folder().ProgramPath().c_str());
+    std::snprintf(location.m_name, sizeof location.m_name, "%s", Folder().ProgramPath().c_str());
     for (auto _ : state) {
         tolvar::ScanLocation(&location);
         if (tolvar::EntryCount(&location) != kSaveCount) {

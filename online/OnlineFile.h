@@ -8,10 +8,7 @@ namespace tolvar {
 class OnlineFile : public OnlineRecord
 {
 public:
-    OnlineFile()
-        : OnlineRecord(kOnlineKindFile)
-    {
-    }
+    OnlineFile() : OnlineRecord(kOnlineKindFile) {}
 
     int m_downloadSize = 0;
 };

@@ -1,17 +1,6 @@
 #include "online/OnlineFolder.h"
 
-#include <iterator>
-
 namespace tolvar {
-
-OnlineFolder::~OnlineFolder()
-{
-    if (m_childrenNotOwned) {
-        for (auto& child : m_children) {
-            (void)child.release();
-        }
-    }
-}
 
 OnlineRecord* OnlineFolder::FindByItem(TreeItem* item)
 {
@@ -33,18 +22,12 @@ void OnlineFolder::AppendChild(std::unique_ptr<OnlineRecord> child)
 
 void OnlineFolder::SortChildren()
 {
-    // Exchange sort of neighbours, pass after pass until nothing moves.
-    bool exchanged = true;
-    while (exchanged && m_children.size() > 1) {
-        exchanged = false;
-        for (auto it = m_children.begin(); std::next(it) != m_children.end(); ++it) {
-            auto next = std::next(it);
-            if (CompareNoCase((*it)->m_name, (*next)->m_name) > 0) {
-                std::swap(*it, *next);
-                exchanged = true;
-            }
-        }
-    }
+    // A stable merge sort: the order an exchange of neighbours gives, equal
+    // names kept as they came, in O(n log n) for folders of many saves.
+    m_children.sort(
+        [](const std::unique_ptr<OnlineRecord>& left, const std::unique_ptr<OnlineRecord>& right) {
+            return CompareNoCase(left->m_name, right->m_name) < 0;
+        });
 }
 
 } // namespace tolvar

@@ -12,11 +12,7 @@ namespace tolvar {
 class OnlineFolder : public OnlineRecord
 {
 public:
-    OnlineFolder()
-        : OnlineRecord(kOnlineKindFolder)
-    {
-    }
-    ~OnlineFolder() override;
+    OnlineFolder() : OnlineRecord(kOnlineKindFolder) {}
 
     OnlineRecord* FindByItem(TreeItem* item) override;
 
@@ -25,11 +21,9 @@ public:
     // their order.
     void SortChildren();
 
+    // Owned here; the Online Tree finds records from its items through a
+    // lookup that owns nothing.
     std::list<std::unique_ptr<OnlineRecord>> m_children;
-    // Set when the tree deletes every record itself, so that this folder's
-    // destructor leaves its children alone.
-    bool m_childrenNotOwned = false;
 };
-
 
 } // namespace tolvar

@@ -2,16 +2,15 @@
 
 #include "online/OnlineFile.h"
 #include "online/OnlineFolder.h"
-#include "online/OnlineListFetcher.h"
 #include "online/OnlineSave.h"
 #include "online/OnlineValue.h"
 
-#include <cstdio>
+#include <utility>
 
 namespace tolvar {
 
-OnlineListBuilder::OnlineListBuilder(OnlineListFetcher* fetcher)
-    : m_fetcher(fetcher)
+OnlineListBuilder::OnlineListBuilder(bool readsList, bool readsDetail)
+    : m_readsList(readsList), m_readsDetail(readsDetail)
 {
 }
 
@@ -50,19 +49,15 @@ void OnlineListBuilder::OnElement(const std::string& name, const std::string& va
     }
 }
 
-void OnlineListBuilder::OnText(const std::string& text)
-{
-    std::printf("\n %s", text.c_str());
-}
-
-void OnlineListBuilder::OnComment(const std::string& text)
-{
-    std::printf("\n %s", text.c_str());
-}
-
 void OnlineListBuilder::OnEndDocument()
 {
     FinishCurrentRecord();
+}
+
+OnlineListBuild OnlineListBuilder::TakeBuild()
+{
+    FinishCurrentRecord();
+    return std::exchange(m_build, OnlineListBuild{});
 }
 
 void OnlineListBuilder::FinishCurrentRecord()
@@ -71,11 +66,10 @@ void OnlineListBuilder::FinishCurrentRecord()
     if (!record) {
         return;
     }
-    OnlineListFetcher& f = *m_fetcher;
     switch (record->m_kind) {
     case kOnlineKindFolder:
-        if (f.m_currentParent != nullptr) {
-            f.m_newChildren.push_back(std::move(record));
+        if (m_readsList) {
+            m_build.children.push_back(std::move(record));
         }
         break;
     case kOnlineKindSave: {
@@ -83,16 +77,15 @@ void OnlineListBuilder::FinishCurrentRecord()
         save->m_placeholder = save->m_name == OnlineSave::kPlaceholderName;
         // A save outside any list (one inside a detail document) belongs to
         // no folder: it is dropped here and never queued for a detail fetch.
-        if (f.m_currentParent != nullptr) {
-            f.m_detailQueue.push_back(save);
-            f.m_newChildren.push_back(std::move(record));
+        if (m_readsList) {
+            m_build.detailQueue.push_back(save);
+            m_build.children.push_back(std::move(record));
         }
         break;
     }
     case kOnlineKindFile:
-        if (f.m_currentDetailSave != nullptr) {
-            // A later file of the same document replaces the earlier one.
-            f.m_currentDetailSave->m_file.reset(static_cast<OnlineFile*>(record.release()));
+        if (m_readsDetail) {
+            m_build.file.reset(static_cast<OnlineFile*>(record.release()));
         }
         break;
     default:

@@ -9,9 +9,11 @@
 
 #include "messages/AppMessages.h"
 #include "online/OnlineFolder.h"
+#include "online/OnlineListBuilder.h"
 #include "online/OnlineSave.h"
 #include "online/OnlineTreeView.h"
 #include "online/ServerSettings.h"
+#include "online/XmlReader.h"
 #include "platform/base/MessageBox.h"
 #include "platform/base/MessageTarget.h"
 #include "platform/base/UiThread.h"
@@ -20,58 +22,57 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
+#include <list>
+#include <memory>
+#include <vector>
 
 namespace tolvar {
 namespace {
 constexpr const char* kNoConnection = "Could not establish an internet connection.";
 constexpr const char* kEmptyList = "<result></result>";
+
+// On the UI thread: the folder takes the new records and the tree shows them.
+void ShowChildren(OnlineTreeView* owner, OnlineFolder* parent,
+                  std::list<std::unique_ptr<OnlineRecord>>& children)
+{
+    parent->m_children.splice(parent->m_children.end(), children);
+    parent->SortChildren();
+    if (owner == nullptr) {
+        return;
+    }
+    for (auto& child : parent->m_children) {
+        if (child->m_kind == kOnlineKindFolder) {
+            owner->AddFolderItem(static_cast<OnlineFolder*>(child.get()), parent);
+        } else if (child->m_kind == kOnlineKindSave) {
+            owner->AddSaveItem(static_cast<OnlineSave*>(child.get()), parent);
+        }
+    }
+}
+
 } // namespace
 
 OnlineListFetcher::OnlineListFetcher(OnlineTreeView* owner, MessageTarget* mainWindow)
-    : m_owner(owner)
-    , m_mainWindow(mainWindow)
-    , m_builder(this)
-    , m_reader(&m_builder)
+    : m_owner(owner), m_mainWindow(mainWindow), m_trace(&std::cout)
 {
 }
 
-OnlineListFetcher::~OnlineListFetcher()
-{
-    // FIXME: the job may be waiting for the UI thread in InvokeOnUiThread; a
-    // tree that destroys its fetcher on that thread while a job runs must
-    // keep serving invoked work until the job is gone.
-    m_cancel = true;
-    WaitForJob();
-}
-
-void OnlineListFetcher::WaitForJob()
-{
-    if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id()) {
-        m_thread.join();
-    }
-}
+OnlineListFetcher::~OnlineListFetcher() = default;
 
 void OnlineListFetcher::Fetch(const std::string& address, OnlineFolder* parent, OnlineSave* save)
 {
-    const bool onJobThread = m_running && m_jobThread.load() == std::this_thread::get_id();
-    if (m_running && !onJobThread) {
-        // A second job from outside would share the fetcher's state with the
+    Request request{address + "&random=" + std::to_string(std::rand()), parent, save};
+    if (m_job.IsJobThread()) {
+        RunListJob(request, false);
+        return;
+    }
+    if (m_running) {
+        // A second job from outside would share the tree's records with the
         // running one; the disabled tree normally prevents it.
         return;
     }
-    m_requestAddress = address + "&random=" + std::to_string(std::rand());
-    m_parentArgument = parent;
-    m_saveArgument = save;
-    if (!onJobThread) {
-        WaitForJob(); // a finished job's thread
-        m_threaded = true;
-        m_running = true;
-        m_cancel = false;
-        m_thread = std::thread(&OnlineListFetcher::ThreadMain, this);
-    } else {
-        m_threaded = false;
-        RunListJob();
-    }
+    m_running = true;
+    m_job.Start([this, request = std::move(request)](WorkerJob&) { RunListJob(request, true); });
 }
 
 bool OnlineListFetcher::RefreshRoot(OnlineFolder* root)
@@ -89,45 +90,20 @@ bool OnlineListFetcher::RefreshRoot(OnlineFolder* root)
     return true;
 }
 
-void OnlineListFetcher::ThreadMain()
-{
-    m_jobThread = std::this_thread::get_id();
-    RunListJob();
-    m_jobThread = std::thread::id();
-    m_running = false;
-}
-
 void OnlineListFetcher::SendToMainWindow(unsigned message, long long wParam, long long lParam)
 {
-    if (m_mainWindow != nullptr && !m_cancel) {
+    if (m_mainWindow != nullptr && !m_job.IsCancelled()) {
         m_mainWindow->SendAppMessage(message, static_cast<WParam>(wParam),
                                      static_cast<LParam>(lParam));
     }
 }
 
-void OnlineListFetcher::ShowChildren(OnlineFolder* parent)
+int OnlineListFetcher::RunListJob(const Request& request, bool threaded)
 {
-    parent->m_children.splice(parent->m_children.end(), m_newChildren);
-    parent->SortChildren();
-    if (m_owner == nullptr) {
-        return;
-    }
-    for (auto& child : parent->m_children) {
-        if (child->m_kind == kOnlineKindFolder) {
-            m_owner->AddFolderItem(static_cast<OnlineFolder*>(child.get()), parent);
-        } else if (child->m_kind == kOnlineKindSave) {
-            m_owner->AddSaveItem(static_cast<OnlineSave*>(child.get()), parent);
-        }
-    }
-}
-
-int OnlineListFetcher::RunListJob()
-{
-    const bool threadedRun = m_threaded;
-    m_threaded = false;
-    if (threadedRun) {
+    const std::atomic<bool>& cancelled = m_job.CancelFlag();
+    if (threaded) {
         SendToMainWindow(WM_APP_BUSY_START, 0, 1);
-        if (m_owner != nullptr && !m_cancel) {
+        if (m_owner != nullptr && !cancelled) {
             InvokeOnUiThread([this] {
                 m_owner->EnableWindow(false);
                 m_owner->RedrawWindow();
@@ -136,26 +112,14 @@ int OnlineListFetcher::RunListJob()
         }
     }
 
-    // A nested run (a detail document) must leave the running list's state
-    // as it found it, so each run keeps its own.
-    OnlineFolder* const outerParent = m_currentParent;
-    OnlineSave* const outerDetailSave = m_currentDetailSave;
-    std::list<std::unique_ptr<OnlineRecord>> outerNewChildren;
-    outerNewChildren.swap(m_newChildren);
-    std::vector<OnlineSave*> outerQueue;
-    outerQueue.swap(m_detailQueue);
-
-    m_currentParent = m_parentArgument;
-    m_currentDetailSave = m_saveArgument;
-    const std::string address = m_requestAddress;
     int exitCode = 0;
     try {
         if (!net::InternetCheckConnection()) {
             net::InternetAutodial();
         }
         net::InternetSession session;
-        session.SetCancelFlag(&m_cancel);
-        std::unique_ptr<net::HttpFile> file = session.OpenUrl(address);
+        session.SetCancelFlag(&cancelled);
+        std::unique_ptr<net::HttpFile> file = session.OpenUrl(request.address);
         if (!file) {
             throw net::InternetException("no answer");
         }
@@ -175,61 +139,63 @@ int OnlineListFetcher::RunListJob()
             buffer += kept;
         }
         lines.clear();
+
+        // Each document has a builder of its own, so a nested detail run
+        // leaves the list it serves untouched.
+        OnlineListBuilder builder(request.parent != nullptr, request.save != nullptr);
         if (buffer == kEmptyList) {
-            m_builder.OnNode("save", "");
-            m_builder.OnElement("name", OnlineSave::kPlaceholderName, "");
-            m_builder.OnElement("url", "", "");
-            m_builder.OnElement("description", OnlineSave::kPlaceholderName, "");
-            m_builder.OnEndDocument();
+            builder.OnNode("save", "");
+            builder.OnElement("name", OnlineSave::kPlaceholderName, "");
+            builder.OnElement("url", "", "");
+            builder.OnElement("description", OnlineSave::kPlaceholderName, "");
+            builder.OnEndDocument();
         } else {
-            m_reader.ParseDocument(buffer.data(), static_cast<int>(buffer.size()));
+            XmlReader reader(&builder);
+            reader.SetTraceStream(m_trace);
+            reader.ParseDocument(buffer.data(), static_cast<int>(buffer.size()));
         }
         file->Close();
+        OnlineListBuild build = builder.TakeBuild();
 
-        if (m_currentDetailSave == nullptr) {
-            const std::vector<OnlineSave*> queue = std::move(m_detailQueue);
-            m_detailQueue.clear();
-            OnlineFolder* const parent = m_currentParent;
-            for (OnlineSave* save : queue) {
-                if (m_cancel) {
-                    break;
-                }
-                if (save->m_url && !save->m_url->empty()) {
-                    Fetch(*save->m_url, nullptr, save);
-                }
-            }
-            m_currentParent = parent;
-            m_currentDetailSave = nullptr;
+        if (request.save != nullptr && build.file) {
+            // The save is still private to this job: its list is not shown yet.
+            request.save->m_file = std::move(build.file);
         }
-        if (m_currentParent != nullptr && !m_cancel) {
-            OnlineFolder* const parent = m_currentParent;
-            InvokeOnUiThread([this, parent] { ShowChildren(parent); });
+        for (OnlineSave* save : build.detailQueue) {
+            if (cancelled) {
+                break;
+            }
+            if (save->m_url && !save->m_url->empty()) {
+                Fetch(*save->m_url, nullptr, save);
+            }
+        }
+        if (request.parent != nullptr && !cancelled) {
+            InvokeOnUiThread([this, &request, &build] {
+                ShowChildren(m_owner, request.parent, build.children);
+            });
         }
         session.Close();
     } catch (const std::exception&) {
-        // Nothing of a failed document reaches the tree; the queue only ever
-        // points into the records dropped here.
+        // Nothing of a failed document reaches the tree: what it built dies
+        // with this frame.
         AfxMessageBox(kNoConnection, MB_OK);
         exitCode = 1;
     }
-    m_detailQueue.clear();
-    m_newChildren.clear();
 
-    m_currentParent = outerParent;
-    m_currentDetailSave = outerDetailSave;
-    m_newChildren.swap(outerNewChildren);
-    m_detailQueue.swap(outerQueue);
-
-    if (threadedRun) {
+    if (threaded) {
         SendToMainWindow(WM_APP_BUSY_STOP, 0, 1);
-        if (m_owner != nullptr && !m_cancel) {
+        if (m_owner != nullptr && !cancelled) {
             InvokeOnUiThread([this] {
+                // Cleared before the tree takes input again, so a Fetch made
+                // as soon as it is enabled is not refused.
+                m_running = false;
                 m_owner->SetRedraw(true);
                 m_owner->EnableWindow(true);
                 m_owner->RedrawWindow();
                 m_owner->UpdateScrollBar();
             });
         }
+        m_running = false;
     }
     return exitCode;
 }

@@ -1,21 +1,15 @@
 #pragma once
 
-#include "online/OnlineListBuilder.h"
-#include "online/XmlReader.h"
+#include "platform/base/WorkerJob.h"
 
 #include <atomic>
 #include <iosfwd>
-#include <list>
-#include <memory>
 #include <string>
-#include <thread>
-#include <vector>
 
 namespace tolvar {
 
 class MessageTarget;
 class OnlineFolder;
-class OnlineRecord;
 class OnlineSave;
 class OnlineTreeView;
 
@@ -27,7 +21,8 @@ class OnlineListFetcher
 {
 public:
     OnlineListFetcher(OnlineTreeView* owner, MessageTarget* mainWindow);
-    // Cancels a running job and waits for it.
+    // Cancels a running job and waits for it, serving what it asks of the
+    // UI thread meanwhile.
     ~OnlineListFetcher();
     OnlineListFetcher(const OnlineListFetcher&) = delete;
     OnlineListFetcher& operator=(const OnlineListFetcher&) = delete;
@@ -38,42 +33,31 @@ public:
     // For the "Online Database" item: fetches SAVES_URL into root.
     bool RefreshRoot(OnlineFolder* root);
 
-    // True from a threaded Fetch until its job has finished everything.
+    // True from a threaded Fetch until its job is done with the tree; it
+    // turns false before the tree takes input again.
     bool IsRunning() const { return m_running.load(); }
-    void WaitForJob();
+    void WaitForJob() { m_job.Wait(); }
 
     // Where the reader's trace goes; standard output unless changed, null
-    // for nowhere.
-    void SetTraceStream(std::ostream* trace) { m_reader.SetTraceStream(trace); }
-    const std::string& GetRequestAddress() const { return m_requestAddress; }
+    // for nowhere. Set it while no job runs.
+    void SetTraceStream(std::ostream* trace) { m_trace = trace; }
 
 private:
-    friend class OnlineListBuilder;
+    struct Request
+    {
+        std::string address; // with its random number
+        OnlineFolder* parent;
+        OnlineSave* save;
+    };
 
-    void ThreadMain();
-    int RunListJob();
+    int RunListJob(const Request& request, bool threaded);
     void SendToMainWindow(unsigned message, long long wParam, long long lParam);
-    void ShowChildren(OnlineFolder* parent);
 
     OnlineTreeView* m_owner;
     MessageTarget* m_mainWindow;
-    OnlineListBuilder m_builder;
-    XmlReader m_reader;
-    // What the running document fills: the folder whose list is read (its
-    // new children wait in m_newChildren until the tree takes them on the
-    // UI thread) or the save whose detail is read.
-    OnlineFolder* m_currentParent = nullptr;
-    OnlineSave* m_currentDetailSave = nullptr;
-    std::list<std::unique_ptr<OnlineRecord>> m_newChildren;
-    std::vector<OnlineSave*> m_detailQueue; // not owned: saves of m_newChildren
-    std::string m_requestAddress;
-    OnlineFolder* m_parentArgument = nullptr;
-    OnlineSave* m_saveArgument = nullptr;
+    std::ostream* m_trace;
     std::atomic<bool> m_running{false};
-    bool m_threaded = false;
-    std::atomic<bool> m_cancel{false};
-    std::atomic<std::thread::id> m_jobThread{};
-    std::thread m_thread;
+    WorkerJob m_job; // last: destroyed first, while everything it uses lives
 };
 
 } // namespace tolvar

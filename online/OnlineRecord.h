@@ -5,18 +5,20 @@
 
 namespace tolvar {
 
-class TreeItem; // the Online Tree's node; records only remember its handle
+struct TreeItem; // the Online Tree's node; records only remember its handle
 
-enum : int { kOnlineKindFolder = 1, kOnlineKindSave = 2, kOnlineKindFile = 3 };
+enum : int
+{
+    kOnlineKindFolder = 1,
+    kOnlineKindSave = 2,
+    kOnlineKindFile = 3
+};
 
 // A record of the online database: a folder, a save or a save's file.
 class OnlineRecord
 {
 public:
-    explicit OnlineRecord(int kind)
-        : m_kind(kind)
-    {
-    }
+    explicit OnlineRecord(int kind) : m_kind(kind) {}
     virtual ~OnlineRecord() = default;
     OnlineRecord(const OnlineRecord&) = delete;
     OnlineRecord& operator=(const OnlineRecord&) = delete;

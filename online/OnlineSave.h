@@ -14,10 +14,7 @@ class OnlineSave : public OnlineRecord
 public:
     static constexpr const char* kPlaceholderName = "< empty >";
 
-    OnlineSave()
-        : OnlineRecord(kOnlineKindSave)
-    {
-    }
+    OnlineSave() : OnlineRecord(kOnlineKindSave) {}
 
     std::unique_ptr<OnlineFile> m_file; // null until the detail document named one
     bool m_placeholder = false;         // the "< empty >" stand-in of an empty list

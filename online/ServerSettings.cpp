@@ -13,8 +13,7 @@
 namespace tolvar {
 
 ServerSettings::ServerSettings(std::string pageAddress)
-    : m_pageAddress(std::move(pageAddress))
-    , m_timeouts(DefaultTimeouts())
+    : m_pageAddress(std::move(pageAddress)), m_timeouts(DefaultTimeouts())
 {
 }
 

@@ -14,9 +14,6 @@ public:
     // An element without "<" in its content; value is the raw content.
     virtual void OnElement(const std::string& name, const std::string& value,
                            const std::string& attributes) = 0;
-    // Never called by the reader; kept for handlers written against them.
-    virtual void OnText(const std::string& text) = 0;
-    virtual void OnComment(const std::string& text) = 0;
     virtual void OnEndDocument() = 0;
 
 protected:

@@ -51,8 +51,8 @@ int FindText(const char* text, int length, int from, const std::string& needle)
     if (from > length - n) {
         return -1;
     }
-    const void* hit = memmem(text + from, static_cast<std::size_t>(length - from), needle.data(),
-                             needle.size());
+    const void* hit =
+        memmem(text + from, static_cast<std::size_t>(length - from), needle.data(), needle.size());
     return hit == nullptr ? -1 : static_cast<int>(static_cast<const char*>(hit) - text);
 }
 
@@ -88,11 +88,7 @@ struct XmlReader::ScanRecord
     bool contentHasTag = false; // a "<" stands between start tag and closing tag
 };
 
-XmlReader::XmlReader(XmlHandler* handler)
-    : m_handler(handler)
-    , m_trace(&std::cout)
-{
-}
+XmlReader::XmlReader(XmlHandler* handler) : m_handler(handler), m_trace(&std::cout) {}
 
 XmlReader::~XmlReader() = default;
 
@@ -170,9 +166,8 @@ bool XmlReader::FindNextElement(ScanRecord& r, std::string& closing)
     if (firstLt < 0) {
         return false;
     }
-    const bool closesAtOnce =
-        firstLt + static_cast<int>(closing.size()) <= r.length &&
-        std::memcmp(t + firstLt, closing.data(), closing.size()) == 0;
+    const bool closesAtOnce = firstLt + static_cast<int>(closing.size()) <= r.length &&
+                              std::memcmp(t + firstLt, closing.data(), closing.size()) == 0;
     const int close = closesAtOnce ? firstLt : FindText(t, r.length, firstLt + 1, closing);
     if (close < 0) {
         return false;
@@ -200,7 +195,8 @@ void XmlReader::ReportElement(const ScanRecord& r)
     Range(attributes, r.text, r.attributesStart, r.attributesEnd);
     if (m_trace != nullptr) {
         std::ostream& out = *m_trace;
-        out << "Found Element: \n" << "name: " << name << '\n';
+        out << "Found Element: \n"
+            << "name: " << name << '\n';
         if (!value.empty()) {
             out << "value: " << value << '\n';
         }
@@ -225,7 +221,8 @@ void XmlReader::ReportNode(const ScanRecord& r)
     Range(attributes, r.text, r.attributesStart, r.attributesEnd);
     if (m_trace != nullptr) {
         std::ostream& out = *m_trace;
-        out << "Found Node: \n" << "name: " << name << '\n';
+        out << "Found Node: \n"
+            << "name: " << name << '\n';
         if (!attributes.empty()) {
             out << "attributes: " << attributes << '\n';
         }

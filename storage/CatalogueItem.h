@@ -4,8 +4,9 @@
 
 namespace tolvar {
 
-// The tree item that shows a record; 0 while it is not shown.
-using TreeItemId = std::uintptr_t;
+// The tree item that shows a record (null while it is not shown); records
+// only hold it, the tree owns it.
+struct TreeItem;
 
 enum ItemKind : std::int32_t
 {
@@ -26,10 +27,10 @@ public:
 
     // A save or the code list: the file name in its location's folder. A
     // location: its folder path, ending in a backslash.
-    char name[260] = {};
-    std::int32_t kind = 0;
-    TreeItemId itemId = 0;
-    TreeItemId parentId = 0; // the tree item of the entry's location; 0 for locations
+    char m_name[260] = {};
+    std::int32_t m_kind = 0;
+    TreeItem* m_itemId = nullptr;
+    TreeItem* m_parentId = nullptr; // the tree item of the entry's location; null for locations
 };
 
 } // namespace tolvar

@@ -8,7 +8,7 @@ namespace tolvar {
 class CodeListEntry : public SaveEntry
 {
 public:
-    CodeListEntry() { kind = kItemCodeList; }
+    CodeListEntry() { m_kind = kItemCodeList; }
 };
 
 } // namespace tolvar

@@ -25,20 +25,20 @@ void ScanLocation(DriveLocation* location)
     // The names listed so far, so the refusal of a second entry of the same
     // name (as AddEntry refuses it) costs no walk through the whole list.
     std::unordered_set<std::string> listed;
-    for (const auto& entry : location->entries) {
-        listed.insert(entry->name);
+    for (const auto& entry : location->m_entries) {
+        listed.insert(entry->m_name);
     }
 
-    const std::string folder = location->name;
+    const std::string folder = location->m_name;
     const std::string pattern = folder + "*.tvd";
     fs::FindFile search;
     if (search.First(pattern.c_str())) {
         do {
             auto entry = std::make_unique<SaveEntry>();
-            CopyFixed(entry->name, search.FileName().c_str());
-            const std::string fullPath = folder + entry->name;
-            if (ReadSaveInfo(fullPath.c_str(), *entry) && listed.insert(entry->name).second) {
-                location->entries.push_back(std::move(entry));
+            CopyFixed(entry->m_name, search.FileName().c_str());
+            const std::string fullPath = folder + entry->m_name;
+            if (ReadSaveInfo(fullPath.c_str(), *entry) && listed.insert(entry->m_name).second) {
+                location->m_entries.push_back(std::move(entry));
             }
         } while (search.Next());
     }
@@ -51,13 +51,13 @@ void AddCodeListEntry(DriveLocation* location)
     if (location == nullptr) {
         return;
     }
-    const std::string path = std::string(location->name) + "codelist.bin";
+    const std::string path = std::string(location->m_name) + "codelist.bin";
     fs::File file;
     if (!file.Open(path.c_str(), fs::OpenMode::Read)) {
         return;
     }
     auto entry = std::make_unique<CodeListEntry>();
-    CopyFixed(entry->name, "codelist.bin");
+    CopyFixed(entry->m_name, "codelist.bin");
     // A file too short to hold the number shows version 0.
     std::uint8_t header[32] = {};
     const std::size_t got = file.Read(header, sizeof header);
@@ -70,28 +70,28 @@ void AddCodeListEntry(DriveLocation* location)
     }
     char text[64];
     std::snprintf(text, sizeof text, "Code List Version %d", version);
-    CopyFixed(entry->displayText, text);
-    CopyFixed(entry->saveName, text);
+    CopyFixed(entry->m_displayText, text);
+    CopyFixed(entry->m_saveName, text);
     AddEntry(location, std::move(entry));
 }
 
 bool AddEntry(DriveLocation* location, std::unique_ptr<CatalogueItem> entry)
 {
-    if (location == nullptr || entry == nullptr || HasEntryNamed(location, entry->name)) {
+    if (location == nullptr || entry == nullptr || HasEntryNamed(location, entry->m_name)) {
         return false;
     }
-    location->entries.push_back(std::move(entry));
+    location->m_entries.push_back(std::move(entry));
     return true;
 }
 
 void SortCatalogue(DriveLocation* location)
 {
-    if (location == nullptr || location->entries.empty()) {
+    if (location == nullptr || location->m_entries.empty()) {
         return;
     }
-    auto& entries = location->entries;
+    auto& entries = location->m_entries;
     auto first = entries.begin();
-    if ((*first)->kind == kItemCodeList) {
+    if ((*first)->m_kind == kItemCodeList) {
         ++first;
     }
     // Repeated neighbour exchanges while left > right, never on equal keys,
@@ -101,7 +101,7 @@ void SortCatalogue(DriveLocation* location)
     rest.splice(rest.begin(), entries, first, entries.end());
     auto textOf = [](const std::unique_ptr<CatalogueItem>& item) -> const char* {
         if (const auto* save = dynamic_cast<const SaveEntry*>(item.get())) {
-            return save->displayText;
+            return save->m_displayText;
         }
         return "";
     };
@@ -114,23 +114,23 @@ void SortCatalogue(DriveLocation* location)
 void ClearCatalogue(DriveLocation* location)
 {
     if (location != nullptr) {
-        location->entries.clear();
+        location->m_entries.clear();
     }
 }
 
 CatalogueItem* EntryAt(DriveLocation* location, std::size_t index)
 {
-    if (location == nullptr || index >= location->entries.size()) {
+    if (location == nullptr || index >= location->m_entries.size()) {
         return nullptr;
     }
-    auto it = location->entries.begin();
+    auto it = location->m_entries.begin();
     std::advance(it, static_cast<long>(index));
     return it->get();
 }
 
 std::size_t EntryCount(const DriveLocation* location)
 {
-    return location == nullptr ? 0 : location->entries.size();
+    return location == nullptr ? 0 : location->m_entries.size();
 }
 
 bool HasEntryNamed(const DriveLocation* location, const char* name)
@@ -138,8 +138,8 @@ bool HasEntryNamed(const DriveLocation* location, const char* name)
     if (location == nullptr || name == nullptr) {
         return false;
     }
-    for (const auto& entry : location->entries) {
-        if (std::strcmp(entry->name, name) == 0) {
+    for (const auto& entry : location->m_entries) {
+        if (std::strcmp(entry->m_name, name) == 0) {
             return true;
         }
     }

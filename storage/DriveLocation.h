@@ -13,12 +13,12 @@ namespace tolvar {
 class DriveLocation : public CatalogueItem
 {
 public:
-    DriveLocation() { kind = kItemLocation; }
+    DriveLocation() { m_kind = kItemLocation; }
 
-    std::list<std::unique_ptr<CatalogueItem>> entries;
-    char label[256] = {};
-    char rootPath[260] = {}; // root of the volume, for free-space queries
-    bool removable = true;
+    std::list<std::unique_ptr<CatalogueItem>> m_entries;
+    char m_label[256] = {};
+    char m_rootPath[260] = {}; // root of the volume, for free-space queries
+    bool m_removable = true;
 };
 
 // Catalogue operations; each ignores a null location.

@@ -48,10 +48,10 @@ void LocationList::DiscoverDrives()
         m_programFolder.empty() ? fs::GetExecutableFolder() : m_programFolder;
     const std::string root = fs::GetVolumeRoot(programFolder);
     auto pc = std::make_unique<DriveLocation>();
-    CopyFixed(pc->name, kPcDatabaseFolder);
-    CopyFixed(pc->rootPath, root.c_str());
-    std::snprintf(pc->label, sizeof pc->label, "%s (%s)", kPcDatabaseFolder, root.c_str());
-    pc->removable = false;
+    CopyFixed(pc->m_name, kPcDatabaseFolder);
+    CopyFixed(pc->m_rootPath, root.c_str());
+    std::snprintf(pc->m_label, sizeof pc->m_label, "%s (%s)", kPcDatabaseFolder, root.c_str());
+    pc->m_removable = false;
     DriveLocation* location = pc.get();
     m_locations.push_back(std::move(pc));
     SendDrivePresence();
@@ -76,13 +76,13 @@ DriveLocation* LocationList::AddDriveLocation(char letter)
     DriveLocation* location = FindLocationByLetter(letter);
     if (location == nullptr) {
         auto created = std::make_unique<DriveLocation>();
-        created->removable = true;
-        CopyFixed(created->name, root);
-        CopyFixed(created->rootPath, root);
+        created->m_removable = true;
+        CopyFixed(created->m_name, root);
+        CopyFixed(created->m_rootPath, root);
         location = created.get();
         m_locations.push_back(std::move(created));
     }
-    std::snprintf(location->label, sizeof location->label, "%s (%c:\\)", volumeName.c_str(),
+    std::snprintf(location->m_label, sizeof location->m_label, "%s (%c:\\)", volumeName.c_str(),
                   letter);
     ScanLocation(location);
     SendDrivePresence();
@@ -106,25 +106,25 @@ DriveLocation* LocationList::FindLocationByLetter(char letter) const
 {
     const int wanted = std::toupper(static_cast<unsigned char>(letter));
     for (const auto& location : m_locations) {
-        if (std::toupper(static_cast<unsigned char>(location->rootPath[0])) == wanted &&
-            location->rootPath[0] != '\0' && location->rootPath[1] == ':') {
+        if (std::toupper(static_cast<unsigned char>(location->m_rootPath[0])) == wanted &&
+            location->m_rootPath[0] != '\0' && location->m_rootPath[1] == ':') {
             return location.get();
         }
     }
     return nullptr;
 }
 
-CatalogueItem* LocationList::FindItemById(TreeItemId id) const
+CatalogueItem* LocationList::FindItemById(TreeItem* id) const
 {
-    if (id == 0) {
+    if (id == nullptr) {
         return nullptr;
     }
     for (const auto& location : m_locations) {
-        if (location->itemId == id) {
+        if (location->m_itemId == id) {
             return location.get();
         }
-        for (const auto& entry : location->entries) {
-            if (entry->itemId == id) {
+        for (const auto& entry : location->m_entries) {
+            if (entry->m_itemId == id) {
                 return entry.get();
             }
         }
@@ -155,7 +155,7 @@ CatalogueItem* LocationList::EntryOf(std::size_t locationIndex, std::size_t entr
 std::uint64_t LocationList::GetFreeSpace(const DriveLocation* location) const
 {
     std::uint64_t freeBytes = 0;
-    if (location == nullptr || !fs::GetDiskFreeSpace(location->rootPath, freeBytes)) {
+    if (location == nullptr || !fs::GetDiskFreeSpace(location->m_rootPath, freeBytes)) {
         return 0;
     }
     return freeBytes;
@@ -177,28 +177,28 @@ void LocationList::SendDrivePresence()
     }
 }
 
-DriveLocation* LocationList::LocationById(TreeItemId id) const
+DriveLocation* LocationList::LocationById(TreeItem* id) const
 {
     CatalogueItem* item = FindItemById(id);
-    return item != nullptr && item->kind == kItemLocation ? dynamic_cast<DriveLocation*>(item)
-                                                          : nullptr;
+    return item != nullptr && item->m_kind == kItemLocation ? dynamic_cast<DriveLocation*>(item)
+                                                            : nullptr;
 }
 
-DriveLocation* LocationList::ResolveTarget(TreeItemId target) const
+DriveLocation* LocationList::ResolveTarget(TreeItem* target) const
 {
     CatalogueItem* item = FindItemById(target);
     if (item == nullptr) {
         return nullptr;
     }
-    if (item->kind == kItemLocation) {
+    if (item->m_kind == kItemLocation) {
         return dynamic_cast<DriveLocation*>(item);
     }
-    return item->parentId == 0 ? nullptr : LocationById(item->parentId);
+    return item->m_parentId == nullptr ? nullptr : LocationById(item->m_parentId);
 }
 
-DriveLocation* LocationList::CopyEntryToItem(CatalogueItem* entry, TreeItemId target)
+DriveLocation* LocationList::CopyEntryToItem(CatalogueItem* entry, TreeItem* target)
 {
-    if (entry == nullptr || entry->itemId == target) {
+    if (entry == nullptr || entry->m_itemId == target) {
         return nullptr;
     }
     DriveLocation* destination = ResolveTarget(target);
@@ -210,7 +210,7 @@ DriveLocation* LocationList::CopyEntryToLocation(CatalogueItem* entry, DriveLoca
     if (entry == nullptr || destination == nullptr) {
         return nullptr;
     }
-    DriveLocation* source = LocationById(entry->parentId);
+    DriveLocation* source = LocationById(entry->m_parentId);
     if (source == nullptr || source == destination) {
         return nullptr;
     }
@@ -218,8 +218,8 @@ DriveLocation* LocationList::CopyEntryToLocation(CatalogueItem* entry, DriveLoca
     // location is refused before anything is opened.
     std::string sourcePath;
     std::string destinationPath;
-    if (!fs::JoinFileName(source->name, entry->name, sourcePath) ||
-        !fs::JoinFileName(destination->name, entry->name, destinationPath)) {
+    if (!fs::JoinFileName(source->m_name, entry->m_name, sourcePath) ||
+        !fs::JoinFileName(destination->m_name, entry->m_name, destinationPath)) {
         AfxMessageBox("An Error occured when opening the source file - aborting", MB_OK);
         return nullptr;
     }
@@ -263,7 +263,7 @@ DriveLocation* LocationList::CopyEntryToLocation(CatalogueItem* entry, DriveLoca
     return destination;
 }
 
-DriveLocation* LocationList::CopyFileToItem(const char* sourcePath, TreeItemId target)
+DriveLocation* LocationList::CopyFileToItem(const char* sourcePath, TreeItem* target)
 {
     DriveLocation* destination = ResolveTarget(target);
     if (destination == nullptr || sourcePath == nullptr) {
@@ -277,7 +277,7 @@ DriveLocation* LocationList::CopyFileToItem(const char* sourcePath, TreeItemId t
         }
     }
     std::string destinationPath;
-    if (!fs::JoinFileName(destination->name, name, destinationPath)) {
+    if (!fs::JoinFileName(destination->m_name, name, destinationPath)) {
         return nullptr;
     }
 
@@ -298,19 +298,19 @@ DriveLocation* LocationList::DeleteEntry(CatalogueItem* entry)
     if (entry == nullptr) {
         return nullptr;
     }
-    DriveLocation* location = LocationById(entry->parentId);
+    DriveLocation* location = LocationById(entry->m_parentId);
     if (location == nullptr) {
         return nullptr;
     }
     std::string path;
-    if (!fs::JoinFileName(location->name, entry->name, path) || !fs::DeleteFile(path.c_str())) {
+    if (!fs::JoinFileName(location->m_name, entry->m_name, path) || !fs::DeleteFile(path.c_str())) {
         AfxMessageBox("An error occured deleting the file", MB_OK);
         return nullptr;
     }
     // "\\.\E:" names the volume of drive E:; for "Saves\" it names no device
     // and the flush simply does not happen.
-    if (location->name[0] != '\0') {
-        std::string device = std::string("\\\\.\\") + location->name;
+    if (location->m_name[0] != '\0') {
+        std::string device = std::string("\\\\.\\") + location->m_name;
         device.pop_back();
         fs::FlushVolume(device.c_str());
     }

@@ -36,8 +36,8 @@ public:
     DriveLocation* AddDriveLocation(char letter);
     void RemoveLocation(DriveLocation* location);
     DriveLocation* FindLocationByLetter(char letter) const;
-    // Id 0 means "not shown" and finds nothing.
-    CatalogueItem* FindItemById(TreeItemId id) const;
+    // A null item (a record not shown) finds nothing.
+    CatalogueItem* FindItemById(TreeItem* id) const;
 
     std::size_t LocationCount() const { return m_locations.size(); }
     DriveLocation* LocationAt(std::size_t index) const;
@@ -51,14 +51,14 @@ public:
     // Transfers. Each returns the location it changed and rescanned, or null
     // when nothing was done. A rescan replaces that location's entries.
     DriveLocation* CopyEntryToLocation(CatalogueItem* entry, DriveLocation* destination);
-    DriveLocation* CopyEntryToItem(CatalogueItem* entry, TreeItemId target);
-    DriveLocation* CopyFileToItem(const char* sourcePath, TreeItemId target);
+    DriveLocation* CopyEntryToItem(CatalogueItem* entry, TreeItem* target);
+    DriveLocation* CopyFileToItem(const char* sourcePath, TreeItem* target);
     DriveLocation* DeleteEntry(CatalogueItem* entry);
 
 private:
     void SendDrivePresence();
-    DriveLocation* LocationById(TreeItemId id) const;
-    DriveLocation* ResolveTarget(TreeItemId target) const;
+    DriveLocation* LocationById(TreeItem* id) const;
+    DriveLocation* ResolveTarget(TreeItem* target) const;
 
     std::list<std::unique_ptr<DriveLocation>> m_locations;
     MessageTarget* m_mainWindow = nullptr;

@@ -7,10 +7,10 @@ namespace tolvar {
 class SaveEntry : public CatalogueItem
 {
 public:
-    SaveEntry() { kind = kItemSave; }
+    SaveEntry() { m_kind = kItemSave; }
 
-    char displayText[256] = {}; // save name followed by its date; the sort key
-    char saveName[256] = {};
+    char m_displayText[256] = {}; // save name followed by its date; the sort key
+    char m_saveName[256] = {};
 };
 
 } // namespace tolvar

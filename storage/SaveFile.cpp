@@ -109,10 +109,10 @@ bool ReadSaveInfo(const char* fullPath, SaveEntry& entry)
     }
     const std::string date = FormatSaveDate(creation, fs::GetSystemTimeAsFileTime());
 
-    CopyFixed(entry.saveName, saveName);
+    CopyFixed(entry.m_saveName, saveName);
     char display[256];
     std::snprintf(display, sizeof display, "%s%s", saveName, date.c_str());
-    CopyFixed(entry.displayText, display);
+    CopyFixed(entry.m_displayText, display);
     return true;
 }
 

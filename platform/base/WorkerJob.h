@@ -39,6 +39,8 @@ public:
 
     void Cancel() { m_cancelled = true; }
     bool IsCancelled() const { return m_cancelled.load(); }
+    // The flag itself, for code below that polls one (a transfer's progress).
+    const std::atomic<bool>& CancelFlag() const { return m_cancelled; }
     // From Start until the body has returned.
     bool IsRunning() const { return m_running.load(); }
     // True on the job's own thread (a job that starts nested work of its own

@@ -1,17 +1,20 @@
+#include "online/OnlineListFetcher.h"
 #include "messages/AppMessages.h"
 #include "online/OnlineFolder.h"
-#include "online/OnlineListFetcher.h"
 #include "online/OnlineSave.h"
 #include "online/OnlineTreeView.h"
-#include "platform/base/QueuedUiInvoker.h"
 #include "online/ServerSettings.h"
 #include "platform/base/MessageTarget.h"
+#include "platform/base/QueuedUiInvoker.h"
+#include "platform/base/UiThread.h"
 #include "tests/net/RawHttpServer.h"
 #include "tests/support/ScriptedMessageBox.h"
+#include "tests/support/Watchdog.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <mutex>
 #include <set>
 
@@ -34,12 +37,19 @@ public:
         Note("save " + save->m_name + " in " + parent->m_name);
     }
     void SetRedraw(bool redraw) override { Note(redraw ? "redraw on" : "redraw off"); }
-    void EnableWindow(bool enable) override { Note(enable ? "enable" : "disable"); }
+    void EnableWindow(bool enable) override
+    {
+        Note(enable ? "enable" : "disable");
+        if (onEnable) {
+            onEnable(enable);
+        }
+    }
     void RedrawWindow() override { Note("repaint"); }
     void UpdateScrollBar() override { Note("scroll bar"); }
 
     Strings calls;
     bool offUiThread = false;
+    std::function<void(bool)> onEnable;
 
 private:
     void Note(const std::string& call)
@@ -131,11 +141,12 @@ protected:
     const Strings kBusyMessages{std::to_string(WM_APP_BUSY_START) + " 0 1",
                                 std::to_string(WM_APP_BUSY_STOP) + " 0 1"};
     std::map<std::string, std::string> docs;
-    RawHttpServer server{[this](int fd, const RawHttpServer::Request& request, RawHttpServer& self) {
-        if (request.path() != "/close") {
-            RawHttpServer::Documents(docs)(fd, request, self);
-        }
-    }};
+    RawHttpServer server{
+        [this](int fd, const RawHttpServer::Request& request, RawHttpServer& self) {
+            if (request.path() != "/close") {
+                RawHttpServer::Documents(docs)(fd, request, self);
+            }
+        }};
     test::ScriptedMessageBox boxes;
     QueuedUiInvoker ui;
     RecordingView view;
@@ -147,14 +158,17 @@ protected:
 TEST_F(ListJob, ListsAreFetchedThenTheDetailOfEverySaveOnTheUiThreadsTerms)
 {
     // Indented with CRLF and tabs; the declaration line goes with what it holds.
-    docs["/list"] = Here("<?xml version=\"1.0\"?><save><name>gone</name></save>\r\n<result>\r\n"
-                         "\t<folder>\r\n\t\t<name>Online+Community</name>\r\n\t\t<url>URL/list?f=oc</url>\r\n\t</folder>\r\n"
-                         "\t<save>\r\n\t\t<name>A+Save%2E1</name>\r\n\t\t<description>first</description>\r\n"
-                         "\t\t<url>URL/detail?s=1</url>\r\n\t</save>\r\n"
-                         "\t<save>\r\n\t\t<name>b%41</name>\r\n\t\t<url>URL/detail?s=2</url>\r\n\t</save>\r\n"
-                         "\t<save>\r\n\t\t<name>No+Url</name>\r\n\t</save>\r\n</result>\r\n");
-    docs["/detail"] = "<result>\n  <file>\n    <download_url>http://dl/A+Save%2E1%2Etvd</download_url>\n"
-                      "    <download_size>12345</download_size>\n  </file>\n</result>\n";
+    docs["/list"] =
+        Here("<?xml version=\"1.0\"?><save><name>gone</name></save>\r\n<result>\r\n"
+             "\t<folder>\r\n\t\t<name>Online+Community</name>\r\n\t\t<url>URL/list?f=oc</"
+             "url>\r\n\t</folder>\r\n"
+             "\t<save>\r\n\t\t<name>A+Save%2E1</name>\r\n\t\t<description>first</description>\r\n"
+             "\t\t<url>URL/detail?s=1</url>\r\n\t</save>\r\n"
+             "\t<save>\r\n\t\t<name>b%41</name>\r\n\t\t<url>URL/detail?s=2</url>\r\n\t</save>\r\n"
+             "\t<save>\r\n\t\t<name>No+Url</name>\r\n\t</save>\r\n</result>\r\n");
+    docs["/detail"] =
+        "<result>\n  <file>\n    <download_url>http://dl/A+Save%2E1%2Etvd</download_url>\n"
+        "    <download_size>12345</download_size>\n  </file>\n</result>\n";
     FetchAndWait(server.Url("/list?f=root"), &root);
 
     EXPECT_EQ(boxes.Texts(), Strings{});
@@ -179,10 +193,11 @@ TEST_F(ListJob, ListsAreFetchedThenTheDetailOfEverySaveOnTheUiThreadsTerms)
     }
 
     EXPECT_FALSE(view.offUiThread);
-    EXPECT_EQ(view.calls, (Strings{"disable", "repaint", "redraw off", "save A Save.1 in Online Database",
-                                   "save b in Online Database", "save No Url in Online Database",
-                                   "folder Online Community in Online Database", "redraw on", "enable",
-                                   "repaint", "scroll bar"}));
+    EXPECT_EQ(view.calls,
+              (Strings{"disable", "repaint", "redraw off", "save A Save.1 in Online Database",
+                       "save b in Online Database", "save No Url in Online Database",
+                       "folder Online Community in Online Database", "redraw on", "enable",
+                       "repaint", "scroll bar"}));
     EXPECT_EQ(mainWindow.Messages(), kBusyMessages);
 
     // A subfolder is read the same way into its own record.
@@ -204,10 +219,11 @@ TEST_F(ListJob, DetailDocumentsKeepTheirLastFileAndDropStrayRecords)
     docs["/list"] = Here("<result> <save> <name>S</name> <url>URL/detail?s=1</url> </save> "
                          "<save> <name>T</name> <url>URL/nofile?s=2</url> </save> </result>");
     // Two files, then a save and a folder that belong to no list.
-    docs["/detail"] = Here("<result> <file> <download_url>u1</download_url> <download_size>1</download_size> </file> "
-                           "<file> <download_url>u2</download_url> <download_size>2</download_size> </file> "
-                           "<save> <name>stray</name> <url>URL/stray?s=3</url> </save> "
-                           "<folder> <name>lost</name> <url>URL/lost?f=1</url> </folder> </result>");
+    docs["/detail"] = Here(
+        "<result> <file> <download_url>u1</download_url> <download_size>1</download_size> </file> "
+        "<file> <download_url>u2</download_url> <download_size>2</download_size> </file> "
+        "<save> <name>stray</name> <url>URL/stray?s=3</url> </save> "
+        "<folder> <name>lost</name> <url>URL/lost?f=1</url> </folder> </result>");
     docs["/nofile"] = "<result>\n  <status>no file</status>\n</result>";
     FetchAndWait(server.Url("/list?f=r"), &root);
     EXPECT_EQ(Names(root), (Strings{"S", "T"}));
@@ -231,15 +247,16 @@ TEST_F(ListJob, DetailDocumentsKeepTheirLastFileAndDropStrayRecords)
 TEST_F(ListJob, AFailedListShowsTheMessageAddsNothingAndFreesTheTree)
 {
     RawHttpServer dying([](int fd, const RawHttpServer::Request&, RawHttpServer&) {
-        RawHttpServer::WriteAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 900\r\n\r\n<result><save><name>x</name>"
-                                    "<url>http://127.0.0.1:1/d?a</url></save>");
+        RawHttpServer::WriteAll(
+            fd, "HTTP/1.1 200 OK\r\nContent-Length: 900\r\n\r\n<result><save><name>x</name>"
+                "<url>http://127.0.0.1:1/d?a</url></save>");
     });
     FetchAndWait(dying.Url("/list?f=1"), &root);
     EXPECT_TRUE(root.m_children.empty()) << "nothing of a failed document is parsed";
     EXPECT_EQ(boxes.Texts(), kNoConnection);
     EXPECT_EQ(dying.Requests().size(), 1u);
-    EXPECT_EQ(view.calls,
-              (Strings{"disable", "repaint", "redraw off", "redraw on", "enable", "repaint", "scroll bar"}));
+    EXPECT_EQ(view.calls, (Strings{"disable", "repaint", "redraw off", "redraw on", "enable",
+                                   "repaint", "scroll bar"}));
     EXPECT_EQ(mainWindow.Messages(), kBusyMessages);
     EXPECT_FALSE(fetcher.IsRunning());
 }
@@ -248,7 +265,8 @@ TEST_F(ListJob, AFailedDetailIsReportedAndTheOtherDetailsStillCome)
 {
     docs["/list"] = Here("<result> <save> <name>a</name> <url>URL/close?s=1</url> </save> "
                          "<save> <name>b</name> <url>URL/detail?s=2</url> </save> </result>");
-    docs["/detail"] = "<result> <file> <download_url>ok</download_url> <download_size>7</download_size> </file> </result>";
+    docs["/detail"] = "<result> <file> <download_url>ok</download_url> "
+                      "<download_size>7</download_size> </file> </result>";
     FetchAndWait(server.Url("/list?f=1"), &root);
     EXPECT_EQ(boxes.Texts(), kNoConnection);
     ASSERT_EQ(Names(root), (Strings{"a", "b"}));
@@ -257,11 +275,61 @@ TEST_F(ListJob, AFailedDetailIsReportedAndTheOtherDetailsStillCome)
     EXPECT_EQ(SaveAt(root, 1).m_file->m_downloadSize, 7);
 }
 
+TEST_F(ListJob, TheTreeIsEnabledOnlyOnceTheJobNoLongerRuns)
+{
+    docs["/list"] = "<result><save><name>one</name></save></result>";
+    bool runningWhenEnabled = true;
+    view.onEnable = [&](bool enable) {
+        if (enable) {
+            runningWhenEnabled = fetcher.IsRunning();
+        }
+    };
+    FetchAndWait(server.Url("/list?f=1"), &root);
+    EXPECT_FALSE(runningWhenEnabled) << "a Fetch made as the tree takes input would be dropped";
+    OnlineFolder other;
+    FetchAndWait(server.Url("/list?f=2"), &other);
+    EXPECT_EQ(Names(other), Strings{"one"});
+}
+
+TEST_F(ListJob, DestroyingAFetcherWhileItsJobWaitsOnTheUiThreadServesItAndEnds)
+{
+    // The main window answers the job's busy message with work on the UI
+    // thread, so the job surely waits there when the fetcher goes.
+    class AskingMainWindow final : public MessageTarget
+    {
+    public:
+        LResult SendAppMessage(unsigned message, WParam, LParam) override
+        {
+            if (message == WM_APP_BUSY_START) {
+                asking = true;
+                InvokeOnUiThread([this] { served = true; });
+            }
+            return 0;
+        }
+        std::atomic<bool> asking{false};
+        bool served = false;
+    } asker;
+    test::Watchdog watchdog;
+    docs["/list"] = "<result><save><name>one</name></save></result>";
+    {
+        OnlineListFetcher local(&view, &asker);
+        local.SetTraceStream(nullptr);
+        local.Fetch(server.Url("/list?f=1"), &root, nullptr);
+        while (!asker.asking) {
+            std::this_thread::yield(); // nothing pumps here: only the destruction serves
+        }
+    }
+    EXPECT_TRUE(asker.served);
+    EXPECT_TRUE(root.m_children.empty()) << "a cancelled job shows nothing";
+    EXPECT_TRUE(view.calls.empty());
+}
+
 TEST_F(ListJob, ASecondFetchFromOutsideWhileOneRunsIsRefused)
 {
     RawHttpServer slow([](int fd, const RawHttpServer::Request&, RawHttpServer&) {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        RawHttpServer::WriteAll(fd, RawHttpServer::Answer("<result><save><name>one</name></save></result>"));
+        RawHttpServer::WriteAll(
+            fd, RawHttpServer::Answer("<result><save><name>one</name></save></result>"));
     });
     OnlineFolder other;
     fetcher.Fetch(slow.Url("/a?x"), &root, nullptr);
@@ -275,7 +343,8 @@ TEST_F(ListJob, ASecondFetchFromOutsideWhileOneRunsIsRefused)
 
 TEST_F(ListJob, DestroyingAFetcherWhileItsJobWaitsOnASilentServerEndsIt)
 {
-    RawHttpServer silent([](int, const RawHttpServer::Request&, RawHttpServer& self) { self.WaitForShutdown(); });
+    RawHttpServer silent(
+        [](int, const RawHttpServer::Request&, RawHttpServer& self) { self.WaitForShutdown(); });
     const auto start = std::chrono::steady_clock::now();
     {
         OnlineListFetcher local(&view, &mainWindow);

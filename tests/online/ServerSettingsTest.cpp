@@ -29,9 +29,12 @@ TEST(ServerSettings, ParsesTheKeysInAnyOrderAmongOtherLines)
         std::string saves, upload, codeList;
     };
     const Case cases[] = {
-        {{"<html>", "CODELIST_URL=c", "# note", "SAVES_URL=s?x=1", "UPLOAD_URL=u?"}, "s?x=1", "u?", "c"},
-        {{"SAVES_URL=", "SAVES_URL=a"}, "a", "", ""},            // 10 characters: ignored
-        {{"SAVES_URL=old", "SAVES_URL="}, "old", "", ""},        // an empty value keeps the old one
+        {{"<html>", "CODELIST_URL=c", "# note", "SAVES_URL=s?x=1", "UPLOAD_URL=u?"},
+         "s?x=1",
+         "u?",
+         "c"},
+        {{"SAVES_URL=", "SAVES_URL=a"}, "a", "", ""},     // 10 characters: ignored
+        {{"SAVES_URL=old", "SAVES_URL="}, "old", "", ""}, // an empty value keeps the old one
         {{"saves_url=lower", " SAVES_URL=indented"}, "", "", ""}, // case and column matter
         {{"UPLOAD_URL=first", "UPLOAD_URL=second"}, "", "second", ""},
         {{"CODELIST_URL=", "CODELIST_URL", "UPLOAD_URL="}, "", "", ""},
@@ -55,7 +58,9 @@ TEST(ServerSettings, AFailedReadKeepsTheStoreUnloadedButTheKeysItRead)
 {
     test::ScriptedMessageBox boxes;
     RawHttpServer dying([](int fd, const RawHttpServer::Request&, RawHttpServer&) {
-        RawHttpServer::WriteAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\nSAVES_URL=partial\r\nUPLOAD_URL=cut");
+        RawHttpServer::WriteAll(
+            fd,
+            "HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\nSAVES_URL=partial\r\nUPLOAD_URL=cut");
     });
     ServerSettings settings(dying.Url("/tolvar_settings.asp"));
     settings.SetTimeouts(Quick());
@@ -65,7 +70,8 @@ TEST(ServerSettings, AFailedReadKeepsTheStoreUnloadedButTheKeysItRead)
     EXPECT_EQ(boxes.Count(), 0u) << "an internet failure shows no message";
 
     // Any line end will do, the last line needs none.
-    RawHttpServer good(RawHttpServer::Documents({{"/p", "X=1\r\nUPLOAD_URL=http://h/up?\rY\nCODELIST_URL=c.bin"}}));
+    RawHttpServer good(RawHttpServer::Documents(
+        {{"/p", "X=1\r\nUPLOAD_URL=http://h/up?\rY\nCODELIST_URL=c.bin"}}));
     settings.SetPageAddress(good.Url("/p"));
     ASSERT_TRUE(settings.Load());
     EXPECT_TRUE(settings.IsLoaded());
@@ -87,9 +93,8 @@ TEST(ServerSettings, AFailedReadKeepsTheStoreUnloadedButTheKeysItRead)
 TEST(ServerSettings, ASilentServerHoldsTheStartNoLongerThanTheBounds)
 {
     test::ScriptedMessageBox boxes;
-    RawHttpServer silent([](int, const RawHttpServer::Request&, RawHttpServer& self) {
-        self.WaitForShutdown();
-    });
+    RawHttpServer silent(
+        [](int, const RawHttpServer::Request&, RawHttpServer& self) { self.WaitForShutdown(); });
     ServerSettings settings(silent.Url("/tolvar_settings.asp"));
     settings.SetTimeouts(Quick());
     auto start = Clock::now();
@@ -97,7 +102,8 @@ TEST(ServerSettings, ASilentServerHoldsTheStartNoLongerThanTheBounds)
     EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(2500));
 
     test::BlackholePort blackhole;
-    settings.SetPageAddress("http://127.0.0.1:" + std::to_string(blackhole.Port()) + "/tolvar_settings.asp");
+    settings.SetPageAddress("http://127.0.0.1:" + std::to_string(blackhole.Port()) +
+                            "/tolvar_settings.asp");
     start = Clock::now();
     EXPECT_FALSE(settings.Load());
     EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(2500));
@@ -108,7 +114,8 @@ TEST(ServerSettings, TheStartUpBoundsAreTenSecondsInAll)
     // With the bounds the program starts with: a server that sends a little
     // and then nothing more is given up within ten seconds.
     RawHttpServer trickle([](int fd, const RawHttpServer::Request&, RawHttpServer& self) {
-        RawHttpServer::WriteAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nSAVES_URL=x\r\n");
+        RawHttpServer::WriteAll(fd,
+                                "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nSAVES_URL=x\r\n");
         self.WaitForShutdown();
     });
     ServerSettings settings(trickle.Url("/tolvar_settings.asp"));

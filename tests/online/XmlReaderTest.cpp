@@ -20,8 +20,6 @@ public:
     {
         events.push_back("E " + name + "|" + value + "|" + attributes);
     }
-    void OnText(const std::string&) override { events.push_back("text"); }
-    void OnComment(const std::string&) override { events.push_back("comment"); }
     void OnEndDocument() override { events.push_back("END"); }
 
     std::vector<std::string> events;
@@ -59,7 +57,8 @@ TEST(XmlReader, ReportsElementsAndNodesInDocumentOrder)
         {"<x>  </x>", {"E x|  |", "END"}},
         // Closing tags are found by plain search, so a nested name closes early.
         {"<a><a>1</a></a><b>2</b>", {"N a|", "END"}},
-        {"<r><f><n>A</n></f><s><n>B</n><u>u</u></s></r>", {"N r|", "N f|", "E n|A|", "N s|", "E n|B|", "E u|u|", "END"}},
+        {"<r><f><n>A</n></f><s><n>B</n><u>u</u></s></r>",
+         {"N r|", "N f|", "E n|A|", "N s|", "E n|B|", "E u|u|", "END"}},
         {"<r>\t<f>  <n>A</n>  </f>  <s>  <n>B</n>  <u>u</u>  </s>  </r>",
          {"N r|", "N f|", "E n|A|", "N s|", "E n|B|", "E u|u|", "END"}},
     };
@@ -101,15 +100,15 @@ TEST(XmlReader, TracesEveryStep)
     std::ostringstream trace;
     reader.SetTraceStream(&trace);
     const std::string doc = "<list k=v><a>1</a><b/></list>";
-    EXPECT_TRUE(reader.ParseDocument(doc.data(), static_cast<int>(doc.size()))) << "a reader needs no handler";
-    EXPECT_EQ(Unnumbered(trace.str()),
-              "----- parse document -----\n" + doc +
-                  "\n\n----- start parsing -----\n\n"
-                  "parse node: #\n\n"
-                  "Found Node: \nname: list\nattributes: k=v\n\n"
-                  "parse node: #\n\n"
-                  "Found Element: \nname: a\nvalue: 1\n\n"
-                  "Found Element: \nname: b\n\n");
+    EXPECT_TRUE(reader.ParseDocument(doc.data(), static_cast<int>(doc.size())))
+        << "a reader needs no handler";
+    EXPECT_EQ(Unnumbered(trace.str()), "----- parse document -----\n" + doc +
+                                           "\n\n----- start parsing -----\n\n"
+                                           "parse node: #\n\n"
+                                           "Found Node: \nname: list\nattributes: k=v\n\n"
+                                           "parse node: #\n\n"
+                                           "Found Element: \nname: a\nvalue: 1\n\n"
+                                           "Found Element: \nname: b\n\n");
 }
 
 std::string Nested(int levels)

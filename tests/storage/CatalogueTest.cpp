@@ -14,7 +14,7 @@ class CatalogueTest : public ::testing::Test
 protected:
     CatalogueTest()
     {
-        std::snprintf(m_location.name, sizeof m_location.name, "%s",
+        std::snprintf(m_location.m_name, sizeof m_location.m_name, "%s",
                       test::ProgramFolder(m_dir.Path()).c_str());
     }
 
@@ -33,9 +33,9 @@ template <typename T = SaveEntry>
 std::unique_ptr<T> Entry(const char* name, const char* displayText)
 {
     auto entry = std::make_unique<T>();
-    std::snprintf(entry->name, sizeof entry->name, "%s", name);
-    std::snprintf(entry->displayText, sizeof entry->displayText, "%s", displayText);
-    std::snprintf(entry->saveName, sizeof entry->saveName, "%s", name);
+    std::snprintf(entry->m_name, sizeof entry->m_name, "%s", name);
+    std::snprintf(entry->m_displayText, sizeof entry->m_displayText, "%s", displayText);
+    std::snprintf(entry->m_saveName, sizeof entry->m_saveName, "%s", name);
     return entry;
 }
 
@@ -51,12 +51,12 @@ TEST_F(CatalogueTest, ListsTheCodeListFirstThenSavesByDisplayText)
     ScanLocation(&m_location);
     ASSERT_EQ(EntryCount(&m_location), 5u);
     const auto* code = EntryAt(&m_location, 0);
-    EXPECT_EQ(code->kind, kItemCodeList);
-    EXPECT_STREQ(code->name, "codelist.bin");
-    EXPECT_STREQ(static_cast<const SaveEntry*>(code)->displayText, "Code List Version 1234");
+    EXPECT_EQ(code->m_kind, kItemCodeList);
+    EXPECT_STREQ(code->m_name, "codelist.bin");
+    EXPECT_STREQ(static_cast<const SaveEntry*>(code)->m_displayText, "Code List Version 1234");
     EXPECT_EQ(Names(),
               (std::vector<std::string>{"Code List Version 1234", "_under", "A", "b", "c"}));
-    EXPECT_STREQ(EntryAt(&m_location, 2)->name, "TWO.TVD");
+    EXPECT_STREQ(EntryAt(&m_location, 2)->m_name, "TWO.TVD");
     EXPECT_EQ(EntryAt(&m_location, 5), nullptr);
     EXPECT_EQ(m_boxes.Count(), 0u);
 }
@@ -91,7 +91,7 @@ TEST_F(CatalogueTest, RescanFollowsTheFolder)
         << "a code list too short for its number shows version 0";
 
     DriveLocation missing;
-    std::snprintf(missing.name, sizeof missing.name, "%s",
+    std::snprintf(missing.m_name, sizeof missing.m_name, "%s",
                   test::ProgramFolder(m_dir / "nowhere").c_str());
     ScanLocation(&missing);
     EXPECT_EQ(EntryCount(&missing), 0u);
@@ -125,8 +125,8 @@ TEST(Catalogue, SortKeepsEqualTextsInOrderAndTheLeadingCodeListInPlace)
     AddEntry(&location, Entry("5", "Same   31/12/25  10:00"));
     SortCatalogue(&location);
     std::string order;
-    for (const auto& entry : location.entries) {
-        order += entry->name[0];
+    for (const auto& entry : location.m_entries) {
+        order += entry->m_name[0];
     }
     EXPECT_EQ(order, "c43125") << "equal texts keep their order; dates sort as written, day first";
 
@@ -134,7 +134,7 @@ TEST(Catalogue, SortKeepsEqualTextsInOrderAndTheLeadingCodeListInPlace)
     AddEntry(&noLead, Entry("z", "zz"));
     AddEntry(&noLead, Entry<CodeListEntry>("codelist.bin", "Code List Version 1"));
     SortCatalogue(&noLead);
-    EXPECT_STREQ(EntryAt(&noLead, 0)->name, "codelist.bin")
+    EXPECT_STREQ(EntryAt(&noLead, 0)->m_name, "codelist.bin")
         << "a code list not in front sorts like a save";
 }
 

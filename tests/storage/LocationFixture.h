@@ -18,8 +18,8 @@ namespace tolvar::test {
 inline std::vector<std::string> SaveNames(const DriveLocation* location)
 {
     std::vector<std::string> names;
-    for (const auto& entry : location->entries) {
-        names.push_back(static_cast<const SaveEntry&>(*entry).saveName);
+    for (const auto& entry : location->m_entries) {
+        names.push_back(static_cast<const SaveEntry&>(*entry).m_saveName);
     }
     return names;
 }
@@ -59,17 +59,20 @@ protected:
         m_drives.Add(letter, folder.string(), label, freeBytes);
         return folder;
     }
+    // Stands in for a tree item: records and the list only compare it.
+    static TreeItem* ItemHandle(std::uintptr_t n) { return reinterpret_cast<TreeItem*>(n); }
+
     // Gives every record a distinct tree item id, as the Local Tree does when
     // it shows them.
     void ShowAll()
     {
-        TreeItemId next = 100;
+        std::uintptr_t next = 100;
         for (std::size_t i = 0; i < m_list.LocationCount(); ++i) {
             DriveLocation* location = m_list.LocationAt(i);
-            location->itemId = next++;
-            for (auto& entry : location->entries) {
-                entry->itemId = next++;
-                entry->parentId = location->itemId;
+            location->m_itemId = ItemHandle(next++);
+            for (auto& entry : location->m_entries) {
+                entry->m_itemId = ItemHandle(next++);
+                entry->m_parentId = location->m_itemId;
             }
         }
     }

@@ -14,11 +14,11 @@ TEST_F(LocationListTest, WithoutDrivesOnlyThePcDatabaseIsListed)
     m_list.DiscoverDrives();
     ASSERT_EQ(m_list.LocationCount(), 1u);
     const DriveLocation* pc = m_list.LocationAt(0);
-    EXPECT_STREQ(pc->name, "Saves\\");
-    EXPECT_STREQ(pc->rootPath, "\\proc\\");
-    EXPECT_STREQ(pc->label, "Saves\\ (\\proc\\)");
+    EXPECT_STREQ(pc->m_name, "Saves\\");
+    EXPECT_STREQ(pc->m_rootPath, "\\proc\\");
+    EXPECT_STREQ(pc->m_label, "Saves\\ (\\proc\\)");
     EXPECT_EQ(m_list.GetFreeSpace(pc), 0u);
-    EXPECT_FALSE(pc->removable);
+    EXPECT_FALSE(pc->m_removable);
     EXPECT_EQ(test::SaveNames(pc), std::vector<std::string>{"On the PC"});
     EXPECT_EQ(m_window.messages, std::vector<unsigned>{WM_APP_DRIVE_ABSENT});
 }
@@ -32,12 +32,12 @@ TEST_F(LocationListTest, RemovableDrivesComeFirstWithTheirLabels)
     m_list.DiscoverDrives();
 
     ASSERT_EQ(m_list.LocationCount(), 3u);
-    EXPECT_STREQ(m_list.LocationAt(0)->label, "SAVEDISK (E:\\)");
-    EXPECT_STREQ(m_list.LocationAt(0)->name, "E:\\");
-    EXPECT_STREQ(m_list.LocationAt(0)->rootPath, "E:\\");
+    EXPECT_STREQ(m_list.LocationAt(0)->m_label, "SAVEDISK (E:\\)");
+    EXPECT_STREQ(m_list.LocationAt(0)->m_name, "E:\\");
+    EXPECT_STREQ(m_list.LocationAt(0)->m_rootPath, "E:\\");
     EXPECT_EQ(test::SaveNames(m_list.LocationAt(0)), std::vector<std::string>{"Game"});
-    EXPECT_STREQ(m_list.LocationAt(1)->label, " (G:\\)") << "a volume without a name";
-    EXPECT_STREQ(m_list.LocationAt(2)->label, "Saves\\ (C:\\)");
+    EXPECT_STREQ(m_list.LocationAt(1)->m_label, " (G:\\)") << "a volume without a name";
+    EXPECT_STREQ(m_list.LocationAt(2)->m_label, "Saves\\ (C:\\)");
     EXPECT_EQ(m_list.EntryCountOf(0), 1u);
     EXPECT_EQ(m_list.EntryOf(0, 1), nullptr);
     EXPECT_EQ(m_list.EntryOf(7, 0), nullptr);
@@ -79,7 +79,7 @@ TEST_F(LocationListTest, ArrivalRemovalAndALetterArrivingTwice)
     const auto f = AddDrive('F', "CARD");
     DriveLocation* card = m_list.AddDriveLocation('f');
     ASSERT_NE(card, nullptr);
-    EXPECT_STREQ(card->label, "CARD (f:\\)") << "the letter as passed in";
+    EXPECT_STREQ(card->m_label, "CARD (f:\\)") << "the letter as passed in";
     EXPECT_EQ(m_list.LocationAt(1), card) << "appended after the PC database";
     EXPECT_EQ(m_window.messages,
               (std::vector<unsigned>{WM_APP_DRIVE_ABSENT, WM_APP_DRIVE_PRESENT}));
@@ -110,11 +110,11 @@ TEST_F(LocationListTest, FindItemByIdSearchesLocationsThenTheirEntries)
     m_list.DiscoverDrives();
     ShowAll();
     DriveLocation* pc = m_list.LocationAt(1);
-    EXPECT_EQ(m_list.FindItemById(pc->itemId), pc);
-    EXPECT_EQ(m_list.FindItemById(EntryAt(pc, 0)->itemId), EntryAt(pc, 0));
-    EXPECT_EQ(m_list.FindItemById(999), nullptr);
-    EntryAt(pc, 0)->itemId = 0;
-    EXPECT_EQ(m_list.FindItemById(0), nullptr) << "0 is \"not shown\", never an item";
+    EXPECT_EQ(m_list.FindItemById(pc->m_itemId), pc);
+    EXPECT_EQ(m_list.FindItemById(EntryAt(pc, 0)->m_itemId), EntryAt(pc, 0));
+    EXPECT_EQ(m_list.FindItemById(ItemHandle(999)), nullptr);
+    EntryAt(pc, 0)->m_itemId = nullptr;
+    EXPECT_EQ(m_list.FindItemById(nullptr), nullptr) << "null is \"not shown\", never an item";
 }
 
 TEST_F(LocationListTest, FreeSpaceAndItsText)

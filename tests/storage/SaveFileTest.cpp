@@ -33,10 +33,10 @@ TEST_F(ReadSaveInfoTest, AValidSaveGetsItsNameAndDate)
     const std::string path = Put("good.tvd", test::MakeSave("My Save", 1000));
     SaveEntry entry;
     ASSERT_TRUE(ReadSaveInfo(path.c_str(), entry));
-    EXPECT_STREQ(entry.saveName, "My Save");
-    EXPECT_TRUE(std::regex_match(entry.displayText,
+    EXPECT_STREQ(entry.m_saveName, "My Save");
+    EXPECT_TRUE(std::regex_match(entry.m_displayText,
                                  std::regex("My Save   \\d\\d/\\d\\d/\\d\\d  \\d\\d:\\d\\d")))
-        << entry.displayText;
+        << entry.m_displayText;
     EXPECT_EQ(m_boxes.Count(), 0u);
 }
 
@@ -58,9 +58,9 @@ TEST_F(ReadSaveInfoTest, DamagedShortUnterminatedAndMissingFilesAreRefused)
         m_boxes.Clear();
         const std::string path = Put(name, bytes);
         SaveEntry entry;
-        std::strcpy(entry.saveName, "unchanged");
+        std::strcpy(entry.m_saveName, "unchanged");
         EXPECT_FALSE(ReadSaveInfo(path.c_str(), entry)) << name;
-        EXPECT_STREQ(entry.saveName, "unchanged") << name;
+        EXPECT_STREQ(entry.m_saveName, "unchanged") << name;
         ASSERT_EQ(m_boxes.Count(), 1u) << name;
         EXPECT_EQ(m_boxes.Texts()[0],
                   "The file \"" + path +

@@ -127,14 +127,14 @@ TEST_F(TransferTest, DropTargetsResolveToTheirLocation)
     ShowAll();
     CatalogueItem* pcSave = EntryAt(Pc(), 0);
 
-    EXPECT_EQ(m_list.CopyEntryToItem(Game(), Game()->itemId), nullptr) << "dropped on itself";
-    EXPECT_EQ(m_list.CopyEntryToItem(Game(), E()->itemId), nullptr)
+    EXPECT_EQ(m_list.CopyEntryToItem(Game(), Game()->m_itemId), nullptr) << "dropped on itself";
+    EXPECT_EQ(m_list.CopyEntryToItem(Game(), E()->m_itemId), nullptr)
         << "dropped on its own location";
     EXPECT_EQ(m_list.CopyEntryToItem(Game(), 0), nullptr) << "dropped on nothing";
-    EXPECT_EQ(m_list.CopyEntryToItem(Game(), 12345), nullptr);
+    EXPECT_EQ(m_list.CopyEntryToItem(Game(), ItemHandle(12345)), nullptr);
     EXPECT_EQ(m_boxes.Count(), 0u);
 
-    EXPECT_EQ(m_list.CopyEntryToItem(Game(), pcSave->itemId), Pc())
+    EXPECT_EQ(m_list.CopyEntryToItem(Game(), pcSave->m_itemId), Pc())
         << "a save stands for its location";
     EXPECT_EQ(test::ReadBytes(m_dir / "Saves" / "game.tvd"), m_save);
     EXPECT_EQ(test::SaveNames(Pc()), (std::vector<std::string>{"Game", "PC save"}));
@@ -147,7 +147,7 @@ TEST_F(TransferTest, ShellFilesAreCopiedAskingBeforeOverwritingAndDamagedOnesNot
     test::WriteBytes(outside / "drop.tvd", dropped);
     const std::string source = test::ProgramFolder(outside.Path()) + "drop.tvd";
 
-    EXPECT_EQ(m_list.CopyFileToItem(source.c_str(), F()->itemId), F());
+    EXPECT_EQ(m_list.CopyFileToItem(source.c_str(), F()->m_itemId), F());
     EXPECT_EQ(test::ReadBytes(m_f / "drop.tvd"), dropped);
     EXPECT_EQ(m_boxes.Count(), 0u);
 
@@ -155,7 +155,7 @@ TEST_F(TransferTest, ShellFilesAreCopiedAskingBeforeOverwritingAndDamagedOnesNot
     const auto newer = test::MakeSave("Newer", 800);
     test::WriteBytes(outside / "drop.tvd", newer);
     m_boxes.Answer(IDNO);
-    EXPECT_EQ(m_list.CopyFileToItem(source.c_str(), EntryAt(F(), 0)->itemId), nullptr);
+    EXPECT_EQ(m_list.CopyFileToItem(source.c_str(), EntryAt(F(), 0)->m_itemId), nullptr);
     EXPECT_EQ(test::ReadBytes(m_f / "drop.tvd"), dropped);
     EXPECT_EQ(m_boxes.Texts(),
               std::vector<std::string>{"This file already exists, do you want to overwrite it?"});
@@ -163,7 +163,7 @@ TEST_F(TransferTest, ShellFilesAreCopiedAskingBeforeOverwritingAndDamagedOnesNot
     m_boxes.Answer(IDYES);
     {
         test::FileSizeLimit limit(400);
-        EXPECT_EQ(m_list.CopyFileToItem(source.c_str(), F()->itemId), nullptr)
+        EXPECT_EQ(m_list.CopyFileToItem(source.c_str(), F()->m_itemId), nullptr)
             << "failed copy, no message";
     }
     EXPECT_EQ(test::ReadBytes(m_f / "drop.tvd"), dropped) << "the old file survives a failed copy";
@@ -171,14 +171,14 @@ TEST_F(TransferTest, ShellFilesAreCopiedAskingBeforeOverwritingAndDamagedOnesNot
     EXPECT_EQ(test::FolderContents(m_f), std::vector<std::string>{"drop.tvd"});
 
     EXPECT_EQ(m_list.CopyFileToItem(source.c_str(), 0), nullptr);
-    EXPECT_EQ(m_list.CopyFileToItem((source + "-missing").c_str(), F()->itemId), nullptr);
+    EXPECT_EQ(m_list.CopyFileToItem((source + "-missing").c_str(), F()->m_itemId), nullptr);
 
     // A damaged file is copied as it is, but the rescan leaves it out.
     auto bad = test::MakeSave("Bad", 300);
     bad[250] ^= 1;
     test::WriteBytes(outside / "bad.tvd", bad);
     m_boxes.Clear();
-    EXPECT_EQ(m_list.CopyFileToItem((outside / "bad.tvd").string().c_str(), F()->itemId), F());
+    EXPECT_EQ(m_list.CopyFileToItem((outside / "bad.tvd").string().c_str(), F()->m_itemId), F());
     EXPECT_EQ(test::ReadBytes(m_f / "bad.tvd"), bad);
     EXPECT_EQ(test::SaveNames(F()), std::vector<std::string>{"Dropped"});
     ASSERT_EQ(m_boxes.Count(), 1u);
@@ -229,7 +229,7 @@ TEST_F(TransferTest, NamesThatActAsPathsNeverReachOutsideTheirLocation)
     for (const char* name : {"..\\outside\\v.tvd", "../outside/v.tvd", "..", "."}) {
         SCOPED_TRACE(name);
         auto forged = std::make_unique<SaveEntry>();
-        CopyFixed(forged->name, name);
+        CopyFixed(forged->m_name, name);
         ASSERT_TRUE(AddEntry(E(), std::move(forged)));
         ShowAll();
         CatalogueItem* entry = EntryAt(E(), EntryCount(E()) - 1);
@@ -248,7 +248,7 @@ TEST_F(TransferTest, NamesThatActAsPathsNeverReachOutsideTheirLocation)
     const std::string here = test::ProgramFolder(outside);
     m_boxes.Clear();
     for (const std::string& dropped : {here + "..", here + ".", here}) {
-        EXPECT_EQ(m_list.CopyFileToItem(dropped.c_str(), F()->itemId), nullptr) << dropped;
+        EXPECT_EQ(m_list.CopyFileToItem(dropped.c_str(), F()->m_itemId), nullptr) << dropped;
     }
     EXPECT_EQ(m_boxes.Count(), 0u) << "refused before any question";
     EXPECT_TRUE(test::FolderContents(m_f).empty());

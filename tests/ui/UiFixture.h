@@ -3,6 +3,7 @@
 #include "platform/ui/Clock.h"
 #include "platform/ui/WindowSystem.h"
 #include "platform/ui/headless/HeadlessBackend.h"
+#include "tests/support/Watchdog.h"
 
 #include <gtest/gtest.h>
 
@@ -15,38 +16,6 @@
 #include <thread>
 
 namespace tolvar::test {
-
-// Ends the process if a test outlives its time, so a broken loop fails the
-// run instead of hanging it.
-class Watchdog
-{
-public:
-    explicit Watchdog(std::chrono::seconds limit = std::chrono::seconds(20))
-        : m_thread([this, limit] {
-              std::unique_lock lock(m_mutex);
-              if (!m_cv.wait_for(lock, limit, [this] { return m_done; })) {
-                  std::fprintf(stderr, "watchdog: test hung\n");
-                  std::abort();
-              }
-          })
-    {
-    }
-    ~Watchdog()
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_done = true;
-        }
-        m_cv.notify_all();
-        m_thread.join();
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_cv;
-    bool m_done = false;
-    std::thread m_thread;
-};
 
 // A headless window system on a controlled clock.
 class UiTest : public ::testing::Test
