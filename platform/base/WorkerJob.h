@@ -24,6 +24,7 @@ namespace tolvar {
 //   ended, so closing a window while its job waits on the UI thread neither
 //   hangs nor leaves the job running against a dead window.
 // - What the job throws ends it; Failure() keeps it for whoever asks.
+// - The job never destroys its own WorkerJob: nobody could join its thread.
 class WorkerJob
 {
 public:
