@@ -300,7 +300,8 @@ TEST_F(XdndDesktop, SaveDraggedOutLandsOnAFileManagerAsAUriList)
 TEST(UriLists, ConvertBothWays)
 {
     EXPECT_EQ(ui::Xdnd::PathsFromUriList(
-                  "# comment\r\nfile:///home/u/a.tvd\r\nfile://host/x/%41.tvd\nhttp://no\n"),
+                  "# comment\r\nfile:///home/u/a.tvd\r\nfile://host/x/%41.tvd\nhttp://no\n"
+                  "file:///tmp/..%5Cx%5Cv.tvd\nfile:///tmp/a%00.tvd\n"),
               (std::vector<std::string>{"\\home\\u\\a.tvd", "\\x\\A.tvd"}));
     EXPECT_EQ(ui::Xdnd::UriListFromPaths({"\\home\\u\\a b.tvd", "relative\\x"}),
               "file:///home/u/a%20b.tvd\r\n");

@@ -136,6 +136,12 @@ std::vector<std::string> Xdnd::PathsFromUriList(const std::string& uriList)
             continue;
         }
         std::string path = PercentDecode(line.substr(slash));
+        // A backslash inside a Linux name would read as a folder separator
+        // once the path is in program form, and a NUL would cut it short:
+        // such a file cannot be named faithfully, so it is not offered.
+        if (path.find_first_of(std::string("\\\0", 2)) != std::string::npos) {
+            continue;
+        }
         for (char& c : path) {
             if (c == '/') {
                 c = '\\';
