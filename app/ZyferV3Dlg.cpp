@@ -184,6 +184,14 @@ void CZyferV3Dlg::OnPaint(gfx::Painter& painter)
     painter.DrawBitmap({0, 0}, m_background);
 }
 
+// The logo panel shows its picture or nothing: the background stays visible.
+void CZyferV3Dlg::OnCtlColor(ui::Window&, ui::CtlColorKind, ui::ControlColors& colors)
+{
+    colors.mode = gfx::BackgroundMode::Transparent;
+    colors.text = gfx::Rgb(235, 235, 235);
+    colors.brush = gfx::Brush::Hollow();
+}
+
 bool CZyferV3Dlg::InTree(gfx::Point screen) const
 {
     for (const ui::Window* tree : {static_cast<const ui::Window*>(m_localTree.get()),

@@ -113,6 +113,7 @@ protected:
     void OnMouseMove(unsigned flags, gfx::Point point) override;
     void OnRButtonUp(unsigned flags, gfx::Point point) override;
     void OnTimer(unsigned id) override;
+    void OnCtlColor(ui::Window& control, ui::CtlColorKind kind, ui::ControlColors& colors) override;
     bool OnCommand(unsigned id, unsigned code, WindowHandle from) override;
     LResult OnMessage(unsigned message, WParam wParam, LParam lParam) override;
 
