@@ -67,6 +67,9 @@ public:
     virtual void SetTitle(const std::string& title) = 0;
     virtual void Raise() = 0;
     virtual void TakeFocus() {}
+    // Iconify through the desktop; showing the window again restores it.
+    virtual void Minimize() {}
+    virtual void SetIcon(const gfx::Bitmap& icon) { (void)icon; }
     // Puts the part dirty of frame (window coordinates) on the screen.
     virtual void Present(const gfx::Bitmap& frame, const Rect& dirty) = 0;
 };

@@ -8,8 +8,18 @@ void Static::SetTextFormat(unsigned format)
     Invalidate();
 }
 
+void Static::SetBitmap(gfx::Bitmap bitmap)
+{
+    m_bitmap = std::move(bitmap);
+    Invalidate();
+}
+
 void Static::OnPaint(gfx::Painter& painter)
 {
+    if (!m_bitmap.IsNull()) {
+        painter.DrawBitmap({0, 0}, m_bitmap);
+        return;
+    }
     ControlColors colors;
     colors.background = gfx::Rgb(240, 240, 240);
     colors.brush = gfx::Brush::Solid(colors.background);

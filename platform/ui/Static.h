@@ -13,12 +13,17 @@ public:
     // format: gfx::TextFormat flags; the default centres and wraps words.
     void SetTextFormat(unsigned format);
     unsigned GetTextFormat() const { return m_format; }
+    // A bitmap static (STM_SETIMAGE): shows the picture at its top-left
+    // instead of the text; a null bitmap goes back to the text.
+    void SetBitmap(gfx::Bitmap bitmap);
+    const gfx::Bitmap& GetBitmap() const { return m_bitmap; }
 
 protected:
     void OnPaint(gfx::Painter& painter) override;
 
 private:
     unsigned m_format = gfx::kTextCenter | gfx::kTextWordBreak;
+    gfx::Bitmap m_bitmap;
 };
 
 } // namespace tolvar::ui

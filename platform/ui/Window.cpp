@@ -250,6 +250,27 @@ bool Window::ShowWindow(ShowCommand command)
 {
     bool was = m_visible;
     bool show = command != ShowCommand::Hide;
+    if (m_parent == nullptr && IsWindow()) {
+        TopLevelState* state = SystemImpl().StateOf(this);
+        NativeWindow* native = state != nullptr ? state->native.get() : nullptr;
+        if (command == ShowCommand::Minimize) {
+            m_iconic = true;
+            if (was) {
+                TakeCaptureAndFocusFromInside();
+                if (native != nullptr) {
+                    native->Minimize();
+                }
+                return was;
+            }
+        } else if (m_iconic && show) {
+            // Mapping an iconified window again is how the desktop restores it.
+            m_iconic = false;
+            if (was && native != nullptr) {
+                native->SetVisible(true);
+                return was;
+            }
+        }
+    }
     if (!IsWindow() || was == show) {
         m_visible = show;
         return was;
@@ -269,6 +290,9 @@ bool Window::ShowWindow(ShowCommand command)
                 PaintTopLevelNow(*this);
             }
             state->native->SetVisible(show);
+            if (show && m_iconic) {
+                state->native->Minimize();
+            }
         }
     } else if (show) {
         Invalidate();
@@ -559,6 +583,15 @@ void Window::SetTitle(const std::string& title)
     if (IsTopLevel()) {
         if (TopLevelState* state = SystemImpl().StateOf(this); state && state->native) {
             state->native->SetTitle(title);
+        }
+    }
+}
+
+void Window::SetIcon(const gfx::Bitmap& icon)
+{
+    if (IsTopLevel() && !icon.IsNull()) {
+        if (TopLevelState* state = SystemImpl().StateOf(this); state && state->native) {
+            state->native->SetIcon(icon);
         }
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/base/Types.h"
+#include "platform/gfx/Bitmap.h"
 #include "platform/gfx/Color.h"
 #include "platform/gfx/Font.h"
 #include "platform/gfx/Painter.h"
@@ -23,6 +24,7 @@ enum class ShowCommand
 {
     Hide = 0,
     Show = 5,
+    Minimize = 6, // top-level: iconified by the desktop, still counted as shown
     Restore = 9
 };
 
@@ -122,6 +124,7 @@ public:
     bool ShowWindow(ShowCommand command); // returns whether it was visible before
     bool IsVisible() const { return m_visible; }
     bool IsWindowVisible() const;
+    bool IsIconic() const { return m_iconic; }
     void BringWindowToTop(); // top-level windows: above the others
 
     // Enabling sends WM_ENABLE (OnEnable) when the state changes. A disabled
@@ -171,6 +174,7 @@ public:
     void SetFont(gfx::FontPtr font, bool redraw = true);
     gfx::FontPtr GetFont() const;            // the default font when none was set
     void SetTitle(const std::string& title); // top-level: the taskbar text
+    void SetIcon(const gfx::Bitmap& icon);   // top-level: the taskbar and switcher picture
 
     // Sends WM_COMMAND (id, code) to the parent, as controls notify.
     LResult NotifyParent(unsigned code);
@@ -253,6 +257,7 @@ private:
     unsigned m_id = 0;
     WindowStyle m_style;
     bool m_visible = false;
+    bool m_iconic = false;
     bool m_enabled = true;
     std::string m_text;
     gfx::FontPtr m_font;

@@ -30,6 +30,7 @@ enum : unsigned
     WM_KEYDOWN = 0x0100,
     WM_KEYUP = 0x0101,
     WM_CHAR = 0x0102,
+    WM_CONTEXTMENU = 0x007B,
     WM_SYSKEYDOWN = 0x0104,
     WM_COMMAND = 0x0111,
     WM_SYSCOMMAND = 0x0112,

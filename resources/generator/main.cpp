@@ -1,10 +1,13 @@
 // tolvar-skin-generator RESOURCES_DIR: draws every bitmap and icon of the skin
 // into RESOURCES_DIR/bitmaps and RESOURCES_DIR/icons. The PNGs are committed;
 // run this after changing a drawing (cmake --build ... --target regenerate-skin).
+// tolvar-skin-generator --app-icon SIZE FILE: the application icon at SIZE
+// pixels, for the desktop's icon theme.
 #include "resources/generator/PngWriter.h"
 #include "resources/generator/SkinArtist.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <string>
@@ -12,8 +15,22 @@
 int main(int argc, char** argv)
 {
     using namespace tolvar::skin;
+    if (argc == 4 && std::string(argv[1]) == "--app-icon") {
+        const int size = std::atoi(argv[2]);
+        if (size < 8 || size > 1024) {
+            std::fprintf(stderr, "icon size out of range: %s\n", argv[2]);
+            return 2;
+        }
+        const std::filesystem::path file = argv[3];
+        if (file.has_parent_path()) {
+            std::filesystem::create_directories(file.parent_path());
+        }
+        SkinArtist artist;
+        return WritePng(file.string(), artist.AppIcon(size), PngAlpha::Keep) ? 0 : 1;
+    }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: %s RESOURCES_DIR\n", argv[0]);
+        std::fprintf(stderr, "usage: %s RESOURCES_DIR\n       %s --app-icon SIZE FILE\n", argv[0],
+                     argv[0]);
         return 2;
     }
     try {

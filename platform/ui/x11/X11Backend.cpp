@@ -356,6 +356,29 @@ public:
 
     void Raise() override { XRaiseWindow(m_display, m_id); }
 
+    void Minimize() override
+    {
+        XIconifyWindow(m_display, m_id, DefaultScreen(m_display));
+        XFlush(m_display);
+    }
+
+    void SetIcon(const gfx::Bitmap& icon) override
+    {
+        // _NET_WM_ICON: width, height, then ARGB pixels, each as a CARDINAL (a long in Xlib).
+        std::vector<unsigned long> data;
+        data.reserve(2 + static_cast<std::size_t>(icon.Width()) * icon.Height());
+        data.push_back(static_cast<unsigned long>(icon.Width()));
+        data.push_back(static_cast<unsigned long>(icon.Height()));
+        for (int y = 0; y < icon.Height(); ++y) {
+            for (int x = 0; x < icon.Width(); ++x) {
+                data.push_back(icon.Pixel(x, y));
+            }
+        }
+        XChangeProperty(m_display, m_id, m_backend.GetAtom("_NET_WM_ICON"), XA_CARDINAL, 32,
+                        PropModeReplace, reinterpret_cast<unsigned char*>(data.data()),
+                        static_cast<int>(data.size()));
+    }
+
     void TakeFocus() override
     {
         if (m_mapped) {

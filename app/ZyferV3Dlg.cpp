@@ -1,0 +1,417 @@
+#include "app/ZyferV3Dlg.h"
+
+#include "app/AboutDlg.h"
+#include "messages/AppMessages.h"
+#include "online/ServerSettings.h"
+#include "platform/base/MessageBox.h"
+#include "platform/shell/ShellExecute.h"
+#include "platform/ui/Clipboard.h"
+#include "platform/ui/PopupMenu.h"
+#include "platform/ui/WindowSystem.h"
+#include "resources/Resources.h"
+#include "resources/StringResources.h"
+#include "widgets/AutoLoad.h"
+
+#include <cstdio>
+
+namespace tolvar {
+
+namespace {
+
+// The blink is process-wide: every tick of every window counts on it.
+unsigned g_tickCounter = 0;
+bool g_blinkPhase = false;
+
+constexpr gfx::Color kTipBackground = gfx::Rgb(1, 23, 64);
+constexpr gfx::Color kTipText = gfx::Rgb(153, 182, 235);
+
+} // namespace
+
+CZyferV3Dlg::CZyferV3Dlg()
+    : m_icon(LoadIconResource(kAppIconId)),
+      m_localScrollBar(129, 140, 139, 138, 130, 137, 134, 136, 133, 135, 132),
+      m_localTree(MakeLocalTree(&m_localScrollBar)),
+      m_onlineScrollBar(129, 140, 139, 138, 130, 137, 134, 136, 133, 135, 132),
+      m_onlineTree(MakeOnlineTree(&m_onlineScrollBar)), m_background(LoadBitmapResource(148)),
+      m_sleepButton("SLEEPU", "SLEEPH", "SLEEPD", nullptr),
+      m_webButton("WEBU", "WEBH", "WEBD", nullptr),
+      m_exitButton("EXITU", "EXITH", "EXITD", nullptr),
+      m_codeListButton("BTNCODELISTU", "BTNCODELISTH", "BTNCODELISTD", nullptr),
+      m_trayIcon(kTrayIconId), m_leftBar(0, 136, 198, 197), m_rightBar(510, 136, 196, 199)
+{
+    // Opened at its picture's size, so that it is centred as it will be shown.
+    if (!m_background.IsNull()) {
+        SetInitialSize(m_background.GetSize());
+    }
+}
+
+CZyferV3Dlg::~CZyferV3Dlg() = default;
+
+std::unique_ptr<CZyferV3Dlg::LocalTree> CZyferV3Dlg::MakeLocalTree(CSkinScrollBar* scrollBar)
+{
+    return std::make_unique<LocalTree>(scrollBar, 164, 144, 143);
+}
+
+std::unique_ptr<CZyferV3Dlg::OnlineTree> CZyferV3Dlg::MakeOnlineTree(CSkinScrollBar* scrollBar)
+{
+    return std::make_unique<OnlineTree>(scrollBar, 165, 144, 143);
+}
+
+std::string CZyferV3Dlg::VendorSiteAddress()
+{
+    // scheme://host[:port]/ of the settings page.
+    const std::string page = TheServerSettings().GetPageAddress();
+    const std::size_t scheme = page.find("://");
+    const std::size_t hostStart = scheme == std::string::npos ? 0 : scheme + 3;
+    const std::size_t path = page.find('/', hostStart);
+    return (path == std::string::npos ? page : page.substr(0, path)) + "/";
+}
+
+bool CZyferV3Dlg::OnInitDialog()
+{
+    // The logo panel and the bars stand where the template's statics would be bound.
+    m_logoPanel.Create(this, gfx::Rect::FromSize(252, 0, 197, 131), kLogoId);
+    m_leftBar.Create(*this, kLeftBarId);
+    m_rightBar.Create(*this, kRightBarId);
+
+    m_tipShown = false;
+    m_treeToolTip.Create(this, ui::ToolTip::Style::Balloon);
+    m_treeToolTip.SetDelayTime(ui::TTDT_AUTOMATIC, 1000);
+    m_treeToolTip.SetDelayTime(ui::TTDT_AUTOPOP, 48032);
+    m_treeToolTip.SetDelayTime(ui::TTDT_INITIAL, 500);
+    m_treeToolTip.SetDelayTime(ui::TTDT_RESHOW, 500);
+    m_treeToolTip.SetTipBkColor(kTipBackground);
+    m_treeToolTip.SetTipTextColor(kTipText);
+
+    m_logoLitPicture = LoadBitmapResource(206);
+    m_logoDimPicture = LoadBitmapResource(205);
+
+    SetWindowText("Tolvar for PlayStation2");
+    SetTitle(GetWindowText());
+
+    AutoLoad(m_webButton, *this, kWebButtonId, "WEB", {42, 17});
+    m_webButton.LoadPictures();
+    AutoLoad(m_sleepButton, *this, kSleepButtonId, "SLEEP", {526, 51});
+    m_sleepButton.LoadPictures();
+    AutoLoad(m_exitButton, *this, kExitButtonId, "EXIT", {526, 17});
+    m_exitButton.LoadPictures();
+    AutoLoad(m_codeListButton, *this, kCodeListButtonId, "BTNCODELIST", {42, 51});
+    m_codeListButton.LoadPictures();
+
+    // The system menu's About item is added when the menu opens (ShowSystemMenu).
+    SetIcon(m_icon);
+
+    m_localScrollBar.Create(kLocalScrollBarId, this, m_localTree.get(), 323, 169);
+    m_onlineScrollBar.Create(kOnlineScrollBarId, this, m_onlineTree.get(), 659, 169);
+
+    m_localTree->CreateTree(this, {30, 170}, kLocalTreeId, "Local Tree");
+    m_localTree->RegisterDropTarget();
+    m_onlineTree->CreateTree(this, {366, 170}, kOnlineTreeId, "Online Tree");
+    m_onlineTree->RegisterDropTarget();
+
+    m_localFileFormat = ui::RegisterClipboardFormat("ZyferLocalFile");
+    m_onlineFileFormat = ui::RegisterClipboardFormat("ZyferOnlineFile");
+    // wired when CLocalTree lands: m_localTree->SetClipboardFormats(m_localFileFormat,
+    // m_onlineFileFormat); wired when COnlineTree lands:
+    // m_onlineTree->SetClipboardFormats(m_localFileFormat, m_onlineFileFormat);
+
+    if (!m_background.IsNull()) {
+        SetWindowSize(m_background.GetSize());
+    }
+    SetWindowRgn(gfx::Region::RoundRect(GetClientRect(), 40, 40), false);
+
+    m_trayIcon.SetNotificationWnd(Handle(), WM_TRAY_NOTIFY);
+    m_trayIcon.SetIcon(kTrayPictureId);
+    m_hidden = false;
+
+    LoadServerSettings();
+
+    // wired when CLocalTree lands: m_localTree->FillTree();
+    // wired when COnlineTree lands: m_onlineTree->CreateRoot();
+
+    m_webButton.SetWindowPos({42, 17});
+    m_codeListButton.SetWindowPos({42, 51});
+    m_exitButton.SetWindowPos({526, 17});
+    m_sleepButton.SetWindowPos({526, 51});
+
+    m_leftBar.Initialise();
+    m_rightBar.Initialise();
+
+    m_logoPanel.SetWindowPos({252, 0});
+
+    for (CFileTree* tree : {static_cast<CFileTree*>(m_localTree.get()),
+                            static_cast<CFileTree*>(m_onlineTree.get())}) {
+        m_treeToolTip.AddTool(tree, [this](ui::Window& tool, gfx::Point client) {
+            // Answered from the pointer's place in the tree that asks.
+            auto& fileTree = static_cast<CFileTree&>(tool);
+            std::string text = fileTree.GetToolTipBuffer(client);
+            m_tipShown = true;
+            return text;
+        });
+        m_treeToolTip.SetMaxTipWidth(300);
+    }
+
+    SetTimer(kTimerId, kTimerMs);
+    StartVolumeWatcher();
+    return true;
+}
+
+void CZyferV3Dlg::StartVolumeWatcher()
+{
+    const WindowHandle self = Handle();
+    m_volumeWatcher = std::make_unique<fs::VolumeWatcher>(
+        fs::VolumeTable::Global(), [self](fs::VolumeEvent event, std::uint32_t unitMask) {
+            const WParam type =
+                event == fs::VolumeEvent::Arrival ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE;
+            ui::PostMessage(self, kVolumeChangedMessage, type, static_cast<LParam>(unitMask));
+        });
+}
+
+// Enter has no button to press in this window; it must not end the program.
+void CZyferV3Dlg::OnOK() {}
+
+void CZyferV3Dlg::OnDestroy()
+{
+    // The watcher's thread stops before the window it posts to is gone.
+    m_volumeWatcher.reset();
+    KillTimer(kTimerId);
+    m_trayIcon.RemoveIcon();
+    ui::Dialog::OnDestroy();
+}
+
+void CZyferV3Dlg::OnPaint(gfx::Painter& painter)
+{
+    painter.DrawBitmap({0, 0}, m_background);
+}
+
+// The logo panel shows its picture or nothing: the background stays visible.
+void CZyferV3Dlg::OnCtlColor(ui::Window&, ui::CtlColorKind, ui::ControlColors& colors)
+{
+    colors.mode = gfx::BackgroundMode::Transparent;
+    colors.text = gfx::Rgb(235, 235, 235);
+    colors.brush = gfx::Brush::Hollow();
+}
+
+bool CZyferV3Dlg::InTree(gfx::Point screen) const
+{
+    for (const ui::Window* tree : {static_cast<const ui::Window*>(m_localTree.get()),
+                                   static_cast<const ui::Window*>(m_onlineTree.get())}) {
+        if (tree->IsWindow() && tree->ClientRectToScreen(tree->GetClientRect()).Contains(screen)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void CZyferV3Dlg::OnLButtonDown(unsigned, gfx::Point point)
+{
+    const gfx::Point screen = ClientToScreen(point);
+    if (InTree(screen)) {
+        return;
+    }
+    const gfx::Rect window = GetWindowRect();
+    m_dragging = true;
+    m_dragOffsetX = screen.x - window.left;
+    m_dragOffsetY = screen.y - window.top;
+    SetCapture();
+}
+
+void CZyferV3Dlg::OnMouseMove(unsigned, gfx::Point point)
+{
+    if (m_dragging) {
+        const gfx::Point screen = ClientToScreen(point);
+        SetWindowPos({screen.x - m_dragOffsetX, screen.y - m_dragOffsetY});
+    }
+}
+
+void CZyferV3Dlg::OnLButtonUp(unsigned, gfx::Point)
+{
+    if (m_dragging) {
+        m_dragging = false;
+        ReleaseCapture();
+    }
+}
+
+void CZyferV3Dlg::OnLButtonDblClk(unsigned, gfx::Point point)
+{
+    if (m_logoPanel.GetWindowRect().Contains(ClientToScreen(point))) {
+        ShowVersionBox();
+    }
+}
+
+void CZyferV3Dlg::OnRButtonUp(unsigned, gfx::Point point)
+{
+    const gfx::Point screen = ClientToScreen(point);
+    if (!InTree(screen)) {
+        ShowSystemMenu(screen);
+    }
+}
+
+bool CZyferV3Dlg::PreTranslateMessage(ui::Message& message)
+{
+    // Alt+Space opens the system menu at the window's corner, as a caption would.
+    if (message.message == ui::WM_KEYDOWN && message.wParam == ui::VK_SPACE &&
+        ui::IsKeyDown(ui::VK_MENU)) {
+        const gfx::Rect window = GetWindowRect();
+        ShowSystemMenu({window.left + 24, window.top + 24});
+        return true;
+    }
+    // The logo and the bars are plain pictures: the mouse goes through them
+    // to the window's body, as through statics without the notify style.
+    const bool mouse = message.message == ui::WM_LBUTTONDOWN ||
+                       message.message == ui::WM_LBUTTONUP ||
+                       message.message == ui::WM_LBUTTONDBLCLK ||
+                       message.message == ui::WM_MOUSEMOVE || message.message == ui::WM_RBUTTONUP;
+    if (mouse && (message.window == m_logoPanel.Handle() || message.window == m_leftBar.Handle() ||
+                  message.window == m_rightBar.Handle())) {
+        const gfx::Point client = ScreenToClient(message.screenPoint);
+        WindowProc(message.message, message.wParam, ui::MakePointLParam(client.x, client.y));
+        return true;
+    }
+    return ui::Dialog::PreTranslateMessage(message);
+}
+
+void CZyferV3Dlg::ShowSystemMenu(gfx::Point screen)
+{
+    ui::PopupMenu menu;
+    menu.AppendMenu(ui::MF_STRING | ui::MF_GRAYED, 0xF120, "&Restore");
+    menu.AppendMenu(ui::MF_STRING, SC_MINIMIZE, "Mi&nimize");
+    menu.AppendMenu(ui::MF_STRING, SC_CLOSE, "&Close");
+    const std::string about = LoadStringResource(101);
+    if (!about.empty()) {
+        menu.AppendMenu(ui::MF_SEPARATOR);
+        menu.AppendMenu(ui::MF_STRING, kAboutCommand, about);
+    }
+    const unsigned command = menu.TrackPopupMenu(ui::TPM_RETURNCMD, screen, this);
+    if (command != 0) {
+        OnSysCommand(command);
+    }
+}
+
+void CZyferV3Dlg::OnSysCommand(unsigned command)
+{
+    switch (command & 0xFFF0) {
+    case kAboutCommand: {
+        CAboutDlg about;
+        about.DoModal(this);
+        break;
+    }
+    case SC_MINIMIZE:
+        ShowWindow(ui::ShowCommand::Minimize);
+        break;
+    case SC_CLOSE:
+        OnCancel();
+        break;
+    default:
+        break;
+    }
+}
+
+void CZyferV3Dlg::ShowLogo(bool lit)
+{
+    m_logoPanel.SetBitmap(lit ? m_logoLitPicture : m_logoDimPicture);
+    m_logoPanel.RedrawWindow();
+}
+
+void CZyferV3Dlg::OnTimer(unsigned id)
+{
+    if (id != kTimerId) {
+        return;
+    }
+    if (m_tipShown) {
+        m_treeToolTip.Pop();
+        m_tipShown = false;
+    }
+    if (g_tickCounter == 0) {
+        g_blinkPhase = true;
+    }
+    ++g_tickCounter;
+    if (m_logoBlinking) {
+        if (g_tickCounter < 8) {
+            g_blinkPhase = !g_blinkPhase;
+            ShowLogo(g_blinkPhase);
+        } else {
+            m_logoBlinking = false;
+            g_tickCounter = 0;
+            ShowLogo(m_logoLit);
+        }
+    }
+    if (g_tickCounter > 7) {
+        g_tickCounter = 0;
+    }
+}
+
+bool CZyferV3Dlg::OnCommand(unsigned id, unsigned code, WindowHandle from)
+{
+    switch (id) {
+    case kWebButtonId:
+    case kWebSiteCommand:
+        OpenVendorSite();
+        return true;
+    case kSleepButtonId:
+    case kShowHideCommand:
+        ShowHideToggle();
+        return true;
+    case kExitButtonId:
+        OnCancel();
+        return true;
+    case kCodeListButtonId:
+        OnCodeListButton();
+        return true;
+    case ID_HELP:
+        return true;
+    default:
+        return ui::Dialog::OnCommand(id, code, from);
+    }
+}
+
+void CZyferV3Dlg::OpenVendorSite()
+{
+    shell::ShellOpen(VendorSiteAddress());
+}
+
+void CZyferV3Dlg::ShowHideToggle()
+{
+    if (!m_hidden) {
+        // Hidden with no icon to bring it back, the window would be lost to
+        // the user while the program runs on: without one it only minimises.
+        ShowWindow(m_trayIcon.IsShown() ? ui::ShowCommand::Hide : ui::ShowCommand::Minimize);
+        m_hidden = true;
+    } else {
+        ShowWindow(ui::ShowCommand::Restore);
+        m_hidden = false;
+        BringWindowToTop();
+    }
+}
+
+void CZyferV3Dlg::ShowVersionBox()
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "Tolvar for PC Version %.1fUS", 1.1);
+    AfxMessageBox(text, MB_OK);
+}
+
+LResult CZyferV3Dlg::OnMessage(unsigned message, WParam wParam, LParam lParam)
+{
+    LResult result = 0;
+    if (OnApplicationMessage(message, wParam, lParam, result)) {
+        return result;
+    }
+    switch (message) {
+    case ui::WM_SYSCOMMAND:
+        OnSysCommand(static_cast<unsigned>(wParam));
+        return 0;
+    case ui::WM_DEVICECHANGE:
+        return OnDeviceChange(wParam, lParam);
+    case kVolumeChangedMessage: {
+        DevBroadcastVolume volume;
+        volume.deviceType = DBT_DEVTYP_VOLUME;
+        volume.unitMask = static_cast<std::uint32_t>(lParam);
+        return OnDeviceChange(wParam, reinterpret_cast<LParam>(&volume));
+    }
+    default:
+        return ui::Dialog::OnMessage(message, wParam, lParam);
+    }
+}
+
+} // namespace tolvar

@@ -1,0 +1,179 @@
+#pragma once
+
+#include "app/TrayIcon.h"
+#include "platform/fs/VolumeWatcher.h"
+#include "platform/gfx/Bitmap.h"
+#include "platform/ui/Dialog.h"
+#include "platform/ui/ToolTip.h"
+#include "treeview/FileTree.h"
+#include "widgets/ActivityBar.h"
+#include "widgets/HoverButton.h"
+#include "widgets/Label.h"
+#include "widgets/SkinScrollBar.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace tolvar {
+
+// What a volume broadcast of WM_DEVICECHANGE carries (DEV_BROADCAST_VOLUME).
+struct DevBroadcastVolume
+{
+    std::uint32_t size = sizeof(DevBroadcastVolume);
+    std::uint32_t deviceType = 0; // 2: a logical volume
+    std::uint32_t reserved = 0;
+    std::uint32_t unitMask = 0; // bit n: drive letter 'A' + n
+    std::uint16_t flags = 0;
+};
+
+// The main window: a borderless skinned dialog with the Local Tree on the
+// left and the Online Tree on the right, four hover buttons, two activity
+// bars, the logo that lights while a save drive is present, balloon tips
+// over the trees and the notification-area icon. Workers and trees report to
+// it with the application messages; it turns them into calls on the trees,
+// the bars and message boxes (ZyferV3DlgMessages.cpp).
+class CZyferV3Dlg : public ui::Dialog
+{
+public:
+    static constexpr int IDD = 102;
+
+    // The trees' classes. Plain file trees stand in until the Local and
+    // Online Trees are built on them; MakeLocalTree / MakeOnlineTree make
+    // them.
+    using LocalTree = CFileTree;
+    using OnlineTree = CFileTree;
+
+    enum : unsigned
+    {
+        kLocalTreeId = 1000,
+        kOnlineTreeId = 1001,
+        kOnlineScrollBarId = 1007,
+        kLocalScrollBarId = 1008,
+        kWebButtonId = 1009,
+        kExitButtonId = 1010,
+        kSleepButtonId = 1011,
+        kCodeListButtonId = 1017,
+        kLeftBarId = 1018,
+        kRightBarId = 1019,
+        kLogoId = 1020,
+        kTrayIconId = 160,
+        kTrayPictureId = 159,
+        kAppIconId = 195,
+        kTimerId = 0,
+        kTimerMs = 200,
+        kAboutCommand = 0x0010,
+        kShowHideCommand = 0x8009,
+        kWebSiteCommand = 0x8008,
+        kCodeListAllCommand = 0x800F,
+        ID_HELP = 0xE146,
+        SC_MINIMIZE = 0xF020,
+        SC_CLOSE = 0xF060,
+        DBT_DEVICEARRIVAL = 0x8000,
+        DBT_DEVICEREMOVECOMPLETE = 0x8004,
+        DBT_DEVTYP_VOLUME = 2,
+    };
+    // The volume watcher's thread posts this with (event, unit mask); the
+    // handler on the window's thread turns it into WM_DEVICECHANGE.
+    static constexpr unsigned kVolumeChangedMessage = ui::WM_USER + 0x60;
+
+    CZyferV3Dlg();
+    ~CZyferV3Dlg() override;
+
+    // The window's parts, for the program's tests and tools.
+    LocalTree* GetLocalTree() const { return m_localTree.get(); }
+    OnlineTree* GetOnlineTree() const { return m_onlineTree.get(); }
+    CActivityBar& LeftBar() { return m_leftBar; }
+    CActivityBar& RightBar() { return m_rightBar; }
+    CTrayIcon& TrayIcon() { return m_trayIcon; }
+    CLabel& LogoPanel() { return m_logoPanel; }
+    bool IsHiddenBySleep() const { return m_hidden; }
+    bool IsLogoLit() const { return m_logoLit; }
+    bool IsLogoBlinking() const { return m_logoBlinking; }
+
+    // The maker's web site: the home page of the server the settings page
+    // comes from.
+    static std::string VendorSiteAddress();
+
+    bool PreTranslateMessage(ui::Message& message) override;
+
+protected:
+    // The trees, each built over its scroll bar; the Local and Online Trees
+    // take these places.
+    static std::unique_ptr<LocalTree> MakeLocalTree(CSkinScrollBar* scrollBar);
+    static std::unique_ptr<OnlineTree> MakeOnlineTree(CSkinScrollBar* scrollBar);
+
+    bool OnInitDialog() override;
+    void OnOK() override;
+    void OnDestroy() override;
+    void OnPaint(gfx::Painter& painter) override;
+    void OnLButtonDown(unsigned flags, gfx::Point point) override;
+    void OnLButtonUp(unsigned flags, gfx::Point point) override;
+    void OnLButtonDblClk(unsigned flags, gfx::Point point) override;
+    void OnMouseMove(unsigned flags, gfx::Point point) override;
+    void OnRButtonUp(unsigned flags, gfx::Point point) override;
+    void OnTimer(unsigned id) override;
+    void OnCtlColor(ui::Window& control, ui::CtlColorKind kind, ui::ControlColors& colors) override;
+    bool OnCommand(unsigned id, unsigned code, WindowHandle from) override;
+    LResult OnMessage(unsigned message, WParam wParam, LParam lParam) override;
+
+private:
+    // Application messages (ZyferV3DlgMessages.cpp).
+    bool OnApplicationMessage(unsigned message, WParam wParam, LParam lParam, LResult& result);
+    LResult OnDownloadToFolder(WParam wParam, LParam lParam);
+    LResult OnDownloadDone(WParam wParam, LParam lParam);
+    LResult OnBusyStart(WParam wParam, LParam lParam);
+    LResult OnBusyStop(WParam wParam, LParam lParam);
+    LResult OnDownloadIncomplete(WParam wParam, LParam lParam);
+    LResult OnUploadSave(WParam wParam, LParam lParam);
+    LResult OnCodeListDone(WParam wParam, LParam lParam);
+    LResult OnRefreshOnline(WParam wParam, LParam lParam);
+    LResult OnDrivePresent(WParam wParam, LParam lParam);
+    LResult OnDriveAbsent(WParam wParam, LParam lParam);
+    LResult OnDownloadCorrupt(WParam wParam, LParam lParam);
+    LResult OnOnlineTreeBusy(WParam wParam, LParam lParam);
+    LResult OnLocalTreeBusy(WParam wParam, LParam lParam);
+    LResult OnTrayNotify(WParam wParam, LParam lParam);
+    LResult OnDeviceChange(WParam eventType, LParam broadcast);
+
+    void OnCodeListButton();
+    void ShowHideToggle();
+    void OpenVendorSite();
+    void ShowVersionBox();
+    void ShowSystemMenu(gfx::Point screen);
+    void OnSysCommand(unsigned command);
+    void ShowLogo(bool lit);
+    bool InTree(gfx::Point screen) const;
+    void StartVolumeWatcher();
+
+    gfx::Bitmap m_icon;
+    CSkinScrollBar m_localScrollBar;
+    std::unique_ptr<LocalTree> m_localTree;
+    CSkinScrollBar m_onlineScrollBar;
+    std::unique_ptr<OnlineTree> m_onlineTree;
+    unsigned m_localFileFormat = 0;
+    unsigned m_onlineFileFormat = 0;
+    gfx::Bitmap m_background;
+    CHoverButton m_sleepButton;
+    CHoverButton m_webButton;
+    CHoverButton m_exitButton;
+    CHoverButton m_codeListButton;
+    CTrayIcon m_trayIcon;
+    bool m_hidden = false;
+    bool m_dragging = false;
+    int m_dragOffsetX = 0;
+    int m_dragOffsetY = 0;
+    CActivityBar m_leftBar;
+    CActivityBar m_rightBar;
+    gfx::Bitmap m_logoLitPicture;
+    gfx::Bitmap m_logoDimPicture;
+    bool m_tipShown = false;
+    ui::ToolTip m_treeToolTip;
+    CLabel m_logoPanel;
+    bool m_logoLit = false;
+    bool m_logoBlinking = false;
+    // Last, so it stops (and its thread posts nothing more) first.
+    std::unique_ptr<fs::VolumeWatcher> m_volumeWatcher;
+};
+
+} // namespace tolvar

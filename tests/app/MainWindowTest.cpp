@@ -1,0 +1,278 @@
+// The main window on the headless backend: its frame at start-up (with a
+// settings server that cannot be reached), the application messages it
+// handles itself, the logo's blink on the tick, Sleep without a tray, the
+// drag by the body and the program-folder choice.
+#include "messages/AppMessages.h"
+#include "app/ProgramFolder.h"
+#include "app/ZyferV3Dlg.h"
+#include "online/ServerSettings.h"
+#include "platform/ui/Clock.h"
+#include "platform/ui/WindowSystem.h"
+#include "platform/ui/headless/HeadlessBackend.h"
+#include "resources/Resources.h"
+#include "tests/support/ScriptedMessageBox.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sys/stat.h>
+
+namespace tolvar::test {
+namespace {
+
+class MainWindowTest : public ::testing::Test
+{
+protected:
+    MainWindowTest()
+    {
+        ui::SetClock(&clock);
+        auto headless = std::make_unique<ui::HeadlessBackend>();
+        display = headless.get();
+        system = std::make_unique<ui::WindowSystem>(std::move(headless));
+        // Nothing listens on port 1: the settings fetch fails at once.
+        TheServerSettings().SetPageAddress("http://127.0.0.1:1/tolvar_settings.asp");
+    }
+    ~MainWindowTest() override
+    {
+        system.reset();
+        ui::SetClock(nullptr);
+    }
+
+    // Runs the window modally, does checks once it is up, then closes it.
+    void WithWindow(const std::function<void(CZyferV3Dlg&)>& checks)
+    {
+        CZyferV3Dlg dialog;
+        ui::PostTask([&] {
+            checks(dialog);
+            dialog.SendMessage(ui::WM_CLOSE);
+        });
+        dialog.DoModal();
+        EXPECT_FALSE(dialog.IsWindow());
+    }
+    void Tick(CZyferV3Dlg& dialog, int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            dialog.SendMessage(ui::WM_TIMER, CZyferV3Dlg::kTimerId);
+        }
+    }
+
+    ui::ManualClock clock;
+    ui::HeadlessBackend* display = nullptr;
+    std::unique_ptr<ui::WindowSystem> system;
+    ScriptedMessageBox boxes;
+};
+
+TEST_F(MainWindowTest, OpensSkinnedAndSurvivesAnUnreachableSettingsServer)
+{
+    WithWindow([&](CZyferV3Dlg& dialog) {
+        EXPECT_EQ(dialog.GetWindowRect().Width(), 700);
+        EXPECT_EQ(dialog.GetWindowRect().Height(), 494);
+        EXPECT_EQ(dialog.GetWindowText(), "Tolvar for PlayStation2");
+        ASSERT_TRUE(dialog.GetWindowRgn());
+        EXPECT_FALSE(dialog.GetWindowRgn()->Contains({1, 1})) << "corner not cut away";
+        EXPECT_TRUE(dialog.GetWindowRgn()->Contains({350, 247}));
+        const gfx::Bitmap frame = system->CaptureWindow(dialog);
+        const gfx::Bitmap background = LoadBitmapResource(148);
+        // The logo panel is empty until a drive message: the background shows.
+        EXPECT_EQ(frame.Pixel(350, 60), background.Pixel(350, 60));
+        EXPECT_EQ(frame.Pixel(100, 120), background.Pixel(100, 120));
+        struct Child
+        {
+            unsigned id;
+            gfx::Rect rect;
+        };
+        for (const Child& c : {Child{1009, gfx::Rect::FromSize(42, 17, 138, 34)},
+                               Child{1017, gfx::Rect::FromSize(42, 51, 138, 34)},
+                               Child{1010, gfx::Rect::FromSize(526, 17, 138, 34)},
+                               Child{1011, gfx::Rect::FromSize(526, 51, 138, 34)},
+                               Child{1018, gfx::Rect::FromSize(0, 136, 189, 25)},
+                               Child{1019, gfx::Rect::FromSize(510, 136, 189, 25)},
+                               Child{1020, gfx::Rect::FromSize(252, 0, 197, 131)}}) {
+            ui::Window* child = dialog.GetDlgItem(c.id);
+            ASSERT_NE(child, nullptr) << c.id;
+            EXPECT_EQ(child->GetRectInParent(), c.rect) << c.id;
+        }
+        // The fetch failed; at most its one message was shown, and the window is up.
+        EXPECT_FALSE(TheServerSettings().IsLoaded());
+        EXPECT_LE(boxes.Count(), 1u);
+    });
+}
+
+TEST_F(MainWindowTest, ApplicationMessagesDriveBarsTreesAndBoxes)
+{
+    TempDir dir;
+    WithWindow([&](CZyferV3Dlg& dialog) {
+        boxes.Clear();
+        const WindowHandle h = dialog.Handle();
+        struct BarCase
+        {
+            LParam side;
+            CActivityBar* bar;
+        };
+        for (const BarCase& c : {BarCase{0, &dialog.LeftBar()}, BarCase{1, &dialog.RightBar()},
+                                 BarCase{7, &dialog.LeftBar()}}) {
+            EXPECT_EQ(ui::SendMessage(h, WM_APP_BUSY_START, 0, c.side), 1);
+            EXPECT_TRUE(c.bar->IsRunning()) << c.side;
+            EXPECT_EQ(ui::SendMessage(h, WM_APP_BUSY_STOP, 0, c.side), 1);
+            EXPECT_EQ(c.bar->Fill(), 0.0f) << c.side;
+        }
+
+        EXPECT_EQ(ui::SendMessage(h, WM_APP_LOCAL_TREE_BUSY, 1), 1);
+        EXPECT_FALSE(dialog.GetLocalTree()->IsWindowEnabled());
+        EXPECT_TRUE(dialog.GetOnlineTree()->IsWindowEnabled());
+        ui::SendMessage(h, WM_APP_ONLINE_TREE_BUSY, 1);
+        EXPECT_FALSE(dialog.GetOnlineTree()->IsWindowEnabled());
+        ui::SendMessage(h, WM_APP_LOCAL_TREE_BUSY, 0);
+        ui::SendMessage(h, WM_APP_ONLINE_TREE_BUSY, 0);
+        EXPECT_TRUE(dialog.GetLocalTree()->IsWindowEnabled());
+        EXPECT_TRUE(dialog.GetOnlineTree()->IsWindowEnabled());
+
+        // A failed or corrupt download is deleted once the user closed its box.
+        struct FileCase
+        {
+            unsigned message;
+            const char* text;
+        };
+        for (const FileCase& c :
+             {FileCase{WM_APP_DOWNLOAD_INCOMPLETE, "The download failed to complete, aborting"},
+              FileCase{WM_APP_DOWNLOAD_CORRUPT, "The download was corrupt, aborting"}}) {
+            const auto file = dir / "partial.tvd";
+            std::ofstream(file) << "half";
+            boxes.Clear();
+            const std::string path = file.string();
+            EXPECT_EQ(ui::SendMessage(h, c.message, reinterpret_cast<WParam>(path.c_str())), 1);
+            EXPECT_EQ(boxes.Texts(), std::vector<std::string>{c.text});
+            EXPECT_FALSE(std::filesystem::exists(file)) << c.text;
+        }
+
+        boxes.Clear();
+        ui::SendMessage(h, WM_APP_DOWNLOAD_DONE, reinterpret_cast<WParam>("Eabc.tvd"));
+        ui::SendMessage(h, WM_APP_DOWNLOAD_DONE, reinterpret_cast<WParam>("E:\\abc.tvd"));
+        dialog.LeftBar().Start();
+        EXPECT_EQ(ui::SendMessage(h, WM_APP_CODELIST_DONE), 1);
+        EXPECT_FALSE(dialog.LeftBar().IsRunning() && dialog.LeftBar().Fill() > 0.0f);
+        EXPECT_EQ(ui::SendMessage(h, WM_APP_REFRESH_ONLINE), 0);
+        EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{
+                                     "Either the file directory or the file path is incorrect",
+                                     "The Code List has completed downloading."}));
+
+        // Double-clicking the logo opens the version box.
+        boxes.Clear();
+        const gfx::Point logo = dialog.ClientToScreen({350, 60});
+        display->Click(logo);
+        display->Click(logo);
+        system->RunPending();
+        EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Tolvar for PC Version 1.1US"});
+    });
+}
+
+TEST_F(MainWindowTest, LogoBlinksOnTheSharedCounterAndSettles)
+{
+    WithWindow([&](CZyferV3Dlg& dialog) {
+        const gfx::Bitmap lit = LoadBitmapResource(206), dim = LoadBitmapResource(205);
+        const WindowHandle h = dialog.Handle();
+        // A blink ends when the shared counter reaches 8 and puts it back at 0.
+        ui::SendMessage(h, WM_APP_DRIVE_PRESENT);
+        for (int i = 0; i < 8 && dialog.IsLogoBlinking(); ++i) {
+            Tick(dialog, 1);
+        }
+        ASSERT_FALSE(dialog.IsLogoBlinking());
+        Tick(dialog, 7); // the counter at 7: a blink begun now lasts one tick
+        ui::SendMessage(h, WM_APP_DRIVE_PRESENT);
+        EXPECT_TRUE(dialog.IsLogoBlinking());
+        EXPECT_EQ(dialog.LogoPanel().GetBitmap(), lit);
+        ui::SendMessage(h, WM_APP_DRIVE_ABSENT); // during the blink: it ends dim
+        EXPECT_EQ(dialog.LogoPanel().GetBitmap(), dim);
+        ui::SendMessage(h, WM_APP_DRIVE_PRESENT); // again: does not restart the blink
+        Tick(dialog, 1);
+        EXPECT_FALSE(dialog.IsLogoBlinking()) << "the blink ends when the counter reaches 8";
+        EXPECT_EQ(dialog.LogoPanel().GetBitmap(), lit);
+
+        ui::SendMessage(h, WM_APP_DRIVE_PRESENT);
+        ui::SendMessage(h, WM_APP_DRIVE_ABSENT);
+        bool sawLit = false;
+        for (int i = 0; i < 8 && dialog.IsLogoBlinking(); ++i) {
+            Tick(dialog, 1);
+            sawLit = sawLit || (dialog.IsLogoBlinking() && dialog.LogoPanel().GetBitmap() == lit);
+        }
+        EXPECT_TRUE(sawLit) << "no lit phase during the blink";
+        EXPECT_FALSE(dialog.IsLogoBlinking());
+        EXPECT_EQ(dialog.LogoPanel().GetBitmap(), dim);
+    });
+}
+
+TEST_F(MainWindowTest, SleepMinimisesWithoutATrayAndTheBodyDragsTheWindow)
+{
+    WithWindow([&](CZyferV3Dlg& dialog) {
+        ASSERT_FALSE(dialog.TrayIcon().IsShown()) << "no notification area here";
+        const gfx::Point sleep = dialog.ClientToScreen({526 + 60, 51 + 17});
+        display->Click(sleep);
+        system->RunPending();
+        EXPECT_TRUE(dialog.IsHiddenBySleep());
+        EXPECT_TRUE(dialog.IsIconic());
+        EXPECT_TRUE(dialog.IsWindowVisible()) << "hidden with no icon to bring it back";
+        dialog.SendMessage(ui::WM_COMMAND, CZyferV3Dlg::kShowHideCommand);
+        EXPECT_FALSE(dialog.IsHiddenBySleep());
+        EXPECT_FALSE(dialog.IsIconic());
+
+        struct DragCase
+        {
+            gfx::Point start; // client
+            bool moves;
+        };
+        for (const DragCase& c : {DragCase{{100, 120}, true},     // the body
+                                  DragCase{{350, 60}, true},      // the logo
+                                  DragCase{{60, 145}, true},      // a bar
+                                  DragCase{{100, 200}, false},    // the Local Tree
+                                  DragCase{{450, 200}, false}}) { // the Online Tree
+            const gfx::Rect before = dialog.GetWindowRect();
+            display->MouseMove(dialog.ClientToScreen(c.start));
+            display->MouseDown();
+            system->RunPending();
+            display->MouseMove(dialog.ClientToScreen(c.start) + gfx::Point{30, 20});
+            display->MouseUp();
+            system->RunPending();
+            const gfx::Rect after = dialog.GetWindowRect();
+            const gfx::Point expected =
+                c.moves ? before.TopLeft() + gfx::Point{30, 20} : before.TopLeft();
+            EXPECT_EQ(after.TopLeft(), expected) << c.start.x << "," << c.start.y;
+            clock.Advance(std::chrono::seconds(1)); // no double click with the next press
+        }
+    });
+}
+
+TEST(ProgramFolderTest, ExecutableFolderWhenWritableElseTheDataHome)
+{
+    TempDir dir;
+    const auto readOnly = dir / "ro";
+    std::filesystem::create_directory(readOnly);
+    chmod(readOnly.c_str(), 0555);
+    const bool rootIgnoresModes = access(readOnly.c_str(), W_OK) == 0;
+    struct Case
+    {
+        std::string folder;
+        const char* xdg;
+        const char* home;
+        std::string expected;
+    };
+    std::vector<Case> cases = {
+        {dir.Path().string(), "/data", "/home/ann", dir.Path().string()},
+        {(dir / "missing").string(), "/data", "/home/ann", "/data/tolvar"},
+        {"", nullptr, "/home/ann", "/home/ann/.local/share/tolvar"},
+        {"", "relative/path", "/home/ann", "/home/ann/.local/share/tolvar"},
+    };
+    if (!rootIgnoresModes) {
+        cases.push_back({readOnly.string(), "", "/home/ann", "/home/ann/.local/share/tolvar"});
+    }
+    for (const Case& c : cases) {
+        EXPECT_EQ(ChooseProgramFolder(c.folder, c.xdg, c.home), c.expected) << c.folder;
+    }
+    chmod(readOnly.c_str(), 0755);
+    EXPECT_EQ(ToProgramPath("/usr/lib/tolvar"), "\\usr\\lib\\tolvar");
+}
+
+} // namespace
+} // namespace tolvar::test
