@@ -11,6 +11,7 @@
 #include "online/ServerSettings.h"
 #include "platform/base/MessageBox.h"
 #include "platform/base/MessageTarget.h"
+#include "platform/base/TextCompare.h"
 #include "platform/fs/File.h"
 #include "platform/fs/FileOps.h"
 #include "platform/fs/FileTime.h"
@@ -20,7 +21,6 @@
 
 #include <cstdio>
 #include <ctime>
-#include <strings.h>
 
 namespace tolvar {
 namespace {
@@ -202,7 +202,7 @@ bool SaveUploader::Post(const std::string& filePath, const std::string& fileName
 
         std::string line;
         while (m_request->ReadString(line)) {
-            if (strcasecmp(line.c_str(), "Result=1") == 0) {
+            if (CompareNoCase(line, "Result=1") == 0) {
                 return true;
             }
         }
