@@ -46,13 +46,17 @@ bool File::Open(const char* programPath, OpenMode mode)
     case OpenMode::ReadWrite:
         flags |= O_RDWR;
         break;
+    case OpenMode::CreateNew:
+        flags |= O_WRONLY | O_CREAT | O_EXCL;
+        break;
     }
     // An existing file is first opened as written, which spares the lookups
     // of the case-insensitive search. Files about to be created always take
     // the search, so an existing file of another case is the one written.
     std::string path;
     int fd = -1;
-    const bool creates = mode == OpenMode::Write || mode == OpenMode::Append;
+    const bool creates =
+        mode == OpenMode::Write || mode == OpenMode::Append || mode == OpenMode::CreateNew;
     if (!creates && MapPathAsWritten(programPath, path)) {
         fd = open(path.c_str(), flags, 0666);
     }

@@ -14,6 +14,7 @@ enum class OpenMode
     Write,     // created or truncated, writing
     Append,    // created when missing, writing at the end
     ReadWrite, // existing file, reading and writing
+    CreateNew, // a new file, writing; fails when the name is taken
 };
 
 struct FileTimes

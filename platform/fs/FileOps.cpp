@@ -231,6 +231,23 @@ bool WriteFileAtomically(const char* programPath, const void* data, std::size_t 
     return Commit(temp, destination, CopyMode::Replace);
 }
 
+bool ReplaceFile(const char* temporaryPath, const char* destinationPath)
+{
+    std::string from;
+    std::string to;
+    struct stat st;
+    if (!MapPath(temporaryPath, from) || !DestinationOf(destinationPath, to) ||
+        lstat(from.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        (lstat(to.c_str(), &st) == 0 && S_ISDIR(st.st_mode))) {
+        return false;
+    }
+    if (rename(from.c_str(), to.c_str()) != 0) {
+        return false;
+    }
+    FlushFolder(PosixFolderOf(to));
+    return true;
+}
+
 bool DeleteFile(const char* programPath)
 {
     std::string path;

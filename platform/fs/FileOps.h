@@ -21,6 +21,11 @@ bool CopyFile(const char* sourcePath, const char* destinationPath, CopyMode mode
 // Writes a whole file the same way: temporary file, flush, rename.
 bool WriteFileAtomically(const char* programPath, const void* data, std::size_t length);
 
+// Renames a finished temporary file onto its destination in the same folder,
+// replacing any file there, and flushes the folder so the new name survives
+// a pulled drive. Folders are neither moved nor replaced.
+bool ReplaceFile(const char* temporaryPath, const char* destinationPath);
+
 bool DeleteFile(const char* programPath);      // files only
 bool CreateDirectory(const char* programPath); // an existing folder counts as success
 bool FileExists(const char* programPath);      // a file or a folder

@@ -1,0 +1,285 @@
+// The download job. The answer is written to a temporary file of its own in
+// the destination folder, flushed, read back and checked there; a good save
+// is renamed over the target in one step, anything else is removed, so no
+// failure (a refused name, a cut transfer, an error page, a closed program)
+// can leave a user's save truncated or half-written. The incomplete and
+// corrupt messages name the temporary file, which their handlers delete.
+#include "online/DownloadJob.h"
+
+#include "messages/AppMessages.h"
+#include "online/OnlineValue.h"
+#include "platform/base/MessageBox.h"
+#include "platform/base/MessageTarget.h"
+#include "platform/base/UiThread.h"
+#include "platform/fs/File.h"
+#include "platform/fs/FileOps.h"
+#include "platform/fs/Path.h"
+#include "platform/net/InternetException.h"
+#include "platform/net/InternetSession.h"
+#include "platform/net/Url.h"
+#include "saveformat/SaveFormat.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <random>
+#include <stdexcept>
+#include <vector>
+
+namespace tolvar {
+namespace {
+
+constexpr const char* kCopyError = "An error occured trying to copy the file.";
+constexpr const char* kTransferError = "An error occured during the transfer of the file.";
+constexpr const char* kOverwriteQuestion =
+    "The file already exists on the destination drive, do you want to copy it anyway?";
+constexpr std::uint64_t kShortestSave = 16;
+// Larger than a network block so a big save costs few writes.
+constexpr std::size_t kBlockSize = 64 * 1024;
+
+// A file of the job's own beside the target, named so no folder listing
+// takes it for a save; removed when the job lets go of it unrenamed.
+class TemporaryFile
+{
+public:
+    ~TemporaryFile() { Remove(); }
+
+    bool Create(const std::string& folder)
+    {
+        std::random_device seed;
+        std::mt19937 random(seed());
+        for (int attempt = 0; attempt < 8; ++attempt) {
+            char name[24];
+            std::snprintf(name, sizeof name, "~dl%08x.part", static_cast<unsigned>(random()));
+            std::string path;
+            if (!fs::JoinFileName(folder, name, path) || path.size() >= fs::kMaxPath) {
+                return false;
+            }
+            if (m_file.Open(path.c_str(), fs::OpenMode::CreateNew)) {
+                m_path = std::move(path);
+                return true;
+            }
+            if (fs::FileExists(path.c_str()) == false) {
+                return false; // not a clash of names: the folder refuses files
+            }
+        }
+        return false;
+    }
+    fs::File& File() { return m_file; }
+    const std::string& Path() const { return m_path; }
+    // The file is someone else's now (renamed over the target).
+    void Release() { m_path.clear(); }
+    void Remove()
+    {
+        m_file.Close();
+        if (!m_path.empty()) {
+            fs::DeleteFile(m_path.c_str());
+            m_path.clear();
+        }
+    }
+
+private:
+    fs::File m_file;
+    std::string m_path;
+};
+
+// Whether the file at path is a whole save that passes its seal check.
+bool IsSealedSave(const std::string& path)
+{
+    fs::File file;
+    if (!file.Open(path.c_str(), fs::OpenMode::Read)) {
+        throw std::runtime_error("the downloaded file cannot be read back");
+    }
+    const std::uint64_t length = file.Length();
+    if (length < kShortestSave || length > kMaxSaveFileSize) {
+        return false;
+    }
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length));
+    if (file.Read(bytes.data(), bytes.size()) != bytes.size()) {
+        throw std::runtime_error("the downloaded file cannot be read back");
+    }
+    return VerifySaveBuffer(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+}
+
+class DownloadJob
+{
+public:
+    DownloadJob(const DownloadRequest& request, MessageTarget& mainWindow,
+                const DownloadTreeHooks& hooks, const std::atomic<bool>& cancelled)
+        : m_request(request), m_mainWindow(mainWindow), m_hooks(hooks), m_cancelled(cancelled)
+    {
+    }
+
+    int Run()
+    {
+        EnableTree(false);
+        Send(WM_APP_LOCAL_TREE_BUSY, 1);
+        Send(WM_APP_BUSY_START);
+
+        std::string target;
+        const std::string name = DownloadFileName(m_request.url);
+        // The server names the file: it must stay a plain name in this folder.
+        if (!fs::IsSafeDownloadName(name.c_str()) ||
+            !fs::JoinFileName(m_request.folder, name.c_str(), target) ||
+            target.size() >= fs::kMaxPath) {
+            Show(kCopyError);
+            return EndRefused();
+        }
+
+        fs::File probe;
+        if (probe.Open(target.c_str(), fs::OpenMode::Read)) {
+            Send(WM_APP_BUSY_STOP);
+            if (m_cancelled || Ask(kOverwriteQuestion) == IDNO) {
+                probe.Close();
+                EnableTree(true);
+                Send(WM_APP_LOCAL_TREE_BUSY, 0);
+                return 0;
+            }
+            probe.Close();
+            Send(WM_APP_BUSY_START);
+        }
+
+        // The address is checked before any file exists, so a url of another
+        // kind leaves nothing behind.
+        net::UrlParts parts;
+        if (!net::ParseUrl(m_request.url, parts) || parts.service != net::UrlService::Http) {
+            EnableTree(true);
+            Show(kCopyError);
+            Send(WM_APP_LOCAL_TREE_BUSY, 0);
+            Send(WM_APP_BUSY_STOP);
+            return 0;
+        }
+        TemporaryFile temporary;
+        if (!temporary.Create(m_request.folder)) {
+            Show(kCopyError);
+            return EndRefused();
+        }
+
+        std::uint64_t byteCount = 0;
+        bool corrupt = false;
+        try {
+            byteCount = Transfer(parts, temporary.File());
+            if (!temporary.File().Flush()) {
+                throw std::runtime_error("the downloaded file cannot be flushed");
+            }
+            temporary.File().Close();
+            corrupt = !IsSealedSave(temporary.Path());
+        } catch (const std::exception&) {
+            temporary.Remove();
+            Send(WM_APP_BUSY_STOP);
+            Show(kTransferError);
+            Send(WM_APP_LOCAL_TREE_BUSY, 0);
+            Send(WM_APP_ONLINE_TREE_BUSY, 0);
+            return 1;
+        }
+
+        Send(WM_APP_BUSY_STOP);
+        if (m_cancelled) {
+            return 1; // the temporary file goes with this frame
+        }
+        if (corrupt) {
+            SendPath(WM_APP_DOWNLOAD_CORRUPT, temporary.Path());
+        } else if (byteCount != static_cast<std::uint64_t>(m_request.downloadSize)) {
+            SendPath(WM_APP_DOWNLOAD_INCOMPLETE, temporary.Path());
+        } else if (fs::ReplaceFile(temporary.Path().c_str(), target.c_str())) {
+            temporary.Release();
+            SendPath(WM_APP_DOWNLOAD_DONE, target);
+        } else {
+            Show(kCopyError);
+        }
+        temporary.Remove(); // when a handler has not deleted it already
+
+        if (!m_cancelled && m_hooks.finished) {
+            InvokeOnUiThread(m_hooks.finished);
+        }
+        EnableTree(true);
+        Send(WM_APP_LOCAL_TREE_BUSY, 0);
+        Send(WM_APP_BUSY_STOP);
+        return 1;
+    }
+
+private:
+    // The port of the url is kept: a server may listen anywhere. An answer
+    // other than 2xx is a failed transfer, not a file to check.
+    std::uint64_t Transfer(const net::UrlParts& parts, fs::File& out)
+    {
+        net::InternetSession session;
+        session.SetCancelFlag(&m_cancelled);
+        std::unique_ptr<net::HttpConnection> connection =
+            session.GetHttpConnection(parts.server, parts.port, parts.service);
+        if (!connection) {
+            throw net::InternetException("no connection");
+        }
+        std::unique_ptr<net::HttpFile> answer = connection->OpenRequest("GET", parts.object);
+        answer->SendRequest();
+        const int status = answer->GetStatusCode();
+        if (status < 200 || status > 299) {
+            throw net::InternetException("the server answered " + std::to_string(status));
+        }
+        std::vector<char> block(kBlockSize);
+        std::uint64_t count = 0;
+        while (const std::size_t n = answer->Read(block.data(), block.size())) {
+            if (!out.Write(block.data(), n)) {
+                throw std::runtime_error("the downloaded file cannot be written");
+            }
+            count += n;
+        }
+        answer->Close();
+        session.Close();
+        return count;
+    }
+
+    int EndRefused()
+    {
+        EnableTree(true);
+        Send(WM_APP_LOCAL_TREE_BUSY, 0);
+        Send(WM_APP_BUSY_STOP);
+        return 0;
+    }
+
+    void EnableTree(bool enable)
+    {
+        if (!m_cancelled && m_hooks.enableTree) {
+            InvokeOnUiThread([&] { m_hooks.enableTree(enable); });
+        }
+    }
+    void Send(unsigned message, WParam wParam = 0)
+    {
+        if (!m_cancelled) {
+            m_mainWindow.SendAppMessage(message, wParam, 0);
+        }
+    }
+    // The handler runs before SendAppMessage returns, so the text lives long enough.
+    void SendPath(unsigned message, const std::string& path)
+    {
+        Send(message, reinterpret_cast<WParam>(path.c_str()));
+    }
+    void Show(const char* text)
+    {
+        if (!m_cancelled) {
+            AfxMessageBox(text, MB_OK);
+        }
+    }
+    int Ask(const char* text) { return AfxMessageBox(text, MB_YESNO); }
+
+    const DownloadRequest& m_request;
+    MessageTarget& m_mainWindow;
+    const DownloadTreeHooks& m_hooks;
+    const std::atomic<bool>& m_cancelled;
+};
+
+} // namespace
+
+std::string DownloadFileName(const std::string& url)
+{
+    const std::string decoded = DecodeOnlineValue(url);
+    const std::size_t slash = decoded.rfind('/');
+    return slash == std::string::npos ? decoded : decoded.substr(slash + 1);
+}
+
+int RunDownloadJob(const DownloadRequest& request, MessageTarget& mainWindow,
+                   const DownloadTreeHooks& hooks, const std::atomic<bool>& cancelled)
+{
+    return DownloadJob(request, mainWindow, hooks, cancelled).Run();
+}
+
+} // namespace tolvar

@@ -1,0 +1,371 @@
+#include "online/OnlineTree.h"
+
+#include "messages/AppMessages.h"
+#include "online/DownloadJob.h"
+#include "online/OnlineFolder.h"
+#include "online/OnlineListFetcher.h"
+#include "online/OnlineSave.h"
+#include "online/ServerSettings.h"
+#include "platform/base/MessageBox.h"
+#include "platform/base/TextCompare.h"
+#include "platform/ui/PopupMenu.h"
+#include "platform/ui/WindowSystem.h"
+#include "resources/MenuResources.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tolvar {
+namespace {
+
+constexpr const char* kRootName = "Online Database";
+constexpr const char* kCommunityName = "Online Community";
+enum : int
+{
+    kImageRoot = 0,
+    kImageDocument = 4,
+    kImageGlobe = 8
+};
+
+std::string Trim(const std::string& text)
+{
+    const std::size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+OnlineSave* AsSave(OnlineRecord* record)
+{
+    return record != nullptr && record->m_kind == kOnlineKindSave ? static_cast<OnlineSave*>(record)
+                                                                  : nullptr;
+}
+
+OnlineFolder* AsFolder(OnlineRecord* record)
+{
+    return record != nullptr && record->m_kind == kOnlineKindFolder
+               ? static_cast<OnlineFolder*>(record)
+               : nullptr;
+}
+
+} // namespace
+
+LResult COnlineTree::MainWindowTarget::SendAppMessage(unsigned message, WParam wParam,
+                                                      LParam lParam)
+{
+    return ui::SendMessage(m_handle.load(), message, wParam, lParam);
+}
+
+void COnlineTree::ListView::AddFolderItem(OnlineFolder* folder, OnlineFolder* parent)
+{
+    m_tree.AddFolderItem(folder, parent);
+}
+void COnlineTree::ListView::AddSaveItem(OnlineSave* save, OnlineFolder* parent)
+{
+    m_tree.AddSaveItem(save, parent);
+}
+void COnlineTree::ListView::SetRedraw(bool redraw)
+{
+    m_tree.SetRedraw(redraw);
+}
+void COnlineTree::ListView::EnableWindow(bool enable)
+{
+    m_tree.EnableWindow(enable);
+}
+void COnlineTree::ListView::RedrawWindow()
+{
+    m_tree.RedrawWindow();
+}
+void COnlineTree::ListView::UpdateScrollBar()
+{
+    m_tree.UpdateScrollBar();
+}
+
+COnlineTree::COnlineTree(CSkinScrollBar* scrollBar, int backgroundId, int imagesId,
+                         int disabledImagesId)
+    : CFileTree(scrollBar, backgroundId, imagesId, disabledImagesId),
+      m_fetcher(std::make_unique<OnlineListFetcher>(&m_listView, &m_mainWindow))
+{
+}
+
+COnlineTree::~COnlineTree()
+{
+    // Both jobs end before the records they may still be reaching go.
+    m_downloadJob.Cancel();
+    m_downloadJob.Wait();
+    m_fetcher.reset();
+    m_records.clear();
+    m_root.reset();
+}
+
+bool COnlineTree::OnCreate()
+{
+    if (!CFileTree::OnCreate()) {
+        return false;
+    }
+    m_mainWindow.m_handle = MainWindowHandle();
+    return true;
+}
+
+void COnlineTree::SetClipboardFormats(unsigned localFileFormat, unsigned onlineFileFormat)
+{
+    m_localFileFormat = localFileFormat;
+    m_onlineFileFormat = onlineFileFormat;
+}
+
+bool COnlineTree::IsListing() const
+{
+    return m_fetcher->IsRunning();
+}
+
+OnlineRecord* COnlineTree::FindRecord(TreeItem* item) const
+{
+    const auto found = m_records.find(item);
+    return found != m_records.end() ? found->second : nullptr;
+}
+
+OnlineFolder* COnlineTree::CreateRoot()
+{
+    if (m_root) {
+        return m_root.get();
+    }
+    m_root = std::make_unique<OnlineFolder>();
+    m_root->m_name = kRootName;
+    m_rootItem = InsertItem(kRootName, kImageRoot, kImageRoot, nullptr, nullptr);
+    m_root->m_itemId = m_rootItem;
+    m_root->m_url = GetSavesUrl();
+    m_records[m_rootItem] = m_root.get();
+    return m_root.get();
+}
+
+TreeItem* COnlineTree::ParentItemOf(OnlineFolder* parent) const
+{
+    return parent != nullptr ? parent->m_itemId : m_rootItem;
+}
+
+void COnlineTree::AddFolderItem(OnlineFolder* folder, OnlineFolder* parent)
+{
+    TreeItem* item = InsertItemShort(folder->m_name, ParentItemOf(parent), nullptr);
+    if (parent != nullptr && CompareNoCase(folder->m_name, kCommunityName) == 0) {
+        m_community = folder;
+    }
+    folder->m_itemId = item;
+    m_records[item] = folder;
+}
+
+void COnlineTree::AddSaveItem(OnlineSave* save, OnlineFolder* parent)
+{
+    TreeItem* item = InsertItemShort(save->m_name, ParentItemOf(parent), nullptr);
+    m_saveItems.push_back(item);
+    m_records[item] = save;
+    save->m_itemId = item;
+    UpdateView();
+}
+
+void COnlineTree::OnMenuCommand(unsigned command, OnlineRecord* record)
+{
+    if (command != kRefreshCommand) {
+        AfxMessageBox("An unknown menu command was received", MB_OK);
+        return;
+    }
+    OnlineFolder* folder = AsFolder(record);
+    // A list job still running may be about to hand records to this very
+    // folder or one below it; the refresh waits for the next time.
+    if (folder == nullptr || IsListing()) {
+        return;
+    }
+    EnableWindow(false);
+    SetRedraw(false);
+    RemoveContents(folder);
+    m_fetcher->Fetch(folder->m_url.value_or(""), folder, nullptr);
+}
+
+// Unlinks a record from everything that points at it without owning it.
+void COnlineTree::Forget(OnlineRecord* record)
+{
+    if (OnlineFolder* folder = AsFolder(record)) {
+        for (auto& child : folder->m_children) {
+            Forget(child.get());
+        }
+        if (m_community == folder) {
+            m_community = nullptr;
+        }
+    }
+    if (record == m_draggedSave) {
+        m_draggedSave = nullptr;
+    }
+    if (record == m_pendingDragSave) {
+        m_pendingDragSave = nullptr;
+    }
+    if (record->m_itemId != nullptr) {
+        m_records.erase(record->m_itemId);
+        std::erase(m_saveItems, record->m_itemId);
+        if (m_itemToDrag == record->m_itemId) {
+            m_itemToDrag = nullptr;
+        }
+    }
+}
+
+void COnlineTree::RemoveContents(OnlineFolder* folder)
+{
+    for (auto& child : folder->m_children) {
+        Forget(child.get());
+    }
+    folder->m_children.clear();
+    if (folder->m_itemId != nullptr) {
+        DeleteChildItems(folder->m_itemId);
+    }
+}
+
+void COnlineTree::RefreshCommunity()
+{
+    if (m_community != nullptr) {
+        OnMenuCommand(kRefreshCommand, m_community);
+    }
+}
+
+void COnlineTree::StartDownload(const char* destinationFolder)
+{
+    // One download at a time; the disabled trees normally see to it.
+    if (m_dragSize == 0 || destinationFolder == nullptr || m_downloadJob.IsRunning()) {
+        return;
+    }
+    m_downloadUrl = m_dragUrl;
+    m_downloadSize = m_dragSize;
+    std::strncpy(m_downloadFolder, destinationFolder, sizeof m_downloadFolder - 1);
+    m_downloadFolder[sizeof m_downloadFolder - 1] = '\0';
+
+    DownloadRequest request{m_downloadUrl, m_downloadSize, m_downloadFolder};
+    m_downloadJob.Start([this, request = std::move(request)](WorkerJob& job) {
+        DownloadTreeHooks hooks;
+        hooks.enableTree = [this](bool enable) {
+            if (IsWindow()) {
+                EnableWindow(enable);
+            }
+        };
+        hooks.finished = [this] { m_dragSize = 0; };
+        RunDownloadJob(request, m_mainWindow, hooks, job.CancelFlag());
+    });
+}
+
+bool COnlineTree::OnEndLabelEdit(TreeItem* item, std::string newText)
+{
+    const std::string trimmed = Trim(newText);
+    return !trimmed.empty() && trimmed != GetItemText(item);
+}
+
+bool COnlineTree::Expand(TreeItem* item, unsigned code)
+{
+    CFileTree::Expand(item, code);
+    OnlineFolder* folder = AsFolder(FindRecord(item));
+    if (folder != nullptr && folder->m_children.empty()) {
+        if (item == m_rootItem) {
+            m_fetcher->RefreshRoot(folder);
+        } else {
+            m_fetcher->Fetch(folder->m_url.value_or(""), folder, nullptr);
+        }
+    }
+    return true;
+}
+
+void COnlineTree::GetItemColors(TreeItem*, gfx::Color* normal, gfx::Color* disabled,
+                                gfx::Color* selected)
+{
+    *normal = gfx::Rgb(233, 233, 253);
+    *disabled = gfx::Rgb(110, 110, 110);
+    *selected = gfx::Rgb(185, 185, 249);
+}
+
+bool COnlineTree::ItemHasChildren(TreeItem* item)
+{
+    return AsFolder(FindRecord(item)) != nullptr;
+}
+
+int COnlineTree::GetItemImage(TreeItem* item)
+{
+    if (item != nullptr && IsValidItem(item) && item->depth == 0) {
+        return kImageGlobe;
+    }
+    const OnlineSave* save = AsSave(FindRecord(item));
+    return save != nullptr && !save->m_placeholder ? kImageDocument : -1;
+}
+
+void COnlineTree::ShowContextMenu(gfx::Point point)
+{
+    const gfx::Point screen = ClientToScreen(point);
+    TreeItem* item = HitTest(point.x, point.y);
+    const MenuResource* resource = FindMenuResource(kMenuId);
+    if (AsFolder(FindRecord(item)) == nullptr || resource == nullptr) {
+        return;
+    }
+    ui::PopupMenu menu;
+    for (const MenuItemResource& entry : resource->items) {
+        menu.AppendMenu(entry.command == 0 ? ui::MF_SEPARATOR : ui::MF_STRING, entry.command,
+                        entry.text);
+    }
+    const unsigned command =
+        menu.TrackPopupMenu(ui::TPM_RETURNCMD | ui::TPM_RIGHTBUTTON, screen, this);
+    // The menu ran a loop of its own: look the folder up again.
+    if (OnlineRecord* record = FindRecord(item); command != 0 && record != nullptr) {
+        OnMenuCommand(command, record);
+    }
+}
+
+std::string COnlineTree::GetToolTipText(gfx::Point point)
+{
+    const OnlineSave* save = AsSave(FindRecord(HitTest(point.x, point.y)));
+    return save != nullptr ? save->m_description : std::string();
+}
+
+void COnlineTree::BeginDrag()
+{
+    SelectItem(m_itemToDrag);
+    RunDrag(m_onlineFileFormat, std::nullopt);
+}
+
+bool COnlineTree::CanBeginDrag(gfx::Point point)
+{
+    TreeItem* item = HitTest(point.x, point.y);
+    OnlineSave* save = AsSave(FindRecord(item));
+    if (save == nullptr || save->m_placeholder) {
+        return false;
+    }
+    m_itemToDrag = item;
+    m_draggedSave = save;
+    m_pendingDragSave = save;
+    return true;
+}
+
+bool COnlineTree::OnDrop(ui::Window*, ui::DataObject* data, ui::DropEffect, gfx::Point)
+{
+    if (data == nullptr || !data->IsDataAvailable(m_localFileFormat)) {
+        return false;
+    }
+    ui::SendMessage(MainWindowHandle(), WM_APP_UPLOAD_SAVE, 0, 0);
+    return true;
+}
+
+void COnlineTree::OnDragLeave(ui::Window*)
+{
+    if (m_pendingDragSave == nullptr) {
+        return;
+    }
+    const OnlineFile* file = m_pendingDragSave->m_file.get();
+    m_dragUrl = file != nullptr ? file->m_url.value_or("") : std::string();
+    m_dragSize = file != nullptr ? file->m_downloadSize : 0;
+    m_pendingDragSave = nullptr;
+}
+
+ui::DropEffect COnlineTree::OnDragOver(ui::Window*, ui::DataObject*, unsigned, gfx::Point)
+{
+    return m_dropAccepted ? ui::DROPEFFECT_COPY : ui::DROPEFFECT_NONE;
+}
+
+ui::DropEffect COnlineTree::OnDragEnter(ui::Window*, ui::DataObject* data, unsigned, gfx::Point)
+{
+    m_dropAccepted = HoldsOwnMainWindow(data, m_localFileFormat);
+    return m_dropAccepted ? ui::DROPEFFECT_COPY : ui::DROPEFFECT_NONE;
+}
+
+} // namespace tolvar

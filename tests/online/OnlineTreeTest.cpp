@@ -1,0 +1,562 @@
+#include "online/OnlineTree.h"
+
+#include "messages/AppMessages.h"
+#include "online/OnlineFolder.h"
+#include "online/OnlineListFetcher.h"
+#include "online/OnlineSave.h"
+#include "online/ServerSettings.h"
+#include "platform/fs/FileOps.h"
+#include "platform/ui/Clipboard.h"
+#include "platform/ui/DragDrop.h"
+#include "platform/ui/PopupMenu.h"
+#include "platform/ui/WindowSystem.h"
+#include "tests/net/RawHttpServer.h"
+#include "tests/net/ServerProcess.h"
+#include "tests/storage/TestSaves.h"
+#include "tests/support/ScriptedMessageBox.h"
+#include "tests/support/TempDir.h"
+#include "tests/treeview/TreeFixture.h"
+#include "treeview/DragPayload.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+
+namespace tolvar::test {
+namespace {
+
+namespace stdfs = std::filesystem;
+using Strings = std::vector<std::string>;
+using gfx::Point;
+
+std::string AsText(const std::vector<std::uint8_t>& bytes)
+{
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// Stands in for the main window: its handlers do what the real ones do with
+// the download and upload messages, and every message is recorded.
+class HostWindow : public ui::Window
+{
+public:
+    LResult WindowProc(unsigned message, WParam wParam, LParam lParam) override
+    {
+        if (message < WM_APP || message > WM_APP_LOCAL_TREE_BUSY) {
+            return ui::Window::WindowProc(message, wParam, lParam);
+        }
+        const char* text = reinterpret_cast<const char*>(wParam);
+        switch (message) {
+        case WM_APP_DOWNLOAD_TO_FOLDER:
+            tree->StartDownload(text);
+            return 1;
+        case WM_APP_DOWNLOAD_DONE:
+            messages.push_back("done " + std::string(text));
+            arrived.push_back(AsText(ReadBytes(stdfs::path(ToPosix(text)))));
+            return 1;
+        case WM_APP_DOWNLOAD_INCOMPLETE:
+        case WM_APP_DOWNLOAD_CORRUPT: {
+            // The file named is ours, never the user's save.
+            const std::string name = stdfs::path(ToPosix(text)).filename().string();
+            const bool temporary = name.rfind("~dl", 0) == 0 && name.ends_with(".part");
+            messages.push_back(
+                std::string(message == WM_APP_DOWNLOAD_CORRUPT ? "corrupt " : "incomplete ") +
+                (temporary ? "temporary" : name));
+        }
+            AfxMessageBox(message == WM_APP_DOWNLOAD_CORRUPT
+                              ? "The download was corrupt, aborting"
+                              : "The download failed to complete, aborting",
+                          MB_OK);
+            fs::DeleteFile(text);
+            return 1;
+        case WM_APP_ONLINE_TREE_BUSY:
+            tree->EnableWindow(wParam == 0);
+            messages.push_back("online tree " + std::to_string(wParam));
+            return 1;
+        case WM_APP_LOCAL_TREE_BUSY:
+            messages.push_back("local tree " + std::to_string(wParam));
+            return 1;
+        case WM_APP_BUSY_START:
+        case WM_APP_BUSY_STOP:
+            messages.push_back((message == WM_APP_BUSY_START ? "start " : "stop ") +
+                               std::to_string(lParam));
+            return 1;
+        default:
+            messages.push_back("message " + std::to_string(message));
+            return 1;
+        }
+    }
+    static std::string ToPosix(std::string path)
+    {
+        std::replace(path.begin(), path.end(), '\\', '/');
+        return path;
+    }
+
+    COnlineTree* tree = nullptr;
+    Strings messages;
+    Strings arrived;
+};
+
+// Takes online saves like the Local Tree does, and asks for the download.
+class LocationTarget : public ui::DropTarget
+{
+public:
+    ui::DropEffect OnDragEnter(ui::Window*, ui::DataObject* data, unsigned, Point) override
+    {
+        return data->IsDataAvailable(format) ? ui::DROPEFFECT_COPY : ui::DROPEFFECT_NONE;
+    }
+    ui::DropEffect OnDragOver(ui::Window* w, ui::DataObject* d, unsigned k, Point p) override
+    {
+        return OnDragEnter(w, d, k, p);
+    }
+    bool OnDrop(ui::Window*, ui::DataObject*, ui::DropEffect, Point) override
+    {
+        ui::SendMessage(host, WM_APP_DOWNLOAD_TO_FOLDER, reinterpret_cast<WParam>(folder.c_str()));
+        return true;
+    }
+    unsigned format = 0;
+    WindowHandle host = kNoWindow;
+    std::string folder;
+};
+
+// The Online Tree in a headless main window, against the reference server
+// over a database of our own: a save at the top, "Action" with a described
+// save, "Empty", and the community folder written in lower case.
+class OnlineTreeTest : public TreeFixture
+{
+protected:
+    void SetUp() override
+    {
+        TreeFixture::SetUp();
+        left.reset();
+        right.reset();
+        main.reset();
+        stdfs::create_directories(db / "Action");
+        stdfs::create_directories(db / "Empty");
+        stdfs::create_directories(db / "online community");
+        WriteBytes(db / "Top.tvd", MakeSave("Top"));
+        WriteBytes(db / "Action" / "Hero.tvd", hero);
+        std::ofstream(db / "Action" / "Hero.txt") << "Level 9 hero";
+        server = std::make_unique<ServerProcess>(db.Path());
+        TheServerSettings().SetPageAddress(server->Url("/tolvar_settings.asp"));
+        TheServerSettings().Clear();
+        ASSERT_TRUE(LoadServerSettings());
+
+        host = std::make_unique<HostWindow>();
+        host->Create(nullptr, gfx::Rect::FromSize(100, 100, 700, 494));
+        tree = std::make_unique<COnlineTree>(rightBar.get(), 165, 144, 143);
+        host->tree = tree.get();
+        ASSERT_TRUE(tree->CreateTree(host.get(), {366, 170}, 1001, "Online Tree"));
+        ASSERT_TRUE(tree->RegisterDropTarget());
+        localFormat = ui::RegisterClipboardFormat("ZyferLocalFile");
+        onlineFormat = ui::RegisterClipboardFormat("ZyferOnlineFile");
+        tree->SetClipboardFormats(localFormat, onlineFormat);
+        tree->GetFetcher().SetTraceStream(nullptr);
+        system->RunPending();
+    }
+    void TearDown() override
+    {
+        tree.reset();
+        host.reset();
+    }
+
+    void WaitForList()
+    {
+        ASSERT_TRUE(system->RunUntil([&] { return !tree->IsListing(); }));
+        tree->GetFetcher().WaitForJob();
+        system->RunPending();
+    }
+    void WaitForDownload()
+    {
+        ASSERT_TRUE(
+            system->RunUntil([&] { return !tree->IsDownloading(); }, std::chrono::seconds(20)));
+        system->RunPending();
+    }
+    TreeItem* Child(TreeItem* parent, const std::string& label)
+    {
+        for (TreeItem* item = parent->firstChild; item != nullptr; item = item->nextSibling) {
+            if (item->label == label) {
+                return item;
+            }
+        }
+        return nullptr;
+    }
+    Strings Labels(TreeItem* parent)
+    {
+        Strings labels;
+        for (TreeItem* item = parent->firstChild; item != nullptr; item = item->nextSibling) {
+            labels.push_back(item->label);
+        }
+        return labels;
+    }
+    Point Centre(TreeItem* item) { return LabelPoint(*tree, item); }
+    // Opens the root and "Action", as the user would.
+    TreeItem* OpenAction()
+    {
+        tree->CreateRoot();
+        tree->Expand(tree->GetRootFolderItem(), TVE_EXPAND);
+        WaitForList();
+        TreeItem* action = Child(tree->GetRootFolderItem(), "Action");
+        EXPECT_NE(action, nullptr);
+        tree->Expand(action, TVE_EXPAND);
+        WaitForList();
+        return action;
+    }
+
+    const std::vector<std::uint8_t> hero = MakeSave("Hero", 700, "SLUS2", 8192, 7);
+    TempDir db;
+    std::unique_ptr<ServerProcess> server;
+    ScriptedMessageBox boxes;
+    std::unique_ptr<HostWindow> host;
+    std::unique_ptr<COnlineTree> tree;
+    unsigned localFormat = 0, onlineFormat = 0;
+};
+
+TEST_F(OnlineTreeTest, FoldersAreReadOnceShownWithTheirLooksAndRefreshedWhole)
+{
+    OnlineFolder* root = tree->CreateRoot();
+    EXPECT_EQ(tree->CreateRoot(), root);
+    TreeItem* rootItem = tree->GetRootFolderItem();
+    EXPECT_EQ(Labels(tree->GetRootItem()), Strings{"Online Database"});
+    EXPECT_TRUE(tree->ItemHasChildren(rootItem)); // unopened, yet it shows its button
+    EXPECT_EQ(tree->GetItemImage(rootItem), 8);
+
+    tree->Expand(rootItem, TVE_EXPAND);
+    WaitForList();
+    EXPECT_EQ(Labels(rootItem), (Strings{"Action", "Empty", "online community", "Top"}));
+    EXPECT_EQ(tree->GetCommunity(), tree->FindRecord(Child(rootItem, "online community")));
+    // Open again, or collapse and open: nothing is fetched.
+    for (unsigned code : {TVE_EXPAND, TVE_COLLAPSE, TVE_EXPAND}) {
+        tree->Expand(rootItem, code);
+        EXPECT_FALSE(tree->IsListing()) << code;
+    }
+
+    TreeItem* empty = Child(rootItem, "Empty");
+    TreeItem* action = Child(rootItem, "Action");
+    tree->Expand(empty, TVE_EXPAND);
+    WaitForList();
+    tree->Expand(empty, TVE_EXPAND);
+    EXPECT_FALSE(tree->IsListing());
+    TreeItem* placeholder = Child(empty, "< empty >");
+    ASSERT_NE(placeholder, nullptr);
+    tree->Expand(action, TVE_EXPAND);
+    WaitForList();
+    TreeItem* heroItem = Child(action, "Hero");
+    ASSERT_NE(heroItem, nullptr);
+    system->RunPending();
+
+    // Images, tool tips and what may be dragged, item by item.
+    struct Look
+    {
+        TreeItem* item;
+        int image;
+        bool hasChildren;
+        std::string toolTip;
+        bool draggable;
+    };
+    for (const Look& look :
+         {Look{action, -1, true, "", false}, Look{heroItem, 4, false, "Level 9 hero", true},
+          Look{placeholder, -1, false, "< empty >", false}}) {
+        SCOPED_TRACE(look.item->label);
+        EXPECT_EQ(tree->GetItemImage(look.item), look.image);
+        EXPECT_EQ(tree->ItemHasChildren(look.item), look.hasChildren);
+        EXPECT_EQ(tree->GetToolTipText(Centre(look.item)), look.toolTip);
+        EXPECT_EQ(tree->CanBeginDrag(Centre(look.item)), look.draggable);
+    }
+    gfx::Color normal, disabled, selected;
+    tree->GetItemColors(heroItem, &normal, &disabled, &selected);
+    EXPECT_EQ(normal, gfx::Rgb(233, 233, 253));
+
+    // Refresh of the root: everything below goes at once, before the new list.
+    WriteBytes(db / "Action" / "Second.tvd", MakeSave("Second"));
+    tree->OnMenuCommand(COnlineTree::kRefreshCommand, root);
+    EXPECT_EQ(tree->GetItemCount(), 1u);
+    EXPECT_EQ(tree->FindRecord(heroItem), nullptr);
+    EXPECT_EQ(tree->GetCommunity(), nullptr);
+    EXPECT_FALSE(tree->IsWindowEnabled());
+    WaitForList();
+    EXPECT_TRUE(tree->IsWindowEnabled());
+    action = Child(rootItem, "Action");
+    tree->Expand(action, TVE_EXPAND);
+    WaitForList();
+    EXPECT_EQ(Labels(action), (Strings{"Hero", "Second"}));
+
+    // After an upload the community folder alone is read again.
+    ASSERT_NE(tree->GetCommunity(), nullptr);
+    TreeItem* community = tree->GetCommunity()->m_itemId;
+    WriteBytes(db / "online community" / "Mine.tvd", MakeSave("Mine"));
+    tree->RefreshCommunity();
+    WaitForList();
+    EXPECT_EQ(Labels(community), Strings{"Mine"});
+    EXPECT_EQ(Labels(action), (Strings{"Hero", "Second"}));
+
+    tree->OnMenuCommand(0x8007, root);
+    EXPECT_EQ(boxes.Texts(), Strings{"An unknown menu command was received"});
+}
+
+TEST_F(OnlineTreeTest, RightClickOnAFolderOffersRefreshAndLocalSavesAreUploaded)
+{
+    TreeItem* action = OpenAction();
+    TreeItem* heroItem = Child(action, "Hero");
+    WriteBytes(db / "Action" / "Late.tvd", MakeSave("Late"));
+    // A menu opens on the folder alone, and its R chooses "&Refresh".
+    std::vector<std::string> menus;
+    for (TreeItem* item : {heroItem, action}) {
+        // Waits a few turns of the loop for the menu to show, then answers it.
+        std::function<void(int)> answer = [&, item](int turns) {
+            if (ui::PopupMenu::ActiveMenuWindow() != nullptr) {
+                menus.push_back(item->label);
+                display->PressKey('R'); // the letter of "&Refresh"
+            } else if (turns > 0) {
+                ui::PostTask([&answer, turns] { answer(turns - 1); });
+            }
+        };
+        ui::PostTask([&answer] { answer(50); });
+        tree->ShowContextMenu(Centre(item));
+        system->RunPending();
+    }
+    EXPECT_EQ(menus, Strings{"Action"});
+    WaitForList();
+    EXPECT_EQ(Labels(action), (Strings{"Hero", "Late"}));
+
+    // A local save of this main window is taken; an online one, or one of
+    // another main window, is not.
+    auto deliver = [&](unsigned format, WindowHandle owner) {
+        ui::DataObject data;
+        data.CacheGlobalData(format, MakeOwnFormatBlock(owner));
+        ui::DropDispatcher dispatcher(data, ui::DROPEFFECT_COPY);
+        dispatcher.Over(At(*tree, 80, 30), 0);
+        return dispatcher.Drop(At(*tree, 80, 30));
+    };
+    host->messages.clear();
+    EXPECT_EQ(deliver(onlineFormat, host->Handle()), ui::DROPEFFECT_NONE);
+    EXPECT_EQ(deliver(localFormat, host->Handle() + 1), ui::DROPEFFECT_NONE);
+    EXPECT_TRUE(host->messages.empty());
+    EXPECT_EQ(deliver(localFormat, host->Handle()), ui::DROPEFFECT_COPY);
+    EXPECT_EQ(host->messages, Strings{"message " + std::to_string(WM_APP_UPLOAD_SAVE)});
+}
+
+// A save dragged from the tree onto a location arrives there whole, from the
+// server's own port, through a temporary file that does not stay.
+TEST_F(OnlineTreeTest, DraggedSaveArrivesOnTheLocation)
+{
+    TreeItem* heroItem = Child(OpenAction(), "Hero");
+    TempDir drive;
+    ui::Window location;
+    location.Create(host.get(), gfx::Rect::FromSize(30, 170, 280, 170));
+    LocationTarget target;
+    target.format = onlineFormat;
+    target.host = host->Handle();
+    target.folder = ProgramFolder(drive.Path());
+    ASSERT_TRUE(target.Register(&location));
+
+    host->messages.clear();
+    const Point p = Centre(heroItem);
+    display->MouseMove(At(*tree, p.x, p.y));
+    display->MouseDown();
+    display->MouseMove(At(*tree, p.x + 1, p.y));
+    display->MouseMove(At(*tree, p.x + 20, p.y)); // out of the drag box, still over the tree
+    display->MouseMove(location.ClientToScreen(Point{60, 40}));
+    display->MouseMove(location.ClientToScreen(Point{61, 40}));
+    display->MouseUp();
+    system->RunPending();
+    EXPECT_EQ(tree->GetSelectedItem(), heroItem);
+    EXPECT_EQ(tree->GetDragSize(), static_cast<int>(hero.size()));
+    WaitForDownload();
+
+    const std::string path = target.folder + "Hero.tvd";
+    EXPECT_EQ(boxes.Texts(), Strings{});
+    EXPECT_EQ(host->messages, (Strings{"local tree 1", "start 0", "stop 0", "done " + path,
+                                       "local tree 0", "stop 0"}));
+    EXPECT_EQ(host->arrived, Strings{AsText(hero)});
+    EXPECT_EQ(FolderContents(drive.Path()), Strings{"Hero.tvd"});
+    EXPECT_EQ(tree->GetDragSize(), 0);
+    EXPECT_TRUE(tree->IsWindowEnabled());
+}
+
+// Every way a download can end, against a server that misbehaves on purpose:
+// only a whole, sealed save of the promised size replaces the old file, and
+// nothing of ours stays behind.
+TEST_F(OnlineTreeTest, DownloadEndsLeaveEitherTheNewSaveOrTheOldFile)
+{
+    const std::string good = AsText(MakeSave("Good", 500));
+    std::string flipped = good;
+    flipped[200] = static_cast<char>(flipped[200] ^ 0x10);
+    const std::string cutHead =
+        "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(good.size()) +
+        "\r\nConnection: close\r\n\r\n" + good.substr(0, 250);
+    RawHttpServer raw([&](int fd, const RawHttpServer::Request& request, RawHttpServer& self) {
+        const std::string path = request.path();
+        if (path == "/cut/Good.tvd" || path == "/hang/Good.tvd") {
+            RawHttpServer::WriteAll(fd, cutHead);
+            if (path == "/hang/Good.tvd") {
+                self.WaitForShutdown();
+            }
+            return;
+        }
+        RawHttpServer::Documents({{"/saves/Good.tvd", good},
+                                  {"/short/Good.tvd", good.substr(0, 15)},
+                                  {"/flip/Good.tvd", flipped}})(fd, request, self);
+    });
+    OnlineFolder* root = tree->CreateRoot();
+    TempDir drive;
+    const std::string folder = ProgramFolder(drive.Path());
+    const std::string old = "old file";
+    const std::string target = folder + "Good.tvd";
+    const Strings copyError{"An error occured trying to copy the file."};
+    const Strings transferError{"An error occured during the transfer of the file."};
+    const std::string overwrite =
+        "The file already exists on the destination drive, do you want to copy it anyway?";
+
+    struct Case
+    {
+        std::string url; // "RAW" stands for the raw server
+        int size;
+        bool oldFile;
+        int answer;      // to the overwrite question
+        std::string end; // the message that reports the outcome
+        Strings boxes;
+        std::string left; // the file's contents afterwards, "" for none
+    };
+    const int n = static_cast<int>(good.size());
+    const std::string failed = "online tree 0";
+    const std::vector<Case> cases = {
+        {"RAW/saves/Good.tvd", n, false, 0, "done " + target, {}, good},
+        {"RAW/saves/Good.tvd", n, true, IDYES, "done " + target, {overwrite}, good},
+        {"RAW/saves/Good%2Etvd", n, true, IDNO, "local tree 0", {overwrite}, old},
+        {"RAW/saves/Good.tvd",
+         n + 1,
+         true,
+         IDYES,
+         "incomplete temporary",
+         {overwrite, "The download failed to complete, aborting"},
+         old},
+        {"RAW/short/Good.tvd",
+         15,
+         false,
+         0,
+         "corrupt temporary",
+         {"The download was corrupt, aborting"},
+         ""},
+        {"RAW/flip/Good.tvd",
+         n,
+         true,
+         IDYES,
+         "corrupt temporary",
+         {overwrite, "The download was corrupt, aborting"},
+         old},
+        {"RAW/missing/Good.tvd", n, true, IDYES, failed, {overwrite, transferError[0]}, old},
+        {"RAW/cut/Good.tvd", n, true, IDYES, failed, {overwrite, transferError[0]}, old},
+        // The server decides the name: it must stay a plain name in the folder.
+        {"RAW/saves/..", n, false, 0, "stop 0", copyError, ""},
+        {"RAW/saves/%2E%2E", n, false, 0, "stop 0", copyError, ""},
+        {"RAW/saves/", n, false, 0, "stop 0", copyError, ""},
+        {"RAW/saves/..\\Good.tvd", n, false, 0, "stop 0", copyError, ""},
+        {"RAW/saves/C:Good.tvd", n, false, 0, "stop 0", copyError, ""},
+        {"RAW/saves/Go\x01od.tvd", n, false, 0, "stop 0", copyError, ""},
+        {"RAW/saves/" + std::string(300, 'a') + ".tvd", n, false, 0, "stop 0", copyError, ""},
+        {"https://127.0.0.1:1/Good.tvd", n, true, IDYES, "stop 0", {overwrite, copyError[0]}, old},
+        {"ftp://127.0.0.1/Good.tvd", n, false, 0, "stop 0", copyError, ""},
+    };
+    for (const Case& c : cases) {
+        std::string url = c.url;
+        if (url.rfind("RAW", 0) == 0) {
+            url = raw.Url(url.substr(3));
+        }
+        SCOPED_TRACE(url.substr(0, 80));
+        stdfs::remove(drive / "Good.tvd");
+        if (c.oldFile) {
+            std::ofstream(drive / "Good.tvd") << old;
+        }
+        boxes.Clear();
+        host->messages.clear();
+        if (c.answer != 0) {
+            boxes.Answer(c.answer);
+        }
+        // The save the user drags: its detail gave this url and size.
+        auto save = std::make_unique<OnlineSave>();
+        save->m_name = "Save " + std::to_string(&c - cases.data());
+        save->m_file = std::make_unique<OnlineFile>();
+        save->m_file->m_url = url;
+        save->m_file->m_downloadSize = c.size;
+        OnlineSave* shown = save.get();
+        root->AppendChild(std::move(save));
+        tree->AddSaveItem(shown, root);
+        tree->Expand(tree->GetRootFolderItem(), TVE_EXPAND);
+        tree->SelectItem(shown->m_itemId);
+        tree->EnsureSelectionVisible();
+        system->RunPending();
+        ASSERT_TRUE(tree->CanBeginDrag(Centre(shown->m_itemId)));
+        tree->OnDragLeave(tree.get());
+        ui::SendMessage(host->Handle(), WM_APP_DOWNLOAD_TO_FOLDER,
+                        reinterpret_cast<WParam>(folder.c_str()));
+        WaitForDownload();
+
+        EXPECT_EQ(boxes.Texts(), c.boxes);
+        ASSERT_FALSE(host->messages.empty());
+        EXPECT_NE(std::find(host->messages.begin(), host->messages.end(), c.end),
+                  host->messages.end())
+            << ::testing::PrintToString(host->messages);
+        EXPECT_EQ(FolderContents(drive.Path()), c.left.empty() ? Strings{} : Strings{"Good.tvd"});
+        if (!c.left.empty()) {
+            EXPECT_EQ(AsText(ReadBytes(drive / "Good.tvd")), c.left);
+        }
+        // Both trees are given back, and only a delivered save is spent.
+        EXPECT_TRUE(tree->IsWindowEnabled());
+        EXPECT_EQ(host->messages.back() == "local tree 0" || host->messages.back() == failed ||
+                      host->messages.back() == "stop 0",
+                  true);
+        EXPECT_EQ(tree->GetDragSize() == 0, c.end.rfind("done", 0) == 0 ||
+                                                c.end.rfind("incomplete", 0) == 0 ||
+                                                c.end.rfind("corrupt", 0) == 0);
+    }
+
+    // A save whose detail gave no file is dropped in vain.
+    auto bare = std::make_unique<OnlineSave>();
+    bare->m_name = "Bare";
+    OnlineSave* bareSave = bare.get();
+    root->AppendChild(std::move(bare));
+    tree->AddSaveItem(bareSave, root);
+    tree->SelectItem(bareSave->m_itemId);
+    tree->EnsureSelectionVisible();
+    system->RunPending();
+    ASSERT_TRUE(tree->CanBeginDrag(Centre(bareSave->m_itemId)));
+    tree->OnDragLeave(tree.get());
+    EXPECT_EQ(tree->GetDragSize(), 0);
+    tree->StartDownload(folder.c_str());
+    EXPECT_FALSE(tree->IsDownloading());
+
+    // The program closes in the middle of a transfer: no hang, the old file
+    // as it was, and no temporary file.
+    std::ofstream(drive / "Good.tvd") << old;
+    boxes.Answer(IDYES);
+    auto save = std::make_unique<OnlineSave>();
+    save->m_name = "Hanging";
+    save->m_file = std::make_unique<OnlineFile>();
+    save->m_file->m_url = raw.Url("/hang/Good.tvd");
+    save->m_file->m_downloadSize = n;
+    OnlineSave* shown = save.get();
+    root->AppendChild(std::move(save));
+    tree->AddSaveItem(shown, root);
+    tree->SelectItem(shown->m_itemId);
+    tree->EnsureSelectionVisible();
+    system->RunPending();
+    ASSERT_TRUE(tree->CanBeginDrag(Centre(shown->m_itemId)));
+    tree->OnDragLeave(tree.get());
+    tree->StartDownload(folder.c_str());
+    ASSERT_TRUE(system->RunUntil([&] {
+        for (const auto& request : raw.Requests()) {
+            if (request.path() == "/hang/Good.tvd") {
+                return true;
+            }
+        }
+        return false;
+    }));
+    tree.reset();
+    EXPECT_EQ(FolderContents(drive.Path()), Strings{"Good.tvd"});
+    EXPECT_EQ(AsText(ReadBytes(drive / "Good.tvd")), old);
+}
+
+} // namespace
+} // namespace tolvar::test
