@@ -309,10 +309,13 @@ void HttpFile::SendAll(const std::vector<HttpFile*>& files, int connections)
             curl_multi_poll(multi, nullptr, 0, 100, nullptr);
         }
     }
-    // Only a failing multi handle leaves transfers behind.
+    // Only a failing multi handle leaves transfers behind, or unsent.
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (running[i]) {
             curl_multi_remove_handle(multi, running[i]->easy.curl);
+        }
+        if (running[i] || i >= next) {
+            files[i]->m_sent = true;
             files[i]->m_pendingError = "the transfer did not end (" + files[i]->m_url + ")";
         }
     }
