@@ -1,6 +1,8 @@
 // The list job. A Fetch made from outside while no job runs starts it on a
-// worker thread; a Fetch made by the job itself (the detail documents of the
-// saves of a list) runs it at once, nested, on that thread. The job reads the
+// worker thread; a Fetch made by the job itself runs it at once, nested, on
+// that thread. After a list, the detail documents of its saves are fetched
+// side by side over a few kept-alive connections and then read one by one in
+// queue order, exactly as nested Fetches would read them. The job reads the
 // document whole, lets the reader and builder turn it into records, and only
 // then hands the new records to the tree: everything the tree sees (its items,
 // the folder's children) changes on the UI thread through InvokeOnUiThread,
@@ -48,6 +50,49 @@ void ShowChildren(OnlineTreeView* owner, OnlineFolder* parent,
             owner->AddSaveItem(static_cast<OnlineSave*>(child.get()), parent);
         }
     }
+}
+
+// Reads an answer whole and joins its lines, the XML declaration's dropped,
+// into the buffer the reader parses. What fails raises before anything is
+// parsed.
+std::string ReadDocument(net::HttpFile& file)
+{
+    std::vector<std::string> lines;
+    std::size_t total = 0;
+    std::string line;
+    while (file.ReadString(line)) {
+        if (line.compare(0, 13, "<?xml version") == 0) {
+            continue;
+        }
+        total += line.size();
+        lines.push_back(std::move(line));
+    }
+    std::string buffer;
+    buffer.reserve(total + 1);
+    for (const std::string& kept : lines) {
+        buffer += kept;
+    }
+    return buffer;
+}
+
+// Each document has a builder of its own, so a detail document leaves the
+// list it serves untouched.
+OnlineListBuild BuildRecords(const std::string& buffer, bool readsList, bool readsDetail,
+                             std::ostream* trace)
+{
+    OnlineListBuilder builder(readsList, readsDetail);
+    if (buffer == kEmptyList) {
+        builder.OnNode("save", "");
+        builder.OnElement("name", OnlineSave::kPlaceholderName, "");
+        builder.OnElement("url", "", "");
+        builder.OnElement("description", OnlineSave::kPlaceholderName, "");
+        builder.OnEndDocument();
+    } else {
+        XmlReader reader(&builder);
+        reader.SetTraceStream(trace);
+        reader.ParseDocument(buffer.data(), static_cast<int>(buffer.size()));
+    }
+    return builder.TakeBuild();
 }
 
 } // namespace
@@ -123,50 +168,24 @@ int OnlineListFetcher::RunListJob(const Request& request, bool threaded)
         if (!file) {
             throw net::InternetException("no answer");
         }
-        std::vector<std::string> lines;
-        std::size_t total = 0;
-        std::string line;
-        while (file->ReadString(line)) {
-            if (line.compare(0, 13, "<?xml version") == 0) {
-                continue;
-            }
-            total += line.size();
-            lines.push_back(std::move(line));
-        }
-        std::string buffer;
-        buffer.reserve(total + 1);
-        for (const std::string& kept : lines) {
-            buffer += kept;
-        }
-        lines.clear();
-
-        // Each document has a builder of its own, so a nested detail run
-        // leaves the list it serves untouched.
-        OnlineListBuilder builder(request.parent != nullptr, request.save != nullptr);
-        if (buffer == kEmptyList) {
-            builder.OnNode("save", "");
-            builder.OnElement("name", OnlineSave::kPlaceholderName, "");
-            builder.OnElement("url", "", "");
-            builder.OnElement("description", OnlineSave::kPlaceholderName, "");
-            builder.OnEndDocument();
-        } else {
-            XmlReader reader(&builder);
-            reader.SetTraceStream(m_trace);
-            reader.ParseDocument(buffer.data(), static_cast<int>(buffer.size()));
-        }
+        OnlineListBuild build = BuildRecords(ReadDocument(*file), request.parent != nullptr,
+                                             request.save != nullptr, m_trace);
         file->Close();
-        OnlineListBuild build = builder.TakeBuild();
 
         if (request.save != nullptr && build.file) {
             // The save is still private to this job: its list is not shown yet.
             request.save->m_file = std::move(build.file);
         }
-        for (OnlineSave* save : build.detailQueue) {
-            if (cancelled) {
-                break;
-            }
-            if (save->m_url && !save->m_url->empty()) {
-                Fetch(*save->m_url, nullptr, save);
+        if (m_detailConnections > 1) {
+            FetchDetailsSideBySide(session, build.detailQueue);
+        } else {
+            for (OnlineSave* save : build.detailQueue) {
+                if (cancelled) {
+                    break;
+                }
+                if (save->m_url && !save->m_url->empty()) {
+                    Fetch(*save->m_url, nullptr, save);
+                }
             }
         }
         if (request.parent != nullptr && !cancelled) {
@@ -198,6 +217,38 @@ int OnlineListFetcher::RunListJob(const Request& request, bool threaded)
         m_running = false;
     }
     return exitCode;
+}
+
+void OnlineListFetcher::FetchDetailsSideBySide(net::InternetSession& session,
+                                               const std::vector<OnlineSave*>& queue)
+{
+    const std::atomic<bool>& cancelled = m_job.CancelFlag();
+    std::vector<OnlineSave*> saves;
+    std::vector<std::string> addresses;
+    for (OnlineSave* save : queue) {
+        if (save->m_url && !save->m_url->empty()) {
+            saves.push_back(save);
+            // Drawn in queue order, as nested Fetches would draw them.
+            addresses.push_back(*save->m_url + "&random=" + std::to_string(std::rand()));
+        }
+    }
+    if (saves.empty()) {
+        return;
+    }
+    std::vector<std::unique_ptr<net::HttpFile>> answers =
+        session.OpenUrls(addresses, m_detailConnections);
+    for (std::size_t i = 0; i < saves.size() && !cancelled; ++i) {
+        try {
+            OnlineListBuild build = BuildRecords(ReadDocument(*answers[i]), false, true, m_trace);
+            if (build.file) {
+                saves[i]->m_file = std::move(build.file);
+            }
+        } catch (const std::exception&) {
+            // One failed detail is reported alone; the others still count.
+            AfxMessageBox(kNoConnection, MB_OK);
+        }
+        answers[i].reset();
+    }
 }
 
 } // namespace tolvar

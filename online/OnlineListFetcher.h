@@ -5,8 +5,12 @@
 #include <atomic>
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 namespace tolvar {
+namespace net {
+class InternetSession;
+}
 
 class MessageTarget;
 class OnlineFolder;
@@ -15,11 +19,16 @@ class OnlineTreeView;
 
 // Reads the documents of the online database and hands their records to the
 // Online Tree. A Fetch from outside starts the list job on a worker thread;
-// the job fetches the detail document of each save of a list on the same
-// thread, nested, right after the list (see OnlineListFetcher.cpp).
+// right after a list, the job fetches the detail documents of its saves on
+// the same thread, several side by side (see OnlineListFetcher.cpp).
 class OnlineListFetcher
 {
 public:
+    // Detail documents in flight at once. Each connection waits a round trip
+    // per document, so this bounds the gain over one by one; 16 hides most of
+    // an internet round trip and stays within what the server serves at once.
+    static constexpr int kDetailConnections = 16;
+
     OnlineListFetcher(OnlineTreeView* owner, MessageTarget* mainWindow);
     // Cancels a running job and waits for it, serving what it asks of the
     // UI thread meanwhile.
@@ -41,6 +50,9 @@ public:
     // Where the reader's trace goes; standard output unless changed, null
     // for nowhere. Set it while no job runs.
     void SetTraceStream(std::ostream* trace) { m_trace = trace; }
+    // How many detail documents are fetched at once; 1 fetches them one after
+    // another, each by a nested Fetch. Set it while no job runs.
+    void SetDetailConnections(int connections) { m_detailConnections = connections; }
 
 private:
     struct Request
@@ -51,11 +63,14 @@ private:
     };
 
     int RunListJob(const Request& request, bool threaded);
+    void FetchDetailsSideBySide(net::InternetSession& session,
+                                const std::vector<OnlineSave*>& queue);
     void SendToMainWindow(unsigned message, long long wParam, long long lParam);
 
     OnlineTreeView* m_owner;
     MessageTarget* m_mainWindow;
     std::ostream* m_trace;
+    int m_detailConnections = kDetailConnections;
     std::atomic<bool> m_running{false};
     WorkerJob m_job; // last: destroyed first, while everything it uses lives
 };

@@ -3,6 +3,8 @@
 #include "server/HomePage.h"
 #include "server/UploadForm.h"
 
+#include <cstdio>
+
 namespace tolvar::server {
 namespace {
 
@@ -143,6 +145,14 @@ void DatabaseServer::Upload(const HttpRequest& req, HttpResponse& res)
     }
     const OnlineDatabase::UploadOutcome outcome =
         m_database.StoreUpload(req.Param("save_name"), req.Param("save_description"), part->bytes);
+    if (outcome.stored && m_options.exportTo) {
+        std::lock_guard lock(m_exportMutex);
+        std::string error;
+        if (!StaticExport(m_database, *m_options.exportTo)
+                 .WriteFolder(OnlineDatabase::kCommunityFolder, error)) {
+            std::fprintf(stderr, "tolvar-server: the export is out of date: %s\n", error.c_str());
+        }
+    }
     Answer(res, outcome.stored, outcome.reason);
 }
 

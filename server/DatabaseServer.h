@@ -2,8 +2,11 @@
 
 #include "server/HttpServer.h"
 #include "server/OnlineDatabase.h"
+#include "server/StaticExport.h"
 
 #include <filesystem>
+#include <mutex>
+#include <optional>
 #include <string>
 
 namespace tolvar::server {
@@ -14,6 +17,7 @@ struct ServerOptions
     int port = 8642; // 0: any free port
     std::filesystem::path root = ".";
     HttpLimits limits;
+    std::optional<ExportOptions> exportTo; // kept up to date after every upload
 };
 
 // Only loopback addresses are served: the database is for this machine.
@@ -42,6 +46,7 @@ private:
 
     ServerOptions m_options;
     OnlineDatabase m_database;
+    std::mutex m_exportMutex;
     HttpServer m_http;
     int m_port = -1;
 };

@@ -42,8 +42,8 @@ std::string Kilobytes(std::int64_t bytes)
     return text;
 }
 
-void Folder(const OnlineDatabase& database, const std::string& folder, const std::string& name,
-            int depth, std::string& page)
+void Folder(const OnlineDatabase& database, const std::string& savesPrefix,
+            const std::string& folder, const std::string& name, int depth, std::string& page)
 {
     const auto entries = database.List(folder);
     if (!entries || depth > kMaxDepth) {
@@ -58,9 +58,9 @@ void Folder(const OnlineDatabase& database, const std::string& folder, const std
         const std::string relative = (folder.empty() ? "" : folder + "/") + entry.name;
         saves += "<tr><td class=\"name\">";
         if (entry.size >= 0) {
-            saves += "<a href=\"/saves/" + Escape(EncodeDownloadPath(relative + ".tvd")) +
-                     "\" download=\"" + Escape(entry.name) + ".tvd\">" + Escape(entry.name) +
-                     "</a>";
+            saves += "<a href=\"" + Escape(savesPrefix) +
+                     Escape(EncodeDownloadPath(relative + ".tvd")) + "\" download=\"" +
+                     Escape(entry.name) + ".tvd\">" + Escape(entry.name) + "</a>";
         } else {
             saves += Escape(entry.name);
         }
@@ -77,8 +77,8 @@ void Folder(const OnlineDatabase& database, const std::string& folder, const std
     }
     for (const OnlineDatabase::Entry& entry : *entries) {
         if (entry.folder) {
-            Folder(database, (folder.empty() ? "" : folder + "/") + entry.name, entry.name,
-                   depth + 1, page);
+            Folder(database, savesPrefix, (folder.empty() ? "" : folder + "/") + entry.name,
+                   entry.name, depth + 1, page);
         }
     }
     page += "</section>\n";
@@ -86,7 +86,7 @@ void Folder(const OnlineDatabase& database, const std::string& folder, const std
 
 } // namespace
 
-std::string HomePage(const OnlineDatabase& database)
+std::string HomePage(const OnlineDatabase& database, const std::string& savesPrefix)
 {
     std::string page = R"(<!DOCTYPE html>
 <html lang="en">
@@ -112,7 +112,7 @@ p.empty { color: #5a6a88; font-style: italic; margin: 4px 0; }
 <header><h1>Tolvar online saves</h1>PlayStation 2 saves shared by the community: drag one onto a drive in the companion, or download it here.</header>
 <main>
 )";
-    Folder(database, "", "Online Database", 0, page);
+    Folder(database, savesPrefix, "", "Online Database", 0, page);
     page += "</main>\n</body>\n</html>\n";
     return page;
 }

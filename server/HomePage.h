@@ -8,6 +8,8 @@ namespace tolvar::server {
 
 // The database as a web page: every folder with its saves, their
 // descriptions, sizes and download links.
-std::string HomePage(const OnlineDatabase& database);
+// Save files are linked under savesPrefix ("saves/" for a page that lies
+// beside them).
+std::string HomePage(const OnlineDatabase& database, const std::string& savesPrefix = "/saves/");
 
 } // namespace tolvar::server

@@ -1,7 +1,7 @@
 #include "server/OnlineDatabase.h"
 
-#include "server/DatabaseText.h"
 #include "saveformat/SaveFormat.h"
+#include "server/DatabaseText.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -214,8 +214,35 @@ OnlineDatabase::List(const std::string& folder) const
     return entries;
 }
 
+std::string ServerLinks::List(const std::string& folder) const
+{
+    return m_base + "/tolvar_list.asp?folder=" + EncodeQueryValue(folder);
+}
+
+std::string ServerLinks::Detail(const std::string& save) const
+{
+    return m_base + "/tolvar_save.asp?save=" + EncodeQueryValue(save);
+}
+
+std::string ServerLinks::Download(const std::string& saveFile) const
+{
+    return m_base + "/saves/" + EncodeDownloadPath(saveFile);
+}
+
 std::optional<std::string> OnlineDatabase::ListDocument(const std::string& folder,
                                                         const std::string& base) const
+{
+    return ListDocument(folder, ServerLinks(base));
+}
+
+std::optional<std::string> OnlineDatabase::DetailDocument(const std::string& save,
+                                                          const std::string& base) const
+{
+    return DetailDocument(save, ServerLinks(base));
+}
+
+std::optional<std::string> OnlineDatabase::ListDocument(const std::string& folder,
+                                                        const DocumentLinks& links) const
 {
     std::optional<std::vector<Entry>> entries = List(folder);
     if (!entries) {
@@ -233,16 +260,14 @@ std::optional<std::string> OnlineDatabase::ListDocument(const std::string& folde
         if (entry.folder) {
             doc << "  <folder>\r\n"
                 << "    <name>" << EncodeDisplayValue(entry.name) << "</name>\r\n"
-                << "    <url>" << base << "/tolvar_list.asp?folder=" << EncodeQueryValue(relative)
-                << "</url>\r\n"
+                << "    <url>" << links.List(relative) << "</url>\r\n"
                 << "  </folder>\r\n";
         } else {
             doc << "  <save>\r\n"
                 << "    <name>" << EncodeDisplayValue(entry.name) << "</name>\r\n"
                 << "    <description>" << EncodeDisplayValue(entry.description)
                 << "</description>\r\n"
-                << "    <url>" << base << "/tolvar_save.asp?save=" << EncodeQueryValue(relative)
-                << "</url>\r\n"
+                << "    <url>" << links.Detail(relative) << "</url>\r\n"
                 << "  </save>\r\n";
         }
     }
@@ -251,7 +276,7 @@ std::optional<std::string> OnlineDatabase::ListDocument(const std::string& folde
 }
 
 std::optional<std::string> OnlineDatabase::DetailDocument(const std::string& save,
-                                                          const std::string& base) const
+                                                          const DocumentLinks& links) const
 {
     if (const std::optional<fs::path> file = Resolve(save + ".tvd"); file && IsRegularFile(*file)) {
         std::error_code ec;
@@ -262,8 +287,7 @@ std::optional<std::string> OnlineDatabase::DetailDocument(const std::string& sav
         std::ostringstream doc;
         doc << "<result>\r\n"
             << "  <file>\r\n"
-            << "    <download_url>" << base << "/saves/" << EncodeDownloadPath(save + ".tvd")
-            << "</download_url>\r\n"
+            << "    <download_url>" << links.Download(save + ".tvd") << "</download_url>\r\n"
             << "    <download_size>" << size << "</download_size>\r\n"
             << "  </file>\r\n"
             << "</result>\r\n";

@@ -9,6 +9,30 @@
 
 namespace tolvar::server {
 
+// How a document names the documents and files it leads to: the server's
+// own query addresses, or the static files of an export.
+class DocumentLinks
+{
+public:
+    virtual ~DocumentLinks() = default;
+    virtual std::string List(const std::string& folder) const = 0;
+    virtual std::string Detail(const std::string& save) const = 0;
+    virtual std::string Download(const std::string& saveFile) const = 0;
+};
+
+// The addresses this server answers; base is "http://host:port".
+class ServerLinks final : public DocumentLinks
+{
+public:
+    explicit ServerLinks(std::string base) : m_base(std::move(base)) {}
+    std::string List(const std::string& folder) const override;
+    std::string Detail(const std::string& save) const override;
+    std::string Download(const std::string& saveFile) const override;
+
+private:
+    std::string m_base;
+};
+
 // An online database kept as a folder tree: every folder is a folder of the
 // database, every "NAME.tvd" a save named NAME, "NAME.txt" its description,
 // and a "NAME.txt" without its save a save whose file is gone. The root's
@@ -58,6 +82,10 @@ public:
                                             const std::string& base) const;
     std::optional<std::string> DetailDocument(const std::string& save,
                                               const std::string& base) const;
+    std::optional<std::string> ListDocument(const std::string& folder,
+                                            const DocumentLinks& links) const;
+    std::optional<std::string> DetailDocument(const std::string& save,
+                                              const DocumentLinks& links) const;
     // The bytes of a save file or of the code list.
     std::optional<std::string> SaveFile(const std::string& path) const;
     std::optional<std::string> CodeList() const;

@@ -1,5 +1,6 @@
 // tolvar-server: the reference online database.
 //   tolvar-server [--host H] [--port P] [--root DIR] [--delay-ms N]
+//   tolvar-server [--root DIR] --export OUT --export-url URL [--upload-url URL] [--serve]
 //   tolvar-server --make-sample DIR
 #include "server/DatabaseServer.h"
 #include "server/SampleDatabase.h"
@@ -15,6 +16,8 @@ namespace {
 int Usage()
 {
     std::fprintf(stderr, "usage: tolvar-server [--host H] [--port P] [--root DIR] [--delay-ms N]\n"
+                         "       tolvar-server [--root DIR] --export OUT --export-url URL\n"
+                         "                     [--upload-url URL] [--serve] [--host H] [--port P]\n"
                          "       tolvar-server --make-sample DIR\n");
     return 2;
 }
@@ -24,6 +27,10 @@ int Usage()
 int main(int argc, char** argv)
 {
     tolvar::server::ServerOptions options;
+    std::string exportFolder;
+    std::string exportUrl;
+    std::string uploadUrl;
+    bool serve = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -53,6 +60,14 @@ int main(int argc, char** argv)
                 return Usage();
             }
             options.limits.delay = std::chrono::milliseconds(delay);
+        } else if (arg == "--export" && hasValue) {
+            exportFolder = argv[++i];
+        } else if (arg == "--export-url" && hasValue) {
+            exportUrl = argv[++i];
+        } else if (arg == "--upload-url" && hasValue) {
+            uploadUrl = argv[++i];
+        } else if (arg == "--serve") {
+            serve = true;
         } else if (arg == "--root" && hasValue) {
             options.root = argv[++i];
         } else {
@@ -64,7 +79,32 @@ int main(int argc, char** argv)
                      options.host.c_str());
         return 2;
     }
+    if (exportFolder.empty() != exportUrl.empty() || (serve && exportFolder.empty())) {
+        return Usage();
+    }
     try {
+        if (!exportFolder.empty()) {
+            // Uploads go to this server unless another is named.
+            const bool v6 = options.host.find(':') != std::string::npos;
+            tolvar::server::ExportOptions exportTo{
+                exportFolder, exportUrl,
+                uploadUrl.empty() ? "http://" + (v6 ? "[" + options.host + "]" : options.host) +
+                                        ":" + std::to_string(options.port)
+                                  : uploadUrl};
+            tolvar::server::OnlineDatabase database(options.root);
+            std::string error;
+            if (!tolvar::server::StaticExport(database, exportTo).WriteAll(error)) {
+                std::fprintf(stderr, "tolvar-server: %s\n", error.c_str());
+                return 1;
+            }
+            std::printf("tolvar-server: %s exported to %s for %s\n", options.root.c_str(),
+                        exportFolder.c_str(), exportUrl.c_str());
+            std::fflush(stdout);
+            if (!serve) {
+                return 0;
+            }
+            options.exportTo = exportTo;
+        }
         tolvar::server::DatabaseServer server(options);
         const int port = server.Bind();
         if (port <= 0) {

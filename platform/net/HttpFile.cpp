@@ -1,6 +1,7 @@
 // One request over libcurl. Perform() runs the whole transfer on the calling
 // thread with an easy handle of its own; the process-wide share lends it an
-// open connection to the same server when there is one. A progress callback
+// open connection to the same server when there is one. SendAll runs many
+// such transfers on one multi handle, a bounded number at a time. A progress callback
 // enforces the stall bound and the cancel flag, curl itself the connect and
 // total bounds, and the write callback the body limit.
 #include "platform/net/HttpFile.h"
@@ -8,7 +9,9 @@
 #include "platform/net/CurlShare.h"
 #include "platform/net/InternetException.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <strings.h>
 
@@ -70,6 +73,8 @@ int OnProgress(void* user, curl_off_t, curl_off_t dlNow, curl_off_t, curl_off_t 
     return 0;
 }
 
+} // namespace
+
 struct EasyHandle
 {
     CURL* curl = curl_easy_init();
@@ -83,12 +88,14 @@ struct EasyHandle
     }
 };
 
-} // namespace
+struct CurlTransfer
+{
+    EasyHandle easy;
+    TransferState state;
+};
 
 HttpFile::HttpFile(std::string verb, std::string url, RequestOptions options)
-    : m_verb(std::move(verb))
-    , m_url(std::move(url))
-    , m_options(options)
+    : m_verb(std::move(verb)), m_url(std::move(url)), m_options(options)
 {
 }
 
@@ -162,17 +169,28 @@ void HttpFile::EndRequest()
 
 void HttpFile::Perform()
 {
+    std::unique_ptr<CurlTransfer> transfer = BeginTransfer();
+    const CURLcode result = curl_easy_perform(transfer->easy.curl);
+    EndTransfer(*transfer, result);
+    if (!m_pendingError.empty() && m_answer.empty()) {
+        ThrowPendingAtEnd();
+    }
+}
+
+std::unique_ptr<CurlTransfer> HttpFile::BeginTransfer()
+{
     if (m_sent) {
         throw InternetException("the request was sent already");
     }
     m_sent = true;
-    EasyHandle easy;
+    auto transfer = std::make_unique<CurlTransfer>();
+    EasyHandle& easy = transfer->easy;
     if (easy.curl == nullptr) {
         throw InternetException("cannot start a transfer");
     }
     CURL* c = easy.curl;
     CurlShare(); // also initialises libcurl before the first handle is used
-    TransferState state;
+    TransferState& state = transfer->state;
     state.options = &m_options;
     state.answer = &m_answer;
     state.body = &m_body;
@@ -185,6 +203,9 @@ void HttpFile::Perform()
     curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(c, CURLOPT_MAXREDIRS, 5L);
+    // Documents may come gzipped; curl inflates them before OnWrite sees them,
+    // so the body limit counts what the reader gets.
+    curl_easy_setopt(c, CURLOPT_ACCEPT_ENCODING, "gzip");
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS,
                      static_cast<long>(m_options.timeouts.connect.count()));
     curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(m_options.timeouts.total.count()));
@@ -212,20 +233,99 @@ void HttpFile::Perform()
         pos = end + 1;
     }
     curl_easy_setopt(c, CURLOPT_HTTPHEADER, easy.headers);
+    return transfer;
+}
 
-    const CURLcode result = curl_easy_perform(c);
+void HttpFile::EndTransfer(CurlTransfer& transfer, int curlResult)
+{
+    const auto result = static_cast<CURLcode>(curlResult);
     long status = 0;
-    curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
+    curl_easy_getinfo(transfer.easy.curl, CURLINFO_RESPONSE_CODE, &status);
     m_status = static_cast<int>(status);
     if (result != CURLE_OK) {
-        std::string error = state.abortReason != nullptr ? state.abortReason
-                                                         : curl_easy_strerror(result);
+        std::string error = transfer.state.abortReason != nullptr ? transfer.state.abortReason
+                                                                  : curl_easy_strerror(result);
         error += " (" + m_url + ")";
-        if (m_answer.empty()) {
-            throw InternetException(error);
-        }
         m_pendingError = error;
     }
+}
+
+void HttpFile::SendAll(const std::vector<HttpFile*>& files, int connections)
+{
+    const std::size_t slots = static_cast<std::size_t>(std::max(connections, 1));
+    CurlShare();
+    CURLM* multi = curl_multi_init();
+    if (multi == nullptr) {
+        for (HttpFile* file : files) {
+            file->m_sent = true;
+            file->m_pendingError = "cannot start a transfer (" + file->m_url + ")";
+        }
+        return;
+    }
+    curl_multi_setopt(multi, CURLMOPT_MAXCONNECTS, static_cast<long>(slots));
+    std::vector<std::unique_ptr<CurlTransfer>> running(files.size());
+    std::size_t next = 0;
+    std::size_t active = 0;
+    auto startMore = [&] {
+        while (active < slots && next < files.size()) {
+            HttpFile* file = files[next];
+            try {
+                running[next] = file->BeginTransfer();
+            } catch (const InternetException& e) {
+                file->m_pendingError = std::string(e.what()) + " (" + file->m_url + ")";
+                ++next;
+                continue;
+            }
+            CURL* easy = running[next]->easy.curl;
+            curl_easy_setopt(easy, CURLOPT_PRIVATE, reinterpret_cast<char*>(next));
+            curl_multi_add_handle(multi, easy);
+            ++next;
+            ++active;
+        }
+    };
+    startMore();
+    while (active > 0) {
+        int stillRunning = 0;
+        if (curl_multi_perform(multi, &stillRunning) != CURLM_OK) {
+            break;
+        }
+        int queued = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
+            if (message->msg != CURLMSG_DONE) {
+                continue;
+            }
+            CURL* easy = message->easy_handle;
+            const CURLcode result = message->data.result;
+            char* index = nullptr;
+            curl_easy_getinfo(easy, CURLINFO_PRIVATE, &index);
+            const auto at = reinterpret_cast<std::uintptr_t>(index);
+            curl_multi_remove_handle(multi, easy);
+            files[at]->EndTransfer(*running[at], result);
+            running[at].reset();
+            --active;
+        }
+        startMore();
+        if (active > 0) {
+            curl_multi_poll(multi, nullptr, 0, 100, nullptr);
+        }
+    }
+    // Only a failing multi handle leaves transfers behind, or unsent.
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (running[i]) {
+            curl_multi_remove_handle(multi, running[i]->easy.curl);
+        }
+        if (running[i] || i >= next) {
+            files[i]->m_sent = true;
+            files[i]->m_pendingError = "the transfer did not end (" + files[i]->m_url + ")";
+        }
+    }
+    curl_multi_cleanup(multi);
+}
+
+void HttpFile::Fail(const std::string& reason)
+{
+    m_sent = true;
+    m_pendingError = reason;
 }
 
 void HttpFile::ThrowPendingAtEnd()

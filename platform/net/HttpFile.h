@@ -7,8 +7,11 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tolvar::net {
+
+struct CurlTransfer;
 
 // Options a session hands to every request it opens.
 struct RequestOptions
@@ -38,6 +41,14 @@ public:
     bool AddRequestHeaders(const std::string& header);
 
     void SendRequest();
+    // Sends the requests of several files at once, at most `connections` at a
+    // time over connections kept open between requests, and returns when all
+    // have ended. Nothing is raised here: a file whose transfer failed raises
+    // its failure at the read that reaches the end of what it received.
+    static void SendAll(const std::vector<HttpFile*>& files, int connections);
+    // Marks an unsent request as failed without sending it: its first read
+    // raises the reason.
+    void Fail(const std::string& reason);
     void SendRequestEx(std::uint64_t totalLength);
     void Write(const void* data, std::size_t length);
     void EndRequest();
@@ -54,6 +65,9 @@ public:
 
 private:
     void Perform();
+    // Perform in two halves, so that many transfers can run side by side.
+    std::unique_ptr<CurlTransfer> BeginTransfer();
+    void EndTransfer(CurlTransfer& transfer, int curlResult);
     void ThrowPendingAtEnd();
 
     std::string m_verb;

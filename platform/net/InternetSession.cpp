@@ -4,10 +4,7 @@
 
 namespace tolvar::net {
 
-InternetSession::InternetSession()
-    : InternetSession(DefaultNetTimeouts())
-{
-}
+InternetSession::InternetSession() : InternetSession(DefaultNetTimeouts()) {}
 
 InternetSession::InternetSession(const NetTimeouts& timeouts)
 {
@@ -28,6 +25,27 @@ std::unique_ptr<HttpFile> InternetSession::OpenUrl(const std::string& url)
     return file;
 }
 
+std::vector<std::unique_ptr<HttpFile>>
+InternetSession::OpenUrls(const std::vector<std::string>& urls, int connections)
+{
+    std::vector<std::unique_ptr<HttpFile>> files;
+    std::vector<HttpFile*> toSend;
+    for (const std::string& url : urls) {
+        UrlParts parts;
+        const bool http = ParseUrl(url, parts) &&
+                          (parts.service == UrlService::Http || parts.service == UrlService::Https);
+        // A url curl must not see still gets its answer: one that fails when read.
+        files.push_back(std::make_unique<HttpFile>("GET", url, m_options));
+        if (http) {
+            toSend.push_back(files.back().get());
+        } else {
+            files.back()->Fail("not an http address (" + url + ")");
+        }
+    }
+    HttpFile::SendAll(toSend, connections);
+    return files;
+}
+
 std::unique_ptr<HttpConnection> InternetSession::GetHttpConnection(const std::string& server,
                                                                    int port, UrlService service)
 {
@@ -42,8 +60,6 @@ bool InternetCheckConnection()
     return true;
 }
 
-void InternetAutodial()
-{
-}
+void InternetAutodial() {}
 
 } // namespace tolvar::net

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tolvar::net {
 
@@ -22,6 +23,12 @@ public:
     // Sends a GET for the url and returns its answer; null when the url is not
     // an http or https url. Failures of the transfer raise InternetException.
     std::unique_ptr<HttpFile> OpenUrl(const std::string& url);
+    // Sends a GET for every url, at most `connections` at a time, and returns
+    // their answers in the order of the urls once all have ended. Nothing is
+    // raised here: an answer that failed (a url that is no http or https url
+    // included) raises its failure when it is read.
+    std::vector<std::unique_ptr<HttpFile>> OpenUrls(const std::vector<std::string>& urls,
+                                                    int connections);
 
     // Null for a service other than http and https.
     std::unique_ptr<HttpConnection> GetHttpConnection(const std::string& server, int port,

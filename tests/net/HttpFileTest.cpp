@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -15,7 +17,8 @@ using Clock = std::chrono::steady_clock;
 
 NetTimeouts Quick()
 {
-    return {std::chrono::milliseconds(500), std::chrono::milliseconds(400), std::chrono::milliseconds(3000)};
+    return {std::chrono::milliseconds(500), std::chrono::milliseconds(400),
+            std::chrono::milliseconds(3000)};
 }
 
 std::vector<std::string> ReadLines(HttpFile& file)
@@ -43,12 +46,14 @@ TEST(HttpFile, ReadsLinesWithoutTheirEndsBlocksExactlyAndErrorPages)
     for (int i = 0; i < 10000; ++i) {
         blob += static_cast<char>(i * 7);
     }
-    RawHttpServer server(RawHttpServer::Documents({{"/page", "one\r\ntwo\nthree\rfour\r\n\r\nlast"}, {"/blob", blob}}));
+    RawHttpServer server(RawHttpServer::Documents(
+        {{"/page", "one\r\ntwo\nthree\rfour\r\n\r\nlast"}, {"/blob", blob}}));
     InternetSession session(Quick());
     auto file = session.OpenUrl(server.Url("/page?x=1"));
     ASSERT_TRUE(file);
     EXPECT_EQ(file->GetStatusCode(), 200);
-    EXPECT_EQ(ReadLines(*file), (std::vector<std::string>{"one", "two", "three", "four", "", "last"}));
+    EXPECT_EQ(ReadLines(*file),
+              (std::vector<std::string>{"one", "two", "three", "four", "", "last"}));
     ASSERT_EQ(server.Requests().size(), 1u);
     EXPECT_EQ(server.Requests()[0].target(), "/page?x=1");
     EXPECT_EQ(server.Requests()[0].Header("Accept"), "");
@@ -93,7 +98,8 @@ TEST(HttpFile, PostSendsOurHeaderAndTheBodyInPiecesWithItsDeclaredLength)
     EXPECT_EQ(requests[0].head.substr(0, requests[0].head.find("\r\n")),
               "POST /up.asp?title_id=1&save_name=A+B HTTP/1.1");
     EXPECT_EQ(requests[0].Header("Content-Type"), "multipart/form-data, boundary=xyz");
-    EXPECT_EQ(requests[0].Header("Content-Length"), std::to_string(head.size() + payload.size() + tail.size()));
+    EXPECT_EQ(requests[0].Header("Content-Length"),
+              std::to_string(head.size() + payload.size() + tail.size()));
     EXPECT_EQ(requests[0].Header("Expect"), "") << "no wait for 100-continue";
     EXPECT_EQ(requests[0].body, head + payload + tail);
 }
@@ -113,10 +119,68 @@ TEST(HttpFile, ABodyThatDoesNotMatchItsDeclaredLengthIsNeverSent)
     EXPECT_TRUE(server.Requests().empty());
 }
 
+TEST(HttpFile, ManyUrlsComeSideBySideInflatedInTheirOrderEachFailingAlone)
+{
+    // gzip of "<result>\n  <name>inflated</name>\n</result>\n".
+    static const char kGzipped[] =
+        "\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03\xb3\x29\x4a\x2d\x2e\xcd\x29"
+        "\xb1\xe3\x52\x50\xb0\xc9\x4b\xcc\x4d\xb5\xcb\xcc\x4b\xcb\x49\x2c\x49"
+        "\x4d\xb1\xd1\x07\x73\xb9\x6c\xf4\x61\x2a\x00\x2e\x70\x52\xed\x2b\x00"
+        "\x00\x00";
+    const std::string gzipped(kGzipped, sizeof(kGzipped) - 1);
+    std::atomic<int> inFlight{0};
+    std::atomic<int> mostInFlight{0};
+    RawHttpServer server([&](int fd, const RawHttpServer::Request& request, RawHttpServer&) {
+        const int now = ++inFlight;
+        int most = mostInFlight.load();
+        while (now > most && !mostInFlight.compare_exchange_weak(most, now)) {
+        }
+        // Later urls answer sooner, so answers arrive out of order.
+        const std::string target = request.target();
+        const int n = target.back() - '0';
+        std::this_thread::sleep_for(std::chrono::milliseconds(10 * (10 - n)));
+        --inFlight;
+        if (request.path() == "/gz") {
+            const bool asked = request.Header("Accept-Encoding").find("gzip") != std::string::npos;
+            RawHttpServer::WriteAll(
+                fd, asked ? "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: " +
+                                std::to_string(gzipped.size()) + "\r\nConnection: close\r\n\r\n" +
+                                gzipped
+                          : RawHttpServer::Answer("not asked for gzip"));
+        } else if (request.path() == "/cut") {
+            RawHttpServer::WriteAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 99\r\n\r\nhalf\n");
+        } else {
+            RawHttpServer::WriteAll(fd, RawHttpServer::Answer("answer " + target));
+        }
+    });
+    InternetSession session(Quick());
+    std::vector<std::string> urls = {server.Url("/gz?1"), server.Url("/cut?2"),
+                                     "ftp://127.0.0.1/x?3"};
+    for (int n = 4; n <= 9; ++n) {
+        urls.push_back(server.Url("/plain?" + std::to_string(n)));
+    }
+    auto answers = session.OpenUrls(urls, 3);
+    ASSERT_EQ(answers.size(), urls.size());
+    EXPECT_EQ(ReadLines(*answers[0]),
+              (std::vector<std::string>{"<result>", "  <name>inflated</name>", "</result>"}));
+    std::string line;
+    ASSERT_TRUE(answers[1]->ReadString(line));
+    EXPECT_EQ(line, "half");
+    EXPECT_THROW(answers[1]->ReadString(line), InternetException);
+    EXPECT_THROW(answers[2]->ReadString(line), InternetException) << "never sent";
+    for (std::size_t i = 3; i < urls.size(); ++i) {
+        EXPECT_EQ(ReadLines(*answers[i]),
+                  std::vector<std::string>{"answer /plain?" + std::to_string(i + 1)});
+    }
+    EXPECT_EQ(server.Requests().size(), urls.size() - 1);
+    EXPECT_LE(mostInFlight.load(), 3) << "more connections than allowed";
+}
+
 TEST(HttpFile, CutAnswersGarbageAndRefusedConnectionsRaiseTheOneException)
 {
     RawHttpServer dying([](int fd, const RawHttpServer::Request&, RawHttpServer&) {
-        RawHttpServer::WriteAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\nfirst\r\nsecond\r\nthi");
+        RawHttpServer::WriteAll(
+            fd, "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\nfirst\r\nsecond\r\nthi");
     });
     InternetSession session(Quick());
     auto file = session.OpenUrl(dying.Url("/x"));
@@ -137,14 +201,14 @@ TEST(HttpFile, CutAnswersGarbageAndRefusedConnectionsRaiseTheOneException)
         RawHttpServer gone(RawHttpServer::Documents({}));
         freePort = gone.Port();
     }
-    EXPECT_THROW(session.OpenUrl("http://127.0.0.1:" + std::to_string(freePort) + "/x"), InternetException);
+    EXPECT_THROW(session.OpenUrl("http://127.0.0.1:" + std::to_string(freePort) + "/x"),
+                 InternetException);
 }
 
 TEST(HttpFile, SilentServersAreGivenUpWithinTheBounds)
 {
-    RawHttpServer silent([](int, const RawHttpServer::Request&, RawHttpServer& self) {
-        self.WaitForShutdown();
-    });
+    RawHttpServer silent(
+        [](int, const RawHttpServer::Request&, RawHttpServer& self) { self.WaitForShutdown(); });
     InternetSession session(Quick());
     auto start = Clock::now();
     EXPECT_THROW(session.OpenUrl(silent.Url("/x")), InternetException);
@@ -152,7 +216,8 @@ TEST(HttpFile, SilentServersAreGivenUpWithinTheBounds)
 
     // A server that stops in the middle of its answer stalls the transfer.
     RawHttpServer stalling([](int fd, const RawHttpServer::Request&, RawHttpServer& self) {
-        RawHttpServer::WriteAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nSAVES_URL=x\r\n");
+        RawHttpServer::WriteAll(fd,
+                                "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nSAVES_URL=x\r\n");
         self.WaitForShutdown();
     });
     start = Clock::now();
@@ -182,9 +247,8 @@ TEST(HttpFile, AnswersBeyondTheBodyLimitAndCancelledTransfersFail)
     EXPECT_THROW(ReadBlocks(*file, received), InternetException);
     EXPECT_LE(received.size(), limited.maxBodyBytes);
 
-    RawHttpServer silent([](int, const RawHttpServer::Request&, RawHttpServer& self) {
-        self.WaitForShutdown();
-    });
+    RawHttpServer silent(
+        [](int, const RawHttpServer::Request&, RawHttpServer& self) { self.WaitForShutdown(); });
     NetTimeouts patient = Quick();
     patient.stall = std::chrono::seconds(20);
     patient.total = std::chrono::seconds(20);

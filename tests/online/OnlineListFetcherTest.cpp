@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <mutex>
@@ -183,13 +185,16 @@ TEST_F(ListJob, ListsAreFetchedThenTheDetailOfEverySaveOnTheUiThreadsTerms)
     EXPECT_EQ(first.m_description, "first");
     EXPECT_EQ(SaveAt(root, 2).m_file, nullptr);
 
-    // The list, then one detail per save with a url, each with a fresh random.
+    // The list, then one detail per save with a url (side by side, so in
+    // either order), each with a fresh random.
     const auto requests = server.Requests();
     ASSERT_EQ(requests.size(), 3u);
     std::set<std::string> randoms;
+    Strings targets = {requests[0].target(), requests[1].target(), requests[2].target()};
+    std::sort(targets.begin() + 1, targets.end());
     for (std::size_t i = 0; i < 3; ++i) {
         const char* query[] = {"/list?f=root", "/detail?s=1", "/detail?s=2"};
-        EXPECT_TRUE(RandomAfter(requests[i].target(), query[i], randoms)) << requests[i].target();
+        EXPECT_TRUE(RandomAfter(targets[i], query[i], randoms)) << targets[i];
     }
 
     EXPECT_FALSE(view.offUiThread);
@@ -273,6 +278,120 @@ TEST_F(ListJob, AFailedDetailIsReportedAndTheOtherDetailsStillCome)
     EXPECT_EQ(SaveAt(root, 0).m_file, nullptr);
     ASSERT_NE(SaveAt(root, 1).m_file, nullptr);
     EXPECT_EQ(SaveAt(root, 1).m_file->m_downloadSize, 7);
+}
+
+// Every field of a folder's records, in order, one line each.
+Strings Dump(const OnlineFolder& folder)
+{
+    Strings lines;
+    for (const auto& child : folder.m_children) {
+        std::string line = std::to_string(child->m_kind) + "|" + child->m_name + "|" +
+                           child->m_description + "|" + child->m_url.value_or("<null>");
+        if (child->m_kind == kOnlineKindSave) {
+            const auto& save = static_cast<const OnlineSave&>(*child);
+            line += "|" + std::to_string(save.m_placeholder);
+            if (save.m_file) {
+                line += "|" + save.m_file->m_url.value_or("<null>") + "|" +
+                        std::to_string(save.m_file->m_downloadSize);
+            }
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+TEST_F(ListJob, DetailsSideBySideGiveTheSequentialRecordsEvenWhenSomeFail)
+{
+    // Forty saves in no order of name; their details answer at staggered
+    // moments, and every fifth breaks off in its own way.
+    constexpr int kSaves = 40;
+    std::string list = "<result>";
+    for (int i = 0; i < kSaves; ++i) {
+        list += "<save><name>" + std::string(i % 2 ? "save+" : "Save+") +
+                std::to_string(i * 17 % kSaves) + "</name><description>d" + std::to_string(i) +
+                "</description>" +
+                (i % 7 == 3 ? "" : "<url>URL/d?s=" + std::to_string(i) + "</url>") + "</save>";
+        if (i % 10 == 0) {
+            list += "<folder><name>f" + std::to_string(i) +
+                    "</name><url>URL/l?f=" + std::to_string(i) + "</url></folder>";
+        }
+    }
+    list += "</result>";
+    std::atomic<int> inFlight{0};
+    std::atomic<int> mostInFlight{0};
+    RawHttpServer flaky([&](int fd, const RawHttpServer::Request& request, RawHttpServer&) {
+        if (request.path() == "/list") {
+            RawHttpServer::WriteAll(fd, RawHttpServer::Answer(list));
+            return;
+        }
+        const int now = ++inFlight;
+        int most = mostInFlight.load();
+        while (now > most && !mostInFlight.compare_exchange_weak(most, now)) {
+        }
+        const std::string target = request.target();
+        const int s = std::atoi(target.c_str() + target.find("s=") + 2);
+        std::this_thread::sleep_for(std::chrono::milliseconds(s * 13 % 9));
+        --inFlight;
+        const std::string doc = "<result><file><download_url>http://dl/" + std::to_string(s) +
+                                "</download_url><download_size>" + std::to_string(s * 100) +
+                                "</download_size></file></result>";
+        switch (s % 5) {
+        case 1: // closed unanswered
+            break;
+        case 2: // cut short
+            RawHttpServer::WriteAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 999\r\n\r\n" + doc);
+            break;
+        case 3: // an error page is a document like any other
+            RawHttpServer::WriteAll(fd, RawHttpServer::Answer("<result></result>", 404));
+            break;
+        default:
+            RawHttpServer::WriteAll(fd, RawHttpServer::Answer(doc));
+        }
+    });
+    auto here = [&](const std::string& text) {
+        std::string out = text;
+        for (std::size_t at = 0; (at = out.find("URL", at)) != std::string::npos;) {
+            out.replace(at, 3, flaky.Url(""));
+        }
+        return out;
+    };
+    list = here(list); // before the first request reads it
+    struct Outcome
+    {
+        Strings records;
+        std::size_t boxes;
+        Strings calls;
+    };
+    auto run = [&](int connections) {
+        fetcher.SetDetailConnections(connections);
+        boxes.Clear();
+        view.calls.clear();
+        OnlineFolder folder;
+        folder.m_name = "Online Database";
+        FetchAndWait(flaky.Url("/list?f=1"), &folder);
+        return Outcome{Dump(folder), boxes.Count(), view.calls};
+    };
+    const Outcome sequential = run(1);
+    const int mostOneByOne = mostInFlight.exchange(0);
+    const Outcome sideBySide = run(OnlineListFetcher::kDetailConnections);
+
+    EXPECT_EQ(sideBySide.records, sequential.records);
+    EXPECT_EQ(sideBySide.calls, sequential.calls);
+    EXPECT_EQ(sideBySide.boxes, sequential.boxes);
+    // Saves 1, 2, 6, 7, ... break off (those without a url are not asked for).
+    std::size_t broken = 0;
+    std::size_t withFile = 0;
+    for (int i = 0; i < kSaves; ++i) {
+        broken += i % 7 != 3 && (i % 5 == 1 || i % 5 == 2) ? 1 : 0;
+        withFile += i % 7 != 3 && (i % 5 == 0 || i % 5 == 4) ? 1 : 0;
+    }
+    EXPECT_EQ(sequential.boxes, broken);
+    EXPECT_EQ(std::count_if(
+                  sequential.records.begin(), sequential.records.end(),
+                  [](const std::string& r) { return r.find("http://dl/") != std::string::npos; }),
+              static_cast<long>(withFile));
+    EXPECT_EQ(mostOneByOne, 1);
+    EXPECT_LE(mostInFlight.load(), OnlineListFetcher::kDetailConnections);
 }
 
 TEST_F(ListJob, TheTreeIsEnabledOnlyOnceTheJobNoLongerRuns)
@@ -366,7 +485,8 @@ TEST_F(ListJob, RefreshRootReadsTheSettingsWhenNeededAndFetchesSavesUrl)
         RawHttpServer gone(RawHttpServer::Documents({}));
         freePort = gone.Port();
     }
-    TheServerSettings().SetPageAddress("http://127.0.0.1:" + std::to_string(freePort) + "/tolvar_settings.asp");
+    TheServerSettings().SetPageAddress("http://127.0.0.1:" + std::to_string(freePort) +
+                                       "/tolvar_settings.asp");
     TheServerSettings().Clear(); // whatever an earlier test loaded
     EXPECT_TRUE(fetcher.RefreshRoot(&root));
     Wait();

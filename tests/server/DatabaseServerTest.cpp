@@ -2,8 +2,8 @@
 #include "platform/gfx/Bitmap.h"
 #include "platform/net/InternetException.h"
 #include "platform/net/InternetSession.h"
-#include "server/SampleDatabase.h"
 #include "saveformat/SaveFormat.h"
+#include "server/SampleDatabase.h"
 #include "tests/net/ServerProcess.h"
 #include "tests/support/TempDir.h"
 
@@ -17,8 +17,11 @@
 #include <zlib.h>
 
 #include <atomic>
+#include <csignal>
 #include <fstream>
 #include <set>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <thread>
 
 namespace tolvar {
@@ -590,6 +593,166 @@ TEST(SampleDatabase, HoldsSealedSavesInSeveralFoldersACodeListAndASaveWithoutFil
     const std::string codeList = Read(root / "codelist.bin");
     ASSERT_GE(codeList.size(), 16u);
     EXPECT_GT(static_cast<unsigned char>(codeList[12]), 0);
+}
+
+// A loopback port free a moment ago.
+int FreePort()
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(addr);
+    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length);
+    close(fd);
+    return ntohs(addr.sin_port);
+}
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to)
+{
+    for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+// nginx in the foreground, one process, serving a folder on a loopback port.
+class Nginx
+{
+public:
+    static std::string Executable()
+    {
+        for (const char* path : {"/usr/sbin/nginx", "/usr/bin/nginx"}) {
+            if (access(path, X_OK) == 0) {
+                return path;
+            }
+        }
+        return {};
+    }
+
+    Nginx(const fs::path& root, int port)
+    {
+        const fs::path conf = m_dir.Path() / "nginx.conf";
+        std::ofstream(conf) << "daemon off;\nmaster_process off;\npid " << (m_dir.Path() / "pid")
+                            << ";\nerror_log " << (m_dir.Path() / "error.log")
+                            << ";\nevents {}\nhttp {\n  access_log off;\n"
+                            << "  client_body_temp_path " << m_dir.Path() << ";\n"
+                            << "  types { text/xml xml; text/html html; }\n"
+                            << "  default_type application/octet-stream;\n"
+                            << "  gzip on;\n  gzip_types text/xml;\n"
+                            << "  server {\n    listen 127.0.0.1:" << port << ";\n    root " << root
+                            << ";\n  }\n}\n";
+        const std::string exe = Executable();
+        const std::string prefix = m_dir.Path().string() + "/";
+        const std::string confText = conf.string();
+        std::vector<char*> argv = {const_cast<char*>(exe.c_str()),      const_cast<char*>("-p"),
+                                   const_cast<char*>(prefix.c_str()),   const_cast<char*>("-c"),
+                                   const_cast<char*>(confText.c_str()), nullptr};
+        if (posix_spawn(&m_pid, exe.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
+            m_pid = -1;
+        }
+        // Ready once it accepts a connection (or gone when it could not start).
+        for (int tries = 0; m_pid > 0 && tries < 500; ++tries) {
+            const int fd = socket(AF_INET, SOCK_STREAM, 0);
+            sockaddr_in addr{};
+            addr.sin_family = AF_INET;
+            addr.sin_port = htons(static_cast<std::uint16_t>(port));
+            addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            const bool up = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0;
+            close(fd);
+            if (up || waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+    ~Nginx()
+    {
+        if (m_pid > 0) {
+            kill(m_pid, SIGTERM);
+            waitpid(m_pid, nullptr, 0);
+        }
+    }
+    std::string ErrorLog() const { return Read(m_dir.Path() / "error.log"); }
+
+private:
+    test::TempDir m_dir;
+    pid_t m_pid = -1;
+};
+
+TEST(StaticExport, ServedByNginxItReadsAsTheServerDoesAndFollowsUploads)
+{
+    if (Nginx::Executable().empty()) {
+        GTEST_SKIP() << "nginx is not installed (Debian package nginx): the export is not tried "
+                        "on a static web server";
+    }
+    test::TempDir db;
+    test::TempDir out;
+    fs::create_directories(db.Path() / "Role Playing" / "Deep");
+    fs::create_directories(db.Path() / "Empty");
+    fs::create_directories(db.Path() / "Online Community");
+    // A folder and a save of one name, and a folder that looks like a list.
+    fs::create_directories(db.Path() / "Role Playing" / "list.xml");
+    const std::string quest = server::MakeSyntheticSave("Quest", "QS001", 500, 7);
+    Write(db.Path() / "Role Playing" / "Quest Ep.1.tvd", quest);
+    Write(db.Path() / "Role Playing" / "Quest Ep.1.txt", "Level 99");
+    Write(db.Path() / "Role Playing" / "Deep.tvd",
+          server::MakeSyntheticSave("Deep", "DP001", 90, 1));
+    Write(db.Path() / "Role Playing" / "Deep" / "Ünïcode & <co>.tvd",
+          server::MakeSyntheticSave("Uni", "UN001", 80, 2));
+    Write(db.Path() / "Role Playing" / "list.xml" / "x.tvd",
+          server::MakeSyntheticSave("X", "XX001", 70, 3));
+    Write(db.Path() / "Role Playing" / "Gone.txt", "withdrawn");
+    Write(db.Path() / "codelist.bin", "codes");
+
+    const int staticPort = FreePort();
+    const std::string staticBase = "http://127.0.0.1:" + std::to_string(staticPort);
+    server::ServerOptions options;
+    options.port = FreePort();
+    options.root = db.Path();
+    const std::string serverBase = "http://127.0.0.1:" + std::to_string(options.port);
+    options.exportTo = server::ExportOptions{out.Path(), staticBase + "/", serverBase};
+    {
+        server::OnlineDatabase database(db.Path());
+        std::string error;
+        ASSERT_TRUE(server::StaticExport(database, *options.exportTo).WriteAll(error)) << error;
+    }
+    server::DatabaseServer live(options);
+    ASSERT_EQ(live.Bind(), options.port);
+    std::thread serving([&] { live.Run(); });
+    Nginx nginx(out.Path(), staticPort);
+
+    const auto online = [&](const std::string& base) {
+        const test::ProgramResult run = test::RunProgram(
+            TOLVAR_CLI_EXE, {"online", "--settings", base + "/tolvar_settings.asp"});
+        EXPECT_EQ(run.status, 0) << run.err << nginx.ErrorLog();
+        return Replaced(run.out, base, "BASE");
+    };
+    const std::string fromStatic = online(staticBase);
+    EXPECT_EQ(fromStatic, online(serverBase));
+    EXPECT_NE(fromStatic.find("Ünïcode"), std::string::npos) << fromStatic;
+    EXPECT_NE(fromStatic.find("[list.xml]"), std::string::npos) << fromStatic;
+    EXPECT_EQ(Get(staticBase + "/saves/Role+Playing/Quest+Ep%2E1%2Etvd"), quest);
+    EXPECT_EQ(Get(staticBase + "/codelist.bin"), "codes");
+    const std::string settings = Get(staticBase + "/tolvar_settings.asp");
+    EXPECT_NE(settings.find("UPLOAD_URL=" + serverBase + "/tolvar_upload.asp?\r\n"),
+              std::string::npos)
+        << settings;
+    EXPECT_NE(Get(staticBase + "/").find("href=\"saves/Role+Playing/Quest+Ep%2E1%2Etvd\""),
+              std::string::npos);
+
+    // An upload to the server shows in the export at once.
+    const std::string fresh = server::MakeSyntheticSave("Fresh", "FR001", 120, 4);
+    ASSERT_EQ(Upload(options.port, "save_name=Fresh+One&save_description=new", fresh),
+              "Result=1\n");
+    const std::string after = online(staticBase);
+    EXPECT_EQ(after, online(serverBase));
+    EXPECT_NE(after.find("Fresh One\t" + std::to_string(fresh.size())), std::string::npos) << after;
+    EXPECT_EQ(Get(staticBase + "/saves/Online+Community/Fresh+One%2Etvd"), fresh);
+
+    live.Stop();
+    serving.join();
 }
 
 } // namespace

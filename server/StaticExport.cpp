@@ -1,0 +1,211 @@
+#include "server/StaticExport.h"
+
+#include "server/DatabaseText.h"
+#include "server/HomePage.h"
+
+#include <fstream>
+#include <system_error>
+#include <unistd.h>
+
+namespace tolvar::server {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Folders nested deeper than this are not exported (the tree must end).
+constexpr int kMaxDepth = 64;
+
+// A static web server decodes %XX in a path and takes every other byte as it
+// is, so only letters, digits and "-_.~/" stay.
+std::string EncodePath(const std::string& path)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (char ch : path) {
+        const auto c = static_cast<unsigned char>(ch);
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+            c == '-' || c == '_' || c == '.' || c == '~' || c == '/') {
+            out += ch;
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    }
+    return out;
+}
+
+std::string FolderDirectory(const std::string& folder)
+{
+    std::string out = "lists/";
+    std::size_t start = 0;
+    while (start < folder.size()) {
+        std::size_t end = folder.find('/', start);
+        if (end == std::string::npos) {
+            end = folder.size();
+        }
+        out += folder.substr(start, end - start) + ".d/";
+        start = end + 1;
+    }
+    return out;
+}
+
+// The file a download url names once the web server has decoded it: the
+// client's download urls write a space as "+".
+std::string SaveFilePath(const std::string& saveFile)
+{
+    std::string out = "saves/" + saveFile;
+    for (char& c : out) {
+        c = c == ' ' ? '+' : c;
+    }
+    return out;
+}
+
+class ExportLinks final : public DocumentLinks
+{
+public:
+    explicit ExportLinks(std::string base) : m_base(std::move(base)) {}
+    std::string List(const std::string& folder) const override
+    {
+        return m_base + "/" + EncodePath(StaticExport::ListPath(folder)) + "?";
+    }
+    std::string Detail(const std::string& save) const override
+    {
+        return m_base + "/" + EncodePath(StaticExport::DetailPath(save)) + "?";
+    }
+    std::string Download(const std::string& saveFile) const override
+    {
+        // The same address the server gives, so the client names the file alike.
+        return m_base + "/saves/" + EncodeDownloadPath(saveFile);
+    }
+
+private:
+    std::string m_base;
+};
+
+std::string JoinPath(const std::string& folder, const std::string& name)
+{
+    return folder.empty() ? name : folder + "/" + name;
+}
+
+std::string WithoutTrailingSlash(std::string url)
+{
+    while (!url.empty() && url.back() == '/') {
+        url.pop_back();
+    }
+    return url;
+}
+
+} // namespace
+
+StaticExport::StaticExport(const OnlineDatabase& database, ExportOptions options)
+    : m_database(database), m_options(std::move(options))
+{
+    m_options.baseUrl = WithoutTrailingSlash(m_options.baseUrl);
+    m_options.uploadUrl = WithoutTrailingSlash(m_options.uploadUrl);
+}
+
+std::string StaticExport::ListPath(const std::string& folder)
+{
+    return FolderDirectory(folder) + "list.xml";
+}
+
+std::string StaticExport::DetailPath(const std::string& save)
+{
+    const std::size_t slash = save.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : save.substr(0, slash);
+    const std::string name = slash == std::string::npos ? save : save.substr(slash + 1);
+    return FolderDirectory(folder) + "saves/" + name + ".xml";
+}
+
+bool StaticExport::WriteAll(std::string& error)
+{
+    m_error.clear();
+    const bool ok = WriteTop() && WriteTree("", true, 0);
+    error = m_error;
+    return ok;
+}
+
+bool StaticExport::WriteFolder(const std::string& folder, std::string& error)
+{
+    m_error.clear();
+    const bool ok = WriteTop() && WriteTree(folder, false, 0);
+    error = m_error;
+    return ok;
+}
+
+bool StaticExport::WriteTop()
+{
+    const std::string settings = "SAVES_URL=" + ExportLinks(m_options.baseUrl).List("") + "\r\n" +
+                                 "UPLOAD_URL=" + m_options.uploadUrl + "/tolvar_upload.asp?\r\n" +
+                                 "CODELIST_URL=" + m_options.baseUrl + "/codelist.bin\r\n";
+    if (!Put("tolvar_settings.asp", settings) ||
+        !Put("index.html", HomePage(m_database, "saves/"))) {
+        return false;
+    }
+    const std::optional<std::string> codeList = m_database.CodeList();
+    return !codeList || Put("codelist.bin", *codeList);
+}
+
+bool StaticExport::WriteTree(const std::string& folder, bool deep, int depth)
+{
+    const ExportLinks links(m_options.baseUrl);
+    const auto entries = m_database.List(folder);
+    const auto list = m_database.ListDocument(folder, links);
+    if (!entries || !list || depth > kMaxDepth) {
+        return true; // gone meanwhile, or too deep: nothing to serve
+    }
+    if (!Put(ListPath(folder), *list)) {
+        return false;
+    }
+    for (const OnlineDatabase::Entry& entry : *entries) {
+        const std::string relative = JoinPath(folder, entry.name);
+        if (entry.folder) {
+            if (deep && !WriteTree(relative, true, depth + 1)) {
+                return false;
+            }
+            continue;
+        }
+        if (const auto detail = m_database.DetailDocument(relative, links)) {
+            if (!Put(DetailPath(relative), *detail)) {
+                return false;
+            }
+        }
+        if (const auto bytes = m_database.SaveFile(relative + ".tvd")) {
+            if (!Put(SaveFilePath(relative + ".tvd"), *bytes)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+bool StaticExport::Put(const std::string& relative, const std::string& bytes)
+{
+    // Written beside and renamed into place, so a web server never hands out
+    // half a file while the export is brought up to date.
+    const fs::path target = m_options.folder / relative;
+    std::error_code ec;
+    fs::create_directories(target.parent_path(), ec);
+    const fs::path temporary = target.parent_path() / (".tmp-" + std::to_string(getpid()) + "-" +
+                                                       target.filename().string());
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        if (!out) {
+            fs::remove(temporary, ec);
+            m_error = "cannot write " + target.string();
+            return false;
+        }
+    }
+    fs::rename(temporary, target, ec);
+    if (ec) {
+        fs::remove(temporary, ec);
+        m_error = "cannot write " + target.string();
+        return false;
+    }
+    return true;
+}
+
+} // namespace tolvar::server
