@@ -130,6 +130,8 @@ void CLocalTree::FillTree()
     m_mainTarget.m_handle = MainWindowHandle();
     m_locations.SetMainWindow(&m_mainTarget);
     m_locations.DiscoverDrives();
+    // Redraw off while inserting: each insert would renumber and repaint.
+    SetRedraw(false);
     m_rootItem = InsertItemShort("PC Databases", nullptr, nullptr);
     for (std::size_t i = 0; i < m_locations.LocationCount(); ++i) {
         DriveLocation* location = m_locations.LocationAt(i);
@@ -142,6 +144,7 @@ void CLocalTree::FillTree()
         }
     }
     Expand(m_rootItem, TVE_EXPAND);
+    SetRedraw(true);
     m_dragRecord = nullptr;
 }
 
@@ -157,12 +160,14 @@ void CLocalTree::ShowLocation(DriveLocation* location, bool insert)
     if (location->m_itemId == nullptr) {
         return;
     }
+    SetRedraw(false);
     DeleteChildItems(location->m_itemId);
     for (auto& entry : location->m_entries) {
         entry->m_itemId = InsertItem(static_cast<SaveEntry&>(*entry).m_displayText, -1, -1,
                                      location->m_itemId, nullptr);
         entry->m_parentId = location->m_itemId;
     }
+    SetRedraw(true);
     RedrawWindow();
 }
 
