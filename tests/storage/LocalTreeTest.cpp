@@ -396,6 +396,36 @@ TEST_F(LocalTreeTest, DropsFromTheShellTheOnlineTreeAndWithin)
     EXPECT_EQ(host.uploads, Strings{"E:\\a.tvd|a.tvd|E:\\"});
 }
 
+TEST_F(LocalTreeTest, ADragLeavingThroughTheBottomScrollsOneRow)
+{
+    const auto e = AddDrive('E', "E");
+    for (int i = 0; i < 30; ++i) {
+        WriteBytes(e / ("s" + std::to_string(i) + ".tvd"), MakeSave("save " + std::to_string(i)));
+    }
+    Fill();
+    tree->Expand(Item("E (E:"), TVE_EXPAND);
+    tree->UpdateScrollBar();
+    const gfx::Rect client = tree->GetClientRect();
+    struct Leave
+    {
+        const char* where;
+        gfx::Point at;
+        float rows;
+    } leaves[] = {
+        {"below the bottom edge", {client.right / 2, client.bottom + 3}, 1},
+        {"on the bottom edge", {client.right / 2, client.bottom}, 1},
+        {"below, left of the tree", {client.left - 2, client.bottom + 3}, 0},
+        {"above the bottom", {client.right / 2, client.bottom - 20}, 0},
+    };
+    for (const Leave& leave : leaves) {
+        const float before = tree->GetTopRow();
+        display->MouseMove(tree->ClientToScreen(leave.at));
+        system->RunPending();
+        tree->OnDragLeave(tree.get());
+        EXPECT_EQ(tree->GetTopRow() - before, leave.rows) << leave.where;
+    }
+}
+
 TEST_F(LocalTreeTest, ArrivingSavesJoinTheirLocationOnce)
 {
     const auto e = AddDrive('E', "E");
