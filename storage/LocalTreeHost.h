@@ -16,7 +16,8 @@ public:
     // job outlives any tree refresh.
     virtual void StartUpload(const std::string& fullPath, const std::string& fileName,
                              const std::string& folder) = 0;
-    // The settings' code list address; empty when the settings gave none.
+    // The settings' code list address. When the settings gave none, the
+    // settings page is read once more; empty when it still names none.
     virtual std::string GetCodeListUrl() const = 0;
     // The main window: the owner of message boxes, the target of the
     // application messages and of drops.

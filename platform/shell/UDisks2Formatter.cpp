@@ -1,0 +1,284 @@
+// Formatting through UDisks2 over D-Bus: the block device behind the mount
+// point is read from the mount table, checked to be a removable drive's, and
+// named to the service by its object path. The device is looked up again
+// right before the service is asked to act, so a drive swapped meanwhile is
+// never formatted. Polkit decides whether a password is needed; interactive
+// authorisation lets the desktop's agent ask for it.
+#include "platform/shell/DriveFormatter.h"
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <systemd/sd-bus.h>
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <sstream>
+
+namespace tolvar::shell {
+
+namespace {
+
+constexpr const char* kService = "org.freedesktop.UDisks2";
+constexpr const char* kBlock = "org.freedesktop.UDisks2.Block";
+constexpr const char* kFilesystem = "org.freedesktop.UDisks2.Filesystem";
+// A full FAT32 format of a large stick takes minutes; the password prompt too.
+constexpr std::uint64_t kCallTimeoutUs = 30ull * 60 * 1000 * 1000;
+
+struct MountedDevice
+{
+    std::string device; // /dev/sdb1
+    unsigned major = 0;
+    unsigned minor = 0;
+};
+
+std::string Unescape(const std::string& field)
+{
+    std::string out;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        auto octal = [&](std::size_t k) { return field[k] >= '0' && field[k] <= '7'; };
+        if (field[i] == '\\' && i + 3 < field.size() && octal(i + 1) && octal(i + 2) &&
+            octal(i + 3)) {
+            out += static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 +
+                                     (field[i + 3] - '0'));
+            i += 3;
+        } else {
+            out += field[i];
+        }
+    }
+    return out;
+}
+
+// The last mount at the folder (the one in effect), when its source is a
+// block device.
+std::optional<MountedDevice> FindMountedDevice(const std::string& mountPoint)
+{
+    std::ifstream in("/proc/self/mountinfo");
+    std::string line;
+    std::optional<MountedDevice> found;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::string id, parent, majorMinor, root, point, rest, source;
+        fields >> id >> parent >> majorMinor >> root >> point;
+        while (fields >> rest && rest != "-") {
+        }
+        std::string type;
+        fields >> type >> source;
+        if (Unescape(point) != mountPoint) {
+            continue;
+        }
+        found.reset();
+        MountedDevice device;
+        device.device = Unescape(source);
+        if (device.device.rfind("/dev/", 0) != 0 ||
+            std::sscanf(majorMinor.c_str(), "%u:%u", &device.major, &device.minor) != 2) {
+            continue;
+        }
+        found = device;
+    }
+    return found;
+}
+
+bool SysfsFlag(const std::string& path)
+{
+    std::ifstream in(path);
+    int value = 0;
+    return (in >> value) && value == 1;
+}
+
+bool IsRemovable(const std::string& mountPoint, const MountedDevice& device)
+{
+    if (mountPoint.rfind("/media/", 0) == 0 || mountPoint.rfind("/run/media/", 0) == 0) {
+        return true;
+    }
+    const std::string sys =
+        "/sys/dev/block/" + std::to_string(device.major) + ":" + std::to_string(device.minor);
+    // A partition's flag lives on its disk, one folder up.
+    return SysfsFlag(sys + "/removable") || SysfsFlag(sys + "/../removable");
+}
+
+bool SameDeviceStill(const std::string& mountPoint, const MountedDevice& noted)
+{
+    std::optional<MountedDevice> now = FindMountedDevice(mountPoint);
+    struct stat st = {};
+    return now && now->device == noted.device && now->major == noted.major &&
+           now->minor == noted.minor && stat(noted.device.c_str(), &st) == 0 &&
+           S_ISBLK(st.st_mode) && major(st.st_rdev) == noted.major &&
+           minor(st.st_rdev) == noted.minor;
+}
+
+// UDisks2 names block devices by their kernel name, every byte other than a
+// letter or digit written as _XX.
+std::string ObjectPath(const std::string& device)
+{
+    static const char* hex = "0123456789abcdef";
+    std::string name = device.substr(device.find_last_of('/') + 1);
+    std::string path = "/org/freedesktop/UDisks2/block_devices/";
+    for (unsigned char c : name) {
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) {
+            path += static_cast<char>(c);
+        } else {
+            path += '_';
+            path += hex[c >> 4];
+            path += hex[c & 15];
+        }
+    }
+    return path;
+}
+
+struct BusDeleter
+{
+    void operator()(sd_bus* bus) const { sd_bus_flush_close_unref(bus); }
+};
+struct MessageDeleter
+{
+    void operator()(sd_bus_message* m) const { sd_bus_message_unref(m); }
+};
+using Bus = std::unique_ptr<sd_bus, BusDeleter>;
+using Message = std::unique_ptr<sd_bus_message, MessageDeleter>;
+
+class BusError
+{
+public:
+    ~BusError() { sd_bus_error_free(&m_error); }
+    sd_bus_error* Get() { return &m_error; }
+    bool NoService() const
+    {
+        return sd_bus_error_has_name(&m_error, "org.freedesktop.DBus.Error.ServiceUnknown") ||
+               sd_bus_error_has_name(&m_error, "org.freedesktop.DBus.Error.NameHasNoOwner");
+    }
+    std::string Text(int r) const
+    {
+        if (m_error.message != nullptr) {
+            return m_error.message;
+        }
+        return "error " + std::to_string(-r);
+    }
+
+private:
+    sd_bus_error m_error = SD_BUS_ERROR_NULL;
+};
+
+class UDisks2Formatter final : public DriveFormatter
+{
+public:
+    FormatResult Format(const std::string& mountPoint, std::string& detail) override
+    {
+        std::optional<MountedDevice> device = FindMountedDevice(mountPoint);
+        if (!device || !IsRemovable(mountPoint, *device)) {
+            return FormatResult::NotRemovable;
+        }
+        sd_bus* raw = nullptr;
+        if (sd_bus_open_system(&raw) < 0) {
+            return FormatResult::NoService;
+        }
+        Bus bus(raw);
+        sd_bus_set_allow_interactive_authorization(bus.get(), 1);
+        sd_bus_set_method_call_timeout(bus.get(), kCallTimeoutUs);
+        const std::string path = ObjectPath(device->device);
+
+        // The service's idea of the object must be the device we found.
+        BusError error;
+        sd_bus_message* reply = nullptr;
+        int r = sd_bus_get_property(bus.get(), kService, path.c_str(), kBlock, "Device",
+                                    error.Get(), &reply, "ay");
+        if (r < 0) {
+            detail = error.Text(r);
+            return error.NoService() || r == -ENOENT || r == -ECONNREFUSED ? FormatResult::NoService
+                                                                           : FormatResult::Failed;
+        }
+        Message deviceReply(reply);
+        const void* bytes = nullptr;
+        std::size_t size = 0;
+        if (sd_bus_message_read_array(reply, 'y', &bytes, &size) < 0) {
+            return FormatResult::Failed;
+        }
+        std::string serviceDevice(static_cast<const char*>(bytes), size);
+        serviceDevice = serviceDevice.c_str(); // the service ends it with a NUL
+        char* label = nullptr;
+        r = sd_bus_get_property_string(bus.get(), kService, path.c_str(), kBlock, "IdLabel",
+                                       error.Get(), &label);
+        if (r < 0) {
+            detail = error.Text(r);
+            return FormatResult::Failed;
+        }
+        std::string keptLabel = label;
+        free(label); // NOLINT: sd-bus hands out malloc'd text
+
+        if (serviceDevice != device->device || !SameDeviceStill(mountPoint, *device)) {
+            return FormatResult::DeviceChanged;
+        }
+        if (!Call(bus.get(), path, kFilesystem, "Unmount", detail,
+                  [](sd_bus_message* m) { return sd_bus_message_append(m, "a{sv}", 0); })) {
+            return FormatResult::Failed;
+        }
+        if (!Call(bus.get(), path, kBlock, "Format", detail, [&](sd_bus_message* m) {
+                return sd_bus_message_append(m, "sa{sv}", "vfat", 1, "label", "s",
+                                             keptLabel.c_str());
+            })) {
+            return FormatResult::Failed;
+        }
+        if (!Call(bus.get(), path, kFilesystem, "Mount", detail,
+                  [](sd_bus_message* m) { return sd_bus_message_append(m, "a{sv}", 0); })) {
+            return FormatResult::Failed;
+        }
+        return FormatResult::Formatted;
+    }
+
+private:
+    template <typename Append>
+    static bool Call(sd_bus* bus, const std::string& path, const char* interface,
+                     const char* method, std::string& detail, Append append)
+    {
+        sd_bus_message* call = nullptr;
+        int r =
+            sd_bus_message_new_method_call(bus, &call, kService, path.c_str(), interface, method);
+        if (r < 0) {
+            detail = "error " + std::to_string(-r);
+            return false;
+        }
+        Message owned(call);
+        sd_bus_message_set_allow_interactive_authorization(call, 1);
+        if ((r = append(call)) < 0) {
+            detail = "error " + std::to_string(-r);
+            return false;
+        }
+        BusError error;
+        sd_bus_message* reply = nullptr;
+        r = sd_bus_call(bus, call, kCallTimeoutUs, error.Get(), &reply);
+        Message ownedReply(reply);
+        if (r < 0) {
+            detail = error.Text(r);
+            return false;
+        }
+        return true;
+    }
+};
+
+} // namespace
+
+DriveFormatter& SystemDriveFormatter()
+{
+    static UDisks2Formatter formatter;
+    return formatter;
+}
+
+std::string FormatResultText(FormatResult result, const std::string& detail)
+{
+    switch (result) {
+    case FormatResult::Formatted:
+        return {};
+    case FormatResult::NotRemovable:
+        return "This drive is not a removable drive; it was not formatted.";
+    case FormatResult::DeviceChanged:
+        return "The drive changed before it could be formatted; it was not formatted.";
+    case FormatResult::NoService:
+        return "Drives cannot be formatted: the disk service (UDisks2) is not running.";
+    case FormatResult::Failed:
+        break;
+    }
+    return "The drive could not be formatted: " + detail;
+}
+
+} // namespace tolvar::shell

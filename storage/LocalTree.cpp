@@ -1,0 +1,651 @@
+#include "storage/LocalTree.h"
+
+#include "messages/AppMessages.h"
+#include "platform/base/MessageBox.h"
+#include "platform/base/UiThread.h"
+#include "platform/fs/File.h"
+#include "platform/fs/FileOps.h"
+#include "platform/fs/Path.h"
+#include "platform/net/InternetException.h"
+#include "platform/net/InternetSession.h"
+#include "platform/net/Url.h"
+#include "platform/shell/DriveFormatter.h"
+#include "platform/ui/PopupMenu.h"
+#include "platform/ui/WindowMessages.h"
+#include "platform/ui/WindowSystem.h"
+#include "resources/MenuResources.h"
+#include "storage/CodeListEntry.h"
+#include "storage/FixedText.h"
+#include "storage/SaveEntry.h"
+#include "storage/SaveFile.h"
+#include "treeview/DragPayload.h"
+#include "widgets/SkinScrollBar.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+namespace tolvar {
+
+namespace {
+
+constexpr const char* kCodeListName = "codelist.bin";
+constexpr std::size_t kCodeListMinBytes = 16;
+// Far above any real code list; an answer beyond it is not one.
+constexpr std::size_t kCodeListMaxBytes = 32u << 20;
+
+bool IsEntry(const CatalogueItem* record)
+{
+    return record != nullptr && (record->m_kind == kItemSave || record->m_kind == kItemCodeList);
+}
+
+DriveLocation* AsLocation(CatalogueItem* record)
+{
+    return record != nullptr && record->m_kind == kItemLocation
+               ? static_cast<DriveLocation*>(record)
+               : nullptr;
+}
+
+std::string Format(const char* format, const char* text, double value)
+{
+    char buffer[512];
+    std::snprintf(buffer, sizeof buffer, format, text, value);
+    return buffer;
+}
+
+// Fetches the code list whole and only then puts it in place of the old
+// file: an error page, a cut or tiny answer, or a stopped job leave the old
+// file as it was.
+bool DownloadCodeList(const std::string& url, const std::string& targetFile,
+                      const std::atomic<bool>& cancel)
+{
+    net::UrlParts parts;
+    if (!net::ParseUrl(url, parts) ||
+        (parts.service != net::UrlService::Http && parts.service != net::UrlService::Https)) {
+        return false;
+    }
+    std::string body;
+    try {
+        net::InternetSession session;
+        session.SetCancelFlag(&cancel);
+        std::unique_ptr<net::HttpConnection> connection =
+            session.GetHttpConnection(parts.server, parts.port, parts.service);
+        if (!connection) {
+            return false;
+        }
+        std::unique_ptr<net::HttpFile> request = connection->OpenRequest("GET", parts.object);
+        request->SendRequest();
+        const int status = request->GetStatusCode();
+        if (status < 200 || status > 299) {
+            return false;
+        }
+        char block[4096];
+        while (std::size_t n = request->Read(block, sizeof block)) {
+            body.append(block, n);
+            if (body.size() > kCodeListMaxBytes || cancel) {
+                return false;
+            }
+        }
+    } catch (const net::InternetException&) {
+        return false;
+    }
+    return body.size() >= kCodeListMinBytes && !cancel &&
+           fs::WriteFileAtomically(targetFile.c_str(), body.data(), body.size());
+}
+
+} // namespace
+
+LResult CLocalTree::MainWindowTarget::SendAppMessage(unsigned message, WParam wParam, LParam lParam)
+{
+    return ui::SendMessage(m_handle, message, wParam, lParam);
+}
+
+CLocalTree::CLocalTree(CSkinScrollBar* scrollBar, LocalTreeHost* host,
+                       const std::string& programFolder)
+    : CFileTree(scrollBar, 164, 144, 143), m_host(host), m_programFolder(programFolder)
+{
+    m_locations.SetProgramFolder(programFolder);
+    fs::CreateDirectory((programFolder + "\\Saves").c_str());
+    fs::CreateDirectory((programFolder + "\\Temp").c_str());
+}
+
+CLocalTree::~CLocalTree()
+{
+    // A job still running is stopped here, while the tree and its records it
+    // may reach are whole; its file is replaced whole or not at all.
+    m_codeListJob.Cancel();
+    WaitForJobs();
+}
+
+void CLocalTree::WaitForJobs()
+{
+    m_codeListJob.Wait();
+    m_formatJob.Wait();
+}
+
+void CLocalTree::FillTree()
+{
+    m_mainTarget.m_handle = MainWindowHandle();
+    m_locations.SetMainWindow(&m_mainTarget);
+    m_locations.DiscoverDrives();
+    // Redraw off while inserting: each insert would renumber and repaint.
+    SetRedraw(false);
+    m_rootItem = InsertItemShort("PC Databases", nullptr, nullptr);
+    for (std::size_t i = 0; i < m_locations.LocationCount(); ++i) {
+        DriveLocation* location = m_locations.LocationAt(i);
+        location->m_itemId = InsertItem(location->m_label, -1, -1, m_rootItem, nullptr);
+        location->m_parentId = nullptr;
+        for (auto& entry : location->m_entries) {
+            entry->m_itemId = InsertItem(static_cast<SaveEntry&>(*entry).m_displayText, -1, -1,
+                                         location->m_itemId, nullptr);
+            entry->m_parentId = location->m_itemId;
+        }
+    }
+    Expand(m_rootItem, TVE_EXPAND);
+    SetRedraw(true);
+    m_dragRecord = nullptr;
+}
+
+void CLocalTree::ShowLocation(DriveLocation* location, bool insert)
+{
+    if (location == nullptr) {
+        return;
+    }
+    if (insert) {
+        location->m_itemId = InsertItem(location->m_label, -1, -1, m_rootItem, nullptr);
+        location->m_parentId = nullptr;
+    }
+    if (location->m_itemId == nullptr) {
+        return;
+    }
+    SetRedraw(false);
+    DeleteChildItems(location->m_itemId);
+    for (auto& entry : location->m_entries) {
+        entry->m_itemId = InsertItem(static_cast<SaveEntry&>(*entry).m_displayText, -1, -1,
+                                     location->m_itemId, nullptr);
+        entry->m_parentId = location->m_itemId;
+    }
+    SetRedraw(true);
+    RedrawWindow();
+}
+
+void CLocalTree::OnDriveArrived(char letter)
+{
+    if (DriveLocation* location = m_locations.AddDriveLocation(letter)) {
+        // A letter already listed is rescanned, not listed twice.
+        ShowLocation(location, !IsShownLocation(location));
+    }
+}
+
+void CLocalTree::OnDriveRemoved(char letter)
+{
+    DriveLocation* location = m_locations.FindLocationByLetter(letter);
+    if (location == nullptr) {
+        return;
+    }
+    if (location->m_itemId != nullptr) {
+        DeleteItem(location->m_itemId);
+    }
+    if (m_dragRecord != nullptr && m_dragRecord->m_parentId == location->m_itemId) {
+        m_dragRecord = nullptr;
+        m_dragItem = nullptr;
+    }
+    m_locations.RemoveLocation(location);
+}
+
+bool CLocalTree::IsShownLocation(const DriveLocation* location) const
+{
+    return location->m_itemId != nullptr && IsValidItem(location->m_itemId);
+}
+
+int CLocalTree::GetItemImage(TreeItem* item)
+{
+    if (item == nullptr) {
+        return -1;
+    }
+    if (item->depth == 0) {
+        return kLocalImageRoot;
+    }
+    CatalogueItem* record = m_locations.FindItemById(item);
+    if (DriveLocation* location = AsLocation(record)) {
+        return location->m_removable ? kLocalImageDrive : kLocalImageDatabase;
+    }
+    return IsEntry(record) ? kLocalImageSave : -1;
+}
+
+std::string CLocalTree::GetToolTipText(gfx::Point point)
+{
+    TreeItem* item = HitTest(point.x, point.y);
+    CatalogueItem* record = item != nullptr ? m_locations.FindItemById(item) : nullptr;
+    if (record == nullptr) {
+        return {};
+    }
+    if (DriveLocation* location = AsLocation(record)) {
+        return LocationList::FreeSpaceText(m_locations.GetFreeSpace(location));
+    }
+    DriveLocation* location = AsLocation(m_locations.FindItemById(record->m_parentId));
+    std::string path;
+    fs::File file;
+    if (!IsEntry(record) || location == nullptr ||
+        !fs::JoinFileName(location->m_name, record->m_name, path) ||
+        !file.Open(path.c_str(), fs::OpenMode::Read)) {
+        return {};
+    }
+    const float kilobytes = static_cast<float>(file.Length()) * (1.0f / 1024.0f);
+    return Format("File: %s \r\nSize: %.2f KB", record->m_name, kilobytes);
+}
+
+void CLocalTree::ShowContextMenu(gfx::Point point)
+{
+    const gfx::Point screen = ClientToScreen(point);
+    TreeItem* item = HitTest(point.x, point.y);
+    CatalogueItem* record = item != nullptr ? m_locations.FindItemById(item) : nullptr;
+    if (record == nullptr) {
+        return;
+    }
+    const MenuResource* resource =
+        FindMenuResource(record->m_kind == kItemLocation ? kMenuLocation : kMenuEntry);
+    if (resource == nullptr) {
+        return;
+    }
+    ui::PopupMenu menu;
+    for (const MenuItemResource& entry : resource->items) {
+        menu.AppendMenu(entry.command == 0 ? ui::MF_SEPARATOR : ui::MF_STRING, entry.command,
+                        entry.text);
+    }
+    DriveLocation* location = AsLocation(record);
+    if (location != nullptr && !location->m_removable) {
+        menu.EnableMenuItem(kCmdFormatDrive, ui::MF_GRAYED);
+    }
+    const unsigned command =
+        menu.TrackPopupMenu(ui::TPM_RIGHTBUTTON | ui::TPM_RETURNCMD, screen, this);
+    // The menu's loop may have served a drive removal: look the record up again.
+    if (command != 0 && (record = m_locations.FindItemById(item)) != nullptr) {
+        OnMenuCommand(command, record);
+    }
+}
+
+void CLocalTree::OnMenuCommand(unsigned command, CatalogueItem* record)
+{
+    switch (command) {
+    case kCmdDeleteFile: {
+        EnableWindow(false);
+        if (AfxMessageBox("This action will delete the file. \r\nDo you want to continue?",
+                          MB_YESNO) == IDNO ||
+            !IsEntry(record)) {
+            EnableWindow(true);
+            return;
+        }
+        if (record == m_dragRecord) {
+            m_dragRecord = nullptr;
+        }
+        ShowLocation(m_locations.DeleteEntry(record), false);
+        EnableWindow(true);
+        return;
+    }
+    case kCmdRefresh:
+        RefreshLocation(record);
+        return;
+    case kCmdDownloadCodeList:
+    case kCmdDownloadCodeListAll: {
+        // One code list job at a time: a second would write the same files.
+        if (m_codeListJob.IsRunning()) {
+            return;
+        }
+        AfxMessageBox("Depending upon your internet connection, downloading the Code List may "
+                      "take a few minutes...");
+        std::vector<std::string> destinations;
+        if (command == kCmdDownloadCodeListAll) {
+            for (std::size_t i = 0; i < m_locations.LocationCount(); ++i) {
+                destinations.emplace_back(m_locations.LocationAt(i)->m_name);
+            }
+        } else if (DriveLocation* location = AsLocation(record)) {
+            destinations.emplace_back(location->m_name);
+        } else {
+            return;
+        }
+        StartCodeListJob(command == kCmdDownloadCodeListAll, std::move(destinations));
+        return;
+    }
+    case kCmdFormatDrive:
+        FormatDrive(record);
+        return;
+    default:
+        AfxMessageBox("An unknown menu command was received");
+        return;
+    }
+}
+
+void CLocalTree::RefreshLocation(CatalogueItem* record)
+{
+    DriveLocation* location = AsLocation(record);
+    if (location == nullptr) {
+        return;
+    }
+    EnableWindow(false);
+    if (m_dragRecord != nullptr && m_dragRecord->m_parentId == location->m_itemId) {
+        m_dragRecord = nullptr;
+    }
+    ScanLocation(location);
+    ShowLocation(location, false);
+    EnableWindow(true);
+}
+
+void CLocalTree::FormatDrive(CatalogueItem* record)
+{
+    DriveLocation* location = AsLocation(record);
+    if (location == nullptr || m_formatJob.IsRunning() ||
+        AfxMessageBox("This will format the drive and erase all of its contents! \r\nDo you want "
+                      "to continue?",
+                      MB_YESNO) == IDNO) {
+        return;
+    }
+    std::string mountPoint;
+    const bool mapped = location->m_removable && fs::MapPath(location->m_rootPath, mountPoint);
+    if (!mapped) {
+        AfxMessageBox(shell::FormatResultText(shell::FormatResult::NotRemovable, {}));
+        RefreshLocation(location);
+        return;
+    }
+    if (mountPoint.size() > 1 && mountPoint.back() == '/') {
+        mountPoint.pop_back();
+    }
+    // The format runs long, so it runs as a job while the tree is disabled and
+    // the activity bar turns; the rescan follows on the UI thread.
+    shell::DriveFormatter* formatter =
+        m_formatter != nullptr ? m_formatter : &shell::SystemDriveFormatter();
+    const std::string name = location->m_name;
+    EnableWindow(false);
+    m_mainTarget.SendAppMessage(WM_APP_BUSY_START, 0, 0);
+    m_formatJob.Start([this, formatter, mountPoint, name](WorkerJob&) {
+        std::string detail;
+        const shell::FormatResult result = formatter->Format(mountPoint, detail);
+        if (result != shell::FormatResult::Formatted) {
+            AfxMessageBox(shell::FormatResultText(result, detail));
+        }
+        InvokeOnUiThread([this, name] {
+            m_mainTarget.SendAppMessage(WM_APP_BUSY_STOP, 0, 0);
+            EnableWindow(true);
+            for (std::size_t i = 0; i < m_locations.LocationCount(); ++i) {
+                if (std::strcmp(m_locations.LocationAt(i)->m_name, name.c_str()) == 0) {
+                    RefreshLocation(m_locations.LocationAt(i));
+                    break;
+                }
+            }
+        });
+    });
+}
+
+void CLocalTree::StartCodeListJob(bool allDrives, std::vector<std::string> destinations)
+{
+    const WindowHandle mainWindow = MainWindowHandle();
+    m_codeListJob.Start(
+        [this, allDrives, destinations = std::move(destinations), mainWindow](WorkerJob& job) {
+            RunCodeListJob(job, allDrives, destinations, mainWindow);
+        });
+}
+
+void CLocalTree::SetEnabledFromJob(bool enable)
+{
+    InvokeOnUiThread([this, enable] { EnableWindow(enable); });
+}
+
+void CLocalTree::RunCodeListJob(WorkerJob& job, bool allDrives,
+                                const std::vector<std::string>& destinations,
+                                WindowHandle mainWindow)
+{
+    if (destinations.empty()) {
+        return;
+    }
+    if (allDrives &&
+        AfxMessageBox("This will copy the codelist to all drives, do you want to continue?",
+                      MB_YESNO) == IDNO) {
+        return;
+    }
+    SetEnabledFromJob(false);
+    std::string url;
+    InvokeOnUiThread([this, &url] { url = m_host != nullptr ? m_host->GetCodeListUrl() : ""; });
+    if (url.empty()) {
+        AfxMessageBox("Could not establish an internet connection.");
+        SetEnabledFromJob(true);
+        return;
+    }
+    const std::string targetFile = destinations.front() + kCodeListName;
+    if (!allDrives && fs::FileExists(targetFile.c_str()) &&
+        AfxMessageBox(
+            "The file already exists on the destination drive, do you want to copy it anyway?",
+            MB_YESNO) == IDNO) {
+        SetEnabledFromJob(true);
+        return;
+    }
+    ui::SendMessage(mainWindow, WM_APP_BUSY_START, 0, 0);
+    if (!DownloadCodeList(url, targetFile, job.CancelFlag())) {
+        if (!job.IsCancelled()) {
+            AfxMessageBox("An error occured downloading the Code List");
+        }
+        ui::SendMessage(mainWindow, WM_APP_BUSY_STOP, 0, 0);
+        SetEnabledFromJob(true);
+        return;
+    }
+    ui::SendMessage(mainWindow, WM_APP_CODELIST_DONE, reinterpret_cast<WParam>(targetFile.c_str()),
+                    0);
+    ui::SendMessage(mainWindow, WM_APP_BUSY_STOP, 0, 0);
+    if (allDrives && !job.IsCancelled()) {
+        CopyCodeListToOthers(destinations);
+    }
+    SetEnabledFromJob(true);
+    if (job.IsCancelled()) {
+        return;
+    }
+    InvokeOnUiThread([this] {
+        for (std::size_t i = 0; i < m_locations.LocationCount(); ++i) {
+            RefreshLocation(m_locations.LocationAt(i));
+        }
+    });
+}
+
+void CLocalTree::CopyCodeListToOthers(const std::vector<std::string>& destinations)
+{
+    if (destinations.size() < 2) {
+        return;
+    }
+    const std::string source = destinations.front() + kCodeListName;
+    fs::File file;
+    if (!file.Open(source.c_str(), fs::OpenMode::Read)) {
+        AfxMessageBox("The Source file does not exist... Exiting the process");
+        return;
+    }
+    file.Close();
+    for (std::size_t i = 1; i < destinations.size(); ++i) {
+        const std::string target = destinations[i] + kCodeListName;
+        if (!fs::IsSameFile(source.c_str(), target.c_str())) {
+            fs::CopyFile(source.c_str(), target.c_str(), fs::CopyMode::Replace);
+        }
+    }
+}
+
+void CLocalTree::AddArrivedSave(const char* fileName, const char* folder)
+{
+    if (fileName == nullptr || folder == nullptr) {
+        return;
+    }
+    auto entry = std::make_unique<SaveEntry>();
+    CopyFixed(entry->m_name, fileName);
+    std::string fullPath;
+    if (!fs::JoinFileName(folder, entry->m_name, fullPath) ||
+        !ReadSaveInfo(fullPath.c_str(), *entry)) {
+        AfxMessageBox("The save is not a valid PS2 save");
+        return;
+    }
+    DriveLocation* location = nullptr;
+    for (std::size_t i = 0; i < m_locations.LocationCount() && location == nullptr; ++i) {
+        if (std::strcmp(m_locations.LocationAt(i)->m_name, folder) == 0) {
+            location = m_locations.LocationAt(i);
+        }
+    }
+    if (location == nullptr) {
+        AfxMessageBox("A error occured copying the save to the destination directory");
+        return;
+    }
+    // A file that replaced a listed one keeps its entry, with the new file's texts.
+    for (auto& listed : location->m_entries) {
+        if (listed->m_kind == kItemSave && std::strcmp(listed->m_name, entry->m_name) == 0) {
+            auto& save = static_cast<SaveEntry&>(*listed);
+            CopyFixed(save.m_displayText, entry->m_displayText);
+            CopyFixed(save.m_saveName, entry->m_saveName);
+            entry.reset();
+            break;
+        }
+    }
+    if (entry && !AddEntry(location, std::move(entry))) {
+        return;
+    }
+    SortCatalogue(location);
+    ShowLocation(location, false);
+}
+
+void CLocalTree::StartUpload()
+{
+    CatalogueItem* record = m_dragItem != nullptr ? m_locations.FindItemById(m_dragItem) : nullptr;
+    DriveLocation* location =
+        IsEntry(record) ? AsLocation(m_locations.FindItemById(record->m_parentId)) : nullptr;
+    std::string fullPath;
+    if (m_host == nullptr || location == nullptr ||
+        !fs::JoinFileName(location->m_name, record->m_name, fullPath)) {
+        return;
+    }
+    m_host->StartUpload(fullPath, record->m_name, location->m_name);
+}
+
+bool CLocalTree::CanBeginDrag(gfx::Point point)
+{
+    TreeItem* item = HitTest(point.x, point.y);
+    CatalogueItem* record = item != nullptr ? m_locations.FindItemById(item) : nullptr;
+    if (!IsEntry(record)) {
+        return false;
+    }
+    m_dragItem = item;
+    m_dragRecord = record;
+    return true;
+}
+
+void CLocalTree::BeginDrag()
+{
+    CatalogueItem* record = m_dragItem != nullptr ? m_locations.FindItemById(m_dragItem) : nullptr;
+    if (!IsEntry(record)) {
+        return;
+    }
+    std::optional<ui::GlobalBlock> files;
+    DriveLocation* location = AsLocation(m_locations.FindItemById(record->m_parentId));
+    if (location != nullptr && fs::IsPlainFileName(record->m_name)) {
+        std::error_code error;
+        const std::string cwd = std::filesystem::current_path(error).string();
+        std::string currentDirectory;
+        // The drop path of the PC database's relative folder is made absolute
+        // from the program-style working directory.
+        for (char c : cwd) {
+            currentDirectory += c == '/' ? '\\' : c;
+        }
+        files = MakeFileDropBlock(MakeDropPath(location->m_name, record->m_name, currentDirectory));
+    }
+    RunDrag(m_localFormat, std::move(files));
+}
+
+ui::DropEffect CLocalTree::OnDragEnter(ui::Window*, ui::DataObject* data, unsigned, gfx::Point)
+{
+    m_dropAccepted = false;
+    if (data == nullptr) {
+    } else if (data->IsDataAvailable(m_localFormat)) {
+        m_dropAccepted = HoldsOwnMainWindow(data, m_localFormat);
+    } else if (data->IsDataAvailable(m_onlineFormat)) {
+        m_dropAccepted = HoldsOwnMainWindow(data, m_onlineFormat);
+    } else if (data->IsDataAvailable(ui::CF_HDROP)) {
+        std::optional<ui::GlobalBlock> block = data->GetGlobalData(ui::CF_HDROP);
+        m_dropAccepted = block && ui::DragQueryFile(*block, 0xFFFFFFFF, nullptr, 0) == 1;
+    }
+    return m_dropAccepted ? ui::DROPEFFECT_COPY : ui::DROPEFFECT_NONE;
+}
+
+ui::DropEffect CLocalTree::OnDragOver(ui::Window*, ui::DataObject*, unsigned, gfx::Point)
+{
+    return m_dropAccepted ? ui::DROPEFFECT_COPY : ui::DROPEFFECT_NONE;
+}
+
+void CLocalTree::OnDragLeave(ui::Window*)
+{
+    const gfx::Point cursor = ScreenToClient(GetCursorPos());
+    const gfx::Rect client = GetClientRect();
+    if (cursor.x > client.left && cursor.x < client.right && cursor.y >= client.bottom &&
+        GetScrollBar() != nullptr) {
+        GetScrollBar()->SetScrollPos(GetScrollBar()->GetScrollPos() + 1, true);
+        SendMessage(ui::WM_VSCROLL, 0, 0);
+    }
+}
+
+bool CLocalTree::OnDrop(ui::Window*, ui::DataObject* data, ui::DropEffect, gfx::Point point)
+{
+    TreeItem* target = HitTest(point.x, point.y);
+    if (target == nullptr || data == nullptr) {
+        return false;
+    }
+    if (data->IsDataAvailable(m_localFormat)) {
+        // The dragged record is looked up again: a rescan during the drag frees it.
+        CatalogueItem* record =
+            m_dragItem != nullptr ? m_locations.FindItemById(m_dragItem) : nullptr;
+        if (!IsEntry(record)) {
+            return false;
+        }
+        EnableWindow(false);
+        DriveLocation* changed = m_locations.CopyEntryToItem(record, target);
+        m_dragRecord = nullptr;
+        ShowLocation(changed, false);
+        EnableWindow(true);
+        return changed != nullptr;
+    }
+    if (data->IsDataAvailable(m_onlineFormat)) {
+        CatalogueItem* record = m_locations.FindItemById(target);
+        DriveLocation* location = AsLocation(record);
+        if (location == nullptr && IsEntry(record)) {
+            location = AsLocation(m_locations.FindItemById(record->m_parentId));
+        }
+        if (location == nullptr) {
+            AfxMessageBox("Could not find a suitable Drive");
+            return false;
+        }
+        char folder[260];
+        CopyFixed(folder, location->m_name);
+        m_mainTarget.m_handle = MainWindowHandle();
+        m_mainTarget.SendAppMessage(WM_APP_DOWNLOAD_TO_FOLDER, reinterpret_cast<WParam>(folder), 0);
+        return true;
+    }
+    std::optional<ui::GlobalBlock> block = data->GetGlobalData(ui::CF_HDROP);
+    if (!block || ui::DragQueryFile(*block, 0xFFFFFFFF, nullptr, 0) != 1) {
+        return false;
+    }
+    char path[fs::kMaxPath];
+    if (ui::DragQueryFile(*block, 0, path, sizeof path) == 0) {
+        return false;
+    }
+    EnableWindow(false);
+    DriveLocation* changed = m_locations.CopyFileToItem(path, target);
+    ShowLocation(changed, false);
+    EnableWindow(true);
+    return changed != nullptr;
+}
+
+void CLocalTree::OnKeyUp(unsigned key, unsigned, unsigned)
+{
+    if (key != ui::VK_DELETE) {
+        return;
+    }
+    TreeItem* selected = GetSelectedItem();
+    CatalogueItem* record = selected != nullptr ? m_locations.FindItemById(selected) : nullptr;
+    if (IsEntry(record) &&
+        AfxMessageBox("Are you sure you wish to delete this file?", MB_YESNO) != IDNO) {
+        OnMenuCommand(kCmdDeleteFile, record);
+    }
+}
+
+} // namespace tolvar

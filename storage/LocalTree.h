@@ -1,0 +1,122 @@
+#pragma once
+
+#include "platform/base/MessageTarget.h"
+#include "platform/base/WorkerJob.h"
+#include "storage/LocalTreeHost.h"
+#include "storage/LocationList.h"
+#include "treeview/FileTree.h"
+
+#include <string>
+#include <vector>
+
+namespace tolvar {
+
+namespace shell {
+class DriveFormatter;
+}
+
+// Image indices of the Local Tree's items in the tree's image list.
+enum : int
+{
+    kLocalImageSave = 4,
+    kLocalImageDrive = 5,
+    kLocalImageDatabase = 6,
+    kLocalImageRoot = 7,
+};
+
+// Menu resources and commands of the Local Tree.
+enum : unsigned
+{
+    kMenuEntry = 145,
+    kMenuLocation = 163,
+    kCmdDeleteFile = 0x8004,
+    kCmdRefresh = 0x800C,
+    kCmdDownloadCodeList = 0x800D,
+    kCmdDownloadCodeListAll = 0x800F,
+    kCmdFormatDrive = 0x8010,
+};
+
+// The left-hand tree of the main window: "PC Databases" with one child per
+// location and, under each, its code list and saves. It owns the locations,
+// follows drives as they come and go, copies, deletes and takes drops, and
+// runs the code list job and the drive format on jobs of its own.
+class CLocalTree : public CFileTree
+{
+public:
+    // Creates "Saves" and "Temp" in the program folder (no trailing
+    // backslash). The host is the main window, above this part.
+    CLocalTree(CSkinScrollBar* scrollBar, LocalTreeHost* host, const std::string& programFolder);
+    ~CLocalTree() override;
+
+    void SetLocalClipboardFormat(unsigned format) { m_localFormat = format; }
+    void SetOnlineClipboardFormat(unsigned format) { m_onlineFormat = format; }
+    // The formatter of Format Drive; the system's UDisks2 unless a test sets one.
+    void SetDriveFormatter(shell::DriveFormatter* formatter) { m_formatter = formatter; }
+
+    void FillTree();
+    void ShowLocation(DriveLocation* location, bool insert);
+    void OnDriveArrived(char letter);
+    void OnDriveRemoved(char letter);
+    void OnMenuCommand(unsigned command, CatalogueItem* record);
+    void AddArrivedSave(const char* fileName, const char* folder);
+    // Hands the selected save to the host's upload; nothing without one.
+    void StartUpload();
+    // Copies the first destination's code list to the others, each replaced
+    // whole or not at all.
+    static void CopyCodeListToOthers(const std::vector<std::string>& destinations);
+
+    LocationList& Locations() { return m_locations; }
+    TreeItem* GetRootItemId() const { return m_rootItem; }
+    bool IsCodeListJobRunning() const { return m_codeListJob.IsRunning(); }
+    bool IsFormatRunning() const { return m_formatJob.IsRunning(); }
+    // Blocks until the running jobs have ended, serving their UI-thread work.
+    void WaitForJobs();
+
+    int GetItemImage(TreeItem* item) override;
+    void ShowContextMenu(gfx::Point point) override;
+    std::string GetToolTipText(gfx::Point point) override;
+    void BeginDrag() override;
+    bool CanBeginDrag(gfx::Point point) override;
+    bool OnDrop(ui::Window* window, ui::DataObject* data, ui::DropEffect effect,
+                gfx::Point point) override;
+    void OnDragLeave(ui::Window* window) override;
+    ui::DropEffect OnDragOver(ui::Window* window, ui::DataObject* data, unsigned keyState,
+                              gfx::Point point) override;
+    ui::DropEffect OnDragEnter(ui::Window* window, ui::DataObject* data, unsigned keyState,
+                               gfx::Point point) override;
+    void OnKeyUp(unsigned key, unsigned repeatCount, unsigned flags) override;
+
+private:
+    // Sends application messages to the main window by its handle.
+    class MainWindowTarget final : public MessageTarget
+    {
+    public:
+        LResult SendAppMessage(unsigned message, WParam wParam, LParam lParam) override;
+        WindowHandle m_handle = kNoWindow;
+    };
+
+    void RefreshLocation(CatalogueItem* record);
+    void StartCodeListJob(bool allDrives, std::vector<std::string> destinations);
+    void RunCodeListJob(WorkerJob& job, bool allDrives,
+                        const std::vector<std::string>& destinations, WindowHandle mainWindow);
+    void FormatDrive(CatalogueItem* record);
+    void SetEnabledFromJob(bool enable);
+    bool IsShownLocation(const DriveLocation* location) const;
+
+    LocalTreeHost* m_host;
+    std::string m_programFolder;
+    bool m_dropAccepted = false;
+    TreeItem* m_dragItem = nullptr;
+    CatalogueItem* m_dragRecord = nullptr;
+    TreeItem* m_rootItem = nullptr;
+    unsigned m_localFormat = 0;
+    unsigned m_onlineFormat = 0;
+    MainWindowTarget m_mainTarget;
+    LocationList m_locations;
+    shell::DriveFormatter* m_formatter = nullptr;
+    // Last, so they end before anything they reach is destroyed.
+    WorkerJob m_formatJob;
+    WorkerJob m_codeListJob;
+};
+
+} // namespace tolvar

@@ -1,0 +1,172 @@
+// Format Drive against a fake disk service on a private bus: a FAT image
+// loop-mounted under /media, and the fake answering for its block device, for
+// another device, or not there at all. Needs root, loop devices, dbus-daemon
+// and python3-dbus; skipped where they are missing.
+#include "platform/shell/DriveFormatter.h"
+
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <unistd.h>
+
+namespace tolvar::shell {
+namespace {
+
+namespace fsys = std::filesystem;
+
+int Shell(const std::string& command)
+{
+    return std::system((command + " >/dev/null 2>&1").c_str());
+}
+
+std::string Output(const std::string& command)
+{
+    std::string text;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+            text += buffer;
+        }
+        pclose(pipe);
+    }
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) {
+        text.pop_back();
+    }
+    return text;
+}
+
+std::string ReadAll(const fsys::path& path)
+{
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Waits for a file a helper writes once it is ready; false when it never comes.
+bool AwaitFile(const fsys::path& path)
+{
+    for (int i = 0; i < 1000 && !fsys::exists(path); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return fsys::exists(path);
+}
+
+class ProcessId
+{
+public:
+    explicit ProcessId(int pid = 0) : m_pid(pid) {}
+    ~ProcessId()
+    {
+        if (m_pid > 0) {
+            kill(m_pid, SIGTERM);
+        }
+    }
+    ProcessId(const ProcessId&) = delete;
+    ProcessId& operator=(const ProcessId&) = delete;
+
+private:
+    int m_pid;
+};
+
+TEST(DriveFormatter, AsksTheDiskServiceOnlyForTheSameRemovableDevice)
+{
+    if (geteuid() != 0 || Shell("command -v mkfs.vfat dbus-daemon findmnt") != 0 ||
+        Shell("/usr/bin/python3 -c 'import dbus, gi'") != 0) {
+        GTEST_SKIP() << "needs root, dosfstools, dbus-daemon and python3-dbus";
+    }
+    test::TempDir dir;
+    const std::string image = (dir / "stick.img").string();
+    // The service formats; the stick only has to be mounted, and a kernel
+    // without FAT mounts an ext4 image labelled the same.
+    const bool kernelHasFat = Shell("grep -qw vfat /proc/filesystems") == 0;
+    ASSERT_EQ(Shell("truncate -s 8M " + image + " && " +
+                    (kernelHasFat ? "mkfs.vfat -n STICK " : "mkfs.ext4 -q -F -L STICK ") + image),
+              0);
+    const std::string media = "/media/tolvar-format-" + std::to_string(getpid());
+    fsys::create_directories(media);
+    if (Shell("mount -o loop " + image + " " + media) != 0) {
+        fsys::remove(media);
+        GTEST_SKIP() << "mounting a loop image is not permitted here";
+    }
+    const fsys::path fixed = dir / "fixed";
+    fsys::create_directory(fixed);
+    ASSERT_EQ(Shell("mount -t tmpfs -o size=1m tmpfs " + fixed.string()), 0);
+    struct Unmount
+    {
+        std::string a, b;
+        ~Unmount()
+        {
+            Shell("umount " + a);
+            Shell("umount " + b);
+            fsys::remove(a);
+        }
+    } unmount{media, fixed.string()};
+    const std::string device = Output("findmnt -n -o SOURCE " + media);
+    ASSERT_EQ(device.rfind("/dev/", 0), 0u) << device;
+    const std::string name = device.substr(5);
+
+    const fsys::path config = dir / "bus.conf";
+    std::ofstream(config) << "<busconfig><type>session</type><listen>unix:path="
+                          << (dir / "bus").string()
+                          << "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
+                             "<allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                             "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>";
+    ProcessId bus(std::atoi(
+        Output("dbus-daemon --config-file=" + config.string() + " --fork --print-pid=1").c_str()));
+    const std::string address = "unix:path=" + (dir / "bus").string();
+    ASSERT_TRUE(AwaitFile(dir / "bus"));
+    setenv("DBUS_SYSTEM_BUS_ADDRESS", address.c_str(), 1);
+
+    struct Case
+    {
+        const char* what;
+        std::string mountPoint;
+        const char* fakeDevice; // null: no fake on the bus
+        FormatResult result;
+        const char* calls;
+    } cases[] = {
+        // No service first: a fake stopped later may keep its name a moment.
+        {"no service", media, nullptr, FormatResult::NoService, ""},
+        {"the same device", media, "", FormatResult::Formatted,
+         "Unmount\nFormat vfat label=STICK\nMount\n"},
+        {"another device", media, "/dev/loop99", FormatResult::DeviceChanged, ""},
+        {"a fixed volume", fixed.string(), "", FormatResult::NotRemovable, ""},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const fsys::path log = dir / ("log" + std::to_string(n));
+        const fsys::path ready = dir / ("ready" + std::to_string(n++));
+        std::ofstream(log).close();
+        std::unique_ptr<ProcessId> fake;
+        if (c.fakeDevice != nullptr) {
+            const std::string fakeDevice = *c.fakeDevice != '\0' ? c.fakeDevice : device;
+            fake = std::make_unique<ProcessId>(
+                std::atoi(Output("/usr/bin/python3 " TOLVAR_FAKE_UDISKS2 " " + address + " " +
+                                 name + " " + fakeDevice + " STICK " + log.string() + " " +
+                                 ready.string() + " >/dev/null 2>&1 & echo $!")
+                              .c_str()));
+            ASSERT_TRUE(AwaitFile(ready)) << c.what;
+        }
+        std::string detail;
+        EXPECT_EQ(SystemDriveFormatter().Format(c.mountPoint, detail), c.result)
+            << c.what << ": " << detail;
+        EXPECT_EQ(ReadAll(log), c.calls) << c.what;
+    }
+    setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + (dir / "nobus").string()).c_str(), 1);
+    std::string detail;
+    EXPECT_EQ(SystemDriveFormatter().Format(media, detail), FormatResult::NoService);
+    unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+}
+
+} // namespace
+} // namespace tolvar::shell

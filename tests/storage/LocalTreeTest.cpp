@@ -1,0 +1,624 @@
+// The Local Tree on the headless display: fake drives, scripted message
+// boxes, a main window that records the application messages, and the
+// reference server (or a raw one for broken answers) for the code list.
+#include "storage/LocalTree.h"
+
+#include "messages/AppMessages.h"
+#include "platform/shell/DriveFormatter.h"
+#include "platform/ui/Clock.h"
+#include "platform/ui/WindowMessages.h"
+#include "platform/ui/WindowSystem.h"
+#include "platform/ui/headless/HeadlessBackend.h"
+#include "storage/SaveEntry.h"
+#include "tests/fs/FakeDrives.h"
+#include "tests/net/RawHttpServer.h"
+#include "tests/net/ServerProcess.h"
+#include "tests/storage/TestSaves.h"
+#include "tests/support/ScriptedMessageBox.h"
+#include "tests/support/TempDir.h"
+#include "treeview/DragPayload.h"
+#include "widgets/SkinScrollBar.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace tolvar {
+namespace {
+
+namespace fsys = std::filesystem;
+using test::MakeCodeList;
+using test::MakeSave;
+using test::ReadBytes;
+using test::WriteBytes;
+using Strings = std::vector<std::string>;
+
+const std::string kDownloading =
+    "Depending upon your internet connection, downloading the Code List may take a few minutes...";
+const std::string kDownloadError = "An error occured downloading the Code List";
+
+class MainWindow final : public ui::Window
+{
+public:
+    LResult OnMessage(unsigned message, WParam wParam, LParam lParam) override
+    {
+        if (message >= WM_APP) {
+            std::string text = std::to_string(message - WM_APP);
+            if (message == WM_APP_DOWNLOAD_TO_FOLDER || message == WM_APP_CODELIST_DONE) {
+                text += std::string(" ") + reinterpret_cast<const char*>(wParam);
+            }
+            messages.push_back(text);
+            return 0;
+        }
+        return ui::Window::OnMessage(message, wParam, lParam);
+    }
+    Strings messages; // "3" for WM_APP_BUSY_START, "8 E:\codelist.bin", ...
+};
+
+class Host final : public LocalTreeHost
+{
+public:
+    void StartUpload(const std::string& fullPath, const std::string& fileName,
+                     const std::string& folder) override
+    {
+        uploads.push_back(fullPath + "|" + fileName + "|" + folder);
+    }
+    std::string GetCodeListUrl() const override { return url; }
+    WindowHandle GetMainWindow() const override { return kNoWindow; }
+    std::string url;
+    Strings uploads;
+};
+
+class FakeFormatter final : public shell::DriveFormatter
+{
+public:
+    shell::FormatResult Format(const std::string& mountPoint, std::string& detail) override
+    {
+        calls.push_back(mountPoint);
+        detail = "refused";
+        return result;
+    }
+    shell::FormatResult result = shell::FormatResult::Formatted;
+    Strings calls;
+};
+
+class LocalTreeTest : public ::testing::Test
+{
+protected:
+    LocalTreeTest() : m_previousCwd(fsys::current_path())
+    {
+        fsys::current_path(m_dir.Path());
+        fsys::create_directories(m_dir / "prog");
+        fsys::create_directory(m_dir / "Saves");
+    }
+    ~LocalTreeTest() override
+    {
+        tree.reset();
+        main.reset();
+        system.reset();
+        ui::SetClock(nullptr);
+        fsys::current_path(m_previousCwd);
+    }
+
+    fsys::path AddDrive(char letter, const std::string& label, std::uint64_t freeBytes = 1u << 30)
+    {
+        const auto folder = m_dir / (std::string("drive-") + letter);
+        fsys::create_directory(folder);
+        drives.Add(letter, folder.string(), label, freeBytes);
+        return folder;
+    }
+    void Fill()
+    {
+        ui::SetClock(&clock);
+        auto backend = std::make_unique<ui::HeadlessBackend>();
+        display = backend.get();
+        system = std::make_unique<ui::WindowSystem>(std::move(backend));
+        main = std::make_unique<MainWindow>();
+        main->Create(nullptr, gfx::Rect::FromSize(100, 100, 700, 494));
+        bar =
+            std::make_unique<CSkinScrollBar>(129, 140, 139, 138, 130, 137, 134, 136, 133, 135, 132);
+        std::string program = test::ProgramFolder(m_dir / "prog");
+        program.pop_back();
+        tree = std::make_unique<CLocalTree>(bar.get(), &host, program);
+        ASSERT_TRUE(tree->CreateTree(main.get(), {30, 170}, 1000, "Local Tree"));
+        bar->Create(1100, main.get(), tree.get(), 30 + 287 + 2, 170);
+        tree->SetLocalClipboardFormat(ui::RegisterClipboardFormat("ZyferLocalFile"));
+        tree->SetOnlineClipboardFormat(ui::RegisterClipboardFormat("ZyferOnlineFile"));
+        tree->SetDriveFormatter(&formatter);
+        tree->FillTree();
+        system->RunPending();
+        main->messages.clear();
+    }
+    // The tree as text in display order: "label [image]", indented by depth.
+    Strings Shown()
+    {
+        Strings lines;
+        std::function<void(TreeItem*)> walk = [&](TreeItem* item) {
+            for (; item != nullptr; item = item->nextSibling) {
+                lines.push_back(std::string(static_cast<std::size_t>(item->depth) * 2, ' ') +
+                                tree->GetItemText(item) + " [" +
+                                std::to_string(tree->GetItemImage(item)) + "]");
+                walk(item->firstChild);
+            }
+        };
+        walk(tree->GetRootItemId());
+        return lines;
+    }
+    TreeItem* Item(const std::string& text)
+    {
+        for (TreeItem* item : tree->GetAllItems()) {
+            if (tree->GetItemText(item).rfind(text, 0) == 0) {
+                return item;
+            }
+        }
+        ADD_FAILURE() << "no item " << text;
+        return nullptr;
+    }
+    CatalogueItem* Record(const std::string& text)
+    {
+        return tree->Locations().FindItemById(Item(text));
+    }
+    gfx::Point PointOf(const std::string& text)
+    {
+        gfx::Rect r;
+        TreeItem* item = Item(text);
+        if (item->parent != nullptr) {
+            tree->Expand(item->parent, TVE_EXPAND); // saves show once their location opens
+        }
+        tree->GetLabelRect(item, &r);
+        return {r.left + 4, (r.top + r.bottom) / 2};
+    }
+    void RunJob()
+    {
+        tree->WaitForJobs();
+        system->RunPending();
+    }
+
+    test::TempDir m_dir;
+    fsys::path m_previousCwd;
+    test::FakeDrives drives;
+    test::ScriptedMessageBox boxes;
+    Host host;
+    FakeFormatter formatter;
+    ui::ManualClock clock;
+    ui::HeadlessBackend* display = nullptr;
+    std::unique_ptr<ui::WindowSystem> system;
+    std::unique_ptr<MainWindow> main;
+    std::unique_ptr<CSkinScrollBar> bar;
+    std::unique_ptr<CLocalTree> tree;
+};
+
+TEST_F(LocalTreeTest, FillShowsEveryLocationFollowsDrivesAndGivesToolTips)
+{
+    WriteBytes(AddDrive('E', "SAVEDISK", 1572864) / "b.tvd", MakeSave("Bravo", 300));
+    WriteBytes(m_dir / "drive-E" / "a.tvd", MakeSave("alpha", 2048));
+    WriteBytes(m_dir / "drive-E" / "codelist.bin", MakeCodeList(3));
+    WriteBytes(AddDrive('F', "") / "c.tvd", MakeSave("Charlie"));
+    AddDrive('G', "EMPTY");
+    WriteBytes(m_dir / "Saves" / "d.tvd", MakeSave("Delta"));
+    Fill();
+    EXPECT_TRUE(fsys::is_directory(m_dir / "prog" / "Saves"));
+    EXPECT_TRUE(fsys::is_directory(m_dir / "prog" / "Temp"));
+    const std::string root = fsys::path(m_dir.Path()).root_path().string() == "/" ? "\\" : "";
+    Strings expected = {"PC Databases [7]",
+                        "  SAVEDISK (E:\\) [5]",
+                        "    Code List Version 3 [4]",
+                        "    alpha",
+                        "    Bravo",
+                        "   (F:\\) [5]",
+                        "    Charlie",
+                        "  EMPTY (G:\\) [5]",
+                        "  Saves\\ ("};
+    Strings shown = Shown();
+    ASSERT_GE(shown.size(), expected.size() + 1);
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(shown[i].rfind(expected[i], 0), 0u) << shown[i];
+    }
+    EXPECT_NE(shown[8].find("[6]"), std::string::npos);
+    EXPECT_NE(shown[9].find("Delta"), std::string::npos);
+    EXPECT_NE(shown[3].find("[4]"), std::string::npos);
+
+    struct Tip
+    {
+        std::string item, text;
+    } tips[] = {
+        {"SAVEDISK", "Space Free: 1.50 MB"},
+        {"alpha", "File: a.tvd \r\nSize: 2.00 KB"},
+        {"Code List", "File: codelist.bin \r\nSize: 0.06 KB"},
+        {"PC Databases", ""},
+    };
+    for (const Tip& tip : tips) {
+        EXPECT_EQ(tree->GetToolTipText(PointOf(tip.item)), tip.text) << tip.item;
+    }
+    fsys::remove(m_dir / "drive-E" / "a.tvd");
+    EXPECT_EQ(tree->GetToolTipText(PointOf("alpha")), "") << "a vanished file has no size";
+
+    // A drive arriving while shown is the last child, with its saves; one
+    // leaving takes its items along, and the main window hears of both.
+    main->messages.clear();
+    WriteBytes(AddDrive('H', "LATE") / "h.tvd", MakeSave("Hotel"));
+    tree->OnDriveArrived('H');
+    drives.Remove((m_dir / "drive-F").string());
+    tree->OnDriveRemoved('F');
+    tree->OnDriveRemoved('Q');
+    shown = Shown();
+    EXPECT_EQ(shown[shown.size() - 2], "  LATE (H:\\) [5]");
+    EXPECT_EQ(shown.back().rfind("    Hotel", 0), 0u);
+    for (const std::string& line : shown) {
+        EXPECT_EQ(line.find("Charlie"), std::string::npos);
+    }
+    EXPECT_EQ(tree->Locations().LocationCount(), 4u);
+    EXPECT_EQ(main->messages, (Strings{"10", "10"}));
+    EXPECT_EQ(tree->GetItemImage(tree->Locations().LocationAt(3)->m_itemId), kLocalImageDrive);
+}
+
+TEST_F(LocalTreeTest, MenuCommandsAndTheDeleteKey)
+{
+    const auto e = AddDrive('E', "E");
+    WriteBytes(e / "a.tvd", MakeSave("alpha"));
+    Fill();
+
+    // The context menu: Format Drive is grey on the PC database, so its key
+    // chooses nothing there; on a drive it asks.
+    struct Menu
+    {
+        std::string item;
+        bool asks;
+    } menus[] = {{"Saves\\", false}, {"E (E:", true}};
+    for (const Menu& menu : menus) {
+        boxes.Clear();
+        display->PressKey('F');
+        display->PressKey(ui::VK_ESCAPE);
+        tree->ShowContextMenu(PointOf(menu.item));
+        const Strings expected = {"This will format the drive and erase all of its contents! "
+                                  "\r\nDo you want to continue?"};
+        EXPECT_EQ(boxes.Texts(), menu.asks ? expected : Strings{}) << menu.item;
+    }
+    boxes.Clear();
+    display->PressKey(ui::VK_ESCAPE);
+    tree->ShowContextMenu(PointOf("PC Databases"));
+    system->RunPending();
+    EXPECT_EQ(boxes.Count(), 0u);
+
+    // Refresh picks up a file added behind the program's back.
+    WriteBytes(e / "b.tvd", MakeSave("bravo"));
+    tree->OnMenuCommand(kCmdRefresh, Record("E (E:"));
+    EXPECT_NE(Item("bravo"), nullptr);
+
+    // Format Drive hands the drive's mount point to the formatter after Yes,
+    // shows its failure and rescans; the PC database is never formatted.
+    formatter.result = shell::FormatResult::NoService;
+    boxes.Answer(IDYES);
+    tree->OnMenuCommand(kCmdFormatDrive, Record("E (E:"));
+    RunJob();
+    EXPECT_EQ(formatter.calls, Strings{e.string()});
+    EXPECT_EQ(boxes.Texts().back(), shell::FormatResultText(shell::FormatResult::NoService, ""));
+    EXPECT_EQ(main->messages, (Strings{"3", "5"}));
+    EXPECT_TRUE(tree->IsWindowEnabled());
+    boxes.Answer(IDYES);
+    tree->OnMenuCommand(kCmdFormatDrive, Record("Saves\\"));
+    RunJob();
+    EXPECT_EQ(formatter.calls.size(), 1u);
+
+    boxes.Clear();
+    tree->OnMenuCommand(0x9999, nullptr);
+    EXPECT_EQ(boxes.Texts(), Strings{"An unknown menu command was received"});
+
+    // Delete: the key asks first, the command again; No to either keeps it.
+    struct Delete
+    {
+        std::vector<int> answers;
+        std::size_t questions;
+        bool gone;
+    } deletes[] = {{{IDNO}, 1, false}, {{IDYES, IDNO}, 2, false}, {{IDYES, IDYES}, 2, true}};
+    for (const Delete& d : deletes) {
+        boxes.Clear();
+        for (int answer : d.answers) {
+            boxes.Answer(answer);
+        }
+        tree->SelectItem(Item("alpha"));
+        tree->OnKeyUp(ui::VK_DELETE, 1, 0);
+        EXPECT_EQ(boxes.Count(), d.questions);
+        EXPECT_EQ(fsys::exists(e / "a.tvd"), !d.gone);
+        EXPECT_TRUE(tree->IsWindowEnabled());
+    }
+    for (TreeItem* item : tree->GetAllItems()) {
+        EXPECT_EQ(tree->GetItemText(item).find("alpha"), std::string::npos);
+    }
+    boxes.Clear();
+    tree->SelectItem(Item("E (E:"));
+    tree->OnKeyUp(ui::VK_DELETE, 1, 0);
+    EXPECT_EQ(boxes.Count(), 0u) << "a location is not deleted";
+}
+
+TEST_F(LocalTreeTest, DropsFromTheShellTheOnlineTreeAndWithin)
+{
+    const auto e = AddDrive('E', "E");
+    const auto f = AddDrive('F', "F");
+    WriteBytes(e / "a.tvd", MakeSave("alpha"));
+    Fill();
+    const unsigned local = ui::RegisterClipboardFormat("ZyferLocalFile");
+    const unsigned online = ui::RegisterClipboardFormat("ZyferOnlineFile");
+    WriteBytes(m_dir / "notes.txt", {'h', 'i'});
+    WriteBytes(m_dir / "other.txt", {'h', 'o'});
+    const std::string notes = test::ProgramFolder(m_dir.Path()) + "notes.txt";
+    const std::string other = test::ProgramFolder(m_dir.Path()) + "other.txt";
+
+    struct Drop
+    {
+        const char* name;
+        unsigned format;
+        ui::GlobalBlock block;
+        const char* target;
+        ui::DropEffect enter;
+        bool dropped;
+    } drops[] = {
+        {"two shell files", ui::CF_HDROP, ui::BuildDropFiles({notes, other}), "F (F:", 0, false},
+        {"a foreign main window", online, MakeOwnFormatBlock(main->Handle() + 1), "F (F:", 0,
+         false},
+        {"one shell file", ui::CF_HDROP, ui::BuildDropFiles({notes}), "F (F:", 1, true},
+        {"an online save", online, MakeOwnFormatBlock(main->Handle()), "alpha", 1, true},
+        {"a local save", local, MakeOwnFormatBlock(main->Handle()), "F (F:", 1, true},
+    };
+    tree->CanBeginDrag(PointOf("alpha"));
+    for (Drop& drop : drops) {
+        ui::DataObject data;
+        data.CacheGlobalData(drop.format, drop.block);
+        const gfx::Point at = PointOf(drop.target);
+        EXPECT_EQ(tree->OnDragEnter(tree.get(), &data, 0, at), drop.enter) << drop.name;
+        EXPECT_EQ(tree->OnDragOver(tree.get(), &data, 0, at), drop.enter) << drop.name;
+        if (drop.enter != 0) {
+            EXPECT_EQ(tree->OnDrop(tree.get(), &data, ui::DROPEFFECT_COPY, at), drop.dropped)
+                << drop.name;
+        }
+    }
+    // The text file was copied but is no save, so it is not listed; the
+    // online save on E:'s save asked for E:'s folder.
+    EXPECT_TRUE(fsys::exists(f / "notes.txt"));
+    EXPECT_FALSE(fsys::exists(f / "other.txt"));
+    EXPECT_EQ(ReadBytes(f / "a.tvd"), ReadBytes(e / "a.tvd"));
+    EXPECT_EQ(main->messages, Strings{"1 E:\\"});
+    const Strings shown = Shown();
+    EXPECT_EQ(
+        std::count_if(shown.begin(), shown.end(),
+                      [](const std::string& line) { return line.rfind("    alpha", 0) == 0; }),
+        2);
+
+    // The drag out carries both blocks; the upload gets the dragged save.
+    tree->CanBeginDrag(PointOf("PC Databases"));
+    EXPECT_FALSE(tree->CanBeginDrag(PointOf("E (E:")));
+    ASSERT_TRUE(tree->CanBeginDrag(PointOf("alpha")));
+    tree->StartUpload();
+    EXPECT_EQ(host.uploads, Strings{"E:\\a.tvd|a.tvd|E:\\"});
+}
+
+TEST_F(LocalTreeTest, ADragLeavingThroughTheBottomScrollsOneRow)
+{
+    const auto e = AddDrive('E', "E");
+    for (int i = 0; i < 30; ++i) {
+        WriteBytes(e / ("s" + std::to_string(i) + ".tvd"), MakeSave("save " + std::to_string(i)));
+    }
+    Fill();
+    tree->Expand(Item("E (E:"), TVE_EXPAND);
+    tree->UpdateScrollBar();
+    const gfx::Rect client = tree->GetClientRect();
+    struct Leave
+    {
+        const char* where;
+        gfx::Point at;
+        float rows;
+    } leaves[] = {
+        {"below the bottom edge", {client.right / 2, client.bottom + 3}, 1},
+        {"on the bottom edge", {client.right / 2, client.bottom}, 1},
+        {"below, left of the tree", {client.left - 2, client.bottom + 3}, 0},
+        {"above the bottom", {client.right / 2, client.bottom - 20}, 0},
+    };
+    for (const Leave& leave : leaves) {
+        const float before = tree->GetTopRow();
+        display->MouseMove(tree->ClientToScreen(leave.at));
+        system->RunPending();
+        tree->OnDragLeave(tree.get());
+        EXPECT_EQ(tree->GetTopRow() - before, leave.rows) << leave.where;
+    }
+}
+
+TEST_F(LocalTreeTest, ArrivingSavesJoinTheirLocationOnce)
+{
+    const auto e = AddDrive('E', "E");
+    Fill();
+    struct Arrival
+    {
+        std::string file, saveName, folder, message;
+    } arrivals[] = {
+        {"z.tvd", "zulu", "E:\\", ""},
+        {"y.tvd", "yankee", "E:\\", ""},
+        {"z.tvd", "zebra", "E:\\", ""}, // replaced on disk: one entry, the new name
+        {"x.tvd", "", "E:\\", "The save is not a valid PS2 save"},
+        {"w.tvd", "whiskey", "e:\\",
+         "A error occured copying the save to the destination directory"},
+    };
+    for (const Arrival& a : arrivals) {
+        boxes.Clear();
+        if (a.saveName.empty()) {
+            WriteBytes(e / a.file, {'b', 'a', 'd'});
+        } else {
+            WriteBytes(e / a.file, MakeSave(a.saveName));
+        }
+        tree->AddArrivedSave(a.file.c_str(), a.folder.c_str());
+        EXPECT_EQ(boxes.Texts().empty() ? "" : boxes.Texts().back(), a.message) << a.file;
+    }
+    Strings shown = Shown();
+    ASSERT_EQ(shown.size(), 5u);
+    EXPECT_EQ(shown[2].rfind("    yankee", 0), 0u);
+    EXPECT_EQ(shown[3].rfind("    zebra", 0), 0u);
+}
+
+// Answers one request when released; until then it holds the connection.
+class HeldServer
+{
+public:
+    HeldServer()
+        : m_server([this](int fd, const test::RawHttpServer::Request&, test::RawHttpServer& s) {
+              std::unique_lock lock(m_mutex);
+              m_arrived = true;
+              m_changed.notify_all();
+              if (!m_changed.wait_for(lock, std::chrono::seconds(30),
+                                      [this] { return m_released; })) {
+                  return;
+              }
+              lock.unlock();
+              s.WriteAll(fd, test::RawHttpServer::Answer(std::string(64, 'n')));
+          })
+    {
+    }
+    ~HeldServer() { Release(); }
+    bool Arrived()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_arrived;
+    }
+    void Release()
+    {
+        std::lock_guard lock(m_mutex);
+        m_released = true;
+        m_changed.notify_all();
+    }
+    std::string Url() const { return m_server.Url("/codelist.bin"); }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_arrived = false;
+    bool m_released = false;
+    test::RawHttpServer m_server;
+};
+
+TEST_F(LocalTreeTest, CodeListToOneAndToAllLocations)
+{
+    const auto e = AddDrive('E', "E");
+    const auto f = AddDrive('F', "F");
+    WriteBytes(e / "codelist.bin", MakeCodeList(1));
+    test::TempDir serverRoot;
+    WriteBytes(serverRoot / "codelist.bin", MakeCodeList(7, 300));
+    test::ServerProcess server(serverRoot.Path());
+    host.url = server.Url("/codelist.bin");
+    Fill();
+
+    // One drive that holds a code list: No keeps it, Yes replaces it.
+    boxes.Answer(IDOK);
+    boxes.Answer(IDNO);
+    tree->OnMenuCommand(kCmdDownloadCodeList, Record("E (E:"));
+    RunJob();
+    EXPECT_EQ(ReadBytes(e / "codelist.bin"), MakeCodeList(1));
+    EXPECT_TRUE(main->messages.empty());
+    boxes.Clear();
+    boxes.Answer(IDOK);
+    boxes.Answer(IDYES);
+    tree->OnMenuCommand(kCmdDownloadCodeList, Record("E (E:"));
+    RunJob();
+    EXPECT_EQ(ReadBytes(e / "codelist.bin"), MakeCodeList(7, 300));
+    EXPECT_EQ(main->messages, (Strings{"3", "8 E:\\codelist.bin", "5"}));
+    EXPECT_NE(Item("Code List Version 7"), nullptr);
+
+    // All drives: the first location takes the download, the others copies.
+    boxes.Clear();
+    main->messages.clear();
+    boxes.Answer(IDOK);
+    boxes.Answer(IDYES);
+    fsys::remove(e / "codelist.bin");
+    tree->OnMenuCommand(kCmdDownloadCodeListAll, nullptr);
+    RunJob();
+    EXPECT_EQ(boxes.Texts(),
+              (Strings{kDownloading,
+                       "This will copy the codelist to all drives, do you want to continue?"}));
+    for (const fsys::path& folder : {e, f, m_dir / "Saves"}) {
+        EXPECT_EQ(ReadBytes(folder / "codelist.bin"), MakeCodeList(7, 300)) << folder;
+        EXPECT_EQ(test::FolderContents(folder), Strings{"codelist.bin"}) << folder;
+    }
+    EXPECT_EQ(main->messages, (Strings{"3", "8 E:\\codelist.bin", "5"}));
+    EXPECT_TRUE(tree->IsWindowEnabled());
+    EXPECT_EQ(Shown().size(), 7u) << "every location shows its code list";
+}
+
+TEST_F(LocalTreeTest, FailedCodeListLeavesEveryOldFile)
+{
+    const auto e = AddDrive('E', "E");
+    const auto f = AddDrive('F', "F");
+    WriteBytes(e / "codelist.bin", MakeCodeList(1));
+    WriteBytes(f / "codelist.bin", MakeCodeList(2));
+    test::RawHttpServer server([](int fd, const test::RawHttpServer::Request& request,
+                                  test::RawHttpServer&) {
+        const std::string path = request.path();
+        if (path == "/missing") {
+            test::RawHttpServer::WriteAll(fd,
+                                          test::RawHttpServer::Answer(std::string(100, 'x'), 404));
+        } else if (path == "/cut") {
+            test::RawHttpServer::WriteAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n" +
+                                                  std::string(500, 'c'));
+        } else {
+            test::RawHttpServer::WriteAll(fd, test::RawHttpServer::Answer("short"));
+        }
+    });
+    Fill();
+    const std::string urls[] = {server.Url("/missing"), server.Url("/cut"), server.Url("/short"),
+                                "ftp://127.0.0.1/codelist.bin"};
+    for (const std::string& url : urls) {
+        for (unsigned command : {kCmdDownloadCodeList, kCmdDownloadCodeListAll}) {
+            host.url = url;
+            boxes.Clear();
+            main->messages.clear();
+            boxes.Answer(IDOK);
+            boxes.Answer(IDYES);
+            tree->OnMenuCommand(command, Record("E (E:"));
+            RunJob();
+            EXPECT_EQ(boxes.Texts().back(), kDownloadError) << url;
+            EXPECT_EQ(main->messages, (Strings{"3", "5"})) << url;
+            EXPECT_EQ(ReadBytes(e / "codelist.bin"), MakeCodeList(1)) << url;
+            EXPECT_EQ(ReadBytes(f / "codelist.bin"), MakeCodeList(2)) << url;
+            EXPECT_EQ(test::FolderContents(e), Strings{"codelist.bin"}) << url;
+            EXPECT_FALSE(fsys::exists(m_dir / "Saves" / "codelist.bin")) << url;
+            EXPECT_TRUE(tree->IsWindowEnabled());
+        }
+    }
+    host.url.clear();
+    boxes.Answer(IDOK);
+    tree->OnMenuCommand(kCmdDownloadCodeList, Record("E (E:"));
+    RunJob();
+    EXPECT_EQ(boxes.Texts().back(), "Could not establish an internet connection.");
+}
+
+TEST_F(LocalTreeTest, ASecondCodeListJobIsRefusedAndClosingStopsTheFirst)
+{
+    const auto e = AddDrive('E', "E");
+    WriteBytes(e / "codelist.bin", MakeCodeList(1));
+    HeldServer server;
+    host.url = server.Url();
+    Fill();
+    boxes.Answer(IDOK);
+    boxes.Answer(IDYES);
+    tree->OnMenuCommand(kCmdDownloadCodeList, Record("E (E:"));
+    // The job hands its first steps to the UI thread, so serve it meanwhile.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!server.Arrived() && std::chrono::steady_clock::now() < deadline) {
+        system->RunPending();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_TRUE(tree->IsCodeListJobRunning());
+    const std::size_t shown = boxes.Count();
+    tree->OnMenuCommand(kCmdDownloadCodeListAll, nullptr);
+    EXPECT_EQ(boxes.Count(), shown) << "the second job does not even start to ask";
+
+    // Closing the program mid-transfer: the job stops, the old file stays.
+    tree.reset();
+    EXPECT_EQ(ReadBytes(e / "codelist.bin"), MakeCodeList(1));
+    EXPECT_EQ(test::FolderContents(e), Strings{"codelist.bin"});
+    EXPECT_EQ(boxes.Texts().back(),
+              "The file already exists on the destination drive, do you want to copy it anyway?");
+}
+
+} // namespace
+} // namespace tolvar
