@@ -1,6 +1,9 @@
 #include "app/ZyferV3Dlg.h"
 
 #include "app/AboutDlg.h"
+#include "app/ProgramFolder.h"
+#include "app/upload/UploadDlg.h"
+#include "widgets/MessageBox.h"
 #include "messages/AppMessages.h"
 #include "online/ServerSettings.h"
 #include "platform/base/MessageBox.h"
@@ -37,7 +40,9 @@ CZyferV3Dlg::CZyferV3Dlg()
       m_webButton("WEBU", "WEBH", "WEBD", nullptr),
       m_exitButton("EXITU", "EXITH", "EXITD", nullptr),
       m_codeListButton("BTNCODELISTU", "BTNCODELISTH", "BTNCODELISTD", nullptr),
-      m_trayIcon(kTrayIconId), m_leftBar(0, 136, 198, 197), m_rightBar(510, 136, 196, 199)
+      m_trayIcon(kTrayIconId), m_leftBar(0, 136, 198, 197), m_rightBar(510, 136, 196, 199),
+      m_uploadJob(&m_windowTarget,
+                  [this](UploadFormFields& fields) { return RunUploadDlg(Handle(), fields); })
 {
     // Opened at its picture's size, so that it is centred as it will be shown.
     if (!m_background.IsNull()) {
@@ -49,12 +54,34 @@ CZyferV3Dlg::~CZyferV3Dlg() = default;
 
 std::unique_ptr<CZyferV3Dlg::LocalTree> CZyferV3Dlg::MakeLocalTree(CSkinScrollBar* scrollBar)
 {
-    return std::make_unique<LocalTree>(scrollBar, 164, 144, 143);
+    LocalTreeHost* host = this;
+    return std::make_unique<LocalTree>(scrollBar, host, GetProgramFolder());
 }
 
 std::unique_ptr<CZyferV3Dlg::OnlineTree> CZyferV3Dlg::MakeOnlineTree(CSkinScrollBar* scrollBar)
 {
     return std::make_unique<OnlineTree>(scrollBar, 165, 144, 143);
+}
+
+void CZyferV3Dlg::StartUpload(const std::string& fullPath, const std::string& fileName,
+                              const std::string&)
+{
+    m_uploadJob.Start(fullPath, fileName);
+}
+
+std::string CZyferV3Dlg::GetCodeListUrl() const
+{
+    std::string url = tolvar::GetCodeListUrl();
+    if (url.empty()) {
+        LoadServerSettings(); // the page may have been out of reach at start
+        url = tolvar::GetCodeListUrl();
+    }
+    return url;
+}
+
+LResult CZyferV3Dlg::WindowTarget::SendAppMessage(unsigned message, WParam wParam, LParam lParam)
+{
+    return ui::SendMessage(m_owner.Handle(), message, wParam, lParam);
 }
 
 std::string CZyferV3Dlg::VendorSiteAddress()
@@ -73,6 +100,9 @@ bool CZyferV3Dlg::OnInitDialog()
     m_logoPanel.Create(this, gfx::Rect::FromSize(252, 0, 197, 131), kLogoId);
     m_leftBar.Create(*this, kLeftBarId);
     m_rightBar.Create(*this, kRightBarId);
+
+    // Every message box of the program opens over this window.
+    CMessageBox::SetOwner(Handle());
 
     m_tipShown = false;
     m_treeToolTip.Create(this, ui::ToolTip::Style::Balloon);
@@ -111,9 +141,9 @@ bool CZyferV3Dlg::OnInitDialog()
 
     m_localFileFormat = ui::RegisterClipboardFormat("ZyferLocalFile");
     m_onlineFileFormat = ui::RegisterClipboardFormat("ZyferOnlineFile");
-    // wired when CLocalTree lands: m_localTree->SetClipboardFormats(m_localFileFormat,
-    // m_onlineFileFormat); wired when COnlineTree lands:
-    // m_onlineTree->SetClipboardFormats(m_localFileFormat, m_onlineFileFormat);
+    m_localTree->SetLocalClipboardFormat(m_localFileFormat);
+    m_localTree->SetOnlineClipboardFormat(m_onlineFileFormat);
+    m_onlineTree->SetClipboardFormats(m_localFileFormat, m_onlineFileFormat);
 
     if (!m_background.IsNull()) {
         SetWindowSize(m_background.GetSize());
@@ -126,8 +156,8 @@ bool CZyferV3Dlg::OnInitDialog()
 
     LoadServerSettings();
 
-    // wired when CLocalTree lands: m_localTree->FillTree();
-    // wired when COnlineTree lands: m_onlineTree->CreateRoot();
+    m_localTree->FillTree();
+    m_onlineTree->CreateRoot();
 
     m_webButton.SetWindowPos({42, 17});
     m_codeListButton.SetWindowPos({42, 51});
@@ -172,8 +202,12 @@ void CZyferV3Dlg::OnOK() {}
 
 void CZyferV3Dlg::OnDestroy()
 {
-    // The watcher's thread stops before the window it posts to is gone.
+    // The watcher's thread stops before the window it posts to is gone, and
+    // an upload still running ends (its form and messages are served while
+    // it winds down) before the trees it reports to.
     m_volumeWatcher.reset();
+    m_uploadJob.Wait();
+    CMessageBox::SetOwner(kNoWindow);
     KillTimer(kTimerId);
     m_trayIcon.RemoveIcon();
     ui::Dialog::OnDestroy();

@@ -1,6 +1,11 @@
 #pragma once
 
 #include "app/TrayIcon.h"
+#include "online/OnlineTree.h"
+#include "online/SaveUploadJob.h"
+#include "platform/base/MessageTarget.h"
+#include "storage/LocalTree.h"
+#include "storage/LocalTreeHost.h"
 #include "platform/fs/VolumeWatcher.h"
 #include "platform/gfx/Bitmap.h"
 #include "platform/ui/Dialog.h"
@@ -33,16 +38,13 @@ struct DevBroadcastVolume
 // over the trees and the notification-area icon. Workers and trees report to
 // it with the application messages; it turns them into calls on the trees,
 // the bars and message boxes (ZyferV3DlgMessages.cpp).
-class CZyferV3Dlg : public ui::Dialog
+class CZyferV3Dlg : public ui::Dialog, private LocalTreeHost
 {
 public:
     static constexpr int IDD = 102;
 
-    // The trees' classes. Plain file trees stand in until the Local and
-    // Online Trees are built on them; MakeLocalTree / MakeOnlineTree make
-    // them.
-    using LocalTree = CFileTree;
-    using OnlineTree = CFileTree;
+    using LocalTree = CLocalTree;
+    using OnlineTree = COnlineTree;
 
     enum : unsigned
     {
@@ -100,7 +102,7 @@ public:
 protected:
     // The trees, each built over its scroll bar; the Local and Online Trees
     // take these places.
-    static std::unique_ptr<LocalTree> MakeLocalTree(CSkinScrollBar* scrollBar);
+    std::unique_ptr<LocalTree> MakeLocalTree(CSkinScrollBar* scrollBar);
     static std::unique_ptr<OnlineTree> MakeOnlineTree(CSkinScrollBar* scrollBar);
 
     bool OnInitDialog() override;
@@ -118,6 +120,26 @@ protected:
     LResult OnMessage(unsigned message, WParam wParam, LParam lParam) override;
 
 private:
+    // What the Local Tree asks of its window.
+    void StartUpload(const std::string& fullPath, const std::string& fileName,
+                     const std::string& folder) override;
+    std::string GetCodeListUrl() const override;
+    WindowHandle GetMainWindow() const override { return Handle(); }
+
+    // The upload job reports to this window by sending it messages.
+    class WindowTarget final : public MessageTarget
+    {
+    public:
+        explicit WindowTarget(CZyferV3Dlg& owner)
+            : m_owner(owner)
+        {
+        }
+        LResult SendAppMessage(unsigned message, WParam wParam, LParam lParam) override;
+
+    private:
+        CZyferV3Dlg& m_owner;
+    };
+
     // Application messages (ZyferV3DlgMessages.cpp).
     bool OnApplicationMessage(unsigned message, WParam wParam, LParam lParam, LResult& result);
     LResult OnDownloadToFolder(WParam wParam, LParam lParam);
@@ -172,6 +194,9 @@ private:
     CLabel m_logoPanel;
     bool m_logoLit = false;
     bool m_logoBlinking = false;
+    WindowTarget m_windowTarget{*this};
+    // After the trees: destroyed (and so ended) before them.
+    SaveUploadJob m_uploadJob;
     // Last, so it stops (and its thread posts nothing more) first.
     std::unique_ptr<fs::VolumeWatcher> m_volumeWatcher;
 };

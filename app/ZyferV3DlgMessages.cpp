@@ -90,8 +90,7 @@ bool CZyferV3Dlg::OnApplicationMessage(unsigned message, WParam wParam, LParam l
 LResult CZyferV3Dlg::OnDownloadToFolder(WParam wParam, LParam)
 {
     const std::string folder = TextOf(wParam);
-    // wired when COnlineTree lands: m_onlineTree->StartDownload(folder.c_str());
-    (void)folder;
+    m_onlineTree->StartDownload(folder.c_str());
     return 1;
 }
 
@@ -106,8 +105,7 @@ LResult CZyferV3Dlg::OnDownloadDone(WParam wParam, LParam)
     const std::string folder = Cut(path.substr(0, split + 1), kFolderSize);
     const std::string fileName =
         Cut(path.size() > split + 1 ? path.substr(split + 1) : "", kFileNameSize);
-    // wired when CLocalTree lands: m_localTree->AddArrivedSave(fileName.c_str(), folder.c_str());
-    (void)folder, (void)fileName;
+    m_localTree->AddArrivedSave(fileName.c_str(), folder.c_str());
     return 1;
 }
 
@@ -133,7 +131,7 @@ LResult CZyferV3Dlg::OnDownloadIncomplete(WParam wParam, LParam)
 
 LResult CZyferV3Dlg::OnUploadSave(WParam, LParam)
 {
-    // wired when CLocalTree lands: m_localTree->StartUpload();
+    m_localTree->StartUpload();
     return 1;
 }
 
@@ -146,7 +144,7 @@ LResult CZyferV3Dlg::OnCodeListDone(WParam, LParam)
 
 LResult CZyferV3Dlg::OnRefreshOnline(WParam, LParam)
 {
-    // wired when COnlineTree lands: m_onlineTree->RefreshCommunity();
+    m_onlineTree->RefreshCommunity();
     return 0;
 }
 
@@ -193,7 +191,7 @@ LResult CZyferV3Dlg::OnTrayNotify(WParam wParam, LParam lParam)
 
 void CZyferV3Dlg::OnCodeListButton()
 {
-    // wired when CLocalTree lands: m_localTree->OnMenuCommand(kCodeListAllCommand, nullptr);
+    m_localTree->OnMenuCommand(kCodeListAllCommand, nullptr);
 }
 
 LResult CZyferV3Dlg::OnDeviceChange(WParam eventType, LParam broadcast)
@@ -210,11 +208,10 @@ LResult CZyferV3Dlg::OnDeviceChange(WParam eventType, LParam broadcast)
         }
         const char letter = static_cast<char>('A' + drive);
         if (eventType == DBT_DEVICEARRIVAL) {
-            // wired when CLocalTree lands: m_localTree->OnDriveArrived(letter);
+            m_localTree->OnDriveArrived(letter);
         } else {
-            // wired when CLocalTree lands: m_localTree->OnDriveRemoved(letter);
+            m_localTree->OnDriveRemoved(letter);
         }
-        (void)letter;
     }
     return 0;
 }

@@ -76,8 +76,10 @@ TEST_F(MainWindowTest, OpensSkinnedAndSurvivesAnUnreachableSettingsServer)
         EXPECT_TRUE(dialog.GetWindowRgn()->Contains({350, 247}));
         const gfx::Bitmap frame = system->CaptureWindow(dialog);
         const gfx::Bitmap background = LoadBitmapResource(148);
-        // The logo panel is empty until a drive message: the background shows.
-        EXPECT_EQ(frame.Pixel(350, 60), background.Pixel(350, 60));
+        // Filling the Local Tree told the window whether a save drive is
+        // present: the logo panel shows the matching picture.
+        const gfx::Bitmap logo = LoadBitmapResource(dialog.IsLogoLit() ? 206 : 205);
+        EXPECT_EQ(frame.Pixel(350, 60), logo.Pixel(350 - 252, 60));
         EXPECT_EQ(frame.Pixel(100, 120), background.Pixel(100, 120));
         struct Child
         {
@@ -155,8 +157,11 @@ TEST_F(MainWindowTest, ApplicationMessagesDriveBarsTreesAndBoxes)
         EXPECT_EQ(ui::SendMessage(h, WM_APP_CODELIST_DONE), 1);
         EXPECT_FALSE(dialog.LeftBar().IsRunning() && dialog.LeftBar().Fill() > 0.0f);
         EXPECT_EQ(ui::SendMessage(h, WM_APP_REFRESH_ONLINE), 0);
+        // Both paths name no file: the Local Tree reports each as no save.
         EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{
                                      "Either the file directory or the file path is incorrect",
+                                     "Cannot open selected file", "The save is not a valid PS2 save",
+                                     "Cannot open selected file", "The save is not a valid PS2 save",
                                      "The Code List has completed downloading."}));
 
         // Double-clicking the logo opens the version box.
