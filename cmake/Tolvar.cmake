@@ -24,7 +24,9 @@ function(tolvar_library name)
 endfunction()
 
 # tolvar_test(NAME SOURCES... LIBS libs...) adds a GoogleTest executable and
-# registers its cases with CTest. LABELS marks tests that need Xvfb or root.
+# registers its cases with CTest. LABELS marks tests that need Xvfb or root,
+# and "threads" those that start threads, which the ThreadSanitizer build
+# (scripts/tsan.sh) builds through the target tolvar_threads_tests and runs.
 function(tolvar_test name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
@@ -32,6 +34,9 @@ function(tolvar_test name)
     set(props "")
     if(ARG_LABELS)
         set(props PROPERTIES LABELS "${ARG_LABELS}")
+    endif()
+    if("threads" IN_LIST ARG_LABELS)
+        set_property(GLOBAL APPEND PROPERTY TOLVAR_THREADS_TESTS ${name})
     endif()
     gtest_discover_tests(${name} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
                          DISCOVERY_TIMEOUT 60 ${props})
