@@ -24,14 +24,20 @@ function(tolvar_library name)
 endfunction()
 
 # tolvar_test(NAME SOURCES... LIBS libs...) adds a GoogleTest executable and
-# registers its cases with CTest. LABELS marks tests that need Xvfb or root.
+# registers its cases with CTest. LABELS marks tests that need Xvfb or root
+# (one label: gtest_discover_tests splits a list). THREADS marks tests that
+# start threads; the ThreadSanitizer build (scripts/tsan.sh) builds them
+# through the target tolvar_threads_tests.
 function(tolvar_test name)
-    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+    cmake_parse_arguments(ARG "THREADS" "" "SOURCES;LIBS;LABELS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} tolvar_test_support GTest::gtest_main GTest::gmock)
     set(props "")
     if(ARG_LABELS)
         set(props PROPERTIES LABELS "${ARG_LABELS}")
+    endif()
+    if(ARG_THREADS)
+        set_property(GLOBAL APPEND PROPERTY TOLVAR_THREADS_TESTS ${name})
     endif()
     gtest_discover_tests(${name} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
                          DISCOVERY_TIMEOUT 60 ${props})

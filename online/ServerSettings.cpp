@@ -84,7 +84,9 @@ bool ServerSettings::Load()
 void ServerSettings::ApplyLine(const std::string& line)
 {
     // Keys are matched in the first column and case-sensitively; the value is
-    // the rest of the line, untrimmed. A key with an empty value is skipped.
+    // the rest of the line, untrimmed. A line shorter than 11 characters is
+    // skipped, so an empty "SAVES_URL=" keeps the earlier address while an
+    // empty "UPLOAD_URL=" or "CODELIST_URL=" clears it.
     if (line.size() < 11) {
         return;
     }

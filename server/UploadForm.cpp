@@ -40,7 +40,8 @@ std::optional<UploadPart> ParseUploadBody(std::string_view body, const std::stri
     const std::string_view headers = body.substr(firstEnd + 2, headersEnd - firstEnd - 2);
     if (const std::size_t at = headers.find("filename="); at != std::string_view::npos) {
         std::string_view name = headers.substr(at + 9);
-        name = name.substr(0, name.find("\r\n"));
+        // A stray CR or LF ends the header line too: a name never spans lines.
+        name = name.substr(0, name.find_first_of("\r\n"));
         if (name.size() >= 2 && name.front() == '"' && name.back() == '"') {
             name = name.substr(1, name.size() - 2);
         }

@@ -35,6 +35,10 @@ TEST(UploadForm, ReadsTheCompanionsBodyWithBareDelimiterLines)
     EXPECT_EQ(standard->bytes, "xyz");
     EXPECT_EQ(standard->fileName, "q.tvd");
 
+    const auto strayCr = ParseUploadBody(Body(kBoundary, "xyz", "\"c.tvd\"\r\xA4X: y"), kBoundary);
+    ASSERT_TRUE(strayCr);
+    EXPECT_EQ(strayCr->fileName, "c.tvd") << "a lone CR ends the header line";
+
     const auto empty = ParseUploadBody(Body(kBoundary, ""), kBoundary);
     ASSERT_TRUE(empty);
     EXPECT_EQ(empty->bytes, "");
