@@ -1,20 +1,31 @@
 // The real program on a private X server, with the reference server on a
 // free loopback port: what the screen shows, the system menu's About item,
-// Escape ending the process, and the tray icon under trayer.
+// Escape ending the process, the tray icon under trayer, and (as root) the
+// user's tasks on drives made of tmpfs mounts under /media.
 #include "resources/Resources.h"
 #include "tests/net/ServerProcess.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/XvfbServer.h"
+#include "treeview/RowLayout.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <optional>
+#include <sched.h>
+#include <sstream>
 #include <string>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -214,6 +225,270 @@ TEST_F(AppX11Test, TrayIconDoubleClickHidesAndShowsTheWindow)
     ASSERT_TRUE(Run(doubleClick));
     EXPECT_TRUE(Eventually([&] { return Visible("Tolvar for PlayStation2"); }))
         << "a second double click did not bring it back";
+}
+
+// Drives for the program: the test takes a mount namespace of its own with a
+// fresh tmpfs on /media, so mounts other runs make there stay out of its trees,
+// and the program it starts shares that namespace. Needs root.
+class AppDrivesX11Test : public AppX11Test
+{
+protected:
+    void SetUp() override
+    {
+        if (geteuid() != 0) {
+            GTEST_SKIP() << "drives are tmpfs mounts under /media, which needs root; run this "
+                            "test as root to drive the program's drives";
+        }
+        std::filesystem::create_directories("/media");
+        if (unshare(CLONE_NEWNS) != 0 ||
+            mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount("tmpfs", "/media", "tmpfs", 0, "size=16m") != 0) {
+            GTEST_SKIP() << "mounting is refused here (" << std::strerror(errno)
+                         << "); the drive tasks need tmpfs mounts under /media";
+        }
+        AppX11Test::SetUp();
+    }
+
+    static std::filesystem::path Drive(const std::string& label) { return "/media/" + label; }
+    static bool Plug(const std::string& label)
+    {
+        std::filesystem::create_directories(Drive(label));
+        return mount("tmpfs", Drive(label).c_str(), "tmpfs", 0, "size=4m") == 0;
+    }
+    static bool Pull(const std::string& label) { return umount(Drive(label).c_str()) == 0; }
+
+    // Where the program's controls are on screen, from its layout: the Local
+    // Tree at (30, 170) and the Online Tree at (366, 170) of the window.
+    static std::string At(int x, int y)
+    {
+        return std::to_string(kLeft + x) + " " + std::to_string(kTop + y);
+    }
+    static int RowY(int row) { return 170 + kRowInset + row * kRowHeight + kHitHeight / 2; }
+    static std::string LocalRow(int row) { return At(30 + 90, RowY(row)); }
+    static std::string OnlineRow(int row) { return At(366 + 80, RowY(row)); }
+    static std::string OnlineExpandBox(int depth, int row)
+    {
+        return At(366 + (depth > 0 ? (depth - 1) * kIndent + kDepthOneShift : 0) + kButtonOffset +
+                      kImageSize / 2,
+                  RowY(row));
+    }
+
+    bool Click(const std::string& where) { return Run("xdotool mousemove " + where + " click 1"); }
+    // As a person drags: press, move a few pixels, go to the target, release.
+    bool Drag(const std::string& from, const std::string& to)
+    {
+        bool ok = Run("xdotool mousemove " + from + " mousedown 1");
+        for (int step = 0; step < 3; ++step) {
+            std::this_thread::sleep_for(60ms);
+            ok = ok && Run("xdotool mousemove_relative 3 3");
+        }
+        std::this_thread::sleep_for(60ms);
+        ok = ok && Run("xdotool mousemove " + to + " mousemove_relative 4 0");
+        std::this_thread::sleep_for(150ms);
+        ok = ok && Run("xdotool mousemove " + to);
+        std::this_thread::sleep_for(150ms);
+        return ok && Run("xdotool mouseup 1");
+    }
+
+    // The id of a shown top-level window of the given size ("315x157" for a
+    // message box, "397x251" for the upload form), or "".
+    std::string ShownWindow(const std::string& size)
+    {
+        const auto ids = Output("xdotool search --onlyvisible --name '' 2>/dev/null");
+        if (!ids) {
+            return {};
+        }
+        std::istringstream in(*ids);
+        std::string id;
+        while (in >> id) {
+            const auto g = Output("xdotool getwindowgeometry " + id);
+            if (g && g->find("Geometry: " + size) != std::string::npos) {
+                return id;
+            }
+        }
+        return {};
+    }
+    // Waits for a message box other than the last one answered, then answers
+    // it with a key ("y", "Return") or, given a point of the box, a click.
+    bool Answer(const std::string& key, const std::string& clickAt = {},
+                const char* screenshot = nullptr)
+    {
+        std::string box;
+        if (!Eventually([&] {
+                box = ShownWindow("315x157");
+                return !box.empty() && box != m_lastBox;
+            })) {
+            return false;
+        }
+        m_lastBox = box;
+        std::this_thread::sleep_for(200ms); // painted and focused
+        if (screenshot != nullptr) {
+            SaveWindowShot(screenshot);
+        }
+        return clickAt.empty()
+                   ? Run("xdotool key " + key)
+                   : Run("xdotool mousemove --window " + box + " " + clickAt + " click 1");
+    }
+
+    void SaveWindowShot(const char* name)
+    {
+        if (auto shot = Screen()) {
+            shot->Crop(gfx::Rect::FromSize(kLeft, kTop, 700, 494)).SavePng(name);
+        }
+    }
+    // The pixels of a strip of the screen, to see a tree row change.
+    std::optional<gfx::Bitmap> Strip(int x, int y, int w, int h)
+    {
+        auto shot = Screen();
+        return shot ? std::optional(shot->Crop(gfx::Rect::FromSize(kLeft + x, kTop + y, w, h)))
+                    : std::nullopt;
+    }
+    static bool SamePixels(const gfx::Bitmap& a, const gfx::Bitmap& b)
+    {
+        for (int y = 0; y < a.Height(); ++y) {
+            for (int x = 0; x < a.Width(); ++x) {
+                if (a.Pixel(x, y) != b.Pixel(x, y)) {
+                    return false;
+                }
+            }
+        }
+        return true;
+    }
+
+    static std::string Bytes(const std::filesystem::path& file)
+    {
+        std::ifstream in(file, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    static std::vector<std::string> Saves(const std::filesystem::path& folder)
+    {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(folder)) {
+            if (e.path().extension() == ".tvd") {
+                names.push_back(e.path().filename().string());
+            }
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    static bool SealValid(const std::filesystem::path& file)
+    {
+        return RunProgram(TOLVAR_CLI, {"verify", file.string()}).status == 0;
+    }
+
+    std::string m_lastBox;
+};
+
+TEST_F(AppDrivesX11Test, UserTasksOnDrivesAndTheOnlineDatabase)
+{
+    const auto db = dir / "db";
+    ASSERT_TRUE(Plug("ALPHA") && Plug("BETA"));
+    for (const char* name : {"Desert Rally Stage 5.tvd", "Turbo Lane 2.0.tvd"}) {
+        std::filesystem::copy_file(db / "Racing" / name, Drive("ALPHA") / name);
+    }
+    auto app = StartProgram();
+    ASSERT_TRUE(Eventually([&] { return Visible("Tolvar for PlayStation2"); }));
+    ASSERT_TRUE(Run("xdotool mousemove " + At(12, 300))); // off the trees, no tool tips
+
+    // Local Tree: PC Databases, ALPHA, BETA, Saves; row 4 is empty until a
+    // drive is plugged in, and empty again once it is pulled out.
+    std::optional<gfx::Bitmap> empty;
+    ASSERT_TRUE(Eventually([&] {
+        auto row3 = Strip(60, RowY(3) - 8, 200, 16);
+        empty = Strip(60, RowY(4) - 8, 200, 16);
+        return row3 && empty && !SamePixels(*row3, *empty);
+    })) << "the Local Tree did not list its locations";
+    ASSERT_TRUE(Plug("GAMMA"));
+    EXPECT_TRUE(Eventually([&] {
+        auto row = Strip(60, RowY(4) - 8, 200, 16);
+        return row && !SamePixels(*row, *empty);
+    })) << "a drive plugged in did not join the Local Tree";
+    ASSERT_TRUE(Pull("GAMMA"));
+    EXPECT_TRUE(Eventually([&] {
+        auto row = Strip(60, RowY(4) - 8, 200, 16);
+        return row && SamePixels(*row, *empty);
+    })) << "a drive pulled out stayed in the Local Tree";
+
+    // ALPHA opened with the keyboard: rows 2 and 3 are its saves, BETA row 4.
+    ASSERT_TRUE(Click(LocalRow(1)));
+    ASSERT_TRUE(Run("xdotool key Right"));
+    // The Online Database opened from its box, then its first folder.
+    ASSERT_TRUE(Click(OnlineExpandBox(0, 0)));
+    auto onlineRowShown = [&](int row) {
+        return Eventually([&] {
+            auto strip = Strip(366 + 30, RowY(row) - 8, 200, 16);
+            return strip && !SamePixels(*strip, *empty);
+        });
+    };
+    ASSERT_TRUE(onlineRowShown(5)) << "the online folders did not come";
+    ASSERT_TRUE(Click(OnlineExpandBox(1, 1)));
+    ASSERT_TRUE(onlineRowShown(7)) << "the first online folder did not open";
+    ASSERT_TRUE(Run("xdotool mousemove " + At(12, 300)));
+    std::this_thread::sleep_for(300ms);
+    SaveWindowShot("app_main_window_trees.png");
+
+    // A save dragged from drive to drive arrives byte for byte.
+    const auto alphaSaves = Saves(Drive("ALPHA"));
+    ASSERT_EQ(alphaSaves.size(), 2u);
+    ASSERT_TRUE(Drag(LocalRow(2), LocalRow(4)));
+    ASSERT_TRUE(Eventually([&] { return Saves(Drive("BETA")).size() == 1; }))
+        << "nothing arrived on BETA";
+    const std::string copied = Saves(Drive("BETA")).front();
+    EXPECT_EQ(copied, alphaSaves.front());
+    EXPECT_EQ(Bytes(Drive("BETA") / copied), Bytes(Drive("ALPHA") / copied));
+
+    // An online save dragged onto a drive arrives sealed, as the server has it.
+    ASSERT_TRUE(Drag(OnlineRow(2), LocalRow(4)));
+    ASSERT_TRUE(Eventually([&] { return Saves(Drive("BETA")).size() == 2; }))
+        << "the online save did not arrive on BETA";
+    std::string downloaded;
+    for (const auto& name : Saves(Drive("BETA"))) {
+        downloaded = name != copied ? name : downloaded;
+    }
+    EXPECT_TRUE(Eventually([&] { return SealValid(Drive("BETA") / downloaded); })) << downloaded;
+    EXPECT_EQ(Bytes(Drive("BETA") / downloaded), Bytes(db / "Action" / downloaded));
+
+    // A local save dragged onto the Online Tree, renamed in the upload form.
+    ASSERT_TRUE(Drag(LocalRow(3), At(366 + 130, 380)));
+    std::string form;
+    ASSERT_TRUE(Eventually([&] { return !(form = ShownWindow("397x251")).empty(); }))
+        << "no upload form";
+    std::this_thread::sleep_for(300ms);
+    if (auto shot = Screen()) {
+        shot->Crop(gfx::Rect::FromSize(kLeft + 151, kTop + 121, 397, 251))
+            .SavePng("app_upload_form.png");
+    }
+    // The name edit has the focus with its text selected: typing replaces it.
+    ASSERT_TRUE(Run("xdotool type --delay 20 'Renamed Lap'"));
+    ASSERT_TRUE(Run("xdotool mousemove --window " + form + " 249 229 click 1")); // Submit
+    const auto uploaded = db / "Online Community" / "Renamed Lap.tvd";
+    ASSERT_TRUE(Eventually([&] { return std::filesystem::exists(uploaded); }))
+        << "the upload did not reach Online Community under its new name";
+    EXPECT_TRUE(Eventually([&] { return SealValid(uploaded); }));
+
+    // Delete asks twice: Y for the first question, a click on Yes for the second.
+    ASSERT_TRUE(Click(LocalRow(2)));
+    ASSERT_TRUE(Run("xdotool key Delete"));
+    ASSERT_TRUE(Answer("y", {}, "app_message_box.png")) << "no first question";
+    ASSERT_TRUE(Answer({}, "97 133")) << "no second question";
+    EXPECT_TRUE(Eventually([&] { return Saves(Drive("ALPHA")).size() == 1; }))
+        << "the save was not deleted";
+    EXPECT_EQ(Saves(Drive("ALPHA")), std::vector<std::string>{alphaSaves.back()});
+
+    // The code list to all drives: a notice, the question, the notice of its end.
+    ASSERT_TRUE(Click(At(42 + 60, 51 + 17)));
+    ASSERT_TRUE(Answer("Return")) << "no notice before the code list";
+    ASSERT_TRUE(Answer("y")) << "no question for all drives";
+    ASSERT_TRUE(Answer("Return")) << "no notice that the code list came";
+    const std::string codeList = Bytes(db / "codelist.bin");
+    for (const char* drive : {"ALPHA", "BETA"}) {
+        EXPECT_TRUE(Eventually([&] { return Bytes(Drive(drive) / "codelist.bin") == codeList; }))
+            << "no code list on " << drive;
+    }
+
+    ASSERT_TRUE(Run("xdotool mousemove " + At(12, 300)));
+    ASSERT_TRUE(Run("xdotool key Escape"));
+    EXPECT_EQ(app->WaitForExit(5s), 0);
 }
 
 } // namespace
