@@ -1,9 +1,9 @@
-// The download job. The answer is written to a temporary file of its own in
-// the destination folder as it arrives, its seal checked over the very blocks
-// written, and the file flushed; a good save is renamed over the target in one
-// step, anything else is removed, so no failure (a refused name, a cut transfer, an error page, a
-// closed program) can leave a user's save truncated or half-written. The incomplete and corrupt
-// messages name the temporary file, which their handlers delete.
+// The download job. The answer is written to a temporary file of its own in the destination
+// folder as it arrives, its seal checked over the very blocks written, and the file flushed; a
+// good save is renamed over the target in one step, anything else is removed, so no failure (a
+// refused name, a cut transfer, an error page, a closed program) can leave a user's save truncated
+// or half-written. The incomplete and corrupt messages name the temporary file, which their
+// handlers delete.
 #include "online/DownloadJob.h"
 
 #include "messages/AppMessages.h"
