@@ -1,9 +1,9 @@
-// The download job. The answer is written to a temporary file of its own in
-// the destination folder, flushed, read back and checked there; a good save
-// is renamed over the target in one step, anything else is removed, so no
-// failure (a refused name, a cut transfer, an error page, a closed program)
-// can leave a user's save truncated or half-written. The incomplete and
-// corrupt messages name the temporary file, which their handlers delete.
+// The download job. The answer is written to a temporary file of its own in the destination
+// folder as it arrives, its seal checked over the very blocks written, and the file flushed; a
+// good save is renamed over the target in one step, anything else is removed, so no failure (a
+// refused name, a cut transfer, an error page, a closed program) can leave a user's save truncated
+// or half-written. The incomplete and corrupt messages name the temporary file, which their
+// handlers delete.
 #include "online/DownloadJob.h"
 
 #include "messages/AppMessages.h"
@@ -18,7 +18,9 @@
 #include "platform/net/InternetSession.h"
 #include "platform/net/Url.h"
 #include "saveformat/SaveFormat.h"
+#include "saveformat/SaveSealStream.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <random>
@@ -33,8 +35,8 @@ constexpr const char* kTransferError = "An error occured during the transfer of 
 constexpr const char* kOverwriteQuestion =
     "The file already exists on the destination drive, do you want to copy it anyway?";
 constexpr std::uint64_t kShortestSave = 16;
-// Larger than a network block so a big save costs few writes.
-constexpr std::size_t kBlockSize = 64 * 1024;
+// Many network blocks, so a big save costs few writes.
+constexpr std::size_t kBlockSize = 256 * 1024;
 
 // A file of the job's own beside the target, named so no folder listing
 // takes it for a save; removed when the job lets go of it unrenamed.
@@ -82,23 +84,59 @@ private:
     std::string m_path;
 };
 
-// Whether the file at path is a whole save that passes its seal check.
-bool IsSealedSave(const std::string& path)
+// Writes the answer into the temporary file in large blocks as it arrives,
+// and takes the seal check over each block just as it was handed to the file,
+// so the check covers exactly the bytes on disk without reading them back.
+// Each block written is sent on its way to the medium at once, which leaves
+// the one flush at the end little to wait for.
+class SaveWriter final : public net::AnswerSink
 {
-    fs::File file;
-    if (!file.Open(path.c_str(), fs::OpenMode::Read)) {
-        throw std::runtime_error("the downloaded file cannot be read back");
+public:
+    explicit SaveWriter(fs::File& file) : m_file(file) { m_block.reserve(kBlockSize); }
+
+    bool Receive(const void* data, std::size_t length) override
+    {
+        const auto* bytes = static_cast<const std::uint8_t*>(data);
+        while (length > 0) {
+            const std::size_t n = std::min(length, kBlockSize - m_block.size());
+            m_block.insert(m_block.end(), bytes, bytes + n);
+            bytes += n;
+            length -= n;
+            if (m_block.size() == kBlockSize && !WriteBlock()) {
+                return false;
+            }
+        }
+        return true;
     }
-    const std::uint64_t length = file.Length();
-    if (length < kShortestSave || length > kMaxSaveFileSize) {
-        return false;
+    // Writes what is left of the answer; false when the file refuses it.
+    bool Finish() { return WriteBlock(); }
+
+    std::uint64_t Length() const { return m_seal.Length(); }
+    // Whether the file holds a whole save that passes its seal check.
+    bool IsSealedSave() const
+    {
+        return Length() >= kShortestSave && Length() <= kMaxSaveFileSize && m_seal.Sealed();
     }
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length));
-    if (file.Read(bytes.data(), bytes.size()) != bytes.size()) {
-        throw std::runtime_error("the downloaded file cannot be read back");
+
+private:
+    bool WriteBlock()
+    {
+        if (m_block.empty()) {
+            return true;
+        }
+        if (!m_file.Write(m_block.data(), m_block.size())) {
+            return false;
+        }
+        m_file.StartWriteback(m_seal.Length(), m_block.size());
+        m_seal.Add(m_block.data(), m_block.size());
+        m_block.clear();
+        return true;
     }
-    return VerifySaveBuffer(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
-}
+
+    fs::File& m_file;
+    std::vector<std::uint8_t> m_block;
+    SaveSealStream m_seal; // over every byte written so far
+};
 
 class DownloadJob
 {
@@ -154,15 +192,13 @@ public:
             return EndRefused();
         }
 
-        std::uint64_t byteCount = 0;
-        bool corrupt = false;
+        SaveWriter writer(temporary.File());
         try {
-            byteCount = Transfer(parts, temporary.File());
+            Transfer(parts, writer);
             if (!temporary.File().Flush()) {
                 throw std::runtime_error("the downloaded file cannot be flushed");
             }
             temporary.File().Close();
-            corrupt = !IsSealedSave(temporary.Path());
         } catch (const std::exception&) {
             temporary.Remove();
             Send(WM_APP_BUSY_STOP);
@@ -176,9 +212,9 @@ public:
         if (m_cancelled) {
             return 1; // the temporary file goes with this frame
         }
-        if (corrupt) {
+        if (!writer.IsSealedSave()) {
             SendPath(WM_APP_DOWNLOAD_CORRUPT, temporary.Path());
-        } else if (byteCount != static_cast<std::uint64_t>(m_request.downloadSize)) {
+        } else if (writer.Length() != static_cast<std::uint64_t>(m_request.downloadSize)) {
             SendPath(WM_APP_DOWNLOAD_INCOMPLETE, temporary.Path());
         } else if (fs::ReplaceFile(temporary.Path().c_str(), target.c_str())) {
             temporary.Release();
@@ -200,7 +236,7 @@ public:
 private:
     // The port of the url is kept: a server may listen anywhere. An answer
     // other than 2xx is a failed transfer, not a file to check.
-    std::uint64_t Transfer(const net::UrlParts& parts, fs::File& out)
+    void Transfer(const net::UrlParts& parts, SaveWriter& out)
     {
         net::InternetSession session;
         session.SetCancelFlag(&m_cancelled);
@@ -210,22 +246,17 @@ private:
             throw net::InternetException("no connection");
         }
         std::unique_ptr<net::HttpFile> answer = connection->OpenRequest("GET", parts.object);
+        answer->SetAnswerSink(&out);
         answer->SendRequest();
         const int status = answer->GetStatusCode();
         if (status < 200 || status > 299) {
             throw net::InternetException("the server answered " + std::to_string(status));
         }
-        std::vector<char> block(kBlockSize);
-        std::uint64_t count = 0;
-        while (const std::size_t n = answer->Read(block.data(), block.size())) {
-            if (!out.Write(block.data(), n)) {
-                throw std::runtime_error("the downloaded file cannot be written");
-            }
-            count += n;
+        if (!out.Finish()) {
+            throw std::runtime_error("the downloaded file cannot be written");
         }
         answer->Close();
         session.Close();
-        return count;
     }
 
     int EndRefused()

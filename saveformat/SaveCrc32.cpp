@@ -258,13 +258,12 @@ bool HasCrcPath(CrcPath path)
     return path == CrcPath::Table;
 }
 
-std::uint32_t SaveCrc32Through(CrcPath widest, const std::uint8_t* bytes, std::uint32_t length)
+namespace {
+
+// The register before its final inversion, carried on over length bytes.
+std::uint32_t UpdateThrough(CrcPath widest, std::uint32_t crc, const std::uint8_t* bytes,
+                            std::size_t remaining)
 {
-    if (length == 0 || bytes == nullptr) {
-        return 0;
-    }
-    std::uint32_t crc = 0xFFFFFFFFu;
-    std::size_t remaining = length;
 #ifdef TOLVAR_HAVE_CLMUL
     // Below a few blocks the set-up of the folding costs more than it saves.
     if (remaining >= 256 && widest != CrcPath::Table && HasClmul()) {
@@ -278,13 +277,30 @@ std::uint32_t SaveCrc32Through(CrcPath widest, const std::uint8_t* bytes, std::u
 #else
     (void)widest;
 #endif
-    crc = UpdateSliced(crc, bytes, remaining);
-    return crc ^ 0xFFFFFFFFu;
+    return UpdateSliced(crc, bytes, remaining);
+}
+
+} // namespace
+
+std::uint32_t SaveCrc32Through(CrcPath widest, const std::uint8_t* bytes, std::uint32_t length)
+{
+    if (length == 0 || bytes == nullptr) {
+        return 0;
+    }
+    return UpdateThrough(widest, 0xFFFFFFFFu, bytes, length) ^ 0xFFFFFFFFu;
 }
 
 std::uint32_t SaveCrc32(const std::uint8_t* bytes, std::uint32_t length)
 {
     return SaveCrc32Through(CrcPath::Fold512, bytes, length);
+}
+
+std::uint32_t SaveCrc32Continue(std::uint32_t crc, const std::uint8_t* bytes, std::size_t length)
+{
+    if (length == 0 || bytes == nullptr) {
+        return crc;
+    }
+    return UpdateThrough(CrcPath::Fold512, crc ^ 0xFFFFFFFFu, bytes, length) ^ 0xFFFFFFFFu;
 }
 
 } // namespace tolvar

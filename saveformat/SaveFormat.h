@@ -23,6 +23,9 @@ constexpr std::size_t kMaxSaveFileSize = std::size_t{64} << 20;
 
 // CRC-32 of IEEE 802.3 (reflected 0xEDB88320, init and final XOR 0xFFFFFFFF).
 std::uint32_t SaveCrc32(const std::uint8_t* bytes, std::uint32_t length);
+// Carries on a CRC over more bytes: crc is the CRC of the bytes before (0 for
+// none), so a buffer's CRC can be taken piece by piece as it arrives.
+std::uint32_t SaveCrc32Continue(std::uint32_t crc, const std::uint8_t* bytes, std::size_t length);
 
 // The ways the CRC can be computed, all giving the same value: the sliced
 // tables, or carry-less folding 128 or 512 bits wide where the processor has

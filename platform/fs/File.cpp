@@ -147,6 +147,14 @@ bool File::Flush()
     return m_fd >= 0 && fsync(m_fd) == 0;
 }
 
+void File::StartWriteback(std::uint64_t offset, std::uint64_t length)
+{
+    if (m_fd >= 0) {
+        sync_file_range(m_fd, static_cast<off_t>(offset), static_cast<off_t>(length),
+                        SYNC_FILE_RANGE_WRITE);
+    }
+}
+
 bool File::GetTimes(FileTimes& times) const
 {
     std::uint64_t ignored = 0;

@@ -47,6 +47,9 @@ public:
 
     // Pushes the file's data to the medium (fsync).
     bool Flush();
+    // Starts pushing a written range to the medium without waiting for it, so
+    // that the Flush at the end has little left to wait for. Only a hint.
+    void StartWriteback(std::uint64_t offset, std::uint64_t length);
     bool GetTimes(FileTimes& times) const;
     // Length and times with one query.
     bool Stat(std::uint64_t& length, FileTimes& times) const;

@@ -3,7 +3,8 @@
 // open connection to the same server when there is one. SendAll runs many
 // such transfers on one multi handle, a bounded number at a time. A progress callback
 // enforces the stall bound and the cancel flag, curl itself the connect and
-// total bounds, and the write callback the body limit.
+// total bounds, and the write callback the body limit; the write callback also
+// hands the body to the answer sink, when there is one, instead of memory.
 #include "platform/net/HttpFile.h"
 
 #include "platform/net/CurlShare.h"
@@ -24,6 +25,8 @@ struct TransferState
 {
     const RequestOptions* options = nullptr;
     std::string* answer = nullptr;
+    AnswerSink* sink = nullptr; // takes the body instead of answer when set
+    std::uint64_t received = 0;
     const std::string* body = nullptr;
     std::size_t bodyPos = 0;
     Clock::time_point lastMove;
@@ -35,9 +38,17 @@ std::size_t OnWrite(char* data, std::size_t size, std::size_t count, void* user)
 {
     auto* state = static_cast<TransferState*>(user);
     const std::size_t bytes = size * count;
-    if (state->answer->size() + bytes > state->options->timeouts.maxBodyBytes) {
+    if (state->received + bytes > state->options->timeouts.maxBodyBytes) {
         state->abortReason = "the answer is too large";
         return 0; // makes curl fail the transfer
+    }
+    state->received += bytes;
+    if (state->sink != nullptr) {
+        if (!state->sink->Receive(data, bytes)) {
+            state->abortReason = "the answer could not be stored";
+            return 0;
+        }
+        return bytes;
     }
     state->answer->append(data, bytes);
     return bytes;
@@ -125,6 +136,14 @@ bool HttpFile::AddRequestHeaders(const std::string& header)
     return true;
 }
 
+void HttpFile::SetAnswerSink(AnswerSink* sink)
+{
+    if (m_sent) {
+        throw InternetException("the request was sent already");
+    }
+    m_sink = sink;
+}
+
 void HttpFile::SendRequest()
 {
     m_hasBody = false;
@@ -172,7 +191,7 @@ void HttpFile::Perform()
     std::unique_ptr<CurlTransfer> transfer = BeginTransfer();
     const CURLcode result = curl_easy_perform(transfer->easy.curl);
     EndTransfer(*transfer, result);
-    if (!m_pendingError.empty() && m_answer.empty()) {
+    if (!m_pendingError.empty() && (m_sink != nullptr || m_answer.empty())) {
         ThrowPendingAtEnd();
     }
 }
@@ -193,6 +212,7 @@ std::unique_ptr<CurlTransfer> HttpFile::BeginTransfer()
     TransferState& state = transfer->state;
     state.options = &m_options;
     state.answer = &m_answer;
+    state.sink = m_sink;
     state.body = &m_body;
     state.lastMove = Clock::now();
 

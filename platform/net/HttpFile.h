@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/net/AnswerSink.h"
 #include "platform/net/NetTimeouts.h"
 
 #include <atomic>
@@ -28,6 +29,7 @@ struct RequestOptions
 // memory, line by line or in blocks. When the transfer fails after some bytes
 // arrived, those bytes are still read first and the failure is raised by the
 // read that reaches their end, so a reader sees what came before it fails.
+// With an answer sink the body goes to the sink instead, as it arrives.
 class HttpFile
 {
 public:
@@ -39,6 +41,12 @@ public:
     // One header line, "Name: value", added only when no header of that name
     // is set yet; false when it is not added.
     bool AddRequestHeaders(const std::string& header);
+
+    // Before the request is sent: the answer's body goes to sink as it
+    // arrives and is not kept (reads then find the answer empty). A failed
+    // transfer is raised by SendRequest or EndRequest, after the sink has had
+    // every byte that came; through SendAll, by the first read.
+    void SetAnswerSink(AnswerSink* sink);
 
     void SendRequest();
     // Sends the requests of several files at once, at most `connections` at a
@@ -79,6 +87,7 @@ private:
     std::uint64_t m_declaredLength = 0;
     std::string m_body;
     std::string m_answer;
+    AnswerSink* m_sink = nullptr;
     std::size_t m_readPos = 0;
     std::string m_pendingError; // a failure raised once the received bytes are read
     int m_status = 0;

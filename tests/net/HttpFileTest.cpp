@@ -1,3 +1,4 @@
+#include "platform/net/HttpConnection.h"
 #include "platform/net/InternetException.h"
 #include "platform/net/InternetSession.h"
 #include "tests/net/RawHttpServer.h"
@@ -7,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <thread>
 
 namespace tolvar::net {
@@ -263,6 +265,71 @@ TEST(HttpFile, AnswersBeyondTheBodyLimitAndCancelledTransfersFail)
     EXPECT_THROW(cancellable.OpenUrl(silent.Url("/x")), InternetException);
     EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(3000));
     canceller.join();
+}
+
+TEST(HttpFile, ASinkTakesTheAnswerAsItArrivesAndAFailureIsRaisedBySending)
+{
+    struct Collector final : AnswerSink
+    {
+        bool Receive(const void* data, std::size_t length) override
+        {
+            got.append(static_cast<const char*>(data), length);
+            return got.size() < refuseAfter;
+        }
+        std::string got;
+        std::size_t refuseAfter = SIZE_MAX;
+    };
+    std::string blob;
+    for (int i = 0; i < 300000; ++i) {
+        blob += static_cast<char>(i * 13 + i / 251);
+    }
+    RawHttpServer server(RawHttpServer::Documents({{"/blob", blob}}));
+    RawHttpServer cut([](int fd, const RawHttpServer::Request&, RawHttpServer&) {
+        RawHttpServer::WriteAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\npartial");
+    });
+    NetTimeouts limited = Quick();
+    limited.maxBodyBytes = 200000;
+    struct Case
+    {
+        std::string url;
+        NetTimeouts timeouts;
+        std::size_t refuseAfter;
+        bool fails;
+        std::string expected; // what the sink has been given, "" when only bounded
+    };
+    const std::vector<Case> cases = {
+        {server.Url("/blob"), Quick(), SIZE_MAX, false, blob},
+        {server.Url("/nothing"), Quick(), SIZE_MAX, false, "missing"},
+        {cut.Url("/x"), Quick(), SIZE_MAX, true, "partial"},
+        {server.Url("/blob"), Quick(), 1, true, ""},
+        {server.Url("/blob"), limited, SIZE_MAX, true, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.url + " refusing after " + std::to_string(c.refuseAfter));
+        InternetSession session(c.timeouts);
+        UrlParts parts;
+        ASSERT_TRUE(ParseUrl(c.url, parts));
+        auto file = session.GetHttpConnection(parts.server, parts.port, parts.service)
+                        ->OpenRequest("GET", parts.object);
+        Collector sink;
+        sink.refuseAfter = c.refuseAfter;
+        file->SetAnswerSink(&sink);
+        if (c.fails) {
+            EXPECT_THROW(file->SendRequest(), InternetException);
+        } else {
+            EXPECT_NO_THROW(file->SendRequest());
+        }
+        if (!c.expected.empty()) {
+            EXPECT_EQ(sink.got, c.expected);
+        }
+        EXPECT_LE(sink.got.size(), c.timeouts.maxBodyBytes);
+        if (c.fails) {
+            EXPECT_LT(sink.got.size(), blob.size());
+        }
+        char byte = 0;
+        EXPECT_EQ(file->Read(&byte, 1), 0u) << "nothing is kept in memory";
+        EXPECT_THROW(file->SetAnswerSink(&sink), InternetException) << "set after sending";
+    }
 }
 
 } // namespace

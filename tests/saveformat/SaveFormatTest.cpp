@@ -1,4 +1,5 @@
 #include "saveformat/SaveFormat.h"
+#include "saveformat/SaveSealStream.h"
 
 #include "tests/saveformat/OversizedSave.h"
 #include "tests/storage/TestSaves.h"
@@ -70,6 +71,46 @@ TEST(VerifySaveBuffer, AnyChangedByteOrChecksumFails)
     }
     std::uint8_t tiny[15] = {};
     EXPECT_FALSE(VerifySaveBuffer(tiny, sizeof tiny)) << "no whole checksum field";
+}
+
+TEST(SaveSealStream, AgreesWithTheWholeBufferCheckWhereverThePiecesSplit)
+{
+    // Three pieces cut at every pair of points of a save long enough for the
+    // folding paths, flipped at a byte of the head, the checksum field and the
+    // tail: the check over pieces gives what the check over the whole gives.
+    const auto save = test::MakeSave("streamed", 1200);
+    const std::size_t n = save.size();
+    for (std::size_t flip : {n, std::size_t{3}, std::size_t{13}, n - 1}) {
+        auto bytes = save;
+        if (flip < n) {
+            bytes[flip] ^= 0x40;
+        }
+        auto whole = bytes;
+        const bool expected = VerifySaveBuffer(whole.data(), static_cast<std::uint32_t>(n));
+        EXPECT_EQ(expected, flip == n);
+        for (std::size_t a = 0; a <= 40; ++a) {
+            for (std::size_t b = a; b <= n; b += b < 40 ? 1 : 97) {
+                SaveSealStream stream;
+                stream.Add(bytes.data(), a);
+                stream.Add(bytes.data() + a, b - a);
+                stream.Add(bytes.data() + b, n - b);
+                ASSERT_EQ(stream.Sealed(), expected) << "flip " << flip << " cut " << a << "," << b;
+                ASSERT_EQ(stream.Length(), n);
+            }
+        }
+    }
+    for (std::size_t length : {0u, 12u, 15u}) {
+        SaveSealStream stream;
+        stream.Add(save.data(), length);
+        EXPECT_FALSE(stream.Sealed()) << "no whole checksum field in " << length;
+    }
+    // A CRC carried on piece by piece is the CRC of the whole.
+    for (std::size_t cut : {0u, 1u, 255u, 256u, 700u}) {
+        const std::uint32_t first = SaveCrc32Continue(0, save.data(), cut);
+        EXPECT_EQ(SaveCrc32Continue(first, save.data() + cut, n - cut),
+                  test::ReferenceCrc32(save.data(), n))
+            << "cut " << cut;
+    }
 }
 
 TEST(SetSaveName, CutsAtThirtyOneAndPadsWithZeros)
