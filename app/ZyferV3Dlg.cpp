@@ -3,7 +3,6 @@
 #include "app/AboutDlg.h"
 #include "app/ProgramFolder.h"
 #include "app/upload/UploadDlg.h"
-#include "widgets/MessageBox.h"
 #include "messages/AppMessages.h"
 #include "online/ServerSettings.h"
 #include "platform/base/MessageBox.h"
@@ -14,6 +13,7 @@
 #include "resources/Resources.h"
 #include "resources/StringResources.h"
 #include "widgets/AutoLoad.h"
+#include "widgets/MessageBox.h"
 
 #include <cstdio>
 

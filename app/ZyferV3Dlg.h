@@ -4,12 +4,12 @@
 #include "online/OnlineTree.h"
 #include "online/SaveUploadJob.h"
 #include "platform/base/MessageTarget.h"
-#include "storage/LocalTree.h"
-#include "storage/LocalTreeHost.h"
 #include "platform/fs/VolumeWatcher.h"
 #include "platform/gfx/Bitmap.h"
 #include "platform/ui/Dialog.h"
 #include "platform/ui/ToolTip.h"
+#include "storage/LocalTree.h"
+#include "storage/LocalTreeHost.h"
 #include "treeview/FileTree.h"
 #include "widgets/ActivityBar.h"
 #include "widgets/HoverButton.h"
@@ -130,10 +130,7 @@ private:
     class WindowTarget final : public MessageTarget
     {
     public:
-        explicit WindowTarget(CZyferV3Dlg& owner)
-            : m_owner(owner)
-        {
-        }
+        explicit WindowTarget(CZyferV3Dlg& owner) : m_owner(owner) {}
         LResult SendAppMessage(unsigned message, WParam wParam, LParam lParam) override;
 
     private:

@@ -3,8 +3,8 @@
 // meanwhile), and the handlers turn them into calls on the trees, the
 // activity bars and message boxes. Every handler returns 1 except the online
 // refresh, which returns 0.
-#include "messages/AppMessages.h"
 #include "app/ZyferV3Dlg.h"
+#include "messages/AppMessages.h"
 
 #include "platform/base/MessageBox.h"
 #include "platform/fs/FileOps.h"

@@ -26,7 +26,10 @@ void GalleryPage::OnCtlColor(ui::Window&, ui::CtlColorKind, ui::ControlColors& c
     colors.brush = gfx::Brush::Hollow();
 }
 
-void GalleryPage::OnPaint(gfx::Painter& painter) { painter.DrawBitmap({0, 0}, m_background); }
+void GalleryPage::OnPaint(gfx::Painter& painter)
+{
+    painter.DrawBitmap({0, 0}, m_background);
+}
 
 GalleryPageRegistrar::GalleryPageRegistrar(const GalleryPageInfo& info)
 {
@@ -36,8 +39,9 @@ GalleryPageRegistrar::GalleryPageRegistrar(const GalleryPageInfo& info)
 std::vector<GalleryPageInfo> RegisteredPages()
 {
     std::vector<GalleryPageInfo> pages = Registry();
-    std::stable_sort(pages.begin(), pages.end(),
-                     [](const GalleryPageInfo& a, const GalleryPageInfo& b) { return a.order < b.order; });
+    std::stable_sort(
+        pages.begin(), pages.end(),
+        [](const GalleryPageInfo& a, const GalleryPageInfo& b) { return a.order < b.order; });
     return pages;
 }
 

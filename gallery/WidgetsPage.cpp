@@ -20,7 +20,8 @@ namespace tolvar::gallery {
 
 namespace {
 
-enum : unsigned {
+enum : unsigned
+{
     kWebId = 1009,
     kExitId = 1010,
     kSleepId = 1011,
@@ -55,7 +56,7 @@ const char* AnswerName(int answer)
 
 const char* ScrollCodeName(unsigned code)
 {
-    static const char* const names[] = {"line up", "line down", "page up",
+    static const char* const names[] = {"line up",   "line down",      "page up",
                                         "page down", "thumb position", "thumb track"};
     return code < 6 ? names[code] : "?";
 }
@@ -74,7 +75,10 @@ public:
     gfx::Size PictureSize() const { return m_lit.GetSize(); }
 
 protected:
-    void OnPaint(gfx::Painter& painter) override { painter.DrawBitmap({0, 0}, m_isLit ? m_lit : m_dim); }
+    void OnPaint(gfx::Painter& painter) override
+    {
+        painter.DrawBitmap({0, 0}, m_isLit ? m_lit : m_dim);
+    }
 
 private:
     gfx::Bitmap m_lit;
@@ -90,7 +94,8 @@ public:
           m_sleep("SLEEPU", "SLEEPH", "SLEEPD", nullptr),
           m_codeList("BTNCODELISTU", "BTNCODELISTH", "BTNCODELISTD", nullptr),
           m_okBox("GALLERY_OKBOXU", "GALLERY_OKBOXH", "GALLERY_OKBOXD", nullptr),
-          m_okCancelBox("GALLERY_OKCANCELBOXU", "GALLERY_OKCANCELBOXH", "GALLERY_OKCANCELBOXD", nullptr),
+          m_okCancelBox("GALLERY_OKCANCELBOXU", "GALLERY_OKCANCELBOXH", "GALLERY_OKCANCELBOXD",
+                        nullptr),
           m_yesNoBox("GALLERY_YESNOBOXU", "GALLERY_YESNOBOXH", "GALLERY_YESNOBOXD", nullptr),
           m_submit("UPLOAD_SUBMIT_UP", "UPLOAD_SUBMIT_OVER", "UPLOAD_SUBMIT_DOWN", nullptr),
           m_cancel("UPLOAD_CANCEL_UP", "UPLOAD_CANCEL_OVER", "UPLOAD_CANCEL_DOWN", nullptr),
@@ -129,7 +134,8 @@ protected:
         m_okCancelBox.Create(*this, kOkCancelBoxId, {113, 256});
         m_yesNoBox.Create(*this, kYesNoBoxId, {113, 300});
         m_answer = AddLabel("Open a box and answer it.", {40, 350, 324, 368});
-        AddLabel("Escape or closing the window answers a Yes / No box with No.", {40, 396, 324, 430});
+        AddLabel("Escape or closing the window answers a Yes / No box with No.",
+                 {40, 396, 324, 430});
 
         // Right panel: a scroll bar over a range, the upload form's buttons.
         AddLabel("Scroll bar and hover buttons", {356, 180, 650, 198});
@@ -146,7 +152,8 @@ protected:
         ShowScrollState(kNoCode);
         m_cancel.Create(*this, kCancelId, {408, 300});
         m_submit.Create(*this, kSubmitId, {509, 300});
-        m_buttonState = AddLabel("Rest the pointer on a button, press it, leave it.", {366, 350, 650, 368});
+        m_buttonState =
+            AddLabel("Rest the pointer on a button, press it, leave it.", {366, 350, 650, 368});
         AddLabel("Web site: the logo lit or dim. Code list: the bars. Sleep: the next page.",
                  {376, 396, 640, 430});
         return true;
@@ -182,11 +189,13 @@ protected:
                                      MB_OKCANCEL));
             return true;
         case kYesNoBoxId:
-            ShowAnswer(AfxMessageBox("This action will delete the file. \r\nDo you want to continue?", MB_YESNO));
+            ShowAnswer(AfxMessageBox(
+                "This action will delete the file. \r\nDo you want to continue?", MB_YESNO));
             return true;
         case kSubmitId:
         case kCancelId:
-            m_buttonState->SetWindowText(id == kSubmitId ? "Submit was pressed." : "Cancel was pressed.");
+            m_buttonState->SetWindowText(id == kSubmitId ? "Submit was pressed."
+                                                         : "Cancel was pressed.");
             return true;
         default:
             return GalleryPage::OnCommand(id, code, from);
@@ -247,9 +256,8 @@ private:
     CLabel* m_buttonState = nullptr;
 };
 
-const GalleryPageRegistrar kRegistrar({"widgets", 10, [] {
-    return std::unique_ptr<GalleryPage>(std::make_unique<WidgetsPage>());
-}});
+const GalleryPageRegistrar kRegistrar(
+    {"widgets", 10, [] { return std::unique_ptr<GalleryPage>(std::make_unique<WidgetsPage>()); }});
 
 } // namespace
 

@@ -4,7 +4,10 @@ namespace tolvar {
 
 namespace {
 
-gfx::Rect R(int x, int y, int w, int h) { return gfx::Rect::FromSize(x, y, w, h); }
+gfx::Rect R(int x, int y, int w, int h)
+{
+    return gfx::Rect::FromSize(x, y, w, h);
+}
 
 const std::vector<DialogTemplate>& Templates()
 {

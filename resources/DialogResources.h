@@ -9,7 +9,8 @@ namespace tolvar {
 
 // Dialog templates: each control with its id, class, text and rectangle in
 // dialog units, and the style notes the windows that use them rely on.
-enum ControlStyle : unsigned {
+enum ControlStyle : unsigned
+{
     kStyleOwnerDraw = 0x1,
     kStyleBitmap = 0x2,
     kStyleGrayFrame = 0x4,
@@ -38,8 +39,8 @@ struct ControlTemplate
 struct DialogTemplate
 {
     int id;
-    std::string caption;       // empty for the borderless windows
-    gfx::Size units;           // dialog units, before initialisation resizes the window
+    std::string caption; // empty for the borderless windows
+    gfx::Size units;     // dialog units, before initialisation resizes the window
     std::vector<ControlTemplate> controls;
 
     const ControlTemplate* Control(int controlId) const;

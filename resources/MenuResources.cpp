@@ -12,7 +12,8 @@ const std::vector<MenuResource>& Menus()
         // Local Tree: a save or the code list.
         {145, "Menu", {{0x8004, "&Delete File"}}},
         // Local Tree: a location.
-        {163, "Menu",
+        {163,
+         "Menu",
          {{0x800C, "&Refresh"},
           {0x800D, "&Download CodeList"},
           {0x800F, "Download CodeList to &All Drives"},

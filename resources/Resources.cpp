@@ -44,7 +44,10 @@ gfx::Bitmap Decode(const EmbeddedPicture* picture)
 
 } // namespace
 
-const EmbeddedPicture* FindBitmapResource(int id) { return FindById(BitmapResources(), id); }
+const EmbeddedPicture* FindBitmapResource(int id)
+{
+    return FindById(BitmapResources(), id);
+}
 
 const EmbeddedPicture* FindBitmapResource(std::string_view name)
 {
@@ -59,10 +62,22 @@ const EmbeddedPicture* FindBitmapResource(std::string_view name)
     return nullptr;
 }
 
-const EmbeddedPicture* FindIconResource(int id) { return FindById(IconResources(), id); }
+const EmbeddedPicture* FindIconResource(int id)
+{
+    return FindById(IconResources(), id);
+}
 
-gfx::Bitmap LoadBitmapResource(int id) { return Decode(FindBitmapResource(id)); }
-gfx::Bitmap LoadBitmapResource(std::string_view name) { return Decode(FindBitmapResource(name)); }
-gfx::Bitmap LoadIconResource(int id) { return Decode(FindIconResource(id)); }
+gfx::Bitmap LoadBitmapResource(int id)
+{
+    return Decode(FindBitmapResource(id));
+}
+gfx::Bitmap LoadBitmapResource(std::string_view name)
+{
+    return Decode(FindBitmapResource(name));
+}
+gfx::Bitmap LoadIconResource(int id)
+{
+    return Decode(FindIconResource(id));
+}
 
 } // namespace tolvar

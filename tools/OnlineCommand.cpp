@@ -5,9 +5,9 @@
 #include "online/OnlineListFetcher.h"
 #include "online/OnlineSave.h"
 #include "online/OnlineTreeView.h"
-#include "platform/base/QueuedUiInvoker.h"
 #include "online/ServerSettings.h"
 #include "platform/base/MessageTarget.h"
+#include "platform/base/QueuedUiInvoker.h"
 #include "tools/CliCommand.h"
 
 #include <cstdio>

@@ -16,7 +16,10 @@ gfx::Bitmap Picture(const std::optional<std::string>& name)
     return name ? LoadBitmapResource(*name) : gfx::Bitmap{};
 }
 
-const gfx::Bitmap* OrNull(const gfx::Bitmap& b) { return b.IsNull() ? nullptr : &b; }
+const gfx::Bitmap* OrNull(const gfx::Bitmap& b)
+{
+    return b.IsNull() ? nullptr : &b;
+}
 
 } // namespace
 

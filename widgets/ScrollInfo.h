@@ -16,11 +16,19 @@ struct ScrollInfo
 };
 static_assert(sizeof(ScrollInfo) == 28);
 
-enum : unsigned { SIF_RANGE = 0x1, SIF_PAGE = 0x2, SIF_POS = 0x4, SIF_TRACKPOS = 0x10 };
-enum : unsigned {
+enum : unsigned
+{
+    SIF_RANGE = 0x1,
+    SIF_PAGE = 0x2,
+    SIF_POS = 0x4,
+    SIF_TRACKPOS = 0x10
+};
+enum : unsigned
+{
     SIF_ALL = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_TRACKPOS,
 };
-enum : unsigned {
+enum : unsigned
+{
     SB_LINEUP = 0,
     SB_LINEDOWN = 1,
     SB_PAGEUP = 2,

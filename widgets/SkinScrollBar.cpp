@@ -16,7 +16,7 @@ namespace tolvar {
 
 namespace {
 
-constexpr int kRepeatFirstTick = 5; // 250 ms before the first repeat
+constexpr int kRepeatFirstTick = 5;  // 250 ms before the first repeat
 constexpr int kRepeatEveryTicks = 2; // then every 100 ms
 
 } // namespace
@@ -28,7 +28,8 @@ CSkinScrollBar::CSkinScrollBar(int upId, int upPressedId, int downId, int downPr
       m_downPicture(LoadBitmapResource(downId)),
       m_downPressedPicture(LoadBitmapResource(downPressedId)),
       m_trackPicture(LoadBitmapResource(trackId)), m_topPicture(LoadBitmapResource(topId)),
-      m_topDragPicture(LoadBitmapResource(topDragId)), m_middlePicture(LoadBitmapResource(middleId)),
+      m_topDragPicture(LoadBitmapResource(topDragId)),
+      m_middlePicture(LoadBitmapResource(middleId)),
       m_middleDragPicture(LoadBitmapResource(middleDragId)),
       m_bottomPicture(LoadBitmapResource(bottomId)),
       m_bottomDragPicture(LoadBitmapResource(bottomDragId))
@@ -153,8 +154,8 @@ void CSkinScrollBar::UpdateThumb()
     }
     const int length = ThumbLength();
     const std::int64_t travel = static_cast<std::int64_t>(m_trackRect.Height()) - length;
-    const int top = m_trackRect.top +
-                    static_cast<int>(travel * (m_position - m_minimum) / (span - m_page));
+    const int top =
+        m_trackRect.top + static_cast<int>(travel * (m_position - m_minimum) / (span - m_page));
     m_thumbRect = {0, top, m_trackRect.Width(), top + length};
 }
 
@@ -232,7 +233,10 @@ void CSkinScrollBar::OnLButtonDown(unsigned, gfx::Point point)
     Notify(code);
 }
 
-void CSkinScrollBar::OnLButtonDblClk(unsigned flags, gfx::Point point) { OnLButtonDown(flags, point); }
+void CSkinScrollBar::OnLButtonDblClk(unsigned flags, gfx::Point point)
+{
+    OnLButtonDown(flags, point);
+}
 
 void CSkinScrollBar::OnMouseMove(unsigned, gfx::Point point)
 {
@@ -302,7 +306,8 @@ void CSkinScrollBar::OnTimer(unsigned id)
         return;
     }
     ++m_repeatTicks;
-    if (m_repeatTicks < kRepeatFirstTick || (m_repeatTicks - kRepeatFirstTick) % kRepeatEveryTicks) {
+    if (m_repeatTicks < kRepeatFirstTick ||
+        (m_repeatTicks - kRepeatFirstTick) % kRepeatEveryTicks) {
         return;
     }
     const int before = m_position;

@@ -16,7 +16,15 @@ namespace tolvar {
 class CSkinScrollBar : public ui::Window
 {
 public:
-    enum class Hit { Nothing, UpArrow, DownArrow, PageUp, PageDown, Thumb };
+    enum class Hit
+    {
+        Nothing,
+        UpArrow,
+        DownArrow,
+        PageUp,
+        PageDown,
+        Thumb
+    };
     static constexpr unsigned kRepeatTimerId = 100;
     static constexpr unsigned kRepeatMs = 50;
 

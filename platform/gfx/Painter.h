@@ -107,7 +107,8 @@ public:
 
 private:
     Rect ToTarget(const Rect& r) const { return r.Offset(m_origin); }
-    bool MapCopy(Point dst, const Bitmap& src, const Rect& source, Rect& to, int& sx, int& sy) const;
+    bool MapCopy(Point dst, const Bitmap& src, const Rect& source, Rect& to, int& sx,
+                 int& sy) const;
 
     Bitmap& m_target;
     Point m_origin;

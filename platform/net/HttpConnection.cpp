@@ -4,10 +4,7 @@ namespace tolvar::net {
 
 HttpConnection::HttpConnection(UrlService service, std::string server, int port,
                                RequestOptions options)
-    : m_service(service)
-    , m_server(std::move(server))
-    , m_port(port)
-    , m_options(options)
+    : m_service(service), m_server(std::move(server)), m_port(port), m_options(options)
 {
 }
 

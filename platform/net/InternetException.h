@@ -10,10 +10,7 @@ namespace tolvar::net {
 class InternetException : public std::runtime_error
 {
 public:
-    explicit InternetException(const std::string& what)
-        : std::runtime_error(what)
-    {
-    }
+    explicit InternetException(const std::string& what) : std::runtime_error(what) {}
 };
 
 } // namespace tolvar::net

@@ -4,7 +4,14 @@
 
 namespace tolvar::net {
 
-enum class UrlService { Unknown, Http, Https, Ftp, File };
+enum class UrlService
+{
+    Unknown,
+    Http,
+    Https,
+    Ftp,
+    File
+};
 
 struct UrlParts
 {

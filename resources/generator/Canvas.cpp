@@ -12,7 +12,10 @@ namespace tolvar::skin {
 
 namespace {
 
-float Clamp01(float v) { return std::clamp(v, 0.0f, 1.0f); }
+float Clamp01(float v)
+{
+    return std::clamp(v, 0.0f, 1.0f);
+}
 
 Rgba SampleStops(const std::vector<Stop>& stops, float t)
 {
@@ -33,7 +36,10 @@ Rgba SampleStops(const std::vector<Stop>& stops, float t)
 
 } // namespace
 
-Rgba Rgb8(int r, int g, int b, float a) { return {r / 255.0f, g / 255.0f, b / 255.0f, a}; }
+Rgba Rgb8(int r, int g, int b, float a)
+{
+    return {r / 255.0f, g / 255.0f, b / 255.0f, a};
+}
 
 Rgba Mix(const Rgba& x, const Rgba& y, float t)
 {
@@ -91,8 +97,8 @@ Shape Segment(float x0, float y0, float x1, float y1, float halfWidth)
     return [=](float x, float y) {
         const float px = x - x0, py = y - y0;
         const float bx = x1 - x0, by = y1 - y0;
-        const float h = std::clamp((px * bx + py * by) / std::max(bx * bx + by * by, 1e-6f), 0.0f,
-                                   1.0f);
+        const float h =
+            std::clamp((px * bx + py * by) / std::max(bx * bx + by * by, 1e-6f), 0.0f, 1.0f);
         return std::hypot(px - bx * h, py - by * h) - halfWidth;
     };
 }
@@ -105,10 +111,10 @@ Shape Polygon(std::vector<std::pair<float, float>> v)
         for (size_t i = 0, j = v.size() - 1; i < v.size(); j = i++) {
             const float ex = v[j].first - v[i].first, ey = v[j].second - v[i].second;
             const float wx = x - v[i].first, wy = y - v[i].second;
-            const float h = std::clamp((wx * ex + wy * ey) / std::max(ex * ex + ey * ey, 1e-6f),
-                                       0.0f, 1.0f);
+            const float h =
+                std::clamp((wx * ex + wy * ey) / std::max(ex * ex + ey * ey, 1e-6f), 0.0f, 1.0f);
             d = std::min(d, std::hypot(wx - ex * h, wy - ey * h));
-            const bool c1 = y >= v[i].second, c2 = y < v[j].second, c3 = ex * wy > ey * wx;
+            const bool c1 = y >= v[i].second, c2 = y<v[j].second, c3 = ex * wy> ey * wx;
             if ((c1 && c2 && c3) || (!c1 && !c2 && !c3)) {
                 inside = !inside;
             }

@@ -6,7 +6,11 @@
 
 namespace tolvar::skin {
 
-enum class PngAlpha { Opaque, Keep };
+enum class PngAlpha
+{
+    Opaque,
+    Keep
+};
 
 // Writes the canvas as an 8-bit PNG, rounding each channel. Opaque pictures
 // are flattened onto black and stored as RGB. No dithering: pictures cut from

@@ -53,7 +53,8 @@ struct Panel
     float left, top, right, bottom;
     const char* caption;
 };
-const Panel kPanels[] = {{20, 164, 344, 458, "PC DATABASES"}, {356, 164, 680, 458, "ONLINE DATABASE"}};
+const Panel kPanels[] = {{20, 164, 344, 458, "PC DATABASES"},
+                         {356, 164, 680, 458, "ONLINE DATABASE"}};
 
 } // namespace
 
@@ -102,10 +103,12 @@ void SkinArtist::DrawGlass(Canvas& c, float radius, float bandTop)
     // The rim follows the window's rounded region.
     const Shape outline = RoundRect(0, 0, w, h, radius);
     c.Draw(Mask::Stroke(c.Width(), c.Height(), outline, 1.0f, 0.5f),
-           Linear(0, 0, 0, h, {{0, WithAlpha(Rgb8(150, 195, 255), 0.9f)},
-                               {0.5f, WithAlpha(kRim, 0.55f)},
-                               {1, WithAlpha(kRim, 0.35f)}}));
-    c.Draw(Mask::Stroke(c.Width(), c.Height(), outline, 1.0f, 1.5f), Solid(WithAlpha(kBlack, 0.45f)));
+           Linear(0, 0, 0, h,
+                  {{0, WithAlpha(Rgb8(150, 195, 255), 0.9f)},
+                   {0.5f, WithAlpha(kRim, 0.55f)},
+                   {1, WithAlpha(kRim, 0.35f)}}));
+    c.Draw(Mask::Stroke(c.Width(), c.Height(), outline, 1.0f, 1.5f),
+           Solid(WithAlpha(kBlack, 0.45f)));
 }
 
 void SkinArtist::DrawEmblem(Canvas& c, float cx, float cy, float r, float ringWidth, bool lit)
@@ -118,29 +121,37 @@ void SkinArtist::DrawEmblem(Canvas& c, float cx, float cy, float r, float ringWi
                                                      {{0, WithAlpha(Rgb8(70, 150, 250), 0.55f)},
                                                       {1, WithAlpha(Rgb8(20, 60, 150), 0.35f)}}));
         c.Draw(ring, Linear(cx, cy - r, cx, cy + r,
-                            {{0, Rgb8(190, 238, 255)}, {0.5f, Rgb8(80, 180, 255)}, {1, Rgb8(30, 100, 220)}}));
+                            {{0, Rgb8(190, 238, 255)},
+                             {0.5f, Rgb8(80, 180, 255)},
+                             {1, Rgb8(30, 100, 220)}}));
     } else {
         c.Draw(Circle(cx, cy, r - ringWidth), Solid(WithAlpha(Rgb8(4, 20, 52), 0.6f)));
-        c.Draw(ring, Linear(cx, cy - r, cx, cy + r,
-                            {{0, Rgb8(62, 84, 124)}, {1, Rgb8(28, 46, 86)}}));
+        c.Draw(ring,
+               Linear(cx, cy - r, cx, cy + r, {{0, Rgb8(62, 84, 124)}, {1, Rgb8(28, 46, 86)}}));
     }
     // A drive in the ring: the connector on top, a lamp on the body.
     const float s = r / 30.0f;
     const Shape body = RoundRect(cx - 8 * s, cy - 6 * s, cx + 8 * s, cy + 17 * s, 3 * s);
-    const Shape plug = Subtract(RoundRect(cx - 5.5f * s, cy - 17 * s, cx + 5.5f * s, cy - 5 * s, 1 * s),
-                                Union(RoundRect(cx - 3.5f * s, cy - 14 * s, cx - 1 * s, cy - 11 * s, 0.5f),
-                                      RoundRect(cx + 1 * s, cy - 14 * s, cx + 3.5f * s, cy - 11 * s, 0.5f)));
+    const Shape plug =
+        Subtract(RoundRect(cx - 5.5f * s, cy - 17 * s, cx + 5.5f * s, cy - 5 * s, 1 * s),
+                 Union(RoundRect(cx - 3.5f * s, cy - 14 * s, cx - 1 * s, cy - 11 * s, 0.5f),
+                       RoundRect(cx + 1 * s, cy - 14 * s, cx + 3.5f * s, cy - 11 * s, 0.5f)));
     const Shape lamp = Circle(cx, cy + 10 * s, 2.4f * s);
     if (lit) {
-        c.Draw(Mask::Glow(w, h, Union(body, plug), 3 * s), Solid(WithAlpha(Rgb8(120, 200, 255), 0.5f)));
-        c.Draw(plug, Linear(0, cy - 17 * s, 0, cy - 5 * s, {{0, Rgb8(235, 245, 255)}, {1, Rgb8(150, 180, 215)}}));
+        c.Draw(Mask::Glow(w, h, Union(body, plug), 3 * s),
+               Solid(WithAlpha(Rgb8(120, 200, 255), 0.5f)));
+        c.Draw(plug, Linear(0, cy - 17 * s, 0, cy - 5 * s,
+                            {{0, Rgb8(235, 245, 255)}, {1, Rgb8(150, 180, 215)}}));
         c.Draw(body, Linear(cx - 8 * s, 0, cx + 8 * s, 0,
-                            {{0, Rgb8(210, 232, 255)}, {0.45f, Rgb8(250, 252, 255)}, {1, Rgb8(160, 200, 245)}}));
+                            {{0, Rgb8(210, 232, 255)},
+                             {0.45f, Rgb8(250, 252, 255)},
+                             {1, Rgb8(160, 200, 245)}}));
         c.Draw(Mask::Glow(w, h, lamp, 3 * s), Solid(WithAlpha(Rgb8(40, 220, 255), 0.9f)));
         c.Draw(lamp, Solid(Rgb8(40, 210, 255)));
     } else {
         c.Draw(plug, Solid(Rgb8(48, 66, 100)));
-        c.Draw(body, Linear(cx - 8 * s, 0, cx + 8 * s, 0, {{0, Rgb8(44, 62, 98)}, {1, Rgb8(60, 80, 116)}}));
+        c.Draw(body, Linear(cx - 8 * s, 0, cx + 8 * s, 0,
+                            {{0, Rgb8(44, 62, 98)}, {1, Rgb8(60, 80, 116)}}));
         c.Draw(lamp, Solid(Rgb8(16, 32, 62)));
     }
 }
@@ -154,14 +165,19 @@ Canvas SkinArtist::MainBackground()
     for (float left : {34.0f, 518.0f}) {
         const Shape well = RoundRect(left, 11, left + 154, 91, 13);
         c.Draw(well, Solid(WithAlpha(Rgb8(0, 8, 28), 0.38f)));
-        c.Draw(Mask::Stroke(w, h, well, 1.0f, 0.5f), Linear(0, 11, 0, 91,
-               {{0, WithAlpha(kBlack, 0.45f)}, {1, WithAlpha(Rgb8(120, 170, 240), 0.35f)}}));
+        c.Draw(Mask::Stroke(w, h, well, 1.0f, 0.5f),
+               Linear(0, 11, 0, 91,
+                      {{0, WithAlpha(kBlack, 0.45f)}, {1, WithAlpha(Rgb8(120, 170, 240), 0.35f)}}));
     }
     c.Draw(RoundRect(24, 127, 676, 128, 0), Linear(24, 0, 676, 0,
-           {{0, WithAlpha(kRim, 0.0f)}, {0.5f, WithAlpha(kRim, 0.45f)}, {1, WithAlpha(kRim, 0.0f)}}));
+                                                   {{0, WithAlpha(kRim, 0.0f)},
+                                                    {0.5f, WithAlpha(kRim, 0.45f)},
+                                                    {1, WithAlpha(kRim, 0.0f)}}));
     // Between the activity bars: a line of light with a small diamond.
     c.Draw(RoundRect(200, 148, 500, 149, 0), Linear(200, 0, 500, 0,
-           {{0, WithAlpha(kGlowBlue, 0.0f)}, {0.5f, WithAlpha(kGlowBlue, 0.55f)}, {1, WithAlpha(kGlowBlue, 0.0f)}}));
+                                                    {{0, WithAlpha(kGlowBlue, 0.0f)},
+                                                     {0.5f, WithAlpha(kGlowBlue, 0.55f)},
+                                                     {1, WithAlpha(kGlowBlue, 0.0f)}}));
     const Shape diamond = Polygon({{350, 143.5f}, {355, 148.5f}, {350, 153.5f}, {345, 148.5f}});
     c.Draw(Mask::Glow(w, h, diamond, 4), Solid(WithAlpha(kGlowBlue, 0.5f)));
     c.Draw(diamond, Solid(Rgb8(150, 205, 255)));
@@ -170,9 +186,11 @@ Canvas SkinArtist::MainBackground()
         const Shape outer = RoundRect(p.left, p.top, p.right, p.bottom, 12);
         c.Draw(Mask::Glow(w, h, outer, 6), Solid(WithAlpha(kBlack, 0.45f)));
         c.Draw(outer, Solid(kNavy));
-        c.Draw(Mask::Stroke(w, h, outer, 1.0f, 0.5f), Linear(0, p.top, 0, p.bottom,
-               {{0, WithAlpha(kBlack, 0.6f)}, {0.1f, WithAlpha(Rgb8(70, 120, 200), 0.45f)},
-                {1, WithAlpha(Rgb8(110, 160, 235), 0.7f)}}));
+        c.Draw(Mask::Stroke(w, h, outer, 1.0f, 0.5f),
+               Linear(0, p.top, 0, p.bottom,
+                      {{0, WithAlpha(kBlack, 0.6f)},
+                       {0.1f, WithAlpha(Rgb8(70, 120, 200), 0.45f)},
+                       {1, WithAlpha(Rgb8(110, 160, 235), 0.7f)}}));
         DrawText(c, p.caption, (p.left + p.right) / 2, 475.5f, 10, kSoftText, 2.2f, 0.7f);
     }
     return c;
@@ -204,13 +222,16 @@ Canvas SkinArtist::MessageBoxBackground()
     c.Draw(title, Solid(kBlack), 0.5f, 0, 1);
     c.Draw(title, Solid(kSoftText));
     c.Draw(RoundRect(18, 43, 297, 44, 0), Linear(18, 0, 297, 0,
-           {{0, WithAlpha(kRim, 0.0f)}, {0.3f, WithAlpha(kRim, 0.45f)}, {0.7f, WithAlpha(kRim, 0.45f)},
-            {1, WithAlpha(kRim, 0.0f)}}));
+                                                 {{0, WithAlpha(kRim, 0.0f)},
+                                                  {0.3f, WithAlpha(kRim, 0.45f)},
+                                                  {0.7f, WithAlpha(kRim, 0.45f)},
+                                                  {1, WithAlpha(kRim, 0.0f)}}));
     // The card the message sits on.
     const Shape card = RoundRect(13, 50, 302, 118, 9);
     c.Draw(card, Solid(WithAlpha(Rgb8(0, 10, 34), 0.42f)));
-    c.Draw(Mask::Stroke(w, h, card, 1.0f, 0.5f), Linear(0, 50, 0, 118,
-           {{0, WithAlpha(kBlack, 0.5f)}, {1, WithAlpha(Rgb8(110, 160, 235), 0.35f)}}));
+    c.Draw(Mask::Stroke(w, h, card, 1.0f, 0.5f),
+           Linear(0, 50, 0, 118,
+                  {{0, WithAlpha(kBlack, 0.5f)}, {1, WithAlpha(Rgb8(110, 160, 235), 0.35f)}}));
     return c;
 }
 
@@ -224,22 +245,27 @@ Canvas SkinArtist::UploadBackground()
     c.Draw(title.Blurred(1), Solid(kBlack), 0.6f, 0, 1);
     c.Draw(title, Solid(kCaption));
     c.Draw(RoundRect(22, 51, 375, 52, 0), Linear(22, 0, 375, 0,
-           {{0, WithAlpha(kRim, 0.0f)}, {0.3f, WithAlpha(kRim, 0.45f)}, {0.7f, WithAlpha(kRim, 0.45f)},
-            {1, WithAlpha(kRim, 0.0f)}}));
+                                                 {{0, WithAlpha(kRim, 0.0f)},
+                                                  {0.3f, WithAlpha(kRim, 0.45f)},
+                                                  {0.7f, WithAlpha(kRim, 0.45f)},
+                                                  {1, WithAlpha(kRim, 0.0f)}}));
     // Fields: recessed wells behind the labels, black wells behind the edits.
     struct Field
     {
         float left, top, right, bottom;
         bool black;
     };
-    const Field fields[] = {{100, 60, 376, 82, false},  {99, 86, 376, 110, true},
-                            {99, 112, 376, 163, true},  {100, 167, 196, 189, false},
+    const Field fields[] = {{100, 60, 376, 82, false},
+                            {99, 86, 376, 110, true},
+                            {99, 112, 376, 163, true},
+                            {100, 167, 196, 189, false},
                             {280, 167, 376, 189, false}};
     for (const Field& f : fields) {
         const Shape well = RoundRect(f.left, f.top, f.right, f.bottom, 5);
         c.Draw(well, Solid(f.black ? kBlack : WithAlpha(Rgb8(0, 10, 34), 0.5f)));
-        c.Draw(Mask::Stroke(w, h, well, 1.0f, 0.5f), Linear(0, f.top, 0, f.bottom,
-               {{0, WithAlpha(kBlack, 0.6f)}, {1, WithAlpha(Rgb8(110, 160, 235), 0.55f)}}));
+        c.Draw(Mask::Stroke(w, h, well, 1.0f, 0.5f),
+               Linear(0, f.top, 0, f.bottom,
+                      {{0, WithAlpha(kBlack, 0.6f)}, {1, WithAlpha(Rgb8(110, 160, 235), 0.55f)}}));
     }
     DrawTextRight(c, "Game", 91, 71, 11.33f, kSoftText);
     DrawTextRight(c, "Name", 91, 98, 11.33f, kSoftText);
@@ -247,7 +273,9 @@ Canvas SkinArtist::UploadBackground()
     DrawTextRight(c, "Date", 91, 178, 11.33f, kSoftText);
     DrawTextRight(c, "Size", 271, 178, 11.33f, kSoftText);
     c.Draw(RoundRect(40, 202, 357, 203, 0), Linear(40, 0, 357, 0,
-           {{0, WithAlpha(kRim, 0.0f)}, {0.5f, WithAlpha(kRim, 0.35f)}, {1, WithAlpha(kRim, 0.0f)}}));
+                                                   {{0, WithAlpha(kRim, 0.0f)},
+                                                    {0.5f, WithAlpha(kRim, 0.35f)},
+                                                    {1, WithAlpha(kRim, 0.0f)}}));
     return c;
 }
 
@@ -263,8 +291,9 @@ Canvas SkinArtist::HoverButton(const Canvas& ground, const std::string& caption,
     const float bottom = h - inset + shift - (shift > 0 ? 1.0f : 0.0f);
     const float radius = (bottom - top) * 0.36f;
     const Shape body = RoundRect(left, top, right, bottom, radius);
-    const Shape upper = Intersect(RoundRect(left + 1.5f, top + 1.5f, right - 1.5f, bottom - 1, radius - 1),
-                                  RoundRect(0, 0, static_cast<float>(w), (top + bottom) / 2, 0));
+    const Shape upper =
+        Intersect(RoundRect(left + 1.5f, top + 1.5f, right - 1.5f, bottom - 1, radius - 1),
+                  RoundRect(0, 0, static_cast<float>(w), (top + bottom) / 2, 0));
 
     if (state == ButtonState::Hover) {
         c.Draw(Mask::Glow(w, h, body, inset + 1), Solid(WithAlpha(kGlowBlue, 0.75f)));
@@ -273,22 +302,27 @@ Canvas SkinArtist::HoverButton(const Canvas& ground, const std::string& caption,
     }
     switch (state) {
     case ButtonState::Up:
-        c.Draw(body, Linear(0, top, 0, bottom,
-                            {{0, Rgb8(42, 92, 176)}, {0.5f, Rgb8(18, 56, 128)}, {1, Rgb8(10, 38, 96)}}));
+        c.Draw(body,
+               Linear(0, top, 0, bottom,
+                      {{0, Rgb8(42, 92, 176)}, {0.5f, Rgb8(18, 56, 128)}, {1, Rgb8(10, 38, 96)}}));
         break;
     case ButtonState::Hover:
-        c.Draw(body, Linear(0, top, 0, bottom,
-                            {{0, Rgb8(70, 136, 230)}, {0.5f, Rgb8(30, 84, 176)}, {1, Rgb8(20, 62, 142)}}));
+        c.Draw(
+            body,
+            Linear(0, top, 0, bottom,
+                   {{0, Rgb8(70, 136, 230)}, {0.5f, Rgb8(30, 84, 176)}, {1, Rgb8(20, 62, 142)}}));
         break;
     case ButtonState::Down:
-        c.Draw(body, Linear(0, top, 0, bottom,
-                            {{0, Rgb8(4, 20, 56)}, {0.6f, Rgb8(10, 34, 86)}, {1, Rgb8(16, 48, 110)}}));
+        c.Draw(body,
+               Linear(0, top, 0, bottom,
+                      {{0, Rgb8(4, 20, 56)}, {0.6f, Rgb8(10, 34, 86)}, {1, Rgb8(16, 48, 110)}}));
         break;
     }
     if (state == ButtonState::Down) {
         // Light falls in from below the rim of a pressed key; its top edge is in shadow.
-        c.Draw(Mask::Stroke(w, h, body, 2.0f, 1.5f), Linear(0, top, 0, bottom,
-               {{0, WithAlpha(kBlack, 0.55f)}, {0.5f, WithAlpha(kBlack, 0.0f)}}));
+        c.Draw(Mask::Stroke(w, h, body, 2.0f, 1.5f),
+               Linear(0, top, 0, bottom,
+                      {{0, WithAlpha(kBlack, 0.55f)}, {0.5f, WithAlpha(kBlack, 0.0f)}}));
     } else {
         c.Draw(upper, Linear(0, top, 0, (top + bottom) / 2,
                              {{0, WithAlpha(kWhite, state == ButtonState::Hover ? 0.30f : 0.22f)},
@@ -298,11 +332,13 @@ Canvas SkinArtist::HoverButton(const Canvas& ground, const std::string& caption,
                         : state == ButtonState::Up  ? Rgb8(140, 185, 250)
                                                     : Rgb8(40, 70, 130);
     const Rgba rimBottom = state == ButtonState::Down ? Rgb8(100, 150, 230) : Rgb8(60, 110, 200);
-    c.Draw(Mask::Stroke(w, h, body, 1.0f, 0.5f), Linear(0, top, 0, bottom,
-           {{0, WithAlpha(rimTop, 0.95f)}, {1, WithAlpha(rimBottom, 0.85f)}}));
+    c.Draw(Mask::Stroke(w, h, body, 1.0f, 0.5f),
+           Linear(0, top, 0, bottom,
+                  {{0, WithAlpha(rimTop, 0.95f)}, {1, WithAlpha(rimBottom, 0.85f)}}));
 
     const float cx = (left + right) / 2, cy = (top + bottom) / 2;
-    const Mask text = m_text.RenderCentred(w, h, caption, cx, cy, textSize, textSize >= 11.5f ? 1.3f : 0.4f);
+    const Mask text =
+        m_text.RenderCentred(w, h, caption, cx, cy, textSize, textSize >= 11.5f ? 1.3f : 0.4f);
     c.Draw(text.Blurred(1), Solid(kBlack), 0.75f, 0, 1);
     if (state == ButtonState::Hover) {
         c.Draw(text.Blurred(2), Solid(WithAlpha(Rgb8(150, 210, 255), 1.0f)), 0.6f);
@@ -344,7 +380,9 @@ Canvas SkinArtist::ActivityBar(const Canvas& ground, bool filled)
     c.Draw(groove, Solid(WithAlpha(Rgb8(0, 6, 24), 0.92f)));
     if (filled) {
         c.Draw(lamp, Linear(0, 9, 0, 16,
-                            {{0, Rgb8(170, 236, 255)}, {0.45f, Rgb8(60, 170, 255)}, {1, Rgb8(20, 90, 215)}}));
+                            {{0, Rgb8(170, 236, 255)},
+                             {0.45f, Rgb8(60, 170, 255)},
+                             {1, Rgb8(20, 90, 215)}}));
     }
     // Segments every six pixels, like a row of lamps.
     Mask ticks(w, h);
@@ -354,13 +392,16 @@ Canvas SkinArtist::ActivityBar(const Canvas& ground, bool filled)
         }
     }
     ticks = ticks.Multiplied(Mask::Fill(w, h, lamp));
-    c.Draw(ticks, Solid(filled ? WithAlpha(Rgb8(0, 40, 110), 0.55f) : WithAlpha(Rgb8(50, 90, 160), 0.35f)));
+    c.Draw(ticks, Solid(filled ? WithAlpha(Rgb8(0, 40, 110), 0.55f)
+                               : WithAlpha(Rgb8(50, 90, 160), 0.35f)));
     if (filled) {
         c.Draw(Intersect(lamp, RoundRect(0, 0, static_cast<float>(w), 12.5f, 0)),
                Solid(WithAlpha(kWhite, 0.28f)));
     }
-    c.Draw(Mask::Stroke(w, h, groove, 1.0f, 0.5f), Linear(0, 7, 0, 18,
-           {{0, WithAlpha(kBlack, 0.7f)}, {1, WithAlpha(filled ? Rgb8(160, 210, 255) : Rgb8(90, 135, 210), 0.75f)}}));
+    c.Draw(Mask::Stroke(w, h, groove, 1.0f, 0.5f),
+           Linear(0, 7, 0, 18,
+                  {{0, WithAlpha(kBlack, 0.7f)},
+                   {1, WithAlpha(filled ? Rgb8(160, 210, 255) : Rgb8(90, 135, 210), 0.75f)}}));
     return c;
 }
 
@@ -417,14 +458,20 @@ Canvas SkinArtist::Icon(int index)
         c.Draw(RoundRect(6.5f, 2.5f, 7.5f, 3.5f, 0), Solid(Rgb8(60, 70, 90)));
         c.Draw(RoundRect(8.5f, 2.5f, 9.5f, 3.5f, 0), Solid(Rgb8(60, 70, 90)));
         const Shape body = RoundRect(3.5f, 5.5f, 12.5f, 15.5f, 1.8f);
-        c.Draw(body, Linear(3.5f, 0, 12.5f, 0, {{0, Rgb8(40, 110, 220)}, {0.4f, Rgb8(90, 170, 255)}, {1, Rgb8(20, 70, 170)}}));
+        c.Draw(
+            body,
+            Linear(3.5f, 0, 12.5f, 0,
+                   {{0, Rgb8(40, 110, 220)}, {0.4f, Rgb8(90, 170, 255)}, {1, Rgb8(20, 70, 170)}}));
         c.Draw(Mask::Stroke(16, 16, body, 1.0f, 0.5f), Solid(Rgb8(10, 40, 100)));
         c.Draw(Circle(8, 12.5f, 1.3f), Solid(Rgb8(120, 255, 200)));
         break;
     }
     case 6: {
         const Shape box = RoundRect(1, 4.5f, 15, 12.5f, 1.8f);
-        c.Draw(box, Linear(0, 4.5f, 0, 12.5f, {{0, Rgb8(236, 240, 248)}, {0.5f, Rgb8(180, 190, 208)}, {1, Rgb8(120, 130, 150)}}));
+        c.Draw(box, Linear(0, 4.5f, 0, 12.5f,
+                           {{0, Rgb8(236, 240, 248)},
+                            {0.5f, Rgb8(180, 190, 208)},
+                            {1, Rgb8(120, 130, 150)}}));
         c.Draw(Mask::Stroke(16, 16, box, 1.0f, 0.5f), Solid(Rgb8(60, 66, 84)));
         c.Draw(RoundRect(2.5f, 9.5f, 13.5f, 10.5f, 0), Solid(WithAlpha(Rgb8(80, 90, 110), 0.7f)));
         c.Draw(Circle(12, 7.5f, 1.2f), Solid(Rgb8(90, 240, 120)));
@@ -445,7 +492,10 @@ Canvas SkinArtist::Icon(int index)
     }
     case 8: {
         const Shape globe = Circle(8, 8, 6.5f);
-        c.Draw(globe, Radial(6, 5.5f, 8.5f, {{0, Rgb8(140, 220, 255)}, {0.6f, Rgb8(40, 140, 230)}, {1, Rgb8(14, 70, 170)}}));
+        c.Draw(
+            globe,
+            Radial(6, 5.5f, 8.5f,
+                   {{0, Rgb8(140, 220, 255)}, {0.6f, Rgb8(40, 140, 230)}, {1, Rgb8(14, 70, 170)}}));
         const Mask inside = Mask::Fill(16, 16, Circle(8, 8, 6.0f));
         Mask lines(16, 16);
         auto add = [&lines](const Mask& m, float strength) {
@@ -459,9 +509,13 @@ Canvas SkinArtist::Icon(int index)
         add(Mask::Fill(16, 16, RoundRect(7, 1, 9, 15, 0)), 0.55f);
         add(Mask::Fill(16, 16, RoundRect(1, 4, 15, 5, 0)), 0.8f);
         add(Mask::Fill(16, 16, RoundRect(1, 11, 15, 12, 0)), 0.8f);
-        add(Mask::Stroke(16, 16, [](float x, float y) {
-            return std::hypot((x - 8) / 3.5f, (y - 8) / 6.5f) * 3.5f - 3.5f;
-        }, 1.0f), 0.9f);
+        add(Mask::Stroke(
+                16, 16,
+                [](float x, float y) {
+                    return std::hypot((x - 8) / 3.5f, (y - 8) / 6.5f) * 3.5f - 3.5f;
+                },
+                1.0f),
+            0.9f);
         c.Draw(lines.Multiplied(inside), Solid(WithAlpha(Rgb8(205, 240, 255), 0.85f)));
         c.Draw(Mask::Stroke(16, 16, globe, 1.0f, 0.5f), Solid(Rgb8(10, 50, 130)));
         break;
@@ -540,7 +594,8 @@ std::vector<Picture> SkinArtist::ScrollBarPieces()
     Canvas track(11, 260, kNavy);
     const Shape groove = RoundRect(3, 1, 8, 259, 2.5f);
     track.Draw(groove, Solid(Rgb8(0, 9, 30)));
-    track.Draw(Mask::Stroke(11, 260, groove, 1.0f, 0.5f), Solid(WithAlpha(Rgb8(70, 115, 190), 0.6f)));
+    track.Draw(Mask::Stroke(11, 260, groove, 1.0f, 0.5f),
+               Solid(WithAlpha(Rgb8(70, 115, 190), 0.6f)));
     out.push_back({"130_scroll_track.png", track});
 
     // The thumb is one capsule cut in three: caps of four rows and a middle
@@ -550,20 +605,27 @@ std::vector<Picture> SkinArtist::ScrollBarPieces()
         const Shape capsule = RoundRect(1, 0, 10, 40, 4);
         if (dragging) {
             c.Draw(capsule, Linear(1, 0, 10, 0,
-                                   {{0, Rgb8(110, 190, 255)}, {0.45f, Rgb8(170, 225, 255)}, {1, Rgb8(50, 130, 235)}}));
+                                   {{0, Rgb8(110, 190, 255)},
+                                    {0.45f, Rgb8(170, 225, 255)},
+                                    {1, Rgb8(50, 130, 235)}}));
             c.Draw(Mask::Stroke(11, 40, capsule, 1.0f, 0.5f), Solid(Rgb8(215, 240, 255)));
         } else {
             c.Draw(capsule, Linear(1, 0, 10, 0,
-                                   {{0, Rgb8(60, 120, 214)}, {0.45f, Rgb8(104, 160, 240)}, {1, Rgb8(30, 80, 170)}}));
+                                   {{0, Rgb8(60, 120, 214)},
+                                    {0.45f, Rgb8(104, 160, 240)},
+                                    {1, Rgb8(30, 80, 170)}}));
             c.Draw(Mask::Stroke(11, 40, capsule, 1.0f, 0.5f), Solid(Rgb8(150, 195, 255)));
         }
         return c;
     };
     for (bool dragging : {false, true}) {
         const Canvas t = thumb(dragging);
-        out.push_back({dragging ? "134_thumb_top_dragging.png" : "137_thumb_top.png", t.Crop(0, 0, 11, 4)});
-        out.push_back({dragging ? "133_thumb_middle_dragging.png" : "136_thumb_middle.png", t.Crop(0, 15, 11, 10)});
-        out.push_back({dragging ? "132_thumb_bottom_dragging.png" : "135_thumb_bottom.png", t.Crop(0, 36, 11, 4)});
+        out.push_back(
+            {dragging ? "134_thumb_top_dragging.png" : "137_thumb_top.png", t.Crop(0, 0, 11, 4)});
+        out.push_back({dragging ? "133_thumb_middle_dragging.png" : "136_thumb_middle.png",
+                       t.Crop(0, 15, 11, 10)});
+        out.push_back({dragging ? "132_thumb_bottom_dragging.png" : "135_thumb_bottom.png",
+                       t.Crop(0, 36, 11, 4)});
     }
     return out;
 }
@@ -616,8 +678,10 @@ std::vector<Picture> SkinArtist::DrawAll()
     const std::pair<const char*, const char*> boxButtons[] = {
         {"BTNOK", "OK"}, {"BTNCANCEL", "Cancel"}, {"BTNYES", "Yes"}, {"BTNNO", "No"}};
     for (const auto& [name, caption] : boxButtons) {
-        out.push_back({std::string(name) + "U.png", HoverButton(boxButtonGround, caption, ButtonState::Up, 11.33f)});
-        out.push_back({std::string(name) + "D.png", HoverButton(boxButtonGround, caption, ButtonState::Down, 11.33f)});
+        out.push_back({std::string(name) + "U.png",
+                       HoverButton(boxButtonGround, caption, ButtonState::Up, 11.33f)});
+        out.push_back({std::string(name) + "D.png",
+                       HoverButton(boxButtonGround, caption, ButtonState::Down, 11.33f)});
     }
 
     m_upload = UploadBackground();
@@ -625,10 +689,14 @@ std::vector<Picture> SkinArtist::DrawAll()
     const std::pair<const char*, const char*> uploadButtons[] = {{"UPLOAD_SUBMIT", "Submit"},
                                                                  {"UPLOAD_CANCEL", "Cancel"}};
     for (const auto& [name, caption] : uploadButtons) {
-        const Canvas ground = m_upload.Crop(std::string(name) == "UPLOAD_SUBMIT" ? 199 : 98, 216, 101, 27);
-        out.push_back({std::string(name) + "_UP.png", HoverButton(ground, caption, ButtonState::Up, 11.33f)});
-        out.push_back({std::string(name) + "_OVER.png", HoverButton(ground, caption, ButtonState::Hover, 11.33f)});
-        out.push_back({std::string(name) + "_DOWN.png", HoverButton(ground, caption, ButtonState::Down, 11.33f)});
+        const Canvas ground =
+            m_upload.Crop(std::string(name) == "UPLOAD_SUBMIT" ? 199 : 98, 216, 101, 27);
+        out.push_back(
+            {std::string(name) + "_UP.png", HoverButton(ground, caption, ButtonState::Up, 11.33f)});
+        out.push_back({std::string(name) + "_OVER.png",
+                       HoverButton(ground, caption, ButtonState::Hover, 11.33f)});
+        out.push_back({std::string(name) + "_DOWN.png",
+                       HoverButton(ground, caption, ButtonState::Down, 11.33f)});
     }
     return out;
 }

@@ -8,7 +8,12 @@
 
 namespace tolvar::skin {
 
-enum class ButtonState { Up, Hover, Down };
+enum class ButtonState
+{
+    Up,
+    Hover,
+    Down
+};
 
 // One generated picture and the file it goes to.
 struct Picture

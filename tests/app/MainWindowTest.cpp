@@ -2,9 +2,9 @@
 // settings server that cannot be reached), the application messages it
 // handles itself, the logo's blink on the tick, Sleep without a tray, the
 // drag by the body and the program-folder choice.
-#include "messages/AppMessages.h"
 #include "app/ProgramFolder.h"
 #include "app/ZyferV3Dlg.h"
+#include "messages/AppMessages.h"
 #include "online/ServerSettings.h"
 #include "platform/ui/Clock.h"
 #include "platform/ui/WindowSystem.h"
@@ -158,11 +158,12 @@ TEST_F(MainWindowTest, ApplicationMessagesDriveBarsTreesAndBoxes)
         EXPECT_FALSE(dialog.LeftBar().IsRunning() && dialog.LeftBar().Fill() > 0.0f);
         EXPECT_EQ(ui::SendMessage(h, WM_APP_REFRESH_ONLINE), 0);
         // Both paths name no file: the Local Tree reports each as no save.
-        EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{
-                                     "Either the file directory or the file path is incorrect",
-                                     "Cannot open selected file", "The save is not a valid PS2 save",
-                                     "Cannot open selected file", "The save is not a valid PS2 save",
-                                     "The Code List has completed downloading."}));
+        EXPECT_EQ(boxes.Texts(),
+                  (std::vector<std::string>{
+                      "Either the file directory or the file path is incorrect",
+                      "Cannot open selected file", "The save is not a valid PS2 save",
+                      "Cannot open selected file", "The save is not a valid PS2 save",
+                      "The Code List has completed downloading."}));
 
         // Double-clicking the logo opens the version box.
         boxes.Clear();

@@ -7,7 +7,8 @@
 namespace tolvar::test {
 
 // Whether shot shows picture exactly with its top-left at (x, y).
-inline ::testing::AssertionResult Shows(const gfx::Bitmap& shot, int x, int y, const gfx::Bitmap& picture)
+inline ::testing::AssertionResult Shows(const gfx::Bitmap& shot, int x, int y,
+                                        const gfx::Bitmap& picture)
 {
     if (picture.IsNull()) {
         return ::testing::AssertionFailure() << "no picture";

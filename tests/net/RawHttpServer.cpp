@@ -25,7 +25,8 @@ int ListenLoopback(int backlog, int& port)
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 || listen(fd, backlog) != 0) {
+    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 ||
+        listen(fd, backlog) != 0) {
         close(fd);
         throw std::runtime_error("bind/listen");
     }
@@ -53,17 +54,18 @@ std::string RawHttpServer::Request::path() const
 std::string RawHttpServer::Request::Header(const std::string& name) const
 {
     const std::string key = "\r\n" + name + ":";
-    const auto at = std::search(head.begin(), head.end(), key.begin(), key.end(),
-                                [](unsigned char a, unsigned char b) { return std::tolower(a) == std::tolower(b); });
+    const auto at = std::search(
+        head.begin(), head.end(), key.begin(), key.end(),
+        [](unsigned char a, unsigned char b) { return std::tolower(a) == std::tolower(b); });
     if (at == head.end()) {
         return {};
     }
-    const std::size_t start = head.find_first_not_of(' ', static_cast<std::size_t>(at - head.begin()) + key.size());
+    const std::size_t start =
+        head.find_first_not_of(' ', static_cast<std::size_t>(at - head.begin()) + key.size());
     return start == std::string::npos ? "" : head.substr(start, head.find("\r\n", start) - start);
 }
 
-RawHttpServer::RawHttpServer(Behaviour behaviour)
-    : m_behaviour(std::move(behaviour))
+RawHttpServer::RawHttpServer(Behaviour behaviour) : m_behaviour(std::move(behaviour))
 {
     m_listenFd = ListenLoopback(64, m_port);
     m_acceptor = std::thread(&RawHttpServer::AcceptLoop, this);
@@ -116,10 +118,12 @@ void RawHttpServer::WriteAll(int fd, const std::string& bytes)
     }
 }
 
-std::string RawHttpServer::Answer(const std::string& body, int status, const std::string& contentType)
+std::string RawHttpServer::Answer(const std::string& body, int status,
+                                  const std::string& contentType)
 {
     return "HTTP/1.1 " + std::to_string(status) + " X\r\nContent-Type: " + contentType +
-           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" +
+           body;
 }
 
 RawHttpServer::Behaviour RawHttpServer::Documents(std::map<std::string, std::string> documents)
@@ -155,7 +159,8 @@ void RawHttpServer::Serve(int fd)
     ssize_t n = 0;
     while (!m_stopping && (n = recv(fd, buffer, sizeof(buffer), 0)) > 0) {
         data.append(buffer, static_cast<std::size_t>(n));
-        if (headEnd == std::string::npos && (headEnd = data.find("\r\n\r\n")) != std::string::npos) {
+        if (headEnd == std::string::npos &&
+            (headEnd = data.find("\r\n\r\n")) != std::string::npos) {
             request.head = data.substr(0, headEnd);
         }
         const std::string length = request.Header("Content-Length");

@@ -39,8 +39,9 @@ TEST(ParseUrl, SplitsServiceServerObjectAndPort)
 
 TEST(ParseUrl, RefusesWhatIsNoUrl)
 {
-    for (const char* url : {"", "no scheme here", "://host/x", "http://", "http:///path",
-                            "http://host:0/", "http://host:65536/", "http://host:8a/", "http://[::1/"}) {
+    for (const char* url :
+         {"", "no scheme here", "://host/x", "http://", "http:///path", "http://host:0/",
+          "http://host:65536/", "http://host:8a/", "http://[::1/"}) {
         UrlParts parts;
         parts.server = "untouched";
         EXPECT_FALSE(ParseUrl(url, parts)) << url;

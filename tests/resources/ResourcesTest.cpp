@@ -1,6 +1,6 @@
+#include "resources/Resources.h"
 #include "resources/DialogResources.h"
 #include "resources/MenuResources.h"
-#include "resources/Resources.h"
 #include "resources/StringResources.h"
 #include "tests/support/TempDir.h"
 
@@ -24,7 +24,8 @@ gfx::Bitmap Load(const Key& key)
 
 std::string Describe(const Key& key)
 {
-    return std::holds_alternative<int>(key) ? std::to_string(std::get<int>(key)) : std::get<std::string>(key);
+    return std::holds_alternative<int>(key) ? std::to_string(std::get<int>(key))
+                                            : std::get<std::string>(key);
 }
 
 TEST(ResourcesTest, EveryPictureTheWindowsLoadExistsAtItsSize)
@@ -91,13 +92,20 @@ TEST(ResourcesTest, PicturesOverABackgroundMatchItWhereTheyArePlaced)
         gfx::Point at;
     };
     const Placed placed[] = {
-        {"WEBU", 148, {42, 17}},          {"BTNCODELISTH", 148, {42, 51}},
-        {"EXITD", 148, {526, 17}},        {"SLEEPU", 148, {526, 51}},
-        {206, 148, {252, 0}},             {205, 148, {252, 0}},
-        {198, 148, {0, 136}},             {197, 148, {0, 136}},
-        {196, 148, {510, 136}},           {199, 148, {510, 136}},
-        {"BTNOKU", 185, {107, 123}},      {"BTNYESD", 185, {57, 123}},
-        {"BTNNOU", 185, {157, 123}},      {"UPLOAD_CANCEL_UP", 208, {98, 216}},
+        {"WEBU", 148, {42, 17}},
+        {"BTNCODELISTH", 148, {42, 51}},
+        {"EXITD", 148, {526, 17}},
+        {"SLEEPU", 148, {526, 51}},
+        {206, 148, {252, 0}},
+        {205, 148, {252, 0}},
+        {198, 148, {0, 136}},
+        {197, 148, {0, 136}},
+        {196, 148, {510, 136}},
+        {199, 148, {510, 136}},
+        {"BTNOKU", 185, {107, 123}},
+        {"BTNYESD", 185, {57, 123}},
+        {"BTNNOU", 185, {157, 123}},
+        {"UPLOAD_CANCEL_UP", 208, {98, 216}},
         {"UPLOAD_SUBMIT_OVER", 208, {199, 216}},
     };
     for (const Placed& p : placed) {
@@ -160,21 +168,25 @@ TEST(ResourcesTest, HoverAndPressedPicturesDifferAndPressedIsDarker)
 TEST(ResourcesTest, TheGeneratorDrawsExactlyTheCommittedPictures)
 {
     TempDir out;
-    const std::string command = std::string("\"") + TOLVAR_SKIN_GENERATOR + "\" \"" + out.Path().string() + "\"";
+    const std::string command =
+        std::string("\"") + TOLVAR_SKIN_GENERATOR + "\" \"" + out.Path().string() + "\"";
     ASSERT_EQ(std::system(command.c_str()), 0);
     int compared = 0;
     for (const char* folder : {"bitmaps", "icons"}) {
-        const std::filesystem::path committed = std::filesystem::path(TOLVAR_RESOURCES_DIR) / folder;
+        const std::filesystem::path committed =
+            std::filesystem::path(TOLVAR_RESOURCES_DIR) / folder;
         for (const auto& entry : std::filesystem::directory_iterator(committed)) {
             const auto drawn = gfx::Bitmap::LoadPng(out.Path() / folder / entry.path().filename());
             const auto stored = gfx::Bitmap::LoadPng(entry.path());
             ASSERT_TRUE(drawn.has_value()) << entry.path().filename() << " is no longer drawn";
             ASSERT_TRUE(stored.has_value()) << entry.path();
-            EXPECT_TRUE(*drawn == *stored) << entry.path().filename() << " differs: regenerate-skin";
+            EXPECT_TRUE(*drawn == *stored)
+                << entry.path().filename() << " differs: regenerate-skin";
             ++compared;
         }
     }
-    EXPECT_EQ(static_cast<std::size_t>(compared), BitmapResources().size() + IconResources().size());
+    EXPECT_EQ(static_cast<std::size_t>(compared),
+              BitmapResources().size() + IconResources().size());
 }
 
 TEST(ResourcesTest, MenusStringsAndTemplatesTheWindowsUse)

@@ -62,7 +62,8 @@ inline ::testing::AssertionResult ShowsPicture(const gfx::Bitmap& shot, gfx::Poi
             }
             if (!gfx::SameRgb(shot.Pixel(sx, sy), picture.Pixel(x, y))) {
                 return ::testing::AssertionFailure()
-                       << "pixel " << x << "," << y << " of the picture differs at " << sx << "," << sy;
+                       << "pixel " << x << "," << y << " of the picture differs at " << sx << ","
+                       << sy;
             }
         }
     }
