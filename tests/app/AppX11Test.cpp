@@ -4,6 +4,7 @@
 // user's tasks on drives made of tmpfs mounts under /media.
 #include "resources/Resources.h"
 #include "tests/net/ServerProcess.h"
+#include "tests/support/DisplayProcess.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/XvfbServer.h"
 #include "treeview/RowLayout.h"
@@ -39,51 +40,6 @@ using namespace std::chrono_literals;
 constexpr int kLeft = (1280 - 700) / 2;
 constexpr int kTop = (1024 - 494) / 2;
 
-class Process
-{
-public:
-    Process(const std::string& display, std::vector<std::string> args)
-    {
-        m_pid = fork();
-        if (m_pid == 0) {
-            setenv("DISPLAY", display.c_str(), 1);
-            unsetenv("DBUS_SESSION_BUS_ADDRESS"); // no StatusNotifierItem host here
-            std::vector<char*> argv;
-            for (std::string& a : args) {
-                argv.push_back(a.data());
-            }
-            argv.push_back(nullptr);
-            execvp(argv[0], argv.data());
-            _exit(127);
-        }
-    }
-    ~Process()
-    {
-        if (m_pid > 0 && !m_exited) {
-            kill(m_pid, SIGKILL);
-            waitpid(m_pid, nullptr, 0);
-        }
-    }
-    // The exit status once the process has ended within the time, else -1.
-    int WaitForExit(std::chrono::milliseconds timeout)
-    {
-        const auto end = std::chrono::steady_clock::now() + timeout;
-        while (std::chrono::steady_clock::now() < end) {
-            int status = 0;
-            if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
-                m_exited = true;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            }
-            std::this_thread::sleep_for(20ms);
-        }
-        return -1;
-    }
-
-private:
-    pid_t m_pid = -1;
-    bool m_exited = false;
-};
-
 class AppX11Test : public ::testing::Test
 {
 protected:
@@ -96,9 +52,9 @@ protected:
         server = std::make_unique<ServerProcess>(dir / "db");
     }
 
-    std::unique_ptr<Process> StartProgram()
+    std::unique_ptr<DisplayProcess> StartProgram()
     {
-        return std::make_unique<Process>(
+        return std::make_unique<DisplayProcess>(
             xvfb.Display(), std::vector<std::string>{TOLVAR_APP, "--settings",
                                                      server->Url("/tolvar_settings.asp")});
     }
@@ -199,8 +155,9 @@ TEST_F(AppX11Test, MainWindowShowsItsSkinOpensAboutAndEndsOnEscape)
 
 TEST_F(AppX11Test, TrayIconDoubleClickHidesAndShowsTheWindow)
 {
-    Process trayer(xvfb.Display(), {"trayer", "--edge", "top", "--align", "right", "--widthtype",
-                                    "pixel", "--width", "64", "--height", "24"});
+    DisplayProcess trayer(xvfb.Display(),
+                          {"trayer", "--edge", "top", "--align", "right", "--widthtype", "pixel",
+                           "--width", "64", "--height", "24"});
     ASSERT_TRUE(Eventually([&] { return Run("xdotool search --class trayer"); }))
         << "trayer did not start";
     std::this_thread::sleep_for(500ms); // until it owns the tray selection

@@ -3,6 +3,7 @@
 // the hover picture, then the up picture again once the pointer has left.
 #include "resources/Resources.h"
 #include "tests/gallery/GalleryPictures.h"
+#include "tests/support/DisplayProcess.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/XvfbServer.h"
 
@@ -20,45 +21,11 @@
 namespace tolvar::test {
 namespace {
 
-class GalleryProcess
+// The gallery at the screen's corner, on one of its pages.
+DisplayProcess StartGallery(const std::string& display, const char* page = "widgets")
 {
-public:
-    explicit GalleryProcess(const std::string& display, const char* page = "widgets")
-    {
-        m_pid = fork();
-        if (m_pid == 0) {
-            setenv("DISPLAY", display.c_str(), 1);
-            execl(TOLVAR_GALLERY, TOLVAR_GALLERY, "--position", "0,0", "--page", page,
-                  static_cast<char*>(nullptr));
-            _exit(127);
-        }
-    }
-    ~GalleryProcess()
-    {
-        if (m_pid > 0 && !m_exited) {
-            kill(m_pid, SIGKILL);
-            waitpid(m_pid, nullptr, 0);
-        }
-    }
-    // The exit status once the process has ended within the time, else -1.
-    int WaitForExit(std::chrono::milliseconds timeout)
-    {
-        const auto end = std::chrono::steady_clock::now() + timeout;
-        while (std::chrono::steady_clock::now() < end) {
-            int status = 0;
-            if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
-                m_exited = true;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return -1;
-    }
-
-private:
-    pid_t m_pid = -1;
-    bool m_exited = false;
-};
+    return DisplayProcess(display, {TOLVAR_GALLERY, "--position", "0,0", "--page", page});
+}
 
 class GalleryX11Test : public ::testing::Test
 {
@@ -100,7 +67,7 @@ protected:
 TEST_F(GalleryX11Test, PointerOnAHoverButtonShowsItsHoverPicture)
 {
     ASSERT_TRUE(xvfb.Ok()) << "Xvfb did not start";
-    GalleryProcess gallery(xvfb.Display());
+    DisplayProcess gallery = StartGallery(xvfb.Display());
     const gfx::Bitmap up = LoadBitmapResource("WEBU"), hover = LoadBitmapResource("WEBH");
     ASSERT_TRUE(ScreenShows(42, 17, up)) << "the gallery did not appear at 0,0";
     ASSERT_TRUE(Run("xdotool mousemove 100 34"));
@@ -116,7 +83,7 @@ TEST_F(GalleryX11Test, PointerOnAHoverButtonShowsItsHoverPicture)
 TEST_F(GalleryX11Test, PagesTurnAndEscapeEndsEvenWhenATreeHasTheKeyboard)
 {
     ASSERT_TRUE(xvfb.Ok()) << "Xvfb did not start";
-    GalleryProcess gallery(xvfb.Display(), "trees");
+    DisplayProcess gallery = StartGallery(xvfb.Display(), "trees");
     const gfx::Bitmap web = LoadBitmapResource("WEBU");
     ASSERT_TRUE(Run("timeout 10 xdotool search --sync --onlyvisible --name 'Tolvar Gallery'"));
     // A click on the local tree gives it the keyboard; it would take Page Up itself.
