@@ -296,7 +296,11 @@ bool Pass(WindowSystem& system, WindowSystem::Impl& impl)
             timer.due = now + Millis(timer.period);
         }
     }
-    for (auto [handle, id] : due) {
+    for (const auto& [dueWindow, dueId] : due) {
+        // Named copies: a lambda may not capture structured bindings before C++20's
+        // rule reached every compiler we build with.
+        const WindowHandle handle = dueWindow;
+        const unsigned id = dueId;
         // The timer may have been killed by an earlier handler of this pass.
         bool alive = std::any_of(impl.timers.begin(), impl.timers.end(), [&](const TimerEntry& t) {
             return t.window == handle && t.id == id;
