@@ -1,0 +1,89 @@
+// The reference server under many clients at once on loopback: every
+// request of every client is answered whole.
+#include "tests/net/ServerProcess.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/Watchdog.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <chrono>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace tolvar::test {
+namespace {
+
+// One request on a connection of its own; the whole answer, or "" when the
+// connection fails.
+std::string Get(int port, const std::string& target)
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) {
+        return "";
+    }
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::string answer;
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+        const std::string request =
+            "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+        if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) ==
+            static_cast<ssize_t>(request.size())) {
+            char buffer[4096];
+            for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;) {
+                answer.append(buffer, static_cast<std::size_t>(n));
+            }
+        }
+    }
+    close(fd);
+    return answer;
+}
+
+std::string Body(const std::string& answer)
+{
+    const std::size_t end = answer.find("\r\n\r\n");
+    return end == std::string::npos ? "" : answer.substr(end + 4);
+}
+
+TEST(ServerLoad, TwoHundredClientsAtOnceGetEveryAnswer)
+{
+    Watchdog watchdog(std::chrono::seconds(60));
+    TempDir root;
+    ServerProcess server(root.Path());
+    const std::string expected = Get(server.Port(), "/tolvar_settings.asp");
+    ASSERT_EQ(expected.rfind("HTTP/1.1 200", 0), 0u) << expected;
+    ASSERT_FALSE(Body(expected).empty()) << expected;
+
+    constexpr int kClients = 200;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(8);
+    std::atomic<int> answered{0};
+    std::atomic<int> failed{0};
+    std::vector<std::thread> clients;
+    for (int i = 0; i < kClients; ++i) {
+        clients.emplace_back([&] {
+            while (std::chrono::steady_clock::now() < until) {
+                const std::string answer = Get(server.Port(), "/tolvar_settings.asp");
+                if (answer.rfind("HTTP/1.1 200", 0) == 0 && Body(answer) == Body(expected)) {
+                    ++answered;
+                } else {
+                    ++failed;
+                }
+            }
+        });
+    }
+    for (std::thread& client : clients) {
+        client.join();
+    }
+    EXPECT_EQ(failed.load(), 0) << "of " << answered.load() + failed.load() << " requests";
+    EXPECT_GE(answered.load(), kClients);
+}
+
+} // namespace
+} // namespace tolvar::test
