@@ -25,8 +25,10 @@ void QueuedUiInvoker::Invoke(const std::function<void()>& work)
     m_queue.push_back(&item);
     m_queued.notify_all();
     m_finished.wait(lock, [&] { return item.done; });
-    if (item.failure) {
-        std::rethrow_exception(item.failure);
+    // Taken out so the exception ends its life on this thread, which reads it.
+    if (std::exception_ptr failure = std::move(item.failure)) {
+        lock.unlock();
+        std::rethrow_exception(failure);
     }
 }
 
@@ -45,7 +47,7 @@ void QueuedUiInvoker::PumpWhile(const std::function<bool()>& busy)
                 failure = std::current_exception(); // the sender's to handle
             }
             lock.lock();
-            item->failure = failure;
+            item->failure = std::move(failure);
             item->done = true;
             m_finished.notify_all();
         }

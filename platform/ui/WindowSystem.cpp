@@ -64,8 +64,11 @@ void Invoker::Invoke(const std::function<void()>& work)
     system->GetBackend().Wake();
     std::unique_lock lock(call->mutex);
     call->cv.wait(lock, [&] { return call->done; });
-    if (call->failure) {
-        std::rethrow_exception(call->failure);
+    // The failure is taken out, so the exception ends its life on this
+    // thread, which reads it, not on the UI thread that may free the call.
+    if (std::exception_ptr failure = std::move(call->failure)) {
+        lock.unlock();
+        std::rethrow_exception(failure);
     }
 }
 
@@ -169,8 +172,11 @@ LResult SendMessage(WindowHandle window, unsigned message, WParam wParam, LParam
     system->GetBackend().Wake();
     std::unique_lock lock(call->mutex);
     call->cv.wait(lock, [&] { return call->done; });
-    if (call->failure) {
-        std::rethrow_exception(call->failure);
+    // The failure is taken out, so the exception ends its life on this
+    // thread, which reads it, not on the UI thread that may free the call.
+    if (std::exception_ptr failure = std::move(call->failure)) {
+        lock.unlock();
+        std::rethrow_exception(failure);
     }
     return call->result;
 }
@@ -249,7 +255,7 @@ bool ServeSent(WindowSystem::Impl& impl)
         }
         std::lock_guard lock(call->mutex);
         call->result = result;
-        call->failure = failure;
+        call->failure = std::move(failure);
         call->done = true;
         call->cv.notify_all();
     }
