@@ -17,16 +17,15 @@ using ui::DropEffect;
 using ui::GlobalBlock;
 using Events = std::vector<std::string>;
 
-// File trees that follow the drag rules of the program's two trees: depth-1
-// items are saves; the "local" tree offers its own format and a file list
-// and takes either own format or one shell file, the "online" one offers its
-// own format and takes only the local one.
+// File trees with the drag machinery of the program's two trees: depth-1
+// items are saves; a tree drags its own format (the local one a file list
+// too) and takes the other tree's format when it started beside it.
 class RuleTree : public CFileTree
 {
 public:
-    RuleTree(CSkinScrollBar* bar, bool local, unsigned localFormat, unsigned onlineFormat)
-        : CFileTree(bar, local ? 164 : 165, 144, 143), m_local(local), m_localFormat(localFormat),
-          m_onlineFormat(onlineFormat)
+    RuleTree(CSkinScrollBar* bar, bool local, unsigned ownFormat, unsigned otherFormat)
+        : CFileTree(bar, 164, 144, 143), m_local(local), m_ownFormat(ownFormat),
+          m_otherFormat(otherFormat)
     {
     }
 
@@ -42,21 +41,12 @@ public:
         if (m_local) {
             files = MakeFileDropBlock(MakeDropPath("E:\\", GetItemText(m_dragItem), "C:\\work"));
         }
-        events.push_back("dragdone:" +
-                         std::to_string(RunDrag(m_local ? m_localFormat : m_onlineFormat, files)));
+        events.push_back("dragdone:" + std::to_string(RunDrag(m_ownFormat, files)));
     }
     DropEffect OnDragEnter(ui::Window* window, DataObject* data, unsigned, Point) override
     {
         EXPECT_EQ(window, this);
-        m_accepted = false;
-        if (data->IsDataAvailable(m_localFormat)) {
-            m_accepted = HoldsOwnMainWindow(data, m_localFormat);
-        } else if (m_local && data->IsDataAvailable(m_onlineFormat)) {
-            m_accepted = HoldsOwnMainWindow(data, m_onlineFormat);
-        } else if (m_local && data->IsDataAvailable(ui::CF_HDROP)) {
-            m_accepted =
-                ui::DragQueryFile(*data->GetGlobalData(ui::CF_HDROP), 0xFFFFFFFF, nullptr, 0) == 1;
-        }
+        m_accepted = HoldsOwnMainWindow(data, m_otherFormat);
         events.push_back(std::string("enter:") + (m_accepted ? "yes" : "no"));
         return m_accepted ? ui::DROPEFFECT_COPY : ui::DROPEFFECT_NONE;
     }
@@ -92,7 +82,7 @@ public:
 
 private:
     bool m_local;
-    unsigned m_localFormat, m_onlineFormat;
+    unsigned m_ownFormat, m_otherFormat;
     TreeItem* m_dragItem = nullptr;
     bool m_accepted = false;
 };
@@ -108,7 +98,7 @@ protected:
         localFormat = ui::RegisterClipboardFormat("ZyferLocalFile");
         onlineFormat = ui::RegisterClipboardFormat("ZyferOnlineFile");
         local = std::make_unique<RuleTree>(leftBar.get(), true, localFormat, onlineFormat);
-        online = std::make_unique<RuleTree>(rightBar.get(), false, localFormat, onlineFormat);
+        online = std::make_unique<RuleTree>(rightBar.get(), false, onlineFormat, localFormat);
         ASSERT_TRUE(local->CreateTree(main.get(), {30, 170}, 1000, "Local Tree"));
         ASSERT_TRUE(online->CreateTree(main.get(), {366, 170}, 1001, "Online Tree"));
         for (RuleTree* tree : {local.get(), online.get()}) {
@@ -144,7 +134,7 @@ protected:
     unsigned localFormat = 0, onlineFormat = 0;
 };
 
-TEST_F(DragBetweenTrees, LocalSaveDroppedOnTheOtherTreeCarriesBothBlocks)
+TEST_F(DragBetweenTrees, SavesGoToTheOtherTreeWithTheirBlocksButNotToTheirOwn)
 {
     Drag(*local, *online, {80, 30});
     EXPECT_EQ(online->events, (Events{"enter:yes", "drop"}));
@@ -152,22 +142,19 @@ TEST_F(DragBetweenTrees, LocalSaveDroppedOnTheOtherTreeCarriesBothBlocks)
     EXPECT_EQ(online->dropPoint, (Point{81, 30}));
     EXPECT_EQ(online->dropEffect, ui::DROPEFFECT_COPY);
     EXPECT_EQ(local->GetSelectedItem(), local->Save());
-
     const DataObject& data = online->dropped;
-    ASSERT_TRUE(data.IsDataAvailable(localFormat));
     EXPECT_FALSE(data.IsDataAvailable(onlineFormat));
+    ASSERT_TRUE(data.IsDataAvailable(localFormat) && data.IsDataAvailable(ui::CF_HDROP));
     EXPECT_EQ(*ReadOwnFormatBlock(*data.GetGlobalData(localFormat)), main->Handle());
-    ASSERT_TRUE(data.IsDataAvailable(ui::CF_HDROP));
     EXPECT_EQ(ui::DragQueryFiles(*data.GetGlobalData(ui::CF_HDROP)), Events{"E:\\save.tvd"});
-}
 
-TEST_F(DragBetweenTrees, OnlineSaveGoesToTheLocalTreeButNotToItself)
-{
+    display->MouseMove(main->ClientToScreen(Point{340, 20})); // the hover tracking ends
+    Advance(1000);
     Drag(*online, *local, {80, 30});
-    EXPECT_EQ(local->events, (Events{"enter:yes", "drop"}));
+    EXPECT_EQ(local->events, (Events{"dragdone:1", "enter:yes", "drop"}));
     EXPECT_FALSE(local->dropped.IsDataAvailable(ui::CF_HDROP));
     EXPECT_TRUE(local->dropped.IsDataAvailable(onlineFormat));
-    EXPECT_EQ(online->events, Events{"dragdone:1"});
+    EXPECT_EQ(online->events, (Events{"enter:yes", "drop", "dragdone:1"}));
 
     online->events.clear();
     // Onto its own tree: refused, and a refused drop is a leave.
@@ -177,6 +164,7 @@ TEST_F(DragBetweenTrees, OnlineSaveGoesToTheLocalTreeButNotToItself)
     using ui::DragCursor;
     EXPECT_EQ(display->DragCursors(),
               (std::vector<DragCursor>{DragCursor::Refused, DragCursor::Copy, DragCursor::Normal,
+                                       DragCursor::Refused, DragCursor::Copy, DragCursor::Normal,
                                        DragCursor::Refused, DragCursor::Normal}));
 }
 
@@ -216,40 +204,7 @@ TEST_F(DragBetweenTrees, LeavingCancellingAndShortDragsDropNothing)
     EXPECT_TRUE(online->events.empty());
 }
 
-TEST_F(DragBetweenTrees, ForeignMainWindowBlocksAndFileCountsDecide)
-{
-    auto deliver = [&](RuleTree& tree, const DataObject& source) {
-        DataObject data = source;
-        ui::DropDispatcher dispatcher(data, ui::DROPEFFECT_COPY);
-        DropEffect over = dispatcher.Over(At(tree, 80, 30), 0);
-        return std::make_pair(over, dispatcher.Drop(At(tree, 80, 30)));
-    };
-    const auto none =
-        std::make_pair(DropEffect{ui::DROPEFFECT_NONE}, DropEffect{ui::DROPEFFECT_NONE});
-    DataObject foreign;
-    foreign.CacheGlobalData(localFormat, MakeOwnFormatBlock(main->Handle() + 1000));
-    EXPECT_EQ(deliver(*local, foreign), none);
-    EXPECT_EQ(deliver(*online, foreign), none);
-    // A foreign own-format block decides even when a file list is there too.
-    foreign.CacheGlobalData(ui::CF_HDROP, ui::BuildDropFiles({"\\home\\u\\a.tvd"}));
-    EXPECT_EQ(deliver(*local, foreign), none);
-
-    DataObject oneFile;
-    oneFile.CacheGlobalData(ui::CF_HDROP, ui::BuildDropFiles({"\\home\\u\\a.tvd"}));
-    EXPECT_EQ(deliver(*local, oneFile),
-              std::make_pair(DropEffect{ui::DROPEFFECT_COPY}, DropEffect{ui::DROPEFFECT_COPY}));
-    EXPECT_EQ(deliver(*online, oneFile), none);
-    DataObject twoFiles;
-    twoFiles.CacheGlobalData(ui::CF_HDROP, ui::BuildDropFiles({"\\a.tvd", "\\b.tvd"}));
-    EXPECT_EQ(deliver(*local, twoFiles), none);
-
-    // Without an owner the target refuses on its own.
-    CTreeDropTarget orphan;
-    EXPECT_EQ(orphan.OnDragEnter(local.get(), &oneFile, 0, {}), ui::DROPEFFECT_NONE);
-    EXPECT_FALSE(orphan.OnDrop(local.get(), &oneFile, ui::DROPEFFECT_COPY, {}));
-}
-
-TEST(DropBlocks, OwnFormatAndFileListAreLaidOutByteForByte)
+TEST(DropBlocks, AreLaidOutByteForByteAndReadSafely)
 {
     GlobalBlock own = MakeOwnFormatBlock(0x12345678);
     EXPECT_EQ(own, (GlobalBlock{0x78, 0x56, 0x34, 0x12}));
@@ -273,10 +228,8 @@ TEST(DropBlocks, OwnFormatAndFileListAreLaidOutByteForByte)
     EXPECT_EQ(full[530] | full[531], 0);
     EXPECT_EQ(ui::DragQueryFile(full, 0xFFFFFFFF, nullptr, 0), 1U);
     EXPECT_EQ(ui::DragQueryFile(full, 0, nullptr, 0), 510U);
-}
 
-TEST(DropBlocks, FileListsAreReadSafely)
-{
+    // A list of two; damaged blocks: short, an offset past the end, no final NUL.
     GlobalBlock two = ui::BuildDropFiles({"\\home\\u\\a.tvd", "\\tmp\\b c.tvd"});
     EXPECT_EQ(two.size(), 20U + 13 + 1 + 12 + 1 + 1);
     EXPECT_EQ(ui::DragQueryFile(two, 0xFFFFFFFF, nullptr, 0), 2U);
@@ -284,8 +237,6 @@ TEST(DropBlocks, FileListsAreReadSafely)
     EXPECT_EQ(ui::DragQueryFile(two, 1, small, sizeof small), 5U);
     EXPECT_STREQ(small, "\\tmp\\");
     EXPECT_EQ(ui::DragQueryFile(two, 2, small, sizeof small), 0U);
-
-    // Damaged blocks: short, an offset past the end, no final NUL.
     EXPECT_EQ(ui::DragQueryFile(GlobalBlock(10, 0), 0xFFFFFFFF, nullptr, 0), 0U);
     GlobalBlock badOffset = two;
     badOffset[0] = badOffset[1] = 0xFF;
@@ -305,9 +256,8 @@ TEST(DropBlocks, FileListsAreReadSafely)
     EXPECT_EQ(ui::DragQueryFiles(wide), Events{"\\\xc3\xa9.tvd"});
 }
 
-TEST_F(DragBetweenTrees, ToolTipsMenusEditingRulesAndKeyUps)
+TEST_F(DragBetweenTrees, ToolTipsMenusEditingRulesKeyUpsAndOrphanTargets)
 {
-    EXPECT_STREQ(local->GetToolTipBuffer({1, 1}), "Default text!");
     local->toolTip = std::string(600, 'x');
     EXPECT_EQ(std::strlen(local->GetToolTipBuffer({1, 1})), 511U);
 
@@ -325,6 +275,13 @@ TEST_F(DragBetweenTrees, ToolTipsMenusEditingRulesAndKeyUps)
     local->SetFocus();
     Key(ui::VK_DELETE);
     EXPECT_EQ(local->events, Events{"keyup:46x1"});
+
+    // A drop target without an owner refuses on its own.
+    DataObject oneFile;
+    oneFile.CacheGlobalData(ui::CF_HDROP, ui::BuildDropFiles({"\\home\\u\\a.tvd"}));
+    CTreeDropTarget orphan;
+    EXPECT_EQ(orphan.OnDragEnter(local.get(), &oneFile, 0, {}), ui::DROPEFFECT_NONE);
+    EXPECT_FALSE(orphan.OnDrop(local.get(), &oneFile, ui::DROPEFFECT_COPY, {}));
 }
 
 } // namespace

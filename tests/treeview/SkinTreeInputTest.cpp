@@ -23,34 +23,33 @@ protected:
         childB = left->InsertItemShort("Child B", top, nullptr);
         other = left->InsertItemShort("Other", nullptr, nullptr);
     }
-    void ClickButton(TreeItem* item)
-    {
-        Rect r;
-        left->GetButtonRect(item, &r);
-        Click(*left, {r.left + 3, r.top + 8});
-    }
     void ClickLabel(TreeItem* item) { Click(*left, LabelPoint(*left, item)); }
 
     TreeItem *top = nullptr, *childA = nullptr, *grandchild = nullptr, *childB = nullptr,
              *other = nullptr;
 };
 
-TEST_F(TreeInput, PressOnTheButtonTogglesAndSelectsClickBesideDoesNothing)
+TEST_F(TreeInput, PressOnTheButtonTogglesAndSelectsAtEveryDepthClickBesideDoesNothing)
 {
-    ClickButton(top);
-    EXPECT_TRUE(top->expanded);
-    EXPECT_EQ(left->GetSelectedItem(), top);
-    EXPECT_TRUE(left->HasFocus());
-    EXPECT_EQ(childA->row, 1);
-    Advance(1000);       // no double-click with the next press
-    ClickButton(childB); // no children: only the selection shows
-    EXPECT_TRUE(childB->expanded);
-    EXPECT_EQ(left->GetSelectedItem(), childB);
-    Advance(1000);
-    ClickButton(top);
-    EXPECT_FALSE(top->expanded);
+    // Presses near the left and on the right edge of each depth's box; a
+    // row without children only shows the selection.
+    struct Press
+    {
+        TreeItem* item;
+        int x;
+        bool expandedAfter;
+    };
+    for (const Press& press :
+         {Press{top, 13, true}, Press{childB, 13, true}, Press{childA, 29, true},
+          Press{grandchild, 49, true}, Press{childA, 29, false}, Press{top, 24, false}}) {
+        SCOPED_TRACE(press.item->label);
+        Advance(1000); // no double-click with the previous press
+        Click(*left, {press.x, press.item->y + 13});
+        EXPECT_EQ(press.item->expanded, press.expandedAfter);
+        EXPECT_EQ(left->GetSelectedItem(), press.item);
+        EXPECT_TRUE(left->HasFocus());
+    }
     EXPECT_EQ(childB->row, -1);
-    EXPECT_EQ(left->GetSelectedItem(), top);
 
     const auto stamp = left->GetLastClickTime();
     Advance(1000);
@@ -62,44 +61,7 @@ TEST_F(TreeInput, PressOnTheButtonTogglesAndSelectsClickBesideDoesNothing)
     EXPECT_TRUE(left->events.empty());
 }
 
-TEST_F(TreeInput, PressAnywhereOnTheDrawnButtonTogglesAtEveryDepth)
-{
-    left->Expand(top, TVE_EXPAND);
-    left->Expand(childA, TVE_EXPAND);
-    struct Row
-    {
-        TreeItem* item;
-        int boxLeft; // where the box is drawn
-        bool expandedAfter;
-    };
-    for (const Row& row :
-         {Row{grandchild, 35, true}, Row{childA, 15, false}, Row{top, 10, false}}) {
-        Advance(1000);
-        Click(*left, {row.boxLeft + 14, row.item->y + 5 + 8}); // the box's right edge
-        EXPECT_EQ(row.item->expanded, row.expandedAfter) << row.item->label;
-        EXPECT_EQ(left->GetSelectedItem(), row.item) << row.item->label;
-    }
-}
-
-TEST_F(TreeInput, WheelGoesToTheTreeUnderThePointer)
-{
-    auto rightItems = Fill(*right, 3);
-    right->SelectItem(rightItems[0]);
-    ClickLabel(other);
-    ASSERT_TRUE(left->HasFocus());
-    Move(*right, 100, 30);
-    Wheel(-120);
-    EXPECT_EQ(right->GetSelectedItem(), rightItems[1]);
-    EXPECT_EQ(left->GetSelectedItem(), other);
-    // Over neither tree, neither moves.
-    display->MouseMove(main->ClientToScreen(Point{340, 20}));
-    Wheel(120);
-    EXPECT_EQ(right->GetSelectedItem(), rightItems[1]);
-    EXPECT_EQ(left->GetSelectedItem(), other);
-    EXPECT_TRUE(left->HasFocus());
-}
-
-TEST_F(TreeInput, SecondPressOnTheSelectedLabelFollowsTheClickTime)
+TEST_F(TreeInput, SecondPressOnTheSelectedLabelFollowsTheClickTimeWithEditingOff)
 {
     Point p = LabelPoint(*left, other);
     Click(*left, p);
@@ -118,28 +80,6 @@ TEST_F(TreeInput, SecondPressOnTheSelectedLabelFollowsTheClickTime)
         EXPECT_FALSE(left->IsEditing());
     }
     EXPECT_FALSE(left->GetEditControl()->IsVisible());
-
-    // 700 ms with editing on opens the edit over the label.
-    left->SetEditLabels(true);
-    Advance(1000);
-    Click(*left, p);
-    Advance(700);
-    Click(*left, p);
-    ASSERT_TRUE(left->IsEditing());
-    EXPECT_EQ(left->GetEditItem(), other);
-    ui::Edit* edit = left->GetEditControl();
-    EXPECT_TRUE(edit->HasFocus());
-    EXPECT_EQ(edit->GetText(), "Other");
-    Rect label;
-    left->GetLabelRect(other, &label);
-    Rect placed = edit->GetRectInParent();
-    EXPECT_EQ(placed.left, label.left - 3);
-    EXPECT_EQ(placed.top, label.top);
-    EXPECT_EQ(placed.Height(), 16);
-    EXPECT_EQ(placed.Width(), std::max(30, label.Width() + 15));
-    int start = 0, end = 0;
-    edit->GetSel(start, end);
-    EXPECT_EQ(end - start, 5);
 }
 
 TEST_F(TreeInput, DoubleClickOnALabelNotifiesThenExpandsOrCollapses)
@@ -181,14 +121,12 @@ TEST_F(TreeInput, KeysMoveTheSelectionByRowAndOpenOnlyDepthOne)
     EXPECT_EQ(left->GetSelectedItem(), other);
     Key(ui::VK_F5);
     EXPECT_EQ(left->GetSelectedItem(), other);
-}
 
-TEST_F(TreeInput, KeysOutsideTheVisibleRowsScrollTheView)
-{
+    // Below or above the visible rows, the view scrolls with the selection.
     auto more = Fill(*left, 30);
-    ClickLabel(more[12]); // row 14
+    ClickLabel(more[10]); // row 14
     Key(ui::VK_DOWN, 2);
-    EXPECT_EQ(left->GetSelectedItem(), more[14]); // row 16, the first below the window
+    EXPECT_EQ(left->GetSelectedItem(), more[12]); // row 16, the first below the window
     EXPECT_EQ(left->GetTopRow(), 1.0F);
     EXPECT_EQ(leftBar->GetScrollPos(), 1);
     Key(ui::VK_UP, 16);
@@ -196,7 +134,7 @@ TEST_F(TreeInput, KeysOutsideTheVisibleRowsScrollTheView)
     EXPECT_EQ(left->GetTopRow(), 0.0F);
 }
 
-TEST_F(TreeInput, WheelMovesOneRowPer120AndKeepsTheRemainder)
+TEST_F(TreeInput, WheelMovesOneRowPer120KeepsTheRemainderAndGoesUnderThePointer)
 {
     Wheel(-120); // no selection: nothing happens
     EXPECT_EQ(left->GetSelectedItem(), nullptr);
@@ -212,6 +150,18 @@ TEST_F(TreeInput, WheelMovesOneRowPer120AndKeepsTheRemainder)
         Wheel(turn.delta);
         EXPECT_EQ(left->GetSelectedItem(), turn.selected) << turn.delta;
     }
+
+    // Over the other tree the wheel moves that one; over neither, neither.
+    auto rightItems = Fill(*right, 3);
+    right->SelectItem(rightItems[0]);
+    Move(*right, 100, 30);
+    Wheel(-120);
+    EXPECT_EQ(right->GetSelectedItem(), rightItems[1]);
+    display->MouseMove(main->ClientToScreen(Point{340, 20}));
+    Wheel(120);
+    EXPECT_EQ(right->GetSelectedItem(), rightItems[1]);
+    EXPECT_EQ(left->GetSelectedItem(), other);
+    EXPECT_TRUE(left->HasFocus());
 }
 
 TEST_F(TreeInput, DragStartsOnTheFirstMoveAfterAPressInsideOnly)
@@ -254,15 +204,27 @@ TEST_F(TreeInput, RightButtonCallsTheHookWithThePointOnly)
     EXPECT_EQ(left->GetSelectedItem(), top);
 }
 
-TEST_F(TreeInput, InPlaceEditTakesKeysGrowsAndOffersItsTextOnce)
+TEST_F(TreeInput, InPlaceEditOpensOnASecondPressTakesKeysGrowsAndOffersItsTextOnce)
 {
+    // A second press 700 ms after the first opens the edit over the label,
+    // its text selected.
     left->SetEditLabels(true);
-    left->SelectItem(other);
+    ClickLabel(other);
     Advance(700);
     ClickLabel(other);
     ASSERT_TRUE(left->IsEditing());
+    EXPECT_EQ(left->GetEditItem(), other);
     ui::Edit* edit = left->GetEditControl();
-    const int narrow = edit->GetRectInParent().Width();
+    EXPECT_TRUE(edit->HasFocus());
+    EXPECT_EQ(edit->GetText(), "Other");
+    Rect label;
+    left->GetLabelRect(other, &label);
+    const int narrow = std::max(30, label.Width() + 15);
+    EXPECT_EQ(edit->GetRectInParent(),
+              (Rect{label.left - 3, label.top, label.left - 3 + narrow, label.top + 16}));
+    int start = 0, end = 0;
+    edit->GetSel(start, end);
+    EXPECT_EQ(end - start, 5);
 
     // Keys and the wheel belong to the edit now.
     display->Type("Other and a much longer name");
@@ -270,8 +232,6 @@ TEST_F(TreeInput, InPlaceEditTakesKeysGrowsAndOffersItsTextOnce)
     Wheel(120);
     EXPECT_EQ(left->GetSelectedItem(), other);
     EXPECT_EQ(edit->GetText(), "Other and a much longer name");
-    Rect label;
-    left->GetLabelRect(other, &label);
     const int wanted = left->GetLabelFont()->TextExtent(edit->GetText()).width + 15;
     EXPECT_EQ(edit->GetRectInParent().Width(), std::min(wanted, 287 - label.left));
     EXPECT_GT(edit->GetRectInParent().Width(), narrow);
