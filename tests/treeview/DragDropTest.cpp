@@ -63,9 +63,10 @@ public:
         dropped = *data;
         return true;
     }
-    void ShowContextMenu(Point) override
+    void ShowContextMenu(Point point) override
     {
         events.push_back(std::string("menu:") + (IsEditing() ? "editing" : "closed"));
+        menuPoint = point;
     }
     std::string GetToolTipText(Point) override { return toolTip; }
     void OnKeyUp(unsigned key, unsigned repeat, unsigned) override
@@ -75,7 +76,7 @@ public:
     TreeItem* Save() { return GetRootItem()->firstChild->firstChild; }
 
     Events events;
-    Point dropPoint;
+    Point dropPoint, menuPoint;
     DropEffect dropEffect = 0;
     DataObject dropped;
     std::string toolTip = "Default text!";
@@ -261,14 +262,19 @@ TEST_F(DragBetweenTrees, ToolTipsMenusEditingRulesKeyUpsAndOrphanTargets)
     local->toolTip = std::string(600, 'x');
     EXPECT_EQ(std::strlen(local->GetToolTipBuffer({1, 1})), 511U);
 
-    // A right click while editing ends the edit first, then shows the menu.
+    // A right click while editing ends the edit first, then shows the menu
+    // at the client point, leaving the selection where it was.
     local->SetEditLabels(true);
     EXPECT_EQ(local->BeginLabelEdit(local->Save()), nullptr); // depth 1 is never edited
-    ASSERT_NE(local->BeginLabelEdit(local->GetRootItem()->firstChild), nullptr);
+    TreeItem* location = local->GetRootItem()->firstChild;
+    local->SelectItem(location);
+    ASSERT_NE(local->BeginLabelEdit(location), nullptr);
     Point p = LabelPoint(*local, local->Save());
     display->Click(At(*local, p.x, p.y), ui::InputEvent::Button::Right);
     system->RunPending();
     EXPECT_EQ(local->events, Events{"menu:closed"});
+    EXPECT_EQ(local->menuPoint, p);
+    EXPECT_EQ(local->GetSelectedItem(), location);
     EXPECT_FALSE(local->IsEditing());
 
     local->events.clear();

@@ -193,17 +193,6 @@ TEST_F(TreeInput, DragStartsOnTheFirstMoveAfterAPressInsideOnly)
     EXPECT_NE(ui::Window::GetCapture(), left.get());
 }
 
-TEST_F(TreeInput, RightButtonCallsTheHookWithThePointOnly)
-{
-    left->SelectItem(top);
-    Point p = LabelPoint(*left, other);
-    display->Click(At(*left, p.x, p.y), ui::InputEvent::Button::Right);
-    system->RunPending();
-    EXPECT_EQ(left->events, Events{"rclick"}); // and no result pointer
-    EXPECT_EQ(left->points.front(), p);
-    EXPECT_EQ(left->GetSelectedItem(), top);
-}
-
 TEST_F(TreeInput, InPlaceEditOpensOnASecondPressTakesKeysGrowsAndOffersItsTextOnce)
 {
     // A second press 700 ms after the first opens the edit over the label,

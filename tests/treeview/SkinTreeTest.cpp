@@ -214,8 +214,16 @@ TEST_F(TreeFixture, VisibleWindowCoversSixteenRowsAndFollowsAFractionalTop)
     EXPECT_EQ(left->HitTest(5, 14 + 3), nullptr); // left of every item rectangle
 }
 
-TEST_F(TreeFixture, RectanglesAndPaintingFollowTheDepth)
+TEST_F(TreeFixture, PaintingShowsTheBackgroundAndRectanglesFollowTheDepth)
 {
+    // Empty, the tree is its background; the 12 rows below the window are
+    // the buffer's own green.
+    const gfx::Bitmap background = LoadBitmapResource(164);
+    const gfx::Bitmap emptyTree = Paint(*left);
+    EXPECT_EQ(emptyTree.Crop(background.Bounds()), background);
+    EXPECT_EQ(CountColor(emptyTree, Rect{0, 279, 287, 291}, gfx::Rgb(0, 255, 0)), 287 * 12);
+    EXPECT_EQ(system->CaptureWindow(*left), background);
+
     const gfx::Bitmap strip = LoadBitmapResource(144);
     ASSERT_FALSE(strip.IsNull());
     TreeItem* top = left->InsertItemShort("", nullptr, nullptr);
@@ -260,16 +268,6 @@ TEST_F(TreeFixture, RectanglesAndPaintingFollowTheDepth)
     }
     left->Expand(low, 2);
     EXPECT_EQ(*left->GetButtonRect(deeper, &r), (Rect{50, 56, 71, 72}));
-}
-
-TEST_F(TreeFixture, EmptyTreePaintsTheBackgroundOnly)
-{
-    const gfx::Bitmap background = LoadBitmapResource(164);
-    gfx::Bitmap picture = Paint(*left);
-    EXPECT_EQ(picture.Crop(background.Bounds()), background);
-    // The 12 rows below the window are the buffer's own green.
-    EXPECT_EQ(CountColor(picture, Rect{0, 279, 287, 291}, gfx::Rgb(0, 255, 0)), 287 * 12);
-    EXPECT_EQ(system->CaptureWindow(*left), background);
 }
 
 TEST_F(TreeFixture, SelectionLookFollowsFocusAndEnabling)
