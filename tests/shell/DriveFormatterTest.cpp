@@ -46,9 +46,8 @@ std::string Output(const std::string& command)
 
 std::string ReadAll(const fsys::path& path)
 {
-    std::ifstream in(path);
     std::stringstream text;
-    text << in.rdbuf();
+    text << std::ifstream(path).rdbuf();
     return text.str();
 }
 
@@ -61,21 +60,16 @@ bool AwaitFile(const fsys::path& path)
     return fsys::exists(path);
 }
 
-class ProcessId
+// A helper process, ended when the test lets go of it.
+struct ProcessId
 {
-public:
-    explicit ProcessId(int pid = 0) : m_pid(pid) {}
+    int pid = 0;
     ~ProcessId()
     {
-        if (m_pid > 0) {
-            kill(m_pid, SIGTERM);
+        if (pid > 0) {
+            kill(pid, SIGTERM);
         }
     }
-    ProcessId(const ProcessId&) = delete;
-    ProcessId& operator=(const ProcessId&) = delete;
-
-private:
-    int m_pid;
 };
 
 TEST(DriveFormatter, AsksTheDiskServiceOnlyForTheSameRemovableDevice)
@@ -121,8 +115,8 @@ TEST(DriveFormatter, AsksTheDiskServiceOnlyForTheSameRemovableDevice)
                           << "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
                              "<allow send_destination=\"*\" eavesdrop=\"true\"/>"
                              "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>";
-    ProcessId bus(std::atoi(
-        Output("dbus-daemon --config-file=" + config.string() + " --fork --print-pid=1").c_str()));
+    ProcessId bus{std::atoi(
+        Output("dbus-daemon --config-file=" + config.string() + " --fork --print-pid=1").c_str())};
     const std::string address = "unix:path=" + (dir / "bus").string();
     ASSERT_TRUE(AwaitFile(dir / "bus"));
     setenv("DBUS_SYSTEM_BUS_ADDRESS", address.c_str(), 1);
