@@ -139,13 +139,13 @@ TEST_F(TreeInput, WheelMovesOneRowPer120KeepsTheRemainderAndGoesUnderThePointer)
     Wheel(-120); // no selection: nothing happens
     EXPECT_EQ(left->GetSelectedItem(), nullptr);
     left->Expand(top, 2);
-    ClickLabel(other); // row 4
+    ClickLabel(other); // row 3
     struct Turn
     {
         int delta;
         TreeItem* selected;
     };
-    for (const Turn& turn : {Turn{240, childA}, Turn{60, childA}, Turn{60, top}, Turn{-120, childA},
+    for (const Turn& turn : {Turn{300, childA}, Turn{60, top}, Turn{-120, childA},
                              Turn{-100, childA}, Turn{-100, childB}, Turn{-40, other}}) {
         Wheel(turn.delta);
         EXPECT_EQ(left->GetSelectedItem(), turn.selected) << turn.delta;
