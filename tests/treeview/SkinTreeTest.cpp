@@ -47,8 +47,8 @@ Rect DiffBox(const gfx::Bitmap& a, const gfx::Bitmap& b, const Rect& area)
 int CountColor(const gfx::Bitmap& bmp, const Rect& area, gfx::Color c)
 {
     int n = 0;
-    for (int y = std::max(0, area.top); y < std::min(bmp.Height(), area.bottom); ++y) {
-        for (int x = std::max(0, area.left); x < std::min(bmp.Width(), area.right); ++x) {
+    for (int y = area.top; y < area.bottom; ++y) {
+        for (int x = area.left; x < area.right; ++x) {
             n += gfx::SameRgb(bmp.Pixel(x, y), c) ? 1 : 0;
         }
     }

@@ -24,11 +24,6 @@ public:
     {
         events.push_back("dblclk:" + GetItemText(item) + (item->expanded ? ":open" : ":closed"));
     }
-    void OnRclick(NMTREEVIEW* info, LResult* result) override
-    {
-        events.push_back(result == nullptr ? "rclick" : "rclick:result");
-        points.push_back(info->ptDrag);
-    }
     void OnBegindrag(NMTREEVIEW* info, LResult*) override
     {
         events.push_back("begindrag");
