@@ -1,7 +1,7 @@
 // The gallery on a real X server, driven with xdotool; the screen is read back
 // with ImageMagick's import.
 #include "resources/Resources.h"
-#include "tests/gallery/GalleryPictures.h"
+#include "tests/gfx/PictureMatch.h"
 #include "tests/support/DisplayProcess.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/XvfbServer.h"
@@ -39,7 +39,7 @@ protected:
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (std::chrono::steady_clock::now() < end) {
             if (auto shot = Screen()) {
-                last = Shows(*shot, x, y, picture);
+                last = ShowsPicture(*shot, {x, y}, picture);
                 if (last) {
                     return last;
                 }
