@@ -53,7 +53,7 @@ protected:
     CSkinScrollBar bar{129, 140, 139, 138, 130, 137, 134, 136, 133, 135, 132};
 };
 
-TEST_F(ScrollBarTest, ThumbFollowsRangePageAndPosition)
+TEST_F(ScrollBarTest, ThumbFollowsRangePageAndPositionAndScrollInformationIsChecked)
 {
     SetRange(0, 99, 10, 0);
     EXPECT_TRUE(bar.IsVisible());
@@ -87,10 +87,8 @@ TEST_F(ScrollBarTest, ThumbFollowsRangePageAndPosition)
     EXPECT_EQ(info.nPos, 20);
     EXPECT_EQ(info.nTrackPos, 20);
     EXPECT_EQ(info.nPage, 10u);
-}
 
-TEST_F(ScrollBarTest, ScrollInformationRecordsAreChecked)
-{
+    // Scroll information records are checked.
     EXPECT_EQ(bar.SetScrollInfo(nullptr, false), 0);
     ScrollInfo shortRecord;
     shortRecord.cbSize = 24;
