@@ -155,15 +155,18 @@ TEST_F(MessageBoxTest, OpensCentredOverItsOwnerOrTheScreen)
     CMessageBox::SetOwner(main.Handle());
     main.ShowWindow(ui::ShowCommand::Show);
     const MessageBoxHandler previous = InstallSkinnedMessageBox();
+    int boxes = 0;
     ui::PostTask([&] {
         for (ui::Window* w : system->TopLevelWindows()) {
             if (dynamic_cast<CMessageBox*>(w) != nullptr) {
                 EXPECT_EQ(w->GetWindowRect().TopLeft(), (gfx::Point{292, 268}));
+                ++boxes;
             }
         }
         display->PressKey(ui::VK_ESCAPE);
     });
     EXPECT_EQ(AfxMessageBox("Sure?", MB_YESNO), IDNO);
+    EXPECT_EQ(boxes, 1);
     SetMessageBoxHandler(previous);
     CMessageBox::SetOwner(kNoWindow);
 }
