@@ -124,7 +124,7 @@ TEST(Painter, TextIsClippedKeepsTheBackgroundWhenTransparentAndWrapsCentred)
     p3.SetBackgroundMode(BackgroundMode::Transparent);
     Rect box{50, 10, 150, 60};
     p3.DrawText(box, "A longer message that has to wrap over several lines of the box and beyond",
-               kTextCenter | kTextWordBreak);
+                kTextCenter | kTextWordBreak);
     EXPECT_GT(CountNot(t3, kBack, box), 100);
     EXPECT_EQ(CountNot(t3, kBack, t3.Bounds()), CountNot(t3, kBack, box)); // clipped
     EXPECT_GT(CountNot(t3, kBack, {50, 30, 150, 45}), 10) << "only one line drawn";

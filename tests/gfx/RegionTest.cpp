@@ -11,10 +11,18 @@ TEST(Region, RoundedRectangleCutsOnlyTheCornersAndPlainShapesHoldTheirPoints)
     Region r = Region::RoundRect({0, 0, 700, 494}, 40, 40);
     EXPECT_EQ(r.Bounds(), (Rect{0, 0, 700, 494}));
     // Cut corners, and the straight edges starting at the radius.
-    for (const auto& [x, y, inside] : {std::tuple{0, 0, false}, {699, 0, false}, {0, 493, false},
-                                       {699, 493, false}, {4, 4, false}, {8, 8, true},
-                                       {20, 0, true}, {0, 20, true}, {679, 0, true}, {350, 247, true},
-                                       {700, 100, false}, {-1, 100, false}}) {
+    for (const auto& [x, y, inside] : {std::tuple{0, 0, false},
+                                       {699, 0, false},
+                                       {0, 493, false},
+                                       {699, 493, false},
+                                       {4, 4, false},
+                                       {8, 8, true},
+                                       {20, 0, true},
+                                       {0, 20, true},
+                                       {679, 0, true},
+                                       {350, 247, true},
+                                       {700, 100, false},
+                                       {-1, 100, false}}) {
         EXPECT_EQ(r.Contains({x, y}), inside) << x << "," << y;
     }
     // Symmetric in both directions.
