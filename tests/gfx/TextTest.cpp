@@ -5,7 +5,7 @@
 
 using namespace tolvar::gfx;
 
-TEST(Font, LabelFontIsLiberationSansBoldWithHintedWidths)
+TEST(Font, LabelFontIsLiberationSansBoldWithHintedWidthsWiderThanRegular)
 {
     FontPtr font = Font::Label();
     EXPECT_EQ(font->FamilyName(), "Liberation Sans");
@@ -17,12 +17,10 @@ TEST(Font, LabelFontIsLiberationSansBoldWithHintedWidths)
     EXPECT_EQ(font->TextExtent("").width, 0);
     EXPECT_EQ(font->TextExtent("PC").width + font->TextExtent(" Databases").width, 73);
     EXPECT_GT(font->TextExtent("x").height, 8);
+    EXPECT_EQ(font->TextExtent("caf\xE9").width, font->TextExtent("caf\xC3\xA9").width)
+        << "Windows-1252 text measures like its UTF-8 twin";
     // The same request gives the same font object.
     EXPECT_EQ(Font::Create("Arial", 8.5, FontWeight::Bold), font);
-}
-
-TEST(Font, BoldIsWiderThanRegular)
-{
     FontPtr regular = Font::Create("Arial", 8.5, FontWeight::Normal);
     EXPECT_EQ(regular->StyleName(), "Regular");
     EXPECT_LT(regular->TextExtent("PC Databases").width, 73);
@@ -45,10 +43,4 @@ TEST(TextCodec, Utf8WhenValidElseWindows1252)
     EXPECT_TRUE(IsValidUtf8("\xF0\x9F\x98\x80"));
     EXPECT_EQ(EncodeUtf8(0x20AC), "\xE2\x82\xAC");
     EXPECT_EQ(DecodeText(EncodeUtf8(0x1F600)), U"\U0001F600");
-}
-
-TEST(Font, Windows1252TextMeasuresLikeItsUtf8Twin)
-{
-    FontPtr font = Font::Label();
-    EXPECT_EQ(font->TextExtent("caf\xE9").width, font->TextExtent("caf\xC3\xA9").width);
 }

@@ -3,6 +3,8 @@
 #include "platform/ui/Dialog.h"
 #include "platform/ui/Edit.h"
 
+#include <map>
+
 using namespace tolvar;
 using namespace tolvar::ui;
 
@@ -54,61 +56,68 @@ protected:
     Edit box{kEditMultiLine | kEditAutoHScroll | kEditWantReturn};
 };
 
-TEST_F(EditTest, TypingCaretMovesAndDeletion)
+TEST_F(EditTest, KeysMoveTheCaretDeleteSelectAndTypeOverTheSelection)
 {
     display->Type("Hello world");
     Pump();
     EXPECT_EQ(line.GetText(), "Hello world");
     EXPECT_EQ(form.changes, 11);
-    Keys({VK_HOME, VK_RIGHT, VK_DELETE}); // H|ello -> H|llo
-    EXPECT_EQ(line.GetText(), "Hllo world");
-    Keys({VK_BACK}); // |llo
-    EXPECT_EQ(line.GetText(), "llo world");
-    Keys({VK_BACK}); // nothing before the caret
-    EXPECT_EQ(line.GetText(), "llo world");
-    Keys({VK_END, VK_LEFT, VK_LEFT});
-    display->Type("X");
-    Pump();
-    EXPECT_EQ(line.GetText(), "llo worXld");
-    Keys({VK_END, VK_DELETE}); // nothing after the caret
-    EXPECT_EQ(line.GetText(), "llo worXld");
-    EXPECT_EQ(line.GetCaret(), 10u);
-}
 
-TEST_F(EditTest, ShiftSelectsAndTypingReplacesTheSelection)
-{
-    line.SetText("abcdef");
-    Keys({VK_HOME, VK_RIGHT});
-    display->KeyDown(VK_SHIFT);
-    display->PressKey(VK_RIGHT);
-    display->PressKey(VK_RIGHT);
-    display->KeyUp(VK_SHIFT);
-    Pump();
-    EXPECT_EQ(Sel(line), std::make_pair(1, 3));
-    display->Type("Z");
-    Pump();
-    EXPECT_EQ(line.GetText(), "aZdef");
-    // Shift+End then Delete removes the rest.
-    display->KeyDown(VK_SHIFT);
-    display->PressKey(VK_END);
-    display->KeyUp(VK_SHIFT);
-    Keys({VK_DELETE});
-    EXPECT_EQ(line.GetText(), "aZ");
-    // Ctrl+A selects all; Backspace empties the box.
-    display->KeyDown(VK_CONTROL);
-    display->PressKey('A');
-    display->KeyUp(VK_CONTROL);
-    Pump();
-    EXPECT_EQ(Sel(line), std::make_pair(0, 2));
-    Keys({VK_BACK});
-    EXPECT_EQ(line.GetText(), "");
-    // Left with a selection collapses it to its start.
-    line.SetText("hello");
-    line.SetSel(1, 4);
-    Keys({VK_LEFT});
-    EXPECT_EQ(Sel(line), std::make_pair(1, 1));
+    // Keys: H Home, E End, < Left, > Right, D Delete, B Backspace, R Enter,
+    // } Shift+Right, ] Shift+End, A Ctrl+A; then the text is typed.
+    const std::map<char, std::pair<unsigned, unsigned>> keyOf = {
+        {'H', {VK_HOME, 0}},     {'E', {VK_END, 0}},          {'<', {VK_LEFT, 0}},
+        {'>', {VK_RIGHT, 0}},    {'D', {VK_DELETE, 0}},       {'B', {VK_BACK, 0}},
+        {'R', {VK_RETURN, 0}},   {'}', {VK_RIGHT, VK_SHIFT}}, {']', {VK_END, VK_SHIFT}},
+        {'A', {'A', VK_CONTROL}}};
+    struct Row
+    {
+        std::string before;
+        std::pair<int, int> selected;
+        std::string keys, typed, after;
+        std::pair<int, int> selection;
+    };
+    const Row rows[] = {
+        {"Hello", {5, 5}, "H>D", "", "Hllo", {1, 1}},
+        {"Hllo", {1, 1}, "B", "", "llo", {0, 0}},
+        {"llo", {0, 0}, "B", "", "llo", {0, 0}},  // nothing before the caret
+        {"llo", {1, 1}, "ED", "", "llo", {3, 3}}, // nothing after it
+        {"world", {5, 5}, "<<", "X", "worXld", {4, 4}},
+        {"abcdef", {0, 0}, "H>}}", "", "abcdef", {1, 3}},
+        {"abcdef", {1, 3}, "", "Z", "aZdef", {2, 2}}, // typing replaces the selection
+        {"aZdef", {2, 2}, "]D", "", "aZ", {2, 2}},
+        {"aZ", {1, 1}, "A", "", "aZ", {0, 2}},
+        {"aZ", {0, 2}, "B", "", "", {0, 0}},
+        {"hello", {1, 4}, "<", "", "hello", {1, 1}}, // collapses to the selection's start
+        {"one", {3, 3}, "R", "", "one", {3, 3}},     // a line ignores Enter
+        // UTF-8 text moves and deletes by whole characters, text in the code
+        // page by bytes, and typed é becomes its one byte there.
+        {"a\xC3\xA9z", {0, 0}, "E<<", "", "a\xC3\xA9z", {1, 1}},
+        {"a\xC3\xA9z", {1, 1}, "D", "\xC3\xA9", "a\xC3\xA9z", {3, 3}},
+        {"caf\xE9", {4, 4}, "", "\xC3\xA9", "caf\xE9\xE9", {5, 5}},
+        {"caf\xE9\xE9", {5, 5}, "<B", "", "caf\xE9", {3, 3}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << "row " << (&r - rows));
+        line.SetText(r.before);
+        line.SetSel(r.selected.first, r.selected.second);
+        for (char c : r.keys) {
+            const auto [vk, modifier] = keyOf.at(c);
+            if (modifier) {
+                display->KeyDown(modifier);
+            }
+            display->PressKey(vk);
+            if (modifier) {
+                display->KeyUp(modifier);
+            }
+        }
+        display->Type(r.typed);
+        Pump();
+        EXPECT_EQ(line.GetText(), r.after);
+        EXPECT_EQ(Sel(line), r.selection);
+    }
     line.SetSel(0, -1);
-    EXPECT_EQ(Sel(line), std::make_pair(0, 5));
+    EXPECT_EQ(Sel(line), std::make_pair(0, 4));
 }
 
 TEST_F(EditTest, MultiLineEnterBreaksLinesAndArrowsCrossThem)
@@ -129,30 +138,6 @@ TEST_F(EditTest, MultiLineEnterBreaksLinesAndArrowsCrossThem)
     EXPECT_EQ(box.GetText(), "firstsecond");
     Keys({VK_HOME});
     EXPECT_EQ(box.GetCaret(), 0u);
-    // A single-line box ignores Enter.
-    line.SetFocus();
-    display->Type("one");
-    display->PressKey(VK_RETURN);
-    Pump();
-    EXPECT_EQ(line.GetText(), "one");
-}
-
-TEST_F(EditTest, Utf8TextMovesByWholeCharactersAndWindows1252ByBytes)
-{
-    line.SetText("a\xC3\xA9z"); // a é z in UTF-8
-    Keys({VK_END, VK_LEFT, VK_LEFT});
-    EXPECT_EQ(line.GetCaret(), 1u);
-    Keys({VK_DELETE});
-    EXPECT_EQ(line.GetText(), "az");
-    display->Type("\xC3\xA9");
-    Pump();
-    EXPECT_EQ(line.GetText(), "a\xC3\xA9z");
-    // Text in the code page: typed é becomes its one byte.
-    line.SetText("caf\xE9");
-    Keys({VK_END});
-    display->Type("\xC3\xA9");
-    Keys({VK_LEFT, VK_BACK});
-    EXPECT_EQ(line.GetText(), "caf\xE9");
 }
 
 TEST_F(EditTest, FocusLossNotifiesTheParentAndClicksPlaceTheCaret)
@@ -169,22 +154,6 @@ TEST_F(EditTest, FocusLossNotifiesTheParentAndClicksPlaceTheCaret)
     display->Click(line.ClientToScreen({250, 5}));
     Pump();
     EXPECT_EQ(line.GetCaret(), 8u);
-}
-
-TEST_F(EditTest, CaretAndTextArePainted)
-{
-    line.SetText("W");
-    line.SetSel(1, 1);
-    gfx::Bitmap shot = system->CaptureWindow(line);
-    // Default colours: black text on white, and the caret after the W.
-    int dark = 0;
-    for (int y = 0; y < shot.Height(); ++y) {
-        for (int x = 0; x < shot.Width(); ++x) {
-            dark += gfx::Red(shot.Pixel(x, y)) < 100;
-        }
-    }
-    EXPECT_GT(dark, 10);
-    EXPECT_EQ(shot.Pixel(shot.Width() - 2, 5), gfx::Rgb(255, 255, 255));
 }
 
 TEST_F(EditTest, EnterInADialogEndsItUnlessTheBoxTakesIt)
@@ -323,7 +292,7 @@ TEST_F(EditTest, ASelectionIsOfferedAsPrimaryAndTheMiddleButtonPastesIt)
     EXPECT_EQ(box.GetText(), "apickb");
 }
 
-TEST_F(EditTest, TheCaretBlinksWhileTheBoxHasTheFocus)
+TEST_F(EditTest, TheCaretBlinksWhileTheBoxHasTheFocusAndTheTextIsPainted)
 {
     // Default colours: a black caret at the left margin of an empty line.
     auto caretDrawn = [&] {
@@ -345,4 +314,15 @@ TEST_F(EditTest, TheCaretBlinksWhileTheBoxHasTheFocus)
     box.SetFocus();
     Advance(Edit::kCaretBlinkMs);
     EXPECT_FALSE(caretDrawn()) << "no caret without the focus";
+    // The text is drawn in black on white.
+    line.SetText("W");
+    const gfx::Bitmap shot = system->CaptureWindow(line);
+    int dark = 0;
+    for (int y = 0; y < shot.Height(); ++y) {
+        for (int x = 0; x < shot.Width(); ++x) {
+            dark += gfx::Red(shot.Pixel(x, y)) < 100;
+        }
+    }
+    EXPECT_GT(dark, 10);
+    EXPECT_EQ(shot.Pixel(shot.Width() - 2, 5), gfx::Rgb(255, 255, 255));
 }

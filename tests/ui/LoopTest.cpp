@@ -22,9 +22,11 @@ public:
     std::vector<unsigned> timers;
     std::vector<LParam> received;
     std::thread::id handledOn;
+    bool clicked = false;
 
 protected:
     void OnTimer(unsigned id) override { timers.push_back(id); }
+    void OnLButtonUp(unsigned, Point) override { clicked = true; }
     LResult OnMessage(unsigned msg, WParam w, LParam l) override
     {
         if (msg != kAppMessage) {
@@ -113,7 +115,7 @@ TEST_F(LoopTest, SendToAWindowDestroyedBeforeServingGivesZero)
     EXPECT_EQ(result.load(), 0);
 }
 
-TEST_F(LoopTest, PostedMessagesArriveInOrderAndInvokeRunsOnTheUiThread)
+TEST_F(LoopTest, PostedMessagesArriveInOrderInvokeRunsOnTheUiThreadAndRunEndsWithTheQuitCode)
 {
     Receiver main;
     ASSERT_TRUE(main.Create(nullptr, Rect::FromSize(0, 0, 10, 10)));
@@ -128,6 +130,8 @@ TEST_F(LoopTest, PostedMessagesArriveInOrderAndInvokeRunsOnTheUiThread)
     EXPECT_TRUE(system->RunUntil([&] { return main.received.size() == 6; }));
     worker.join();
     EXPECT_EQ(main.received, (std::vector<LParam>{1, 2, 3, 4, 5, 99}));
+    PostTask([&] { system->Quit(3); });
+    EXPECT_EQ(system->Run(), 3);
 }
 
 TEST_F(LoopTest, TimersFollowTheClockAndStopWhenKilled)
@@ -190,30 +194,11 @@ TEST_F(LoopTest, ModalLoopsNestAndEachEndsOnItsOwnCondition)
     EXPECT_TRUE(main.IsWindowEnabled());
 }
 
-TEST_F(LoopTest, RunReturnsTheQuitCode)
-{
-    PostTask([&] { system->Quit(3); });
-    EXPECT_EQ(system->Run(), 3);
-}
-
-namespace {
-
-// Ends a modal loop from an input handler alone, with no wake-up of its own,
-// as a popup menu or a drag does when the button goes up.
-class ClickToEnd : public Window
-{
-public:
-    bool clicked = false;
-
-protected:
-    void OnLButtonUp(unsigned, Point) override { clicked = true; }
-};
-
-} // namespace
-
 TEST_F(LoopTest, AModalLoopEndedByInputReturnsWithoutWaitingForAnotherEvent)
 {
-    ClickToEnd window;
+    // Ends a modal loop from an input handler alone, with no wake-up of its
+    // own, as a popup menu or a drag does when the button goes up.
+    Receiver window;
     ASSERT_TRUE(window.Create(nullptr, Rect::FromSize(10, 10, 100, 100)));
     Pump();
     display->Click({50, 50});

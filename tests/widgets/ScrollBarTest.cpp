@@ -49,30 +49,11 @@ protected:
         return out;
     }
     using Sends = std::vector<std::pair<unsigned, int>>;
-    // Timer ticks one by one, as the loop would see them in real time.
-    void Ticks(int n)
-    {
-        for (int i = 0; i < n; ++i) {
-            Advance(50);
-        }
-    }
-
     RecordingWindow owner;
     CSkinScrollBar bar{129, 140, 139, 138, 130, 137, 134, 136, 133, 135, 132};
 };
 
-TEST_F(ScrollBarTest, GeometryComesFromTheBitmaps)
-{
-    EXPECT_EQ(bar.BarWidth(), 11);
-    EXPECT_EQ(bar.BarHeight(), 282);
-    EXPECT_EQ(bar.UpArrowRect(), (gfx::Rect{0, 0, 11, 11}));
-    EXPECT_EQ(bar.TrackRect(), (gfx::Rect{0, 11, 11, 271}));
-    EXPECT_EQ(bar.DownArrowRect(), (gfx::Rect{0, 271, 11, 282}));
-    EXPECT_EQ(bar.GetRectInParent(), gfx::Rect::FromSize(23, 10, 11, 282));
-    EXPECT_EQ(bar.GetWindowText(), "Scrollbar");
-}
-
-TEST_F(ScrollBarTest, ThumbFollowsRangePageAndPosition)
+TEST_F(ScrollBarTest, ThumbFollowsRangePageAndPositionAndScrollInformationIsChecked)
 {
     SetRange(0, 99, 10, 0);
     EXPECT_TRUE(bar.IsVisible());
@@ -106,10 +87,8 @@ TEST_F(ScrollBarTest, ThumbFollowsRangePageAndPosition)
     EXPECT_EQ(info.nPos, 20);
     EXPECT_EQ(info.nTrackPos, 20);
     EXPECT_EQ(info.nPage, 10u);
-}
 
-TEST_F(ScrollBarTest, ScrollInformationRecordsAreChecked)
-{
+    // Scroll information records are checked.
     EXPECT_EQ(bar.SetScrollInfo(nullptr, false), 0);
     ScrollInfo shortRecord;
     shortRecord.cbSize = 24;
@@ -131,20 +110,19 @@ TEST_F(ScrollBarTest, ScrollInformationRecordsAreChecked)
     EXPECT_EQ(partial.nMin, -7) << "fields outside the mask are left alone";
 }
 
-TEST_F(ScrollBarTest, HitTestInOrder)
+TEST_F(ScrollBarTest, SizedByItsBitmapsAndHitTestedInOrder)
 {
+    EXPECT_EQ(bar.GetRectInParent(), gfx::Rect::FromSize(23, 10, 11, 282));
+    EXPECT_EQ(bar.GetWindowText(), "Scrollbar");
     SetRange(0, 99, 10, 40); // thumb from 11 + 234 * 40 / 90 = 115 to 141
     ASSERT_EQ(bar.ThumbRect(), (gfx::Rect{0, 115, 11, 141}));
-    EXPECT_EQ(bar.HitTest({5, 0}), Hit::UpArrow);
-    EXPECT_EQ(bar.HitTest({5, 10}), Hit::UpArrow);
-    EXPECT_EQ(bar.HitTest({5, 11}), Hit::PageUp);
-    EXPECT_EQ(bar.HitTest({5, 114}), Hit::PageUp);
-    EXPECT_EQ(bar.HitTest({5, 115}), Hit::Thumb);
-    EXPECT_EQ(bar.HitTest({5, 140}), Hit::Thumb);
-    EXPECT_EQ(bar.HitTest({5, 141}), Hit::PageDown);
-    EXPECT_EQ(bar.HitTest({5, 270}), Hit::PageDown);
-    EXPECT_EQ(bar.HitTest({5, 271}), Hit::DownArrow);
-    EXPECT_EQ(bar.HitTest({5, 281}), Hit::DownArrow);
+    const std::pair<int, Hit> rows[] = {
+        {0, Hit::UpArrow},     {10, Hit::UpArrow},    {11, Hit::PageUp},    {114, Hit::PageUp},
+        {115, Hit::Thumb},     {140, Hit::Thumb},     {141, Hit::PageDown}, {270, Hit::PageDown},
+        {271, Hit::DownArrow}, {281, Hit::DownArrow}, {282, Hit::Nothing}};
+    for (const auto& [y, hit] : rows) {
+        EXPECT_EQ(bar.HitTest({5, y}), hit) << y;
+    }
     EXPECT_EQ(bar.HitTest({11, 100}), Hit::Nothing);
 }
 
@@ -172,7 +150,7 @@ TEST_F(ScrollBarTest, ClicksMoveAndNotifyTheTarget)
     EXPECT_EQ(Sent(), (Sends{{SB_PAGEDOWN, 10}, {SB_PAGEDOWN, 20}}));
 }
 
-TEST_F(ScrollBarTest, DraggingTheThumbTracksAndClampsToTheRange)
+TEST_F(ScrollBarTest, DraggingTheThumbTracksClampsAndEndsWithTheCapture)
 {
     SetRange(0, 99, 10, 0);
     PressAt(20); // 9 pixels into the thumb at 11..37
@@ -199,19 +177,16 @@ TEST_F(ScrollBarTest, DraggingTheThumbTracksAndClampsToTheRange)
     EXPECT_FALSE(bar.IsThumbDragging());
     EXPECT_EQ(ui::Window::GetCapture(), nullptr);
     EXPECT_EQ(Sent(), (Sends{{SB_THUMBTRACK, 20}, {SB_THUMBPOSITION, 20}}));
-}
 
-TEST_F(ScrollBarTest, LosingTheCaptureEndsADragWithoutTheFinalNotification)
-{
-    SetRange(0, 99, 10, 0);
+    // Losing the capture ends a drag without the final notification.
+    bar.SetScrollPos(0, true);
     PressAt(20);
     Sent();
     owner.SetCapture();
     Pump();
     EXPECT_FALSE(bar.IsThumbDragging());
     display->MouseMove(At(5, 200));
-    display->MouseUp();
-    Pump();
+    Release();
     EXPECT_TRUE(Sent().empty());
     EXPECT_EQ(bar.GetScrollPos(), 0);
 }
@@ -221,19 +196,17 @@ TEST_F(ScrollBarTest, AHeldArrowWaitsThenRepeatsEveryHundredMilliseconds)
     SetRange(0, 99, 10, 85);
     PressAt(275);
     EXPECT_EQ(Sent(), (Sends{{SB_LINEDOWN, 86}}));
-    Ticks(4); // ticks 1 to 4: nothing
-    EXPECT_TRUE(Sent().empty());
-    Ticks(1); // tick 5, 250 ms
-    EXPECT_EQ(Sent(), (Sends{{SB_LINEDOWN, 87}}));
-    Ticks(1); // tick 6
-    EXPECT_TRUE(Sent().empty());
-    Ticks(1); // tick 7
-    EXPECT_EQ(Sent(), (Sends{{SB_LINEDOWN, 88}}));
-    Ticks(4);
-    EXPECT_EQ(Sent(), (Sends{{SB_LINEDOWN, 89}, {SB_LINEDOWN, 90}}));
-    Ticks(20); // at the end of the range: nothing more
-    EXPECT_TRUE(Sent().empty());
-    EXPECT_EQ(bar.GetScrollPos(), 90);
+    // Timer ticks one by one, as the loop would see them in real time: the
+    // first repeat at 250 ms, then every 100 ms until the end of the range.
+    std::vector<std::pair<int, int>> repeats; // tick, position sent
+    for (int tick = 1; tick <= 30; ++tick) {
+        Advance(50);
+        for (const auto& [code, position] : Sent()) {
+            EXPECT_EQ(code, SB_LINEDOWN);
+            repeats.emplace_back(tick, position);
+        }
+    }
+    EXPECT_EQ(repeats, (std::vector<std::pair<int, int>>{{5, 87}, {7, 88}, {9, 89}, {11, 90}}));
     Release();
     EXPECT_EQ(ui::Window::GetCapture(), nullptr);
 
@@ -241,9 +214,10 @@ TEST_F(ScrollBarTest, AHeldArrowWaitsThenRepeatsEveryHundredMilliseconds)
     bar.SetScrollPos(50, true);
     PressAt(5);
     Release();
+    for (int tick = 0; tick < 20; ++tick) {
+        Advance(50);
+    }
     EXPECT_EQ(Sent(), (Sends{{SB_LINEUP, 49}}));
-    Ticks(20);
-    EXPECT_TRUE(Sent().empty());
 }
 
 TEST_F(ScrollBarTest, PaintsArrowsTrackAndThumbFromItsBitmaps)
