@@ -37,7 +37,13 @@ void ScanLocation(DriveLocation* location)
             auto entry = std::make_unique<SaveEntry>();
             CopyFixed(entry->m_name, search.FileName().c_str());
             const std::string fullPath = folder + entry->m_name;
-            if (ReadSaveInfo(fullPath.c_str(), *entry) && listed.insert(entry->m_name).second) {
+            if (!ReadSaveInfo(fullPath.c_str(), *entry)) {
+                // A drive pulled out mid-scan: what is left of its listing
+                // can no longer be opened, so one box is enough.
+                if (search.FolderGone()) {
+                    break;
+                }
+            } else if (listed.insert(entry->m_name).second) {
                 location->m_entries.push_back(std::move(entry));
             }
         } while (search.Next());

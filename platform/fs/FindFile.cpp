@@ -13,6 +13,8 @@ struct FindFile::State
     DIR* dir = nullptr;
     std::string folder;  // POSIX, with a trailing slash
     std::string pattern; // last component of the program pattern
+    dev_t device = 0;    // of the folder searched
+    ino_t inode = 0;
 };
 
 FindFile::FindFile() = default;
@@ -47,8 +49,15 @@ bool FindFile::First(const char* programPattern)
     if (dir == nullptr) {
         return false;
     }
+    struct stat st;
+    if (fstat(dirfd(dir), &st) != 0) {
+        closedir(dir);
+        return false;
+    }
     m_state = std::make_unique<State>();
     m_state->dir = dir;
+    m_state->device = st.st_dev;
+    m_state->inode = st.st_ino;
     m_state->folder = std::move(folder);
     m_state->pattern = pattern;
     return Advance();
@@ -82,6 +91,16 @@ bool FindFile::Advance()
     m_name.clear();
     m_isDirectory = false;
     return false;
+}
+
+bool FindFile::FolderGone() const
+{
+    if (m_state == nullptr) {
+        return false;
+    }
+    struct stat st;
+    return stat(m_state->folder.c_str(), &st) != 0 || st.st_dev != m_state->device ||
+           st.st_ino != m_state->inode;
 }
 
 void FindFile::Close()

@@ -21,6 +21,10 @@ public:
     bool First(const char* programPattern);
     bool Next();
     void Close();
+    // Whether the folder searched has gone since First: its path names
+    // another folder or none, as when its drive was pulled out. The search
+    // itself would go on listing what the drive held.
+    bool FolderGone() const;
 
     const std::string& FileName() const { return m_name; }
     bool IsDirectory() const { return m_isDirectory; }

@@ -1,53 +1,33 @@
-// The download and upload jobs against servers that misbehave mid-transfer
-// and a destination drive that fills up: each ends with its message, leaves
-// the old file as it was and no temporary file behind.
+// The download, upload and list jobs against servers that misbehave
+// mid-transfer or die outright: each ends with its message, leaves the old
+// file as it was and no temporary file behind.
 #include "online/DownloadJob.h"
+#include "online/OnlineFolder.h"
+#include "online/OnlineListFetcher.h"
 #include "online/SaveUploader.h"
 
-#include "platform/base/MessageBox.h"
-#include "platform/base/MessageTarget.h"
+#include "platform/base/QueuedUiInvoker.h"
 #include "platform/net/NetTimeouts.h"
 #include "tests/net/RawHttpServer.h"
+#include "tests/online/DyingServer.h"
+#include "tests/online/JobFaults.h"
 #include "tests/storage/TestSaves.h"
-#include "tests/support/ScriptedMessageBox.h"
 #include "tests/support/TempDir.h"
-#include "tests/support/Watchdog.h"
-
-#include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <filesystem>
-#include <mutex>
-#include <sys/mount.h>
+#include <functional>
 #include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
 
 namespace tolvar {
 namespace {
 
 namespace fsys = std::filesystem;
-using test::RawHttpServer;
+using namespace test; // the shared texts and the fixture
 using Strings = std::vector<std::string>;
 using Bytes = std::vector<std::uint8_t>;
-
-const std::string kTransferError = "An error occured during the transfer of the file.";
-const std::string kOverwrite =
-    "The file already exists on the destination drive, do you want to copy it anyway?";
-const std::string kInternetFailed =
-    "The internet connection does not appear to be working or the file was corrupt.";
-
-class QuietMainWindow final : public MessageTarget
-{
-public:
-    LResult SendAppMessage(unsigned, WParam, LParam) override { return 0; }
-};
-
-std::string Text(const Bytes& bytes)
-{
-    return std::string(bytes.begin(), bytes.end());
-}
 
 // Writes the head and then one byte of body every 100 ms until the client
 // goes or the server is torn down.
@@ -62,28 +42,6 @@ void Trickle(int fd, std::size_t promised)
         }
     }
 }
-
-class JobFaults : public ::testing::Test
-{
-protected:
-    JobFaults()
-    {
-        net::NetTimeouts quick;
-        quick.connect = std::chrono::milliseconds(1000);
-        quick.stall = std::chrono::milliseconds(1000);
-        quick.total = std::chrono::milliseconds(2000);
-        m_previousTimeouts = net::DefaultNetTimeouts();
-        net::SetDefaultNetTimeouts(quick);
-    }
-    ~JobFaults() override { net::SetDefaultNetTimeouts(m_previousTimeouts); }
-
-    test::Watchdog watchdog{std::chrono::seconds(40)};
-    test::ScriptedMessageBox boxes;
-    QuietMainWindow mainWindow;
-
-private:
-    net::NetTimeouts m_previousTimeouts;
-};
 
 // A server that trickles, one that hangs up halfway, and a cancel while the
 // bytes still come: the old save stays, the folder holds nothing new.
@@ -134,41 +92,6 @@ TEST_F(JobFaults, DownloadsCutTrickledOrCancelledKeepTheOldSave)
     }
 }
 
-// The drive fills up while the answer is written: the transfer fails, and
-// neither the old save nor a part of the new one is left in its way.
-TEST_F(JobFaults, ADownloadOntoAFullDriveKeepsTheOldSaveAndFreesTheSpace)
-{
-    if (geteuid() != 0) {
-        GTEST_SKIP() << "a small drive is a tmpfs mount, which needs root; run this test as root "
-                        "to check a download onto a full drive";
-    }
-    test::TempDir drive;
-    if (mount("tmpfs", drive.Path().c_str(), "tmpfs", 0, "size=256k") != 0) {
-        GTEST_SKIP() << "mounting a tmpfs is not permitted here (errno " << errno << ")";
-    }
-    struct Unmount
-    {
-        const fsys::path& at;
-        ~Unmount() { umount(at.c_str()); }
-    } unmount{drive.Path()};
-
-    const Bytes save = test::MakeSave("Big", 1000000);
-    RawHttpServer server(RawHttpServer::Documents({{"/Big.tvd", Text(save)}}));
-    const Bytes old = test::MakeSave("Old", 100000);
-    test::WriteBytes(drive / "Big.tvd", old);
-    const auto freeBefore = fsys::space(drive.Path()).available;
-
-    const std::atomic<bool> cancelled{false};
-    boxes.Answer(IDYES);
-    const DownloadRequest request{server.Url("/Big.tvd"), static_cast<int>(save.size()),
-                                  test::ProgramFolder(drive.Path())};
-    RunDownloadJob(request, mainWindow, {}, cancelled);
-    EXPECT_EQ(boxes.Texts(), (Strings{kOverwrite, kTransferError}));
-    EXPECT_EQ(test::ReadBytes(drive / "Big.tvd"), old);
-    EXPECT_EQ(test::FolderContents(drive.Path()), Strings{"Big.tvd"});
-    EXPECT_EQ(fsys::space(drive.Path()).available, freeBefore);
-}
-
 // Uploads whose server trickles its answer or hangs up before answering end
 // with the connection message and leave no copy in "Temp".
 TEST_F(JobFaults, UploadsToATricklingOrVanishingServerEndWithTheirMessage)
@@ -198,6 +121,83 @@ TEST_F(JobFaults, UploadsToATricklingOrVanishingServerEndWithTheirMessage)
         EXPECT_EQ(boxes.Texts(), Strings{kInternetFailed});
         EXPECT_TRUE(fsys::is_empty(dir / "Temp"));
         EXPECT_EQ(test::ReadBytes(dir / "s.tvd"), save);
+    }
+    fsys::current_path(previousDir);
+}
+
+// The reference server killed while it holds a request: a download, an
+// upload and a list fetch each end with their message, the program goes on,
+// and the old save, the uploaded file and the list are as they were.
+TEST_F(JobFaults, AServerKilledMidRequestEndsEachJobWithItsMessage)
+{
+    TempDir serverRoot;
+    const Bytes save = MakeSave("Big", 300000);
+    WriteBytes(serverRoot / "Big.tvd", save);
+    TempDir dir;
+    fsys::create_directory(dir / "Temp");
+    const Bytes old = MakeSave("Old");
+    const Bytes mine = MakeSave("Mine", 5000);
+    WriteBytes(dir / "mine.tvd", mine);
+    const fsys::path previousDir = fsys::current_path();
+    fsys::current_path(dir.Path());
+    QueuedUiInvoker ui;
+    OnlineFolder root;
+    OnlineListFetcher fetcher(nullptr, &mainWindow);
+    fetcher.SetTraceStream(nullptr);
+
+    struct Case
+    {
+        const char* job;
+        std::function<void(DyingServer&)> run;
+        Strings boxes;
+    };
+    const Case cases[] = {
+        {"download",
+         [&](DyingServer& server) {
+             boxes.Answer(IDYES);
+             const std::atomic<bool> cancelled{false};
+             RunDownloadJob({server.Url("/saves/Big.tvd"), static_cast<int>(save.size()),
+                             ProgramFolder(dir.Path())},
+                            mainWindow, {}, cancelled);
+         },
+         {kOverwrite, kTransferError}},
+        {"upload",
+         [&](DyingServer& server) {
+             SaveUploader uploader(&mainWindow, [](UploadFormFields& fields) {
+                 fields.saveName = "Renamed"; // a renamed copy goes through "Temp"
+                 return 1;
+             });
+             EXPECT_TRUE(uploader.UploadSave(ProgramFolder(dir.Path()) + "mine.tvd", "mine.tvd",
+                                             server.Url("/tolvar_upload.asp?"), "Mine", "Mine"));
+         },
+         {kInternetFailed}},
+        {"list",
+         [&](DyingServer& server) {
+             fetcher.Fetch(server.Url("/tolvar_list.asp?folder="), &root, nullptr);
+             ui.PumpWhile([&] { return fetcher.IsRunning(); });
+             fetcher.WaitForJob();
+         },
+         {kNoConnection}},
+    };
+    // Timeouts far beyond the kill, so the job's end comes from the dead server.
+    net::NetTimeouts patient;
+    patient.stall = std::chrono::seconds(30);
+    patient.total = std::chrono::seconds(30);
+    net::SetDefaultNetTimeouts(patient);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.job);
+        boxes.Clear();
+        WriteBytes(dir / "Big.tvd", old);
+        DyingServer server(serverRoot.Path(), 20000);
+        std::thread killer([&] { server.KillWhileAnswering(); });
+        c.run(server);
+        killer.join();
+        EXPECT_EQ(boxes.Texts(), c.boxes);
+        EXPECT_EQ(ReadBytes(dir / "Big.tvd"), old);
+        EXPECT_EQ(ReadBytes(dir / "mine.tvd"), mine);
+        EXPECT_EQ(FolderContents(dir.Path()), (Strings{"Big.tvd", "Temp", "mine.tvd"}));
+        EXPECT_TRUE(fsys::is_empty(dir / "Temp"));
+        EXPECT_TRUE(root.m_children.empty());
     }
     fsys::current_path(previousDir);
 }

@@ -1,0 +1,236 @@
+// The Local Tree on real drives (small tmpfs mounts) that fill up or are
+// pulled out while it works on them: a message or a clean end, every old
+// file as it was, and nothing written beneath a drive that has gone.
+#include "storage/LocalTree.h"
+
+#include "platform/base/MessageBox.h"
+#include "storage/DriveLocation.h"
+#include "tests/fs/FakeDrives.h"
+#include "tests/net/ServerProcess.h"
+#include "tests/storage/HeadlessLocalTree.h"
+#include "tests/storage/SmallDrive.h"
+#include "tests/storage/TestSaves.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/Watchdog.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <functional>
+
+namespace tolvar {
+namespace {
+
+namespace fsys = std::filesystem;
+using Strings = std::vector<std::string>;
+
+const std::string kDownloading =
+    "Depending upon your internet connection, downloading the Code List may take a few minutes...";
+const std::string kExists =
+    "The file already exists on the destination drive, do you want to copy it anyway?";
+const std::string kDownloadError = "An error occured downloading the Code List";
+const std::string kCopyError = "An error occured trying to copy the file.";
+const std::string kSourceGone = "An Error occured when opening the source file - aborting";
+const std::string kNoSpace = "There is not enough space on the destination drive to copy the file";
+
+// Answers every box with Yes or OK and records its text; the first box whose
+// text starts with `trigger` runs `then` before it is answered.
+class BoxHook
+{
+public:
+    BoxHook(std::string trigger, std::function<void()> then)
+        : m_trigger(std::move(trigger)), m_then(std::move(then))
+    {
+        m_previous = SetMessageBoxHandler([this](const std::string& text, unsigned type) {
+            texts.push_back(text);
+            if (m_then && !m_trigger.empty() && text.rfind(m_trigger, 0) == 0) {
+                std::exchange(m_then, nullptr)();
+            }
+            return type == MB_YESNO ? IDYES : IDOK;
+        });
+    }
+    ~BoxHook() { SetMessageBoxHandler(std::move(m_previous)); }
+    BoxHook(const BoxHook&) = delete;
+    BoxHook& operator=(const BoxHook&) = delete;
+
+    Strings texts;
+
+private:
+    std::string m_trigger;
+    std::function<void()> m_then;
+    MessageBoxHandler m_previous;
+};
+
+// A working folder with "Saves" and the program folder, and E: and F: on
+// small drives of their own.
+class DriveFaults : public ::testing::Test
+{
+protected:
+    DriveFaults() : m_previousCwd(fsys::current_path())
+    {
+        fsys::current_path(m_dir.Path());
+        fsys::create_directory(m_dir / "Saves");
+        fsys::create_directory(m_dir / "prog");
+    }
+    ~DriveFaults() override { fsys::current_path(m_previousCwd); }
+
+    // Mounts the two drives; false (the test skips) when mounting is refused.
+    bool Mount(const std::string& eSize, const std::string& fSize)
+    {
+        e = std::make_unique<test::SmallDrive>(eSize);
+        f = std::make_unique<test::SmallDrive>(fSize);
+        if (!e->Mounted() || !f->Mounted()) {
+            m_whyNot = e->WhyNot() + f->WhyNot();
+            return false;
+        }
+        drives.Add('E', e->Path().string(), "E");
+        drives.Add('F', f->Path().string(), "F");
+        return true;
+    }
+    // What the volume watcher sees when a drive goes: its mount, then its letter.
+    void Pull(test::SmallDrive& drive)
+    {
+        drive.PullOut();
+        drives.Remove(drive.Path().string());
+    }
+    static CatalogueItem* Entry(CatalogueItem* location, const char* name)
+    {
+        for (auto& entry : static_cast<DriveLocation*>(location)->m_entries) {
+            if (std::strcmp(entry->m_name, name) == 0) {
+                return entry.get();
+            }
+        }
+        ADD_FAILURE() << "no entry " << name;
+        return nullptr;
+    }
+
+    test::Watchdog watchdog{std::chrono::seconds(40)};
+    test::TempDir m_dir;
+    fsys::path m_previousCwd;
+    test::FakeDrives drives;
+    std::unique_ptr<test::SmallDrive> e;
+    std::unique_ptr<test::SmallDrive> f;
+    std::string m_whyNot;
+};
+
+// F: holds 256 KiB, an old save of 100 KB and an old code list; a copy of a
+// 1 MB save and a 1 MB code list do not fit. Its free-space figure says they
+// do (another program filled it since), so the writes themselves fail.
+TEST_F(DriveFaults, ACopyAndACodeListOntoAFullDriveKeepTheOldFiles)
+{
+    if (!Mount("4m", "256k")) {
+        GTEST_SKIP() << m_whyNot;
+    }
+    test::TempDir serverRoot;
+    test::WriteBytes(serverRoot / "codelist.bin", test::MakeCodeList(9, 1000000));
+    test::ServerProcess server(serverRoot.Path());
+    test::WriteBytes(*e / "game.tvd", test::MakeSave("Big", 1000000));
+    const auto old = test::MakeSave("Old", 100000);
+    test::WriteBytes(*f / "game.tvd", old);
+    test::WriteBytes(*f / "codelist.bin", test::MakeCodeList(2));
+    const auto freeBefore = fsys::space(f->Path()).available;
+    test::HeadlessLocalTree window(m_dir / "prog");
+    window.codeListUrl = server.Url("/codelist.bin");
+
+    struct Case
+    {
+        const char* work;
+        std::function<void()> run;
+        Strings boxes;
+    };
+    const Case cases[] = {
+        {"copy",
+         [&] {
+             window.Run(kCmdRefresh, window.Location("E (E:"));
+             CatalogueItem* game = Entry(window.Location("E (E:"), "game.tvd");
+             EXPECT_EQ(window.Tree().Locations().CopyEntryToLocation(
+                           game, static_cast<DriveLocation*>(window.Location("F (F:"))),
+                       nullptr);
+         },
+         {kExists, kCopyError}},
+        {"code list",
+         [&] { window.Run(kCmdDownloadCodeList, window.Location("F (F:")); },
+         {kDownloading, kExists, kDownloadError}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.work);
+        BoxHook boxes("", nullptr);
+        c.run();
+        EXPECT_EQ(boxes.texts, c.boxes);
+        EXPECT_EQ(test::ReadBytes(*f / "game.tvd"), old);
+        EXPECT_EQ(test::ReadBytes(*f / "codelist.bin"), test::MakeCodeList(2));
+        EXPECT_EQ(test::FolderContents(f->Path()), (Strings{"codelist.bin", "game.tvd"}));
+        EXPECT_EQ(fsys::space(f->Path()).available, freeBefore);
+        EXPECT_TRUE(window.Tree().IsWindowEnabled());
+    }
+}
+
+// A drive pulled out while E: is scanned (at its first damaged save, with
+// hundreds still to read), and while a save is copied from E: to F: (once the
+// user agreed to replace F:'s copy), either drive going.
+TEST_F(DriveFaults, ADrivePulledOutDuringAScanOrACopyEndsCleanly)
+{
+    struct Case
+    {
+        const char* pulled;
+        bool scan;
+        bool pullSource;
+        Strings boxes; // after the box that pulled the drive
+    };
+    const Case cases[] = {
+        {"E: while scanned", true, true, {}},
+        {"the source while copied", false, true, {kExists, kSourceGone}},
+        {"the destination while copied", false, false, {kExists, kNoSpace}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pulled);
+        if (!Mount("4m", "4m")) {
+            GTEST_SKIP() << m_whyNot;
+        }
+        const auto old = test::MakeSave("Old", 3000);
+        test::WriteBytes(*f / "game.tvd", old);
+        test::WriteBytes(*e / "game.tvd", test::MakeSave("Game", 5000));
+        if (c.scan) {
+            // Damaged saves made first and last come first whichever way the
+            // folder lists its names.
+            auto bad = test::MakeSave("Bad");
+            bad[200] ^= 1;
+            test::WriteBytes(*e / "bad-first.tvd", bad);
+            for (int i = 0; i < 300; ++i) {
+                test::WriteBytes(*e / ("s" + std::to_string(i) + ".tvd"),
+                                 test::MakeSave("S" + std::to_string(i)));
+            }
+            test::WriteBytes(*e / "bad-last.tvd", bad);
+        }
+        auto window = [&] {
+            BoxHook quiet("", nullptr); // the first scan meets the damaged saves too
+            return std::make_unique<test::HeadlessLocalTree>(m_dir / "prog");
+        }();
+        test::SmallDrive& pulled = c.pullSource ? *e : *f;
+        BoxHook boxes(c.scan ? "The file \"" : kExists, [&] { Pull(pulled); });
+        if (c.scan) {
+            window->Run(kCmdRefresh, window->Location("E (E:"));
+            ASSERT_FALSE(boxes.texts.empty());
+            boxes.texts.erase(boxes.texts.begin()); // the damaged save's own box
+        } else {
+            window->Run(kCmdRefresh, window->Location("E (E:"));
+            window->Run(kCmdRefresh, window->Location("F (F:"));
+            EXPECT_EQ(window->Tree().Locations().CopyEntryToLocation(
+                          Entry(window->Location("E (E:"), "game.tvd"),
+                          static_cast<DriveLocation*>(window->Location("F (F:"))),
+                      nullptr);
+        }
+        EXPECT_EQ(boxes.texts, c.boxes);
+        EXPECT_TRUE(test::FolderContents(pulled.Path()).empty())
+            << "nothing lands beneath the pulled drive";
+        const fsys::path destination = c.pullSource ? f->Path() : pulled.Pulled();
+        EXPECT_EQ(test::ReadBytes(destination / "game.tvd"), old);
+        EXPECT_EQ(test::FolderContents(destination), Strings{"game.tvd"});
+        drives.Remove(e->Path().string());
+        drives.Remove(f->Path().string());
+    }
+}
+
+} // namespace
+} // namespace tolvar
