@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,6 +28,8 @@ int Spawn(const std::string& path, const std::vector<std::string>& args, int out
     argv.push_back(nullptr);
     const int pid = fork();
     if (pid == 0) {
+        // A test killed by its timeout must not leave the server holding its output open.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
         dup2(outFd, 1);
         if (errFd >= 0) {
             dup2(errFd, 2);

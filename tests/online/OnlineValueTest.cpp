@@ -95,24 +95,5 @@ TEST(OnlineFolder, SortsByNameIgnoringCaseAndKeepsEqualNamesInOrder)
     EXPECT_EQ(sorted, expected);
 }
 
-TEST(OnlineFolder, FindsRecordsByTheirItemDepthFirst)
-{
-    auto* a = reinterpret_cast<TreeItem*>(0x10);
-    auto* b = reinterpret_cast<TreeItem*>(0x20);
-    OnlineFolder root;
-    root.m_itemId = reinterpret_cast<TreeItem*>(0x1);
-    auto sub = std::make_unique<OnlineFolder>();
-    sub->m_itemId = a;
-    auto save = std::make_unique<OnlineSave>();
-    save->m_itemId = b;
-    OnlineSave* savePtr = save.get();
-    sub->AppendChild(std::move(save));
-    OnlineFolder* subPtr = sub.get();
-    root.AppendChild(std::move(sub));
-    EXPECT_EQ(root.FindByItem(a), subPtr);
-    EXPECT_EQ(root.FindByItem(b), savePtr);
-    EXPECT_EQ(root.FindByItem(reinterpret_cast<TreeItem*>(0x30)), nullptr);
-}
-
 } // namespace
 } // namespace tolvar

@@ -1,14 +1,13 @@
 #include "online/SaveUploadJob.h"
 #include "online/SaveUploader.h"
 
-#include "messages/AppMessages.h"
 #include "online/ServerSettings.h"
 #include "platform/base/MessageBox.h"
-#include "platform/base/MessageTarget.h"
 #include "platform/net/NetTimeouts.h"
 #include "saveformat/SaveFormat.h"
 #include "tests/net/RawHttpServer.h"
 #include "tests/net/ServerProcess.h"
+#include "tests/online/RecordingMainWindow.h"
 #include "tests/storage/TestSaves.h"
 #include "tests/support/ScriptedMessageBox.h"
 #include "tests/support/TempDir.h"
@@ -18,7 +17,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <mutex>
 #include <optional>
 #include <unistd.h>
 
@@ -27,6 +25,7 @@ namespace {
 
 namespace fsys = std::filesystem;
 using test::RawHttpServer;
+using test::RecordingMainWindow;
 using Strings = std::vector<std::string>;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -34,42 +33,6 @@ const std::string kInternetFailed =
     "The internet connection does not appear to be working or the file was corrupt.";
 const std::string kTempCopyFailed = "Could not open temporary file, an error may occur";
 const std::string kNotComplete = "The save transfer did not complete.";
-
-class RecordingMainWindow final : public MessageTarget
-{
-public:
-    LResult SendAppMessage(unsigned message, WParam wParam, LParam lParam) override
-    {
-        std::lock_guard lock(m_mutex);
-        m_messages.push_back(Name(message) + " " + std::to_string(wParam) + " " +
-                             std::to_string(lParam));
-        return 0;
-    }
-    Strings Messages()
-    {
-        std::lock_guard lock(m_mutex);
-        return m_messages;
-    }
-
-private:
-    static std::string Name(unsigned message)
-    {
-        switch (message) {
-        case WM_APP_BUSY_START:
-            return "start";
-        case WM_APP_BUSY_STOP:
-            return "stop";
-        case WM_APP_REFRESH_ONLINE:
-            return "refresh";
-        case WM_APP_ONLINE_TREE_BUSY:
-            return "tree";
-        default:
-            return std::to_string(message);
-        }
-    }
-    std::mutex m_mutex;
-    Strings m_messages;
-};
 
 // The form as a user fills it: the texts it was shown, and what it hands back.
 struct ScriptedForm
@@ -238,7 +201,6 @@ TEST_F(SaveUpload, FailuresEndWithinBoundsWithTheirMessageAndNoStrayCopy)
     });
     RawHttpServer silent(
         [](int, const RawHttpServer::Request&, RawHttpServer& self) { self.WaitForShutdown(); });
-    test::BlackholePort blackhole;
     int closedPort = 0;
     {
         RawHttpServer gone([](int, const RawHttpServer::Request&, RawHttpServer&) {});
@@ -259,28 +221,16 @@ TEST_F(SaveUpload, FailuresEndWithinBoundsWithTheirMessageAndNoStrayCopy)
         Strings messages;
         std::size_t formsShown;
     };
+    const std::string refusedUrl = "http://127.0.0.1:" + std::to_string(closedPort) + "/u?";
+    const Strings failed{kInternetFailed};
+    const auto none = std::nullopt;
     const Case cases[] = {
         {"cancelled", path, refusing.Url("/u?"), "New", 2, false, {}, 1},
         {"refused with a rename", path, refusing.Url("/u?"), "New", 1, false, {}, 1},
-        {"no file", path + "x", refusing.Url("/u?"), std::nullopt, 1, false, {}, 0},
-        {"empty address", path, "", std::nullopt, 1, true, {kInternetFailed}, 1},
-        {"connection refused",
-         path,
-         "http://127.0.0.1:" + std::to_string(closedPort) + "/u?",
-         std::nullopt,
-         1,
-         true,
-         {kInternetFailed},
-         1},
-        {"never accepted",
-         path,
-         "http://127.0.0.1:" + std::to_string(blackhole.Port()) + "/u?",
-         std::nullopt,
-         1,
-         true,
-         {kInternetFailed},
-         1},
-        {"never answered", path, silent.Url("/u?"), std::nullopt, 1, true, {kInternetFailed}, 1},
+        {"no file", path + "x", refusing.Url("/u?"), none, 1, false, {}, 0},
+        {"empty address", path, "", none, 1, true, failed, 1},
+        {"connection refused", path, refusedUrl, none, 1, true, failed, 1},
+        {"never answered", path, silent.Url("/u?"), none, 1, true, failed, 1},
         // An empty copy leaves nothing to send.
         {"empty file renamed", emptyPath, refusing.Url("/u?"), "New", 1, false, {}, 1},
     };
