@@ -33,65 +33,57 @@ protected:
     std::filesystem::path m_f;
 };
 
-TEST_F(TransferTest, CopiesASaveToAnotherLocationAndRescansIt)
+TEST_F(TransferTest, CopyAsksBeforeReplacingAndNeedsRoomForTheGrowthOfTheFile)
 {
-    DriveLocation* changed = m_list.CopyEntryToLocation(Game(), F());
-    ASSERT_EQ(changed, F());
-    EXPECT_EQ(test::ReadBytes(m_f / "game.tvd"), m_save);
-    EXPECT_EQ(test::SaveNames(F()), std::vector<std::string>{"Game"});
-    EXPECT_EQ(m_boxes.Count(), 0u);
-
-    EXPECT_EQ(m_list.CopyEntryToLocation(Game(), E()), nullptr) << "onto its own location";
-    EXPECT_EQ(m_list.CopyEntryToLocation(Game(), nullptr), nullptr);
-    EXPECT_EQ(m_boxes.Count(), 0u);
-}
-
-TEST_F(TransferTest, AnExistingFileIsReplacedOnlyAfterYes)
-{
-    const auto old = test::MakeSave("Old", 4000);
-    test::WriteBytes(m_f / "game.tvd", old);
-    m_boxes.Answer(IDNO);
-    EXPECT_EQ(m_list.CopyEntryToLocation(Game(), F()), nullptr);
-    EXPECT_EQ(test::ReadBytes(m_f / "game.tvd"), old);
-    ASSERT_EQ(m_boxes.Count(), 1u);
-    EXPECT_EQ(m_boxes.All()[0].text, kExistsOnDrive);
-    EXPECT_EQ(m_boxes.All()[0].type, MB_YESNO);
-
-    m_boxes.Clear();
-    m_boxes.Answer(IDYES);
-    EXPECT_EQ(m_list.CopyEntryToLocation(Game(), F()), F());
-    EXPECT_EQ(test::ReadBytes(m_f / "game.tvd"), m_save);
-    EXPECT_EQ(test::FolderContents(m_f), std::vector<std::string>{"game.tvd"})
-        << "no temporary file left";
-}
-
-TEST_F(TransferTest, FreeSpaceMustExceedTheGrowthOfTheFile)
-{
+    using Texts = std::vector<std::string>;
     struct Case
     {
         std::size_t existing; // 0: none
         std::uint64_t freeBytes;
+        int answer;
         bool copies;
+        Texts texts;
     };
     const Case cases[] = {
-        {4000, 6000, false}, {4000, 6001, true}, {12000, 2000, false},
-        {12000, 2001, true}, {0, 10000, false},  {0, 10001, true},
+        {0, 1u << 30, IDYES, true, {}},
+        {4000, 1u << 30, IDNO, false, {kExistsOnDrive}},
+        {4000, 1u << 30, IDYES, true, {kExistsOnDrive}},
+        {4000, 6000, IDYES, false, {kExistsOnDrive, kNoSpace}},
+        {4000, 6001, IDYES, true, {kExistsOnDrive}},
+        {12000, 2000, IDYES, false, {kExistsOnDrive, kNoSpace}},
+        {12000, 2001, IDYES, true, {kExistsOnDrive}},
+        {0, 10000, IDYES, false, {kNoSpace}},
+        {0, 10001, IDYES, true, {}},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.existing << " bytes there, " << c.freeBytes
+                                          << " free, answer " << c.answer);
         std::filesystem::remove(m_f / "game.tvd");
+        const auto old = test::MakeSave("Old", c.existing);
         if (c.existing != 0) {
-            test::WriteBytes(m_f / "game.tvd", test::MakeSave("Old", c.existing));
+            test::WriteBytes(m_f / "game.tvd", old);
         }
         m_drives.SetFreeBytes(m_f.string(), c.freeBytes);
         m_boxes.Clear();
-        m_boxes.Answer(IDYES);
-        DriveLocation* changed = m_list.CopyEntryToLocation(Game(), F());
-        EXPECT_EQ(changed != nullptr, c.copies)
-            << c.existing << " bytes there, " << c.freeBytes << " free";
-        if (!c.copies) {
-            EXPECT_EQ(m_boxes.Texts().back(), kNoSpace);
+        m_boxes.Answer(c.answer);
+        EXPECT_EQ(m_list.CopyEntryToLocation(Game(), F()), c.copies ? F() : nullptr);
+        EXPECT_EQ(m_boxes.Texts(), c.texts);
+        if (c.existing != 0) {
+            EXPECT_EQ(m_boxes.All().at(0).type, MB_YESNO);
         }
+        if (c.copies) {
+            EXPECT_EQ(test::ReadBytes(m_f / "game.tvd"), m_save);
+            EXPECT_EQ(test::SaveNames(F()), std::vector<std::string>{"Game"}) << "rescanned";
+        } else if (c.existing != 0) {
+            EXPECT_EQ(test::ReadBytes(m_f / "game.tvd"), old);
+        }
+        EXPECT_EQ(test::FolderContents(m_f).size(), c.existing != 0 || c.copies ? 1u : 0u)
+            << "no temporary file left";
     }
+    m_boxes.Clear();
+    EXPECT_EQ(m_list.CopyEntryToLocation(Game(), E()), nullptr) << "onto its own location";
+    EXPECT_EQ(m_list.CopyEntryToLocation(Game(), nullptr), nullptr);
+    EXPECT_EQ(m_boxes.Count(), 0u);
 }
 
 TEST_F(TransferTest, ACopyThatFailsHalfWayKeepsTheOldFile)
