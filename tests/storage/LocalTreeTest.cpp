@@ -10,11 +10,8 @@
 #include "platform/ui/WindowSystem.h"
 #include "platform/ui/headless/HeadlessBackend.h"
 #include "storage/SaveEntry.h"
-#include "tests/fs/FakeDrives.h"
 #include "tests/net/RawHttpServer.h"
-#include "tests/storage/TestSaves.h"
-#include "tests/support/ScriptedMessageBox.h"
-#include "tests/support/TempDir.h"
+#include "tests/storage/LocationFixture.h"
 #include "treeview/DragPayload.h"
 #include "widgets/SkinScrollBar.h"
 
@@ -83,30 +80,17 @@ public:
     Strings calls;
 };
 
-class LocalTreeTest : public ::testing::Test
+// The tree makes its own location list; the fixture's is left unused.
+class LocalTreeTest : public test::LocationFixture
 {
 protected:
-    LocalTreeTest() : m_previousCwd(fsys::current_path())
-    {
-        fsys::current_path(m_dir.Path());
-        fsys::create_directories(m_dir / "prog");
-        fsys::create_directory(m_dir / "Saves");
-    }
+    LocalTreeTest() { fsys::create_directories(m_dir / "prog"); }
     ~LocalTreeTest() override
     {
         tree.reset();
         main.reset();
         system.reset();
         ui::SetClock(nullptr);
-        fsys::current_path(m_previousCwd);
-    }
-
-    fsys::path AddDrive(char letter, const std::string& label, std::uint64_t freeBytes = 1u << 30)
-    {
-        const auto folder = m_dir / (std::string("drive-") + letter);
-        fsys::create_directory(folder);
-        drives.Add(letter, folder.string(), label, freeBytes);
-        return folder;
     }
     void Fill()
     {
@@ -195,10 +179,6 @@ protected:
         }
     }};
 
-    test::TempDir m_dir;
-    fsys::path m_previousCwd;
-    test::FakeDrives drives;
-    test::ScriptedMessageBox boxes;
     Host host;
     FakeFormatter formatter;
     ui::ManualClock clock;
@@ -257,7 +237,7 @@ TEST_F(LocalTreeTest, FillShowsEveryLocationFollowsDrivesAndGivesToolTips)
     main->messages.clear();
     WriteBytes(AddDrive('H', "LATE") / "h.tvd", MakeSave("Hotel"));
     tree->OnDriveArrived('H');
-    drives.Remove((m_dir / "drive-F").string());
+    m_drives.Remove((m_dir / "drive-F").string());
     tree->OnDriveRemoved('F');
     tree->OnDriveRemoved('Q');
     shown = Shown();
@@ -285,19 +265,19 @@ TEST_F(LocalTreeTest, MenuCommandsAndTheDeleteKey)
         bool asks;
     } menus[] = {{"Saves\\", false}, {"E (E:", true}};
     for (const Menu& menu : menus) {
-        boxes.Clear();
+        m_boxes.Clear();
         display->PressKey('F');
         display->PressKey(ui::VK_ESCAPE);
         tree->ShowContextMenu(PointOf(menu.item));
         const Strings expected = {"This will format the drive and erase all of its contents! "
                                   "\r\nDo you want to continue?"};
-        EXPECT_EQ(boxes.Texts(), menu.asks ? expected : Strings{}) << menu.item;
+        EXPECT_EQ(m_boxes.Texts(), menu.asks ? expected : Strings{}) << menu.item;
     }
-    boxes.Clear();
+    m_boxes.Clear();
     display->PressKey(ui::VK_ESCAPE);
     tree->ShowContextMenu(PointOf("PC Databases"));
     system->RunPending();
-    EXPECT_EQ(boxes.Count(), 0u);
+    EXPECT_EQ(m_boxes.Count(), 0u);
 
     // Refresh picks up a file added behind the program's back.
     WriteBytes(e / "b.tvd", MakeSave("bravo"));
@@ -307,21 +287,21 @@ TEST_F(LocalTreeTest, MenuCommandsAndTheDeleteKey)
     // Format Drive hands the drive's mount point to the formatter after Yes,
     // shows its failure and rescans; the PC database is never formatted.
     formatter.result = shell::FormatResult::NoService;
-    boxes.Answer(IDYES);
+    m_boxes.Answer(IDYES);
     tree->OnMenuCommand(kCmdFormatDrive, Record("E (E:"));
     RunJob();
     EXPECT_EQ(formatter.calls, Strings{e.string()});
-    EXPECT_EQ(boxes.Texts().back(), shell::FormatResultText(shell::FormatResult::NoService, ""));
+    EXPECT_EQ(m_boxes.Texts().back(), shell::FormatResultText(shell::FormatResult::NoService, ""));
     EXPECT_EQ(main->messages, (Strings{"3", "5"}));
     EXPECT_TRUE(tree->IsWindowEnabled());
-    boxes.Answer(IDYES);
+    m_boxes.Answer(IDYES);
     tree->OnMenuCommand(kCmdFormatDrive, Record("Saves\\"));
     RunJob();
     EXPECT_EQ(formatter.calls.size(), 1u);
 
-    boxes.Clear();
+    m_boxes.Clear();
     tree->OnMenuCommand(0x9999, nullptr);
-    EXPECT_EQ(boxes.Texts(), Strings{"An unknown menu command was received"});
+    EXPECT_EQ(m_boxes.Texts(), Strings{"An unknown menu command was received"});
 
     // Delete: the key asks first, the command again; No to either keeps it.
     struct Delete
@@ -331,23 +311,23 @@ TEST_F(LocalTreeTest, MenuCommandsAndTheDeleteKey)
         bool gone;
     } deletes[] = {{{IDNO}, 1, false}, {{IDYES, IDNO}, 2, false}, {{IDYES, IDYES}, 2, true}};
     for (const Delete& d : deletes) {
-        boxes.Clear();
+        m_boxes.Clear();
         for (int answer : d.answers) {
-            boxes.Answer(answer);
+            m_boxes.Answer(answer);
         }
         tree->SelectItem(Item("alpha"));
         tree->OnKeyUp(ui::VK_DELETE, 1, 0);
-        EXPECT_EQ(boxes.Count(), d.questions);
+        EXPECT_EQ(m_boxes.Count(), d.questions);
         EXPECT_EQ(fsys::exists(e / "a.tvd"), !d.gone);
         EXPECT_TRUE(tree->IsWindowEnabled());
     }
     for (TreeItem* item : tree->GetAllItems()) {
         EXPECT_EQ(tree->GetItemText(item).find("alpha"), std::string::npos);
     }
-    boxes.Clear();
+    m_boxes.Clear();
     tree->SelectItem(Item("E (E:"));
     tree->OnKeyUp(ui::VK_DELETE, 1, 0);
-    EXPECT_EQ(boxes.Count(), 0u) << "a location is not deleted";
+    EXPECT_EQ(m_boxes.Count(), 0u) << "a location is not deleted";
 }
 
 TEST_F(LocalTreeTest, DropsFromTheShellTheOnlineTreeAndWithin)
@@ -457,14 +437,14 @@ TEST_F(LocalTreeTest, ArrivingSavesJoinTheirLocationOnce)
          "A error occured copying the save to the destination directory"},
     };
     for (const Arrival& a : arrivals) {
-        boxes.Clear();
+        m_boxes.Clear();
         if (a.saveName.empty()) {
             WriteBytes(e / a.file, {'b', 'a', 'd'});
         } else {
             WriteBytes(e / a.file, MakeSave(a.saveName));
         }
         tree->AddArrivedSave(a.file.c_str(), a.folder.c_str());
-        EXPECT_EQ(boxes.Texts().empty() ? "" : boxes.Texts().back(), a.message) << a.file;
+        EXPECT_EQ(m_boxes.Texts().empty() ? "" : m_boxes.Texts().back(), a.message) << a.file;
     }
     Strings shown = Shown();
     ASSERT_EQ(shown.size(), 5u);
@@ -481,15 +461,15 @@ TEST_F(LocalTreeTest, CodeListToOneAndToAllLocations)
     Fill();
 
     // One drive that holds a code list: No keeps it, Yes replaces it.
-    boxes.Answer(IDOK);
-    boxes.Answer(IDNO);
+    m_boxes.Answer(IDOK);
+    m_boxes.Answer(IDNO);
     tree->OnMenuCommand(kCmdDownloadCodeList, Record("E (E:"));
     RunJob();
     EXPECT_EQ(ReadBytes(e / "codelist.bin"), MakeCodeList(1));
     EXPECT_TRUE(main->messages.empty());
-    boxes.Clear();
-    boxes.Answer(IDOK);
-    boxes.Answer(IDYES);
+    m_boxes.Clear();
+    m_boxes.Answer(IDOK);
+    m_boxes.Answer(IDYES);
     tree->OnMenuCommand(kCmdDownloadCodeList, Record("E (E:"));
     RunJob();
     EXPECT_EQ(ReadBytes(e / "codelist.bin"), MakeCodeList(7, 300));
@@ -497,14 +477,14 @@ TEST_F(LocalTreeTest, CodeListToOneAndToAllLocations)
     EXPECT_NE(Item("Code List Version 7"), nullptr);
 
     // All drives: the first location takes the download, the others copies.
-    boxes.Clear();
+    m_boxes.Clear();
     main->messages.clear();
-    boxes.Answer(IDOK);
-    boxes.Answer(IDYES);
+    m_boxes.Answer(IDOK);
+    m_boxes.Answer(IDYES);
     fsys::remove(e / "codelist.bin");
     tree->OnMenuCommand(kCmdDownloadCodeListAll, nullptr);
     RunJob();
-    EXPECT_EQ(boxes.Texts(),
+    EXPECT_EQ(m_boxes.Texts(),
               (Strings{kDownloading,
                        "This will copy the codelist to all drives, do you want to continue?"}));
     for (const fsys::path& folder : {e, f, m_dir / "Saves"}) {
@@ -528,13 +508,13 @@ TEST_F(LocalTreeTest, FailedCodeListLeavesEveryOldFile)
     for (const std::string& url : urls) {
         for (unsigned command : {kCmdDownloadCodeList, kCmdDownloadCodeListAll}) {
             host.url = url;
-            boxes.Clear();
+            m_boxes.Clear();
             main->messages.clear();
-            boxes.Answer(IDOK);
-            boxes.Answer(IDYES);
+            m_boxes.Answer(IDOK);
+            m_boxes.Answer(IDYES);
             tree->OnMenuCommand(command, Record("E (E:"));
             RunJob();
-            EXPECT_EQ(boxes.Texts().back(), kDownloadError) << url;
+            EXPECT_EQ(m_boxes.Texts().back(), kDownloadError) << url;
             EXPECT_EQ(main->messages, (Strings{"3", "5"})) << url;
             EXPECT_EQ(ReadBytes(e / "codelist.bin"), MakeCodeList(1)) << url;
             EXPECT_EQ(ReadBytes(f / "codelist.bin"), MakeCodeList(2)) << url;
@@ -544,10 +524,10 @@ TEST_F(LocalTreeTest, FailedCodeListLeavesEveryOldFile)
         }
     }
     host.url.clear();
-    boxes.Answer(IDOK);
+    m_boxes.Answer(IDOK);
     tree->OnMenuCommand(kCmdDownloadCodeList, Record("E (E:"));
     RunJob();
-    EXPECT_EQ(boxes.Texts().back(), "Could not establish an internet connection.");
+    EXPECT_EQ(m_boxes.Texts().back(), "Could not establish an internet connection.");
 }
 
 TEST_F(LocalTreeTest, ASecondCodeListJobIsRefusedAndClosingStopsTheFirst)
@@ -556,8 +536,8 @@ TEST_F(LocalTreeTest, ASecondCodeListJobIsRefusedAndClosingStopsTheFirst)
     WriteBytes(e / "codelist.bin", MakeCodeList(1));
     host.url = server.Url("/hang");
     Fill();
-    boxes.Answer(IDOK);
-    boxes.Answer(IDYES);
+    m_boxes.Answer(IDOK);
+    m_boxes.Answer(IDYES);
     tree->OnMenuCommand(kCmdDownloadCodeList, Record("E (E:"));
     // The job hands its first steps to the UI thread, so serve it meanwhile.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
@@ -566,15 +546,15 @@ TEST_F(LocalTreeTest, ASecondCodeListJobIsRefusedAndClosingStopsTheFirst)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     EXPECT_TRUE(tree->IsCodeListJobRunning());
-    const std::size_t shown = boxes.Count();
+    const std::size_t shown = m_boxes.Count();
     tree->OnMenuCommand(kCmdDownloadCodeListAll, nullptr);
-    EXPECT_EQ(boxes.Count(), shown) << "the second job does not even start to ask";
+    EXPECT_EQ(m_boxes.Count(), shown) << "the second job does not even start to ask";
 
     // Closing the program mid-transfer: the job stops, the old file stays.
     tree.reset();
     EXPECT_EQ(ReadBytes(e / "codelist.bin"), MakeCodeList(1));
     EXPECT_EQ(test::FolderContents(e), Strings{"codelist.bin"});
-    EXPECT_EQ(boxes.Texts().back(),
+    EXPECT_EQ(m_boxes.Texts().back(),
               "The file already exists on the destination drive, do you want to copy it anyway?");
 }
 
