@@ -86,30 +86,25 @@ TEST_F(TransferTest, CopyAsksBeforeReplacingAndNeedsRoomForTheGrowthOfTheFile)
     EXPECT_EQ(m_boxes.Count(), 0u);
 }
 
-TEST_F(TransferTest, ACopyThatFailsHalfWayKeepsTheOldFile)
+TEST_F(TransferTest, AFailedCopyIsReportedAndKeepsTheOldFile)
 {
-    const auto big = test::MakeSave("Big", 1 << 20);
-    test::WriteBytes(m_e / "game.tvd", big);
     const auto old = test::MakeSave("Old", 500);
     test::WriteBytes(m_f / "game.tvd", old);
+    test::WriteBytes(m_e / "game.tvd", test::MakeSave("Big", 1 << 20));
     m_boxes.Answer(IDYES);
     {
         test::FileSizeLimit limit(100 * 1024);
-        EXPECT_EQ(m_list.CopyEntryToLocation(Game(), F()), nullptr);
+        EXPECT_EQ(m_list.CopyEntryToLocation(Game(), F()), nullptr) << "the disk fills half-way";
     }
-    EXPECT_EQ(m_boxes.Texts(), (std::vector<std::string>{
-                                   kExistsOnDrive, "An error occured trying to copy the file."}));
+    std::filesystem::remove(m_e / "game.tvd");
+    m_boxes.Answer(IDYES);
+    EXPECT_EQ(m_list.CopyEntryToLocation(Game(), F()), nullptr) << "the source has gone";
+    EXPECT_EQ(m_boxes.Texts(),
+              (std::vector<std::string>{
+                  kExistsOnDrive, "An error occured trying to copy the file.", kExistsOnDrive,
+                  "An Error occured when opening the source file - aborting"}));
     EXPECT_EQ(test::ReadBytes(m_f / "game.tvd"), old);
     EXPECT_EQ(test::FolderContents(m_f), std::vector<std::string>{"game.tvd"});
-}
-
-TEST_F(TransferTest, AMissingSourceIsReported)
-{
-    std::filesystem::remove(m_e / "game.tvd");
-    EXPECT_EQ(m_list.CopyEntryToLocation(Game(), F()), nullptr);
-    EXPECT_EQ(m_boxes.Texts(),
-              std::vector<std::string>{"An Error occured when opening the source file - aborting"});
-    EXPECT_TRUE(test::FolderContents(m_f).empty());
 }
 
 TEST_F(TransferTest, DropTargetsResolveToTheirLocation)
