@@ -9,6 +9,8 @@
 namespace tolvar {
 namespace {
 
+using Strings = std::vector<std::string>;
+
 class CatalogueTest : public ::testing::Test
 {
 protected:
@@ -22,7 +24,7 @@ protected:
     {
         test::WriteBytes(m_dir / file, test::MakeSave(saveName, 256));
     }
-    std::vector<std::string> Names() const { return test::SaveNames(&m_location); }
+    Strings Names() const { return test::SaveNames(&m_location); }
 
     test::TempDir m_dir;
     test::ScriptedMessageBox m_boxes;
@@ -53,8 +55,7 @@ TEST_F(CatalogueTest, ScanListsTheCodeListFirstThenSoundSavesByDisplayText)
     test::WriteBytes(m_dir / "short.tvd", {1, 2, 3, 4});
 
     ScanLocation(&m_location);
-    EXPECT_EQ(Names(),
-              (std::vector<std::string>{"Code List Version 1234", "_under", "A", "b", "c"}));
+    EXPECT_EQ(Names(), (Strings{"Code List Version 1234", "_under", "A", "b", "c"}));
     EXPECT_EQ(EntryAt(&m_location, 0)->m_kind, kItemCodeList);
     EXPECT_STREQ(EntryAt(&m_location, 0)->m_name, "codelist.bin");
     EXPECT_STREQ(EntryAt(&m_location, 2)->m_name, "TWO.TVD");
@@ -64,7 +65,7 @@ TEST_F(CatalogueTest, ScanListsTheCodeListFirstThenSoundSavesByDisplayText)
     std::filesystem::remove(m_dir / "one.tvd");
     test::WriteBytes(m_dir / "codelist.bin", test::MakeCodeList(3, 10));
     ScanLocation(&m_location);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"Code List Version 0", "_under", "A", "c"}))
+    EXPECT_EQ(Names(), (Strings{"Code List Version 0", "_under", "A", "c"}))
         << "a rescan follows the folder; a code list too short for its number is version 0";
 
     DriveLocation missing;

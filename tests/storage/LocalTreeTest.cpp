@@ -34,6 +34,8 @@ using Strings = std::vector<std::string>;
 const std::string kDownloading =
     "Depending upon your internet connection, downloading the Code List may take a few minutes...";
 const std::string kDownloadError = "An error occured downloading the Code List";
+const std::string kExistsOnDrive =
+    "The file already exists on the destination drive, do you want to copy it anyway?";
 
 class MainWindow final : public ui::Window
 {
@@ -452,37 +454,56 @@ TEST_F(LocalTreeTest, ArrivingSavesJoinTheirLocationOnce)
     EXPECT_EQ(shown[3].rfind("    zebra", 0), 0u);
 }
 
-TEST_F(LocalTreeTest, CodeListToOneAndToAllLocations)
+TEST_F(LocalTreeTest, CodeListToOneOrAllLocationsAndFailuresThatKeepTheOldFiles)
 {
     const auto e = AddDrive('E', "E");
     const auto f = AddDrive('F', "F");
     WriteBytes(e / "codelist.bin", MakeCodeList(1));
-    host.url = server.Url("/codelist.bin");
+    WriteBytes(f / "codelist.bin", MakeCodeList(2));
     Fill();
+    auto start = [&](const std::string& url, unsigned command, int answer) {
+        host.url = url;
+        m_boxes.Clear();
+        main->messages.clear();
+        m_boxes.Answer(IDOK);
+        m_boxes.Answer(answer);
+        tree->OnMenuCommand(command, Record("E (E:"));
+    };
+
+    // A failed download, to one drive or to all, leaves every old file.
+    for (const std::string& url : {server.Url("/missing"), server.Url("/cut"), server.Url("/short"),
+                                   std::string("ftp://127.0.0.1/codelist.bin")}) {
+        for (unsigned command : {kCmdDownloadCodeList, kCmdDownloadCodeListAll}) {
+            SCOPED_TRACE(url);
+            start(url, command, IDYES);
+            RunJob();
+            EXPECT_EQ(m_boxes.Texts().back(), kDownloadError);
+            EXPECT_EQ(main->messages, (Strings{"3", "5"}));
+            EXPECT_EQ(ReadBytes(e / "codelist.bin"), MakeCodeList(1));
+            EXPECT_EQ(ReadBytes(f / "codelist.bin"), MakeCodeList(2));
+            EXPECT_EQ(test::FolderContents(e), Strings{"codelist.bin"});
+            EXPECT_FALSE(fsys::exists(m_dir / "Saves" / "codelist.bin"));
+            EXPECT_TRUE(tree->IsWindowEnabled());
+        }
+    }
+    start("", kCmdDownloadCodeList, IDYES);
+    RunJob();
+    EXPECT_EQ(m_boxes.Texts().back(), "Could not establish an internet connection.");
 
     // One drive that holds a code list: No keeps it, Yes replaces it.
-    m_boxes.Answer(IDOK);
-    m_boxes.Answer(IDNO);
-    tree->OnMenuCommand(kCmdDownloadCodeList, Record("E (E:"));
+    start(server.Url("/codelist.bin"), kCmdDownloadCodeList, IDNO);
     RunJob();
     EXPECT_EQ(ReadBytes(e / "codelist.bin"), MakeCodeList(1));
     EXPECT_TRUE(main->messages.empty());
-    m_boxes.Clear();
-    m_boxes.Answer(IDOK);
-    m_boxes.Answer(IDYES);
-    tree->OnMenuCommand(kCmdDownloadCodeList, Record("E (E:"));
+    start(server.Url("/codelist.bin"), kCmdDownloadCodeList, IDYES);
     RunJob();
     EXPECT_EQ(ReadBytes(e / "codelist.bin"), MakeCodeList(7, 300));
     EXPECT_EQ(main->messages, (Strings{"3", "8 E:\\codelist.bin", "5"}));
     EXPECT_NE(Item("Code List Version 7"), nullptr);
 
     // All drives: the first location takes the download, the others copies.
-    m_boxes.Clear();
-    main->messages.clear();
-    m_boxes.Answer(IDOK);
-    m_boxes.Answer(IDYES);
     fsys::remove(e / "codelist.bin");
-    tree->OnMenuCommand(kCmdDownloadCodeListAll, nullptr);
+    start(server.Url("/codelist.bin"), kCmdDownloadCodeListAll, IDYES);
     RunJob();
     EXPECT_EQ(m_boxes.Texts(),
               (Strings{kDownloading,
@@ -494,68 +515,24 @@ TEST_F(LocalTreeTest, CodeListToOneAndToAllLocations)
     EXPECT_EQ(main->messages, (Strings{"3", "8 E:\\codelist.bin", "5"}));
     EXPECT_TRUE(tree->IsWindowEnabled());
     EXPECT_EQ(Shown().size(), 7u) << "every location shows its code list";
-}
 
-TEST_F(LocalTreeTest, FailedCodeListLeavesEveryOldFile)
-{
-    const auto e = AddDrive('E', "E");
-    const auto f = AddDrive('F', "F");
-    WriteBytes(e / "codelist.bin", MakeCodeList(1));
-    WriteBytes(f / "codelist.bin", MakeCodeList(2));
-    Fill();
-    const std::string urls[] = {server.Url("/missing"), server.Url("/cut"), server.Url("/short"),
-                                "ftp://127.0.0.1/codelist.bin"};
-    for (const std::string& url : urls) {
-        for (unsigned command : {kCmdDownloadCodeList, kCmdDownloadCodeListAll}) {
-            host.url = url;
-            m_boxes.Clear();
-            main->messages.clear();
-            m_boxes.Answer(IDOK);
-            m_boxes.Answer(IDYES);
-            tree->OnMenuCommand(command, Record("E (E:"));
-            RunJob();
-            EXPECT_EQ(m_boxes.Texts().back(), kDownloadError) << url;
-            EXPECT_EQ(main->messages, (Strings{"3", "5"})) << url;
-            EXPECT_EQ(ReadBytes(e / "codelist.bin"), MakeCodeList(1)) << url;
-            EXPECT_EQ(ReadBytes(f / "codelist.bin"), MakeCodeList(2)) << url;
-            EXPECT_EQ(test::FolderContents(e), Strings{"codelist.bin"}) << url;
-            EXPECT_FALSE(fsys::exists(m_dir / "Saves" / "codelist.bin")) << url;
-            EXPECT_TRUE(tree->IsWindowEnabled());
-        }
-    }
-    host.url.clear();
-    m_boxes.Answer(IDOK);
-    tree->OnMenuCommand(kCmdDownloadCodeList, Record("E (E:"));
-    RunJob();
-    EXPECT_EQ(m_boxes.Texts().back(), "Could not establish an internet connection.");
-}
-
-TEST_F(LocalTreeTest, ASecondCodeListJobIsRefusedAndClosingStopsTheFirst)
-{
-    const auto e = AddDrive('E', "E");
-    WriteBytes(e / "codelist.bin", MakeCodeList(1));
-    host.url = server.Url("/hang");
-    Fill();
-    m_boxes.Answer(IDOK);
-    m_boxes.Answer(IDYES);
-    tree->OnMenuCommand(kCmdDownloadCodeList, Record("E (E:"));
-    // The job hands its first steps to the UI thread, so serve it meanwhile.
+    // While a job waits on the server a second is refused before it asks;
+    // closing the program stops the first and the old file stays.
+    start(server.Url("/hang"), kCmdDownloadCodeList, IDYES);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (server.Requests().empty() && std::chrono::steady_clock::now() < deadline) {
-        system->RunPending();
+    while (server.Requests().back().path() != "/hang" &&
+           std::chrono::steady_clock::now() < deadline) {
+        system->RunPending(); // the job hands its first steps to the UI thread
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     EXPECT_TRUE(tree->IsCodeListJobRunning());
     const std::size_t shown = m_boxes.Count();
     tree->OnMenuCommand(kCmdDownloadCodeListAll, nullptr);
-    EXPECT_EQ(m_boxes.Count(), shown) << "the second job does not even start to ask";
-
-    // Closing the program mid-transfer: the job stops, the old file stays.
+    EXPECT_EQ(m_boxes.Count(), shown);
     tree.reset();
-    EXPECT_EQ(ReadBytes(e / "codelist.bin"), MakeCodeList(1));
+    EXPECT_EQ(ReadBytes(e / "codelist.bin"), MakeCodeList(7, 300));
     EXPECT_EQ(test::FolderContents(e), Strings{"codelist.bin"});
-    EXPECT_EQ(m_boxes.Texts().back(),
-              "The file already exists on the destination drive, do you want to copy it anyway?");
+    EXPECT_EQ(m_boxes.Texts().back(), kExistsOnDrive);
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 namespace tolvar {
 namespace {
 
+using Strings = std::vector<std::string>;
+
 using LocationListTest = test::LocationFixture;
 
 TEST_F(LocationListTest, WithoutDrivesOnlyThePcDatabaseIsListed)
@@ -19,7 +21,7 @@ TEST_F(LocationListTest, WithoutDrivesOnlyThePcDatabaseIsListed)
     EXPECT_STREQ(pc->m_label, "Saves\\ (\\proc\\)");
     EXPECT_EQ(m_list.GetFreeSpace(pc), 0u);
     EXPECT_FALSE(pc->m_removable);
-    EXPECT_EQ(test::SaveNames(pc), std::vector<std::string>{"On the PC"});
+    EXPECT_EQ(test::SaveNames(pc), Strings{"On the PC"});
     EXPECT_EQ(m_window.messages, std::vector<unsigned>{WM_APP_DRIVE_ABSENT});
 }
 
@@ -47,7 +49,7 @@ TEST_F(LocationListTest, DrivesComeFirstArrivalsFollowAndEveryChangeReportsPrese
     test::WriteBytes(f / "new.tvd", test::MakeSave("Arrived"));
     EXPECT_EQ(m_list.AddDriveLocation('F'), card) << "still listed: rescanned, not listed twice";
     EXPECT_EQ(m_list.LocationCount(), 3u);
-    EXPECT_EQ(test::SaveNames(card), std::vector<std::string>{"Arrived"});
+    EXPECT_EQ(test::SaveNames(card), Strings{"Arrived"});
 
     m_list.RemoveLocation(card);
     m_list.RemoveLocation(m_list.FindLocationByLetter('E'));
