@@ -19,7 +19,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <thread>
 
 namespace tolvar {
 namespace {
@@ -519,12 +518,9 @@ TEST_F(LocalTreeTest, CodeListToOneOrAllLocationsAndFailuresThatKeepTheOldFiles)
     // While a job waits on the server a second is refused before it asks;
     // closing the program stops the first and the old file stays.
     start(server.Url("/hang"), kCmdDownloadCodeList, IDYES);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (server.Requests().back().path() != "/hang" &&
-           std::chrono::steady_clock::now() < deadline) {
-        system->RunPending(); // the job hands its first steps to the UI thread
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    // The job hands its first steps to the UI thread, so serve it meanwhile.
+    ASSERT_TRUE(system->RunUntil([&] { return server.Requests().back().path() == "/hang"; },
+                                 std::chrono::seconds(30)));
     EXPECT_TRUE(tree->IsCodeListJobRunning());
     const std::size_t shown = m_boxes.Count();
     tree->OnMenuCommand(kCmdDownloadCodeListAll, nullptr);
