@@ -39,6 +39,13 @@ TEST_F(LocationListTest, DrivesComeFirstArrivalsFollowAndEveryChangeReportsPrese
     EXPECT_EQ(m_list.EntryOf(0, 1), nullptr);
     EXPECT_EQ(m_list.EntryOf(7, 0), nullptr);
     EXPECT_EQ(m_list.LocationAt(2), nullptr);
+    ShowAll();
+    DriveLocation* drive = m_list.LocationAt(0);
+    EXPECT_EQ(m_list.FindItemById(drive->m_itemId), drive);
+    EXPECT_EQ(m_list.FindItemById(EntryAt(drive, 0)->m_itemId), EntryAt(drive, 0));
+    EXPECT_EQ(m_list.FindItemById(ItemHandle(999)), nullptr);
+    EntryAt(drive, 0)->m_itemId = nullptr;
+    EXPECT_EQ(m_list.FindItemById(nullptr), nullptr) << "null is \"not shown\", never an item";
 
     const auto f = AddDrive('F', "CARD");
     DriveLocation* card = m_list.AddDriveLocation('f');
@@ -87,21 +94,6 @@ TEST_F(LocationListTest, DrivesThatDoNotQualifyAreNotListed)
     EXPECT_EQ(m_list.AddDriveLocation('Q'), nullptr);
     EXPECT_EQ(m_list.LocationCount(), 1u);
     EXPECT_EQ(m_boxes.Count(), 0u);
-}
-
-TEST_F(LocationListTest, FindItemByIdSearchesLocationsThenTheirEntries)
-{
-    const auto e = AddDrive('E', "E");
-    test::WriteBytes(e / "a.tvd", test::MakeSave("a"));
-    test::WriteBytes(m_dir / "Saves" / "b.tvd", test::MakeSave("b"));
-    m_list.DiscoverDrives();
-    ShowAll();
-    DriveLocation* pc = m_list.LocationAt(1);
-    EXPECT_EQ(m_list.FindItemById(pc->m_itemId), pc);
-    EXPECT_EQ(m_list.FindItemById(EntryAt(pc, 0)->m_itemId), EntryAt(pc, 0));
-    EXPECT_EQ(m_list.FindItemById(ItemHandle(999)), nullptr);
-    EntryAt(pc, 0)->m_itemId = nullptr;
-    EXPECT_EQ(m_list.FindItemById(nullptr), nullptr) << "null is \"not shown\", never an item";
 }
 
 TEST_F(LocationListTest, FreeSpaceAndItsText)

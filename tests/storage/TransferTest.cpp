@@ -107,7 +107,7 @@ TEST_F(TransferTest, AFailedCopyIsReportedAndKeepsTheOldFile)
     EXPECT_EQ(test::FolderContents(m_f), Strings{"game.tvd"});
 }
 
-TEST_F(TransferTest, DropTargetsResolveToTheirLocation)
+TEST_F(TransferTest, DropsResolveToALocationAndShellFilesAskBeforeOverwriting)
 {
     test::WriteBytes(m_dir / "Saves" / "pc.tvd", test::MakeSave("PC save"));
     ScanLocation(Pc());
@@ -125,10 +125,8 @@ TEST_F(TransferTest, DropTargetsResolveToTheirLocation)
         << "a save stands for its location";
     EXPECT_EQ(test::ReadBytes(m_dir / "Saves" / "game.tvd"), m_save);
     EXPECT_EQ(test::SaveNames(Pc()), (Strings{"Game", "PC save"}));
-}
 
-TEST_F(TransferTest, ShellFilesAreCopiedAskingBeforeOverwritingAndDamagedOnesNotListed)
-{
+    // A file from the shell is copied to the location of the item it lands on.
     test::TempDir outside;
     const auto dropped = test::MakeSave("Dropped", 700);
     test::WriteBytes(outside / "drop.tvd", dropped);
