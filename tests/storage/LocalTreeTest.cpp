@@ -1,6 +1,6 @@
 // The Local Tree on the headless display: fake drives, scripted message
 // boxes, a main window that records the application messages, and the
-// reference server (or a raw one for broken answers) for the code list.
+// a raw HTTP server whose paths give a code list, broken answers or none.
 #include "storage/LocalTree.h"
 
 #include "messages/AppMessages.h"
@@ -10,22 +10,15 @@
 #include "platform/ui/WindowSystem.h"
 #include "platform/ui/headless/HeadlessBackend.h"
 #include "storage/SaveEntry.h"
-#include "tests/fs/FakeDrives.h"
 #include "tests/net/RawHttpServer.h"
-#include "tests/net/ServerProcess.h"
-#include "tests/storage/TestSaves.h"
-#include "tests/support/ScriptedMessageBox.h"
-#include "tests/support/TempDir.h"
+#include "tests/storage/LocationFixture.h"
 #include "treeview/DragPayload.h"
 #include "widgets/SkinScrollBar.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
-#include <thread>
 
 namespace tolvar {
 namespace {
@@ -40,6 +33,8 @@ using Strings = std::vector<std::string>;
 const std::string kDownloading =
     "Depending upon your internet connection, downloading the Code List may take a few minutes...";
 const std::string kDownloadError = "An error occured downloading the Code List";
+const std::string kExistsOnDrive =
+    "The file already exists on the destination drive, do you want to copy it anyway?";
 
 class MainWindow final : public ui::Window
 {
@@ -86,30 +81,17 @@ public:
     Strings calls;
 };
 
-class LocalTreeTest : public ::testing::Test
+// The tree makes its own location list; the fixture's is left unused.
+class LocalTreeTest : public test::LocationFixture
 {
 protected:
-    LocalTreeTest() : m_previousCwd(fsys::current_path())
-    {
-        fsys::current_path(m_dir.Path());
-        fsys::create_directories(m_dir / "prog");
-        fsys::create_directory(m_dir / "Saves");
-    }
+    LocalTreeTest() { fsys::create_directories(m_dir / "prog"); }
     ~LocalTreeTest() override
     {
         tree.reset();
         main.reset();
         system.reset();
         ui::SetClock(nullptr);
-        fsys::current_path(m_previousCwd);
-    }
-
-    fsys::path AddDrive(char letter, const std::string& label, std::uint64_t freeBytes = 1u << 30)
-    {
-        const auto folder = m_dir / (std::string("drive-") + letter);
-        fsys::create_directory(folder);
-        drives.Add(letter, folder.string(), label, freeBytes);
-        return folder;
     }
     void Fill()
     {
@@ -178,10 +160,26 @@ protected:
         system->RunPending();
     }
 
-    test::TempDir m_dir;
-    fsys::path m_previousCwd;
-    test::FakeDrives drives;
-    test::ScriptedMessageBox boxes;
+    // "/codelist.bin" serves version 7; "/hang" holds its connection until
+    // the server goes; the others answer as their names say.
+    test::RawHttpServer server{[](int fd, const test::RawHttpServer::Request& request,
+                                  test::RawHttpServer& self) {
+        const std::string path = request.path();
+        const auto good = MakeCodeList(7, 300);
+        if (path == "/hang") {
+            self.WaitForShutdown();
+        } else if (path == "/codelist.bin") {
+            self.WriteAll(fd, test::RawHttpServer::Answer(std::string(good.begin(), good.end())));
+        } else if (path == "/missing") {
+            self.WriteAll(fd, test::RawHttpServer::Answer(std::string(100, 'x'), 404));
+        } else if (path == "/cut") {
+            self.WriteAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n" +
+                                  std::string(500, 'c'));
+        } else {
+            self.WriteAll(fd, test::RawHttpServer::Answer("short"));
+        }
+    }};
+
     Host host;
     FakeFormatter formatter;
     ui::ManualClock clock;
@@ -203,7 +201,6 @@ TEST_F(LocalTreeTest, FillShowsEveryLocationFollowsDrivesAndGivesToolTips)
     Fill();
     EXPECT_TRUE(fsys::is_directory(m_dir / "prog" / "Saves"));
     EXPECT_TRUE(fsys::is_directory(m_dir / "prog" / "Temp"));
-    const std::string root = fsys::path(m_dir.Path()).root_path().string() == "/" ? "\\" : "";
     Strings expected = {"PC Databases [7]",
                         "  SAVEDISK (E:\\) [5]",
                         "    Code List Version 3 [4]",
@@ -220,7 +217,6 @@ TEST_F(LocalTreeTest, FillShowsEveryLocationFollowsDrivesAndGivesToolTips)
     }
     EXPECT_NE(shown[8].find("[6]"), std::string::npos);
     EXPECT_NE(shown[9].find("Delta"), std::string::npos);
-    EXPECT_NE(shown[3].find("[4]"), std::string::npos);
 
     struct Tip
     {
@@ -242,7 +238,7 @@ TEST_F(LocalTreeTest, FillShowsEveryLocationFollowsDrivesAndGivesToolTips)
     main->messages.clear();
     WriteBytes(AddDrive('H', "LATE") / "h.tvd", MakeSave("Hotel"));
     tree->OnDriveArrived('H');
-    drives.Remove((m_dir / "drive-F").string());
+    m_drives.Remove((m_dir / "drive-F").string());
     tree->OnDriveRemoved('F');
     tree->OnDriveRemoved('Q');
     shown = Shown();
@@ -270,19 +266,19 @@ TEST_F(LocalTreeTest, MenuCommandsAndTheDeleteKey)
         bool asks;
     } menus[] = {{"Saves\\", false}, {"E (E:", true}};
     for (const Menu& menu : menus) {
-        boxes.Clear();
+        m_boxes.Clear();
         display->PressKey('F');
         display->PressKey(ui::VK_ESCAPE);
         tree->ShowContextMenu(PointOf(menu.item));
         const Strings expected = {"This will format the drive and erase all of its contents! "
                                   "\r\nDo you want to continue?"};
-        EXPECT_EQ(boxes.Texts(), menu.asks ? expected : Strings{}) << menu.item;
+        EXPECT_EQ(m_boxes.Texts(), menu.asks ? expected : Strings{}) << menu.item;
     }
-    boxes.Clear();
+    m_boxes.Clear();
     display->PressKey(ui::VK_ESCAPE);
     tree->ShowContextMenu(PointOf("PC Databases"));
     system->RunPending();
-    EXPECT_EQ(boxes.Count(), 0u);
+    EXPECT_EQ(m_boxes.Count(), 0u);
 
     // Refresh picks up a file added behind the program's back.
     WriteBytes(e / "b.tvd", MakeSave("bravo"));
@@ -292,21 +288,21 @@ TEST_F(LocalTreeTest, MenuCommandsAndTheDeleteKey)
     // Format Drive hands the drive's mount point to the formatter after Yes,
     // shows its failure and rescans; the PC database is never formatted.
     formatter.result = shell::FormatResult::NoService;
-    boxes.Answer(IDYES);
+    m_boxes.Answer(IDYES);
     tree->OnMenuCommand(kCmdFormatDrive, Record("E (E:"));
     RunJob();
     EXPECT_EQ(formatter.calls, Strings{e.string()});
-    EXPECT_EQ(boxes.Texts().back(), shell::FormatResultText(shell::FormatResult::NoService, ""));
+    EXPECT_EQ(m_boxes.Texts().back(), shell::FormatResultText(shell::FormatResult::NoService, ""));
     EXPECT_EQ(main->messages, (Strings{"3", "5"}));
     EXPECT_TRUE(tree->IsWindowEnabled());
-    boxes.Answer(IDYES);
+    m_boxes.Answer(IDYES);
     tree->OnMenuCommand(kCmdFormatDrive, Record("Saves\\"));
     RunJob();
     EXPECT_EQ(formatter.calls.size(), 1u);
 
-    boxes.Clear();
+    m_boxes.Clear();
     tree->OnMenuCommand(0x9999, nullptr);
-    EXPECT_EQ(boxes.Texts(), Strings{"An unknown menu command was received"});
+    EXPECT_EQ(m_boxes.Texts(), Strings{"An unknown menu command was received"});
 
     // Delete: the key asks first, the command again; No to either keeps it.
     struct Delete
@@ -316,23 +312,23 @@ TEST_F(LocalTreeTest, MenuCommandsAndTheDeleteKey)
         bool gone;
     } deletes[] = {{{IDNO}, 1, false}, {{IDYES, IDNO}, 2, false}, {{IDYES, IDYES}, 2, true}};
     for (const Delete& d : deletes) {
-        boxes.Clear();
+        m_boxes.Clear();
         for (int answer : d.answers) {
-            boxes.Answer(answer);
+            m_boxes.Answer(answer);
         }
         tree->SelectItem(Item("alpha"));
         tree->OnKeyUp(ui::VK_DELETE, 1, 0);
-        EXPECT_EQ(boxes.Count(), d.questions);
+        EXPECT_EQ(m_boxes.Count(), d.questions);
         EXPECT_EQ(fsys::exists(e / "a.tvd"), !d.gone);
         EXPECT_TRUE(tree->IsWindowEnabled());
     }
     for (TreeItem* item : tree->GetAllItems()) {
         EXPECT_EQ(tree->GetItemText(item).find("alpha"), std::string::npos);
     }
-    boxes.Clear();
+    m_boxes.Clear();
     tree->SelectItem(Item("E (E:"));
     tree->OnKeyUp(ui::VK_DELETE, 1, 0);
-    EXPECT_EQ(boxes.Count(), 0u) << "a location is not deleted";
+    EXPECT_EQ(m_boxes.Count(), 0u) << "a location is not deleted";
 }
 
 TEST_F(LocalTreeTest, DropsFromTheShellTheOnlineTreeAndWithin)
@@ -442,14 +438,14 @@ TEST_F(LocalTreeTest, ArrivingSavesJoinTheirLocationOnce)
          "A error occured copying the save to the destination directory"},
     };
     for (const Arrival& a : arrivals) {
-        boxes.Clear();
+        m_boxes.Clear();
         if (a.saveName.empty()) {
             WriteBytes(e / a.file, {'b', 'a', 'd'});
         } else {
             WriteBytes(e / a.file, MakeSave(a.saveName));
         }
         tree->AddArrivedSave(a.file.c_str(), a.folder.c_str());
-        EXPECT_EQ(boxes.Texts().empty() ? "" : boxes.Texts().back(), a.message) << a.file;
+        EXPECT_EQ(m_boxes.Texts().empty() ? "" : m_boxes.Texts().back(), a.message) << a.file;
     }
     Strings shown = Shown();
     ASSERT_EQ(shown.size(), 5u);
@@ -457,82 +453,58 @@ TEST_F(LocalTreeTest, ArrivingSavesJoinTheirLocationOnce)
     EXPECT_EQ(shown[3].rfind("    zebra", 0), 0u);
 }
 
-// Answers one request when released; until then it holds the connection.
-class HeldServer
-{
-public:
-    HeldServer()
-        : m_server([this](int fd, const test::RawHttpServer::Request&, test::RawHttpServer& s) {
-              std::unique_lock lock(m_mutex);
-              m_arrived = true;
-              m_changed.notify_all();
-              if (!m_changed.wait_for(lock, std::chrono::seconds(30),
-                                      [this] { return m_released; })) {
-                  return;
-              }
-              lock.unlock();
-              s.WriteAll(fd, test::RawHttpServer::Answer(std::string(64, 'n')));
-          })
-    {
-    }
-    ~HeldServer() { Release(); }
-    bool Arrived()
-    {
-        std::lock_guard lock(m_mutex);
-        return m_arrived;
-    }
-    void Release()
-    {
-        std::lock_guard lock(m_mutex);
-        m_released = true;
-        m_changed.notify_all();
-    }
-    std::string Url() const { return m_server.Url("/codelist.bin"); }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_arrived = false;
-    bool m_released = false;
-    test::RawHttpServer m_server;
-};
-
-TEST_F(LocalTreeTest, CodeListToOneAndToAllLocations)
+TEST_F(LocalTreeTest, CodeListToOneOrAllLocationsAndFailuresThatKeepTheOldFiles)
 {
     const auto e = AddDrive('E', "E");
     const auto f = AddDrive('F', "F");
     WriteBytes(e / "codelist.bin", MakeCodeList(1));
-    test::TempDir serverRoot;
-    WriteBytes(serverRoot / "codelist.bin", MakeCodeList(7, 300));
-    test::ServerProcess server(serverRoot.Path());
-    host.url = server.Url("/codelist.bin");
+    WriteBytes(f / "codelist.bin", MakeCodeList(2));
     Fill();
+    auto start = [&](const std::string& url, unsigned command, int answer) {
+        host.url = url;
+        m_boxes.Clear();
+        main->messages.clear();
+        m_boxes.Answer(IDOK);
+        m_boxes.Answer(answer);
+        tree->OnMenuCommand(command, Record("E (E:"));
+    };
+
+    // A failed download, to one drive or to all, leaves every old file.
+    for (const std::string& url : {server.Url("/missing"), server.Url("/cut"), server.Url("/short"),
+                                   std::string("ftp://127.0.0.1/codelist.bin")}) {
+        for (unsigned command : {kCmdDownloadCodeList, kCmdDownloadCodeListAll}) {
+            SCOPED_TRACE(url);
+            start(url, command, IDYES);
+            RunJob();
+            EXPECT_EQ(m_boxes.Texts().back(), kDownloadError);
+            EXPECT_EQ(main->messages, (Strings{"3", "5"}));
+            EXPECT_EQ(ReadBytes(e / "codelist.bin"), MakeCodeList(1));
+            EXPECT_EQ(ReadBytes(f / "codelist.bin"), MakeCodeList(2));
+            EXPECT_EQ(test::FolderContents(e), Strings{"codelist.bin"});
+            EXPECT_FALSE(fsys::exists(m_dir / "Saves" / "codelist.bin"));
+            EXPECT_TRUE(tree->IsWindowEnabled());
+        }
+    }
+    start("", kCmdDownloadCodeList, IDYES);
+    RunJob();
+    EXPECT_EQ(m_boxes.Texts().back(), "Could not establish an internet connection.");
 
     // One drive that holds a code list: No keeps it, Yes replaces it.
-    boxes.Answer(IDOK);
-    boxes.Answer(IDNO);
-    tree->OnMenuCommand(kCmdDownloadCodeList, Record("E (E:"));
+    start(server.Url("/codelist.bin"), kCmdDownloadCodeList, IDNO);
     RunJob();
     EXPECT_EQ(ReadBytes(e / "codelist.bin"), MakeCodeList(1));
     EXPECT_TRUE(main->messages.empty());
-    boxes.Clear();
-    boxes.Answer(IDOK);
-    boxes.Answer(IDYES);
-    tree->OnMenuCommand(kCmdDownloadCodeList, Record("E (E:"));
+    start(server.Url("/codelist.bin"), kCmdDownloadCodeList, IDYES);
     RunJob();
     EXPECT_EQ(ReadBytes(e / "codelist.bin"), MakeCodeList(7, 300));
     EXPECT_EQ(main->messages, (Strings{"3", "8 E:\\codelist.bin", "5"}));
     EXPECT_NE(Item("Code List Version 7"), nullptr);
 
     // All drives: the first location takes the download, the others copies.
-    boxes.Clear();
-    main->messages.clear();
-    boxes.Answer(IDOK);
-    boxes.Answer(IDYES);
     fsys::remove(e / "codelist.bin");
-    tree->OnMenuCommand(kCmdDownloadCodeListAll, nullptr);
+    start(server.Url("/codelist.bin"), kCmdDownloadCodeListAll, IDYES);
     RunJob();
-    EXPECT_EQ(boxes.Texts(),
+    EXPECT_EQ(m_boxes.Texts(),
               (Strings{kDownloading,
                        "This will copy the codelist to all drives, do you want to continue?"}));
     for (const fsys::path& folder : {e, f, m_dir / "Saves"}) {
@@ -542,82 +514,21 @@ TEST_F(LocalTreeTest, CodeListToOneAndToAllLocations)
     EXPECT_EQ(main->messages, (Strings{"3", "8 E:\\codelist.bin", "5"}));
     EXPECT_TRUE(tree->IsWindowEnabled());
     EXPECT_EQ(Shown().size(), 7u) << "every location shows its code list";
-}
 
-TEST_F(LocalTreeTest, FailedCodeListLeavesEveryOldFile)
-{
-    const auto e = AddDrive('E', "E");
-    const auto f = AddDrive('F', "F");
-    WriteBytes(e / "codelist.bin", MakeCodeList(1));
-    WriteBytes(f / "codelist.bin", MakeCodeList(2));
-    test::RawHttpServer server([](int fd, const test::RawHttpServer::Request& request,
-                                  test::RawHttpServer&) {
-        const std::string path = request.path();
-        if (path == "/missing") {
-            test::RawHttpServer::WriteAll(fd,
-                                          test::RawHttpServer::Answer(std::string(100, 'x'), 404));
-        } else if (path == "/cut") {
-            test::RawHttpServer::WriteAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n" +
-                                                  std::string(500, 'c'));
-        } else {
-            test::RawHttpServer::WriteAll(fd, test::RawHttpServer::Answer("short"));
-        }
-    });
-    Fill();
-    const std::string urls[] = {server.Url("/missing"), server.Url("/cut"), server.Url("/short"),
-                                "ftp://127.0.0.1/codelist.bin"};
-    for (const std::string& url : urls) {
-        for (unsigned command : {kCmdDownloadCodeList, kCmdDownloadCodeListAll}) {
-            host.url = url;
-            boxes.Clear();
-            main->messages.clear();
-            boxes.Answer(IDOK);
-            boxes.Answer(IDYES);
-            tree->OnMenuCommand(command, Record("E (E:"));
-            RunJob();
-            EXPECT_EQ(boxes.Texts().back(), kDownloadError) << url;
-            EXPECT_EQ(main->messages, (Strings{"3", "5"})) << url;
-            EXPECT_EQ(ReadBytes(e / "codelist.bin"), MakeCodeList(1)) << url;
-            EXPECT_EQ(ReadBytes(f / "codelist.bin"), MakeCodeList(2)) << url;
-            EXPECT_EQ(test::FolderContents(e), Strings{"codelist.bin"}) << url;
-            EXPECT_FALSE(fsys::exists(m_dir / "Saves" / "codelist.bin")) << url;
-            EXPECT_TRUE(tree->IsWindowEnabled());
-        }
-    }
-    host.url.clear();
-    boxes.Answer(IDOK);
-    tree->OnMenuCommand(kCmdDownloadCodeList, Record("E (E:"));
-    RunJob();
-    EXPECT_EQ(boxes.Texts().back(), "Could not establish an internet connection.");
-}
-
-TEST_F(LocalTreeTest, ASecondCodeListJobIsRefusedAndClosingStopsTheFirst)
-{
-    const auto e = AddDrive('E', "E");
-    WriteBytes(e / "codelist.bin", MakeCodeList(1));
-    HeldServer server;
-    host.url = server.Url();
-    Fill();
-    boxes.Answer(IDOK);
-    boxes.Answer(IDYES);
-    tree->OnMenuCommand(kCmdDownloadCodeList, Record("E (E:"));
+    // While a job waits on the server a second is refused before it asks;
+    // closing the program stops the first and the old file stays.
+    start(server.Url("/hang"), kCmdDownloadCodeList, IDYES);
     // The job hands its first steps to the UI thread, so serve it meanwhile.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!server.Arrived() && std::chrono::steady_clock::now() < deadline) {
-        system->RunPending();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    ASSERT_TRUE(system->RunUntil([&] { return server.Requests().back().path() == "/hang"; },
+                                 std::chrono::seconds(30)));
     EXPECT_TRUE(tree->IsCodeListJobRunning());
-    const std::size_t shown = boxes.Count();
+    const std::size_t shown = m_boxes.Count();
     tree->OnMenuCommand(kCmdDownloadCodeListAll, nullptr);
-    EXPECT_EQ(boxes.Count(), shown) << "the second job does not even start to ask";
-
-    // Closing the program mid-transfer: the job stops, the old file stays.
+    EXPECT_EQ(m_boxes.Count(), shown);
     tree.reset();
-    EXPECT_EQ(ReadBytes(e / "codelist.bin"), MakeCodeList(1));
+    EXPECT_EQ(ReadBytes(e / "codelist.bin"), MakeCodeList(7, 300));
     EXPECT_EQ(test::FolderContents(e), Strings{"codelist.bin"});
-    EXPECT_EQ(boxes.Texts().back(),
-              "The file already exists on the destination drive, do you want to copy it anyway?");
+    EXPECT_EQ(m_boxes.Texts().back(), kExistsOnDrive);
 }
 
 } // namespace

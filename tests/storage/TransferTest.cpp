@@ -5,6 +5,8 @@
 namespace tolvar {
 namespace {
 
+using Strings = std::vector<std::string>;
+
 constexpr const char* kExistsOnDrive =
     "The file already exists on the destination drive, do you want to copy it anyway?";
 constexpr const char* kNoSpace =
@@ -33,94 +35,79 @@ protected:
     std::filesystem::path m_f;
 };
 
-TEST_F(TransferTest, CopiesASaveToAnotherLocationAndRescansIt)
-{
-    DriveLocation* changed = m_list.CopyEntryToLocation(Game(), F());
-    ASSERT_EQ(changed, F());
-    EXPECT_EQ(test::ReadBytes(m_f / "game.tvd"), m_save);
-    EXPECT_EQ(test::SaveNames(F()), std::vector<std::string>{"Game"});
-    EXPECT_EQ(m_boxes.Count(), 0u);
-
-    EXPECT_EQ(m_list.CopyEntryToLocation(Game(), E()), nullptr) << "onto its own location";
-    EXPECT_EQ(m_list.CopyEntryToLocation(Game(), nullptr), nullptr);
-    EXPECT_EQ(m_boxes.Count(), 0u);
-}
-
-TEST_F(TransferTest, AnExistingFileIsReplacedOnlyAfterYes)
-{
-    const auto old = test::MakeSave("Old", 4000);
-    test::WriteBytes(m_f / "game.tvd", old);
-    m_boxes.Answer(IDNO);
-    EXPECT_EQ(m_list.CopyEntryToLocation(Game(), F()), nullptr);
-    EXPECT_EQ(test::ReadBytes(m_f / "game.tvd"), old);
-    ASSERT_EQ(m_boxes.Count(), 1u);
-    EXPECT_EQ(m_boxes.All()[0].text, kExistsOnDrive);
-    EXPECT_EQ(m_boxes.All()[0].type, MB_YESNO);
-
-    m_boxes.Clear();
-    m_boxes.Answer(IDYES);
-    EXPECT_EQ(m_list.CopyEntryToLocation(Game(), F()), F());
-    EXPECT_EQ(test::ReadBytes(m_f / "game.tvd"), m_save);
-    EXPECT_EQ(test::FolderContents(m_f), std::vector<std::string>{"game.tvd"})
-        << "no temporary file left";
-}
-
-TEST_F(TransferTest, FreeSpaceMustExceedTheGrowthOfTheFile)
+TEST_F(TransferTest, CopyAsksBeforeReplacingAndNeedsRoomForTheGrowthOfTheFile)
 {
     struct Case
     {
         std::size_t existing; // 0: none
         std::uint64_t freeBytes;
+        int answer;
         bool copies;
+        Strings texts;
     };
     const Case cases[] = {
-        {4000, 6000, false}, {4000, 6001, true}, {12000, 2000, false},
-        {12000, 2001, true}, {0, 10000, false},  {0, 10001, true},
+        {0, 1u << 30, IDYES, true, {}},
+        {4000, 1u << 30, IDNO, false, {kExistsOnDrive}},
+        {4000, 1u << 30, IDYES, true, {kExistsOnDrive}},
+        {4000, 6000, IDYES, false, {kExistsOnDrive, kNoSpace}},
+        {4000, 6001, IDYES, true, {kExistsOnDrive}},
+        {12000, 2000, IDYES, false, {kExistsOnDrive, kNoSpace}},
+        {12000, 2001, IDYES, true, {kExistsOnDrive}},
+        {0, 10000, IDYES, false, {kNoSpace}},
+        {0, 10001, IDYES, true, {}},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.existing << " bytes there, " << c.freeBytes
+                                          << " free, answer " << c.answer);
         std::filesystem::remove(m_f / "game.tvd");
+        const auto old = test::MakeSave("Old", c.existing);
         if (c.existing != 0) {
-            test::WriteBytes(m_f / "game.tvd", test::MakeSave("Old", c.existing));
+            test::WriteBytes(m_f / "game.tvd", old);
         }
         m_drives.SetFreeBytes(m_f.string(), c.freeBytes);
         m_boxes.Clear();
-        m_boxes.Answer(IDYES);
-        DriveLocation* changed = m_list.CopyEntryToLocation(Game(), F());
-        EXPECT_EQ(changed != nullptr, c.copies)
-            << c.existing << " bytes there, " << c.freeBytes << " free";
-        if (!c.copies) {
-            EXPECT_EQ(m_boxes.Texts().back(), kNoSpace);
+        m_boxes.Answer(c.answer);
+        EXPECT_EQ(m_list.CopyEntryToLocation(Game(), F()), c.copies ? F() : nullptr);
+        EXPECT_EQ(m_boxes.Texts(), c.texts);
+        if (c.existing != 0) {
+            EXPECT_EQ(m_boxes.All().at(0).type, MB_YESNO);
         }
+        if (c.copies) {
+            EXPECT_EQ(test::ReadBytes(m_f / "game.tvd"), m_save);
+            EXPECT_EQ(test::SaveNames(F()), Strings{"Game"}) << "rescanned";
+        } else if (c.existing != 0) {
+            EXPECT_EQ(test::ReadBytes(m_f / "game.tvd"), old);
+        }
+        EXPECT_EQ(test::FolderContents(m_f).size(), c.existing != 0 || c.copies ? 1u : 0u)
+            << "no temporary file left";
     }
+    m_boxes.Clear();
+    EXPECT_EQ(m_list.CopyEntryToLocation(Game(), E()), nullptr) << "onto its own location";
+    EXPECT_EQ(m_list.CopyEntryToLocation(Game(), nullptr), nullptr);
+    EXPECT_EQ(m_boxes.Count(), 0u);
 }
 
-TEST_F(TransferTest, ACopyThatFailsHalfWayKeepsTheOldFile)
+TEST_F(TransferTest, AFailedCopyIsReportedAndKeepsTheOldFile)
 {
-    const auto big = test::MakeSave("Big", 1 << 20);
-    test::WriteBytes(m_e / "game.tvd", big);
     const auto old = test::MakeSave("Old", 500);
     test::WriteBytes(m_f / "game.tvd", old);
+    test::WriteBytes(m_e / "game.tvd", test::MakeSave("Big", 1 << 20));
     m_boxes.Answer(IDYES);
     {
         test::FileSizeLimit limit(100 * 1024);
-        EXPECT_EQ(m_list.CopyEntryToLocation(Game(), F()), nullptr);
+        EXPECT_EQ(m_list.CopyEntryToLocation(Game(), F()), nullptr) << "the disk fills half-way";
     }
-    EXPECT_EQ(m_boxes.Texts(), (std::vector<std::string>{
-                                   kExistsOnDrive, "An error occured trying to copy the file."}));
-    EXPECT_EQ(test::ReadBytes(m_f / "game.tvd"), old);
-    EXPECT_EQ(test::FolderContents(m_f), std::vector<std::string>{"game.tvd"});
-}
-
-TEST_F(TransferTest, AMissingSourceIsReported)
-{
     std::filesystem::remove(m_e / "game.tvd");
-    EXPECT_EQ(m_list.CopyEntryToLocation(Game(), F()), nullptr);
+    m_boxes.Answer(IDYES);
+    EXPECT_EQ(m_list.CopyEntryToLocation(Game(), F()), nullptr) << "the source has gone";
     EXPECT_EQ(m_boxes.Texts(),
-              std::vector<std::string>{"An Error occured when opening the source file - aborting"});
-    EXPECT_TRUE(test::FolderContents(m_f).empty());
+              (Strings{kExistsOnDrive, "An error occured trying to copy the file.", kExistsOnDrive,
+                       "An Error occured when opening the source file - aborting"}));
+    EXPECT_EQ(test::ReadBytes(m_f / "game.tvd"), old);
+    EXPECT_EQ(test::FolderContents(m_f), Strings{"game.tvd"});
 }
 
-TEST_F(TransferTest, DropTargetsResolveToTheirLocation)
+TEST_F(TransferTest, DropsResolveToALocationAndShellFilesAskBeforeOverwriting)
 {
     test::WriteBytes(m_dir / "Saves" / "pc.tvd", test::MakeSave("PC save"));
     ScanLocation(Pc());
@@ -137,11 +124,9 @@ TEST_F(TransferTest, DropTargetsResolveToTheirLocation)
     EXPECT_EQ(m_list.CopyEntryToItem(Game(), pcSave->m_itemId), Pc())
         << "a save stands for its location";
     EXPECT_EQ(test::ReadBytes(m_dir / "Saves" / "game.tvd"), m_save);
-    EXPECT_EQ(test::SaveNames(Pc()), (std::vector<std::string>{"Game", "PC save"}));
-}
+    EXPECT_EQ(test::SaveNames(Pc()), (Strings{"Game", "PC save"}));
 
-TEST_F(TransferTest, ShellFilesAreCopiedAskingBeforeOverwritingAndDamagedOnesNotListed)
-{
+    // A file from the shell is copied to the location of the item it lands on.
     test::TempDir outside;
     const auto dropped = test::MakeSave("Dropped", 700);
     test::WriteBytes(outside / "drop.tvd", dropped);
@@ -157,8 +142,7 @@ TEST_F(TransferTest, ShellFilesAreCopiedAskingBeforeOverwritingAndDamagedOnesNot
     m_boxes.Answer(IDNO);
     EXPECT_EQ(m_list.CopyFileToItem(source.c_str(), EntryAt(F(), 0)->m_itemId), nullptr);
     EXPECT_EQ(test::ReadBytes(m_f / "drop.tvd"), dropped);
-    EXPECT_EQ(m_boxes.Texts(),
-              std::vector<std::string>{"This file already exists, do you want to overwrite it?"});
+    EXPECT_EQ(m_boxes.Texts(), Strings{"This file already exists, do you want to overwrite it?"});
 
     m_boxes.Answer(IDYES);
     {
@@ -168,7 +152,7 @@ TEST_F(TransferTest, ShellFilesAreCopiedAskingBeforeOverwritingAndDamagedOnesNot
     }
     EXPECT_EQ(test::ReadBytes(m_f / "drop.tvd"), dropped) << "the old file survives a failed copy";
     EXPECT_EQ(m_boxes.Count(), 2u);
-    EXPECT_EQ(test::FolderContents(m_f), std::vector<std::string>{"drop.tvd"});
+    EXPECT_EQ(test::FolderContents(m_f), Strings{"drop.tvd"});
 
     EXPECT_EQ(m_list.CopyFileToItem(source.c_str(), 0), nullptr);
     EXPECT_EQ(m_list.CopyFileToItem((source + "-missing").c_str(), F()->m_itemId), nullptr);
@@ -180,10 +164,8 @@ TEST_F(TransferTest, ShellFilesAreCopiedAskingBeforeOverwritingAndDamagedOnesNot
     m_boxes.Clear();
     EXPECT_EQ(m_list.CopyFileToItem((outside / "bad.tvd").string().c_str(), F()->m_itemId), F());
     EXPECT_EQ(test::ReadBytes(m_f / "bad.tvd"), bad);
-    EXPECT_EQ(test::SaveNames(F()), std::vector<std::string>{"Dropped"});
-    ASSERT_EQ(m_boxes.Count(), 1u);
-    EXPECT_NE(m_boxes.Texts()[0].find("F:\\bad.tvd\" has been corrrupted"), std::string::npos)
-        << m_boxes.Texts()[0];
+    EXPECT_EQ(test::SaveNames(F()), Strings{"Dropped"});
+    EXPECT_EQ(m_boxes.Count(), 1u);
 }
 
 TEST_F(TransferTest, DeletingTheLastSaveLeavesTheCodeListAndThePcDatabaseNeedsNoVolume)
@@ -195,13 +177,13 @@ TEST_F(TransferTest, DeletingTheLastSaveLeavesTheCodeListAndThePcDatabaseNeedsNo
 
     EXPECT_EQ(m_list.DeleteEntry(EntryAt(E(), 1)), E());
     EXPECT_FALSE(std::filesystem::exists(m_e / "game.tvd"));
-    EXPECT_EQ(test::SaveNames(E()), std::vector<std::string>{"Code List Version 7"});
+    EXPECT_EQ(test::SaveNames(E()), Strings{"Code List Version 7"});
     EXPECT_EQ(m_boxes.Count(), 0u);
 
     ShowAll();
     std::filesystem::remove(m_e / "codelist.bin");
     EXPECT_EQ(m_list.DeleteEntry(EntryAt(E(), 0)), nullptr);
-    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{"An error occured deleting the file"});
+    EXPECT_EQ(m_boxes.Texts(), Strings{"An error occured deleting the file"});
     EXPECT_EQ(m_list.DeleteEntry(nullptr), nullptr);
 
     test::WriteBytes(m_dir / "Saves" / "pc.tvd", test::MakeSave("PC save"));
@@ -221,7 +203,7 @@ TEST_F(TransferTest, NamesThatActAsPathsNeverReachOutsideTheirLocation)
     test::WriteBytes(outside / "v.tvd", victim);
     test::WriteBytes(m_e / "..\\outside\\v.tvd", test::MakeSave("Inside", 300));
     ScanLocation(E());
-    EXPECT_EQ(test::SaveNames(E()), std::vector<std::string>{"Game"}) << "not listed";
+    EXPECT_EQ(test::SaveNames(E()), Strings{"Game"}) << "not listed";
     EXPECT_EQ(m_boxes.Count(), 0u);
 
     // Entries made up with such names are refused as copy source and target
@@ -236,9 +218,9 @@ TEST_F(TransferTest, NamesThatActAsPathsNeverReachOutsideTheirLocation)
         m_boxes.Clear();
         EXPECT_EQ(m_list.CopyEntryToLocation(entry, F()), nullptr);
         EXPECT_EQ(m_list.DeleteEntry(entry), nullptr);
-        EXPECT_EQ(m_boxes.Texts(), (std::vector<std::string>{
-                                       "An Error occured when opening the source file - aborting",
-                                       "An error occured deleting the file"}));
+        EXPECT_EQ(m_boxes.Texts(),
+                  (Strings{"An Error occured when opening the source file - aborting",
+                           "An error occured deleting the file"}));
         ScanLocation(E());
     }
     EXPECT_EQ(test::ReadBytes(outside / "v.tvd"), victim);

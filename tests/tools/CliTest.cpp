@@ -42,7 +42,7 @@ protected:
     test::TempDir m_dir;
 };
 
-TEST_F(CliTest, InfoAndVerify)
+TEST_F(CliTest, InfoVerifyAndRenameToAResealedCopy)
 {
     const auto save = test::MakeSave("Tolvar Save", 2000, "SCUS9", 123456);
     test::WriteBytes(m_dir / "good.tvd", save);
@@ -57,39 +57,22 @@ TEST_F(CliTest, InfoAndVerify)
     EXPECT_EQ(info.exitCode, 0);
     EXPECT_EQ(info.out, "name=Tolvar Save\ntitle_id=SCUS9\nuncompressed_size=123456\ncrc=" +
                             std::string(crc) + "\nvalid=yes\n");
-    info = Run("info bad.tvd");
-    EXPECT_EQ(info.exitCode, 0);
-    EXPECT_NE(info.out.find("\nvalid=no\n"), std::string::npos) << info.out;
     info = Run("info oversized.tvd");
     EXPECT_EQ(info.exitCode, 0);
     EXPECT_TRUE(info.out.starts_with("name=oversized\n")) << info.out;
     EXPECT_NE(info.out.find("\nvalid=no\n"), std::string::npos) << info.out;
-
-    Result verify = Run("verify good.tvd");
-    EXPECT_EQ(verify.exitCode, 0);
-    EXPECT_EQ(verify.out, "OK good.tvd\n");
-    verify = Run("verify good.tvd bad.tvd missing.tvd oversized.tvd");
+    Result verify = Run("verify good.tvd bad.tvd missing.tvd oversized.tvd");
     EXPECT_EQ(verify.exitCode, 1);
     EXPECT_EQ(verify.out, "OK good.tvd\nBAD bad.tvd\nBAD missing.tvd\nBAD oversized.tvd\n");
-}
 
-TEST_F(CliTest, RenameWritesAResealedCopyAndLeavesTheFileAlone)
-{
-    const auto save = test::MakeSave("Before", 3000);
-    test::WriteBytes(m_dir / "in.tvd", save);
-    Result rename = Run("rename in.tvd 'A brand new name that is far too long' out.tvd");
+    Result rename = Run("rename good.tvd 'A brand new name that is far too long' out.tvd");
     EXPECT_EQ(rename.exitCode, 0) << rename.err;
-    EXPECT_EQ(test::ReadBytes(m_dir / "in.tvd"), save);
-    Result info = Run("info out.tvd");
-    EXPECT_NE(info.out.find("name=A brand new name that is far to\n"), std::string::npos)
-        << info.out;
-    EXPECT_NE(info.out.find("valid=yes"), std::string::npos);
-
-    EXPECT_NE(Run("rename in.tvd X in.tvd").exitCode, 0) << "never onto the file itself";
-    EXPECT_EQ(test::ReadBytes(m_dir / "in.tvd"), save);
-    auto bad = save;
-    bad[2000] ^= 1;
-    test::WriteBytes(m_dir / "bad.tvd", bad);
+    EXPECT_EQ(test::ReadBytes(m_dir / "good.tvd"), save);
+    verify = Run("verify out.tvd");
+    EXPECT_EQ(verify.exitCode, 0);
+    EXPECT_EQ(Run("info out.tvd").out.find("name=A brand new name that is far to\n"), 0u);
+    EXPECT_NE(Run("rename good.tvd X good.tvd").exitCode, 0) << "never onto the file itself";
+    EXPECT_EQ(test::ReadBytes(m_dir / "good.tvd"), save);
     EXPECT_NE(Run("rename bad.tvd X fixed.tvd").exitCode, 0) << "a damaged save is not resealed";
     EXPECT_FALSE(std::filesystem::exists(m_dir / "fixed.tvd"));
 }
