@@ -5,8 +5,11 @@
 if(TARGET tolvar_online AND TARGET tolvar_server_core)
     pkg_check_modules(BENCH_CURL REQUIRED IMPORTED_TARGET libcurl)
     pkg_check_modules(BENCH_PUGIXML REQUIRED IMPORTED_TARGET pugixml)
+    # tolvar-server's database of one big folder, served in the benchmark's process.
+    add_library(tolvar_bench_database STATIC ${CMAKE_CURRENT_LIST_DIR}/BenchDatabase.cpp)
+    target_link_libraries(tolvar_bench_database PUBLIC tolvar_bench_saves tolvar_server_core)
     add_executable(bench_online_fetch ${CMAKE_CURRENT_LIST_DIR}/OnlineFetchBench.cpp)
-    target_link_libraries(bench_online_fetch PRIVATE tolvar_online tolvar_server_core
+    target_link_libraries(bench_online_fetch PRIVATE tolvar_online tolvar_bench_database
                           PkgConfig::BENCH_CURL benchmark::benchmark)
     add_executable(bench_online_xml ${CMAKE_CURRENT_LIST_DIR}/OnlineXmlBench.cpp)
     target_link_libraries(bench_online_xml PRIVATE tolvar_online PkgConfig::BENCH_PUGIXML
