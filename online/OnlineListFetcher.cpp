@@ -206,15 +206,17 @@ int OnlineListFetcher::RunListJob(const Request& request, bool threaded)
         if (m_owner != nullptr && !cancelled) {
             InvokeOnUiThread([this] {
                 // Cleared before the tree takes input again, so a Fetch made
-                // as soon as it is enabled is not refused.
+                // as soon as it is enabled is not refused. Only here: once
+                // the tree has it back, a new job may already have set it.
                 m_running = false;
                 m_owner->SetRedraw(true);
                 m_owner->EnableWindow(true);
                 m_owner->RedrawWindow();
                 m_owner->UpdateScrollBar();
             });
+        } else {
+            m_running = false;
         }
-        m_running = false;
     }
     return exitCode;
 }

@@ -558,5 +558,26 @@ TEST_F(OnlineTreeTest, DownloadEndsLeaveEitherTheNewSaveOrTheOldFile)
     EXPECT_EQ(AsText(ReadBytes(drive / "Good.tvd")), old);
 }
 
+// A folder opened the moment the last list job gave the tree back: the
+// tree reports a job until that folder's records are shown, however the
+// two jobs' threads interleave.
+TEST_F(OnlineTreeTest, FolderOpenedAsTheLastJobEndsCountsAsListingUntilShown)
+{
+    tree->CreateRoot();
+    tree->Expand(tree->GetRootFolderItem(), TVE_EXPAND);
+    for (const std::string name : {"Action", "Empty", "online community", "Action"}) {
+        ASSERT_TRUE(system->RunUntil([&] { return !tree->IsListing(); }));
+        TreeItem* folder = Child(tree->GetRootFolderItem(), name);
+        ASSERT_NE(folder, nullptr) << name;
+        if (folder->firstChild != nullptr) { // opened before: refreshed instead
+            tree->OnMenuCommand(COnlineTree::kRefreshCommand, tree->FindRecord(folder));
+        } else {
+            tree->Expand(folder, TVE_EXPAND);
+        }
+        ASSERT_TRUE(system->RunUntil([&] { return !tree->IsListing(); }));
+        EXPECT_NE(folder->firstChild, nullptr) << name << " counted as done before it was shown";
+    }
+}
+
 } // namespace
 } // namespace tolvar::test
