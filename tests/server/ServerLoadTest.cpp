@@ -97,6 +97,7 @@ TEST(ServerLoad, TwoHundredClientsAtOnceGetEveryAnswer)
     for (std::thread& client : clients) {
         client.join();
     }
+    RecordProperty("answered", answered.load());
     EXPECT_EQ(failed.load(), 0) << "of " << answered.load() + failed.load() << " requests";
     EXPECT_GE(answered.load(), kClients);
 }
