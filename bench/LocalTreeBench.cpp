@@ -1,23 +1,20 @@
 // FillTree of 10 drives of 200 saves of 64 KiB each, from the page cache,
 // against ScanLocation of the same ten folders alone in the same run: the
 // tree should add little to the scan it starts with.
+#include "bench/BenchSaves.h"
 #include "platform/fs/FakeVolumeSource.h"
 #include "platform/fs/VolumeTable.h"
 #include "platform/ui/WindowSystem.h"
 #include "platform/ui/headless/HeadlessBackend.h"
 #include "storage/LocalTree.h"
-#include "storage/SaveFile.h"
 #include "widgets/SkinScrollBar.h"
 
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -32,30 +29,13 @@ class Drives
 public:
     Drives()
     {
-        char pattern[] = "/tmp/tolvar-bench-XXXXXX";
-        m_root = mkdtemp(pattern);
-        stdfs::create_directory(m_root + "/Saves");
-        stdfs::create_directory(m_root + "/prog");
-        stdfs::current_path(m_root);
-        std::vector<std::uint8_t> save(kSaveBytes);
-        for (std::size_t i = 0; i < save.size(); ++i) {
-            save[i] = static_cast<std::uint8_t>(i * 131 + 7);
-        }
+        stdfs::create_directory(m_root.Path() + "/Saves");
+        stdfs::create_directory(m_root.Path() + "/prog");
+        stdfs::current_path(m_root.Path());
         auto source = std::make_unique<tolvar::fs::FakeVolumeSource>();
         for (int d = 0; d < kDrives; ++d) {
-            const std::string folder = m_root + "/drive" + std::to_string(d);
-            stdfs::create_directory(folder);
-            for (int n = 0; n < kSavesPerDrive; ++n) {
-                char name[32];
-                std::snprintf(name, sizeof name, "Save %03d", (n * 7919) % kSavesPerDrive);
-                std::memcpy(save.data() + 100, &n, sizeof n);
-                tolvar::SetSaveName(save.data(), static_cast<std::uint32_t>(save.size()), name);
-                char file[32];
-                std::snprintf(file, sizeof file, "/%03d.tvd", n);
-                FILE* out = std::fopen((folder + file).c_str(), "wb");
-                std::fwrite(save.data(), 1, save.size(), out);
-                std::fclose(out);
-            }
+            const std::string folder = m_root.Path() + "/drive" + std::to_string(d);
+            tolvar::bench::WriteSaves(folder, kSavesPerDrive, kSaveBytes);
             tolvar::fs::FakeVolumeSource::Fake volume;
             volume.letter = static_cast<char>('D' + d);
             volume.folder = folder;
@@ -65,18 +45,13 @@ public:
         tolvar::fs::VolumeTable::Global().SetSource(std::move(source));
         tolvar::fs::VolumeTable::Global().Refresh();
     }
-    ~Drives() { stdfs::remove_all(m_root); }
     std::string ProgramFolder() const
     {
-        std::string path = m_root + "/prog";
-        for (char& c : path) {
-            c = c == '/' ? '\\' : c;
-        }
-        return path;
+        return tolvar::bench::ProgramStyle(m_root.Path() + "/prog");
     }
 
 private:
-    std::string m_root;
+    tolvar::bench::TempFolder m_root;
 };
 
 Drives& TheDrives()

@@ -4,68 +4,25 @@
 // against itself fetching the details one by one. The same folder behind
 // 50 ms of latency per answer: details side by side against one by one. A
 // list document of 50,000 saves gzipped against plain: bytes and time.
+#include "bench/BenchDatabase.h"
 #include "online/OnlineFolder.h"
 #include "online/OnlineListFetcher.h"
 #include "online/OnlineSave.h"
-#include "server/DatabaseServer.h"
-#include "server/SampleDatabase.h"
 
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
 
-#include <chrono>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <regex>
-#include <thread>
 
 namespace {
 
-namespace fs = std::filesystem;
 constexpr int kSaves = 1000;
-
-struct Database
-{
-    explicit Database(int saves = kSaves, int delayMs = 0)
-    {
-        char pattern[] = "/tmp/tolvar-bench-XXXXXX";
-        root = mkdtemp(pattern);
-        fs::create_directories(root / "Big Folder");
-        for (int i = 0; i < saves; ++i) {
-            const std::string name = "Save " + std::to_string(i) + " v1.0";
-            std::ofstream(root / "Big Folder" / (name + ".tvd"), std::ios::binary)
-                << tolvar::server::MakeSyntheticSave(name, "BN001", 256,
-                                                     static_cast<std::uint32_t>(i));
-            std::ofstream(root / "Big Folder" / (name + ".txt")) << "A description of save " << i;
-        }
-        tolvar::server::ServerOptions options;
-        options.port = 0;
-        options.root = root;
-        options.limits.delay = std::chrono::milliseconds(delayMs);
-        server = std::make_unique<tolvar::server::DatabaseServer>(options);
-        port = server->Bind();
-        thread = std::thread([this] { server->Run(); });
-        listUrl =
-            "http://127.0.0.1:" + std::to_string(port) + "/tolvar_list.asp?folder=Big%20Folder";
-    }
-    ~Database()
-    {
-        server->Stop();
-        thread.join();
-        fs::remove_all(root);
-    }
-
-    fs::path root;
-    std::unique_ptr<tolvar::server::DatabaseServer> server;
-    std::thread thread;
-    int port = 0;
-    std::string listUrl;
-};
+using Database = tolvar::bench::ServedDatabase;
 
 Database& TheDatabase()
 {
-    static Database database;
+    static Database database(kSaves);
     return database;
 }
 
@@ -97,7 +54,7 @@ void BM_ListJobOfAThousandSaves(benchmark::State& state)
     std::size_t files = 0;
     for (auto _ : state) {
         tolvar::OnlineFolder folder;
-        fetcher.Fetch(db.listUrl, &folder, nullptr);
+        fetcher.Fetch(db.ListUrl(), &folder, nullptr);
         fetcher.WaitForJob();
         files = 0;
         for (const auto& child : folder.m_children) {
@@ -118,9 +75,9 @@ void BM_LibcurlGetOfTheSameUrls(benchmark::State& state)
     std::string list;
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Collect);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &list);
-    curl_easy_setopt(curl, CURLOPT_URL, (db.listUrl + "&random=1").c_str());
+    curl_easy_setopt(curl, CURLOPT_URL, (db.ListUrl() + "&random=1").c_str());
     curl_easy_perform(curl);
-    std::vector<std::string> urls = {db.listUrl + "&random=1"};
+    std::vector<std::string> urls = {db.ListUrl() + "&random=1"};
     const std::regex url("<url>([^<]*)</url>");
     for (auto it = std::sregex_iterator(list.begin(), list.end(), url);
          it != std::sregex_iterator(); ++it) {
@@ -151,7 +108,7 @@ void BM_FiftyThousandSaveList(benchmark::State& state)
     std::string body;
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Collect);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
-    curl_easy_setopt(curl, CURLOPT_URL, (db.listUrl + "&random=1").c_str());
+    curl_easy_setopt(curl, CURLOPT_URL, (db.ListUrl() + "&random=1").c_str());
     if (state.range(0) != 0) {
         curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "gzip");
     }

@@ -2,9 +2,9 @@
 // same files whole with read(2) into one reused buffer, both from the page
 // cache, in one run. The peak resident size is reported for both, to show
 // that memory beyond the largest file stays flat.
+#include "bench/BenchSaves.h"
 #include "platform/fs/FindFile.h"
 #include "storage/DriveLocation.h"
-#include "storage/SaveFile.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -23,48 +23,16 @@ namespace {
 constexpr int kSaveCount = 1000;
 constexpr std::size_t kSaveBytes = 1u << 20;
 
-namespace stdfs = std::filesystem;
-
 class SaveFolder
 {
 public:
-    SaveFolder()
-    {
-        char pattern[] = "/tmp/tolvar-bench-XXXXXX";
-        m_path = mkdtemp(pattern);
-        std::vector<std::uint8_t> save(kSaveBytes);
-        for (std::size_t i = 0; i < save.size(); ++i) {
-            save[i] = static_cast<std::uint8_t>(i * 131 + 7);
-        }
-        for (int n = 0; n < kSaveCount; ++n) {
-            char name[32];
-            std::snprintf(name, sizeof name, "Save %04d", (n * 7919) % kSaveCount);
-            std::memcpy(save.data() + 100, &n, sizeof n);
-            tolvar::SetSaveName(save.data(), static_cast<std::uint32_t>(save.size()), name);
-            char file[32];
-            std::snprintf(file, sizeof file, "/%04d.tvd", n);
-            FILE* out = std::fopen((m_path + file).c_str(), "wb");
-            std::fwrite(save.data(), 1, save.size(), out);
-            std::fclose(out);
-            m_files.push_back(m_path + file);
-        }
-    }
-    ~SaveFolder() { stdfs::remove_all(m_path); }
+    SaveFolder() : m_files(tolvar::bench::WriteSaves(m_root.Path(), kSaveCount, kSaveBytes)) {}
 
-    std::string ProgramPath() const
-    {
-        std::string path = m_path + "/";
-        for (char& c : path) {
-            if (c == '/') {
-                c = '\\';
-            }
-        }
-        return path;
-    }
+    std::string ProgramPath() const { return tolvar::bench::ProgramStyle(m_root.Path() + "/"); }
     const std::vector<std::string>& Files() const { return m_files; }
 
 private:
-    std::string m_path;
+    tolvar::bench::TempFolder m_root;
     std::vector<std::string> m_files;
 };
 

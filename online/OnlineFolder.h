@@ -20,6 +20,8 @@ public:
     // Orders the children by name without regard to case; equal names keep
     // their order.
     void SortChildren();
+    // The same order for records that no folder holds yet.
+    static void SortByName(std::list<std::unique_ptr<OnlineRecord>>& records);
 
     // Owned here; the Online Tree finds records from its items through a
     // lookup that owns nothing.

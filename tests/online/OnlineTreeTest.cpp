@@ -5,6 +5,7 @@
 #include "online/OnlineListFetcher.h"
 #include "online/OnlineSave.h"
 #include "online/ServerSettings.h"
+#include "platform/base/TextCompare.h"
 #include "platform/fs/FileOps.h"
 #include "platform/ui/Clipboard.h"
 #include "platform/ui/DragDrop.h"
@@ -23,6 +24,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <set>
 
 namespace tolvar::test {
 namespace {
@@ -469,5 +471,55 @@ TEST_F(OnlineTreeTest, DownloadEndsLeaveEitherTheNewSaveOrTheOldFile)
     EXPECT_EQ(AsText(ReadBytes(drive / "Good.tvd")), old);
 }
 
+// A folder opened the moment the last list job gave the tree back: the
+// tree reports a job until that folder's records are shown, however the
+// two jobs' threads interleave.
+TEST_F(OnlineTreeTest, FolderOpenedAsTheLastJobEndsCountsAsListingUntilShown)
+{
+    tree->CreateRoot();
+    tree->Expand(tree->GetRootFolderItem(), TVE_EXPAND);
+    for (const std::string name : {"Action", "Empty", "online community", "Action"}) {
+        ASSERT_TRUE(system->RunUntil([&] { return !tree->IsListing(); }));
+        TreeItem* folder = Child(tree->GetRootFolderItem(), name);
+        ASSERT_NE(folder, nullptr) << name;
+        if (folder->firstChild != nullptr) { // opened before: refreshed instead
+            tree->OnMenuCommand(COnlineTree::kRefreshCommand, tree->FindRecord(folder));
+        } else {
+            tree->Expand(folder, TVE_EXPAND);
+        }
+        ASSERT_TRUE(system->RunUntil([&] { return !tree->IsListing(); }));
+        EXPECT_NE(folder->firstChild, nullptr) << name << " counted as done before it was shown";
+    }
+}
+
+// A folder far bigger than one hand-over to the UI thread, listed out of
+// order: every save shows once, in name order whatever the case, each item
+// with its own record.
+TEST_F(OnlineTreeTest, AFolderOfThousandsArrivesWholeAndInOrder)
+{
+    constexpr int kSaves = 2345;
+    std::string list = "<result>";
+    for (int i = 0; i < kSaves; ++i) {
+        const int n = (i * 7919) % kSaves;
+        list += std::string("<save><name>") + (n % 2 != 0 ? "save " : "Save ") + std::to_string(n) +
+                "</name></save>";
+    }
+    RawHttpServer raw(RawHttpServer::Documents({{"/big", list + "</result>"}}));
+    OnlineFolder* root = tree->CreateRoot();
+    root->m_url = raw.Url("/big?list=1");
+    tree->OnMenuCommand(COnlineTree::kRefreshCommand, root);
+    WaitForList();
+    const Strings labels = Labels(tree->GetRootFolderItem());
+    ASSERT_EQ(labels.size(), std::size_t(kSaves));
+    EXPECT_TRUE(std::is_sorted(labels.begin(), labels.end(), [](const auto& a, const auto& b) {
+        return CompareNoCase(a, b) < 0;
+    }));
+    EXPECT_EQ(std::set<std::string>(labels.begin(), labels.end()).size(), labels.size());
+    for (TreeItem* item = tree->GetRootFolderItem()->firstChild; item != nullptr;
+         item = item->nextSibling) {
+        ASSERT_NE(tree->FindRecord(item), nullptr) << item->label;
+        EXPECT_EQ(tree->FindRecord(item)->m_name, item->label);
+    }
+}
 } // namespace
 } // namespace tolvar::test

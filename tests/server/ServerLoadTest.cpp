@@ -1,5 +1,6 @@
 // The reference server under many clients at once on loopback: every
-// request of every client is answered whole.
+// request of every client is answered whole, for a minute in CI. Elsewhere
+// the run lasts TOLVAR_SERVER_LOAD_SECONDS (8 unless set; 0 skips it).
 #include "tests/net/ServerProcess.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Watchdog.h"
@@ -9,6 +10,7 @@
 #include <arpa/inet.h>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <thread>
@@ -46,6 +48,16 @@ std::string Get(int port, const std::string& target)
     return answer;
 }
 
+std::chrono::seconds LoadDuration()
+{
+    const char* ci = std::getenv("CI");
+    if (ci != nullptr && std::string(ci) == "true") {
+        return std::chrono::seconds(60);
+    }
+    const char* seconds = std::getenv("TOLVAR_SERVER_LOAD_SECONDS");
+    return std::chrono::seconds(seconds != nullptr ? std::atoi(seconds) : 8);
+}
+
 std::string Body(const std::string& answer)
 {
     const std::size_t end = answer.find("\r\n\r\n");
@@ -54,7 +66,11 @@ std::string Body(const std::string& answer)
 
 TEST(ServerLoad, TwoHundredClientsAtOnceGetEveryAnswer)
 {
-    Watchdog watchdog(std::chrono::seconds(60));
+    const std::chrono::seconds duration = LoadDuration();
+    if (duration.count() <= 0) {
+        GTEST_SKIP() << "TOLVAR_SERVER_LOAD_SECONDS is 0";
+    }
+    Watchdog watchdog(duration + std::chrono::seconds(60));
     TempDir root;
     ServerProcess server(root.Path());
     const std::string expected = Get(server.Port(), "/tolvar_settings.asp");
@@ -62,7 +78,7 @@ TEST(ServerLoad, TwoHundredClientsAtOnceGetEveryAnswer)
     ASSERT_FALSE(Body(expected).empty()) << expected;
 
     constexpr int kClients = 200;
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(8);
+    const auto until = std::chrono::steady_clock::now() + duration;
     std::atomic<int> answered{0};
     std::atomic<int> failed{0};
     std::vector<std::thread> clients;
@@ -81,6 +97,7 @@ TEST(ServerLoad, TwoHundredClientsAtOnceGetEveryAnswer)
     for (std::thread& client : clients) {
         client.join();
     }
+    RecordProperty("answered", answered.load());
     EXPECT_EQ(failed.load(), 0) << "of " << answered.load() + failed.load() << " requests";
     EXPECT_GE(answered.load(), kClients);
 }
