@@ -1,6 +1,5 @@
 #include "platform/fs/File.h"
 #include "platform/fs/FileOps.h"
-#include "platform/fs/FindFile.h"
 
 #include "tests/fs/FakeDrives.h"
 #include "tests/fs/FileSizeLimit.h"
@@ -85,32 +84,6 @@ TEST(FileTime, TimesBeyondTheFileTimeRangeHaveNoCalendar)
         }
     }
     EXPECT_EQ(FileTimeToUnixSeconds(FileTimeFromUnix(-1, 500)), -1) << "before 1970, floored";
-}
-
-TEST(FindFile, MatchesTheExtensionWithoutRegardToCase)
-{
-    test::TempDir dir;
-    for (const char* name : {"a.tvd", "B.TVD", "c.Tvd", "x.y.tvd", ".tvd", "notes.txt", "d.tvdx",
-                             "etvd", "..\\x.tvd"}) {
-        std::ofstream(dir / name) << "x";
-    }
-    stdfs::create_directory(dir / "folder.tvd");
-
-    FindFile search;
-    std::vector<std::string> found;
-    bool sawFolder = false;
-    ASSERT_TRUE(search.First((test::ProgramFolder(dir.Path()) + "*.tvd").c_str()));
-    do {
-        found.push_back(search.FileName());
-        sawFolder = sawFolder || (search.FileName() == "folder.tvd" && search.IsDirectory());
-    } while (search.Next());
-    std::sort(found.begin(), found.end());
-    EXPECT_EQ(found, (std::vector<std::string>{".tvd", "B.TVD", "a.tvd", "c.Tvd", "folder.tvd",
-                                               "x.y.tvd"}));
-    EXPECT_TRUE(sawFolder);
-
-    EXPECT_FALSE(search.First((test::ProgramFolder(dir.Path()) + "*.sav").c_str()));
-    EXPECT_FALSE(search.First((test::ProgramFolder(dir / "missing") + "*.tvd").c_str()));
 }
 
 // Both replacing writes go through a temporary file: a failure, even half-way

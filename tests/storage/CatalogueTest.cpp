@@ -48,6 +48,7 @@ TEST_F(CatalogueTest, ScanListsTheCodeListFirstThenSoundSavesByDisplayText)
     PutSave("TWO.TVD", "A");
     PutSave("three.Tvd", "c");
     PutSave("four.tvd", "_under");
+    PutSave("five.tvdx", "not matched");
     std::ofstream(m_dir / "readme.txt") << "not a save";
     auto bad = test::MakeSave("bad", 256);
     bad[200] ^= 0xFF;

@@ -105,6 +105,13 @@ TEST_F(TransferTest, AFailedCopyIsReportedAndKeepsTheOldFile)
                        "An Error occured when opening the source file - aborting"}));
     EXPECT_EQ(test::ReadBytes(m_f / "game.tvd"), old);
     EXPECT_EQ(test::FolderContents(m_f), Strings{"game.tvd"});
+
+    // Gone with no copy on the destination: nothing is made there either.
+    std::filesystem::remove(m_f / "game.tvd");
+    m_boxes.Clear();
+    EXPECT_EQ(m_list.CopyEntryToItem(Game(), F()->m_itemId), nullptr);
+    EXPECT_EQ(m_boxes.Texts(), Strings{"An Error occured when opening the source file - aborting"});
+    EXPECT_TRUE(test::FolderContents(m_f).empty());
 }
 
 TEST_F(TransferTest, DropsResolveToALocationAndShellFilesAskBeforeOverwriting)

@@ -1,11 +1,9 @@
 #include "app/upload/UploadDlg.h"
 
-#include "online/SaveUploader.h"
 #include "platform/ui/WindowMessages.h"
 #include "tests/ui/UiFixture.h"
 
 #include <functional>
-#include <thread>
 
 namespace tolvar::test {
 namespace {
@@ -126,47 +124,6 @@ TEST_F(UploadDlgTest, OnlyItsButtonsAndClosingEndIt)
         EXPECT_EQ(dlg.m_saveName, c.name);
         EXPECT_EQ(dlg.m_description, c.description);
     }
-}
-
-// The upload job asks from its own thread; the form runs on the UI thread.
-TEST_F(UploadDlgTest, RunsForAWorkerThreadOnTheUiThread)
-{
-    UploadFormFields fields{"Ghost Lap", "Ghost Lap", "12.50", "05/12/2004"};
-    int result = 0;
-    std::thread::id formThread;
-    std::atomic<bool> done{false};
-    std::thread worker([&] {
-        result = RunUploadDlg(kNoWindow, fields);
-        done = true;
-    });
-    auto form = [&]() -> Dlg* {
-        for (ui::Window* w : system->TopLevelWindows()) {
-            if (auto* dlg = dynamic_cast<Dlg*>(w); dlg != nullptr && dlg->IsVisible()) {
-                return dlg;
-            }
-        }
-        return nullptr;
-    };
-    // The form's modal loop runs inside the handed-over work, so the test
-    // acts from tasks that the loop serves.
-    std::string sizeShown;
-    std::function<void()> act = [&] {
-        Dlg* dlg = form();
-        if (dlg == nullptr) {
-            ui::PostTask(act);
-            return;
-        }
-        sizeShown = dlg->GetDlgItem(Dlg::kSizeId)->GetWindowText();
-        EditOf(*dlg, Dlg::kNameEditId).SetText("Ghost Lap Gold");
-        Click(*dlg, Dlg::kSubmitId);
-    };
-    ui::PostTask(act);
-    EXPECT_TRUE(system->RunUntil([&] { return done.load(); }));
-    worker.join();
-    EXPECT_EQ(result, 1);
-    EXPECT_EQ(sizeShown, "12.50 KB");
-    EXPECT_EQ(fields.saveName, "Ghost Lap Gold");
-    EXPECT_EQ(fields.description, "Ghost Lap");
 }
 
 } // namespace
