@@ -185,12 +185,6 @@ TEST_F(TransferTest, DeletingTheLastSaveLeavesTheCodeListAndThePcDatabaseNeedsNo
     EXPECT_EQ(test::SaveNames(E()), Strings{"Code List Version 7"});
     EXPECT_EQ(m_boxes.Count(), 0u);
 
-    ShowAll();
-    std::filesystem::remove(m_e / "codelist.bin");
-    EXPECT_EQ(m_list.DeleteEntry(EntryAt(E(), 0)), nullptr);
-    EXPECT_EQ(m_boxes.Texts(), Strings{"An error occured deleting the file"});
-    EXPECT_EQ(m_list.DeleteEntry(nullptr), nullptr);
-
     test::WriteBytes(m_dir / "Saves" / "pc.tvd", test::MakeSave("PC save"));
     ScanLocation(Pc());
     ShowAll();
