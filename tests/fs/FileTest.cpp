@@ -93,7 +93,6 @@ TEST(CopyFile, ReplacesOrRefusesAndAFailureKeepsTheOldFile)
     const std::string src = (dir / "src.tvd").string();
     const std::string old = (dir / "old.tvd").string();
 
-    EXPECT_FALSE(CopyFile(src.c_str(), old.c_str(), CopyMode::FailIfExists));
     EXPECT_FALSE(CopyFile((dir / "missing").string().c_str(), old.c_str(), CopyMode::Replace));
     EXPECT_FALSE(CopyFile(src.c_str(), dir.Path().string().c_str(), CopyMode::Replace))
         << "onto a folder";
@@ -142,18 +141,11 @@ TEST(FileOps, TheVolumeRootIsTheMountPointThatHoldsThePath)
     }
 }
 
-TEST(FileOps, FreeSpaceAndVolumeFlushFollowTheDriveLetter)
+TEST(FileOps, VolumeFlushFollowsTheDriveLetter)
 {
     test::TempDir dir;
     test::FakeDrives drives;
-    drives.Add('F', dir.Path().string(), "CARD", 1572864);
-
-    std::uint64_t freeBytes = 0;
-    ASSERT_TRUE(GetDiskFreeSpace("F:\\", freeBytes));
-    EXPECT_EQ(freeBytes, 1572864u);
-    EXPECT_FALSE(GetDiskFreeSpace("G:\\", freeBytes));
-    ASSERT_TRUE(GetDiskFreeSpace(test::ProgramFolder(dir.Path()).c_str(), freeBytes));
-    EXPECT_GT(freeBytes, 0u) << "a folder path asks its real file system";
+    drives.Add('F', dir.Path().string(), "CARD");
 
     EXPECT_TRUE(FlushVolume("\\\\.\\F:"));
     EXPECT_FALSE(FlushVolume("\\\\.\\G:"));
