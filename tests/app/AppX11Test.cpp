@@ -4,6 +4,7 @@
 // user's tasks on drives made of tmpfs mounts under /media.
 #include "resources/Resources.h"
 #include "tests/net/ServerProcess.h"
+#include "tests/storage/TestSaves.h"
 #include "tests/support/DisplayProcess.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/XvfbServer.h"
@@ -17,9 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <memory>
 #include <optional>
 #include <sched.h>
@@ -299,11 +298,6 @@ protected:
                     : std::nullopt;
     }
 
-    static std::string Bytes(const std::filesystem::path& file)
-    {
-        std::ifstream in(file, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
     static std::vector<std::string> Saves(const std::filesystem::path& folder)
     {
         std::vector<std::string> names;
@@ -379,7 +373,7 @@ TEST_F(AppDrivesX11Test, UserTasksOnDrivesAndTheOnlineDatabase)
         << "nothing arrived on BETA";
     const std::string copied = Saves(Drive("BETA")).front();
     EXPECT_EQ(copied, alphaSaves.front());
-    EXPECT_EQ(Bytes(Drive("BETA") / copied), Bytes(Drive("ALPHA") / copied));
+    EXPECT_EQ(ReadBytes(Drive("BETA") / copied), ReadBytes(Drive("ALPHA") / copied));
 
     // An online save dragged onto a drive arrives sealed, as the server has it.
     ASSERT_TRUE(Drag(OnlineRow(2), LocalRow(4)));
@@ -390,7 +384,7 @@ TEST_F(AppDrivesX11Test, UserTasksOnDrivesAndTheOnlineDatabase)
         downloaded = name != copied ? name : downloaded;
     }
     EXPECT_TRUE(Eventually([&] { return SealValid(Drive("BETA") / downloaded); })) << downloaded;
-    EXPECT_EQ(Bytes(Drive("BETA") / downloaded), Bytes(db / "Action" / downloaded));
+    EXPECT_EQ(ReadBytes(Drive("BETA") / downloaded), ReadBytes(db / "Action" / downloaded));
 
     // A local save dragged onto the Online Tree, renamed in the upload form.
     ASSERT_TRUE(Drag(LocalRow(3), At(366 + 130, 380)));
@@ -424,10 +418,12 @@ TEST_F(AppDrivesX11Test, UserTasksOnDrivesAndTheOnlineDatabase)
     ASSERT_TRUE(Answer("Return")) << "no notice before the code list";
     ASSERT_TRUE(Answer("y")) << "no question for all drives";
     ASSERT_TRUE(Answer("Return")) << "no notice that the code list came";
-    const std::string codeList = Bytes(db / "codelist.bin");
+    const auto codeList = ReadBytes(db / "codelist.bin");
     for (const char* drive : {"ALPHA", "BETA"}) {
-        EXPECT_TRUE(Eventually([&] { return Bytes(Drive(drive) / "codelist.bin") == codeList; }))
-            << "no code list on " << drive;
+        EXPECT_TRUE(Eventually([&] {
+            return ReadBytes(Drive(drive) / "codelist.bin") == codeList;
+        })) << "no code list on "
+            << drive;
     }
 
     ASSERT_TRUE(Run("xdotool mousemove " + At(12, 300)));

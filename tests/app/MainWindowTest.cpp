@@ -68,19 +68,12 @@ protected:
 TEST_F(MainWindowTest, OpensSkinnedAndSurvivesAnUnreachableSettingsServer)
 {
     WithWindow([&](CZyferV3Dlg& dialog) {
-        EXPECT_EQ(dialog.GetWindowRect().Width(), 700);
-        EXPECT_EQ(dialog.GetWindowRect().Height(), 494);
-        EXPECT_EQ(dialog.GetWindowText(), "Tolvar for PlayStation2");
-        ASSERT_TRUE(dialog.GetWindowRgn());
-        EXPECT_FALSE(dialog.GetWindowRgn()->Contains({1, 1})) << "corner not cut away";
-        EXPECT_TRUE(dialog.GetWindowRgn()->Contains({350, 247}));
+        // Size, title, corners and background: AppX11Test, on a real display.
         const gfx::Bitmap frame = system->CaptureWindow(dialog);
-        const gfx::Bitmap background = LoadBitmapResource(148);
         // Filling the Local Tree told the window whether a save drive is
         // present: the logo panel shows the matching picture.
         const gfx::Bitmap logo = LoadBitmapResource(dialog.IsLogoLit() ? 206 : 205);
         EXPECT_EQ(frame.Pixel(350, 60), logo.Pixel(350 - 252, 60));
-        EXPECT_EQ(frame.Pixel(100, 120), background.Pixel(100, 120));
         struct Child
         {
             unsigned id;

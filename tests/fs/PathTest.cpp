@@ -24,10 +24,6 @@ TEST(MapPath, DriveLettersRootsCaseAndLimits)
     std::string out;
     ASSERT_TRUE(MapPath("E:\\", out));
     EXPECT_EQ(out, dir.Path().string() + "/");
-    ASSERT_TRUE(MapPath("e:\\sub\\game.tvd", out));
-    EXPECT_EQ(out, root + "/sub/game.tvd");
-    ASSERT_TRUE(MapPath("\\usr\\lib", out));
-    EXPECT_EQ(out, "/usr/lib");
     ASSERT_TRUE(MapPath("Saves\\x.tvd", out));
     EXPECT_EQ(out, "Saves/x.tvd");
 

@@ -3,7 +3,6 @@
 #include "platform/fs/VolumeTable.h"
 #include "platform/fs/VolumeWatcher.h"
 
-#include "tests/fs/FakeDrives.h"
 #include "tests/fs/VolumeEvents.h"
 #include "tests/support/TempDir.h"
 
@@ -66,27 +65,6 @@ TEST_F(VolumeTableTest, GivesLettersFromDInOrderKeepsThemWhileMountedAndHonoursA
     EXPECT_EQ(m_table.VolumeAt('G')->label, "OTHER");
 }
 
-TEST(VolumeQueries, ReportTypeNameAndMedium)
-{
-    test::FakeDrives drives;
-    drives.Add('E', "/e", "SAVEDISK");
-    drives.Add('H', "/h", "HARD", 100, DriveType::Fixed);
-    FakeVolumeSource::Fake empty = Removable("/slot", "SLOT", 'G');
-    empty.hasMedium = false;
-    drives.Add(empty);
-
-    std::string name;
-    std::string fileSystem;
-    EXPECT_EQ(GetDriveType("H:\\"), DriveType::Fixed);
-    EXPECT_EQ(GetDriveType("Q:\\"), DriveType::NoRootDir);
-    EXPECT_EQ(GetDriveType("E:\\sub"), DriveType::NoRootDir) << "only a root names a drive";
-    ASSERT_TRUE(GetVolumeInformation("e:\\", name, fileSystem));
-    EXPECT_EQ(name, "SAVEDISK");
-    EXPECT_EQ(GetDriveType("G:\\"), DriveType::Removable);
-    EXPECT_FALSE(GetVolumeInformation("G:\\", name, fileSystem)) << "no medium in the slot";
-    EXPECT_TRUE((GetLogicalDrives() & UnitMaskOf('G')) != 0);
-}
-
 TEST_F(VolumeTableTest, WatcherReportsArrivalAndRemovalWithUnitMasks)
 {
     test::VolumeEventRecorder log(m_table);
@@ -112,17 +90,6 @@ TEST_F(VolumeTableTest, WatcherReportsArrivalAndRemovalWithUnitMasks)
 
 TEST(LinuxVolumeSource, ReadsMountInfoAndPicksRemovableVolumes)
 {
-    LinuxVolumeSource::MountLine mount;
-    ASSERT_TRUE(LinuxVolumeSource::ParseMountLine(
-        "36 35 98:0 / /media/my\\040stick rw,noatime master:1 - vfat /dev/sdb1 rw,fmask=0022",
-        mount));
-    EXPECT_EQ(mount.mountId, "36");
-    EXPECT_EQ(mount.device, "98:0");
-    EXPECT_EQ(mount.mountPoint, "/media/my stick");
-    EXPECT_EQ(mount.fileSystem, "vfat");
-    EXPECT_EQ(mount.source, "/dev/sdb1");
-    EXPECT_FALSE(LinuxVolumeSource::ParseMountLine("36 35 98:0 / /mnt", mount));
-
     test::TempDir dir;
     const auto info = dir / "mountinfo";
     std::ofstream(info) << "1 0 253:0 / / rw - ext4 /dev/vda rw\n"

@@ -1,19 +1,16 @@
 // The Local Tree on the headless display: fake drives, scripted message
-// boxes, a main window that records the application messages, and the
-// a raw HTTP server whose paths give a code list, broken answers or none.
+// boxes, a main window that records the application messages, and a raw
+// HTTP server whose paths give a code list, broken answers or none.
 #include "storage/LocalTree.h"
 
-#include "messages/AppMessages.h"
 #include "platform/shell/DriveFormatter.h"
 #include "platform/ui/Clock.h"
 #include "platform/ui/WindowMessages.h"
-#include "platform/ui/WindowSystem.h"
-#include "platform/ui/headless/HeadlessBackend.h"
 #include "storage/SaveEntry.h"
 #include "tests/net/RawHttpServer.h"
+#include "tests/storage/HeadlessLocalTree.h"
 #include "tests/storage/LocationFixture.h"
 #include "treeview/DragPayload.h"
-#include "widgets/SkinScrollBar.h"
 
 #include <gtest/gtest.h>
 
@@ -24,49 +21,8 @@ namespace tolvar {
 namespace {
 
 namespace fsys = std::filesystem;
-using test::MakeCodeList;
-using test::MakeSave;
-using test::ReadBytes;
-using test::WriteBytes;
+using namespace test; // the saves, the texts and the fixture
 using Strings = std::vector<std::string>;
-
-const std::string kDownloading =
-    "Depending upon your internet connection, downloading the Code List may take a few minutes...";
-const std::string kDownloadError = "An error occured downloading the Code List";
-const std::string kExistsOnDrive =
-    "The file already exists on the destination drive, do you want to copy it anyway?";
-
-class MainWindow final : public ui::Window
-{
-public:
-    LResult OnMessage(unsigned message, WParam wParam, LParam lParam) override
-    {
-        if (message >= WM_APP) {
-            std::string text = std::to_string(message - WM_APP);
-            if (message == WM_APP_DOWNLOAD_TO_FOLDER || message == WM_APP_CODELIST_DONE) {
-                text += std::string(" ") + reinterpret_cast<const char*>(wParam);
-            }
-            messages.push_back(text);
-            return 0;
-        }
-        return ui::Window::OnMessage(message, wParam, lParam);
-    }
-    Strings messages; // "3" for WM_APP_BUSY_START, "8 E:\codelist.bin", ...
-};
-
-class Host final : public LocalTreeHost
-{
-public:
-    void StartUpload(const std::string& fullPath, const std::string& fileName,
-                     const std::string& folder) override
-    {
-        uploads.push_back(fullPath + "|" + fileName + "|" + folder);
-    }
-    std::string GetCodeListUrl() const override { return url; }
-    WindowHandle GetMainWindow() const override { return kNoWindow; }
-    std::string url;
-    Strings uploads;
-};
 
 class FakeFormatter final : public shell::DriveFormatter
 {
@@ -82,38 +38,24 @@ public:
 };
 
 // The tree makes its own location list; the fixture's is left unused.
-class LocalTreeTest : public test::LocationFixture
+class LocalTreeTest : public LocationFixture
 {
 protected:
-    LocalTreeTest() { fsys::create_directories(m_dir / "prog"); }
+    LocalTreeTest()
+    {
+        fsys::create_directories(m_dir / "prog");
+        ui::SetClock(&clock);
+    }
     ~LocalTreeTest() override
     {
-        tree.reset();
-        main.reset();
-        system.reset();
+        window.reset();
         ui::SetClock(nullptr);
     }
     void Fill()
     {
-        ui::SetClock(&clock);
-        auto backend = std::make_unique<ui::HeadlessBackend>();
-        display = backend.get();
-        system = std::make_unique<ui::WindowSystem>(std::move(backend));
-        main = std::make_unique<MainWindow>();
-        main->Create(nullptr, gfx::Rect::FromSize(100, 100, 700, 494));
-        bar =
-            std::make_unique<CSkinScrollBar>(129, 140, 139, 138, 130, 137, 134, 136, 133, 135, 132);
-        std::string program = test::ProgramFolder(m_dir / "prog");
-        program.pop_back();
-        tree = std::make_unique<CLocalTree>(bar.get(), &host, program);
-        ASSERT_TRUE(tree->CreateTree(main.get(), {30, 170}, 1000, "Local Tree"));
-        bar->Create(1100, main.get(), tree.get(), 30 + 287 + 2, 170);
-        tree->SetLocalClipboardFormat(ui::RegisterClipboardFormat("ZyferLocalFile"));
-        tree->SetOnlineClipboardFormat(ui::RegisterClipboardFormat("ZyferOnlineFile"));
+        window = std::make_unique<HeadlessLocalTree>(m_dir / "prog");
+        tree = &window->Tree();
         tree->SetDriveFormatter(&formatter);
-        tree->FillTree();
-        system->RunPending();
-        main->messages.clear();
     }
     // The tree as text in display order: "label [image]", indented by depth.
     Strings Shown()
@@ -130,20 +72,8 @@ protected:
         walk(tree->GetRootItemId());
         return lines;
     }
-    TreeItem* Item(const std::string& text)
-    {
-        for (TreeItem* item : tree->GetAllItems()) {
-            if (tree->GetItemText(item).rfind(text, 0) == 0) {
-                return item;
-            }
-        }
-        ADD_FAILURE() << "no item " << text;
-        return nullptr;
-    }
-    CatalogueItem* Record(const std::string& text)
-    {
-        return tree->Locations().FindItemById(Item(text));
-    }
+    TreeItem* Item(const std::string& text) { return window->Item(text); }
+    CatalogueItem* Record(const std::string& text) { return window->Location(text); }
     gfx::Point PointOf(const std::string& text)
     {
         gfx::Rect r;
@@ -154,43 +84,34 @@ protected:
         tree->GetLabelRect(item, &r);
         return {r.left + 4, (r.top + r.bottom) / 2};
     }
-    void RunJob()
-    {
-        tree->WaitForJobs();
-        system->RunPending();
-    }
+    Strings& Messages() { return window->Messages(); }
 
     // "/codelist.bin" serves version 7; "/hang" holds its connection until
     // the server goes; the others answer as their names say.
-    test::RawHttpServer server{[](int fd, const test::RawHttpServer::Request& request,
-                                  test::RawHttpServer& self) {
+    RawHttpServer server{[](int fd, const RawHttpServer::Request& request, RawHttpServer& self) {
         const std::string path = request.path();
         const auto good = MakeCodeList(7, 300);
         if (path == "/hang") {
             self.WaitForShutdown();
         } else if (path == "/codelist.bin") {
-            self.WriteAll(fd, test::RawHttpServer::Answer(std::string(good.begin(), good.end())));
+            self.WriteAll(fd, RawHttpServer::Answer(std::string(good.begin(), good.end())));
         } else if (path == "/missing") {
-            self.WriteAll(fd, test::RawHttpServer::Answer(std::string(100, 'x'), 404));
+            self.WriteAll(fd, RawHttpServer::Answer(std::string(100, 'x'), 404));
         } else if (path == "/cut") {
             self.WriteAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n" +
                                   std::string(500, 'c'));
         } else {
-            self.WriteAll(fd, test::RawHttpServer::Answer("short"));
+            self.WriteAll(fd, RawHttpServer::Answer("short"));
         }
     }};
 
-    Host host;
     FakeFormatter formatter;
     ui::ManualClock clock;
-    ui::HeadlessBackend* display = nullptr;
-    std::unique_ptr<ui::WindowSystem> system;
-    std::unique_ptr<MainWindow> main;
-    std::unique_ptr<CSkinScrollBar> bar;
-    std::unique_ptr<CLocalTree> tree;
+    std::unique_ptr<HeadlessLocalTree> window;
+    CLocalTree* tree = nullptr;
 };
 
-TEST_F(LocalTreeTest, FillShowsEveryLocationFollowsDrivesAndGivesToolTips)
+TEST_F(LocalTreeTest, FillShowsEveryLocationAndGivesToolTips)
 {
     WriteBytes(AddDrive('E', "SAVEDISK", 1572864) / "b.tvd", MakeSave("Bravo", 300));
     WriteBytes(m_dir / "drive-E" / "a.tvd", MakeSave("alpha", 2048));
@@ -210,7 +131,7 @@ TEST_F(LocalTreeTest, FillShowsEveryLocationFollowsDrivesAndGivesToolTips)
                         "    Charlie",
                         "  EMPTY (G:\\) [5]",
                         "  Saves\\ ("};
-    Strings shown = Shown();
+    const Strings shown = Shown();
     ASSERT_GE(shown.size(), expected.size() + 1);
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(shown[i].rfind(expected[i], 0), 0u) << shown[i];
@@ -232,24 +153,6 @@ TEST_F(LocalTreeTest, FillShowsEveryLocationFollowsDrivesAndGivesToolTips)
     }
     fsys::remove(m_dir / "drive-E" / "a.tvd");
     EXPECT_EQ(tree->GetToolTipText(PointOf("alpha")), "") << "a vanished file has no size";
-
-    // A drive arriving while shown is the last child, with its saves; one
-    // leaving takes its items along, and the main window hears of both.
-    main->messages.clear();
-    WriteBytes(AddDrive('H', "LATE") / "h.tvd", MakeSave("Hotel"));
-    tree->OnDriveArrived('H');
-    m_drives.Remove((m_dir / "drive-F").string());
-    tree->OnDriveRemoved('F');
-    tree->OnDriveRemoved('Q');
-    shown = Shown();
-    EXPECT_EQ(shown[shown.size() - 2], "  LATE (H:\\) [5]");
-    EXPECT_EQ(shown.back().rfind("    Hotel", 0), 0u);
-    for (const std::string& line : shown) {
-        EXPECT_EQ(line.find("Charlie"), std::string::npos);
-    }
-    EXPECT_EQ(tree->Locations().LocationCount(), 4u);
-    EXPECT_EQ(main->messages, (Strings{"10", "10"}));
-    EXPECT_EQ(tree->GetItemImage(tree->Locations().LocationAt(3)->m_itemId), kLocalImageDrive);
 }
 
 TEST_F(LocalTreeTest, MenuCommandsAndTheDeleteKey)
@@ -267,17 +170,17 @@ TEST_F(LocalTreeTest, MenuCommandsAndTheDeleteKey)
     } menus[] = {{"Saves\\", false}, {"E (E:", true}};
     for (const Menu& menu : menus) {
         m_boxes.Clear();
-        display->PressKey('F');
-        display->PressKey(ui::VK_ESCAPE);
+        window->Display().PressKey('F');
+        window->Display().PressKey(ui::VK_ESCAPE);
         tree->ShowContextMenu(PointOf(menu.item));
         const Strings expected = {"This will format the drive and erase all of its contents! "
                                   "\r\nDo you want to continue?"};
         EXPECT_EQ(m_boxes.Texts(), menu.asks ? expected : Strings{}) << menu.item;
     }
     m_boxes.Clear();
-    display->PressKey(ui::VK_ESCAPE);
+    window->Display().PressKey(ui::VK_ESCAPE);
     tree->ShowContextMenu(PointOf("PC Databases"));
-    system->RunPending();
+    window->System().RunPending();
     EXPECT_EQ(m_boxes.Count(), 0u);
 
     // Refresh picks up a file added behind the program's back.
@@ -290,14 +193,14 @@ TEST_F(LocalTreeTest, MenuCommandsAndTheDeleteKey)
     formatter.result = shell::FormatResult::NoService;
     m_boxes.Answer(IDYES);
     tree->OnMenuCommand(kCmdFormatDrive, Record("E (E:"));
-    RunJob();
+    window->RunJob();
     EXPECT_EQ(formatter.calls, Strings{e.string()});
     EXPECT_EQ(m_boxes.Texts().back(), shell::FormatResultText(shell::FormatResult::NoService, ""));
-    EXPECT_EQ(main->messages, (Strings{"3", "5"}));
+    EXPECT_EQ(Messages(), (Strings{"3", "5"}));
     EXPECT_TRUE(tree->IsWindowEnabled());
     m_boxes.Answer(IDYES);
     tree->OnMenuCommand(kCmdFormatDrive, Record("Saves\\"));
-    RunJob();
+    window->RunJob();
     EXPECT_EQ(formatter.calls.size(), 1u);
 
     m_boxes.Clear();
@@ -331,18 +234,17 @@ TEST_F(LocalTreeTest, MenuCommandsAndTheDeleteKey)
     EXPECT_EQ(m_boxes.Count(), 0u) << "a location is not deleted";
 }
 
-TEST_F(LocalTreeTest, DropsFromTheShellTheOnlineTreeAndWithin)
+TEST_F(LocalTreeTest, DropsFromTheShellAndTheOnlineTree)
 {
     const auto e = AddDrive('E', "E");
     const auto f = AddDrive('F', "F");
     WriteBytes(e / "a.tvd", MakeSave("alpha"));
     Fill();
-    const unsigned local = ui::RegisterClipboardFormat("ZyferLocalFile");
     const unsigned online = ui::RegisterClipboardFormat("ZyferOnlineFile");
     WriteBytes(m_dir / "notes.txt", {'h', 'i'});
     WriteBytes(m_dir / "other.txt", {'h', 'o'});
-    const std::string notes = test::ProgramFolder(m_dir.Path()) + "notes.txt";
-    const std::string other = test::ProgramFolder(m_dir.Path()) + "other.txt";
+    const std::string notes = ProgramFolder(m_dir.Path()) + "notes.txt";
+    const std::string other = ProgramFolder(m_dir.Path()) + "other.txt";
 
     struct Drop
     {
@@ -354,21 +256,19 @@ TEST_F(LocalTreeTest, DropsFromTheShellTheOnlineTreeAndWithin)
         bool dropped;
     } drops[] = {
         {"two shell files", ui::CF_HDROP, ui::BuildDropFiles({notes, other}), "F (F:", 0, false},
-        {"a foreign main window", online, MakeOwnFormatBlock(main->Handle() + 1), "F (F:", 0,
-         false},
+        {"a foreign main window", online, MakeOwnFormatBlock(window->Main().Handle() + 1),
+         "F (F:", 0, false},
         {"one shell file", ui::CF_HDROP, ui::BuildDropFiles({notes}), "F (F:", 1, true},
-        {"an online save", online, MakeOwnFormatBlock(main->Handle()), "alpha", 1, true},
-        {"a local save", local, MakeOwnFormatBlock(main->Handle()), "F (F:", 1, true},
+        {"an online save", online, MakeOwnFormatBlock(window->Main().Handle()), "alpha", 1, true},
     };
-    tree->CanBeginDrag(PointOf("alpha"));
     for (Drop& drop : drops) {
         ui::DataObject data;
         data.CacheGlobalData(drop.format, drop.block);
         const gfx::Point at = PointOf(drop.target);
-        EXPECT_EQ(tree->OnDragEnter(tree.get(), &data, 0, at), drop.enter) << drop.name;
-        EXPECT_EQ(tree->OnDragOver(tree.get(), &data, 0, at), drop.enter) << drop.name;
+        EXPECT_EQ(tree->OnDragEnter(tree, &data, 0, at), drop.enter) << drop.name;
+        EXPECT_EQ(tree->OnDragOver(tree, &data, 0, at), drop.enter) << drop.name;
         if (drop.enter != 0) {
-            EXPECT_EQ(tree->OnDrop(tree.get(), &data, ui::DROPEFFECT_COPY, at), drop.dropped)
+            EXPECT_EQ(tree->OnDrop(tree, &data, ui::DROPEFFECT_COPY, at), drop.dropped)
                 << drop.name;
         }
     }
@@ -376,20 +276,8 @@ TEST_F(LocalTreeTest, DropsFromTheShellTheOnlineTreeAndWithin)
     // online save on E:'s save asked for E:'s folder.
     EXPECT_TRUE(fsys::exists(f / "notes.txt"));
     EXPECT_FALSE(fsys::exists(f / "other.txt"));
-    EXPECT_EQ(ReadBytes(f / "a.tvd"), ReadBytes(e / "a.tvd"));
-    EXPECT_EQ(main->messages, Strings{"1 E:\\"});
-    const Strings shown = Shown();
-    EXPECT_EQ(
-        std::count_if(shown.begin(), shown.end(),
-                      [](const std::string& line) { return line.rfind("    alpha", 0) == 0; }),
-        2);
-
-    // The drag out carries both blocks; the upload gets the dragged save.
-    tree->CanBeginDrag(PointOf("PC Databases"));
-    EXPECT_FALSE(tree->CanBeginDrag(PointOf("E (E:")));
-    ASSERT_TRUE(tree->CanBeginDrag(PointOf("alpha")));
-    tree->StartUpload();
-    EXPECT_EQ(host.uploads, Strings{"E:\\a.tvd|a.tvd|E:\\"});
+    EXPECT_EQ(Messages(), Strings{"1 E:\\"});
+    EXPECT_FALSE(tree->CanBeginDrag(PointOf("E (E:"))) << "a location is not dragged";
 }
 
 TEST_F(LocalTreeTest, ADragLeavingThroughTheBottomScrollsOneRow)
@@ -415,9 +303,9 @@ TEST_F(LocalTreeTest, ADragLeavingThroughTheBottomScrollsOneRow)
     };
     for (const Leave& leave : leaves) {
         const float before = tree->GetTopRow();
-        display->MouseMove(tree->ClientToScreen(leave.at));
-        system->RunPending();
-        tree->OnDragLeave(tree.get());
+        window->Display().MouseMove(tree->ClientToScreen(leave.at));
+        window->System().RunPending();
+        tree->OnDragLeave(tree);
         EXPECT_EQ(tree->GetTopRow() - before, leave.rows) << leave.where;
     }
 }
@@ -461,9 +349,9 @@ TEST_F(LocalTreeTest, CodeListToOneOrAllLocationsAndFailuresThatKeepTheOldFiles)
     WriteBytes(f / "codelist.bin", MakeCodeList(2));
     Fill();
     auto start = [&](const std::string& url, unsigned command, int answer) {
-        host.url = url;
+        window->codeListUrl = url;
         m_boxes.Clear();
-        main->messages.clear();
+        Messages().clear();
         m_boxes.Answer(IDOK);
         m_boxes.Answer(answer);
         tree->OnMenuCommand(command, Record("E (E:"));
@@ -475,43 +363,43 @@ TEST_F(LocalTreeTest, CodeListToOneOrAllLocationsAndFailuresThatKeepTheOldFiles)
         for (unsigned command : {kCmdDownloadCodeList, kCmdDownloadCodeListAll}) {
             SCOPED_TRACE(url);
             start(url, command, IDYES);
-            RunJob();
+            window->RunJob();
             EXPECT_EQ(m_boxes.Texts().back(), kDownloadError);
-            EXPECT_EQ(main->messages, (Strings{"3", "5"}));
+            EXPECT_EQ(Messages(), (Strings{"3", "5"}));
             EXPECT_EQ(ReadBytes(e / "codelist.bin"), MakeCodeList(1));
             EXPECT_EQ(ReadBytes(f / "codelist.bin"), MakeCodeList(2));
-            EXPECT_EQ(test::FolderContents(e), Strings{"codelist.bin"});
+            EXPECT_EQ(FolderContents(e), Strings{"codelist.bin"});
             EXPECT_FALSE(fsys::exists(m_dir / "Saves" / "codelist.bin"));
             EXPECT_TRUE(tree->IsWindowEnabled());
         }
     }
     start("", kCmdDownloadCodeList, IDYES);
-    RunJob();
+    window->RunJob();
     EXPECT_EQ(m_boxes.Texts().back(), "Could not establish an internet connection.");
 
     // One drive that holds a code list: No keeps it, Yes replaces it.
     start(server.Url("/codelist.bin"), kCmdDownloadCodeList, IDNO);
-    RunJob();
+    window->RunJob();
     EXPECT_EQ(ReadBytes(e / "codelist.bin"), MakeCodeList(1));
-    EXPECT_TRUE(main->messages.empty());
+    EXPECT_TRUE(Messages().empty());
     start(server.Url("/codelist.bin"), kCmdDownloadCodeList, IDYES);
-    RunJob();
+    window->RunJob();
     EXPECT_EQ(ReadBytes(e / "codelist.bin"), MakeCodeList(7, 300));
-    EXPECT_EQ(main->messages, (Strings{"3", "8 E:\\codelist.bin", "5"}));
+    EXPECT_EQ(Messages(), (Strings{"3", "8 E:\\codelist.bin", "5"}));
     EXPECT_NE(Item("Code List Version 7"), nullptr);
 
     // All drives: the first location takes the download, the others copies.
     fsys::remove(e / "codelist.bin");
     start(server.Url("/codelist.bin"), kCmdDownloadCodeListAll, IDYES);
-    RunJob();
+    window->RunJob();
     EXPECT_EQ(m_boxes.Texts(),
               (Strings{kDownloading,
                        "This will copy the codelist to all drives, do you want to continue?"}));
     for (const fsys::path& folder : {e, f, m_dir / "Saves"}) {
         EXPECT_EQ(ReadBytes(folder / "codelist.bin"), MakeCodeList(7, 300)) << folder;
-        EXPECT_EQ(test::FolderContents(folder), Strings{"codelist.bin"}) << folder;
+        EXPECT_EQ(FolderContents(folder), Strings{"codelist.bin"}) << folder;
     }
-    EXPECT_EQ(main->messages, (Strings{"3", "8 E:\\codelist.bin", "5"}));
+    EXPECT_EQ(Messages(), (Strings{"3", "8 E:\\codelist.bin", "5"}));
     EXPECT_TRUE(tree->IsWindowEnabled());
     EXPECT_EQ(Shown().size(), 7u) << "every location shows its code list";
 
@@ -519,16 +407,16 @@ TEST_F(LocalTreeTest, CodeListToOneOrAllLocationsAndFailuresThatKeepTheOldFiles)
     // closing the program stops the first and the old file stays.
     start(server.Url("/hang"), kCmdDownloadCodeList, IDYES);
     // The job hands its first steps to the UI thread, so serve it meanwhile.
-    ASSERT_TRUE(system->RunUntil([&] { return server.Requests().back().path() == "/hang"; },
-                                 std::chrono::seconds(30)));
+    ASSERT_TRUE(window->System().RunUntil(
+        [&] { return server.Requests().back().path() == "/hang"; }, std::chrono::seconds(30)));
     EXPECT_TRUE(tree->IsCodeListJobRunning());
     const std::size_t shown = m_boxes.Count();
     tree->OnMenuCommand(kCmdDownloadCodeListAll, nullptr);
     EXPECT_EQ(m_boxes.Count(), shown);
-    tree.reset();
+    window->Close();
     EXPECT_EQ(ReadBytes(e / "codelist.bin"), MakeCodeList(7, 300));
-    EXPECT_EQ(test::FolderContents(e), Strings{"codelist.bin"});
-    EXPECT_EQ(m_boxes.Texts().back(), kExistsOnDrive);
+    EXPECT_EQ(FolderContents(e), Strings{"codelist.bin"});
+    EXPECT_EQ(m_boxes.Texts().back(), kExists);
 }
 
 } // namespace

@@ -11,9 +11,21 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <string>
 #include <vector>
 
 namespace tolvar::test {
+
+// The texts the storage code shows, checked word for word.
+inline const std::string kDownloading =
+    "Depending upon your internet connection, downloading the Code List may take a few minutes...";
+inline const std::string kDownloadError = "An error occured downloading the Code List";
+inline const std::string kExists =
+    "The file already exists on the destination drive, do you want to copy it anyway?";
+inline const std::string kCopyError = "An error occured trying to copy the file.";
+inline const std::string kSourceGone = "An Error occured when opening the source file - aborting";
+inline const std::string kNoSpace =
+    "There is not enough space on the destination drive to copy the file";
 
 inline std::vector<std::string> SaveNames(const DriveLocation* location)
 {

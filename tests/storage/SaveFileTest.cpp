@@ -69,10 +69,6 @@ TEST_F(ReadSaveInfoTest, ASoundSaveGetsItsNameAndDateAndADamagedOneIsRefused)
                       "\" has been corrrupted, It will not be added to the file list.");
         EXPECT_EQ(m_boxes.All()[0].type, MB_OK);
     }
-    m_boxes.Clear();
-    SaveEntry entry;
-    EXPECT_FALSE(ReadSaveInfo((m_dir / "missing.tvd").string().c_str(), entry));
-    EXPECT_EQ(m_boxes.Texts(), std::vector<std::string>{"Cannot open selected file"});
 }
 
 class SaveDateTest : public ::testing::Test

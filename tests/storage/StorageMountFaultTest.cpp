@@ -5,12 +5,10 @@
 
 #include "platform/base/MessageBox.h"
 #include "storage/DriveLocation.h"
-#include "tests/fs/FakeDrives.h"
 #include "tests/net/ServerProcess.h"
 #include "tests/storage/HeadlessLocalTree.h"
+#include "tests/storage/LocationFixture.h"
 #include "tests/storage/SmallDrive.h"
-#include "tests/storage/TestSaves.h"
-#include "tests/support/TempDir.h"
 #include "tests/support/Watchdog.h"
 
 #include <gtest/gtest.h>
@@ -25,14 +23,7 @@ namespace {
 namespace fsys = std::filesystem;
 using Strings = std::vector<std::string>;
 
-const std::string kDownloading =
-    "Depending upon your internet connection, downloading the Code List may take a few minutes...";
-const std::string kExists =
-    "The file already exists on the destination drive, do you want to copy it anyway?";
-const std::string kDownloadError = "An error occured downloading the Code List";
-const std::string kCopyError = "An error occured trying to copy the file.";
-const std::string kSourceGone = "An Error occured when opening the source file - aborting";
-const std::string kNoSpace = "There is not enough space on the destination drive to copy the file";
+using namespace test; // the saves, the texts and the fixture
 
 // Answers every box with Yes or OK and records its text; the first box whose
 // text starts with `trigger` runs `then` before it is answered.
@@ -62,37 +53,31 @@ private:
     MessageBoxHandler m_previous;
 };
 
-// A working folder with "Saves" and the program folder, and E: and F: on
-// small drives of their own.
-class DriveFaults : public ::testing::Test
+// The working folder with the program folder, and E: and F: on small drives
+// of their own.
+class DriveFaults : public LocationFixture
 {
 protected:
-    DriveFaults() : m_previousCwd(fsys::current_path())
-    {
-        fsys::current_path(m_dir.Path());
-        fsys::create_directory(m_dir / "Saves");
-        fsys::create_directory(m_dir / "prog");
-    }
-    ~DriveFaults() override { fsys::current_path(m_previousCwd); }
+    DriveFaults() { fsys::create_directory(m_dir / "prog"); }
 
     // Mounts the two drives; false (the test skips) when mounting is refused.
     bool Mount(const std::string& eSize, const std::string& fSize)
     {
-        e = std::make_unique<test::SmallDrive>(eSize);
-        f = std::make_unique<test::SmallDrive>(fSize);
+        e = std::make_unique<SmallDrive>(eSize);
+        f = std::make_unique<SmallDrive>(fSize);
         if (!e->Mounted() || !f->Mounted()) {
             m_whyNot = e->WhyNot() + f->WhyNot();
             return false;
         }
-        drives.Add('E', e->Path().string(), "E");
-        drives.Add('F', f->Path().string(), "F");
+        m_drives.Add('E', e->Path().string(), "E");
+        m_drives.Add('F', f->Path().string(), "F");
         return true;
     }
     // What the volume watcher sees when a drive goes: its mount, then its letter.
-    void Pull(test::SmallDrive& drive)
+    void Pull(SmallDrive& drive)
     {
         drive.PullOut();
-        drives.Remove(drive.Path().string());
+        m_drives.Remove(drive.Path().string());
     }
     static CatalogueItem* Entry(CatalogueItem* location, const char* name)
     {
@@ -105,12 +90,9 @@ protected:
         return nullptr;
     }
 
-    test::Watchdog watchdog{std::chrono::seconds(40)};
-    test::TempDir m_dir;
-    fsys::path m_previousCwd;
-    test::FakeDrives drives;
-    std::unique_ptr<test::SmallDrive> e;
-    std::unique_ptr<test::SmallDrive> f;
+    Watchdog watchdog{std::chrono::seconds(40)};
+    std::unique_ptr<SmallDrive> e;
+    std::unique_ptr<SmallDrive> f;
     std::string m_whyNot;
 };
 
@@ -122,15 +104,15 @@ TEST_F(DriveFaults, ACopyAndACodeListOntoAFullDriveKeepTheOldFiles)
     if (!Mount("4m", "256k")) {
         GTEST_SKIP() << m_whyNot;
     }
-    test::TempDir serverRoot;
-    test::WriteBytes(serverRoot / "codelist.bin", test::MakeCodeList(9, 1000000));
-    test::ServerProcess server(serverRoot.Path());
-    test::WriteBytes(*e / "game.tvd", test::MakeSave("Big", 1000000));
-    const auto old = test::MakeSave("Old", 100000);
-    test::WriteBytes(*f / "game.tvd", old);
-    test::WriteBytes(*f / "codelist.bin", test::MakeCodeList(2));
+    TempDir serverRoot;
+    WriteBytes(serverRoot / "codelist.bin", MakeCodeList(9, 1000000));
+    ServerProcess server(serverRoot.Path());
+    WriteBytes(*e / "game.tvd", MakeSave("Big", 1000000));
+    const auto old = MakeSave("Old", 100000);
+    WriteBytes(*f / "game.tvd", old);
+    WriteBytes(*f / "codelist.bin", MakeCodeList(2));
     const auto freeBefore = fsys::space(f->Path()).available;
-    test::HeadlessLocalTree window(m_dir / "prog");
+    HeadlessLocalTree window(m_dir / "prog");
     window.codeListUrl = server.Url("/codelist.bin");
 
     struct Case
@@ -158,9 +140,9 @@ TEST_F(DriveFaults, ACopyAndACodeListOntoAFullDriveKeepTheOldFiles)
         BoxHook boxes("", nullptr);
         c.run();
         EXPECT_EQ(boxes.texts, c.boxes);
-        EXPECT_EQ(test::ReadBytes(*f / "game.tvd"), old);
-        EXPECT_EQ(test::ReadBytes(*f / "codelist.bin"), test::MakeCodeList(2));
-        EXPECT_EQ(test::FolderContents(f->Path()), (Strings{"codelist.bin", "game.tvd"}));
+        EXPECT_EQ(ReadBytes(*f / "game.tvd"), old);
+        EXPECT_EQ(ReadBytes(*f / "codelist.bin"), MakeCodeList(2));
+        EXPECT_EQ(FolderContents(f->Path()), (Strings{"codelist.bin", "game.tvd"}));
         EXPECT_EQ(fsys::space(f->Path()).available, freeBefore);
         EXPECT_TRUE(window.Tree().IsWindowEnabled());
     }
@@ -188,26 +170,26 @@ TEST_F(DriveFaults, ADrivePulledOutDuringAScanOrACopyEndsCleanly)
         if (!Mount("4m", "4m")) {
             GTEST_SKIP() << m_whyNot;
         }
-        const auto old = test::MakeSave("Old", 3000);
-        test::WriteBytes(*f / "game.tvd", old);
-        test::WriteBytes(*e / "game.tvd", test::MakeSave("Game", 5000));
+        const auto old = MakeSave("Old", 3000);
+        WriteBytes(*f / "game.tvd", old);
+        WriteBytes(*e / "game.tvd", MakeSave("Game", 5000));
         if (c.scan) {
             // Damaged saves made first and last come first whichever way the
             // folder lists its names.
-            auto bad = test::MakeSave("Bad");
+            auto bad = MakeSave("Bad");
             bad[200] ^= 1;
-            test::WriteBytes(*e / "bad-first.tvd", bad);
+            WriteBytes(*e / "bad-first.tvd", bad);
             for (int i = 0; i < 300; ++i) {
-                test::WriteBytes(*e / ("s" + std::to_string(i) + ".tvd"),
-                                 test::MakeSave("S" + std::to_string(i)));
+                WriteBytes(*e / ("s" + std::to_string(i) + ".tvd"),
+                           MakeSave("S" + std::to_string(i)));
             }
-            test::WriteBytes(*e / "bad-last.tvd", bad);
+            WriteBytes(*e / "bad-last.tvd", bad);
         }
         auto window = [&] {
             BoxHook quiet("", nullptr); // the first scan meets the damaged saves too
-            return std::make_unique<test::HeadlessLocalTree>(m_dir / "prog");
+            return std::make_unique<HeadlessLocalTree>(m_dir / "prog");
         }();
-        test::SmallDrive& pulled = c.pullSource ? *e : *f;
+        SmallDrive& pulled = c.pullSource ? *e : *f;
         BoxHook boxes(c.scan ? "The file \"" : kExists, [&] { Pull(pulled); });
         if (c.scan) {
             window->Run(kCmdRefresh, window->Location("E (E:"));
@@ -222,13 +204,13 @@ TEST_F(DriveFaults, ADrivePulledOutDuringAScanOrACopyEndsCleanly)
                       nullptr);
         }
         EXPECT_EQ(boxes.texts, c.boxes);
-        EXPECT_TRUE(test::FolderContents(pulled.Path()).empty())
+        EXPECT_TRUE(FolderContents(pulled.Path()).empty())
             << "nothing lands beneath the pulled drive";
         const fsys::path destination = c.pullSource ? f->Path() : pulled.Pulled();
-        EXPECT_EQ(test::ReadBytes(destination / "game.tvd"), old);
-        EXPECT_EQ(test::FolderContents(destination), Strings{"game.tvd"});
-        drives.Remove(e->Path().string());
-        drives.Remove(f->Path().string());
+        EXPECT_EQ(ReadBytes(destination / "game.tvd"), old);
+        EXPECT_EQ(FolderContents(destination), Strings{"game.tvd"});
+        m_drives.Remove(e->Path().string());
+        m_drives.Remove(f->Path().string());
     }
 }
 

@@ -7,10 +7,10 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-constexpr const char* kExistsOnDrive =
-    "The file already exists on the destination drive, do you want to copy it anyway?";
-constexpr const char* kNoSpace =
-    "There is not enough space on the destination drive to copy the file";
+using test::kCopyError;
+using test::kExists;
+using test::kNoSpace;
+using test::kSourceGone;
 
 class TransferTest : public test::LocationFixture
 {
@@ -47,12 +47,12 @@ TEST_F(TransferTest, CopyAsksBeforeReplacingAndNeedsRoomForTheGrowthOfTheFile)
     };
     const Case cases[] = {
         {0, 1u << 30, IDYES, true, {}},
-        {4000, 1u << 30, IDNO, false, {kExistsOnDrive}},
-        {4000, 1u << 30, IDYES, true, {kExistsOnDrive}},
-        {4000, 6000, IDYES, false, {kExistsOnDrive, kNoSpace}},
-        {4000, 6001, IDYES, true, {kExistsOnDrive}},
-        {12000, 2000, IDYES, false, {kExistsOnDrive, kNoSpace}},
-        {12000, 2001, IDYES, true, {kExistsOnDrive}},
+        {4000, 1u << 30, IDNO, false, {kExists}},
+        {4000, 1u << 30, IDYES, true, {kExists}},
+        {4000, 6000, IDYES, false, {kExists, kNoSpace}},
+        {4000, 6001, IDYES, true, {kExists}},
+        {12000, 2000, IDYES, false, {kExists, kNoSpace}},
+        {12000, 2001, IDYES, true, {kExists}},
         {0, 10000, IDYES, false, {kNoSpace}},
         {0, 10001, IDYES, true, {}},
     };
@@ -100,11 +100,16 @@ TEST_F(TransferTest, AFailedCopyIsReportedAndKeepsTheOldFile)
     std::filesystem::remove(m_e / "game.tvd");
     m_boxes.Answer(IDYES);
     EXPECT_EQ(m_list.CopyEntryToLocation(Game(), F()), nullptr) << "the source has gone";
-    EXPECT_EQ(m_boxes.Texts(),
-              (Strings{kExistsOnDrive, "An error occured trying to copy the file.", kExistsOnDrive,
-                       "An Error occured when opening the source file - aborting"}));
+    EXPECT_EQ(m_boxes.Texts(), (Strings{kExists, kCopyError, kExists, kSourceGone}));
     EXPECT_EQ(test::ReadBytes(m_f / "game.tvd"), old);
     EXPECT_EQ(test::FolderContents(m_f), Strings{"game.tvd"});
+
+    // Gone with no copy on the destination: nothing is made there either.
+    std::filesystem::remove(m_f / "game.tvd");
+    m_boxes.Clear();
+    EXPECT_EQ(m_list.CopyEntryToItem(Game(), F()->m_itemId), nullptr);
+    EXPECT_EQ(m_boxes.Texts(), Strings{kSourceGone});
+    EXPECT_TRUE(test::FolderContents(m_f).empty());
 }
 
 TEST_F(TransferTest, DropsResolveToALocationAndShellFilesAskBeforeOverwriting)
@@ -180,12 +185,6 @@ TEST_F(TransferTest, DeletingTheLastSaveLeavesTheCodeListAndThePcDatabaseNeedsNo
     EXPECT_EQ(test::SaveNames(E()), Strings{"Code List Version 7"});
     EXPECT_EQ(m_boxes.Count(), 0u);
 
-    ShowAll();
-    std::filesystem::remove(m_e / "codelist.bin");
-    EXPECT_EQ(m_list.DeleteEntry(EntryAt(E(), 0)), nullptr);
-    EXPECT_EQ(m_boxes.Texts(), Strings{"An error occured deleting the file"});
-    EXPECT_EQ(m_list.DeleteEntry(nullptr), nullptr);
-
     test::WriteBytes(m_dir / "Saves" / "pc.tvd", test::MakeSave("PC save"));
     ScanLocation(Pc());
     ShowAll();
@@ -218,9 +217,7 @@ TEST_F(TransferTest, NamesThatActAsPathsNeverReachOutsideTheirLocation)
         m_boxes.Clear();
         EXPECT_EQ(m_list.CopyEntryToLocation(entry, F()), nullptr);
         EXPECT_EQ(m_list.DeleteEntry(entry), nullptr);
-        EXPECT_EQ(m_boxes.Texts(),
-                  (Strings{"An Error occured when opening the source file - aborting",
-                           "An error occured deleting the file"}));
+        EXPECT_EQ(m_boxes.Texts(), (Strings{kSourceGone, "An error occured deleting the file"}));
         ScanLocation(E());
     }
     EXPECT_EQ(test::ReadBytes(outside / "v.tvd"), victim);

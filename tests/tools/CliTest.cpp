@@ -57,10 +57,6 @@ TEST_F(CliTest, InfoVerifyAndRenameToAResealedCopy)
     EXPECT_EQ(info.exitCode, 0);
     EXPECT_EQ(info.out, "name=Tolvar Save\ntitle_id=SCUS9\nuncompressed_size=123456\ncrc=" +
                             std::string(crc) + "\nvalid=yes\n");
-    info = Run("info oversized.tvd");
-    EXPECT_EQ(info.exitCode, 0);
-    EXPECT_TRUE(info.out.starts_with("name=oversized\n")) << info.out;
-    EXPECT_NE(info.out.find("\nvalid=no\n"), std::string::npos) << info.out;
     Result verify = Run("verify good.tvd bad.tvd missing.tvd oversized.tvd");
     EXPECT_EQ(verify.exitCode, 1);
     EXPECT_EQ(verify.out, "OK good.tvd\nBAD bad.tvd\nBAD missing.tvd\nBAD oversized.tvd\n");

@@ -1,11 +1,9 @@
 #include "app/upload/UploadDlg.h"
 
-#include "online/SaveUploader.h"
 #include "platform/ui/WindowMessages.h"
 #include "tests/ui/UiFixture.h"
 
 #include <functional>
-#include <thread>
 
 namespace tolvar::test {
 namespace {
@@ -21,9 +19,7 @@ protected:
     {
         dlg.m_saveName = "Ghost Lap";
         dlg.m_description = "Ghost Lap";
-        if (dlg.m_sizeText.empty()) {
-            dlg.m_sizeText = "1.50";
-        }
+        dlg.m_sizeText = "1.50";
         dlg.m_dateText = "05/12/2004";
         ui::PostTask([&] { whileOpen(); });
         return dlg.DoModal();
@@ -39,40 +35,37 @@ protected:
 
 TEST_F(UploadDlgTest, IsLaidOutOnItsPictureWithTheCallersTexts)
 {
-    for (const char* size : {"1.50", "0.00"}) {
-        Dlg dlg;
-        dlg.m_sizeText = size;
-        Run(dlg, [&] {
-            EXPECT_EQ(dlg.GetClientRect().GetSize(), (gfx::Size{397, 251}));
-            const std::pair<unsigned, gfx::Rect> layout[] = {
-                {Dlg::kNameCaptionId, gfx::Rect::FromSize(105, 63, 267, 16)},
-                {Dlg::kNameEditId, gfx::Rect::FromSize(102, 89, 271, 18)},
-                {Dlg::kDescriptionEditId, gfx::Rect::FromSize(102, 115, 271, 45)},
-                {Dlg::kDateId, gfx::Rect::FromSize(105, 170, 87, 16)},
-                {Dlg::kSizeId, gfx::Rect::FromSize(285, 170, 87, 16)},
-                {Dlg::kCancelId, gfx::Rect::FromSize(98, 216, 101, 27)},
-                {Dlg::kSubmitId, gfx::Rect::FromSize(199, 216, 101, 27)},
-            };
-            for (const auto& [id, rect] : layout) {
-                ASSERT_NE(dlg.GetDlgItem(id), nullptr) << id;
-                EXPECT_EQ(dlg.GetDlgItem(id)->GetRectInParent(), rect) << id;
-            }
-            EXPECT_EQ(dlg.GetDlgItem(Dlg::kNameCaptionId)->GetWindowText(), "Gamename");
-            EXPECT_EQ(dlg.GetDlgItem(Dlg::kDateId)->GetWindowText(), "05/12/2004");
-            EXPECT_EQ(dlg.GetDlgItem(Dlg::kSizeId)->GetWindowText(), std::string(size) + " KB");
-            EXPECT_EQ(EditOf(dlg, Dlg::kNameEditId).GetText(), "Ghost Lap");
-            EXPECT_EQ(EditOf(dlg, Dlg::kDescriptionEditId).GetText(), "Ghost Lap");
+    Dlg dlg;
+    Run(dlg, [&] {
+        EXPECT_EQ(dlg.GetClientRect().GetSize(), (gfx::Size{397, 251}));
+        const std::pair<unsigned, gfx::Rect> layout[] = {
+            {Dlg::kNameCaptionId, gfx::Rect::FromSize(105, 63, 267, 16)},
+            {Dlg::kNameEditId, gfx::Rect::FromSize(102, 89, 271, 18)},
+            {Dlg::kDescriptionEditId, gfx::Rect::FromSize(102, 115, 271, 45)},
+            {Dlg::kDateId, gfx::Rect::FromSize(105, 170, 87, 16)},
+            {Dlg::kSizeId, gfx::Rect::FromSize(285, 170, 87, 16)},
+            {Dlg::kCancelId, gfx::Rect::FromSize(98, 216, 101, 27)},
+            {Dlg::kSubmitId, gfx::Rect::FromSize(199, 216, 101, 27)},
+        };
+        for (const auto& [id, rect] : layout) {
+            ASSERT_NE(dlg.GetDlgItem(id), nullptr) << id;
+            EXPECT_EQ(dlg.GetDlgItem(id)->GetRectInParent(), rect) << id;
+        }
+        EXPECT_EQ(dlg.GetDlgItem(Dlg::kNameCaptionId)->GetWindowText(), "Gamename");
+        EXPECT_EQ(dlg.GetDlgItem(Dlg::kDateId)->GetWindowText(), "05/12/2004");
+        EXPECT_EQ(dlg.GetDlgItem(Dlg::kSizeId)->GetWindowText(), "1.50 KB");
+        EXPECT_EQ(EditOf(dlg, Dlg::kNameEditId).GetText(), "Ghost Lap");
+        EXPECT_EQ(EditOf(dlg, Dlg::kDescriptionEditId).GetText(), "Ghost Lap");
 
-            // Black edits with light text; the corners are cut round.
-            const gfx::Bitmap shot = system->CaptureWindow(dlg);
-            EXPECT_TRUE(gfx::SameRgb(shot.Pixel(370, 155), gfx::Rgb(0, 0, 0)));
-            EXPECT_TRUE(gfx::SameRgb(shot.Pixel(370, 104), gfx::Rgb(0, 0, 0)));
-            ASSERT_TRUE(dlg.GetWindowRgn().has_value());
-            EXPECT_FALSE(dlg.GetWindowRgn()->Contains({1, 1}));
-            EXPECT_TRUE(dlg.GetWindowRgn()->Contains({200, 125}));
-            dlg.EndDialog(2);
-        });
-    }
+        // Black edits with light text; the corners are cut round.
+        const gfx::Bitmap shot = system->CaptureWindow(dlg);
+        EXPECT_TRUE(gfx::SameRgb(shot.Pixel(370, 155), gfx::Rgb(0, 0, 0)));
+        EXPECT_TRUE(gfx::SameRgb(shot.Pixel(370, 104), gfx::Rgb(0, 0, 0)));
+        ASSERT_TRUE(dlg.GetWindowRgn().has_value());
+        EXPECT_FALSE(dlg.GetWindowRgn()->Contains({1, 1}));
+        EXPECT_TRUE(dlg.GetWindowRgn()->Contains({200, 125}));
+        dlg.EndDialog(2);
+    });
 }
 
 TEST_F(UploadDlgTest, OnlyItsButtonsAndClosingEndIt)
@@ -126,47 +119,6 @@ TEST_F(UploadDlgTest, OnlyItsButtonsAndClosingEndIt)
         EXPECT_EQ(dlg.m_saveName, c.name);
         EXPECT_EQ(dlg.m_description, c.description);
     }
-}
-
-// The upload job asks from its own thread; the form runs on the UI thread.
-TEST_F(UploadDlgTest, RunsForAWorkerThreadOnTheUiThread)
-{
-    UploadFormFields fields{"Ghost Lap", "Ghost Lap", "12.50", "05/12/2004"};
-    int result = 0;
-    std::thread::id formThread;
-    std::atomic<bool> done{false};
-    std::thread worker([&] {
-        result = RunUploadDlg(kNoWindow, fields);
-        done = true;
-    });
-    auto form = [&]() -> Dlg* {
-        for (ui::Window* w : system->TopLevelWindows()) {
-            if (auto* dlg = dynamic_cast<Dlg*>(w); dlg != nullptr && dlg->IsVisible()) {
-                return dlg;
-            }
-        }
-        return nullptr;
-    };
-    // The form's modal loop runs inside the handed-over work, so the test
-    // acts from tasks that the loop serves.
-    std::string sizeShown;
-    std::function<void()> act = [&] {
-        Dlg* dlg = form();
-        if (dlg == nullptr) {
-            ui::PostTask(act);
-            return;
-        }
-        sizeShown = dlg->GetDlgItem(Dlg::kSizeId)->GetWindowText();
-        EditOf(*dlg, Dlg::kNameEditId).SetText("Ghost Lap Gold");
-        Click(*dlg, Dlg::kSubmitId);
-    };
-    ui::PostTask(act);
-    EXPECT_TRUE(system->RunUntil([&] { return done.load(); }));
-    worker.join();
-    EXPECT_EQ(result, 1);
-    EXPECT_EQ(sizeShown, "12.50 KB");
-    EXPECT_EQ(fields.saveName, "Ghost Lap Gold");
-    EXPECT_EQ(fields.description, "Ghost Lap");
 }
 
 } // namespace
