@@ -1,6 +1,5 @@
 #include "tests/ui/UiFixture.h"
 
-#include "platform/ui/Dialog.h"
 #include "platform/ui/Edit.h"
 
 #include <map>
@@ -156,43 +155,6 @@ TEST_F(EditTest, FocusLossNotifiesTheParentAndClicksPlaceTheCaret)
     EXPECT_EQ(line.GetCaret(), 8u);
 }
 
-TEST_F(EditTest, EnterInADialogEndsItUnlessTheBoxTakesIt)
-{
-    class Upload : public Dialog
-    {
-    public:
-        Upload() : Dialog({300, 120}) {}
-        Edit name{kEditSingleLine};
-        Edit description{kEditMultiLine | kEditWantReturn};
-
-    protected:
-        bool OnInitDialog() override
-        {
-            WindowStyle tab;
-            tab.tabStop = true;
-            name.Create(this, Rect::FromSize(5, 5, 200, 18), 1029, tab);
-            description.Create(this, Rect::FromSize(5, 30, 200, 45), 1031, tab);
-            return true;
-        }
-    };
-    Upload dialog;
-    std::string typed;
-    PostTask([&] {
-        EXPECT_TRUE(dialog.name.HasFocus()); // the first tab stop
-        display->PressKey(VK_TAB);
-        display->Type("x");
-        display->PressKey(VK_RETURN); // a line break in the description
-        display->Type("y");
-        PostTask([&] {
-            typed = dialog.description.GetText();
-            display->PressKey(VK_TAB);
-            display->PressKey(VK_RETURN); // ends the dialog from the name box
-        });
-    });
-    EXPECT_EQ(dialog.DoModal(), IDC_OK);
-    EXPECT_EQ(typed, "x\r\ny");
-}
-
 TEST_F(EditTest, CutCopyAndPasteGoThroughTheClipboardInEachBoxsKindOfText)
 {
     auto ctrl = [&](unsigned key) {
@@ -270,7 +232,7 @@ TEST_F(EditTest, CutCopyAndPasteGoThroughTheClipboardInEachBoxsKindOfText)
     EXPECT_EQ(clipboard(), "fixed");
 }
 
-TEST_F(EditTest, ASelectionIsOfferedAsPrimaryAndTheMiddleButtonPastesIt)
+TEST_F(EditTest, ADragAcrossTheTextOffersItAsPrimaryWithoutCopying)
 {
     line.SetText("pick me");
     // Drag across "pick" with the left button.
@@ -282,14 +244,6 @@ TEST_F(EditTest, ASelectionIsOfferedAsPrimaryAndTheMiddleButtonPastesIt)
     EXPECT_EQ(display->SelectionText(Selection::Primary), "pick");
     EXPECT_EQ(display->SelectionText(Selection::Clipboard), std::nullopt)
         << "selecting is not copying";
-
-    box.SetText("ab");
-    display->Click(box.ClientToScreen({box.GetFont()->TextExtent("a").width + 2, 5}),
-                   InputEvent::Button::Middle);
-    Pump();
-    Pump();
-    EXPECT_TRUE(box.HasFocus());
-    EXPECT_EQ(box.GetText(), "apickb");
 }
 
 TEST_F(EditTest, TheCaretBlinksWhileTheBoxHasTheFocusAndTheTextIsPainted)
