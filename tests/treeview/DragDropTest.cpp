@@ -151,6 +151,12 @@ TEST_F(DragBetweenTrees, SavesGoToTheOtherTreeWithTheirBlocksButNotToTheirOwn)
 
     display->MouseMove(main->ClientToScreen(Point{340, 20})); // the hover tracking ends
     Advance(1000);
+    Drag(*online, *local, {80, 30});
+    EXPECT_EQ(local->events, (Events{"dragdone:1", "enter:yes", "drop"}));
+    EXPECT_FALSE(local->dropped.IsDataAvailable(ui::CF_HDROP));
+    EXPECT_TRUE(local->dropped.IsDataAvailable(onlineFormat));
+    EXPECT_EQ(online->events, (Events{"enter:yes", "drop", "dragdone:1"}));
+
     online->events.clear();
     // Onto its own tree: refused, and a refused drop is a leave.
     Drag(*online, *online, {120, 60});
@@ -159,6 +165,7 @@ TEST_F(DragBetweenTrees, SavesGoToTheOtherTreeWithTheirBlocksButNotToTheirOwn)
     using ui::DragCursor;
     EXPECT_EQ(display->DragCursors(),
               (std::vector<DragCursor>{DragCursor::Refused, DragCursor::Copy, DragCursor::Normal,
+                                       DragCursor::Refused, DragCursor::Copy, DragCursor::Normal,
                                        DragCursor::Refused, DragCursor::Normal}));
 }
 

@@ -316,8 +316,25 @@ TEST_F(InputTest, HoverAfterTheRestAndLeaveWhenThePointerGoes)
     EXPECT_EQ(Count(b.log, "leave"), 1);
 }
 
-TEST_F(InputTest, AncestorsPreTranslateKeysFirst)
+TEST_F(InputTest, DoubleClickNeedsTheSameSpotWithinTheTimeAndAncestorsPreTranslateKeys)
 {
+    display->Click({20, 20});
+    Advance(300);
+    display->Click({21, 21});
+    Pump();
+    EXPECT_EQ(a.log, (std::vector<std::string>{"move", "down", "up", "move", "dbl", "up"}));
+    a.log.clear();
+    Advance(100);
+    display->Click({21, 21}); // a third press starts over
+    Advance(501);
+    display->Click({21, 21}); // too late
+    Advance(100);
+    display->Click({30, 30}); // too far
+    Pump();
+    EXPECT_EQ(Count(a.log, "dbl"), 0);
+
+    // Pre-translation of an ancestor can take a key first.
+    a.log.clear();
     a.SetFocus();
     display->PressKey('X');
     Pump();

@@ -77,6 +77,14 @@ protected:
     const gfx::Bitmap empty = LoadBitmapResource(197);
 };
 
+TEST_F(ActivityBarTest, FillWidthGrowsFromTheLeftEdge)
+{
+    for (const auto& [fill, width] :
+         {std::pair{0.0f, 0}, {0.01f, 6}, {0.5f, 94}, {0.99f, 182}, {1.0f, 189}}) {
+        EXPECT_EQ(CActivityBar::FillWidth(189, fill), width) << fill;
+    }
+}
+
 TEST_F(ActivityBarTest, StepsCountWholeHundredthsOfAFiveSecondCycle)
 {
     // Drive the arithmetic without the thread: as Start leaves it.
