@@ -1,13 +1,11 @@
 #include "tests/ui/UiFixture.h"
 
 #include "platform/ui/BitmapButton.h"
-#include "platform/ui/Clipboard.h"
 #include "platform/ui/Dialog.h"
 #include "platform/ui/PopupMenu.h"
 #include "platform/ui/ToolTip.h"
 
 #include <functional>
-#include <thread>
 
 using namespace tolvar;
 using namespace tolvar::ui;
@@ -213,19 +211,4 @@ TEST_F(ControlsTest, BalloonTipAsksForTextAfterTheDelayAndPops)
     display->MouseMove({300, 280});
     Advance(2000);
     EXPECT_FALSE(tip.IsShown());
-}
-
-TEST(Clipboard, RegisteredNamesGetStableIdsFromEveryThread)
-{
-    unsigned local = RegisterClipboardFormat("ZyferLocalFile");
-    unsigned online = RegisterClipboardFormat("ZyferOnlineFile");
-    EXPECT_GE(local, 0xC000u);
-    EXPECT_GE(online, 0xC000u);
-    EXPECT_NE(local, online);
-    EXPECT_EQ(RegisterClipboardFormat("zyferlocalfile"), local);
-    EXPECT_EQ(GetClipboardFormatName(local), "ZyferLocalFile");
-    EXPECT_EQ(RegisterClipboardFormat(""), 0u);
-    unsigned fromThread = 0;
-    std::thread([&] { fromThread = RegisterClipboardFormat("ZyferOnlineFile"); }).join();
-    EXPECT_EQ(fromThread, online);
 }
