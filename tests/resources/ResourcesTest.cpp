@@ -1,5 +1,4 @@
 #include "resources/Resources.h"
-#include "resources/DialogResources.h"
 #include "resources/MenuResources.h"
 #include "resources/StringResources.h"
 #include "tests/support/TempDir.h"
@@ -183,7 +182,7 @@ TEST(ResourcesTest, TheGeneratorDrawsExactlyTheCommittedPictures)
               BitmapResources().size() + IconResources().size());
 }
 
-TEST(ResourcesTest, MenusStringsAndTemplatesTheWindowsUse)
+TEST(ResourcesTest, MenusAndStringsTheWindowsUse)
 {
     // The tray handler sends the first item of menu 160 on a double-click.
     const MenuResource* tray = FindMenuResource(160);
@@ -201,17 +200,6 @@ TEST(ResourcesTest, MenusStringsAndTemplatesTheWindowsUse)
     EXPECT_EQ(LoadStringResource(101), "&About ZyferV3...");
     EXPECT_EQ(LoadStringResource(103), "Windows sockets initialization failed.");
     EXPECT_EQ(LoadStringResource(160), "") << "the tray icon has no tip";
-
-    // A message box button's pictures are its caption plus U and D.
-    const DialogTemplate* box = FindDialogTemplate(180);
-    ASSERT_NE(box, nullptr);
-    for (int id : {1002, 1013, 1014, 1015}) {
-        const ControlTemplate* c = box->Control(id);
-        ASSERT_NE(c, nullptr);
-        EXPECT_NE(FindBitmapResource(c->text + "U"), nullptr) << c->text;
-        EXPECT_NE(FindBitmapResource(c->text + "D"), nullptr) << c->text;
-    }
-    EXPECT_EQ(DialogUnitsToPixels({14, 7, 158, 62}), (gfx::Rect{21, 11, 237, 101}));
 }
 
 } // namespace

@@ -82,27 +82,6 @@ ScrollInfo BarInfo(CSkinScrollBar& bar)
     return info;
 }
 
-TEST_F(TreeFixture, InsertPlacesItemsWhereAsked)
-{
-    TreeItem* a = left->InsertItemShort("a", nullptr, nullptr);
-    TreeItem* b = left->InsertItemShort("b", nullptr, nullptr);
-    left->InsertItemShort("first", nullptr, TVI_FIRST);
-    left->InsertItemShort("after a", nullptr, a);
-    left->InsertItemShort("also first", nullptr, TVI_FIRST_ALT);
-    // A value naming no child of this parent puts the item last.
-    TreeItem* child = left->InsertItemShort("child", b, nullptr);
-    left->InsertItemShort("unmatched", nullptr, child);
-    left->InsertItemShort("child 0", b, TVI_FIRST);
-    EXPECT_EQ(ChildLabels(left->GetRootItem()),
-              (Labels{"also first", "first", "a", "after a", "b", "unmatched"}));
-    EXPECT_EQ(ChildLabels(b), (Labels{"child 0", "child"}));
-    EXPECT_EQ(left->GetRootItem()->firstChild->previousSibling, nullptr);
-    EXPECT_EQ(child->parent, b);
-    EXPECT_EQ(child->owner, left->GetRootItem());
-    EXPECT_EQ(left->GetItemCount(), 8U);
-    EXPECT_EQ(left->GetAllItems()[0], a); // insertion order, whatever the place
-}
-
 TEST_F(TreeFixture, RowsNumberOnlyShownItemsAndDepthAlways)
 {
     TreeItem* top = left->InsertItemShort("top", nullptr, nullptr);

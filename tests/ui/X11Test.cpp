@@ -29,6 +29,7 @@ public:
     int clicks = 0;
     Point clickedAt;
     std::vector<LParam> posted;
+    std::vector<unsigned> keys;
 
 protected:
     void OnPaint(gfx::Painter& p) override
@@ -41,6 +42,7 @@ protected:
         ++clicks;
         clickedAt = pt;
     }
+    void OnKeyDown(unsigned vk, unsigned, unsigned) override { keys.push_back(vk); }
     LResult OnMessage(unsigned msg, WParam, LParam l) override
     {
         if (msg == 0x8001) {
@@ -115,6 +117,18 @@ TEST(X11, ShapedWindowShowsItsFrameAndTakesRealInput)
     EXPECT_TRUE(system.RunUntil([&] { return skin.clicks == 2; }, std::chrono::seconds(10)));
     EXPECT_EQ(seen, 1);
     x11->RemoveEventFilter(filter);
+
+    // Real keys reach the focused window as the keys the trees and boxes know.
+    skin.SetFocus();
+    ASSERT_EQ(xdotool("key Up Down Left Right Home End Prior Next Delete BackSpace Tab Return "
+                      "Escape F5"),
+              0);
+    const std::vector<unsigned> keys = {VK_UP,  VK_DOWN,   VK_LEFT,   VK_RIGHT,  VK_HOME,
+                                        VK_END, VK_PRIOR,  VK_NEXT,   VK_DELETE, VK_BACK,
+                                        VK_TAB, VK_RETURN, VK_ESCAPE, VK_F5};
+    EXPECT_TRUE(
+        system.RunUntil([&] { return skin.keys.size() >= keys.size(); }, std::chrono::seconds(10)));
+    EXPECT_EQ(skin.keys, keys);
 
     skin.Destroy();
     XCloseDisplay(reader);

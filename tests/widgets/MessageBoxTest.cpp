@@ -2,15 +2,12 @@
 #include "widgets/MessageBoxRouting.h"
 
 #include "platform/base/MessageBox.h"
-#include "platform/base/UiThread.h"
 #include "tests/widgets/WidgetFixture.h"
 
-#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
-#include <thread>
 #include <vector>
 
 namespace tolvar::test {
@@ -202,39 +199,6 @@ TEST_F(MessageBoxTest, SkinnedRoundedWindowWithTheTextInItsLabelLooksAsItDid)
             EXPECT_TRUE(ShowsPicture(shot, {0, 0}, *expected));
         }
     });
-}
-
-TEST_F(MessageBoxTest, EveryMessageBoxGoesToTheSkinnedBoxOnTheUiThreadEvenFromAWorker)
-{
-    const MessageBoxHandler previous = InstallSkinnedMessageBox();
-    // Written by the worker and polled by the loop: atomic.
-    std::atomic<int> answer{-1};
-    std::thread worker([&] { answer = AfxMessageBox("Delete it?", MB_YESNO); });
-    // The box runs in a modal loop of the UI thread; look for it from a third
-    // thread, through the UI thread, and answer it there.
-    std::string shownText;
-    unsigned shownType = 0;
-    std::thread answerer([&] {
-        for (int attempt = 0; attempt < 500 && shownText.empty(); ++attempt) {
-            InvokeOnUiThread([&] {
-                for (ui::Window* w : system->TopLevelWindows()) {
-                    if (auto* box = dynamic_cast<CMessageBox*>(w); box && box->IsModal()) {
-                        shownText = box->Text();
-                        shownType = box->Type();
-                        Press(*box, kYes);
-                    }
-                }
-            });
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-    });
-    ASSERT_TRUE(system->RunUntil([&] { return answer != -1; }));
-    worker.join();
-    answerer.join();
-    EXPECT_EQ(shownText, "Delete it?");
-    EXPECT_EQ(shownType, MB_YESNO);
-    EXPECT_EQ(answer, IDYES);
-    SetMessageBoxHandler(previous);
 }
 
 } // namespace
