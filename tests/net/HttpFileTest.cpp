@@ -150,11 +150,7 @@ TEST(HttpFile, FailedTransfersRaiseTheOneExceptionAfterTheWholeLinesThatCame)
         writing("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nSAVES_URL=x\r\n", true));
     RawHttpServer big(RawHttpServer::Documents({{"/big", std::string(100000, 'b')}}));
     test::BlackholePort blackhole;
-    int freePort = 0;
-    {
-        RawHttpServer gone(RawHttpServer::Documents({}));
-        freePort = gone.Port();
-    }
+    const int freePort = test::FreeLoopbackPort();
     const auto local = [](int port) { return "http://127.0.0.1:" + std::to_string(port) + "/x"; };
     constexpr std::chrono::milliseconds kLong{60000};
     NetTimeouts stallOnly = Quick(), connectOnly = Quick(), totalOnly = Quick(), limited = Quick();

@@ -413,11 +413,7 @@ TEST_F(ListJob, RefreshRootReadsTheSettingsWhenNeededAndFetchesSavesUrl)
     EXPECT_NE(previous.find("/tolvar_settings.asp"), std::string::npos);
 
     // No settings server: the message, and nothing fetched.
-    int freePort = 0;
-    {
-        RawHttpServer gone(RawHttpServer::Documents({}));
-        freePort = gone.Port();
-    }
+    const int freePort = test::FreeLoopbackPort();
     TheServerSettings().SetPageAddress("http://127.0.0.1:" + std::to_string(freePort) +
                                        "/tolvar_settings.asp");
     TheServerSettings().Clear(); // whatever an earlier test loaded

@@ -201,11 +201,7 @@ TEST_F(SaveUpload, FailuresEndWithinBoundsWithTheirMessageAndNoStrayCopy)
     });
     RawHttpServer silent(
         [](int, const RawHttpServer::Request&, RawHttpServer& self) { self.WaitForShutdown(); });
-    int closedPort = 0;
-    {
-        RawHttpServer gone([](int, const RawHttpServer::Request&, RawHttpServer&) {});
-        closedPort = gone.Port();
-    }
+    const int closedPort = test::FreeLoopbackPort();
     const std::string path = PutSave("s.tvd", test::MakeSave("Save"));
     const Bytes empty;
     const std::string emptyPath = PutSave("empty.tvd", empty);

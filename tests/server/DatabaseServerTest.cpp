@@ -1,17 +1,14 @@
 #include "server/DatabaseServer.h"
 #include "platform/net/InternetException.h"
 #include "platform/net/InternetSession.h"
-#include "saveformat/SaveFormat.h"
 #include "server/SampleDatabase.h"
+#include "tests/net/RawHttpServer.h"
 #include "tests/net/ServerProcess.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -128,17 +125,31 @@ protected:
     std::unique_ptr<ServerProcess> process;
 };
 
-TEST_F(Server, TheSettingsPageNamesTheAddressesOnTheHostTheClientUsed)
+// The settings page names the addresses on the host the client used; the
+// home page shows the database and links each save.
+TEST_F(Server, ServesTheSettingsTheCodeListAndTheHomePage)
 {
     const std::string port = std::to_string(process->Port());
-    const std::string page = Get(Url("/tolvar_settings.asp"));
+    const std::string settings = Get(Url("/tolvar_settings.asp"));
     const std::string base = "http://127.0.0.1:" + port;
-    EXPECT_EQ(page, "SAVES_URL=" + base + "/tolvar_list.asp?folder=\r\nUPLOAD_URL=" + base +
-                        "/tolvar_upload.asp?\r\nCODELIST_URL=" + base + "/codelist.bin\r\n");
+    EXPECT_EQ(settings, "SAVES_URL=" + base + "/tolvar_list.asp?folder=\r\nUPLOAD_URL=" + base +
+                            "/tolvar_upload.asp?\r\nCODELIST_URL=" + base + "/codelist.bin\r\n");
     const std::string viaName = Get("http://localhost:" + port + "/tolvar_settings.asp");
     EXPECT_NE(viaName.find("SAVES_URL=http://localhost:" + port + "/tolvar_list.asp?"),
               std::string::npos);
     EXPECT_EQ(Get(Url("/codelist.bin")), Read(dir.Path() / "codelist.bin"));
+
+    const std::string page = Get(Url("/"));
+    for (const char* shown : {"<h2>Role Playing</h2>", "<h2>Deep</h2>", "<h2>Empty</h2>",
+                              "Level 99. b100", ">0.58 KB<", ">no file<"}) {
+        EXPECT_NE(page.find(shown), std::string::npos) << shown;
+    }
+    for (const char* hidden : {"secret", "Escape", "Back", "hidden"}) {
+        EXPECT_EQ(page.find(hidden), std::string::npos) << hidden;
+    }
+    const std::string link =
+        "href=\"/saves/Role+Playing/Quest+Ep%2E1%2Etvd\" download=\"Quest Ep.1.tvd\"";
+    EXPECT_NE(page.find(link), std::string::npos) << page;
 }
 
 TEST_F(Server, ListsFoldersAndSavesAndAnswersEmptyFoldersWithTheEmptyList)
@@ -268,58 +279,6 @@ TEST_F(Server, UploadsAreCheckedAndStoredInTheCommunityFolder)
     EXPECT_EQ(names.size(), 4u) << "two saves and their descriptions, no leftovers";
 }
 
-// A connection to a loopback port, or -1 when none is taken.
-int ConnectRaw(int port)
-{
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(static_cast<std::uint16_t>(port));
-    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-void SendAll(int fd, const std::string& bytes)
-{
-    for (std::size_t done = 0; done < bytes.size();) {
-        const ssize_t n = send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-        if (n <= 0) {
-            return;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-}
-
-// Everything the server writes until it closes; the receive bound only
-// keeps a broken server from hanging the test.
-std::string ReadToClose(int fd)
-{
-    timeval wait{20, 0};
-    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof(wait));
-    std::string out;
-    char block[4096];
-    for (ssize_t n; (n = recv(fd, block, sizeof(block), 0)) > 0;) {
-        out.append(block, static_cast<std::size_t>(n));
-    }
-    return out;
-}
-
-std::string RawExchange(int port, const std::string& request, bool endSending = false)
-{
-    const int fd = ConnectRaw(port);
-    SendAll(fd, request);
-    if (endSending) {
-        shutdown(fd, SHUT_WR);
-    }
-    std::string answer = ReadToClose(fd);
-    close(fd);
-    return answer;
-}
-
 std::string Gunzip(const std::string& packed)
 {
     z_stream z{};
@@ -358,7 +317,7 @@ TEST_F(Server, GzipsXmlDocumentsForClientsThatAcceptItAndNothingElse)
         if (!c.acceptEncoding.empty()) {
             request += "Accept-Encoding: " + c.acceptEncoding + "\r\n";
         }
-        const std::string answer = RawExchange(process->Port(), request + "\r\n");
+        const std::string answer = test::RawExchange(process->Port(), request + "\r\n");
         const std::size_t split = answer.find("\r\n\r\n");
         ASSERT_NE(split, std::string::npos) << c.target;
         const std::string head = answer.substr(0, split);
@@ -399,15 +358,16 @@ TEST_F(Server, UploadsThatDidNotArriveWholeAreRefusedAndNeverStored)
              // Announced larger than any save: not read at all.
              {head(64 * 1024 * 1024), "HTTP/1.1 413", "too large"},
          }) {
-        const std::string answer = RawExchange(process->Port(), c.request, true);
+        const std::string answer = test::RawExchange(process->Port(), c.request, true);
         EXPECT_EQ(answer.rfind(c.status, 0), 0u) << answer;
         EXPECT_NE(answer.find("\r\n\r\nResult=0\r\nReason="), std::string::npos) << answer;
         EXPECT_NE(answer.find(c.reason), std::string::npos) << answer;
     }
     EXPECT_FALSE(fs::exists(dir.Path() / "Online Community" / "Cut.tvd"));
     // The whole body, for contrast, is stored.
-    EXPECT_NE(RawExchange(process->Port(), head(body.size()) + body).find("\r\n\r\nResult=1\r\n"),
-              std::string::npos);
+    EXPECT_NE(
+        test::RawExchange(process->Port(), head(body.size()) + body).find("\r\n\r\nResult=1\r\n"),
+        std::string::npos);
     EXPECT_TRUE(fs::exists(dir.Path() / "Online Community" / "Cut.tvd"));
 }
 
@@ -458,15 +418,15 @@ TEST_F(Server, ClientsThatTrickleAreCutAsAWholeWhileOthersAreServed)
     std::vector<Trickler> tricklers;
     for (int i = 0; i < 20; ++i) {
         const bool upload = i % 2 == 1;
-        Trickler t{ConnectRaw(bounded.Port()),
+        Trickler t{test::ConnectLoopback(bounded.Port()),
                    upload ? std::string(200, 'x')
                           : "GET /tolvar_settings.asp HTTP/1.1\r\nX-Pad: " + std::string(200, 'a'),
                    upload};
         if (upload) {
-            SendAll(t.fd,
-                    "POST /tolvar_upload.asp?save_name=Slow HTTP/1.1\r\nHost: x\r\nContent-Type: "
-                    "multipart/form-data, boundary=" +
-                        kBoundary + "\r\nContent-Length: 5000\r\n\r\n");
+            test::RawHttpServer::WriteAll(
+                t.fd, "POST /tolvar_upload.asp?save_name=Slow HTTP/1.1\r\nHost: x\r\nContent-Type: "
+                      "multipart/form-data, boundary=" +
+                          kBoundary + "\r\nContent-Length: 5000\r\n\r\n");
         }
         tricklers.push_back(t);
     }
@@ -475,7 +435,7 @@ TEST_F(Server, ClientsThatTrickleAreCutAsAWholeWhileOthersAreServed)
         while (!stop) {
             for (Trickler& t : tricklers) {
                 if (t.sent < t.text.size()) {
-                    SendAll(t.fd, t.text.substr(t.sent++, 1));
+                    test::RawHttpServer::WriteAll(t.fd, t.text.substr(t.sent++, 1));
                 }
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -505,7 +465,7 @@ TEST_F(Server, ClientsThatTrickleAreCutAsAWholeWhileOthersAreServed)
     // Each is cut once its request has taken longer than its bound, although
     // a byte keeps arriving well within any per-read timeout.
     for (const Trickler& t : tricklers) {
-        const std::string answer = ReadToClose(t.fd);
+        const std::string answer = test::ReadToClose(t.fd);
         if (t.upload) {
             EXPECT_EQ(answer.rfind("HTTP/1.1 400", 0), 0u) << answer;
             EXPECT_NE(answer.find("Result=0\r\nReason="), std::string::npos) << answer;
@@ -519,62 +479,6 @@ TEST_F(Server, ClientsThatTrickleAreCutAsAWholeWhileOthersAreServed)
         close(t.fd);
     }
     EXPECT_FALSE(fs::exists(dir.Path() / "Online Community" / "Slow.tvd"));
-}
-
-TEST_F(Server, TheHomePageShowsTheDatabaseAndLinksEachSave)
-{
-    const std::string page = Get(Url("/"));
-    for (const char* shown : {"<h2>Role Playing</h2>", "<h2>Deep</h2>", "<h2>Empty</h2>",
-                              "Level 99. b100", ">0.58 KB<", ">no file<"}) {
-        EXPECT_NE(page.find(shown), std::string::npos) << shown;
-    }
-    for (const char* hidden : {"secret", "Escape", "Back", "hidden"}) {
-        EXPECT_EQ(page.find(hidden), std::string::npos) << hidden;
-    }
-    const std::string link =
-        "href=\"/saves/Role+Playing/Quest+Ep%2E1%2Etvd\" download=\"Quest Ep.1.tvd\"";
-    ASSERT_NE(page.find(link), std::string::npos) << page;
-    EXPECT_EQ(Get(Url("/saves/Role+Playing/Quest+Ep%2E1%2Etvd")), save);
-}
-
-TEST(SampleDatabase, HoldsSealedSavesACodeListAndASaveWithoutFile)
-{
-    test::TempDir dir;
-    const fs::path root = dir.Path() / "db";
-    const test::ProgramResult made =
-        test::RunProgram(ServerProcess::Executable(), {"--make-sample", root.string()});
-    ASSERT_EQ(made.status, 0) << made.err;
-    int saves = 0, withoutFile = 0;
-    for (const auto& entry : fs::recursive_directory_iterator(root)) {
-        const fs::path& path = entry.path();
-        if (path.extension() == ".tvd") {
-            ++saves;
-            std::string bytes = Read(path);
-            EXPECT_TRUE(VerifySaveBuffer(reinterpret_cast<std::uint8_t*>(bytes.data()),
-                                         static_cast<std::uint32_t>(bytes.size())))
-                << path;
-        } else if (path.extension() == ".txt") {
-            withoutFile += fs::exists(fs::path(path).replace_extension(".tvd")) ? 0 : 1;
-        }
-    }
-    EXPECT_GE(saves, 12);
-    EXPECT_EQ(withoutFile, 1);
-    EXPECT_TRUE(fs::is_directory(root / "Online Community"));
-    EXPECT_GE(Read(root / "codelist.bin").size(), 16u);
-}
-
-// A loopback port free a moment ago.
-int FreePort()
-{
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof(addr);
-    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
-    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length);
-    close(fd);
-    return ntohs(addr.sin_port);
 }
 
 std::string Replaced(std::string text, const std::string& from, const std::string& to)
@@ -622,7 +526,7 @@ public:
         }
         // Ready once it accepts a connection (or gone when it could not start).
         for (int tries = 0; m_pid > 0 && tries < 500; ++tries) {
-            const int fd = ConnectRaw(port);
+            const int fd = test::ConnectLoopback(port);
             if (fd >= 0 || waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
                 close(fd);
                 break;
@@ -669,10 +573,10 @@ TEST(StaticExport, ServedByNginxItReadsAsTheServerDoesAndFollowsUploads)
     Write(db.Path() / "Role Playing" / "Gone.txt", "withdrawn");
     Write(db.Path() / "codelist.bin", "codes");
 
-    const int staticPort = FreePort();
+    const int staticPort = test::FreeLoopbackPort();
     const std::string staticBase = "http://127.0.0.1:" + std::to_string(staticPort);
     server::ServerOptions options;
-    options.port = FreePort();
+    options.port = test::FreeLoopbackPort();
     options.root = db.Path();
     const std::string serverBase = "http://127.0.0.1:" + std::to_string(options.port);
     options.exportTo = server::ExportOptions{out.Path(), staticBase + "/", serverBase};
