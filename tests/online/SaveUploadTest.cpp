@@ -3,34 +3,28 @@
 
 #include "online/ServerSettings.h"
 #include "platform/base/MessageBox.h"
-#include "platform/net/NetTimeouts.h"
 #include "saveformat/SaveFormat.h"
 #include "tests/net/RawHttpServer.h"
 #include "tests/net/ServerProcess.h"
-#include "tests/online/RecordingMainWindow.h"
+#include "tests/online/JobFaults.h"
 #include "tests/storage/TestSaves.h"
-#include "tests/support/ScriptedMessageBox.h"
 #include "tests/support/TempDir.h"
-#include "tests/support/Watchdog.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <optional>
-#include <unistd.h>
 
 namespace tolvar {
 namespace {
 
 namespace fsys = std::filesystem;
+using test::kInternetFailed;
 using test::RawHttpServer;
-using test::RecordingMainWindow;
+using test::Text;
 using Strings = std::vector<std::string>;
 using Bytes = std::vector<std::uint8_t>;
 
-const std::string kInternetFailed =
-    "The internet connection does not appear to be working or the file was corrupt.";
 const std::string kTempCopyFailed = "Could not open temporary file, an error may occur";
 const std::string kNotComplete = "The save transfer did not complete.";
 
@@ -57,14 +51,9 @@ struct ScriptedForm
     }
 };
 
-std::string Text(const Bytes& bytes)
-{
-    return std::string(bytes.begin(), bytes.end());
-}
-
 // Each test runs in a folder of its own holding "Temp", which the program
 // makes beside itself and the upload names "temp\".
-class SaveUpload : public ::testing::Test
+class SaveUpload : public test::JobFaults
 {
 protected:
     SaveUpload()
@@ -73,18 +62,8 @@ protected:
         fsys::create_directory(dir / "drive");
         m_previousDir = fsys::current_path();
         fsys::current_path(dir.Path());
-        net::NetTimeouts quick;
-        quick.connect = std::chrono::milliseconds(1000);
-        quick.stall = std::chrono::milliseconds(1000);
-        quick.total = std::chrono::milliseconds(5000);
-        m_previousTimeouts = net::DefaultNetTimeouts();
-        net::SetDefaultNetTimeouts(quick);
     }
-    ~SaveUpload() override
-    {
-        fsys::current_path(m_previousDir);
-        net::SetDefaultNetTimeouts(m_previousTimeouts);
-    }
+    ~SaveUpload() override { fsys::current_path(m_previousDir); }
 
     // A save on the "drive" named fileName, holding the save name saveName.
     std::string PutSave(const std::string& fileName, const Bytes& bytes)
@@ -100,15 +79,11 @@ protected:
         return uploader.UploadSave(path, fileName, url, nameDefault, nameDefault);
     }
 
-    test::Watchdog watchdog{std::chrono::seconds(30)};
     test::TempDir dir;
-    test::ScriptedMessageBox boxes;
-    RecordingMainWindow mainWindow;
     ScriptedForm form;
 
 private:
     fsys::path m_previousDir;
-    net::NetTimeouts m_previousTimeouts;
 };
 
 TEST_F(SaveUpload, SendsTheFormsFieldsInTheQueryAndTheRenamedCopyInTheBody)
