@@ -14,6 +14,15 @@
 namespace tolvar::test {
 namespace {
 
+sockaddr_in Loopback(int port)
+{
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(static_cast<std::uint16_t>(port));
+    return addr;
+}
+
 int ListenLoopback(int backlog, int& port)
 {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -22,9 +31,7 @@ int ListenLoopback(int backlog, int& port)
     }
     int on = 1;
     setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on));
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in addr = Loopback(0);
     if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 ||
         listen(fd, backlog) != 0) {
         close(fd);
@@ -187,11 +194,8 @@ BlackholePort::BlackholePort()
     // connection requests instead of answering them.
     for (int i = 0; i < 8; ++i) {
         const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        addr.sin_port = htons(static_cast<std::uint16_t>(m_port));
-        connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+        const sockaddr_in addr = Loopback(m_port);
+        connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof(addr));
         m_fillers.push_back(fd);
     }
     usleep(50000);
@@ -203,6 +207,51 @@ BlackholePort::~BlackholePort()
         close(fd);
     }
     close(m_listenFd);
+}
+
+int FreeLoopbackPort()
+{
+    int port = 0;
+    close(ListenLoopback(1, port));
+    return port;
+}
+
+int ConnectLoopback(int port)
+{
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const sockaddr_in addr = Loopback(port);
+    if (fd >= 0 && connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof(addr)) == 0) {
+        return fd;
+    }
+    close(fd);
+    return -1;
+}
+
+std::string ReadToClose(int fd)
+{
+    timeval wait{20, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof(wait));
+    std::string out;
+    char block[4096];
+    for (ssize_t n; (n = recv(fd, block, sizeof(block), 0)) > 0;) {
+        out.append(block, static_cast<std::size_t>(n));
+    }
+    return out;
+}
+
+std::string RawExchange(int port, const std::string& request, bool endSending)
+{
+    const int fd = ConnectLoopback(port);
+    if (fd < 0) {
+        return "";
+    }
+    RawHttpServer::WriteAll(fd, request);
+    if (endSending) {
+        shutdown(fd, SHUT_WR);
+    }
+    std::string answer = ReadToClose(fd);
+    close(fd);
+    return answer;
 }
 
 } // namespace tolvar::test

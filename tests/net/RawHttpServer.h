@@ -79,4 +79,16 @@ private:
     std::vector<int> m_fillers;
 };
 
+// A loopback port free a moment ago: a connection to it is refused.
+int FreeLoopbackPort();
+
+// The client side, byte by byte: a connection to a loopback port (-1 when
+// none is taken), and everything the peer writes until it closes (a receive
+// bound only keeps a broken peer from hanging the test).
+int ConnectLoopback(int port);
+std::string ReadToClose(int fd);
+// Sends request on a connection of its own (ending the sending side when
+// asked) and returns the whole answer, or "" when no connection is taken.
+std::string RawExchange(int port, const std::string& request, bool endSending = false);
+
 } // namespace tolvar::test

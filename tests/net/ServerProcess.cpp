@@ -1,15 +1,19 @@
 #include "tests/net/ServerProcess.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
+#include <fstream>
 #include <stdexcept>
+#include <thread>
 
 #ifndef TOLVAR_SERVER_EXE
 #error "TOLVAR_SERVER_EXE must name the tolvar-server program"
@@ -52,6 +56,27 @@ std::string ReadFile(std::FILE* file)
     return text;
 }
 
+// Whether a thread of pid is asleep in a timed pause (the server otherwise
+// waits in poll or on a condition, never in a sleep).
+bool IsPausing(int pid)
+{
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    DIR* dir = opendir(tasks.c_str());
+    bool pausing = false;
+    while (dirent* entry = dir != nullptr ? readdir(dir) : nullptr) {
+        long number = -1;
+        std::ifstream(tasks + "/" + entry->d_name + "/syscall") >> number;
+#ifdef SYS_nanosleep
+        pausing = pausing || number == SYS_nanosleep;
+#endif
+        pausing = pausing || number == SYS_clock_nanosleep;
+    }
+    if (dir != nullptr) {
+        closedir(dir);
+    }
+    return pausing;
+}
+
 } // namespace
 
 std::string ServerProcess::Executable()
@@ -59,13 +84,16 @@ std::string ServerProcess::Executable()
     return TOLVAR_SERVER_EXE;
 }
 
-ServerProcess::ServerProcess(const std::filesystem::path& root)
+ServerProcess::ServerProcess(const std::filesystem::path& root,
+                             const std::vector<std::string>& options)
 {
     int out[2];
     if (pipe2(out, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe");
     }
-    m_pid = Spawn(Executable(), {"--port", "0", "--root", root.string()}, out[1], -1);
+    std::vector<std::string> args{"--port", "0", "--root", root.string()};
+    args.insert(args.end(), options.begin(), options.end());
+    m_pid = Spawn(Executable(), args, out[1], -1);
     close(out[1]);
     // The server prints the address it serves once it listens.
     std::string line;
@@ -82,19 +110,28 @@ ServerProcess::ServerProcess(const std::filesystem::path& root)
     close(out[0]);
     const std::size_t colon = line.rfind(':');
     if (colon == std::string::npos || line.find("http://") == std::string::npos) {
-        kill(m_pid, SIGKILL);
-        waitpid(m_pid, nullptr, 0);
+        Kill();
         throw std::runtime_error("tolvar-server did not start: " + line);
     }
     m_port = std::stoi(line.substr(colon + 1));
 }
 
-ServerProcess::~ServerProcess()
+void ServerProcess::Kill()
 {
     if (m_pid > 0) {
         kill(m_pid, SIGKILL);
         waitpid(m_pid, nullptr, 0);
+        m_pid = -1;
     }
+}
+
+void ServerProcess::KillWhileAnswering()
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!IsPausing(m_pid) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    Kill();
 }
 
 std::string ServerProcess::Url(const std::string& target) const

@@ -6,18 +6,27 @@
 
 namespace tolvar::test {
 
-// Runs tolvar-server on an ephemeral loopback port over a root folder, and
-// kills and reaps it when the object goes.
+// Runs tolvar-server on an ephemeral loopback port over a root folder, with
+// any further options, and kills and reaps it when the object goes.
 class ServerProcess
 {
 public:
-    explicit ServerProcess(const std::filesystem::path& root);
-    ~ServerProcess();
+    explicit ServerProcess(const std::filesystem::path& root,
+                           const std::vector<std::string>& options = {});
+    ~ServerProcess() { Kill(); }
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;
 
     int Port() const { return m_port; }
     std::string Url(const std::string& target) const;
+
+    // Kills the server outright (SIGKILL), as a crash or a power cut would.
+    void Kill();
+    // Started with "--delay-ms", the server pauses before every answer: this
+    // kills it as soon as one of its threads sits in that pause, that is with
+    // a request read and its answer not yet sent. After ten seconds it kills
+    // it all the same; the client's outcome is alike, only less has happened.
+    void KillWhileAnswering();
 
     static std::string Executable();
 

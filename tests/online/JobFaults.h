@@ -1,9 +1,9 @@
 #pragma once
 
-// What the fault tests of the download and upload jobs share: their texts,
-// a main window that takes every message, and short network timeouts.
-#include "platform/base/MessageTarget.h"
+// What the tests of the download and upload jobs share: their texts, a main
+// window that records every message, and short network timeouts.
 #include "platform/net/NetTimeouts.h"
+#include "tests/online/RecordingMainWindow.h"
 #include "tests/support/ScriptedMessageBox.h"
 #include "tests/support/Watchdog.h"
 
@@ -22,12 +22,6 @@ inline const std::string kOverwrite =
 inline const std::string kInternetFailed =
     "The internet connection does not appear to be working or the file was corrupt.";
 inline const std::string kNoConnection = "Could not establish an internet connection.";
-
-class QuietMainWindow final : public MessageTarget
-{
-public:
-    LResult SendAppMessage(unsigned, WParam, LParam) override { return 0; }
-};
 
 inline std::string Text(const std::vector<std::uint8_t>& bytes)
 {
@@ -50,7 +44,7 @@ protected:
 
     Watchdog watchdog{std::chrono::seconds(40)};
     ScriptedMessageBox boxes;
-    QuietMainWindow mainWindow;
+    RecordingMainWindow mainWindow;
 
 private:
     net::NetTimeouts m_previousTimeouts;

@@ -1,36 +1,19 @@
 #include "server/DatabaseText.h"
+#include "online/OnlineValue.h"
 
 #include <gtest/gtest.h>
 
 namespace tolvar::server {
 namespace {
 
-// The client's value decoding, as the companion applies it to names.
-std::string ClientDecode(const std::string& value)
-{
-    std::string out;
-    for (std::size_t i = 0; i < value.size(); ++i) {
-        if (value[i] == '+') {
-            out += ' ';
-        } else if (value[i] == '%') {
-            if (value.compare(i, 3, "%2E") == 0) {
-                out += '.';
-            }
-            i += 2;
-        } else {
-            out += value[i];
-        }
-    }
-    return out;
-}
-
+// Read back through the companion's own decoding.
 TEST(DatabaseText, DisplayValuesDecodeBackToWhatTheDatabaseHolds)
 {
     for (const char* name :
          {"Star Voyager v1.2", "Dr. Mech", "a..b", "Caf\xC3\xA9 Racer", "(x) [y] ~z"}) {
         const std::string encoded = EncodeDisplayValue(name);
         EXPECT_EQ(encoded.find_first_of(" .<>&"), std::string::npos) << encoded;
-        EXPECT_EQ(ClientDecode(encoded), name);
+        EXPECT_EQ(DecodeOnlineValue(encoded), name);
     }
     // What cannot be carried is dropped, never half written.
     EXPECT_EQ(EncodeDisplayValue("1+1=2 <b>&100%\t"), "11=2+b100");
@@ -40,7 +23,8 @@ TEST(DatabaseText, DownloadPathsNameTheFileTheClientStores)
 {
     const std::string path = EncodeDownloadPath("Online Community/My Save.tvd");
     EXPECT_EQ(path, "Online+Community/My+Save%2Etvd");
-    EXPECT_EQ(ClientDecode(path).substr(ClientDecode(path).rfind('/') + 1), "My Save.tvd");
+    EXPECT_EQ(DecodeOnlineValue(path).substr(DecodeOnlineValue(path).rfind('/') + 1),
+              "My Save.tvd");
     EXPECT_EQ(EncodeDownloadPath("a&b#c?"), "a%26b%23c%3F");
     EXPECT_EQ(EncodeQueryValue("Role Playing/Ep.1&x"), "Role%20Playing/Ep.1%26x");
 }

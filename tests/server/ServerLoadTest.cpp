@@ -1,20 +1,17 @@
 // The reference server under many clients at once on loopback: every
 // request of every client is answered whole, for a minute in CI. Elsewhere
 // the run lasts TOLVAR_SERVER_LOAD_SECONDS (8 unless set; 0 skips it).
+#include "tests/net/RawHttpServer.h"
 #include "tests/net/ServerProcess.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Watchdog.h"
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace tolvar::test {
@@ -24,28 +21,8 @@ namespace {
 // connection fails.
 std::string Get(int port, const std::string& target)
 {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0) {
-        return "";
-    }
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    std::string answer;
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-        const std::string request =
-            "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
-        if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) ==
-            static_cast<ssize_t>(request.size())) {
-            char buffer[4096];
-            for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;) {
-                answer.append(buffer, static_cast<std::size_t>(n));
-            }
-        }
-    }
-    close(fd);
-    return answer;
+    return RawExchange(port, "GET " + target +
+                                 " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
 }
 
 std::chrono::seconds LoadDuration()
