@@ -75,6 +75,7 @@ void CFileTree::OnBegindrag(NMTREEVIEW* info, LResult*)
     m_dragStart = ClientToScreen(info->ptDrag);
     if (CanBeginDrag(info->ptDrag)) {
         BeginDrag();
+        LetGoIfPointerLeft();
     }
 }
 

@@ -141,6 +141,9 @@ protected:
 
     // Shared by the mouse-move entry of CFileTree.
     void HandleMouseMove(unsigned flags, gfx::Point point);
+    // After a drag that ended over another window: the capture goes now, so
+    // that window has the very next move and press.
+    void LetGoIfPointerLeft();
 
 private:
     int ClientHeight() const { return m_clientRect.bottom - m_clientRect.top; }

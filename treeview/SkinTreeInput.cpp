@@ -49,6 +49,14 @@ void CSkinTree::HandleMouseMove(unsigned flags, gfx::Point point)
     m_previousMouseFlags = flags;
 }
 
+void CSkinTree::LetGoIfPointerLeft()
+{
+    if (m_mouseTracking && WindowFromPoint(GetCursorPos()) != this) {
+        m_mouseTracking = false;
+        ReleaseCapture();
+    }
+}
+
 void CSkinTree::OnCaptureChanged(ui::Window* gainsCapture)
 {
     // The window layer drops the capture when the buttons are released; the
