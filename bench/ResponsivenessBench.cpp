@@ -49,71 +49,6 @@ constexpr int kOnlineSaves = 50000;
 constexpr int kIdlePresses = 1000;
 constexpr auto kPause = std::chrono::milliseconds(5); // between presses
 
-// The headless display, with a look at every frame it is given to show.
-class WatchedBackend final : public ui::Backend
-{
-public:
-    std::function<void()> onPresent; // UI thread
-
-    explicit WatchedBackend(std::unique_ptr<ui::HeadlessBackend> inner) : m_inner(std::move(inner))
-    {
-    }
-    ui::HeadlessBackend& Inner() { return *m_inner; }
-
-    const char* Name() const override { return m_inner->Name(); }
-    std::unique_ptr<ui::NativeWindow> CreateNativeWindow(tolvar::WindowHandle handle,
-                                                         const ui::Rect& screen,
-                                                         ui::TopLevelKind kind) override
-    {
-        return std::make_unique<Watched>(*this, m_inner->CreateNativeWindow(handle, screen, kind));
-    }
-    bool DispatchEvents(ui::InputSink& sink) override { return m_inner->DispatchEvents(sink); }
-    void Wait(std::optional<std::chrono::milliseconds> timeout) override { m_inner->Wait(timeout); }
-    void Wake() override { m_inner->Wake(); }
-    ui::Point CursorPos() const override { return m_inner->CursorPos(); }
-    ui::Size ScreenSize() const override { return m_inner->ScreenSize(); }
-    void SetSelectionText(ui::Selection which, const std::string& utf8) override
-    {
-        m_inner->SetSelectionText(which, utf8);
-    }
-    void RequestSelectionText(ui::Selection which, ui::SelectionCallback done) override
-    {
-        m_inner->RequestSelectionText(which, std::move(done));
-    }
-    void SetDragCursor(ui::DragCursor cursor) override { m_inner->SetDragCursor(cursor); }
-
-private:
-    class Watched final : public ui::NativeWindow
-    {
-    public:
-        Watched(WatchedBackend& owner, std::unique_ptr<ui::NativeWindow> inner)
-            : m_owner(owner), m_inner(std::move(inner))
-        {
-        }
-        void SetBounds(const ui::Rect& screen) override { m_inner->SetBounds(screen); }
-        void SetVisible(bool visible) override { m_inner->SetVisible(visible); }
-        void SetShape(const tolvar::gfx::Region* region) override { m_inner->SetShape(region); }
-        void SetTitle(const std::string& title) override { m_inner->SetTitle(title); }
-        void Raise() override { m_inner->Raise(); }
-        void TakeFocus() override { m_inner->TakeFocus(); }
-        void Minimize() override { m_inner->Minimize(); }
-        void SetIcon(const tolvar::gfx::Bitmap& icon) override { m_inner->SetIcon(icon); }
-        void Present(const tolvar::gfx::Bitmap& frame, const ui::Rect& dirty) override
-        {
-            m_inner->Present(frame, dirty);
-            if (m_owner.onPresent) {
-                m_owner.onPresent();
-            }
-        }
-
-    private:
-        WatchedBackend& m_owner;
-        std::unique_ptr<ui::NativeWindow> m_inner;
-    };
-
-    std::unique_ptr<ui::HeadlessBackend> m_inner;
-};
-
 // The drive, the program folder and the served database, made once.
 struct Bed
 {
@@ -151,15 +86,19 @@ Bed& TheBed()
 class Presser
 {
 public:
-    Presser(WatchedBackend& backend, tolvar::CZyferV3Dlg& dialog)
+    Presser(ui::HeadlessBackend& backend, tolvar::CZyferV3Dlg& dialog)
         : m_backend(backend), m_dialog(dialog)
     {
-        backend.onPresent = [this] { OnPresent(); };
     }
-    ~Presser() { m_backend.onPresent = nullptr; }
 
-    // On the UI thread, once the Local Tree is ready: the selection to move from.
-    void Arm() { m_before = m_dialog.GetLocalTree()->GetSelectedItem(); }
+    // On the UI thread, once the Local Tree is ready: the selection to move
+    // from, and a look at every frame from now on.
+    void Arm()
+    {
+        m_before = m_dialog.GetLocalTree()->GetSelectedItem();
+        m_backend.SetPresentHook([this] { OnPresent(); });
+    }
+    void Disarm() { m_backend.SetPresentHook(nullptr); } // UI thread
 
     // One press; false when the selection did not move within ten seconds.
     // Nothing else is asked of the UI thread, so a press can land in the
@@ -169,7 +108,7 @@ public:
         std::unique_lock lock(m_mutex);
         m_start = Clock::now();
         m_pending = true;
-        m_backend.Inner().PressKey(key);
+        m_backend.PressKey(key);
         if (!m_done.wait_for(lock, std::chrono::seconds(10), [this] { return !m_pending; })) {
             m_pending = false;
             return false;
@@ -192,7 +131,7 @@ private:
         }
     }
 
-    WatchedBackend& m_backend;
+    ui::HeadlessBackend& m_backend;
     tolvar::CZyferV3Dlg& m_dialog;
     std::mutex m_mutex;
     std::condition_variable m_done;
@@ -241,12 +180,24 @@ double Percentile(std::vector<double> values, double fraction)
     return values[at];
 }
 
+// Down and Up in turn, a pause apart, for as long as `more(i)` holds.
+void PressWhile(Presser& presser, const std::function<bool(int)>& more, std::string& error)
+{
+    for (int i = 0; more(i); ++i) {
+        if (!presser.Press(i % 2 == 0 ? ui::VK_DOWN : ui::VK_UP)) {
+            error = "a press was not shown within ten seconds";
+            return;
+        }
+        std::this_thread::sleep_for(kPause);
+    }
+}
+
 void KeyLatency(benchmark::State& state, bool listing)
 {
     TheBed();
     for (auto _ : state) {
-        auto owned = std::make_unique<WatchedBackend>(std::make_unique<ui::HeadlessBackend>());
-        WatchedBackend& backend = *owned;
+        auto owned = std::make_unique<ui::HeadlessBackend>();
+        ui::HeadlessBackend& backend = *owned;
         ui::WindowSystem system(std::move(owned));
         std::string error;
         std::vector<double> latencies;
@@ -286,27 +237,18 @@ void KeyLatency(benchmark::State& state, bool listing)
                             online.Expand(folders.front()->m_itemId, tolvar::TVE_EXPAND);
                         }
                     });
-                    for (int i = 0; listingNow(); ++i) {
-                        if (!presser.Press(i % 2 == 0 ? ui::VK_DOWN : ui::VK_UP)) {
-                            error = "a press was not shown within ten seconds";
-                            break;
-                        }
-                        std::this_thread::sleep_for(kPause);
-                    }
+                    PressWhile(
+                        presser, [&](int) { return listingNow(); }, error);
                     jobSeconds = std::chrono::duration<double>(Clock::now() - start).count();
                     tolvar::InvokeOnUiThread([&] { shown = online.GetItemCount(); });
                     if (error.empty() && shown < kOnlineSaves) {
                         error = "the folder was not shown whole";
                     }
                 } else {
-                    for (int i = 0; i < kIdlePresses; ++i) {
-                        if (!presser.Press(i % 2 == 0 ? ui::VK_DOWN : ui::VK_UP)) {
-                            error = "a press was not shown within ten seconds";
-                            break;
-                        }
-                        std::this_thread::sleep_for(kPause);
-                    }
+                    PressWhile(
+                        presser, [](int i) { return i < kIdlePresses; }, error);
                 }
+                tolvar::InvokeOnUiThread([&] { presser.Disarm(); });
                 latencies = presser.Latencies();
                 ui::SendMessage(dialog.Handle(), ui::WM_CLOSE);
             });

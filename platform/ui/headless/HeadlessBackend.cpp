@@ -15,8 +15,13 @@ public:
     void Raise() override {}
     void Present(const gfx::Bitmap&, const Rect&) override
     {
-        std::lock_guard lock(m_backend.m_mutex);
-        ++m_backend.m_presents;
+        {
+            std::lock_guard lock(m_backend.m_mutex);
+            ++m_backend.m_presents;
+        }
+        if (m_backend.m_presentHook) {
+            m_backend.m_presentHook();
+        }
     }
 
 private:

@@ -4,6 +4,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -51,6 +52,9 @@ public:
 
     // Counts of presents, per backend, for tests of immediate repaint.
     int PresentCount() const;
+    // Run on the UI thread after every frame presented, to time input to the
+    // screen; set and cleared on the UI thread.
+    void SetPresentHook(std::function<void()> hook) { m_presentHook = std::move(hook); }
     // Every change of the pointer's drag look, in order.
     const std::vector<DragCursor>& DragCursors() const { return m_dragCursors; }
 
@@ -65,6 +69,7 @@ private:
     Point m_cursor;
     unsigned m_modifiers = 0;
     int m_presents = 0;
+    std::function<void()> m_presentHook; // UI thread only
     std::map<Selection, std::string> m_selections;
     std::vector<DragCursor> m_dragCursors; // UI thread only
     friend class HeadlessNativeWindow;
