@@ -6,6 +6,7 @@
 // namespace of this process (root only; the drive benchmarks skip otherwise).
 #include "resources/Resources.h"
 #include "tests/net/ServerProcess.h"
+#include "tests/support/DisplayProcess.h"
 #include "tests/support/XvfbServer.h"
 #include "treeview/RowLayout.h"
 
@@ -40,36 +41,13 @@ constexpr int kLeft = (1280 - 700) / 2;
 constexpr int kTop = (1024 - 494) / 2;
 constexpr std::uint32_t kFloorColour = 0x123456;
 
-class Child
+// Our programs start without their output, which would mix with the figures.
+struct Child : tolvar::test::DisplayProcess
 {
-public:
     Child(const std::string& display, std::vector<std::string> args)
+        : DisplayProcess(display, std::move(args), true)
     {
-        m_pid = fork();
-        if (m_pid == 0) {
-            setenv("DISPLAY", display.c_str(), 1);
-            unsetenv("DBUS_SESSION_BUS_ADDRESS");
-            const int null = ::open("/dev/null", O_WRONLY);
-            dup2(null, 1);
-            dup2(null, 2);
-            std::vector<char*> argv;
-            for (std::string& a : args) {
-                argv.push_back(a.data());
-            }
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
     }
-    ~Child()
-    {
-        kill(m_pid, SIGKILL);
-        waitpid(m_pid, nullptr, 0);
-    }
-    pid_t Pid() const { return m_pid; }
-
-private:
-    pid_t m_pid = -1;
 };
 
 // Xvfb, the reference server over a database with one folder of 1,000 saves,

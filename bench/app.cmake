@@ -6,7 +6,8 @@ if(TARGET tolvar AND TARGET tolvar_net_test_support)
     add_executable(bench_xlib_floor ${CMAKE_CURRENT_LIST_DIR}/XlibFloor.cpp)
     target_link_libraries(bench_xlib_floor PRIVATE PkgConfig::TOLVAR_X11)
     add_executable(bench_app ${CMAKE_CURRENT_LIST_DIR}/AppBench.cpp
-                   ${PROJECT_SOURCE_DIR}/tests/support/XvfbServer.cpp)
+                   ${PROJECT_SOURCE_DIR}/tests/support/XvfbServer.cpp
+                   ${PROJECT_SOURCE_DIR}/tests/support/DisplayProcess.cpp)
     target_link_libraries(bench_app PRIVATE tolvar_resources tolvar_gfx tolvar_net_test_support
                           PkgConfig::TOLVAR_X11 benchmark::benchmark)
     target_include_directories(bench_app PRIVATE ${PROJECT_SOURCE_DIR})

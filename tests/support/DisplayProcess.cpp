@@ -2,18 +2,25 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
 namespace tolvar::test {
 
-DisplayProcess::DisplayProcess(const std::string& display, std::vector<std::string> args)
+DisplayProcess::DisplayProcess(const std::string& display, std::vector<std::string> args,
+                               bool quiet)
 {
     m_pid = fork();
     if (m_pid == 0) {
         setenv("DISPLAY", display.c_str(), 1);
         unsetenv("DBUS_SESSION_BUS_ADDRESS");
+        if (quiet) {
+            const int null = ::open("/dev/null", O_WRONLY);
+            dup2(null, 1);
+            dup2(null, 2);
+        }
         std::vector<char*> argv;
         for (std::string& a : args) {
             argv.push_back(a.data());
