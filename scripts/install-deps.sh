@@ -11,6 +11,8 @@ packages=(
     fonts-liberation2 xvfb xauth xdotool x11-utils x11-apps imagemagick
     trayer tk tkdnd dosfstools util-linux chromium xclip clang-format dbus xdg-utils nginx
     python3-dbus clang libclang-rt-14-dev
+    # gio and its trash backend read the trash the tests write, as a desktop would
+    libglib2.0-bin gvfs
 )
 
 missing=()

@@ -1,0 +1,548 @@
+// The user's trash, laid out as the freedesktop Trash specification says.
+//
+// Putting a file in: the info file is created first with O_EXCL, which claims
+// a free name against every other program trashing at the same moment; the
+// file then follows under that name, by rename on the same file system, else
+// by a copy made under a temporary name in the trash folder, flushed and
+// renamed into files/ before the original is removed. Every failure undoes
+// what was made, so the original stays and the trash holds no half entry.
+#include "platform/shell/Trash.h"
+
+#include "platform/fs/FileOps.h"
+#include "platform/fs/Path.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <dirent.h>
+#include <fcntl.h>
+#include <filesystem>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tolvar::shell {
+namespace {
+
+namespace stdfs = std::filesystem;
+
+constexpr const char* kInfoSuffix = ".trashinfo";
+constexpr std::size_t kInfoSuffixLength = 10;
+constexpr std::size_t kMaxNameBytes = 255; // NAME_MAX of the file systems a home lies on
+constexpr int kMaxNameTries = 10000;
+constexpr std::size_t kMaxInfoBytes = 64 * 1024;
+
+class Descriptor
+{
+public:
+    explicit Descriptor(int fd = -1) : m_fd(fd) {}
+    ~Descriptor() { Reset(); }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int Get() const { return m_fd; }
+    bool Valid() const { return m_fd >= 0; }
+    void Reset(int fd = -1)
+    {
+        if (m_fd >= 0) {
+            close(m_fd);
+        }
+        m_fd = fd;
+    }
+    // Closes and reports whether the close kept everything written (NFS
+    // reports a full disk only here).
+    bool Close()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return close(fd) == 0;
+    }
+
+private:
+    int m_fd;
+};
+
+TrashError TrashSideError(int error)
+{
+    return error == ENOSPC || error == EDQUOT || error == EFBIG ? TrashError::TrashFull
+                                                                : TrashError::TrashUnwritable;
+}
+
+std::string ToProgramPath(std::string posixPath)
+{
+    std::replace(posixPath.begin(), posixPath.end(), '/', '\\');
+    return posixPath;
+}
+
+bool WriteAll(int fd, const char* data, std::size_t length)
+{
+    while (length > 0) {
+        const ssize_t n = write(fd, data, length);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            if (n == 0) {
+                errno = ENOSPC;
+            }
+            return false;
+        }
+        data += n;
+        length -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+void FlushFolder(const std::string& folder)
+{
+    Descriptor dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.Valid()) {
+        fsync(dir.Get());
+    }
+}
+
+// A rename that never replaces: another program may have made the name since
+// it was checked.
+int RenameNoReplace(const std::string& from, const std::string& to)
+{
+    const int result = renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
+    if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
+        struct stat st;
+        if (lstat(to.c_str(), &st) == 0) {
+            errno = EEXIST;
+            return -1;
+        }
+        return rename(from.c_str(), to.c_str());
+    }
+    return result;
+}
+
+// Path values are escaped as in URLs: letters, digits, "-._~" and the
+// separator stay, every other byte becomes %XX. That is stricter than
+// RFC 2396 asks and what GLib writes, so both read each other's entries.
+std::string EncodePath(const std::string& path)
+{
+    static const char* const kHex = "0123456789ABCDEF";
+    std::string text;
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+            (byte >= '0' && byte <= '9') ||
+            std::string_view("-._~/").find(c) != std::string_view::npos) {
+            text += c;
+        } else {
+            text += '%';
+            text += kHex[byte >> 4];
+            text += kHex[byte & 15];
+        }
+    }
+    return text;
+}
+
+int HexValue(char c)
+{
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+std::string DecodePath(const std::string& text)
+{
+    std::string path;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
+            HexValue(text[i + 2]) >= 0) {
+            path += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+            i += 2;
+        } else {
+            path += text[i];
+        }
+    }
+    return path;
+}
+
+std::string LocalTimeStamp()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    char text[32] = "";
+    if (localtime_r(&now, &local) != nullptr) {
+        std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+    }
+    return text;
+}
+
+// The n-th name tried for a file: its own, then "save.2.tvd", "save.3.tvd",
+// so the extension stays last for the desktop. The stem is cut where the info
+// file's name would grow past what a folder holds.
+std::string CandidateName(const std::string& base, int n)
+{
+    std::size_t dot = base.rfind('.');
+    if (dot == 0 || dot == std::string::npos) {
+        dot = base.size();
+    }
+    std::string stem = base.substr(0, dot);
+    const std::string extension = base.substr(dot);
+    const std::string number = n > 1 ? "." + std::to_string(n) : std::string();
+    const std::size_t room = kMaxNameBytes - kInfoSuffixLength;
+    const std::size_t fixed = number.size() + extension.size();
+    if (stem.size() + fixed > room) {
+        stem.resize(fixed < room ? room - fixed : 1);
+    }
+    return stem + number + extension;
+}
+
+bool MakeFolder(const std::string& path, int& error)
+{
+    if (mkdir(path.c_str(), 0700) == 0) {
+        return true;
+    }
+    struct stat st;
+    if (errno == EEXIST && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        return true;
+    }
+    error = errno == EEXIST ? ENOTDIR : errno;
+    return false;
+}
+
+// Makes a folder and the folders above it that are missing (a new home has
+// no ~/.local/share yet).
+bool MakeFolders(const std::string& path, int& error)
+{
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0) {
+        error = ENOTDIR;
+        return S_ISDIR(st.st_mode);
+    }
+    const std::size_t slash = path.find_last_of('/');
+    if (slash != std::string::npos && slash > 0 && !MakeFolders(path.substr(0, slash), error)) {
+        return false;
+    }
+    return MakeFolder(path, error);
+}
+
+bool ReadSmallFile(const std::string& path, std::string& text)
+{
+    Descriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (!fd.Valid()) {
+        return false;
+    }
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = read(fd.Get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0 || text.size() + static_cast<std::size_t>(n) > kMaxInfoBytes) {
+            return false;
+        }
+        if (n == 0) {
+            return true;
+        }
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+// The keys of the "[Trash Info]" group; false when the group has no Path.
+bool ParseInfo(const std::string& text, std::string& path, std::string& date)
+{
+    bool inGroup = false;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (!line.empty() && line.front() == '[') {
+            inGroup = line == "[Trash Info]";
+        } else if (inGroup && line.rfind("Path=", 0) == 0) {
+            path = DecodePath(line.substr(5));
+        } else if (inGroup && line.rfind("DeletionDate=", 0) == 0) {
+            date = line.substr(13);
+        }
+    }
+    return !path.empty();
+}
+
+// Copies a file of another file system into the trash as `filePath`, then
+// removes the original.
+TrashError CopyAcross(const std::string& trashFolder, const std::string& original,
+                      const struct stat& source, const std::string& filePath)
+{
+    Descriptor in(open(original.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (!in.Valid()) {
+        return TrashError::CannotRead;
+    }
+    // The copy grows under a temporary name beside files/, where no other
+    // program lists it, and enters files/ whole by a rename.
+    std::string pattern = trashFolder + "/.tolvar-XXXXXX";
+    Descriptor out(mkostemp(pattern.data(), O_CLOEXEC));
+    if (!out.Valid()) {
+        return TrashSideError(errno);
+    }
+    const std::string temporary = pattern;
+    auto fail = [&](TrashError error) {
+        out.Reset();
+        unlink(temporary.c_str());
+        return error;
+    };
+    std::string buffer(1 << 18, '\0');
+    for (;;) {
+        const ssize_t n = read(in.Get(), buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return fail(TrashError::CannotRead);
+        }
+        if (n == 0) {
+            break;
+        }
+        if (!WriteAll(out.Get(), buffer.data(), static_cast<std::size_t>(n))) {
+            return fail(TrashSideError(errno));
+        }
+    }
+    fchmod(out.Get(), source.st_mode & 07777);
+    const timespec times[2] = {source.st_atim, source.st_mtim};
+    futimens(out.Get(), times);
+    if (fsync(out.Get()) != 0 || !out.Close()) {
+        return fail(TrashSideError(errno));
+    }
+    if (RenameNoReplace(temporary, filePath) != 0) {
+        return fail(TrashSideError(errno));
+    }
+    FlushFolder(trashFolder + "/files");
+    // Only a copy safely on the home file system lets the original go.
+    if (unlink(original.c_str()) != 0) {
+        unlink(filePath.c_str());
+        return TrashError::CannotRemove;
+    }
+    return TrashError::None;
+}
+
+} // namespace
+
+const char* TrashErrorText(TrashError error)
+{
+    switch (error) {
+    case TrashError::None:
+        return "";
+    case TrashError::NoSuchFile:
+        return "The file is no longer there.";
+    case TrashError::TrashFull:
+        return "The disk that holds the trash is full.";
+    case TrashError::TrashUnwritable:
+        return "The trash folder cannot be made or written.";
+    case TrashError::CannotRead:
+        return "The file cannot be read.";
+    case TrashError::CannotRemove:
+        return "The file cannot be removed from its drive.";
+    }
+    return "";
+}
+
+Trash Trash::Home()
+{
+    // A relative XDG_DATA_HOME is invalid and ignored, as the base directory
+    // specification says.
+    const char* data = std::getenv("XDG_DATA_HOME");
+    if (data != nullptr && data[0] == '/') {
+        return Trash(std::string(data) + "/Trash");
+    }
+    const char* home = std::getenv("HOME");
+    return Trash(std::string(home != nullptr ? home : "") + "/.local/share/Trash");
+}
+
+bool Trash::MakeFolders() const
+{
+    int error = 0;
+    return shell::MakeFolders(m_folder + "/files", error) &&
+           shell::MakeFolders(m_folder + "/info", error);
+}
+
+TrashError Trash::Put(const char* programPath, std::string* trashName) const
+{
+    std::string mapped;
+    if (programPath == nullptr || !fs::MapPath(programPath, mapped)) {
+        return TrashError::NoSuchFile;
+    }
+    std::error_code ec;
+    const std::string original = stdfs::absolute(mapped, ec).lexically_normal().string();
+    struct stat source;
+    if (ec || lstat(original.c_str(), &source) != 0 || !S_ISREG(source.st_mode)) {
+        return TrashError::NoSuchFile;
+    }
+    const std::string filesFolder = m_folder + "/files";
+    const std::string infoFolder = m_folder + "/info";
+    int error = 0;
+    if (!shell::MakeFolders(filesFolder, error) || !shell::MakeFolders(infoFolder, error)) {
+        return TrashSideError(error);
+    }
+
+    const std::string base = original.substr(original.rfind('/') + 1);
+    std::string name;
+    std::string infoPath;
+    Descriptor info;
+    for (int n = 1; !info.Valid(); ++n) {
+        if (n > kMaxNameTries) {
+            return TrashError::TrashUnwritable;
+        }
+        name = CandidateName(base, n);
+        infoPath = infoFolder + "/" + name + kInfoSuffix;
+        info.Reset(open(infoPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        if (!info.Valid()) {
+            if (errno == EEXIST) {
+                continue;
+            }
+            return TrashSideError(errno);
+        }
+        // A file another program left without its info still holds the name.
+        struct stat st;
+        if (lstat((filesFolder + "/" + name).c_str(), &st) == 0) {
+            info.Reset();
+            unlink(infoPath.c_str());
+        }
+    }
+    const std::string text =
+        "[Trash Info]\nPath=" + EncodePath(original) + "\nDeletionDate=" + LocalTimeStamp() + "\n";
+    if (!WriteAll(info.Get(), text.data(), text.size()) || fsync(info.Get()) != 0 ||
+        !info.Close()) {
+        error = errno;
+        unlink(infoPath.c_str());
+        return TrashSideError(error);
+    }
+
+    const std::string filePath = filesFolder + "/" + name;
+    TrashError result = TrashError::None;
+    if (RenameNoReplace(original, filePath) != 0) {
+        if (errno == EXDEV) {
+            result = CopyAcross(m_folder, original, source, filePath);
+        } else {
+            result = errno == ENOSPC || errno == EDQUOT ? TrashError::TrashFull
+                                                        : TrashError::CannotRemove;
+        }
+    }
+    if (result != TrashError::None) {
+        unlink(infoPath.c_str());
+        return result;
+    }
+    FlushFolder(infoFolder);
+    FlushFolder(filesFolder);
+    FlushFolder(stdfs::path(original).parent_path().string());
+    if (trashName != nullptr) {
+        *trashName = name;
+    }
+    return TrashError::None;
+}
+
+std::vector<TrashEntry> Trash::List() const
+{
+    std::vector<TrashEntry> entries;
+    const std::string infoFolder = m_folder + "/info/";
+    const std::string filesFolder = m_folder + "/files/";
+    DIR* dir = opendir(infoFolder.c_str());
+    if (dir == nullptr) {
+        return entries;
+    }
+    while (const dirent* item = readdir(dir)) {
+        const std::string infoName = item->d_name;
+        if (infoName.size() <= kInfoSuffixLength ||
+            infoName.compare(infoName.size() - kInfoSuffixLength, kInfoSuffixLength, kInfoSuffix) !=
+                0) {
+            continue;
+        }
+        TrashEntry entry;
+        entry.name = infoName.substr(0, infoName.size() - kInfoSuffixLength);
+        struct stat st;
+        std::string text;
+        std::string original;
+        if (lstat((filesFolder + entry.name).c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+            !ReadSmallFile(infoFolder + infoName, text) ||
+            !ParseInfo(text, original, entry.deletionDate)) {
+            continue;
+        }
+        // A relative path starts at the folder the trash folder lies in.
+        if (original.front() != '/') {
+            original = (stdfs::path(m_folder).parent_path() / original).lexically_normal();
+        }
+        entry.originalPath = ToProgramPath(original);
+        entry.filePath = ToProgramPath(filesFolder + entry.name);
+        entries.push_back(std::move(entry));
+    }
+    closedir(dir);
+    std::sort(entries.begin(), entries.end(),
+              [](const TrashEntry& a, const TrashEntry& b) { return a.name < b.name; });
+    return entries;
+}
+
+RestoreResult Trash::RestoreCopy(const std::string& name, const std::string& programFolder,
+                                 std::string* restoredPath) const
+{
+    const auto entries = List();
+    const auto entry = std::find_if(entries.begin(), entries.end(),
+                                    [&](const TrashEntry& e) { return e.name == name; });
+    if (entry == entries.end()) {
+        return RestoreResult::EntryGone;
+    }
+    // The original file name, unless it cannot be a name in a folder.
+    std::string fileName = entry->originalPath.substr(entry->originalPath.rfind('\\') + 1);
+    if (!fs::IsPlainFileName(fileName.c_str())) {
+        fileName = name;
+    }
+    std::string folder = programFolder;
+    if (!folder.empty() && folder.back() != '\\' && folder.back() != '/') {
+        folder += '\\';
+    }
+    std::string destination;
+    if (!fs::JoinFileName(folder, fileName.c_str(), destination)) {
+        return RestoreResult::Failed;
+    }
+    if (fs::FileExists(destination.c_str())) {
+        return RestoreResult::NameTaken;
+    }
+    if (!fs::CopyFile(entry->filePath.c_str(), destination.c_str(), fs::CopyMode::FailIfExists)) {
+        return fs::FileExists(destination.c_str()) ? RestoreResult::NameTaken
+                                                   : RestoreResult::Failed;
+    }
+    if (restoredPath != nullptr) {
+        *restoredPath = destination;
+    }
+    return RestoreResult::Restored;
+}
+
+bool Trash::DeleteForGood(const std::string& name) const
+{
+    if (!fs::IsPlainFileName(name.c_str())) {
+        return false;
+    }
+    const std::string filePath = m_folder + "/files/" + name;
+    const std::string infoPath = m_folder + "/info/" + name + kInfoSuffix;
+    struct stat st;
+    if (lstat(filePath.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) {
+        return false;
+    }
+    // The file first: an info left alone is ignored by every reader, a file
+    // left alone shows up without its origin.
+    if (unlink(filePath.c_str()) != 0) {
+        return false;
+    }
+    unlink(infoPath.c_str());
+    FlushFolder(m_folder + "/files");
+    FlushFolder(m_folder + "/info");
+    return true;
+}
+
+} // namespace tolvar::shell
