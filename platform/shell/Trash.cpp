@@ -448,39 +448,43 @@ TrashError Trash::Put(const char* programPath, std::string* trashName) const
     return TrashError::None;
 }
 
+bool Trash::ReadEntry(const std::string& name, TrashEntry& entry) const
+{
+    const std::string filePath = m_folder + "/files/" + name;
+    struct stat st;
+    std::string text;
+    std::string original;
+    if (!fs::IsPlainFileName(name.c_str()) || lstat(filePath.c_str(), &st) != 0 ||
+        !S_ISREG(st.st_mode) || !ReadSmallFile(m_folder + "/info/" + name + kInfoSuffix, text) ||
+        !ParseInfo(text, original, entry.deletionDate)) {
+        return false;
+    }
+    // A relative path starts at the folder the trash folder lies in.
+    if (original.front() != '/') {
+        original = (stdfs::path(m_folder).parent_path() / original).lexically_normal();
+    }
+    entry.name = name;
+    entry.originalPath = ToProgramPath(original);
+    entry.filePath = ToProgramPath(filePath);
+    return true;
+}
+
 std::vector<TrashEntry> Trash::List() const
 {
     std::vector<TrashEntry> entries;
-    const std::string infoFolder = m_folder + "/info/";
-    const std::string filesFolder = m_folder + "/files/";
-    DIR* dir = opendir(infoFolder.c_str());
+    DIR* dir = opendir((m_folder + "/info").c_str());
     if (dir == nullptr) {
         return entries;
     }
     while (const dirent* item = readdir(dir)) {
         const std::string infoName = item->d_name;
-        if (infoName.size() <= kInfoSuffixLength ||
-            infoName.compare(infoName.size() - kInfoSuffixLength, kInfoSuffixLength, kInfoSuffix) !=
-                0) {
-            continue;
-        }
         TrashEntry entry;
-        entry.name = infoName.substr(0, infoName.size() - kInfoSuffixLength);
-        struct stat st;
-        std::string text;
-        std::string original;
-        if (lstat((filesFolder + entry.name).c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
-            !ReadSmallFile(infoFolder + infoName, text) ||
-            !ParseInfo(text, original, entry.deletionDate)) {
-            continue;
+        if (infoName.size() > kInfoSuffixLength &&
+            infoName.compare(infoName.size() - kInfoSuffixLength, kInfoSuffixLength, kInfoSuffix) ==
+                0 &&
+            ReadEntry(infoName.substr(0, infoName.size() - kInfoSuffixLength), entry)) {
+            entries.push_back(std::move(entry));
         }
-        // A relative path starts at the folder the trash folder lies in.
-        if (original.front() != '/') {
-            original = (stdfs::path(m_folder).parent_path() / original).lexically_normal();
-        }
-        entry.originalPath = ToProgramPath(original);
-        entry.filePath = ToProgramPath(filesFolder + entry.name);
-        entries.push_back(std::move(entry));
     }
     closedir(dir);
     std::sort(entries.begin(), entries.end(),
@@ -491,14 +495,12 @@ std::vector<TrashEntry> Trash::List() const
 RestoreResult Trash::RestoreCopy(const std::string& name, const std::string& programFolder,
                                  std::string* restoredPath) const
 {
-    const auto entries = List();
-    const auto entry = std::find_if(entries.begin(), entries.end(),
-                                    [&](const TrashEntry& e) { return e.name == name; });
-    if (entry == entries.end()) {
+    TrashEntry entry;
+    if (!ReadEntry(name, entry)) {
         return RestoreResult::EntryGone;
     }
     // The original file name, unless it cannot be a name in a folder.
-    std::string fileName = entry->originalPath.substr(entry->originalPath.rfind('\\') + 1);
+    std::string fileName = entry.originalPath.substr(entry.originalPath.rfind('\\') + 1);
     if (!fs::IsPlainFileName(fileName.c_str())) {
         fileName = name;
     }
@@ -513,7 +515,7 @@ RestoreResult Trash::RestoreCopy(const std::string& name, const std::string& pro
     if (fs::FileExists(destination.c_str())) {
         return RestoreResult::NameTaken;
     }
-    if (!fs::CopyFile(entry->filePath.c_str(), destination.c_str(), fs::CopyMode::FailIfExists)) {
+    if (!fs::CopyFile(entry.filePath.c_str(), destination.c_str(), fs::CopyMode::FailIfExists)) {
         return fs::FileExists(destination.c_str()) ? RestoreResult::NameTaken
                                                    : RestoreResult::Failed;
     }

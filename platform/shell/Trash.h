@@ -71,6 +71,8 @@ public:
     bool DeleteForGood(const std::string& name) const;
 
 private:
+    bool ReadEntry(const std::string& name, TrashEntry& entry) const;
+
     std::string m_folder;
 };
 
