@@ -355,8 +355,8 @@ const char* TrashErrorText(TrashError error)
 
 Trash Trash::Home()
 {
-    // A relative XDG_DATA_HOME is invalid and ignored, as the base directory
-    // specification says.
+    // A relative XDG_DATA_HOME is invalid and ignored, as the XDG Base
+    // Directory Specification says.
     const char* data = std::getenv("XDG_DATA_HOME");
     if (data != nullptr && data[0] == '/') {
         return Trash(std::string(data) + "/Trash");
