@@ -1,0 +1,91 @@
+// The main window and the desktop around it: saves opened from a file
+// manager or a later start, coming to the front, and notifications while the
+// window is away.
+#include "app/ProgramFolder.h"
+#include "app/ZyferV3Dlg.h"
+
+#include "platform/base/MessageBox.h"
+#include "storage/SaveEntry.h"
+#include "storage/SaveFile.h"
+
+#include <cstring>
+#include <filesystem>
+#include <strings.h>
+
+namespace tolvar {
+
+namespace {
+
+constexpr const char* kPcDatabaseFolder = "Saves\\";
+
+bool HasSaveExtension(const std::string& path)
+{
+    return path.size() > 4 && strcasecmp(path.c_str() + path.size() - 4, ".tvd") == 0;
+}
+
+} // namespace
+
+void CZyferV3Dlg::OpenSaves(const std::vector<std::string>& paths)
+{
+    BringToFront();
+    DriveLocation* saves = nullptr;
+    LocationList& locations = m_localTree->Locations();
+    for (std::size_t i = 0; i < locations.LocationCount() && saves == nullptr; ++i) {
+        if (std::strcmp(locations.LocationAt(i)->m_name, kPcDatabaseFolder) == 0) {
+            saves = locations.LocationAt(i);
+        }
+    }
+    if (saves == nullptr || saves->m_itemId == nullptr) {
+        return;
+    }
+    for (const std::string& path : paths) {
+        const std::string programPath = ToProgramPath(path);
+        SaveEntry probe;
+        if (!HasSaveExtension(path) || !ReadSaveInfo(programPath.c_str(), probe)) {
+            AfxMessageBox("The save is not a valid PS2 save", MB_OK);
+            continue;
+        }
+        // A save opened from "Saves" itself is there already; copying it onto
+        // itself would risk the file.
+        std::error_code error;
+        if (std::filesystem::equivalent(
+                path, std::filesystem::path("Saves") / std::filesystem::path(path).filename(),
+                error)) {
+            continue;
+        }
+        m_localTree->ShowLocation(locations.CopyFileToItem(programPath.c_str(), saves->m_itemId),
+                                  false);
+    }
+    m_localTree->Expand(saves->m_itemId, TVE_EXPAND);
+}
+
+void CZyferV3Dlg::BringToFront()
+{
+    if (m_hidden) {
+        ShowHideToggle();
+    } else if (IsIconic()) {
+        ShowWindow(ui::ShowCommand::Restore);
+    }
+    BringWindowToTop();
+}
+
+void CZyferV3Dlg::NoticeIfAway(const std::string& text)
+{
+    if (!m_hidden && !IsIconic()) {
+        return;
+    }
+    if (!m_notifier) {
+        const WindowHandle self = Handle();
+        m_notifier = shell::DesktopNotifier::Open(
+            "Tolvar for PlayStation2", kApplicationId, kApplicationId, [self] {
+                if (auto* window = dynamic_cast<CZyferV3Dlg*>(ui::Window::FromHandle(self))) {
+                    window->BringToFront();
+                }
+            });
+    }
+    if (m_notifier) {
+        m_notifier->Notify("Tolvar for PlayStation2", text);
+    }
+}
+
+} // namespace tolvar
