@@ -5,6 +5,7 @@
 #include "app/ZyferV3Dlg.h"
 
 #include "platform/base/MessageBox.h"
+#include "platform/ui/WindowSystem.h"
 #include "storage/SaveEntry.h"
 #include "storage/SaveFile.h"
 
@@ -67,6 +68,13 @@ void CZyferV3Dlg::BringToFront()
         ShowWindow(ui::ShowCommand::Restore);
     }
     BringWindowToTop();
+    // A message box a job opened while the window slept must stay above it,
+    // or the job would wait on a box nobody can see.
+    for (ui::Window* window : ui::WindowSystem::Get().TopLevelWindows()) {
+        if (window != this && window->IsWindowVisible()) {
+            window->BringWindowToTop();
+        }
+    }
 }
 
 void CZyferV3Dlg::NoticeIfAway(const std::string& text)

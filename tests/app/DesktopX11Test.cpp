@@ -167,7 +167,18 @@ protected:
         std::this_thread::sleep_for(300ms); // painted
         return Run("xdotool mousemove --window " + box + " 157 60 key " + key);
     }
-    void SaveShot(const char* name) { Run("/usr/bin/import -window root " + std::string(name)); }
+    void SaveShot(const std::string& name, const std::string& crop = {})
+    {
+        Run("/usr/bin/import -window root " + (crop.empty() ? "" : "-crop " + crop + " +repage ") +
+            name);
+    }
+    // How many pixels two pictures differ in.
+    long PixelsApart(const std::string& a, const std::string& b)
+    {
+        const auto count =
+            Output("/usr/bin/compare -metric AE " + a + " " + b + " null: 2>&1 || true");
+        return count ? std::atol(count->c_str()) : -1;
+    }
 
     XvfbServer xvfb;
     TempDir dir;
@@ -246,12 +257,21 @@ TEST_F(DesktopX11Test, AJobsEndIsNotifiedOnlyWhileTheWindowSleeps)
     ASSERT_TRUE(Eventually([&] { return ReadAll(log) != ""; }, 20s)) << "no notification";
     EXPECT_EQ(ReadAll(log), "Tolvar for PlayStation2|The Code List has completed downloading.\n");
     SaveShot("desktop_notice.png");
-    ASSERT_TRUE(Answer("Return")) << "no box that the code list came";
-    ASSERT_TRUE(Eventually([&] { return ShownBox().empty(); }));
+    // The box, in the middle of the screen, within its rounded corners.
+    const std::string boxArea = "275x117+502+453";
+    const std::string boxShot = (dir / "box.png").string();
+    SaveShot(boxShot, boxArea);
 
-    // Activating the notification brings the window back.
+    // Activating the notification brings the window back, below the box
+    // that still waits for an answer.
     std::ofstream(activate).close();
     EXPECT_TRUE(Eventually([&] { return MainWindowShown(); })) << "activation did not show it";
+    std::this_thread::sleep_for(500ms);
+    SaveShot((dir / "again.png").string(), boxArea);
+    EXPECT_EQ(PixelsApart(boxShot, (dir / "again.png").string()), 0)
+        << "the box hid behind the window";
+    ASSERT_TRUE(Answer("Return")) << "no box that the code list came";
+    ASSERT_TRUE(Eventually([&] { return ShownBox().empty(); }));
     ASSERT_TRUE(Run("xdotool mousemove " + At(350, 300) + " key Escape"));
     EXPECT_EQ(program->WaitForExit(5s), 0);
 }
