@@ -109,7 +109,7 @@ public:
     void BringToFront();
     // While the window sleeps or is minimised, tells the user the end of a
     // job by a desktop notification; nothing while it is shown. UI thread.
-    void NoticeIfAway(const std::string& text);
+    void NoticeIfAway(const std::string& text) override;
 
 protected:
     // The trees, each built over its scroll bar; the Local and Online Trees

@@ -5,13 +5,13 @@
 #include "app/ZyferV3Dlg.h"
 
 #include "platform/base/MessageBox.h"
+#include "platform/base/TextCompare.h"
 #include "platform/ui/WindowSystem.h"
 #include "storage/SaveEntry.h"
 #include "storage/SaveFile.h"
 
 #include <cstring>
 #include <filesystem>
-#include <strings.h>
 
 namespace tolvar {
 
@@ -21,7 +21,8 @@ constexpr const char* kPcDatabaseFolder = "Saves\\";
 
 bool HasSaveExtension(const std::string& path)
 {
-    return path.size() > 4 && strcasecmp(path.c_str() + path.size() - 4, ".tvd") == 0;
+    return path.size() > 4 &&
+           CompareNoCase(std::string_view(path).substr(path.size() - 4), ".tvd") == 0;
 }
 
 } // namespace
