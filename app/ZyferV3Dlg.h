@@ -110,6 +110,8 @@ public:
     // While the window sleeps or is minimised, tells the user the end of a
     // job by a desktop notification; nothing while it is shown. UI thread.
     void NoticeIfAway(const std::string& text) override;
+    // Whether the Local Tree lists a file of a location (folder as named).
+    bool IsListed(const std::string& folder, const std::string& fileName) const;
 
 protected:
     // The trees, each built over its scroll bar; the Local and Online Trees

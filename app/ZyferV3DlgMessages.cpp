@@ -106,7 +106,9 @@ LResult CZyferV3Dlg::OnDownloadDone(WParam wParam, LParam)
     const std::string fileName =
         Cut(path.size() > split + 1 ? path.substr(split + 1) : "", kFileNameSize);
     m_localTree->AddArrivedSave(fileName.c_str(), folder.c_str());
-    NoticeIfAway("The download has completed.");
+    if (IsListed(folder, fileName)) {
+        NoticeIfAway("The download has completed.");
+    }
     return 1;
 }
 
