@@ -12,7 +12,8 @@ packages=(
     trayer tk tkdnd dosfstools util-linux chromium xclip clang-format dbus xdg-utils nginx
     python3-dbus clang libclang-rt-14-dev
     # gio and its trash backend read the trash the tests write, as a desktop would
-    libglib2.0-bin gvfs
+    gvfs
+    lintian desktop-file-utils appstream shared-mime-info libglib2.0-bin groff-base dpkg-dev fakeroot
 )
 
 missing=()

@@ -365,9 +365,12 @@ void CLocalTree::FormatDrive(CatalogueItem* record)
         if (result != shell::FormatResult::Formatted) {
             AfxMessageBox(shell::FormatResultText(result, detail));
         }
-        InvokeOnUiThread([this, name] {
+        InvokeOnUiThread([this, name, result] {
             m_mainTarget.SendAppMessage(WM_APP_BUSY_STOP, 0, 0);
             EnableWindow(true);
+            if (result == shell::FormatResult::Formatted && m_host != nullptr) {
+                m_host->NoticeIfAway("The drive has been formatted.");
+            }
             for (std::size_t i = 0; i < m_locations.LocationCount(); ++i) {
                 if (std::strcmp(m_locations.LocationAt(i)->m_name, name.c_str()) == 0) {
                     RefreshLocation(m_locations.LocationAt(i));

@@ -22,6 +22,9 @@ public:
     // The main window: the owner of message boxes, the target of the
     // application messages and of drops.
     virtual WindowHandle GetMainWindow() const = 0;
+    // A job ended well without a message of its own (a drive formatted): the
+    // window tells the user when it is away.
+    virtual void NoticeIfAway(const std::string& /*text*/) {}
 
 protected:
     ~LocalTreeHost() = default; // never deleted through this interface
