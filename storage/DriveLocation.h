@@ -3,8 +3,10 @@
 #include "storage/CatalogueItem.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <list>
 #include <memory>
+#include <string>
 
 namespace tolvar {
 
@@ -19,6 +21,11 @@ public:
     char m_label[256] = {};
     char m_rootPath[260] = {}; // root of the volume, for free-space queries
     bool m_removable = true;
+    // The volume the location was listed with: its folder is written to only
+    // while it still lies on this device, and a drive is formatted only while
+    // this mount is the one at its letter.
+    std::uint64_t m_device = 0;
+    std::string m_mountId;
 };
 
 // Catalogue operations; each ignores a null location.

@@ -116,6 +116,7 @@ CLocalTree::~CLocalTree()
     // A job still running is stopped here, while the tree and its records it
     // may reach are whole; its file is replaced whole or not at all.
     m_codeListJob.Cancel();
+    m_formatJob.Cancel();
     WaitForJobs();
 }
 
@@ -259,10 +260,11 @@ void CLocalTree::ShowContextMenu(gfx::Point point)
     if (location != nullptr && !location->m_removable) {
         menu.EnableMenuItem(kCmdFormatDrive, ui::MF_GRAYED);
     }
+    const LocationList::RecordMark mark = m_locations.Mark(record);
     const unsigned command =
         menu.TrackPopupMenu(ui::TPM_RIGHTBUTTON | ui::TPM_RETURNCMD, screen, this);
     // The menu's loop may have served a drive removal: look the record up again.
-    if (command != 0 && (record = m_locations.FindItemById(item)) != nullptr) {
+    if (command != 0 && (record = m_locations.Recall(mark)) != nullptr) {
         OnMenuCommand(command, record);
     }
 }
@@ -271,10 +273,13 @@ void CLocalTree::OnMenuCommand(unsigned command, CatalogueItem* record)
 {
     switch (command) {
     case kCmdDeleteFile: {
+        const LocationList::RecordMark mark = m_locations.Mark(record);
         EnableWindow(false);
-        if (AfxMessageBox("This action will delete the file. \r\nDo you want to continue?",
-                          MB_YESNO) == IDNO ||
-            !IsEntry(record)) {
+        const int answer = AfxMessageBox(
+            "This action will delete the file. \r\nDo you want to continue?", MB_YESNO);
+        // The box's loop may have served a drive removal that freed the record.
+        record = m_locations.Recall(mark);
+        if (answer == IDNO || !IsEntry(record)) {
             EnableWindow(true);
             return;
         }
@@ -294,8 +299,10 @@ void CLocalTree::OnMenuCommand(unsigned command, CatalogueItem* record)
         if (m_codeListJob.IsRunning()) {
             return;
         }
+        const LocationList::RecordMark mark = m_locations.Mark(record);
         AfxMessageBox("Depending upon your internet connection, downloading the Code List may "
                       "take a few minutes...");
+        record = m_locations.Recall(mark);
         std::vector<std::string> destinations;
         if (command == kCmdDownloadCodeListAll) {
             for (std::size_t i = 0; i < m_locations.LocationCount(); ++i) {
@@ -336,46 +343,42 @@ void CLocalTree::RefreshLocation(CatalogueItem* record)
 void CLocalTree::FormatDrive(CatalogueItem* record)
 {
     DriveLocation* location = AsLocation(record);
-    if (location == nullptr || m_formatJob.IsRunning() ||
-        AfxMessageBox("This will format the drive and erase all of its contents! \r\nDo you want "
+    if (location == nullptr || m_formatJob.IsRunning()) {
+        return;
+    }
+    // The volume the user sees listed, before the question: only it is formatted.
+    const LocationList::RecordMark mark = m_locations.Mark(location);
+    const std::optional<fs::VolumeInfo> chosen = m_locations.ListedVolume(location);
+    if (AfxMessageBox("This will format the drive and erase all of its contents! \r\nDo you want "
                       "to continue?",
                       MB_YESNO) == IDNO) {
         return;
     }
-    std::string mountPoint;
-    const bool mapped = location->m_removable && fs::MapPath(location->m_rootPath, mountPoint);
-    if (!mapped) {
+    // The box's loop may have served a removal, or a new drive at the letter.
+    location = AsLocation(m_locations.Recall(mark));
+    if (location == nullptr) {
+        return;
+    }
+    if (!location->m_removable) {
         AfxMessageBox(shell::FormatResultText(shell::FormatResult::NotRemovable, {}));
         RefreshLocation(location);
         return;
     }
-    if (mountPoint.size() > 1 && mountPoint.back() == '/') {
-        mountPoint.pop_back();
+    const std::optional<fs::VolumeInfo> now = m_locations.ListedVolume(location);
+    if (!chosen || !now || now->mountId != chosen->mountId || now->device != chosen->device) {
+        AfxMessageBox(shell::FormatResultText(shell::FormatResult::DeviceChanged, {}));
+        RefreshLocation(location);
+        return;
     }
-    // The format runs long, so it runs as a job while the tree is disabled and
-    // the activity bar turns; the rescan follows on the UI thread.
-    shell::DriveFormatter* formatter =
-        m_formatter != nullptr ? m_formatter : &shell::SystemDriveFormatter();
-    const std::string name = location->m_name;
+    // The rescan follows on the UI thread, of the location that then shows this item.
+    shell::DriveFormatter& formatter =
+        m_formatter != nullptr ? *m_formatter : shell::SystemDriveFormatter();
     EnableWindow(false);
-    m_mainTarget.SendAppMessage(WM_APP_BUSY_START, 0, 0);
-    m_formatJob.Start([this, formatter, mountPoint, name](WorkerJob&) {
-        std::string detail;
-        const shell::FormatResult result = formatter->Format(mountPoint, detail);
-        if (result != shell::FormatResult::Formatted) {
-            AfxMessageBox(shell::FormatResultText(result, detail));
-        }
-        InvokeOnUiThread([this, name] {
-            m_mainTarget.SendAppMessage(WM_APP_BUSY_STOP, 0, 0);
-            EnableWindow(true);
-            for (std::size_t i = 0; i < m_locations.LocationCount(); ++i) {
-                if (std::strcmp(m_locations.LocationAt(i)->m_name, name.c_str()) == 0) {
-                    RefreshLocation(m_locations.LocationAt(i));
-                    break;
-                }
-            }
-        });
-    });
+    m_formatJob.Start(m_mainTarget, formatter, {now->mountPoint, now->mountId, now->device},
+                      [this, mark] {
+                          EnableWindow(true);
+                          RefreshLocation(m_locations.Recall(mark));
+                      });
 }
 
 void CLocalTree::StartCodeListJob(bool allDrives, std::vector<std::string> destinations)
@@ -640,10 +643,14 @@ void CLocalTree::OnKeyUp(unsigned key, unsigned, unsigned)
     if (key != ui::VK_DELETE) {
         return;
     }
-    TreeItem* selected = GetSelectedItem();
-    CatalogueItem* record = selected != nullptr ? m_locations.FindItemById(selected) : nullptr;
-    if (IsEntry(record) &&
-        AfxMessageBox("Are you sure you wish to delete this file?", MB_YESNO) != IDNO) {
+    CatalogueItem* record = m_locations.FindItemById(GetSelectedItem());
+    const LocationList::RecordMark mark = m_locations.Mark(record);
+    if (!IsEntry(record) ||
+        AfxMessageBox("Are you sure you wish to delete this file?", MB_YESNO) == IDNO) {
+        return;
+    }
+    // Looked up again after the box: its loop may have freed the record.
+    if ((record = m_locations.Recall(mark)) != nullptr) {
         OnMenuCommand(kCmdDeleteFile, record);
     }
 }

@@ -2,6 +2,7 @@
 
 #include "platform/base/MessageTarget.h"
 #include "platform/base/WorkerJob.h"
+#include "storage/FormatJob.h"
 #include "storage/LocalTreeHost.h"
 #include "storage/LocationList.h"
 #include "treeview/FileTree.h"
@@ -115,7 +116,7 @@ private:
     LocationList m_locations;
     shell::DriveFormatter* m_formatter = nullptr;
     // Last, so they end before anything they reach is destroyed.
-    WorkerJob m_formatJob;
+    FormatJob m_formatJob;
     WorkerJob m_codeListJob;
 };
 

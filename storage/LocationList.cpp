@@ -52,6 +52,7 @@ void LocationList::DiscoverDrives()
     CopyFixed(pc->m_rootPath, root.c_str());
     std::snprintf(pc->m_label, sizeof pc->m_label, "%s (%s)", kPcDatabaseFolder, root.c_str());
     pc->m_removable = false;
+    pc->m_device = fs::DeviceOfFolder(kPcDatabaseFolder);
     DriveLocation* location = pc.get();
     m_locations.push_back(std::move(pc));
     SendDrivePresence();
@@ -84,6 +85,10 @@ DriveLocation* LocationList::AddDriveLocation(char letter)
     }
     std::snprintf(location->m_label, sizeof location->m_label, "%s (%c:\\)", volumeName.c_str(),
                   letter);
+    if (auto volume = fs::VolumeTable::Global().VolumeAt(letter)) {
+        location->m_device = volume->device;
+        location->m_mountId = volume->mountId;
+    }
     ScanLocation(location);
     SendDrivePresence();
     return location;
@@ -132,6 +137,36 @@ CatalogueItem* LocationList::FindItemById(TreeItem* id) const
     return nullptr;
 }
 
+LocationList::RecordMark LocationList::Mark(const CatalogueItem* record) const
+{
+    RecordMark mark;
+    if (record == nullptr) {
+        return mark;
+    }
+    mark.item = record->m_itemId;
+    mark.name = record->m_name;
+    const DriveLocation* location = record->m_kind == kItemLocation
+                                        ? static_cast<const DriveLocation*>(record)
+                                        : LocationById(record->m_parentId);
+    if (location != nullptr) {
+        mark.mountId = location->m_mountId;
+        mark.device = location->m_device;
+    }
+    return mark;
+}
+
+CatalogueItem* LocationList::Recall(const RecordMark& mark) const
+{
+    CatalogueItem* record = FindItemById(mark.item);
+    if (record == nullptr) {
+        return nullptr;
+    }
+    const RecordMark now = Mark(record);
+    return now.name == mark.name && now.mountId == mark.mountId && now.device == mark.device
+               ? record
+               : nullptr;
+}
+
 DriveLocation* LocationList::LocationAt(std::size_t index) const
 {
     if (index >= m_locations.size()) {
@@ -150,6 +185,19 @@ std::size_t LocationList::EntryCountOf(std::size_t locationIndex) const
 CatalogueItem* LocationList::EntryOf(std::size_t locationIndex, std::size_t entryIndex) const
 {
     return EntryAt(LocationAt(locationIndex), entryIndex);
+}
+
+std::optional<fs::VolumeInfo> LocationList::ListedVolume(const DriveLocation* location) const
+{
+    if (location == nullptr || !location->m_removable || location->m_rootPath[1] != ':') {
+        return std::nullopt;
+    }
+    std::optional<fs::VolumeInfo> volume =
+        fs::VolumeTable::Global().VolumeAt(location->m_rootPath[0]);
+    if (!volume || volume->mountId != location->m_mountId || volume->device != location->m_device) {
+        return std::nullopt;
+    }
+    return volume;
 }
 
 std::uint64_t LocationList::GetFreeSpace(const DriveLocation* location) const
@@ -225,11 +273,21 @@ DriveLocation* LocationList::CopyEntryToLocation(CatalogueItem* entry, DriveLoca
     }
 
     std::uint64_t notedLength = 0;
-    if (DestinationExists(destinationPath, notedLength) &&
-        AfxMessageBox(
-            "The file already exists on the destination drive, do you want to copy it anyway?",
-            MB_YESNO) == IDNO) {
-        return nullptr;
+    if (DestinationExists(destinationPath, notedLength)) {
+        const RecordMark entryMark = Mark(entry);
+        const RecordMark destinationMark = Mark(destination);
+        if (AfxMessageBox(
+                "The file already exists on the destination drive, do you want to copy it anyway?",
+                MB_YESNO) == IDNO) {
+            return nullptr;
+        }
+        // The box's loop may have served a drive removal that freed either side.
+        entry = Recall(entryMark);
+        destination = dynamic_cast<DriveLocation*>(Recall(destinationMark));
+        source = entry != nullptr ? LocationById(entry->m_parentId) : nullptr;
+        if (source == nullptr || destination == nullptr || source == destination) {
+            return nullptr;
+        }
     }
 
     fs::File sourceFile;
@@ -282,9 +340,17 @@ DriveLocation* LocationList::CopyFileToItem(const char* sourcePath, TreeItem* ta
     }
 
     std::uint64_t ignored = 0;
-    if (DestinationExists(destinationPath, ignored) &&
-        AfxMessageBox("This file already exists, do you want to overwrite it?", MB_YESNO) == IDNO) {
-        return nullptr;
+    if (DestinationExists(destinationPath, ignored)) {
+        const RecordMark mark = Mark(destination);
+        if (AfxMessageBox("This file already exists, do you want to overwrite it?", MB_YESNO) ==
+            IDNO) {
+            return nullptr;
+        }
+        // The box's loop may have served a drive removal that freed the location.
+        destination = dynamic_cast<DriveLocation*>(Recall(mark));
+        if (destination == nullptr) {
+            return nullptr;
+        }
     }
     if (!fs::CopyFile(sourcePath, destinationPath.c_str(), fs::CopyMode::Replace)) {
         return nullptr;

@@ -2,11 +2,13 @@
 
 #include <blkid/blkid.h>
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <fstream>
 #include <poll.h>
 #include <sstream>
 #include <sys/statvfs.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #include <vector>
 
@@ -143,6 +145,12 @@ std::vector<VolumeInfo> LinuxVolumeSource::List()
         }
         VolumeInfo info;
         info.key = mount.mountId + " " + mount.device + " " + mount.mountPoint;
+        info.mountId = mount.mountId;
+        unsigned major = 0;
+        unsigned minor = 0;
+        if (std::sscanf(mount.device.c_str(), "%u:%u", &major, &minor) == 2) {
+            info.device = makedev(major, minor);
+        }
         info.mountPoint = mount.mountPoint;
         info.fileSystem = mount.fileSystem;
         if (mount.mountPoint == "/") {

@@ -21,9 +21,11 @@ enum class DriveType : unsigned
 // One mounted volume as a source reports it.
 struct VolumeInfo
 {
-    std::string key;        // tells this mount apart from every other while it lasts
-    std::string mountPoint; // POSIX folder
-    std::string label;      // the volume name shown to the user
+    std::string key;          // tells this mount apart from every other while it lasts
+    std::string mountId;      // the kernel's id of this mount (a fake's own number)
+    std::uint64_t device = 0; // st_dev of the mounted file system
+    std::string mountPoint;   // POSIX folder
+    std::string label;        // the volume name shown to the user
     std::string fileSystem;
     DriveType type = DriveType::Removable;
     bool hasMedium = true;    // false: a reader slot without a card

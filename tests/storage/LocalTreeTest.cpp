@@ -27,9 +27,9 @@ using Strings = std::vector<std::string>;
 class FakeFormatter final : public shell::DriveFormatter
 {
 public:
-    shell::FormatResult Format(const std::string& mountPoint, std::string& detail) override
+    shell::FormatResult Format(const shell::FormatTarget& target, std::string& detail) override
     {
-        calls.push_back(mountPoint);
+        calls.push_back(target.mountPoint + " " + target.mountId);
         detail = "refused";
         return result;
     }
@@ -194,7 +194,7 @@ TEST_F(LocalTreeTest, MenuCommandsAndTheDeleteKey)
     m_boxes.Answer(IDYES);
     tree->OnMenuCommand(kCmdFormatDrive, Record("E (E:"));
     window->RunJob();
-    EXPECT_EQ(formatter.calls, Strings{e.string()});
+    EXPECT_EQ(formatter.calls, Strings{e.string() + " fake:1"});
     EXPECT_EQ(m_boxes.Texts().back(), shell::FormatResultText(shell::FormatResult::NoService, ""));
     EXPECT_EQ(Messages(), (Strings{"3", "5"}));
     EXPECT_TRUE(tree->IsWindowEnabled());
@@ -417,6 +417,92 @@ TEST_F(LocalTreeTest, CodeListToOneOrAllLocationsAndFailuresThatKeepTheOldFiles)
     EXPECT_EQ(ReadBytes(e / "codelist.bin"), MakeCodeList(7, 300));
     EXPECT_EQ(FolderContents(e), Strings{"codelist.bin"});
     EXPECT_EQ(m_boxes.Texts().back(), kExists);
+}
+
+// Every question's box runs a loop that serves the drive watcher: the drive
+// pulled (or swapped) while the question is open makes the answer do nothing.
+TEST_F(LocalTreeTest, ADrivePulledDuringAQuestionLeavesEverythingAlone)
+{
+    const auto e = AddDrive('E', "E");
+    const auto f = AddDrive('F', "F");
+    const auto other = m_dir / "drive-E2";
+    fsys::create_directory(other);
+    const auto saves = [&] {
+        WriteBytes(e / "a.tvd", MakeSave("alpha"));
+        WriteBytes(e / "b.tvd", MakeSave("old bravo"));
+        WriteBytes(e / "codelist.bin", MakeCodeList(1));
+        WriteBytes(f / "b.tvd", MakeSave("bravo"));
+    };
+    saves();
+    Fill();
+    const unsigned local = ui::RegisterClipboardFormat("ZyferLocalFile");
+    const std::string changed = shell::FormatResultText(shell::FormatResult::DeviceChanged, "");
+    auto deleteKey = [&] {
+        tree->SelectItem(Item("alpha"));
+        tree->OnKeyUp(ui::VK_DELETE, 1, 0);
+    };
+    auto dropBravoOnE = [&] {
+        ASSERT_TRUE(tree->CanBeginDrag(PointOf("bravo")));
+        const gfx::Point at = PointOf("E (E:");
+        ui::DataObject data;
+        data.CacheGlobalData(local, MakeOwnFormatBlock(window->Main().Handle()));
+        EXPECT_FALSE(tree->OnDrop(tree, &data, ui::DROPEFFECT_COPY, at));
+    };
+    auto pull = [&] {
+        m_drives.Remove(e.string());
+        tree->OnDriveRemoved('E');
+    };
+    // Another stick takes the letter before the tree hears of the change.
+    auto swap = [&] {
+        m_drives.Remove(e.string());
+        m_drives.Add('E', other.string(), "E");
+    };
+    struct Question
+    {
+        const char* what;
+        std::function<void()> ask;
+        std::size_t box;
+        std::function<void()> step;
+        std::string lastBox; // empty: the box of the question itself
+    } questions[] = {
+        {"the Delete key's", deleteKey, 0, pull, ""},
+        {"the delete command's", deleteKey, 1, pull, ""},
+        {"the code list's", [&] { tree->OnMenuCommand(kCmdDownloadCodeList, Record("E (E:")); }, 0,
+         pull, ""},
+        {"the format's", [&] { tree->OnMenuCommand(kCmdFormatDrive, Record("E (E:")); }, 0, pull,
+         ""},
+        {"the format's, a new stick at the letter",
+         [&] { tree->OnMenuCommand(kCmdFormatDrive, Record("E (E:")); }, 0, swap, changed},
+        {"the drop's overwrite", dropBravoOnE, 0, pull, ""},
+    };
+    window->codeListUrl = server.Url("/codelist.bin");
+    for (const Question& q : questions) {
+        SCOPED_TRACE(q.what);
+        m_boxes.Clear();
+        for (int i = 0; i < 3; ++i) {
+            m_boxes.Answer(IDYES);
+        }
+        m_boxes.RunInBox(q.box, q.step);
+        q.ask();
+        window->RunJob();
+        EXPECT_EQ(m_boxes.Count(), q.box + 1 + (q.lastBox.empty() ? 0 : 1));
+        if (!q.lastBox.empty()) {
+            EXPECT_EQ(m_boxes.Texts().back(), q.lastBox);
+        }
+        EXPECT_TRUE(formatter.calls.empty());
+        EXPECT_EQ(FolderContents(e), (Strings{"a.tvd", "b.tvd", "codelist.bin"}));
+        EXPECT_EQ(ReadBytes(e / "b.tvd"), MakeSave("old bravo"));
+        EXPECT_EQ(ReadBytes(e / "codelist.bin"), MakeCodeList(1));
+        EXPECT_TRUE(tree->IsWindowEnabled());
+        // The drive comes back for the next question.
+        m_drives.Remove(other.string());
+        if (tree->Locations().FindLocationByLetter('E') != nullptr) {
+            m_drives.Remove(e.string());
+            tree->OnDriveRemoved('E');
+        }
+        m_drives.Add('E', e.string(), "E");
+        tree->OnDriveArrived('E');
+    }
 }
 
 } // namespace
