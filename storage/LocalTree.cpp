@@ -6,15 +6,11 @@
 #include "platform/fs/File.h"
 #include "platform/fs/FileOps.h"
 #include "platform/fs/Path.h"
-#include "platform/net/InternetException.h"
-#include "platform/net/InternetSession.h"
-#include "platform/net/Url.h"
 #include "platform/shell/DriveFormatter.h"
 #include "platform/ui/PopupMenu.h"
 #include "platform/ui/WindowMessages.h"
 #include "platform/ui/WindowSystem.h"
 #include "resources/MenuResources.h"
-#include "storage/CodeListEntry.h"
 #include "storage/FixedText.h"
 #include "storage/SaveEntry.h"
 #include "storage/SaveFile.h"
@@ -30,11 +26,6 @@
 namespace tolvar {
 
 namespace {
-
-constexpr const char* kCodeListName = "codelist.bin";
-constexpr std::size_t kCodeListMinBytes = 16;
-// Far above any real code list; an answer beyond it is not one.
-constexpr std::size_t kCodeListMaxBytes = 32u << 20;
 
 bool IsEntry(const CatalogueItem* record)
 {
@@ -53,46 +44,6 @@ std::string Format(const char* format, const char* text, double value)
     char buffer[512];
     std::snprintf(buffer, sizeof buffer, format, text, value);
     return buffer;
-}
-
-// Fetches the code list whole and only then puts it in place of the old
-// file: an error page, a cut or tiny answer, or a stopped job leave the old
-// file as it was.
-bool DownloadCodeList(const std::string& url, const std::string& targetFile,
-                      const std::atomic<bool>& cancel)
-{
-    net::UrlParts parts;
-    if (!net::ParseUrl(url, parts) ||
-        (parts.service != net::UrlService::Http && parts.service != net::UrlService::Https)) {
-        return false;
-    }
-    std::string body;
-    try {
-        net::InternetSession session;
-        session.SetCancelFlag(&cancel);
-        std::unique_ptr<net::HttpConnection> connection =
-            session.GetHttpConnection(parts.server, parts.port, parts.service);
-        if (!connection) {
-            return false;
-        }
-        std::unique_ptr<net::HttpFile> request = connection->OpenRequest("GET", parts.object);
-        request->SendRequest();
-        const int status = request->GetStatusCode();
-        if (status < 200 || status > 299) {
-            return false;
-        }
-        char block[4096];
-        while (std::size_t n = request->Read(block, sizeof block)) {
-            body.append(block, n);
-            if (body.size() > kCodeListMaxBytes || cancel) {
-                return false;
-            }
-        }
-    } catch (const net::InternetException&) {
-        return false;
-    }
-    return body.size() >= kCodeListMinBytes && !cancel &&
-           fs::WriteFileAtomically(targetFile.c_str(), body.data(), body.size());
 }
 
 } // namespace
@@ -115,9 +66,14 @@ CLocalTree::~CLocalTree()
 {
     // A job still running is stopped here, while the tree and its records it
     // may reach are whole; its file is replaced whole or not at all.
+    CancelJobs();
+    WaitForJobs();
+}
+
+void CLocalTree::CancelJobs()
+{
     m_codeListJob.Cancel();
     m_formatJob.Cancel();
-    WaitForJobs();
 }
 
 void CLocalTree::WaitForJobs()
@@ -303,13 +259,16 @@ void CLocalTree::OnMenuCommand(unsigned command, CatalogueItem* record)
         AfxMessageBox("Depending upon your internet connection, downloading the Code List may "
                       "take a few minutes...");
         record = m_locations.Recall(mark);
-        std::vector<std::string> destinations;
+        std::vector<CodeListJob::Destination> destinations;
+        auto add = [&](const DriveLocation* location) {
+            destinations.push_back({location->m_name, location->m_label, location->m_device});
+        };
         if (command == kCmdDownloadCodeListAll) {
             for (std::size_t i = 0; i < m_locations.LocationCount(); ++i) {
-                destinations.emplace_back(m_locations.LocationAt(i)->m_name);
+                add(m_locations.LocationAt(i));
             }
         } else if (DriveLocation* location = AsLocation(record)) {
-            destinations.emplace_back(location->m_name);
+            add(location);
         } else {
             return;
         }
@@ -381,92 +340,18 @@ void CLocalTree::FormatDrive(CatalogueItem* record)
                       });
 }
 
-void CLocalTree::StartCodeListJob(bool allDrives, std::vector<std::string> destinations)
+void CLocalTree::StartCodeListJob(bool allDrives,
+                                  std::vector<CodeListJob::Destination> destinations)
 {
-    const WindowHandle mainWindow = MainWindowHandle();
-    m_codeListJob.Start(
-        [this, allDrives, destinations = std::move(destinations), mainWindow](WorkerJob& job) {
-            RunCodeListJob(job, allDrives, destinations, mainWindow);
-        });
-}
-
-void CLocalTree::SetEnabledFromJob(bool enable)
-{
-    InvokeOnUiThread([this, enable] { EnableWindow(enable); });
-}
-
-void CLocalTree::RunCodeListJob(WorkerJob& job, bool allDrives,
-                                const std::vector<std::string>& destinations,
-                                WindowHandle mainWindow)
-{
-    if (destinations.empty()) {
-        return;
-    }
-    if (allDrives &&
-        AfxMessageBox("This will copy the codelist to all drives, do you want to continue?",
-                      MB_YESNO) == IDNO) {
-        return;
-    }
-    SetEnabledFromJob(false);
-    std::string url;
-    InvokeOnUiThread([this, &url] { url = m_host != nullptr ? m_host->GetCodeListUrl() : ""; });
-    if (url.empty()) {
-        AfxMessageBox("Could not establish an internet connection.");
-        SetEnabledFromJob(true);
-        return;
-    }
-    const std::string targetFile = destinations.front() + kCodeListName;
-    if (!allDrives && fs::FileExists(targetFile.c_str()) &&
-        AfxMessageBox(
-            "The file already exists on the destination drive, do you want to copy it anyway?",
-            MB_YESNO) == IDNO) {
-        SetEnabledFromJob(true);
-        return;
-    }
-    ui::SendMessage(mainWindow, WM_APP_BUSY_START, 0, 0);
-    if (!DownloadCodeList(url, targetFile, job.CancelFlag())) {
-        if (!job.IsCancelled()) {
-            AfxMessageBox("An error occured downloading the Code List");
-        }
-        ui::SendMessage(mainWindow, WM_APP_BUSY_STOP, 0, 0);
-        SetEnabledFromJob(true);
-        return;
-    }
-    ui::SendMessage(mainWindow, WM_APP_CODELIST_DONE, reinterpret_cast<WParam>(targetFile.c_str()),
-                    0);
-    ui::SendMessage(mainWindow, WM_APP_BUSY_STOP, 0, 0);
-    if (allDrives && !job.IsCancelled()) {
-        CopyCodeListToOthers(destinations);
-    }
-    SetEnabledFromJob(true);
-    if (job.IsCancelled()) {
-        return;
-    }
-    InvokeOnUiThread([this] {
+    m_mainTarget.m_handle = MainWindowHandle();
+    CodeListJob::TreeSide side;
+    side.enable = [this](bool enable) { EnableWindow(enable); };
+    side.rescan = [this] {
         for (std::size_t i = 0; i < m_locations.LocationCount(); ++i) {
             RefreshLocation(m_locations.LocationAt(i));
         }
-    });
-}
-
-void CLocalTree::CopyCodeListToOthers(const std::vector<std::string>& destinations)
-{
-    if (destinations.size() < 2) {
-        return;
-    }
-    const std::string source = destinations.front() + kCodeListName;
-    fs::File file;
-    if (!file.Open(source.c_str(), fs::OpenMode::Read)) {
-        AfxMessageBox("The Source file does not exist... Exiting the process");
-        return;
-    }
-    file.Close();
-    for (std::size_t i = 1; i < destinations.size(); ++i) {
-        const std::string target = destinations[i] + kCodeListName;
-        if (!fs::IsSameFile(source.c_str(), target.c_str())) {
-            fs::CopyFile(source.c_str(), target.c_str(), fs::CopyMode::Replace);
-        }
-    }
+    };
+    m_codeListJob.Start(m_mainTarget, m_host, allDrives, std::move(destinations), std::move(side));
 }
 
 void CLocalTree::AddArrivedSave(const char* fileName, const char* folder)

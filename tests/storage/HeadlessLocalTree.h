@@ -15,8 +15,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tolvar::test {
@@ -79,9 +81,19 @@ public:
     }
 
     std::string codeListUrl;
+    // Runs where the tree asks for the address (the job's thread).
+    std::function<void()> onCodeListUrl;
+    mutable std::thread::id codeListUrlThread;
 
     void StartUpload(const std::string&, const std::string&, const std::string&) override {}
-    std::string GetCodeListUrl() const override { return codeListUrl; }
+    std::string GetCodeListUrl() const override
+    {
+        codeListUrlThread = std::this_thread::get_id();
+        if (onCodeListUrl) {
+            onCodeListUrl();
+        }
+        return codeListUrl;
+    }
     WindowHandle GetMainWindow() const override { return kNoWindow; }
 
 private:

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <thread>
 
 namespace tolvar {
 namespace {
@@ -376,6 +377,19 @@ TEST_F(LocalTreeTest, CodeListToOneOrAllLocationsAndFailuresThatKeepTheOldFiles)
     start("", kCmdDownloadCodeList, IDYES);
     window->RunJob();
     EXPECT_EQ(m_boxes.Texts().back(), "Could not establish an internet connection.");
+    // The settings page is read again on the job's thread, never the window's.
+    EXPECT_NE(window->codeListUrlThread, std::this_thread::get_id());
+
+    // A job stopped while it reads the settings asks and tells nothing more.
+    for (const std::string& url : {std::string(), server.Url("/codelist.bin")}) {
+        window->onCodeListUrl = [&] { tree->CancelJobs(); };
+        start(url, kCmdDownloadCodeList, IDYES);
+        window->RunJob();
+        window->onCodeListUrl = nullptr;
+        EXPECT_EQ(m_boxes.Texts(), Strings{kDownloading}) << url;
+        EXPECT_EQ(ReadBytes(e / "codelist.bin"), MakeCodeList(1));
+        EXPECT_TRUE(tree->IsWindowEnabled());
+    }
 
     // One drive that holds a code list: No keeps it, Yes replaces it.
     start(server.Url("/codelist.bin"), kCmdDownloadCodeList, IDNO);
@@ -385,7 +399,7 @@ TEST_F(LocalTreeTest, CodeListToOneOrAllLocationsAndFailuresThatKeepTheOldFiles)
     start(server.Url("/codelist.bin"), kCmdDownloadCodeList, IDYES);
     window->RunJob();
     EXPECT_EQ(ReadBytes(e / "codelist.bin"), MakeCodeList(7, 300));
-    EXPECT_EQ(Messages(), (Strings{"3", "8 E:\\codelist.bin", "5"}));
+    EXPECT_EQ(Messages(), (Strings{"3", "5", "8 E:\\codelist.bin"}));
     EXPECT_NE(Item("Code List Version 7"), nullptr);
 
     // All drives: the first location takes the download, the others copies.
@@ -399,9 +413,22 @@ TEST_F(LocalTreeTest, CodeListToOneOrAllLocationsAndFailuresThatKeepTheOldFiles)
         EXPECT_EQ(ReadBytes(folder / "codelist.bin"), MakeCodeList(7, 300)) << folder;
         EXPECT_EQ(FolderContents(folder), Strings{"codelist.bin"}) << folder;
     }
-    EXPECT_EQ(Messages(), (Strings{"3", "8 E:\\codelist.bin", "5"}));
+    EXPECT_EQ(Messages(), (Strings{"3", "5", "8 E:\\codelist.bin"}));
     EXPECT_TRUE(tree->IsWindowEnabled());
     EXPECT_EQ(Shown().size(), 7u) << "every location shows its code list";
+
+    // A drive the copy fails on is named at the end; the others keep theirs.
+    fsys::remove(f / "codelist.bin");
+    fsys::create_directory(f / "codelist.bin");
+    fsys::remove(m_dir / "Saves" / "codelist.bin");
+    start(server.Url("/codelist.bin"), kCmdDownloadCodeListAll, IDYES);
+    window->RunJob();
+    EXPECT_EQ(m_boxes.Texts().back(),
+              "The Code List was downloaded but could not be copied to F (F:\\).");
+    EXPECT_EQ(Messages(), (Strings{"3", "5"}));
+    EXPECT_EQ(ReadBytes(m_dir / "Saves" / "codelist.bin"), MakeCodeList(7, 300));
+    fsys::remove(f / "codelist.bin");
+    WriteBytes(f / "codelist.bin", MakeCodeList(7, 300));
 
     // While a job waits on the server a second is refused before it asks;
     // closing the program stops the first and the old file stays.
