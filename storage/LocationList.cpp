@@ -200,6 +200,16 @@ std::optional<fs::VolumeInfo> LocationList::ListedVolume(const DriveLocation* lo
     return volume;
 }
 
+std::uint64_t LocationList::ListedDeviceOf(const std::string& folder) const
+{
+    for (const auto& location : m_locations) {
+        if (folder == location->m_name) {
+            return location->m_device;
+        }
+    }
+    return 0;
+}
+
 std::uint64_t LocationList::GetFreeSpace(const DriveLocation* location) const
 {
     std::uint64_t freeBytes = 0;
@@ -306,8 +316,11 @@ DriveLocation* LocationList::CopyEntryToLocation(CatalogueItem* entry, DriveLoca
     }
 
     // The copy lands in a temporary file that replaces the old one only once
-    // it is complete and on the medium; a failed copy keeps the old file.
-    if (!fs::CopyFile(sourcePath.c_str(), destinationPath.c_str(), fs::CopyMode::Replace)) {
+    // it is complete and on the medium; a failed copy keeps the old file. A
+    // drive pulled before the list heard of it writes nothing into the
+    // folder left beneath it.
+    if (!fs::IsFolderOnDevice(destination->m_name, destination->m_device) ||
+        !fs::CopyFile(sourcePath.c_str(), destinationPath.c_str(), fs::CopyMode::Replace)) {
         AfxMessageBox("An error occured trying to copy the file.", MB_OK);
         return nullptr;
     }
@@ -352,7 +365,8 @@ DriveLocation* LocationList::CopyFileToItem(const char* sourcePath, TreeItem* ta
             return nullptr;
         }
     }
-    if (!fs::CopyFile(sourcePath, destinationPath.c_str(), fs::CopyMode::Replace)) {
+    if (!fs::IsFolderOnDevice(destination->m_name, destination->m_device) ||
+        !fs::CopyFile(sourcePath, destinationPath.c_str(), fs::CopyMode::Replace)) {
         return nullptr;
     }
     ScanLocation(destination);

@@ -66,6 +66,12 @@ public:
     // that has gone or changed.
     std::optional<fs::VolumeInfo> ListedVolume(const DriveLocation* location) const;
 
+    // The device the location of a folder ("E:\\", "Saves\\") was listed
+    // with, 0 for a folder no location has. Taken on the UI thread when a
+    // transfer starts; the transfer hands it to fs::IsFolderOnDevice right
+    // before it creates its temporary file.
+    std::uint64_t ListedDeviceOf(const std::string& folder) const;
+
     std::uint64_t GetFreeSpace(const DriveLocation* location) const;
     // "Space Free: %.2f MB", computed in single precision.
     static std::string FreeSpaceText(std::uint64_t freeBytes);
