@@ -2,6 +2,7 @@
 
 #include "platform/base/TextCompare.h"
 #include "platform/fs/File.h"
+#include "platform/fs/FileOps.h"
 #include "platform/fs/FindFile.h"
 #include "storage/CodeListEntry.h"
 #include "storage/FixedText.h"
@@ -11,8 +12,28 @@
 #include <cstring>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 namespace tolvar {
+
+void RemoveLeftTemporaries(const std::string& folder)
+{
+    for (const char* pattern : {"~tolvar-??????.tmp", "~dl????????.part"}) {
+        std::vector<std::string> names;
+        fs::FindFile search;
+        if (search.First((folder + pattern).c_str())) {
+            do {
+                if (!search.IsDirectory()) {
+                    names.push_back(search.FileName());
+                }
+            } while (search.Next());
+        }
+        search.Close();
+        for (const std::string& name : names) {
+            fs::DeleteFile((folder + name).c_str());
+        }
+    }
+}
 
 void ScanLocation(DriveLocation* location)
 {

@@ -28,6 +28,12 @@ public:
     std::string m_mountId;
 };
 
+// Removes from a folder (program style, ending in a backslash) the temporary
+// files a killed run may have left beside their targets: the file layer's
+// ("~tolvar-XXXXXX.tmp") and the download's ("~dlXXXXXXXX.part"). No other
+// name is ever removed. Not for a folder a transfer may be writing to now.
+void RemoveLeftTemporaries(const std::string& folder);
+
 // Catalogue operations; each ignores a null location.
 void ScanLocation(DriveLocation* location);
 void AddCodeListEntry(DriveLocation* location);

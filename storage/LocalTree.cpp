@@ -5,6 +5,7 @@
 #include "platform/base/UiThread.h"
 #include "platform/fs/File.h"
 #include "platform/fs/FileOps.h"
+#include "platform/fs/FindFile.h"
 #include "platform/fs/Path.h"
 #include "platform/shell/DriveFormatter.h"
 #include "platform/ui/PopupMenu.h"
@@ -60,6 +61,23 @@ CLocalTree::CLocalTree(CSkinScrollBar* scrollBar, LocalTreeHost* host,
     m_locations.SetProgramFolder(programFolder);
     fs::CreateDirectory((programFolder + "\\Saves").c_str());
     fs::CreateDirectory((programFolder + "\\Temp").c_str());
+    // Temp holds only the upload's copies of saves; a killed run may have
+    // left some, with the file layer's own temporaries.
+    const std::string temp = programFolder + "\\Temp\\";
+    RemoveLeftTemporaries(temp);
+    fs::FindFile search;
+    std::vector<std::string> copies;
+    if (search.First((temp + "*.tvd").c_str())) {
+        do {
+            if (!search.IsDirectory()) {
+                copies.push_back(temp + search.FileName());
+            }
+        } while (search.Next());
+    }
+    search.Close();
+    for (const std::string& copy : copies) {
+        fs::DeleteFile(copy.c_str());
+    }
 }
 
 CLocalTree::~CLocalTree()

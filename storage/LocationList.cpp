@@ -55,6 +55,7 @@ void LocationList::DiscoverDrives()
     pc->m_device = fs::DeviceOfFolder(kPcDatabaseFolder);
     DriveLocation* location = pc.get();
     m_locations.push_back(std::move(pc));
+    RemoveLeftTemporaries(kPcDatabaseFolder);
     SendDrivePresence();
     ScanLocation(location);
 }
@@ -82,6 +83,9 @@ DriveLocation* LocationList::AddDriveLocation(char letter)
         CopyFixed(created->m_rootPath, root);
         location = created.get();
         m_locations.push_back(std::move(created));
+        // A drive just listed has no transfer of ours yet: what a killed run
+        // left on it goes now.
+        RemoveLeftTemporaries(root);
     }
     std::snprintf(location->m_label, sizeof location->m_label, "%s (%c:\\)", volumeName.c_str(),
                   letter);

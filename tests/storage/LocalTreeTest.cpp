@@ -120,7 +120,23 @@ TEST_F(LocalTreeTest, FillShowsEveryLocationAndGivesToolTips)
     WriteBytes(AddDrive('F', "") / "c.tvd", MakeSave("Charlie"));
     AddDrive('G', "EMPTY");
     WriteBytes(m_dir / "Saves" / "d.tvd", MakeSave("Delta"));
+    // What a killed run left goes at the start; the user's look-alikes stay.
+    const fsys::path temp = m_dir / "prog" / "Temp";
+    fsys::create_directories(temp);
+    WriteBytes(temp / "upload.tvd", MakeSave("Copy"));
+    for (const fsys::path& folder : {m_dir / "drive-G", m_dir / "Saves", temp}) {
+        for (const char* name : {"~tolvar-a1B2c3.tmp", "~dl0badf00d.part", "~dl-mine.part",
+                                 "mine.tmp", "~tolvar-mine.tmp"}) {
+            WriteBytes(folder / name, {'x'});
+        }
+    }
     Fill();
+    for (const fsys::path& folder : {m_dir / "drive-G", temp}) {
+        EXPECT_EQ(FolderContents(folder),
+                  (Strings{"mine.tmp", "~dl-mine.part", "~tolvar-mine.tmp"}));
+    }
+    EXPECT_EQ(FolderContents(m_dir / "Saves"),
+              (Strings{"d.tvd", "mine.tmp", "~dl-mine.part", "~tolvar-mine.tmp"}));
     EXPECT_TRUE(fsys::is_directory(m_dir / "prog" / "Saves"));
     EXPECT_TRUE(fsys::is_directory(m_dir / "prog" / "Temp"));
     Strings expected = {"PC Databases [7]",
