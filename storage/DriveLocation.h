@@ -26,6 +26,7 @@ public:
     // this mount is the one at its letter.
     std::uint64_t m_device = 0;
     std::string m_mountId;
+    std::string m_medium;
 };
 
 // Removes from a folder (program style, ending in a backslash) the temporary

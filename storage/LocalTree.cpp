@@ -342,7 +342,8 @@ void CLocalTree::FormatDrive(CatalogueItem* record)
         return;
     }
     const std::optional<fs::VolumeInfo> now = m_locations.ListedVolume(location);
-    if (!chosen || !now || now->mountId != chosen->mountId || now->device != chosen->device) {
+    if (!chosen || !now || now->mountId != chosen->mountId || now->device != chosen->device ||
+        now->medium != chosen->medium) {
         AfxMessageBox(shell::FormatResultText(shell::FormatResult::DeviceChanged, {}));
         RefreshLocation(location);
         return;
@@ -351,8 +352,8 @@ void CLocalTree::FormatDrive(CatalogueItem* record)
     shell::DriveFormatter& formatter =
         m_formatter != nullptr ? *m_formatter : shell::SystemDriveFormatter();
     EnableWindow(false);
-    m_formatJob.Start(m_mainTarget, formatter, {now->mountPoint, now->mountId, now->device},
-                      [this, mark] {
+    m_formatJob.Start(m_mainTarget, formatter,
+                      {now->mountPoint, now->mountId, now->device, now->medium}, [this, mark] {
                           EnableWindow(true);
                           RefreshLocation(m_locations.Recall(mark));
                       });

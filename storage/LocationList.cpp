@@ -92,6 +92,7 @@ DriveLocation* LocationList::AddDriveLocation(char letter)
     if (auto volume = fs::VolumeTable::Global().VolumeAt(letter)) {
         location->m_device = volume->device;
         location->m_mountId = volume->mountId;
+        location->m_medium = volume->medium;
     }
     ScanLocation(location);
     SendDrivePresence();
@@ -154,6 +155,7 @@ LocationList::RecordMark LocationList::Mark(const CatalogueItem* record) const
                                         : LocationById(record->m_parentId);
     if (location != nullptr) {
         mark.mountId = location->m_mountId;
+        mark.medium = location->m_medium;
         mark.device = location->m_device;
     }
     return mark;
@@ -166,7 +168,8 @@ CatalogueItem* LocationList::Recall(const RecordMark& mark) const
         return nullptr;
     }
     const RecordMark now = Mark(record);
-    return now.name == mark.name && now.mountId == mark.mountId && now.device == mark.device
+    return now.name == mark.name && now.mountId == mark.mountId && now.medium == mark.medium &&
+                   now.device == mark.device
                ? record
                : nullptr;
 }
@@ -198,7 +201,8 @@ std::optional<fs::VolumeInfo> LocationList::ListedVolume(const DriveLocation* lo
     }
     std::optional<fs::VolumeInfo> volume =
         fs::VolumeTable::Global().VolumeAt(location->m_rootPath[0]);
-    if (!volume || volume->mountId != location->m_mountId || volume->device != location->m_device) {
+    if (!volume || volume->mountId != location->m_mountId || volume->device != location->m_device ||
+        volume->medium != location->m_medium) {
         return std::nullopt;
     }
     return volume;

@@ -50,6 +50,7 @@ public:
         TreeItem* item = nullptr;
         std::string name;
         std::string mountId;
+        std::string medium;
         std::uint64_t device = 0;
     };
     RecordMark Mark(const CatalogueItem* record) const;

@@ -59,7 +59,8 @@ std::vector<VolumeInfo> FakeVolumeSource::List()
         const Fake& fake = m_volumes[i];
         VolumeInfo info;
         info.key = m_keys[i];
-        info.mountId = m_keys[i];
+        info.mountId = fake.mountId.empty() ? m_keys[i] : fake.mountId;
+        info.medium = m_keys[i];
         struct stat st = {};
         if (stat(fake.folder.c_str(), &st) == 0) {
             info.device = st.st_dev;

@@ -22,6 +22,7 @@ struct FormatTarget
     std::string mountPoint;
     std::string mountId;
     std::uint64_t device = 0; // st_dev of the mounted file system
+    std::string medium;       // as the volume list marks it: another stick at sdb1 differs
 };
 
 // Formats the volume as FAT32, keeping its label, and mounts it again. Runs

@@ -9,6 +9,8 @@
 // needed; interactive authorisation lets the desktop's agent ask for it.
 #include "platform/shell/DriveFormatter.h"
 
+#include "platform/fs/LinuxVolumeSource.h"
+
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <systemd/sd-bus.h>
@@ -130,8 +132,10 @@ bool HoldsProgramOrHome(const MountedDevice& device)
 
 bool IsTarget(const MountedDevice& found, const FormatTarget& target)
 {
+    const std::string majorMinor = std::to_string(found.major) + ":" + std::to_string(found.minor);
     return found.mountId == target.mountId &&
-           makedev(found.major, found.minor) == static_cast<dev_t>(target.device);
+           makedev(found.major, found.minor) == static_cast<dev_t>(target.device) &&
+           fs::LinuxVolumeSource::MediumOf(majorMinor, target.mountPoint) == target.medium;
 }
 
 bool SameDeviceStill(const std::string& mountPoint, const MountedDevice& noted)
@@ -265,7 +269,7 @@ public:
             return FormatResult::NotRemovable;
         }
 
-        if (!SameDeviceStill(mountPoint, *device)) {
+        if (!SameDeviceStill(mountPoint, *device) || !IsTarget(*device, target)) {
             return FormatResult::DeviceChanged;
         }
         if (!Call(bus.get(), path, kFilesystem, "Unmount", detail,

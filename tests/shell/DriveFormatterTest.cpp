@@ -5,6 +5,8 @@
 // dbus-daemon and python3-dbus; skipped where they are missing.
 #include "platform/shell/DriveFormatter.h"
 
+#include "platform/fs/LinuxVolumeSource.h"
+
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -113,11 +115,17 @@ TEST(DriveFormatter, AsksTheDiskServiceOnlyForTheSameRemovableDevice)
     auto targetOf = [](const std::string& folder) {
         struct stat st = {};
         stat(folder.c_str(), &st);
-        return FormatTarget{folder, Output("findmnt -n -o ID --mountpoint " + folder), st.st_dev};
+        const std::string majorMinor =
+            Output("findmnt -n -o MAJ:MIN --mountpoint " + folder + " | tr -d ' '");
+        return FormatTarget{folder, Output("findmnt -n -o ID --mountpoint " + folder), st.st_dev,
+                            fs::LinuxVolumeSource::MediumOf(majorMinor, folder)};
     };
     const FormatTarget stick = targetOf(media);
     FormatTarget remounted = stick;
     remounted.mountId += "0";
+    // The mount id and device number are reused at once by the next mount.
+    FormatTarget otherStick = stick;
+    otherStick.medium += "0";
 
     const fsys::path config = dir / "bus.conf";
     std::ofstream(config) << "<busconfig><type>session</type><listen>unix:path="
@@ -157,6 +165,8 @@ TEST(DriveFormatter, AsksTheDiskServiceOnlyForTheSameRemovableDevice)
         {"another device", stick, "/dev/loop99", "1", "0", "/", FormatResult::DeviceChanged, reads},
         {"another mount at the folder", remounted, "", "1", "0", "/", FormatResult::DeviceChanged,
          ""},
+        {"another stick at the same device", otherStick, "", "1", "0", "/",
+         FormatResult::DeviceChanged, ""},
         {"a fixed volume", targetOf(fixed.string()), "", "1", "0", "/", FormatResult::NotRemovable,
          ""},
     };

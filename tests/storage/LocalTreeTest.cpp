@@ -497,8 +497,14 @@ TEST_F(LocalTreeTest, ADrivePulledDuringAQuestionLeavesEverythingAlone)
     };
     // Another stick takes the letter before the tree hears of the change.
     auto swap = [&] {
+        const std::string freedId = tree->Locations().FindLocationByLetter('E')->m_mountId;
         m_drives.Remove(e.string());
-        m_drives.Add('E', other.string(), "E");
+        fs::FakeVolumeSource::Fake stick;
+        stick.letter = 'E';
+        stick.folder = other.string();
+        stick.label = "E";
+        stick.mountId = freedId; // mount ids and device numbers are reused at once
+        m_drives.Add(stick);
     };
     struct Question
     {
