@@ -1,7 +1,5 @@
 #pragma once
 
-#include "platform/base/Types.h"
-
 #include <string>
 
 namespace tolvar {
@@ -22,9 +20,6 @@ public:
     // on the code list job's thread, so the window stays live while the page
     // is read.
     virtual std::string GetCodeListUrl() const = 0;
-    // The main window: the owner of message boxes, the target of the
-    // application messages and of drops.
-    virtual WindowHandle GetMainWindow() const = 0;
 
 protected:
     ~LocalTreeHost() = default; // never deleted through this interface

@@ -94,7 +94,6 @@ public:
         }
         return codeListUrl;
     }
-    WindowHandle GetMainWindow() const override { return kNoWindow; }
 
 private:
     class MainWindow final : public ui::Window
