@@ -362,7 +362,6 @@ void CLocalTree::FormatDrive(CatalogueItem* record)
 void CLocalTree::StartCodeListJob(bool allDrives,
                                   std::vector<CodeListJob::Destination> destinations)
 {
-    m_mainTarget.m_handle = MainWindowHandle();
     CodeListJob::TreeSide side;
     side.enable = [this](bool enable) { EnableWindow(enable); };
     side.rescan = [this] {
