@@ -20,6 +20,7 @@ public:
     std::list<std::unique_ptr<CatalogueItem>> m_entries;
     char m_label[256] = {};
     char m_rootPath[260] = {}; // root of the volume, for free-space queries
+    std::string m_shownFolder; // the folder as the file manager names it, for the tool tip
     bool m_removable = true;
     // The volume the location was listed with: its folder is written to only
     // while it still lies on this device, and a drive is formatted only while

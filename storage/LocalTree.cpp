@@ -198,7 +198,7 @@ std::string CLocalTree::GetToolTipText(gfx::Point point)
         return {};
     }
     if (DriveLocation* location = AsLocation(record)) {
-        return LocationList::FreeSpaceText(m_locations.GetFreeSpace(location));
+        return m_locations.ToolTipText(location);
     }
     DriveLocation* location = AsLocation(m_locations.FindItemById(record->m_parentId));
     std::string path;

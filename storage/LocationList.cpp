@@ -11,6 +11,8 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 namespace tolvar {
 namespace {
@@ -28,6 +30,24 @@ bool DestinationExists(const std::string& path, std::uint64_t& length)
         return true;
     }
     return fs::FileExists(path.c_str());
+}
+
+// A program folder as an absolute POSIX folder, without a trailing slash.
+std::string ShownFolder(const char* programFolder)
+{
+    std::string posix;
+    if (!fs::MapPathAsWritten(programFolder, posix)) {
+        return programFolder;
+    }
+    std::error_code error;
+    std::string absolute = std::filesystem::absolute(posix, error).lexically_normal().string();
+    if (error) {
+        absolute = posix;
+    }
+    while (absolute.size() > 1 && absolute.back() == '/') {
+        absolute.pop_back();
+    }
+    return absolute;
 }
 
 } // namespace
@@ -50,7 +70,8 @@ void LocationList::DiscoverDrives()
     auto pc = std::make_unique<DriveLocation>();
     CopyFixed(pc->m_name, kPcDatabaseFolder);
     CopyFixed(pc->m_rootPath, root.c_str());
-    std::snprintf(pc->m_label, sizeof pc->m_label, "%s (%s)", kPcDatabaseFolder, root.c_str());
+    CopyFixed(pc->m_label, "Saves");
+    pc->m_shownFolder = ShownFolder(kPcDatabaseFolder);
     pc->m_removable = false;
     pc->m_device = fs::DeviceOfFolder(kPcDatabaseFolder);
     DriveLocation* location = pc.get();
@@ -87,8 +108,13 @@ DriveLocation* LocationList::AddDriveLocation(char letter)
         // left on it goes now.
         RemoveLeftTemporaries(root);
     }
-    std::snprintf(location->m_label, sizeof location->m_label, "%s (%c:\\)", volumeName.c_str(),
-                  letter);
+    // Named as the file manager names the drive: its volume label, else its
+    // mount folder's name; the mount folder itself is in the tool tip.
+    location->m_shownFolder = ShownFolder(root);
+    const std::size_t slash = location->m_shownFolder.find_last_of('/');
+    CopyFixed(location->m_label, !volumeName.empty() || slash == std::string::npos
+                                     ? volumeName.c_str()
+                                     : location->m_shownFolder.c_str() + slash + 1);
     if (auto volume = fs::VolumeTable::Global().VolumeAt(letter)) {
         location->m_device = volume->device;
         location->m_mountId = volume->mountId;
@@ -233,6 +259,14 @@ std::string LocationList::FreeSpaceText(std::uint64_t freeBytes)
     char text[64];
     std::snprintf(text, sizeof text, "Space Free: %.2f MB", static_cast<double>(megabytes));
     return text;
+}
+
+std::string LocationList::ToolTipText(const DriveLocation* location) const
+{
+    if (location == nullptr) {
+        return {};
+    }
+    return "Folder: " + location->m_shownFolder + " \r\n" + FreeSpaceText(GetFreeSpace(location));
 }
 
 void LocationList::SendDrivePresence()

@@ -76,6 +76,9 @@ public:
     std::uint64_t GetFreeSpace(const DriveLocation* location) const;
     // "Space Free: %.2f MB", computed in single precision.
     static std::string FreeSpaceText(std::uint64_t freeBytes);
+    // A location's tool tip: its folder as the file manager names it, and its
+    // free space.
+    std::string ToolTipText(const DriveLocation* location) const;
 
     // Transfers. Each returns the location it changed and rescanned, or null
     // when nothing was done. A rescan replaces that location's entries.

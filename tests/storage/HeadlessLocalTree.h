@@ -53,9 +53,15 @@ public:
     // "3" for WM_APP_BUSY_START, "8 E:\codelist.bin", ...
     std::vector<std::string>& Messages() { return m_main.messages; }
 
-    // The item whose text starts with `text` ("E (E:", "alpha").
+    // The item whose text is `text` ("E", a drive's label), else the first
+    // whose text starts with it ("alpha" for a save's line).
     TreeItem* Item(const std::string& text)
     {
+        for (TreeItem* item : m_tree->GetAllItems()) {
+            if (m_tree->GetItemText(item) == text) {
+                return item;
+            }
+        }
         for (TreeItem* item : m_tree->GetAllItems()) {
             if (m_tree->GetItemText(item).rfind(text, 0) == 0) {
                 return item;

@@ -139,15 +139,9 @@ TEST_F(LocalTreeTest, FillShowsEveryLocationAndGivesToolTips)
               (Strings{"d.tvd", "mine.tmp", "~dl-mine.part", "~tolvar-mine.tmp"}));
     EXPECT_TRUE(fsys::is_directory(m_dir / "prog" / "Saves"));
     EXPECT_TRUE(fsys::is_directory(m_dir / "prog" / "Temp"));
-    Strings expected = {"PC Databases [7]",
-                        "  SAVEDISK (E:\\) [5]",
-                        "    Code List Version 3 [4]",
-                        "    alpha",
-                        "    Bravo",
-                        "   (F:\\) [5]",
-                        "    Charlie",
-                        "  EMPTY (G:\\) [5]",
-                        "  Saves\\ ("};
+    Strings expected = {"PC Databases [7]", "  SAVEDISK [5]", "    Code List Version 3 [4]",
+                        "    alpha",        "    Bravo",      "  drive-F [5]",
+                        "    Charlie",      "  EMPTY [5]",    "  Saves ["};
     const Strings shown = Shown();
     ASSERT_GE(shown.size(), expected.size() + 1);
     for (std::size_t i = 0; i < expected.size(); ++i) {
@@ -160,7 +154,7 @@ TEST_F(LocalTreeTest, FillShowsEveryLocationAndGivesToolTips)
     {
         std::string item, text;
     } tips[] = {
-        {"SAVEDISK", "Space Free: 1.50 MB"},
+        {"SAVEDISK", "Folder: " + (m_dir / "drive-E").string() + " \r\nSpace Free: 1.50 MB"},
         {"alpha", "File: a.tvd \r\nSize: 2.00 KB"},
         {"Code List", "File: codelist.bin \r\nSize: 0.06 KB"},
         {"PC Databases", ""},
@@ -184,7 +178,7 @@ TEST_F(LocalTreeTest, MenuCommandsAndTheDeleteKey)
     {
         std::string item;
         bool asks;
-    } menus[] = {{"Saves\\", false}, {"E (E:", true}};
+    } menus[] = {{"Saves", false}, {"E", true}};
     for (const Menu& menu : menus) {
         m_boxes.Clear();
         window->Display().PressKey('F');
@@ -202,21 +196,21 @@ TEST_F(LocalTreeTest, MenuCommandsAndTheDeleteKey)
 
     // Refresh picks up a file added behind the program's back.
     WriteBytes(e / "b.tvd", MakeSave("bravo"));
-    tree->OnMenuCommand(kCmdRefresh, Record("E (E:"));
+    tree->OnMenuCommand(kCmdRefresh, Record("E"));
     EXPECT_NE(Item("bravo"), nullptr);
 
     // Format Drive hands the drive's mount point to the formatter after Yes,
     // shows its failure and rescans; the PC database is never formatted.
     formatter.result = shell::FormatResult::NoService;
     m_boxes.Answer(IDYES);
-    tree->OnMenuCommand(kCmdFormatDrive, Record("E (E:"));
+    tree->OnMenuCommand(kCmdFormatDrive, Record("E"));
     window->RunJob();
     EXPECT_EQ(formatter.calls, Strings{e.string() + " fake:1"});
     EXPECT_EQ(m_boxes.Texts().back(), shell::FormatResultText(shell::FormatResult::NoService, ""));
     EXPECT_EQ(Messages(), (Strings{"3", "5"}));
     EXPECT_TRUE(tree->IsWindowEnabled());
     m_boxes.Answer(IDYES);
-    tree->OnMenuCommand(kCmdFormatDrive, Record("Saves\\"));
+    tree->OnMenuCommand(kCmdFormatDrive, Record("Saves"));
     window->RunJob();
     EXPECT_EQ(formatter.calls.size(), 1u);
 
@@ -246,7 +240,7 @@ TEST_F(LocalTreeTest, MenuCommandsAndTheDeleteKey)
         EXPECT_EQ(tree->GetItemText(item).find("alpha"), std::string::npos);
     }
     m_boxes.Clear();
-    tree->SelectItem(Item("E (E:"));
+    tree->SelectItem(Item("E"));
     tree->OnKeyUp(ui::VK_DELETE, 1, 0);
     EXPECT_EQ(m_boxes.Count(), 0u) << "a location is not deleted";
 }
@@ -272,10 +266,10 @@ TEST_F(LocalTreeTest, DropsFromTheShellAndTheOnlineTree)
         ui::DropEffect enter;
         bool dropped;
     } drops[] = {
-        {"two shell files", ui::CF_HDROP, ui::BuildDropFiles({notes, other}), "F (F:", 0, false},
-        {"a foreign main window", online, MakeOwnFormatBlock(window->Main().Handle() + 1),
-         "F (F:", 0, false},
-        {"one shell file", ui::CF_HDROP, ui::BuildDropFiles({notes}), "F (F:", 1, true},
+        {"two shell files", ui::CF_HDROP, ui::BuildDropFiles({notes, other}), "F", 0, false},
+        {"a foreign main window", online, MakeOwnFormatBlock(window->Main().Handle() + 1), "F", 0,
+         false},
+        {"one shell file", ui::CF_HDROP, ui::BuildDropFiles({notes}), "F", 1, true},
         {"an online save", online, MakeOwnFormatBlock(window->Main().Handle()), "alpha", 1, true},
     };
     for (Drop& drop : drops) {
@@ -294,7 +288,7 @@ TEST_F(LocalTreeTest, DropsFromTheShellAndTheOnlineTree)
     EXPECT_TRUE(fsys::exists(f / "notes.txt"));
     EXPECT_FALSE(fsys::exists(f / "other.txt"));
     EXPECT_EQ(Messages(), Strings{"1 E:\\"});
-    EXPECT_FALSE(tree->CanBeginDrag(PointOf("E (E:"))) << "a location is not dragged";
+    EXPECT_FALSE(tree->CanBeginDrag(PointOf("E"))) << "a location is not dragged";
 }
 
 TEST_F(LocalTreeTest, ADragLeavingThroughTheBottomScrollsOneRow)
@@ -304,7 +298,7 @@ TEST_F(LocalTreeTest, ADragLeavingThroughTheBottomScrollsOneRow)
         WriteBytes(e / ("s" + std::to_string(i) + ".tvd"), MakeSave("save " + std::to_string(i)));
     }
     Fill();
-    tree->Expand(Item("E (E:"), TVE_EXPAND);
+    tree->Expand(Item("E"), TVE_EXPAND);
     tree->UpdateScrollBar();
     const gfx::Rect client = tree->GetClientRect();
     struct Leave
@@ -371,7 +365,7 @@ TEST_F(LocalTreeTest, CodeListToOneOrAllLocationsAndFailuresThatKeepTheOldFiles)
         Messages().clear();
         m_boxes.Answer(IDOK);
         m_boxes.Answer(answer);
-        tree->OnMenuCommand(command, Record("E (E:"));
+        tree->OnMenuCommand(command, Record("E"));
     };
 
     // A failed download, to one drive or to all, leaves every old file.
@@ -439,8 +433,7 @@ TEST_F(LocalTreeTest, CodeListToOneOrAllLocationsAndFailuresThatKeepTheOldFiles)
     fsys::remove(m_dir / "Saves" / "codelist.bin");
     start(server.Url("/codelist.bin"), kCmdDownloadCodeListAll, IDYES);
     window->RunJob();
-    EXPECT_EQ(m_boxes.Texts().back(),
-              "The Code List was downloaded but could not be copied to F (F:\\).");
+    EXPECT_EQ(m_boxes.Texts().back(), "The Code List was downloaded but could not be copied to F.");
     EXPECT_EQ(Messages(), (Strings{"3", "5"}));
     EXPECT_EQ(ReadBytes(m_dir / "Saves" / "codelist.bin"), MakeCodeList(7, 300));
     fsys::remove(f / "codelist.bin");
@@ -486,7 +479,7 @@ TEST_F(LocalTreeTest, ADrivePulledDuringAQuestionLeavesEverythingAlone)
     };
     auto dropBravoOnE = [&] {
         ASSERT_TRUE(tree->CanBeginDrag(PointOf("bravo")));
-        const gfx::Point at = PointOf("E (E:");
+        const gfx::Point at = PointOf("E");
         ui::DataObject data;
         data.CacheGlobalData(local, MakeOwnFormatBlock(window->Main().Handle()));
         EXPECT_FALSE(tree->OnDrop(tree, &data, ui::DROPEFFECT_COPY, at));
@@ -516,12 +509,11 @@ TEST_F(LocalTreeTest, ADrivePulledDuringAQuestionLeavesEverythingAlone)
     } questions[] = {
         {"the Delete key's", deleteKey, 0, pull, ""},
         {"the delete command's", deleteKey, 1, pull, ""},
-        {"the code list's", [&] { tree->OnMenuCommand(kCmdDownloadCodeList, Record("E (E:")); }, 0,
+        {"the code list's", [&] { tree->OnMenuCommand(kCmdDownloadCodeList, Record("E")); }, 0,
          pull, ""},
-        {"the format's", [&] { tree->OnMenuCommand(kCmdFormatDrive, Record("E (E:")); }, 0, pull,
-         ""},
+        {"the format's", [&] { tree->OnMenuCommand(kCmdFormatDrive, Record("E")); }, 0, pull, ""},
         {"the format's, a new stick at the letter",
-         [&] { tree->OnMenuCommand(kCmdFormatDrive, Record("E (E:")); }, 0, swap, changed},
+         [&] { tree->OnMenuCommand(kCmdFormatDrive, Record("E")); }, 0, swap, changed},
         {"the drop's overwrite", dropBravoOnE, 0, pull, ""},
     };
     window->codeListUrl = server.Url("/codelist.bin");

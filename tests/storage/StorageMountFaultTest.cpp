@@ -125,15 +125,15 @@ TEST_F(DriveFaults, ACopyAndACodeListOntoAFullDriveKeepTheOldFiles)
     const Case cases[] = {
         {"copy",
          [&] {
-             window.Run(kCmdRefresh, window.Location("E (E:"));
-             CatalogueItem* game = Entry(window.Location("E (E:"), "game.tvd");
+             window.Run(kCmdRefresh, window.Location("E"));
+             CatalogueItem* game = Entry(window.Location("E"), "game.tvd");
              EXPECT_EQ(window.Tree().Locations().CopyEntryToLocation(
-                           game, static_cast<DriveLocation*>(window.Location("F (F:"))),
+                           game, static_cast<DriveLocation*>(window.Location("F"))),
                        nullptr);
          },
          {kExists, kCopyError}},
         {"code list",
-         [&] { window.Run(kCmdDownloadCodeList, window.Location("F (F:")); },
+         [&] { window.Run(kCmdDownloadCodeList, window.Location("F")); },
          {kDownloading, kExists, kDownloadError}},
     };
     for (const Case& c : cases) {
@@ -193,15 +193,15 @@ TEST_F(DriveFaults, ADrivePulledOutDuringAScanOrACopyEndsCleanly)
         SmallDrive& pulled = c.pullSource ? *e : *f;
         BoxHook boxes(c.scan ? "The file \"" : kExists, [&] { Pull(pulled); });
         if (c.scan) {
-            window->Run(kCmdRefresh, window->Location("E (E:"));
+            window->Run(kCmdRefresh, window->Location("E"));
             ASSERT_FALSE(boxes.texts.empty());
             boxes.texts.erase(boxes.texts.begin()); // the damaged save's own box
         } else {
-            window->Run(kCmdRefresh, window->Location("E (E:"));
-            window->Run(kCmdRefresh, window->Location("F (F:"));
+            window->Run(kCmdRefresh, window->Location("E"));
+            window->Run(kCmdRefresh, window->Location("F"));
             EXPECT_EQ(window->Tree().Locations().CopyEntryToLocation(
-                          Entry(window->Location("E (E:"), "game.tvd"),
-                          static_cast<DriveLocation*>(window->Location("F (F:"))),
+                          Entry(window->Location("E"), "game.tvd"),
+                          static_cast<DriveLocation*>(window->Location("F"))),
                       nullptr);
         }
         EXPECT_EQ(boxes.texts, c.boxes);
@@ -231,7 +231,7 @@ TEST_F(DriveFaults, NothingLandsBeneathADriveTheListHasNotSeenGo)
     HeadlessLocalTree window(m_dir / "prog");
     window.codeListUrl = server.Url("/codelist.bin");
     f->PullOut();
-    auto onF = [&] { return window.Location("F (F:")->m_itemId; };
+    auto onF = [&] { return window.Location("F")->m_itemId; };
     struct Case
     {
         const char* work;
@@ -241,7 +241,7 @@ TEST_F(DriveFaults, NothingLandsBeneathADriveTheListHasNotSeenGo)
         {"a copy",
          [&] {
              return window.Tree().Locations().CopyEntryToItem(
-                        Entry(window.Location("E (E:"), "game.tvd"), onF()) != nullptr;
+                        Entry(window.Location("E"), "game.tvd"), onF()) != nullptr;
          },
          {kCopyError}},
         {"a dropped file",
@@ -252,7 +252,7 @@ TEST_F(DriveFaults, NothingLandsBeneathADriveTheListHasNotSeenGo)
          {}},
         {"the code list",
          [&] {
-             window.Run(kCmdDownloadCodeList, window.Location("F (F:"));
+             window.Run(kCmdDownloadCodeList, window.Location("F"));
              return false;
          },
          {kDownloading, kDownloadError}},
