@@ -138,7 +138,6 @@ private:
     void StartUpload(const std::string& fullPath, const std::string& fileName,
                      const std::string& folder) override;
     std::string GetCodeListUrl() const override;
-    WindowHandle GetMainWindow() const override { return Handle(); }
 
     // The upload job reports to this window by sending it messages.
     class WindowTarget final : public MessageTarget

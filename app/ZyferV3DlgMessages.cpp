@@ -140,7 +140,6 @@ LResult CZyferV3Dlg::OnUploadSave(WParam, LParam)
 
 LResult CZyferV3Dlg::OnCodeListDone(WParam, LParam)
 {
-    SendMessage(WM_APP_BUSY_STOP, 0, 0);
     AfxMessageBox("The Code List has completed downloading.", MB_OK);
     return 1;
 }

@@ -18,7 +18,6 @@ class PageHost final : public LocalTreeHost
 public:
     void StartUpload(const std::string&, const std::string&, const std::string&) override {}
     std::string GetCodeListUrl() const override { return {}; }
-    WindowHandle GetMainWindow() const override { return kNoWindow; }
 };
 
 class LocalTreePage : public GalleryPage

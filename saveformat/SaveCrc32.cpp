@@ -13,6 +13,8 @@
 //   Bytes that do not fill a 16-byte block go through the sliced tables.
 #include "saveformat/SaveFormat.h"
 
+#include "saveformat/LittleEndian.h"
+
 #include <array>
 #include <cstring>
 
@@ -47,22 +49,15 @@ constexpr std::array<std::array<std::uint32_t, 256>, 16> MakeTables()
 
 constexpr auto kTables = MakeTables();
 
-inline std::uint32_t Load32(const std::uint8_t* p)
-{
-    // Assembled byte by byte so the result does not depend on host byte order.
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
 // Advances a register that has already been inverted (no pre/post XOR here).
 std::uint32_t UpdateSliced(std::uint32_t crc, const std::uint8_t* p, std::size_t length)
 {
     const auto& t = kTables;
     while (length >= 16) {
-        const std::uint32_t a = Load32(p) ^ crc;
-        const std::uint32_t b = Load32(p + 4);
-        const std::uint32_t c = Load32(p + 8);
-        const std::uint32_t d = Load32(p + 12);
+        const std::uint32_t a = ReadLe32(p) ^ crc;
+        const std::uint32_t b = ReadLe32(p + 4);
+        const std::uint32_t c = ReadLe32(p + 8);
+        const std::uint32_t d = ReadLe32(p + 12);
         crc = t[15][a & 0xFF] ^ t[14][(a >> 8) & 0xFF] ^ t[13][(a >> 16) & 0xFF] ^ t[12][a >> 24] ^
               t[11][b & 0xFF] ^ t[10][(b >> 8) & 0xFF] ^ t[9][(b >> 16) & 0xFF] ^ t[8][b >> 24] ^
               t[7][c & 0xFF] ^ t[6][(c >> 8) & 0xFF] ^ t[5][(c >> 16) & 0xFF] ^ t[4][c >> 24] ^

@@ -2,7 +2,9 @@
 
 #include "platform/base/TextCompare.h"
 #include "platform/fs/File.h"
+#include "platform/fs/FileOps.h"
 #include "platform/fs/FindFile.h"
+#include "saveformat/CodeList.h"
 #include "storage/CodeListEntry.h"
 #include "storage/FixedText.h"
 #include "storage/SaveFile.h"
@@ -11,8 +13,28 @@
 #include <cstring>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 namespace tolvar {
+
+void RemoveLeftTemporaries(const std::string& folder)
+{
+    for (const char* pattern : {"~tolvar-??????.tmp", "~dl????????.part"}) {
+        std::vector<std::string> names;
+        fs::FindFile search;
+        if (search.First((folder + pattern).c_str())) {
+            do {
+                if (!search.IsDirectory()) {
+                    names.push_back(search.FileName());
+                }
+            } while (search.Next());
+        }
+        search.Close();
+        for (const std::string& name : names) {
+            fs::DeleteFile((folder + name).c_str());
+        }
+    }
+}
 
 void ScanLocation(DriveLocation* location)
 {
@@ -64,16 +86,8 @@ void AddCodeListEntry(DriveLocation* location)
     }
     auto entry = std::make_unique<CodeListEntry>();
     CopyFixed(entry->m_name, "codelist.bin");
-    // A file too short to hold the number shows version 0.
-    std::uint8_t header[32] = {};
-    const std::size_t got = file.Read(header, sizeof header);
-    std::int32_t version = 0;
-    if (got >= 16) {
-        version = static_cast<std::int32_t>(static_cast<std::uint32_t>(header[12]) |
-                                            (static_cast<std::uint32_t>(header[13]) << 8) |
-                                            (static_cast<std::uint32_t>(header[14]) << 16) |
-                                            (static_cast<std::uint32_t>(header[15]) << 24));
-    }
+    std::uint8_t header[kCodeListHeaderLength] = {};
+    const std::int32_t version = CodeListVersion(header, file.Read(header, sizeof header));
     char text[64];
     std::snprintf(text, sizeof text, "Code List Version %d", version);
     CopyFixed(entry->m_displayText, text);

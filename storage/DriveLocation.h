@@ -3,8 +3,10 @@
 #include "storage/CatalogueItem.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <list>
 #include <memory>
+#include <string>
 
 namespace tolvar {
 
@@ -18,8 +20,21 @@ public:
     std::list<std::unique_ptr<CatalogueItem>> m_entries;
     char m_label[256] = {};
     char m_rootPath[260] = {}; // root of the volume, for free-space queries
+    std::string m_shownFolder; // the folder as the file manager names it, for the tool tip
     bool m_removable = true;
+    // The volume the location was listed with: its folder is written to only
+    // while it still lies on this device, and a drive is formatted only while
+    // this mount is the one at its letter.
+    std::uint64_t m_device = 0;
+    std::string m_mountId;
+    std::string m_medium;
 };
+
+// Removes from a folder (program style, ending in a backslash) the temporary
+// files a killed run may have left beside their targets: the file layer's
+// ("~tolvar-XXXXXX.tmp") and the download's ("~dlXXXXXXXX.part"). No other
+// name is ever removed. Not for a folder a transfer may be writing to now.
+void RemoveLeftTemporaries(const std::string& folder);
 
 // Catalogue operations; each ignores a null location.
 void ScanLocation(DriveLocation* location);

@@ -5,16 +5,13 @@
 #include "platform/base/UiThread.h"
 #include "platform/fs/File.h"
 #include "platform/fs/FileOps.h"
+#include "platform/fs/FindFile.h"
 #include "platform/fs/Path.h"
-#include "platform/net/InternetException.h"
-#include "platform/net/InternetSession.h"
-#include "platform/net/Url.h"
 #include "platform/shell/DriveFormatter.h"
 #include "platform/ui/PopupMenu.h"
 #include "platform/ui/WindowMessages.h"
 #include "platform/ui/WindowSystem.h"
 #include "resources/MenuResources.h"
-#include "storage/CodeListEntry.h"
 #include "storage/FixedText.h"
 #include "storage/SaveEntry.h"
 #include "storage/SaveFile.h"
@@ -30,11 +27,6 @@
 namespace tolvar {
 
 namespace {
-
-constexpr const char* kCodeListName = "codelist.bin";
-constexpr std::size_t kCodeListMinBytes = 16;
-// Far above any real code list; an answer beyond it is not one.
-constexpr std::size_t kCodeListMaxBytes = 32u << 20;
 
 bool IsEntry(const CatalogueItem* record)
 {
@@ -55,46 +47,6 @@ std::string Format(const char* format, const char* text, double value)
     return buffer;
 }
 
-// Fetches the code list whole and only then puts it in place of the old
-// file: an error page, a cut or tiny answer, or a stopped job leave the old
-// file as it was.
-bool DownloadCodeList(const std::string& url, const std::string& targetFile,
-                      const std::atomic<bool>& cancel)
-{
-    net::UrlParts parts;
-    if (!net::ParseUrl(url, parts) ||
-        (parts.service != net::UrlService::Http && parts.service != net::UrlService::Https)) {
-        return false;
-    }
-    std::string body;
-    try {
-        net::InternetSession session;
-        session.SetCancelFlag(&cancel);
-        std::unique_ptr<net::HttpConnection> connection =
-            session.GetHttpConnection(parts.server, parts.port, parts.service);
-        if (!connection) {
-            return false;
-        }
-        std::unique_ptr<net::HttpFile> request = connection->OpenRequest("GET", parts.object);
-        request->SendRequest();
-        const int status = request->GetStatusCode();
-        if (status < 200 || status > 299) {
-            return false;
-        }
-        char block[4096];
-        while (std::size_t n = request->Read(block, sizeof block)) {
-            body.append(block, n);
-            if (body.size() > kCodeListMaxBytes || cancel) {
-                return false;
-            }
-        }
-    } catch (const net::InternetException&) {
-        return false;
-    }
-    return body.size() >= kCodeListMinBytes && !cancel &&
-           fs::WriteFileAtomically(targetFile.c_str(), body.data(), body.size());
-}
-
 } // namespace
 
 LResult CLocalTree::MainWindowTarget::SendAppMessage(unsigned message, WParam wParam, LParam lParam)
@@ -109,14 +61,37 @@ CLocalTree::CLocalTree(CSkinScrollBar* scrollBar, LocalTreeHost* host,
     m_locations.SetProgramFolder(programFolder);
     fs::CreateDirectory((programFolder + "\\Saves").c_str());
     fs::CreateDirectory((programFolder + "\\Temp").c_str());
+    // Temp holds only the upload's copies of saves; a killed run may have
+    // left some, with the file layer's own temporaries.
+    const std::string temp = programFolder + "\\Temp\\";
+    RemoveLeftTemporaries(temp);
+    fs::FindFile search;
+    std::vector<std::string> copies;
+    if (search.First((temp + "*.tvd").c_str())) {
+        do {
+            if (!search.IsDirectory()) {
+                copies.push_back(temp + search.FileName());
+            }
+        } while (search.Next());
+    }
+    search.Close();
+    for (const std::string& copy : copies) {
+        fs::DeleteFile(copy.c_str());
+    }
 }
 
 CLocalTree::~CLocalTree()
 {
     // A job still running is stopped here, while the tree and its records it
     // may reach are whole; its file is replaced whole or not at all.
-    m_codeListJob.Cancel();
+    CancelJobs();
     WaitForJobs();
+}
+
+void CLocalTree::CancelJobs()
+{
+    m_codeListJob.Cancel();
+    m_formatJob.Cancel();
 }
 
 void CLocalTree::WaitForJobs()
@@ -223,7 +198,7 @@ std::string CLocalTree::GetToolTipText(gfx::Point point)
         return {};
     }
     if (DriveLocation* location = AsLocation(record)) {
-        return LocationList::FreeSpaceText(m_locations.GetFreeSpace(location));
+        return m_locations.ToolTipText(location);
     }
     DriveLocation* location = AsLocation(m_locations.FindItemById(record->m_parentId));
     std::string path;
@@ -259,10 +234,11 @@ void CLocalTree::ShowContextMenu(gfx::Point point)
     if (location != nullptr && !location->m_removable) {
         menu.EnableMenuItem(kCmdFormatDrive, ui::MF_GRAYED);
     }
+    const LocationList::RecordMark mark = m_locations.Mark(record);
     const unsigned command =
         menu.TrackPopupMenu(ui::TPM_RIGHTBUTTON | ui::TPM_RETURNCMD, screen, this);
     // The menu's loop may have served a drive removal: look the record up again.
-    if (command != 0 && (record = m_locations.FindItemById(item)) != nullptr) {
+    if (command != 0 && (record = m_locations.Recall(mark)) != nullptr) {
         OnMenuCommand(command, record);
     }
 }
@@ -271,10 +247,13 @@ void CLocalTree::OnMenuCommand(unsigned command, CatalogueItem* record)
 {
     switch (command) {
     case kCmdDeleteFile: {
+        const LocationList::RecordMark mark = m_locations.Mark(record);
         EnableWindow(false);
-        if (AfxMessageBox("This action will delete the file. \r\nDo you want to continue?",
-                          MB_YESNO) == IDNO ||
-            !IsEntry(record)) {
+        const int answer = AfxMessageBox(
+            "This action will delete the file. \r\nDo you want to continue?", MB_YESNO);
+        // The box's loop may have served a drive removal that freed the record.
+        record = m_locations.Recall(mark);
+        if (answer == IDNO || !IsEntry(record)) {
             EnableWindow(true);
             return;
         }
@@ -294,15 +273,20 @@ void CLocalTree::OnMenuCommand(unsigned command, CatalogueItem* record)
         if (m_codeListJob.IsRunning()) {
             return;
         }
+        const LocationList::RecordMark mark = m_locations.Mark(record);
         AfxMessageBox("Depending upon your internet connection, downloading the Code List may "
                       "take a few minutes...");
-        std::vector<std::string> destinations;
+        record = m_locations.Recall(mark);
+        std::vector<CodeListJob::Destination> destinations;
+        auto add = [&](const DriveLocation* location) {
+            destinations.push_back({location->m_name, location->m_label, location->m_device});
+        };
         if (command == kCmdDownloadCodeListAll) {
             for (std::size_t i = 0; i < m_locations.LocationCount(); ++i) {
-                destinations.emplace_back(m_locations.LocationAt(i)->m_name);
+                add(m_locations.LocationAt(i));
             }
         } else if (DriveLocation* location = AsLocation(record)) {
-            destinations.emplace_back(location->m_name);
+            add(location);
         } else {
             return;
         }
@@ -336,137 +320,60 @@ void CLocalTree::RefreshLocation(CatalogueItem* record)
 void CLocalTree::FormatDrive(CatalogueItem* record)
 {
     DriveLocation* location = AsLocation(record);
-    if (location == nullptr || m_formatJob.IsRunning() ||
-        AfxMessageBox("This will format the drive and erase all of its contents! \r\nDo you want "
+    if (location == nullptr || m_formatJob.IsRunning()) {
+        return;
+    }
+    // The volume the user sees listed, before the question: only it is formatted.
+    const LocationList::RecordMark mark = m_locations.Mark(location);
+    const std::optional<fs::VolumeInfo> chosen = m_locations.ListedVolume(location);
+    if (AfxMessageBox("This will format the drive and erase all of its contents! \r\nDo you want "
                       "to continue?",
                       MB_YESNO) == IDNO) {
         return;
     }
-    std::string mountPoint;
-    const bool mapped = location->m_removable && fs::MapPath(location->m_rootPath, mountPoint);
-    if (!mapped) {
+    // The box's loop may have served a removal, or a new drive at the letter.
+    location = AsLocation(m_locations.Recall(mark));
+    if (location == nullptr) {
+        return;
+    }
+    if (!location->m_removable) {
         AfxMessageBox(shell::FormatResultText(shell::FormatResult::NotRemovable, {}));
         RefreshLocation(location);
         return;
     }
-    if (mountPoint.size() > 1 && mountPoint.back() == '/') {
-        mountPoint.pop_back();
+    const std::optional<fs::VolumeInfo> now = m_locations.ListedVolume(location);
+    if (!chosen || !now || now->mountId != chosen->mountId || now->device != chosen->device ||
+        now->medium != chosen->medium) {
+        AfxMessageBox(shell::FormatResultText(shell::FormatResult::DeviceChanged, {}));
+        RefreshLocation(location);
+        return;
     }
-    // The format runs long, so it runs as a job while the tree is disabled and
-    // the activity bar turns; the rescan follows on the UI thread.
-    shell::DriveFormatter* formatter =
-        m_formatter != nullptr ? m_formatter : &shell::SystemDriveFormatter();
-    const std::string name = location->m_name;
+    // The rescan follows on the UI thread, of the location that then shows this item.
+    shell::DriveFormatter& formatter =
+        m_formatter != nullptr ? *m_formatter : shell::SystemDriveFormatter();
     EnableWindow(false);
-    m_mainTarget.SendAppMessage(WM_APP_BUSY_START, 0, 0);
-    m_formatJob.Start([this, formatter, mountPoint, name](WorkerJob&) {
-        std::string detail;
-        const shell::FormatResult result = formatter->Format(mountPoint, detail);
-        if (result != shell::FormatResult::Formatted) {
-            AfxMessageBox(shell::FormatResultText(result, detail));
-        }
-        InvokeOnUiThread([this, name, result] {
-            m_mainTarget.SendAppMessage(WM_APP_BUSY_STOP, 0, 0);
-            EnableWindow(true);
-            if (result == shell::FormatResult::Formatted && m_host != nullptr) {
-                m_host->NoticeIfAway("The drive has been formatted.");
-            }
-            for (std::size_t i = 0; i < m_locations.LocationCount(); ++i) {
-                if (std::strcmp(m_locations.LocationAt(i)->m_name, name.c_str()) == 0) {
-                    RefreshLocation(m_locations.LocationAt(i));
-                    break;
-                }
-            }
-        });
-    });
+    m_formatJob.Start(m_mainTarget, formatter,
+                      {now->mountPoint, now->mountId, now->device, now->medium},
+                      [this, mark](bool formatted) {
+                          EnableWindow(true);
+                          if (formatted && m_host != nullptr) {
+                              m_host->NoticeIfAway("The drive has been formatted.");
+                          }
+                          RefreshLocation(m_locations.Recall(mark));
+                      });
 }
 
-void CLocalTree::StartCodeListJob(bool allDrives, std::vector<std::string> destinations)
+void CLocalTree::StartCodeListJob(bool allDrives,
+                                  std::vector<CodeListJob::Destination> destinations)
 {
-    const WindowHandle mainWindow = MainWindowHandle();
-    m_codeListJob.Start(
-        [this, allDrives, destinations = std::move(destinations), mainWindow](WorkerJob& job) {
-            RunCodeListJob(job, allDrives, destinations, mainWindow);
-        });
-}
-
-void CLocalTree::SetEnabledFromJob(bool enable)
-{
-    InvokeOnUiThread([this, enable] { EnableWindow(enable); });
-}
-
-void CLocalTree::RunCodeListJob(WorkerJob& job, bool allDrives,
-                                const std::vector<std::string>& destinations,
-                                WindowHandle mainWindow)
-{
-    if (destinations.empty()) {
-        return;
-    }
-    if (allDrives &&
-        AfxMessageBox("This will copy the codelist to all drives, do you want to continue?",
-                      MB_YESNO) == IDNO) {
-        return;
-    }
-    SetEnabledFromJob(false);
-    std::string url;
-    InvokeOnUiThread([this, &url] { url = m_host != nullptr ? m_host->GetCodeListUrl() : ""; });
-    if (url.empty()) {
-        AfxMessageBox("Could not establish an internet connection.");
-        SetEnabledFromJob(true);
-        return;
-    }
-    const std::string targetFile = destinations.front() + kCodeListName;
-    if (!allDrives && fs::FileExists(targetFile.c_str()) &&
-        AfxMessageBox(
-            "The file already exists on the destination drive, do you want to copy it anyway?",
-            MB_YESNO) == IDNO) {
-        SetEnabledFromJob(true);
-        return;
-    }
-    ui::SendMessage(mainWindow, WM_APP_BUSY_START, 0, 0);
-    if (!DownloadCodeList(url, targetFile, job.CancelFlag())) {
-        if (!job.IsCancelled()) {
-            AfxMessageBox("An error occured downloading the Code List");
-        }
-        ui::SendMessage(mainWindow, WM_APP_BUSY_STOP, 0, 0);
-        SetEnabledFromJob(true);
-        return;
-    }
-    ui::SendMessage(mainWindow, WM_APP_CODELIST_DONE, reinterpret_cast<WParam>(targetFile.c_str()),
-                    0);
-    ui::SendMessage(mainWindow, WM_APP_BUSY_STOP, 0, 0);
-    if (allDrives && !job.IsCancelled()) {
-        CopyCodeListToOthers(destinations);
-    }
-    SetEnabledFromJob(true);
-    if (job.IsCancelled()) {
-        return;
-    }
-    InvokeOnUiThread([this] {
+    CodeListJob::TreeSide side;
+    side.enable = [this](bool enable) { EnableWindow(enable); };
+    side.rescan = [this] {
         for (std::size_t i = 0; i < m_locations.LocationCount(); ++i) {
             RefreshLocation(m_locations.LocationAt(i));
         }
-    });
-}
-
-void CLocalTree::CopyCodeListToOthers(const std::vector<std::string>& destinations)
-{
-    if (destinations.size() < 2) {
-        return;
-    }
-    const std::string source = destinations.front() + kCodeListName;
-    fs::File file;
-    if (!file.Open(source.c_str(), fs::OpenMode::Read)) {
-        AfxMessageBox("The Source file does not exist... Exiting the process");
-        return;
-    }
-    file.Close();
-    for (std::size_t i = 1; i < destinations.size(); ++i) {
-        const std::string target = destinations[i] + kCodeListName;
-        if (!fs::IsSameFile(source.c_str(), target.c_str())) {
-            fs::CopyFile(source.c_str(), target.c_str(), fs::CopyMode::Replace);
-        }
-    }
+    };
+    m_codeListJob.Start(m_mainTarget, m_host, allDrives, std::move(destinations), std::move(side));
 }
 
 void CLocalTree::AddArrivedSave(const char* fileName, const char* folder)
@@ -643,10 +550,14 @@ void CLocalTree::OnKeyUp(unsigned key, unsigned, unsigned)
     if (key != ui::VK_DELETE) {
         return;
     }
-    TreeItem* selected = GetSelectedItem();
-    CatalogueItem* record = selected != nullptr ? m_locations.FindItemById(selected) : nullptr;
-    if (IsEntry(record) &&
-        AfxMessageBox("Are you sure you wish to delete this file?", MB_YESNO) != IDNO) {
+    CatalogueItem* record = m_locations.FindItemById(GetSelectedItem());
+    const LocationList::RecordMark mark = m_locations.Mark(record);
+    if (!IsEntry(record) ||
+        AfxMessageBox("Are you sure you wish to delete this file?", MB_YESNO) == IDNO) {
+        return;
+    }
+    // Looked up again after the box: its loop may have freed the record.
+    if ((record = m_locations.Recall(mark)) != nullptr) {
         OnMenuCommand(kCmdDeleteFile, record);
     }
 }

@@ -2,6 +2,8 @@
 
 #include "platform/base/MessageTarget.h"
 #include "platform/base/WorkerJob.h"
+#include "storage/CodeListJob.h"
+#include "storage/FormatJob.h"
 #include "storage/LocalTreeHost.h"
 #include "storage/LocationList.h"
 #include "treeview/FileTree.h"
@@ -61,9 +63,6 @@ public:
     void AddArrivedSave(const char* fileName, const char* folder);
     // Hands the selected save to the host's upload; nothing without one.
     void StartUpload();
-    // Copies the first destination's code list to the others, each replaced
-    // whole or not at all.
-    static void CopyCodeListToOthers(const std::vector<std::string>& destinations);
 
     LocationList& Locations() { return m_locations; }
     TreeItem* GetRootItemId() const { return m_rootItem; }
@@ -71,6 +70,8 @@ public:
     bool IsFormatRunning() const { return m_formatJob.IsRunning(); }
     // Blocks until the running jobs have ended, serving their UI-thread work.
     void WaitForJobs();
+    // Tells the running jobs to stop, as closing the program does.
+    void CancelJobs();
 
     int GetItemImage(TreeItem* item) override;
     void ShowContextMenu(gfx::Point point) override;
@@ -96,11 +97,8 @@ private:
     };
 
     void RefreshLocation(CatalogueItem* record);
-    void StartCodeListJob(bool allDrives, std::vector<std::string> destinations);
-    void RunCodeListJob(WorkerJob& job, bool allDrives,
-                        const std::vector<std::string>& destinations, WindowHandle mainWindow);
+    void StartCodeListJob(bool allDrives, std::vector<CodeListJob::Destination> destinations);
     void FormatDrive(CatalogueItem* record);
-    void SetEnabledFromJob(bool enable);
     bool IsShownLocation(const DriveLocation* location) const;
 
     LocalTreeHost* m_host;
@@ -115,8 +113,8 @@ private:
     LocationList m_locations;
     shell::DriveFormatter* m_formatter = nullptr;
     // Last, so they end before anything they reach is destroyed.
-    WorkerJob m_formatJob;
-    WorkerJob m_codeListJob;
+    FormatJob m_formatJob;
+    CodeListJob m_codeListJob;
 };
 
 } // namespace tolvar

@@ -1,13 +1,12 @@
 #pragma once
 
-#include "platform/base/Types.h"
-
 #include <string>
 
 namespace tolvar {
 
 // What the Local Tree needs of the window that holds it, which lives above
-// storage/ (the main window implements it). Called on the UI thread only.
+// storage/ (the main window implements it). Called on the UI thread, apart
+// from GetCodeListUrl.
 class LocalTreeHost
 {
 public:
@@ -17,11 +16,10 @@ public:
     virtual void StartUpload(const std::string& fullPath, const std::string& fileName,
                              const std::string& folder) = 0;
     // The settings' code list address. When the settings gave none, the
-    // settings page is read once more; empty when it still names none.
+    // settings page is read once more; empty when it still names none. Called
+    // on the code list job's thread, so the window stays live while the page
+    // is read.
     virtual std::string GetCodeListUrl() const = 0;
-    // The main window: the owner of message boxes, the target of the
-    // application messages and of drops.
-    virtual WindowHandle GetMainWindow() const = 0;
     // A job ended well without a message of its own (a drive formatted): the
     // window tells the user when it is away.
     virtual void NoticeIfAway(const std::string& /*text*/) {}

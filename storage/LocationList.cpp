@@ -11,6 +11,8 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 namespace tolvar {
 namespace {
@@ -28,6 +30,24 @@ bool DestinationExists(const std::string& path, std::uint64_t& length)
         return true;
     }
     return fs::FileExists(path.c_str());
+}
+
+// A program folder as an absolute POSIX folder, without a trailing slash.
+std::string ShownFolder(const char* programFolder)
+{
+    std::string posix;
+    if (!fs::MapPathAsWritten(programFolder, posix)) {
+        return programFolder;
+    }
+    std::error_code error;
+    std::string absolute = std::filesystem::absolute(posix, error).lexically_normal().string();
+    if (error) {
+        absolute = posix;
+    }
+    while (absolute.size() > 1 && absolute.back() == '/') {
+        absolute.pop_back();
+    }
+    return absolute;
 }
 
 } // namespace
@@ -50,10 +70,13 @@ void LocationList::DiscoverDrives()
     auto pc = std::make_unique<DriveLocation>();
     CopyFixed(pc->m_name, kPcDatabaseFolder);
     CopyFixed(pc->m_rootPath, root.c_str());
-    std::snprintf(pc->m_label, sizeof pc->m_label, "%s (%s)", kPcDatabaseFolder, root.c_str());
+    CopyFixed(pc->m_label, "Saves");
+    pc->m_shownFolder = ShownFolder(kPcDatabaseFolder);
     pc->m_removable = false;
+    pc->m_device = fs::DeviceOfFolder(kPcDatabaseFolder);
     DriveLocation* location = pc.get();
     m_locations.push_back(std::move(pc));
+    RemoveLeftTemporaries(kPcDatabaseFolder);
     SendDrivePresence();
     ScanLocation(location);
 }
@@ -81,9 +104,22 @@ DriveLocation* LocationList::AddDriveLocation(char letter)
         CopyFixed(created->m_rootPath, root);
         location = created.get();
         m_locations.push_back(std::move(created));
+        // A drive just listed has no transfer of ours yet: what a killed run
+        // left on it goes now.
+        RemoveLeftTemporaries(root);
     }
-    std::snprintf(location->m_label, sizeof location->m_label, "%s (%c:\\)", volumeName.c_str(),
-                  letter);
+    // Named as the file manager names the drive: its volume label, else its
+    // mount folder's name; the mount folder itself is in the tool tip.
+    location->m_shownFolder = ShownFolder(root);
+    const std::size_t slash = location->m_shownFolder.find_last_of('/');
+    CopyFixed(location->m_label, !volumeName.empty() || slash == std::string::npos
+                                     ? volumeName.c_str()
+                                     : location->m_shownFolder.c_str() + slash + 1);
+    if (auto volume = fs::VolumeTable::Global().VolumeAt(letter)) {
+        location->m_device = volume->device;
+        location->m_mountId = volume->mountId;
+        location->m_medium = volume->medium;
+    }
     ScanLocation(location);
     SendDrivePresence();
     return location;
@@ -132,6 +168,38 @@ CatalogueItem* LocationList::FindItemById(TreeItem* id) const
     return nullptr;
 }
 
+LocationList::RecordMark LocationList::Mark(const CatalogueItem* record) const
+{
+    RecordMark mark;
+    if (record == nullptr) {
+        return mark;
+    }
+    mark.item = record->m_itemId;
+    mark.name = record->m_name;
+    const DriveLocation* location = record->m_kind == kItemLocation
+                                        ? static_cast<const DriveLocation*>(record)
+                                        : LocationById(record->m_parentId);
+    if (location != nullptr) {
+        mark.mountId = location->m_mountId;
+        mark.medium = location->m_medium;
+        mark.device = location->m_device;
+    }
+    return mark;
+}
+
+CatalogueItem* LocationList::Recall(const RecordMark& mark) const
+{
+    CatalogueItem* record = FindItemById(mark.item);
+    if (record == nullptr) {
+        return nullptr;
+    }
+    const RecordMark now = Mark(record);
+    return now.name == mark.name && now.mountId == mark.mountId && now.medium == mark.medium &&
+                   now.device == mark.device
+               ? record
+               : nullptr;
+}
+
 DriveLocation* LocationList::LocationAt(std::size_t index) const
 {
     if (index >= m_locations.size()) {
@@ -152,6 +220,30 @@ CatalogueItem* LocationList::EntryOf(std::size_t locationIndex, std::size_t entr
     return EntryAt(LocationAt(locationIndex), entryIndex);
 }
 
+std::optional<fs::VolumeInfo> LocationList::ListedVolume(const DriveLocation* location) const
+{
+    if (location == nullptr || !location->m_removable || location->m_rootPath[1] != ':') {
+        return std::nullopt;
+    }
+    std::optional<fs::VolumeInfo> volume =
+        fs::VolumeTable::Global().VolumeAt(location->m_rootPath[0]);
+    if (!volume || volume->mountId != location->m_mountId || volume->device != location->m_device ||
+        volume->medium != location->m_medium) {
+        return std::nullopt;
+    }
+    return volume;
+}
+
+std::uint64_t LocationList::ListedDeviceOf(const std::string& folder) const
+{
+    for (const auto& location : m_locations) {
+        if (folder == location->m_name) {
+            return location->m_device;
+        }
+    }
+    return 0;
+}
+
 std::uint64_t LocationList::GetFreeSpace(const DriveLocation* location) const
 {
     std::uint64_t freeBytes = 0;
@@ -167,6 +259,14 @@ std::string LocationList::FreeSpaceText(std::uint64_t freeBytes)
     char text[64];
     std::snprintf(text, sizeof text, "Space Free: %.2f MB", static_cast<double>(megabytes));
     return text;
+}
+
+std::string LocationList::ToolTipText(const DriveLocation* location) const
+{
+    if (location == nullptr) {
+        return {};
+    }
+    return "Folder: " + location->m_shownFolder + " \r\n" + FreeSpaceText(GetFreeSpace(location));
 }
 
 void LocationList::SendDrivePresence()
@@ -225,11 +325,21 @@ DriveLocation* LocationList::CopyEntryToLocation(CatalogueItem* entry, DriveLoca
     }
 
     std::uint64_t notedLength = 0;
-    if (DestinationExists(destinationPath, notedLength) &&
-        AfxMessageBox(
-            "The file already exists on the destination drive, do you want to copy it anyway?",
-            MB_YESNO) == IDNO) {
-        return nullptr;
+    if (DestinationExists(destinationPath, notedLength)) {
+        const RecordMark entryMark = Mark(entry);
+        const RecordMark destinationMark = Mark(destination);
+        if (AfxMessageBox(
+                "The file already exists on the destination drive, do you want to copy it anyway?",
+                MB_YESNO) == IDNO) {
+            return nullptr;
+        }
+        // The box's loop may have served a drive removal that freed either side.
+        entry = Recall(entryMark);
+        destination = dynamic_cast<DriveLocation*>(Recall(destinationMark));
+        source = entry != nullptr ? LocationById(entry->m_parentId) : nullptr;
+        if (source == nullptr || destination == nullptr || source == destination) {
+            return nullptr;
+        }
     }
 
     fs::File sourceFile;
@@ -248,8 +358,11 @@ DriveLocation* LocationList::CopyEntryToLocation(CatalogueItem* entry, DriveLoca
     }
 
     // The copy lands in a temporary file that replaces the old one only once
-    // it is complete and on the medium; a failed copy keeps the old file.
-    if (!fs::CopyFile(sourcePath.c_str(), destinationPath.c_str(), fs::CopyMode::Replace)) {
+    // it is complete and on the medium; a failed copy keeps the old file. A
+    // drive pulled before the list heard of it writes nothing into the
+    // folder left beneath it.
+    if (!fs::IsFolderOnDevice(destination->m_name, destination->m_device) ||
+        !fs::CopyFile(sourcePath.c_str(), destinationPath.c_str(), fs::CopyMode::Replace)) {
         AfxMessageBox("An error occured trying to copy the file.", MB_OK);
         return nullptr;
     }
@@ -282,11 +395,20 @@ DriveLocation* LocationList::CopyFileToItem(const char* sourcePath, TreeItem* ta
     }
 
     std::uint64_t ignored = 0;
-    if (DestinationExists(destinationPath, ignored) &&
-        AfxMessageBox("This file already exists, do you want to overwrite it?", MB_YESNO) == IDNO) {
-        return nullptr;
+    if (DestinationExists(destinationPath, ignored)) {
+        const RecordMark mark = Mark(destination);
+        if (AfxMessageBox("This file already exists, do you want to overwrite it?", MB_YESNO) ==
+            IDNO) {
+            return nullptr;
+        }
+        // The box's loop may have served a drive removal that freed the location.
+        destination = dynamic_cast<DriveLocation*>(Recall(mark));
+        if (destination == nullptr) {
+            return nullptr;
+        }
     }
-    if (!fs::CopyFile(sourcePath, destinationPath.c_str(), fs::CopyMode::Replace)) {
+    if (!fs::IsFolderOnDevice(destination->m_name, destination->m_device) ||
+        !fs::CopyFile(sourcePath, destinationPath.c_str(), fs::CopyMode::Replace)) {
         return nullptr;
     }
     ScanLocation(destination);

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "platform/base/MessageTarget.h"
+#include "platform/fs/Volume.h"
 #include "storage/DriveLocation.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <list>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace tolvar {
@@ -39,14 +41,44 @@ public:
     // A null item (a record not shown) finds nothing.
     CatalogueItem* FindItemById(TreeItem* id) const;
 
+    // Names a record across a modal loop (a box, a menu, a drag), whose nested
+    // loop may serve a drive removal that frees it: its tree item, and what
+    // the record found there must still be, since a freed item's address may
+    // come back for a drive that arrived meanwhile.
+    struct RecordMark
+    {
+        TreeItem* item = nullptr;
+        std::string name;
+        std::string mountId;
+        std::string medium;
+        std::uint64_t device = 0;
+    };
+    RecordMark Mark(const CatalogueItem* record) const;
+    // The record again, or null when it has vanished or the item shows another.
+    CatalogueItem* Recall(const RecordMark& mark) const;
+
     std::size_t LocationCount() const { return m_locations.size(); }
     DriveLocation* LocationAt(std::size_t index) const;
     std::size_t EntryCountOf(std::size_t locationIndex) const;
     CatalogueItem* EntryOf(std::size_t locationIndex, std::size_t entryIndex) const;
 
+    // The volume mounted at a drive location's letter when it is still the one
+    // the location was listed with; nothing for the PC database or a volume
+    // that has gone or changed.
+    std::optional<fs::VolumeInfo> ListedVolume(const DriveLocation* location) const;
+
+    // The device the location of a folder ("E:\\", "Saves\\") was listed
+    // with, 0 for a folder no location has. Taken on the UI thread when a
+    // transfer starts; the transfer hands it to fs::IsFolderOnDevice right
+    // before it creates its temporary file.
+    std::uint64_t ListedDeviceOf(const std::string& folder) const;
+
     std::uint64_t GetFreeSpace(const DriveLocation* location) const;
     // "Space Free: %.2f MB", computed in single precision.
     static std::string FreeSpaceText(std::uint64_t freeBytes);
+    // A location's tool tip: its folder as the file manager names it, and its
+    // free space.
+    std::string ToolTipText(const DriveLocation* location) const;
 
     // Transfers. Each returns the location it changed and rescanned, or null
     // when nothing was done. A rescan replaces that location's entries.

@@ -2,6 +2,7 @@
 
 #include "platform/base/MessageBox.h"
 #include "platform/fs/File.h"
+#include "platform/fs/Path.h"
 #include "storage/FixedText.h"
 #include "storage/SaveDate.h"
 #include "storage/SaveEntry.h"
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
 
 namespace tolvar {
 namespace {
@@ -53,8 +55,14 @@ private:
     std::size_t m_capacity = 0;
 };
 
-void ShowCorrupted(const char* fullPath)
+void ShowCorrupted(const char* programPath)
 {
+    // The user reads the path as the file manager shows it.
+    std::string shown;
+    if (!fs::MapPathAsWritten(programPath, shown)) {
+        shown = programPath;
+    }
+    const char* fullPath = shown.c_str();
     char text[512];
     std::snprintf(text, sizeof text,
                   "The file \"%s\" has been corrrupted, It will not be added to the file list.",

@@ -140,7 +140,7 @@ int RunDrives(const std::vector<std::string>& args)
     locations.DiscoverDrives();
     for (std::size_t i = 0; i < locations.LocationCount(); ++i) {
         const DriveLocation* location = locations.LocationAt(i);
-        std::printf("%s\t%s\t%s\n", location->m_label, location->m_name,
+        std::printf("%s\t%s\t%s\n", location->m_label, location->m_shownFolder.c_str(),
                     LocationList::FreeSpaceText(locations.GetFreeSpace(location)).c_str());
     }
     return 0;

@@ -2,6 +2,7 @@
 
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tolvar::fs {
@@ -58,6 +59,12 @@ std::vector<VolumeInfo> FakeVolumeSource::List()
         const Fake& fake = m_volumes[i];
         VolumeInfo info;
         info.key = m_keys[i];
+        info.mountId = fake.mountId.empty() ? m_keys[i] : fake.mountId;
+        info.medium = m_keys[i];
+        struct stat st = {};
+        if (stat(fake.folder.c_str(), &st) == 0) {
+            info.device = st.st_dev;
+        }
         info.mountPoint = fake.folder;
         info.label = fake.label;
         info.fileSystem = "fakefs";

@@ -24,6 +24,7 @@ public:
         std::uint64_t freeBytes = 0;
         bool hasMedium = true;
         bool freeSpaceReadable = true;
+        std::string mountId; // empty: its own; else as a mount that took a freed id
     };
 
     FakeVolumeSource();

@@ -128,11 +128,6 @@ bool File::Write(const void* buffer, std::size_t count)
     return true;
 }
 
-bool File::Seek(std::uint64_t offset)
-{
-    return m_fd >= 0 && lseek(m_fd, static_cast<off_t>(offset), SEEK_SET) >= 0;
-}
-
 std::uint64_t File::Length() const
 {
     struct stat st;

@@ -35,14 +35,12 @@ public:
     File& operator=(File&& other) noexcept;
 
     bool Open(const char* programPath, OpenMode mode);
-    bool IsOpen() const { return m_fd >= 0; }
     void Close();
 
     // Read returns the number of bytes read: fewer than asked only at the end
     // of the file or on an error. Write returns false unless all was written.
     std::size_t Read(void* buffer, std::size_t count);
     bool Write(const void* buffer, std::size_t count);
-    bool Seek(std::uint64_t offset);
     std::uint64_t Length() const; // 0 when unknown
 
     // Pushes the file's data to the medium (fsync).

@@ -304,6 +304,23 @@ bool FlushVolume(const char* devicePath)
     return dir.Valid() && syncfs(dir.Get()) == 0;
 }
 
+std::uint64_t DeviceOfFolder(const char* programFolder)
+{
+    std::string folder;
+    struct stat st;
+    if (programFolder == nullptr || !MapPath(programFolder, folder) || folder.empty() ||
+        stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        return 0;
+    }
+    return st.st_dev;
+}
+
+bool IsFolderOnDevice(const char* programFolder, std::uint64_t device)
+{
+    const std::uint64_t now = DeviceOfFolder(programFolder);
+    return now != 0 && now == device;
+}
+
 bool GetDiskFreeSpace(const char* programPath, std::uint64_t& totalFreeBytes)
 {
     if (programPath == nullptr) {

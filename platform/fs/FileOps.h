@@ -35,6 +35,14 @@ bool IsSameFile(const char* first, const char* second);
 // mount point). Any other path names no device and fails.
 bool FlushVolume(const char* devicePath);
 
+// The device (st_dev) of the file system a folder lies on; 0 when it cannot
+// be read.
+std::uint64_t DeviceOfFolder(const char* programFolder);
+// True while a folder still lies on the device it was listed with. A drive
+// pulled before the drive list hears of it leaves its empty mount folder on
+// another file system, where nothing may be written.
+bool IsFolderOnDevice(const char* programFolder, std::uint64_t device);
+
 // Free bytes of the volume that holds a path (all free blocks, not only those
 // available to the caller). A drive root `E:\` asks the volume table.
 bool GetDiskFreeSpace(const char* programPath, std::uint64_t& totalFreeBytes);

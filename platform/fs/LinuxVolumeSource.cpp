@@ -2,11 +2,14 @@
 
 #include <blkid/blkid.h>
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <fstream>
 #include <poll.h>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #include <vector>
 
@@ -109,6 +112,27 @@ bool LinuxVolumeSource::ParseMountLine(const std::string& line, MountLine& mount
     return true;
 }
 
+std::string LinuxVolumeSource::MediumOf(const std::string& majorMinor,
+                                        const std::string& mountPoint)
+{
+    std::string medium;
+    if (!StartsWith(majorMinor, "0:")) {
+        // A partition's sequence number is its disk's, one folder up.
+        const std::string node = "/sys/dev/block/" + majorMinor;
+        medium = ReadFirstLine(node + "/diskseq");
+        if (medium.empty()) {
+            medium = ReadFirstLine(node + "/../diskseq");
+        }
+    }
+    struct statx sx = {};
+    if (statx(AT_FDCWD, mountPoint.c_str(), AT_NO_AUTOMOUNT, STATX_BTIME, &sx) == 0 &&
+        (sx.stx_mask & STATX_BTIME) != 0) {
+        medium +=
+            "@" + std::to_string(sx.stx_btime.tv_sec) + "." + std::to_string(sx.stx_btime.tv_nsec);
+    }
+    return medium;
+}
+
 std::string LinuxVolumeSource::MountPointOf(const std::string& absolutePath,
                                             const std::string& mountInfoPath)
 {
@@ -142,7 +166,14 @@ std::vector<VolumeInfo> LinuxVolumeSource::List()
             continue;
         }
         VolumeInfo info;
-        info.key = mount.mountId + " " + mount.device + " " + mount.mountPoint;
+        info.medium = MediumOf(mount.device, mount.mountPoint);
+        info.key = mount.mountId + " " + mount.device + " " + mount.mountPoint + " " + info.medium;
+        info.mountId = mount.mountId;
+        unsigned major = 0;
+        unsigned minor = 0;
+        if (std::sscanf(mount.device.c_str(), "%u:%u", &major, &minor) == 2) {
+            info.device = makedev(major, minor);
+        }
         info.mountPoint = mount.mountPoint;
         info.fileSystem = mount.fileSystem;
         if (mount.mountPoint == "/") {

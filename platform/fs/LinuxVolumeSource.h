@@ -39,6 +39,9 @@ public:
     // The mount point of the volume that holds an absolute POSIX path, which
     // need not exist yet: the longest mount point that the path lies in.
     // Empty when the table cannot be read.
+    // The medium mark of a mount (see VolumeInfo::medium).
+    static std::string MediumOf(const std::string& majorMinor, const std::string& mountPoint);
+
     static std::string MountPointOf(const std::string& absolutePath,
                                     const std::string& mountInfoPath = "/proc/self/mountinfo");
 

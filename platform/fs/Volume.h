@@ -21,7 +21,13 @@ enum class DriveType : unsigned
 // One mounted volume as a source reports it.
 struct VolumeInfo
 {
-    std::string key;        // tells this mount apart from every other while it lasts
+    std::string key;          // tells this mount apart from every other while it lasts
+    std::string mountId;      // the kernel's id of this mount (a fake's own number)
+    std::uint64_t device = 0; // st_dev of the mounted file system
+    // Tells one medium from another that took the same device number and
+    // mount id (both are reused at once): the disk's sequence number and the
+    // root folder's birth time, where the system has them.
+    std::string medium;
     std::string mountPoint; // POSIX folder
     std::string label;      // the volume name shown to the user
     std::string fileSystem;

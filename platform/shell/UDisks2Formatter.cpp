@@ -1,16 +1,24 @@
-// Formatting through UDisks2 over D-Bus: the block device behind the mount
-// point is read from the mount table, checked to be a removable drive's, and
-// named to the service by its object path. The device is looked up again
-// right before the service is asked to act, so a drive swapped meanwhile is
-// never formatted. Polkit decides whether a password is needed; interactive
-// authorisation lets the desktop's agent ask for it.
+// Formatting through UDisks2 over D-Bus: the mount at the chosen folder must
+// still be the one the user chose (its mount id and device) before the
+// service hears of any block device. Whether the drive may be formatted is
+// the service's word (Drive.Removable, Block.HintSystem) or the kernel's
+// (removable or hot-pluggable in sysfs), never where it is mounted; a volume
+// that holds the program or the home folder is never formatted. The device is
+// looked up again right before the service is asked to act, so a drive
+// swapped meanwhile is never formatted. Polkit decides whether a password is
+// needed; interactive authorisation lets the desktop's agent ask for it.
 #include "platform/shell/DriveFormatter.h"
+
+#include "platform/fs/LinuxVolumeSource.h"
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <systemd/sd-bus.h>
+#include <unistd.h>
 
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -23,11 +31,13 @@ namespace {
 constexpr const char* kService = "org.freedesktop.UDisks2";
 constexpr const char* kBlock = "org.freedesktop.UDisks2.Block";
 constexpr const char* kFilesystem = "org.freedesktop.UDisks2.Filesystem";
+constexpr const char* kDrive = "org.freedesktop.UDisks2.Drive";
 // A full FAT32 format of a large stick takes minutes; the password prompt too.
 constexpr std::uint64_t kCallTimeoutUs = 30ull * 60 * 1000 * 1000;
 
 struct MountedDevice
 {
+    std::string mountId;
     std::string device; // /dev/sdb1
     unsigned major = 0;
     unsigned minor = 0;
@@ -70,6 +80,7 @@ std::optional<MountedDevice> FindMountedDevice(const std::string& mountPoint)
         }
         found.reset();
         MountedDevice device;
+        device.mountId = id;
         device.device = Unescape(source);
         if (device.device.rfind("/dev/", 0) != 0 ||
             std::sscanf(majorMinor.c_str(), "%u:%u", &device.major, &device.minor) != 2) {
@@ -87,25 +98,54 @@ bool SysfsFlag(const std::string& path)
     return (in >> value) && value == 1;
 }
 
-bool IsRemovable(const std::string& mountPoint, const MountedDevice& device)
+// Removable or hot-pluggable as the kernel sees it: the disk's removable flag
+// (a partition's lives on its disk, one folder up) or a place on USB.
+bool KernelSaysRemovable(const MountedDevice& device)
 {
-    if (mountPoint.rfind("/media/", 0) == 0 || mountPoint.rfind("/run/media/", 0) == 0) {
-        return true;
-    }
     const std::string sys =
         "/sys/dev/block/" + std::to_string(device.major) + ":" + std::to_string(device.minor);
-    // A partition's flag lives on its disk, one folder up.
-    return SysfsFlag(sys + "/removable") || SysfsFlag(sys + "/../removable");
+    if (SysfsFlag(sys + "/removable") || SysfsFlag(sys + "/../removable")) {
+        return true;
+    }
+    char resolved[PATH_MAX];
+    return realpath(sys.c_str(), resolved) != nullptr &&
+           std::string(resolved).find("/usb") != std::string::npos;
+}
+
+bool OnDevice(const char* path, const MountedDevice& device)
+{
+    struct stat st = {};
+    return path != nullptr && stat(path, &st) == 0 && major(st.st_dev) == device.major &&
+           minor(st.st_dev) == device.minor;
+}
+
+// The volume that holds the program or the home folder is never a stick to wipe.
+bool HoldsProgramOrHome(const MountedDevice& device)
+{
+    char program[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", program, sizeof program - 1);
+    if (n > 0) {
+        program[n] = '\0';
+    }
+    return (n > 0 && OnDevice(program, device)) || OnDevice(std::getenv("HOME"), device);
+}
+
+bool IsTarget(const MountedDevice& found, const FormatTarget& target)
+{
+    const std::string majorMinor = std::to_string(found.major) + ":" + std::to_string(found.minor);
+    return found.mountId == target.mountId &&
+           makedev(found.major, found.minor) == static_cast<dev_t>(target.device) &&
+           fs::LinuxVolumeSource::MediumOf(majorMinor, target.mountPoint) == target.medium;
 }
 
 bool SameDeviceStill(const std::string& mountPoint, const MountedDevice& noted)
 {
     std::optional<MountedDevice> now = FindMountedDevice(mountPoint);
     struct stat st = {};
-    return now && now->device == noted.device && now->major == noted.major &&
-           now->minor == noted.minor && stat(noted.device.c_str(), &st) == 0 &&
-           S_ISBLK(st.st_mode) && major(st.st_rdev) == noted.major &&
-           minor(st.st_rdev) == noted.minor;
+    return now && now->mountId == noted.mountId && now->device == noted.device &&
+           now->major == noted.major && now->minor == noted.minor &&
+           stat(noted.device.c_str(), &st) == 0 && S_ISBLK(st.st_mode) &&
+           major(st.st_rdev) == noted.major && minor(st.st_rdev) == noted.minor;
 }
 
 // UDisks2 names block devices by their kernel name, every byte other than a
@@ -163,11 +203,18 @@ private:
 class UDisks2Formatter final : public DriveFormatter
 {
 public:
-    FormatResult Format(const std::string& mountPoint, std::string& detail) override
+    FormatResult Format(const FormatTarget& target, std::string& detail) override
     {
+        const std::string& mountPoint = target.mountPoint;
         std::optional<MountedDevice> device = FindMountedDevice(mountPoint);
-        if (!device || !IsRemovable(mountPoint, *device)) {
+        if (!device) {
             return FormatResult::NotRemovable;
+        }
+        if (!IsTarget(*device, target)) {
+            return FormatResult::DeviceChanged;
+        }
+        if (HoldsProgramOrHome(*device)) {
+            return FormatResult::SystemDrive;
         }
         sd_bus* raw = nullptr;
         if (sd_bus_open_system(&raw) < 0) {
@@ -205,8 +252,24 @@ public:
         }
         std::string keptLabel = label;
         free(label); // NOLINT: sd-bus hands out malloc'd text
-
         if (serviceDevice != device->device || !SameDeviceStill(mountPoint, *device)) {
+            return FormatResult::DeviceChanged;
+        }
+        int system = 0;
+        r = sd_bus_get_property_trivial(bus.get(), kService, path.c_str(), kBlock, "HintSystem",
+                                        error.Get(), 'b', &system);
+        if (r < 0) {
+            detail = error.Text(r);
+            return FormatResult::Failed;
+        }
+        if (system != 0) {
+            return FormatResult::SystemDrive;
+        }
+        if (!KernelSaysRemovable(*device) && !ServiceSaysRemovable(bus.get(), path)) {
+            return FormatResult::NotRemovable;
+        }
+
+        if (!SameDeviceStill(mountPoint, *device) || !IsTarget(*device, target)) {
             return FormatResult::DeviceChanged;
         }
         if (!Call(bus.get(), path, kFilesystem, "Unmount", detail,
@@ -227,6 +290,28 @@ public:
     }
 
 private:
+    // The drive of the block device, as the service knows it, may be removed.
+    static bool ServiceSaysRemovable(sd_bus* bus, const std::string& block)
+    {
+        BusError error;
+        sd_bus_message* reply = nullptr;
+        if (sd_bus_get_property(bus, kService, block.c_str(), kBlock, "Drive", error.Get(), &reply,
+                                "o") < 0) {
+            return false;
+        }
+        Message owned(reply);
+        const char* drive = nullptr;
+        if (sd_bus_message_read(reply, "o", &drive) < 0) {
+            return false;
+        }
+        const std::string drivePath = drive;
+        int removable = 0;
+        return drivePath != "/" &&
+               sd_bus_get_property_trivial(bus, kService, drivePath.c_str(), kDrive, "Removable",
+                                           error.Get(), 'b', &removable) >= 0 &&
+               removable != 0;
+    }
+
     template <typename Append>
     static bool Call(sd_bus* bus, const std::string& path, const char* interface,
                      const char* method, std::string& detail, Append append)
@@ -271,6 +356,9 @@ std::string FormatResultText(FormatResult result, const std::string& detail)
         return {};
     case FormatResult::NotRemovable:
         return "This drive is not a removable drive; it was not formatted.";
+    case FormatResult::SystemDrive:
+        return "This drive holds the system, the program or your home folder; it was not "
+               "formatted.";
     case FormatResult::DeviceChanged:
         return "The drive changed before it could be formatted; it was not formatted.";
     case FormatResult::NoService:

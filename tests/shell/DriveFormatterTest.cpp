@@ -1,8 +1,11 @@
 // Format Drive against a fake disk service on a private bus: a FAT image
-// loop-mounted under /media, and the fake answering for its block device, for
-// another device, or not there at all. Needs root, loop devices, dbus-daemon
-// and python3-dbus; skipped where they are missing.
+// loop-mounted under /media, and the fake answering for its block device (as
+// a removable drive, a fixed one or a system disk), for another device, or not
+// there at all. Being mounted under /media makes nothing removable. Needs root, loop devices,
+// dbus-daemon and python3-dbus; skipped where they are missing.
 #include "platform/shell/DriveFormatter.h"
+
+#include "platform/fs/LinuxVolumeSource.h"
 
 #include "tests/support/TempDir.h"
 
@@ -15,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -108,6 +112,20 @@ TEST(DriveFormatter, AsksTheDiskServiceOnlyForTheSameRemovableDevice)
     const std::string device = Output("findmnt -n -o SOURCE " + media);
     ASSERT_EQ(device.rfind("/dev/", 0), 0u) << device;
     const std::string name = device.substr(5);
+    auto targetOf = [](const std::string& folder) {
+        struct stat st = {};
+        stat(folder.c_str(), &st);
+        const std::string majorMinor =
+            Output("findmnt -n -o MAJ:MIN --mountpoint " + folder + " | tr -d ' '");
+        return FormatTarget{folder, Output("findmnt -n -o ID --mountpoint " + folder), st.st_dev,
+                            fs::LinuxVolumeSource::MediumOf(majorMinor, folder)};
+    };
+    const FormatTarget stick = targetOf(media);
+    FormatTarget remounted = stick;
+    remounted.mountId += "0";
+    // The mount id and device number are reused at once by the next mount.
+    FormatTarget otherStick = stick;
+    otherStick.medium += "0";
 
     const fsys::path config = dir / "bus.conf";
     std::ofstream(config) << "<busconfig><type>session</type><listen>unix:path="
@@ -121,21 +139,38 @@ TEST(DriveFormatter, AsksTheDiskServiceOnlyForTheSameRemovableDevice)
     ASSERT_TRUE(AwaitFile(dir / "bus"));
     setenv("DBUS_SYSTEM_BUS_ADDRESS", address.c_str(), 1);
 
+    const std::string reads = "Get Device\nGet IdLabel\n";
+    const std::string checks = reads + "Get HintSystem\nGet Drive\nGet Removable\n";
     struct Case
     {
         const char* what;
-        std::string mountPoint;
+        FormatTarget target;
         const char* fakeDevice; // null: no fake on the bus
+        const char* removable;
+        const char* system;
+        const char* home;
         FormatResult result;
-        const char* calls;
+        std::string calls;
     } cases[] = {
         // No service first: a fake stopped later may keep its name a moment.
-        {"no service", media, nullptr, FormatResult::NoService, ""},
-        {"the same device", media, "", FormatResult::Formatted,
-         "Unmount\nFormat vfat label=STICK\nMount\n"},
-        {"another device", media, "/dev/loop99", FormatResult::DeviceChanged, ""},
-        {"a fixed volume", fixed.string(), "", FormatResult::NotRemovable, ""},
+        {"no service", stick, nullptr, "1", "0", "/", FormatResult::NoService, ""},
+        {"a removable drive", stick, "", "1", "0", "/", FormatResult::Formatted,
+         checks + "Unmount\nFormat vfat label=STICK\nMount\n"},
+        {"a fixed drive under /media", stick, "", "0", "0", "/", FormatResult::NotRemovable,
+         checks},
+        {"a system disk", stick, "", "1", "1", "/", FormatResult::SystemDrive,
+         reads + "Get HintSystem\n"},
+        {"the home folder's drive", stick, "", "1", "0", media.c_str(), FormatResult::SystemDrive,
+         ""},
+        {"another device", stick, "/dev/loop99", "1", "0", "/", FormatResult::DeviceChanged, reads},
+        {"another mount at the folder", remounted, "", "1", "0", "/", FormatResult::DeviceChanged,
+         ""},
+        {"another stick at the same device", otherStick, "", "1", "0", "/",
+         FormatResult::DeviceChanged, ""},
+        {"a fixed volume", targetOf(fixed.string()), "", "1", "0", "/", FormatResult::NotRemovable,
+         ""},
     };
+    const std::string home = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "/root";
     int n = 0;
     for (const Case& c : cases) {
         const fsys::path log = dir / ("log" + std::to_string(n));
@@ -144,21 +179,23 @@ TEST(DriveFormatter, AsksTheDiskServiceOnlyForTheSameRemovableDevice)
         std::unique_ptr<ProcessId> fake;
         if (c.fakeDevice != nullptr) {
             const std::string fakeDevice = *c.fakeDevice != '\0' ? c.fakeDevice : device;
-            fake = std::make_unique<ProcessId>(
-                std::atoi(Output("/usr/bin/python3 " TOLVAR_FAKE_UDISKS2 " " + address + " " +
-                                 name + " " + fakeDevice + " STICK " + log.string() + " " +
-                                 ready.string() + " >/dev/null 2>&1 & echo $!")
-                              .c_str()));
+            fake = std::make_unique<ProcessId>(std::atoi(
+                Output("/usr/bin/python3 " TOLVAR_FAKE_UDISKS2 " " + address + " " + name + " " +
+                       fakeDevice + " STICK " + log.string() + " " + ready.string() + " " +
+                       c.removable + " " + c.system + " >/dev/null 2>&1 & echo $!")
+                    .c_str()));
             ASSERT_TRUE(AwaitFile(ready)) << c.what;
         }
+        setenv("HOME", c.home, 1);
         std::string detail;
-        EXPECT_EQ(SystemDriveFormatter().Format(c.mountPoint, detail), c.result)
+        EXPECT_EQ(SystemDriveFormatter().Format(c.target, detail), c.result)
             << c.what << ": " << detail;
+        setenv("HOME", home.c_str(), 1);
         EXPECT_EQ(ReadAll(log), c.calls) << c.what;
     }
     setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + (dir / "nobus").string()).c_str(), 1);
     std::string detail;
-    EXPECT_EQ(SystemDriveFormatter().Format(media, detail), FormatResult::NoService);
+    EXPECT_EQ(SystemDriveFormatter().Format(stick, detail), FormatResult::NoService);
     unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
 }
 

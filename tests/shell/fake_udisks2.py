@@ -1,9 +1,10 @@
 #!/usr/bin/python3
 """A small stand-in for the disk service on a private bus: one block device
-object that answers Device and IdLabel and records Unmount, Format and Mount
-to a log file, one line per call.
+object that answers Device, IdLabel, HintSystem and Drive, one drive object
+that answers Removable, and records every call (property reads too) to a log
+file, one line per call.
 
-usage: fake_udisks2.py BUS_ADDRESS OBJECT_NAME DEVICE LABEL LOG READY_FILE
+usage: fake_udisks2.py BUS_ADDRESS OBJECT_NAME DEVICE LABEL LOG READY_FILE REMOVABLE SYSTEM
 """
 import sys
 
@@ -14,14 +15,17 @@ from gi.repository import GLib
 
 BLOCK = "org.freedesktop.UDisks2.Block"
 FILESYSTEM = "org.freedesktop.UDisks2.Filesystem"
+DRIVE = "org.freedesktop.UDisks2.Drive"
+DRIVE_PATH = "/org/freedesktop/UDisks2/drives/fake"
 
 
 class BlockDevice(dbus.service.Object):
-    def __init__(self, bus, path, device, label, log):
+    def __init__(self, bus, path, device, label, log, system):
         super().__init__(bus, path)
         self.device = device
         self.label = label
         self.log = log
+        self.system = system
 
     def note(self, text):
         with open(self.log, "a") as out:
@@ -29,10 +33,15 @@ class BlockDevice(dbus.service.Object):
 
     @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature="ss", out_signature="v")
     def Get(self, interface, name):
+        self.note("Get " + name)
         if interface == BLOCK and name == "Device":
             return dbus.ByteArray(self.device.encode() + b"\0")
         if interface == BLOCK and name == "IdLabel":
             return dbus.String(self.label)
+        if interface == BLOCK and name == "HintSystem":
+            return dbus.Boolean(self.system)
+        if interface == BLOCK and name == "Drive":
+            return dbus.ObjectPath(DRIVE_PATH)
         raise dbus.exceptions.DBusException(
             "org.freedesktop.DBus.Error.UnknownProperty", name)
 
@@ -50,12 +59,30 @@ class BlockDevice(dbus.service.Object):
         return "/media/again"
 
 
+class Drive(dbus.service.Object):
+    def __init__(self, bus, removable, log):
+        super().__init__(bus, DRIVE_PATH)
+        self.removable = removable
+        self.log = log
+
+    @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature="ss", out_signature="v")
+    def Get(self, interface, name):
+        with open(self.log, "a") as out:
+            out.write("Get " + name + "\n")
+        if interface == DRIVE and name == "Removable":
+            return dbus.Boolean(self.removable)
+        raise dbus.exceptions.DBusException(
+            "org.freedesktop.DBus.Error.UnknownProperty", name)
+
+
 def main():
-    address, name, device, label, log, ready = sys.argv[1:7]
+    address, name, device, label, log, ready, removable, system = sys.argv[1:9]
     dbus.mainloop.glib.DBusGMainLoop(set_as_default=True)
     bus = dbus.bus.BusConnection(address)
     keep = dbus.service.BusName("org.freedesktop.UDisks2", bus)
-    BlockDevice(bus, "/org/freedesktop/UDisks2/block_devices/" + name, device, label, log)
+    BlockDevice(bus, "/org/freedesktop/UDisks2/block_devices/" + name, device, label, log,
+                system == "1")
+    Drive(bus, removable == "1", log)
     open(ready, "w").close()
     GLib.MainLoop().run()
     del keep

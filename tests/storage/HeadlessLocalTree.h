@@ -15,8 +15,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tolvar::test {
@@ -51,9 +53,15 @@ public:
     // "3" for WM_APP_BUSY_START, "8 E:\codelist.bin", ...
     std::vector<std::string>& Messages() { return m_main.messages; }
 
-    // The item whose text starts with `text` ("E (E:", "alpha").
+    // The item whose text is `text` ("E", a drive's label), else the first
+    // whose text starts with it ("alpha" for a save's line).
     TreeItem* Item(const std::string& text)
     {
+        for (TreeItem* item : m_tree->GetAllItems()) {
+            if (m_tree->GetItemText(item) == text) {
+                return item;
+            }
+        }
         for (TreeItem* item : m_tree->GetAllItems()) {
             if (m_tree->GetItemText(item).rfind(text, 0) == 0) {
                 return item;
@@ -79,10 +87,19 @@ public:
     }
 
     std::string codeListUrl;
+    // Runs where the tree asks for the address (the job's thread).
+    std::function<void()> onCodeListUrl;
+    mutable std::thread::id codeListUrlThread;
 
     void StartUpload(const std::string&, const std::string&, const std::string&) override {}
-    std::string GetCodeListUrl() const override { return codeListUrl; }
-    WindowHandle GetMainWindow() const override { return kNoWindow; }
+    std::string GetCodeListUrl() const override
+    {
+        codeListUrlThread = std::this_thread::get_id();
+        if (onCodeListUrl) {
+            onCodeListUrl();
+        }
+        return codeListUrl;
+    }
 
 private:
     class MainWindow final : public ui::Window

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <thread>
 
 namespace tolvar {
 namespace {
@@ -27,9 +28,9 @@ using Strings = std::vector<std::string>;
 class FakeFormatter final : public shell::DriveFormatter
 {
 public:
-    shell::FormatResult Format(const std::string& mountPoint, std::string& detail) override
+    shell::FormatResult Format(const shell::FormatTarget& target, std::string& detail) override
     {
-        calls.push_back(mountPoint);
+        calls.push_back(target.mountPoint + " " + target.mountId);
         detail = "refused";
         return result;
     }
@@ -119,18 +120,28 @@ TEST_F(LocalTreeTest, FillShowsEveryLocationAndGivesToolTips)
     WriteBytes(AddDrive('F', "") / "c.tvd", MakeSave("Charlie"));
     AddDrive('G', "EMPTY");
     WriteBytes(m_dir / "Saves" / "d.tvd", MakeSave("Delta"));
+    // What a killed run left goes at the start; the user's look-alikes stay.
+    const fsys::path temp = m_dir / "prog" / "Temp";
+    fsys::create_directories(temp);
+    WriteBytes(temp / "upload.tvd", MakeSave("Copy"));
+    for (const fsys::path& folder : {m_dir / "drive-G", m_dir / "Saves", temp}) {
+        for (const char* name : {"~tolvar-a1B2c3.tmp", "~dl0badf00d.part", "~dl-mine.part",
+                                 "mine.tmp", "~tolvar-mine.tmp"}) {
+            WriteBytes(folder / name, {'x'});
+        }
+    }
     Fill();
+    for (const fsys::path& folder : {m_dir / "drive-G", temp}) {
+        EXPECT_EQ(FolderContents(folder),
+                  (Strings{"mine.tmp", "~dl-mine.part", "~tolvar-mine.tmp"}));
+    }
+    EXPECT_EQ(FolderContents(m_dir / "Saves"),
+              (Strings{"d.tvd", "mine.tmp", "~dl-mine.part", "~tolvar-mine.tmp"}));
     EXPECT_TRUE(fsys::is_directory(m_dir / "prog" / "Saves"));
     EXPECT_TRUE(fsys::is_directory(m_dir / "prog" / "Temp"));
-    Strings expected = {"PC Databases [7]",
-                        "  SAVEDISK (E:\\) [5]",
-                        "    Code List Version 3 [4]",
-                        "    alpha",
-                        "    Bravo",
-                        "   (F:\\) [5]",
-                        "    Charlie",
-                        "  EMPTY (G:\\) [5]",
-                        "  Saves\\ ("};
+    Strings expected = {"PC Databases [7]", "  SAVEDISK [5]", "    Code List Version 3 [4]",
+                        "    alpha",        "    Bravo",      "  drive-F [5]",
+                        "    Charlie",      "  EMPTY [5]",    "  Saves ["};
     const Strings shown = Shown();
     ASSERT_GE(shown.size(), expected.size() + 1);
     for (std::size_t i = 0; i < expected.size(); ++i) {
@@ -143,7 +154,7 @@ TEST_F(LocalTreeTest, FillShowsEveryLocationAndGivesToolTips)
     {
         std::string item, text;
     } tips[] = {
-        {"SAVEDISK", "Space Free: 1.50 MB"},
+        {"SAVEDISK", "Folder: " + (m_dir / "drive-E").string() + " \r\nSpace Free: 1.50 MB"},
         {"alpha", "File: a.tvd \r\nSize: 2.00 KB"},
         {"Code List", "File: codelist.bin \r\nSize: 0.06 KB"},
         {"PC Databases", ""},
@@ -167,7 +178,7 @@ TEST_F(LocalTreeTest, MenuCommandsAndTheDeleteKey)
     {
         std::string item;
         bool asks;
-    } menus[] = {{"Saves\\", false}, {"E (E:", true}};
+    } menus[] = {{"Saves", false}, {"E", true}};
     for (const Menu& menu : menus) {
         m_boxes.Clear();
         window->Display().PressKey('F');
@@ -185,21 +196,21 @@ TEST_F(LocalTreeTest, MenuCommandsAndTheDeleteKey)
 
     // Refresh picks up a file added behind the program's back.
     WriteBytes(e / "b.tvd", MakeSave("bravo"));
-    tree->OnMenuCommand(kCmdRefresh, Record("E (E:"));
+    tree->OnMenuCommand(kCmdRefresh, Record("E"));
     EXPECT_NE(Item("bravo"), nullptr);
 
     // Format Drive hands the drive's mount point to the formatter after Yes,
     // shows its failure and rescans; the PC database is never formatted.
     formatter.result = shell::FormatResult::NoService;
     m_boxes.Answer(IDYES);
-    tree->OnMenuCommand(kCmdFormatDrive, Record("E (E:"));
+    tree->OnMenuCommand(kCmdFormatDrive, Record("E"));
     window->RunJob();
-    EXPECT_EQ(formatter.calls, Strings{e.string()});
+    EXPECT_EQ(formatter.calls, Strings{e.string() + " fake:1"});
     EXPECT_EQ(m_boxes.Texts().back(), shell::FormatResultText(shell::FormatResult::NoService, ""));
     EXPECT_EQ(Messages(), (Strings{"3", "5"}));
     EXPECT_TRUE(tree->IsWindowEnabled());
     m_boxes.Answer(IDYES);
-    tree->OnMenuCommand(kCmdFormatDrive, Record("Saves\\"));
+    tree->OnMenuCommand(kCmdFormatDrive, Record("Saves"));
     window->RunJob();
     EXPECT_EQ(formatter.calls.size(), 1u);
 
@@ -229,7 +240,7 @@ TEST_F(LocalTreeTest, MenuCommandsAndTheDeleteKey)
         EXPECT_EQ(tree->GetItemText(item).find("alpha"), std::string::npos);
     }
     m_boxes.Clear();
-    tree->SelectItem(Item("E (E:"));
+    tree->SelectItem(Item("E"));
     tree->OnKeyUp(ui::VK_DELETE, 1, 0);
     EXPECT_EQ(m_boxes.Count(), 0u) << "a location is not deleted";
 }
@@ -255,10 +266,10 @@ TEST_F(LocalTreeTest, DropsFromTheShellAndTheOnlineTree)
         ui::DropEffect enter;
         bool dropped;
     } drops[] = {
-        {"two shell files", ui::CF_HDROP, ui::BuildDropFiles({notes, other}), "F (F:", 0, false},
-        {"a foreign main window", online, MakeOwnFormatBlock(window->Main().Handle() + 1),
-         "F (F:", 0, false},
-        {"one shell file", ui::CF_HDROP, ui::BuildDropFiles({notes}), "F (F:", 1, true},
+        {"two shell files", ui::CF_HDROP, ui::BuildDropFiles({notes, other}), "F", 0, false},
+        {"a foreign main window", online, MakeOwnFormatBlock(window->Main().Handle() + 1), "F", 0,
+         false},
+        {"one shell file", ui::CF_HDROP, ui::BuildDropFiles({notes}), "F", 1, true},
         {"an online save", online, MakeOwnFormatBlock(window->Main().Handle()), "alpha", 1, true},
     };
     for (Drop& drop : drops) {
@@ -277,7 +288,7 @@ TEST_F(LocalTreeTest, DropsFromTheShellAndTheOnlineTree)
     EXPECT_TRUE(fsys::exists(f / "notes.txt"));
     EXPECT_FALSE(fsys::exists(f / "other.txt"));
     EXPECT_EQ(Messages(), Strings{"1 E:\\"});
-    EXPECT_FALSE(tree->CanBeginDrag(PointOf("E (E:"))) << "a location is not dragged";
+    EXPECT_FALSE(tree->CanBeginDrag(PointOf("E"))) << "a location is not dragged";
 }
 
 TEST_F(LocalTreeTest, ADragLeavingThroughTheBottomScrollsOneRow)
@@ -287,7 +298,7 @@ TEST_F(LocalTreeTest, ADragLeavingThroughTheBottomScrollsOneRow)
         WriteBytes(e / ("s" + std::to_string(i) + ".tvd"), MakeSave("save " + std::to_string(i)));
     }
     Fill();
-    tree->Expand(Item("E (E:"), TVE_EXPAND);
+    tree->Expand(Item("E"), TVE_EXPAND);
     tree->UpdateScrollBar();
     const gfx::Rect client = tree->GetClientRect();
     struct Leave
@@ -354,7 +365,7 @@ TEST_F(LocalTreeTest, CodeListToOneOrAllLocationsAndFailuresThatKeepTheOldFiles)
         Messages().clear();
         m_boxes.Answer(IDOK);
         m_boxes.Answer(answer);
-        tree->OnMenuCommand(command, Record("E (E:"));
+        tree->OnMenuCommand(command, Record("E"));
     };
 
     // A failed download, to one drive or to all, leaves every old file.
@@ -376,6 +387,19 @@ TEST_F(LocalTreeTest, CodeListToOneOrAllLocationsAndFailuresThatKeepTheOldFiles)
     start("", kCmdDownloadCodeList, IDYES);
     window->RunJob();
     EXPECT_EQ(m_boxes.Texts().back(), "Could not establish an internet connection.");
+    // The settings page is read again on the job's thread, never the window's.
+    EXPECT_NE(window->codeListUrlThread, std::this_thread::get_id());
+
+    // A job stopped while it reads the settings asks and tells nothing more.
+    for (const std::string& url : {std::string(), server.Url("/codelist.bin")}) {
+        window->onCodeListUrl = [&] { tree->CancelJobs(); };
+        start(url, kCmdDownloadCodeList, IDYES);
+        window->RunJob();
+        window->onCodeListUrl = nullptr;
+        EXPECT_EQ(m_boxes.Texts(), Strings{kDownloading}) << url;
+        EXPECT_EQ(ReadBytes(e / "codelist.bin"), MakeCodeList(1));
+        EXPECT_TRUE(tree->IsWindowEnabled());
+    }
 
     // One drive that holds a code list: No keeps it, Yes replaces it.
     start(server.Url("/codelist.bin"), kCmdDownloadCodeList, IDNO);
@@ -385,7 +409,7 @@ TEST_F(LocalTreeTest, CodeListToOneOrAllLocationsAndFailuresThatKeepTheOldFiles)
     start(server.Url("/codelist.bin"), kCmdDownloadCodeList, IDYES);
     window->RunJob();
     EXPECT_EQ(ReadBytes(e / "codelist.bin"), MakeCodeList(7, 300));
-    EXPECT_EQ(Messages(), (Strings{"3", "8 E:\\codelist.bin", "5"}));
+    EXPECT_EQ(Messages(), (Strings{"3", "5", "8 E:\\codelist.bin"}));
     EXPECT_NE(Item("Code List Version 7"), nullptr);
 
     // All drives: the first location takes the download, the others copies.
@@ -399,9 +423,21 @@ TEST_F(LocalTreeTest, CodeListToOneOrAllLocationsAndFailuresThatKeepTheOldFiles)
         EXPECT_EQ(ReadBytes(folder / "codelist.bin"), MakeCodeList(7, 300)) << folder;
         EXPECT_EQ(FolderContents(folder), Strings{"codelist.bin"}) << folder;
     }
-    EXPECT_EQ(Messages(), (Strings{"3", "8 E:\\codelist.bin", "5"}));
+    EXPECT_EQ(Messages(), (Strings{"3", "5", "8 E:\\codelist.bin"}));
     EXPECT_TRUE(tree->IsWindowEnabled());
     EXPECT_EQ(Shown().size(), 7u) << "every location shows its code list";
+
+    // A drive the copy fails on is named at the end; the others keep theirs.
+    fsys::remove(f / "codelist.bin");
+    fsys::create_directory(f / "codelist.bin");
+    fsys::remove(m_dir / "Saves" / "codelist.bin");
+    start(server.Url("/codelist.bin"), kCmdDownloadCodeListAll, IDYES);
+    window->RunJob();
+    EXPECT_EQ(m_boxes.Texts().back(), "The Code List was downloaded but could not be copied to F.");
+    EXPECT_EQ(Messages(), (Strings{"3", "5"}));
+    EXPECT_EQ(ReadBytes(m_dir / "Saves" / "codelist.bin"), MakeCodeList(7, 300));
+    fsys::remove(f / "codelist.bin");
+    WriteBytes(f / "codelist.bin", MakeCodeList(7, 300));
 
     // While a job waits on the server a second is refused before it asks;
     // closing the program stops the first and the old file stays.
@@ -417,6 +453,97 @@ TEST_F(LocalTreeTest, CodeListToOneOrAllLocationsAndFailuresThatKeepTheOldFiles)
     EXPECT_EQ(ReadBytes(e / "codelist.bin"), MakeCodeList(7, 300));
     EXPECT_EQ(FolderContents(e), Strings{"codelist.bin"});
     EXPECT_EQ(m_boxes.Texts().back(), kExists);
+}
+
+// Every question's box runs a loop that serves the drive watcher: the drive
+// pulled (or swapped) while the question is open makes the answer do nothing.
+TEST_F(LocalTreeTest, ADrivePulledDuringAQuestionLeavesEverythingAlone)
+{
+    const auto e = AddDrive('E', "E");
+    const auto f = AddDrive('F', "F");
+    const auto other = m_dir / "drive-E2";
+    fsys::create_directory(other);
+    const auto saves = [&] {
+        WriteBytes(e / "a.tvd", MakeSave("alpha"));
+        WriteBytes(e / "b.tvd", MakeSave("old bravo"));
+        WriteBytes(e / "codelist.bin", MakeCodeList(1));
+        WriteBytes(f / "b.tvd", MakeSave("bravo"));
+    };
+    saves();
+    Fill();
+    const unsigned local = ui::RegisterClipboardFormat("ZyferLocalFile");
+    const std::string changed = shell::FormatResultText(shell::FormatResult::DeviceChanged, "");
+    auto deleteKey = [&] {
+        tree->SelectItem(Item("alpha"));
+        tree->OnKeyUp(ui::VK_DELETE, 1, 0);
+    };
+    auto dropBravoOnE = [&] {
+        ASSERT_TRUE(tree->CanBeginDrag(PointOf("bravo")));
+        const gfx::Point at = PointOf("E");
+        ui::DataObject data;
+        data.CacheGlobalData(local, MakeOwnFormatBlock(window->Main().Handle()));
+        EXPECT_FALSE(tree->OnDrop(tree, &data, ui::DROPEFFECT_COPY, at));
+    };
+    auto pull = [&] {
+        m_drives.Remove(e.string());
+        tree->OnDriveRemoved('E');
+    };
+    // Another stick takes the letter before the tree hears of the change.
+    auto swap = [&] {
+        const std::string freedId = tree->Locations().FindLocationByLetter('E')->m_mountId;
+        m_drives.Remove(e.string());
+        fs::FakeVolumeSource::Fake stick;
+        stick.letter = 'E';
+        stick.folder = other.string();
+        stick.label = "E";
+        stick.mountId = freedId; // mount ids and device numbers are reused at once
+        m_drives.Add(stick);
+    };
+    struct Question
+    {
+        const char* what;
+        std::function<void()> ask;
+        std::size_t box;
+        std::function<void()> step;
+        std::string lastBox; // empty: the box of the question itself
+    } questions[] = {
+        {"the Delete key's", deleteKey, 0, pull, ""},
+        {"the delete command's", deleteKey, 1, pull, ""},
+        {"the code list's", [&] { tree->OnMenuCommand(kCmdDownloadCodeList, Record("E")); }, 0,
+         pull, ""},
+        {"the format's", [&] { tree->OnMenuCommand(kCmdFormatDrive, Record("E")); }, 0, pull, ""},
+        {"the format's, a new stick at the letter",
+         [&] { tree->OnMenuCommand(kCmdFormatDrive, Record("E")); }, 0, swap, changed},
+        {"the drop's overwrite", dropBravoOnE, 0, pull, ""},
+    };
+    window->codeListUrl = server.Url("/codelist.bin");
+    for (const Question& q : questions) {
+        SCOPED_TRACE(q.what);
+        m_boxes.Clear();
+        for (int i = 0; i < 3; ++i) {
+            m_boxes.Answer(IDYES);
+        }
+        m_boxes.RunInBox(q.box, q.step);
+        q.ask();
+        window->RunJob();
+        EXPECT_EQ(m_boxes.Count(), q.box + 1 + (q.lastBox.empty() ? 0 : 1));
+        if (!q.lastBox.empty()) {
+            EXPECT_EQ(m_boxes.Texts().back(), q.lastBox);
+        }
+        EXPECT_TRUE(formatter.calls.empty());
+        EXPECT_EQ(FolderContents(e), (Strings{"a.tvd", "b.tvd", "codelist.bin"}));
+        EXPECT_EQ(ReadBytes(e / "b.tvd"), MakeSave("old bravo"));
+        EXPECT_EQ(ReadBytes(e / "codelist.bin"), MakeCodeList(1));
+        EXPECT_TRUE(tree->IsWindowEnabled());
+        // The drive comes back for the next question.
+        m_drives.Remove(other.string());
+        if (tree->Locations().FindLocationByLetter('E') != nullptr) {
+            m_drives.Remove(e.string());
+            tree->OnDriveRemoved('E');
+        }
+        m_drives.Add('E', e.string(), "E");
+        tree->OnDriveArrived('E');
+    }
 }
 
 } // namespace

@@ -16,7 +16,9 @@ TEST_F(LocationListTest, DrivesComeFirstArrivalsFollowAndEveryChangeReportsPrese
     ASSERT_EQ(m_list.LocationCount(), 2u);
     EXPECT_STREQ(m_list.LocationAt(0)->m_name, "E:\\");
     EXPECT_STREQ(m_list.LocationAt(0)->m_rootPath, "E:\\");
-    EXPECT_STREQ(m_list.LocationAt(1)->m_label, "Saves\\ (C:\\)");
+    EXPECT_STREQ(m_list.LocationAt(1)->m_label, "Saves");
+    EXPECT_EQ(m_list.LocationAt(1)->m_shownFolder, (m_dir / "Saves").string());
+    EXPECT_EQ(m_list.LocationAt(0)->m_shownFolder, e.string());
     EXPECT_EQ(m_list.EntryCountOf(0), 1u);
     EXPECT_EQ(m_list.EntryOf(0, 1), nullptr);
     EXPECT_EQ(m_list.EntryOf(7, 0), nullptr);
@@ -32,7 +34,7 @@ TEST_F(LocationListTest, DrivesComeFirstArrivalsFollowAndEveryChangeReportsPrese
     const auto f = AddDrive('F', "CARD");
     DriveLocation* card = m_list.AddDriveLocation('f');
     ASSERT_NE(card, nullptr);
-    EXPECT_STREQ(card->m_label, "CARD (f:\\)") << "the letter as passed in";
+    EXPECT_STREQ(card->m_label, "CARD");
     EXPECT_EQ(m_list.LocationAt(2), card) << "appended after the PC database";
     EXPECT_EQ(m_list.FindLocationByLetter('F'), card);
     test::WriteBytes(f / "new.tvd", test::MakeSave("Arrived"));

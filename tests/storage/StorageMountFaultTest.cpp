@@ -4,6 +4,7 @@
 #include "storage/LocalTree.h"
 
 #include "platform/base/MessageBox.h"
+#include "platform/fs/FileOps.h"
 #include "storage/DriveLocation.h"
 #include "tests/net/ServerProcess.h"
 #include "tests/storage/HeadlessLocalTree.h"
@@ -124,15 +125,15 @@ TEST_F(DriveFaults, ACopyAndACodeListOntoAFullDriveKeepTheOldFiles)
     const Case cases[] = {
         {"copy",
          [&] {
-             window.Run(kCmdRefresh, window.Location("E (E:"));
-             CatalogueItem* game = Entry(window.Location("E (E:"), "game.tvd");
+             window.Run(kCmdRefresh, window.Location("E"));
+             CatalogueItem* game = Entry(window.Location("E"), "game.tvd");
              EXPECT_EQ(window.Tree().Locations().CopyEntryToLocation(
-                           game, static_cast<DriveLocation*>(window.Location("F (F:"))),
+                           game, static_cast<DriveLocation*>(window.Location("F"))),
                        nullptr);
          },
          {kExists, kCopyError}},
         {"code list",
-         [&] { window.Run(kCmdDownloadCodeList, window.Location("F (F:")); },
+         [&] { window.Run(kCmdDownloadCodeList, window.Location("F")); },
          {kDownloading, kExists, kDownloadError}},
     };
     for (const Case& c : cases) {
@@ -192,15 +193,15 @@ TEST_F(DriveFaults, ADrivePulledOutDuringAScanOrACopyEndsCleanly)
         SmallDrive& pulled = c.pullSource ? *e : *f;
         BoxHook boxes(c.scan ? "The file \"" : kExists, [&] { Pull(pulled); });
         if (c.scan) {
-            window->Run(kCmdRefresh, window->Location("E (E:"));
+            window->Run(kCmdRefresh, window->Location("E"));
             ASSERT_FALSE(boxes.texts.empty());
             boxes.texts.erase(boxes.texts.begin()); // the damaged save's own box
         } else {
-            window->Run(kCmdRefresh, window->Location("E (E:"));
-            window->Run(kCmdRefresh, window->Location("F (F:"));
+            window->Run(kCmdRefresh, window->Location("E"));
+            window->Run(kCmdRefresh, window->Location("F"));
             EXPECT_EQ(window->Tree().Locations().CopyEntryToLocation(
-                          Entry(window->Location("E (E:"), "game.tvd"),
-                          static_cast<DriveLocation*>(window->Location("F (F:"))),
+                          Entry(window->Location("E"), "game.tvd"),
+                          static_cast<DriveLocation*>(window->Location("F"))),
                       nullptr);
         }
         EXPECT_EQ(boxes.texts, c.boxes);
@@ -212,6 +213,63 @@ TEST_F(DriveFaults, ADrivePulledOutDuringAScanOrACopyEndsCleanly)
         m_drives.Remove(e->Path().string());
         m_drives.Remove(f->Path().string());
     }
+}
+
+// F: pulled out moments before the drive list hears of it: its folder is
+// the empty one beneath, and a copy, a dropped file or a code list for F:
+// writes nothing there.
+TEST_F(DriveFaults, NothingLandsBeneathADriveTheListHasNotSeenGo)
+{
+    if (!Mount("4m", "4m")) {
+        GTEST_SKIP() << m_whyNot;
+    }
+    TempDir serverRoot;
+    WriteBytes(serverRoot / "codelist.bin", MakeCodeList(9, 1000));
+    ServerProcess server(serverRoot.Path());
+    WriteBytes(*e / "game.tvd", MakeSave("Game", 5000));
+    WriteBytes(m_dir / "shell.tvd", MakeSave("Shell"));
+    HeadlessLocalTree window(m_dir / "prog");
+    window.codeListUrl = server.Url("/codelist.bin");
+    f->PullOut();
+    auto onF = [&] { return window.Location("F")->m_itemId; };
+    struct Case
+    {
+        const char* work;
+        std::function<bool()> run;
+        Strings boxes;
+    } cases[] = {
+        {"a copy",
+         [&] {
+             return window.Tree().Locations().CopyEntryToItem(
+                        Entry(window.Location("E"), "game.tvd"), onF()) != nullptr;
+         },
+         {kCopyError}},
+        {"a dropped file",
+         [&] {
+             return window.Tree().Locations().CopyFileToItem((m_dir / "shell.tvd").string().c_str(),
+                                                             onF()) != nullptr;
+         },
+         {}},
+        {"the code list",
+         [&] {
+             window.Run(kCmdDownloadCodeList, window.Location("F"));
+             return false;
+         },
+         {kDownloading, kDownloadError}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.work);
+        BoxHook boxes("", nullptr);
+        EXPECT_FALSE(c.run());
+        EXPECT_EQ(boxes.texts, c.boxes);
+        EXPECT_TRUE(FolderContents(f->Path()).empty()) << "nothing beneath the pulled drive";
+    }
+    // The check a download makes before it creates its temporary file.
+    const LocationList& list = window.Tree().Locations();
+    EXPECT_TRUE(fs::IsFolderOnDevice("E:\\", list.ListedDeviceOf("E:\\")));
+    EXPECT_FALSE(fs::IsFolderOnDevice("F:\\", list.ListedDeviceOf("F:\\")));
+    m_drives.Remove(e->Path().string());
+    m_drives.Remove(f->Path().string());
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "tests/support/ScriptedMessageBox.h"
 
+#include <utility>
+
 namespace tolvar::test {
 
 ScriptedMessageBox::ScriptedMessageBox()
@@ -17,6 +19,13 @@ void ScriptedMessageBox::Answer(int answer)
 {
     std::lock_guard lock(m_mutex);
     m_answers.push_back(answer);
+}
+
+void ScriptedMessageBox::RunInBox(std::size_t index, std::function<void()> step)
+{
+    std::lock_guard lock(m_mutex);
+    m_stepIndex = index;
+    m_step = std::move(step);
 }
 
 std::vector<ScriptedMessageBox::Shown> ScriptedMessageBox::All() const
@@ -46,12 +55,23 @@ void ScriptedMessageBox::Clear()
     std::lock_guard lock(m_mutex);
     m_shown.clear();
     m_answers.clear();
+    m_step = nullptr;
 }
 
 int ScriptedMessageBox::Respond(const std::string& text, unsigned type)
 {
+    std::function<void()> step;
+    {
+        std::lock_guard lock(m_mutex);
+        m_shown.push_back({text, type});
+        if (m_step && m_shown.size() == m_stepIndex + 1) {
+            step = std::exchange(m_step, nullptr);
+        }
+    }
+    if (step) {
+        step();
+    }
     std::lock_guard lock(m_mutex);
-    m_shown.push_back({text, type});
     if (!m_answers.empty()) {
         int answer = m_answers.front();
         m_answers.pop_front();

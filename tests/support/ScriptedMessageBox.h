@@ -2,7 +2,9 @@
 
 #include "platform/base/MessageBox.h"
 
+#include <cstddef>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -27,6 +29,9 @@ public:
     ScriptedMessageBox& operator=(const ScriptedMessageBox&) = delete;
 
     void Answer(int answer); // queue one answer
+    // Runs a step while box number `index` (from 0, counted since Clear) is
+    // open, as a real box's loop runs posted messages (a drive removal).
+    void RunInBox(std::size_t index, std::function<void()> step);
     std::vector<Shown> All() const;
     std::vector<std::string> Texts() const;
     std::size_t Count() const;
@@ -38,6 +43,8 @@ private:
     mutable std::mutex m_mutex;
     std::deque<int> m_answers;
     std::vector<Shown> m_shown;
+    std::size_t m_stepIndex = 0;
+    std::function<void()> m_step;
     MessageBoxHandler m_previous;
 };
 
