@@ -6,7 +6,7 @@
 // list document of 50,000 saves gzipped against plain: bytes and time.
 #include "bench/BenchDatabase.h"
 #include "online/OnlineFolder.h"
-#include "online/OnlineListFetcher.h"
+#include "online/OnlineListJob.h"
 #include "online/OnlineSave.h"
 
 #include <benchmark/benchmark.h>
@@ -48,14 +48,14 @@ std::size_t Collect(char* data, std::size_t size, std::size_t count, void* user)
 void BM_ListJobOfAThousandSaves(benchmark::State& state)
 {
     Database& db = state.range(1) != 0 ? TheSlowDatabase() : TheDatabase();
-    tolvar::OnlineListFetcher fetcher(nullptr, nullptr);
-    fetcher.SetTraceStream(nullptr);
-    fetcher.SetDetailConnections(static_cast<int>(state.range(0)));
+    tolvar::OnlineListJob listJob(nullptr, nullptr);
+    listJob.SetTraceStream(nullptr);
+    listJob.SetDetailConnections(static_cast<int>(state.range(0)));
     std::size_t files = 0;
     for (auto _ : state) {
         tolvar::OnlineFolder folder;
-        fetcher.Fetch(db.ListUrl(), &folder, nullptr);
-        fetcher.WaitForJob();
+        listJob.Fetch(db.ListUrl(), &folder, nullptr);
+        listJob.WaitForJob();
         files = 0;
         for (const auto& child : folder.m_children) {
             files += static_cast<const tolvar::OnlineSave&>(*child).m_file ? 1 : 0;
@@ -129,14 +129,14 @@ void BM_FiftyThousandSaveList(benchmark::State& state)
 BENCHMARK(BM_LibcurlGetOfTheSameUrls)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(BM_ListJobOfAThousandSaves)
     ->ArgNames({"connections", "delayed"})
-    ->Args({tolvar::OnlineListFetcher::kDetailConnections, 0})
+    ->Args({tolvar::OnlineListJob::kDetailConnections, 0})
     ->Args({1, 0})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(5);
 BENCHMARK(BM_ListJobOfAThousandSaves)
     ->ArgNames({"connections", "delayed"})
-    ->Args({tolvar::OnlineListFetcher::kDetailConnections, 1})
+    ->Args({tolvar::OnlineListJob::kDetailConnections, 1})
     ->Args({1, 1})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()

@@ -3,7 +3,7 @@
 #include "messages/AppMessages.h"
 #include "online/DownloadJob.h"
 #include "online/OnlineFolder.h"
-#include "online/OnlineListFetcher.h"
+#include "online/OnlineListJob.h"
 #include "online/OnlineSave.h"
 #include "online/ServerSettings.h"
 #include "platform/base/MessageBox.h"
@@ -85,7 +85,7 @@ void COnlineTree::ListView::UpdateScrollBar()
 COnlineTree::COnlineTree(CSkinScrollBar* scrollBar, int backgroundId, int imagesId,
                          int disabledImagesId)
     : CFileTree(scrollBar, backgroundId, imagesId, disabledImagesId),
-      m_fetcher(std::make_unique<OnlineListFetcher>(&m_listView, &m_mainWindow))
+      m_listJob(std::make_unique<OnlineListJob>(&m_listView, &m_mainWindow))
 {
 }
 
@@ -94,7 +94,7 @@ COnlineTree::~COnlineTree()
     // Both jobs end before the records they may still be reaching go.
     m_downloadJob.Cancel();
     m_downloadJob.Wait();
-    m_fetcher.reset();
+    m_listJob.reset();
     m_records.clear();
     m_root.reset();
 }
@@ -116,7 +116,7 @@ void COnlineTree::SetClipboardFormats(unsigned localFileFormat, unsigned onlineF
 
 bool COnlineTree::IsListing() const
 {
-    return m_fetcher->IsRunning();
+    return m_listJob->IsRunning();
 }
 
 OnlineRecord* COnlineTree::FindRecord(TreeItem* item) const
@@ -178,7 +178,7 @@ void COnlineTree::OnMenuCommand(unsigned command, OnlineRecord* record)
     EnableWindow(false);
     SetRedraw(false);
     RemoveContents(folder);
-    m_fetcher->Fetch(folder->m_url.value_or(""), folder, nullptr);
+    m_listJob->Fetch(folder->m_url.value_or(""), folder, nullptr);
 }
 
 // Unlinks a record from everything that points at it without owning it.
@@ -263,9 +263,9 @@ bool COnlineTree::Expand(TreeItem* item, unsigned code)
     OnlineFolder* folder = AsFolder(FindRecord(item));
     if (folder != nullptr && folder->m_children.empty()) {
         if (item == m_rootItem) {
-            m_fetcher->RefreshRoot(folder);
+            m_listJob->RefreshRoot(folder);
         } else {
-            m_fetcher->Fetch(folder->m_url.value_or(""), folder, nullptr);
+            m_listJob->Fetch(folder->m_url.value_or(""), folder, nullptr);
         }
     }
     return true;

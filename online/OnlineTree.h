@@ -14,7 +14,7 @@
 namespace tolvar {
 
 class OnlineFolder;
-class OnlineListFetcher;
+class OnlineListJob;
 class OnlineRecord;
 class OnlineSave;
 
@@ -72,7 +72,7 @@ public:
     int GetDragSize() const { return m_dragSize; }
     bool IsListing() const;
     bool IsDownloading() const { return m_downloadJob.IsRunning(); }
-    OnlineListFetcher& GetFetcher() { return *m_fetcher; }
+    OnlineListJob& GetListJob() { return *m_listJob; }
 
 protected:
     bool OnCreate() override;
@@ -126,7 +126,7 @@ private:
     MainWindowTarget m_mainWindow;
     ListView m_listView{*this};
     // Jobs go first when the tree goes, while everything they use still lives.
-    std::unique_ptr<OnlineListFetcher> m_fetcher;
+    std::unique_ptr<OnlineListJob> m_listJob;
     WorkerJob m_downloadJob;
 };
 

@@ -3,7 +3,7 @@
 // no temporary file behind.
 #include "online/DownloadJob.h"
 #include "online/OnlineFolder.h"
-#include "online/OnlineListFetcher.h"
+#include "online/OnlineListJob.h"
 #include "online/SaveUploader.h"
 
 #include "platform/base/QueuedUiInvoker.h"
@@ -81,8 +81,8 @@ TEST_F(JobFaults, AServerKilledMidRequestEndsEachJobWithItsMessage)
     fsys::current_path(dir.Path());
     QueuedUiInvoker ui;
     OnlineFolder root;
-    OnlineListFetcher fetcher(nullptr, &mainWindow);
-    fetcher.SetTraceStream(nullptr);
+    OnlineListJob listJob(nullptr, &mainWindow);
+    listJob.SetTraceStream(nullptr);
 
     struct Case
     {
@@ -112,9 +112,9 @@ TEST_F(JobFaults, AServerKilledMidRequestEndsEachJobWithItsMessage)
          {kInternetFailed}},
         {"list",
          [&](DyingServer& server) {
-             fetcher.Fetch(server.Url("/tolvar_list.asp?folder="), &root, nullptr);
-             ui.PumpWhile([&] { return fetcher.IsRunning(); });
-             fetcher.WaitForJob();
+             listJob.Fetch(server.Url("/tolvar_list.asp?folder="), &root, nullptr);
+             ui.PumpWhile([&] { return listJob.IsRunning(); });
+             listJob.WaitForJob();
          },
          {kNoConnection}},
     };

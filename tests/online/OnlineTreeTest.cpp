@@ -2,7 +2,7 @@
 
 #include "messages/AppMessages.h"
 #include "online/OnlineFolder.h"
-#include "online/OnlineListFetcher.h"
+#include "online/OnlineListJob.h"
 #include "online/OnlineSave.h"
 #include "online/ServerSettings.h"
 #include "platform/base/TextCompare.h"
@@ -130,7 +130,7 @@ protected:
         localFormat = ui::RegisterClipboardFormat("ZyferLocalFile");
         onlineFormat = ui::RegisterClipboardFormat("ZyferOnlineFile");
         tree->SetClipboardFormats(localFormat, onlineFormat);
-        tree->GetFetcher().SetTraceStream(nullptr);
+        tree->GetListJob().SetTraceStream(nullptr);
         system->RunPending();
     }
     void TearDown() override
@@ -142,7 +142,7 @@ protected:
     void WaitForList()
     {
         ASSERT_TRUE(system->RunUntil([&] { return !tree->IsListing(); }));
-        tree->GetFetcher().WaitForJob();
+        tree->GetListJob().WaitForJob();
         system->RunPending();
     }
     void WaitForDownload()

@@ -1,4 +1,4 @@
-#include "online/OnlineListFetcher.h"
+#include "online/OnlineListJob.h"
 #include "messages/AppMessages.h"
 #include "online/OnlineFolder.h"
 #include "online/OnlineSave.h"
@@ -96,17 +96,17 @@ protected:
     ListJob()
     {
         root.m_name = "Online Database";
-        fetcher.SetTraceStream(nullptr);
+        listJob.SetTraceStream(nullptr);
     }
 
     void Wait()
     {
-        ui.PumpWhile([&] { return fetcher.IsRunning(); });
-        fetcher.WaitForJob();
+        ui.PumpWhile([&] { return listJob.IsRunning(); });
+        listJob.WaitForJob();
     }
     void FetchAndWait(const std::string& url, OnlineFolder* parent)
     {
-        fetcher.Fetch(url, parent, nullptr);
+        listJob.Fetch(url, parent, nullptr);
         Wait();
     }
     // Puts the server's address where a document says URL.
@@ -132,7 +132,7 @@ protected:
     QueuedUiInvoker ui;
     RecordingView view;
     RecordingMainWindow mainWindow;
-    OnlineListFetcher fetcher{&view, &mainWindow};
+    OnlineListJob listJob{&view, &mainWindow};
     OnlineFolder root;
 };
 
@@ -159,7 +159,7 @@ TEST_F(ListJob, ListsAreFetchedThenTheDetailOfEverySaveOnTheUiThreadsTerms)
     docs["/nofile"] = "<result>\n  <status>no file</status>\n</result>";
     // A Fetch made as the tree takes input again would be dropped while the job still ran.
     bool runningWhenEnabled = true;
-    view.onEnable = [&](bool enable) { runningWhenEnabled = enable && fetcher.IsRunning(); };
+    view.onEnable = [&](bool enable) { runningWhenEnabled = enable && listJob.IsRunning(); };
     FetchAndWait(server.Url("/list?f=root"), &root);
     EXPECT_FALSE(runningWhenEnabled);
 
@@ -216,7 +216,7 @@ TEST_F(ListJob, AFailedListShowsTheMessageAddsNothingAndFreesTheTree)
     EXPECT_EQ(view.calls, (Strings{"disable", "repaint", "redraw off", "redraw on", "enable",
                                    "repaint", "scroll bar"}));
     EXPECT_EQ(mainWindow.Messages(), kBusyMessages);
-    EXPECT_FALSE(fetcher.IsRunning());
+    EXPECT_FALSE(listJob.IsRunning());
 }
 
 // Every field of a folder's records, in order, one line each.
@@ -295,7 +295,7 @@ TEST_F(ListJob, DetailsSideBySideGiveTheSequentialRecordsEvenWhenSomeFail)
         Strings calls;
     };
     auto run = [&](int connections) {
-        fetcher.SetDetailConnections(connections);
+        listJob.SetDetailConnections(connections);
         boxes.Clear();
         view.calls.clear();
         OnlineFolder folder;
@@ -305,7 +305,7 @@ TEST_F(ListJob, DetailsSideBySideGiveTheSequentialRecordsEvenWhenSomeFail)
     };
     const Outcome sequential = run(1);
     const int mostOneByOne = mostInFlight.exchange(0);
-    const Outcome sideBySide = run(OnlineListFetcher::kDetailConnections);
+    const Outcome sideBySide = run(OnlineListJob::kDetailConnections);
 
     EXPECT_EQ(sideBySide.records, sequential.records);
     EXPECT_EQ(sideBySide.calls, sequential.calls);
@@ -323,13 +323,13 @@ TEST_F(ListJob, DetailsSideBySideGiveTheSequentialRecordsEvenWhenSomeFail)
                   [](const std::string& r) { return r.find("http://dl/") != std::string::npos; }),
               static_cast<long>(withFile));
     EXPECT_EQ(mostOneByOne, 1);
-    EXPECT_LE(mostInFlight.load(), OnlineListFetcher::kDetailConnections);
+    EXPECT_LE(mostInFlight.load(), OnlineListJob::kDetailConnections);
 }
 
-TEST_F(ListJob, DestroyingAFetcherWhileItsJobWaitsOnTheUiThreadServesItAndEnds)
+TEST_F(ListJob, DestroyingAListJobWhileItsJobWaitsOnTheUiThreadServesItAndEnds)
 {
     // The main window answers the job's busy message with work on the UI
-    // thread, so the job surely waits there when the fetcher goes.
+    // thread, so the job surely waits there when the listJob goes.
     class AskingMainWindow final : public MessageTarget
     {
     public:
@@ -347,7 +347,7 @@ TEST_F(ListJob, DestroyingAFetcherWhileItsJobWaitsOnTheUiThreadServesItAndEnds)
     test::Watchdog watchdog;
     docs["/list"] = "<result><save><name>one</name></save></result>";
     {
-        OnlineListFetcher local(&view, &asker);
+        OnlineListJob local(&view, &asker);
         local.SetTraceStream(nullptr);
         local.Fetch(server.Url("/list?f=1"), &root, nullptr);
         while (!asker.asking) {
@@ -367,23 +367,23 @@ TEST_F(ListJob, ASecondFetchFromOutsideWhileOneRunsIsRefused)
             fd, RawHttpServer::Answer("<result><save><name>one</name></save></result>"));
     });
     OnlineFolder other;
-    fetcher.Fetch(slow.Url("/a?x"), &root, nullptr);
-    EXPECT_TRUE(fetcher.IsRunning());
-    fetcher.Fetch(slow.Url("/b?x"), &other, nullptr);
+    listJob.Fetch(slow.Url("/a?x"), &root, nullptr);
+    EXPECT_TRUE(listJob.IsRunning());
+    listJob.Fetch(slow.Url("/b?x"), &other, nullptr);
     Wait();
     EXPECT_EQ(slow.Requests().size(), 1u);
     EXPECT_EQ(Names(root), Strings{"one"});
     EXPECT_TRUE(other.m_children.empty());
 }
 
-TEST_F(ListJob, DestroyingAFetcherWhileItsJobWaitsOnASilentServerEndsIt)
+TEST_F(ListJob, DestroyingAListJobWhileItsJobWaitsOnASilentServerEndsIt)
 {
     RawHttpServer silent(
         [](int, const RawHttpServer::Request&, RawHttpServer& self) { self.WaitForShutdown(); });
     // Shorter than the stall bound: only a cancel ends the job in time.
     test::Watchdog watchdog{std::chrono::seconds(8)};
     {
-        OnlineListFetcher local(&view, &mainWindow);
+        OnlineListJob local(&view, &mainWindow);
         local.Fetch(silent.Url("/list?x"), &root, nullptr);
         ui.PumpWhile([&] { return silent.Requests().empty(); });
     }
@@ -400,17 +400,17 @@ TEST_F(ListJob, RefreshRootReadsTheSettingsWhenNeededAndFetchesSavesUrl)
     TheServerSettings().SetPageAddress("http://127.0.0.1:" + std::to_string(freePort) +
                                        "/tolvar_settings.asp");
     TheServerSettings().Clear(); // whatever an earlier test loaded
-    EXPECT_TRUE(fetcher.RefreshRoot(&root));
+    EXPECT_TRUE(listJob.RefreshRoot(&root));
     Wait();
     EXPECT_EQ(boxes.Texts(), Strings{"The internet connection does not appear to be working"});
-    EXPECT_FALSE(fetcher.IsRunning());
+    EXPECT_FALSE(listJob.IsRunning());
     EXPECT_TRUE(view.calls.empty());
 
     docs["/tolvar_settings.asp"] = "SAVES_URL=" + server.Url("/saves?list=1") + "\r\n";
     docs["/saves"] = "<result> <folder> <name>F</name> <url>x</url> </folder> </result>";
     TheServerSettings().SetPageAddress(server.Url("/tolvar_settings.asp"));
     boxes.Clear();
-    EXPECT_TRUE(fetcher.RefreshRoot(&root));
+    EXPECT_TRUE(listJob.RefreshRoot(&root));
     Wait();
     EXPECT_EQ(boxes.Texts(), Strings{});
     EXPECT_EQ(Names(root), Strings{"F"});
@@ -424,7 +424,7 @@ TEST_F(ListJob, RefreshRootReadsTheSettingsWhenNeededAndFetchesSavesUrl)
     // Once the address is known the settings page is not read again; the
     // list is asked for with a new number.
     root.m_children.clear();
-    fetcher.RefreshRoot(&root);
+    listJob.RefreshRoot(&root);
     Wait();
     ASSERT_EQ(server.Requests().size(), 3u);
     const std::string again = server.Requests()[2].target();

@@ -8,7 +8,7 @@
 // served in between: everything the tree sees (its items, the folder's
 // children) changes on the UI thread through InvokeOnUiThread, while the
 // records under construction stay private to the worker.
-#include "online/OnlineListFetcher.h"
+#include "online/OnlineListJob.h"
 
 #include "messages/AppMessages.h"
 #include "online/OnlineFolder.h"
@@ -108,14 +108,14 @@ OnlineListBuild BuildRecords(const std::string& buffer, bool readsList, bool rea
 
 } // namespace
 
-OnlineListFetcher::OnlineListFetcher(OnlineTreeView* owner, MessageTarget* mainWindow)
+OnlineListJob::OnlineListJob(OnlineTreeView* owner, MessageTarget* mainWindow)
     : m_owner(owner), m_mainWindow(mainWindow), m_trace(&std::cout)
 {
 }
 
-OnlineListFetcher::~OnlineListFetcher() = default;
+OnlineListJob::~OnlineListJob() = default;
 
-void OnlineListFetcher::Fetch(const std::string& address, OnlineFolder* parent, OnlineSave* save)
+void OnlineListJob::Fetch(const std::string& address, OnlineFolder* parent, OnlineSave* save)
 {
     Request request{address + "&random=" + std::to_string(std::rand()), parent, save};
     if (m_job.IsJobThread()) {
@@ -131,7 +131,7 @@ void OnlineListFetcher::Fetch(const std::string& address, OnlineFolder* parent, 
     m_job.Start([this, request = std::move(request)](WorkerJob&) { RunListJob(request, true); });
 }
 
-bool OnlineListFetcher::RefreshRoot(OnlineFolder* root)
+bool OnlineListJob::RefreshRoot(OnlineFolder* root)
 {
     std::string url = GetSavesUrl();
     if (url.empty()) {
@@ -146,7 +146,7 @@ bool OnlineListFetcher::RefreshRoot(OnlineFolder* root)
     return true;
 }
 
-void OnlineListFetcher::SendToMainWindow(unsigned message, long long wParam, long long lParam)
+void OnlineListJob::SendToMainWindow(unsigned message, long long wParam, long long lParam)
 {
     if (m_mainWindow != nullptr && !m_job.IsCancelled()) {
         m_mainWindow->SendAppMessage(message, static_cast<WParam>(wParam),
@@ -154,7 +154,7 @@ void OnlineListFetcher::SendToMainWindow(unsigned message, long long wParam, lon
     }
 }
 
-int OnlineListFetcher::RunListJob(const Request& request, bool threaded)
+int OnlineListJob::RunListJob(const Request& request, bool threaded)
 {
     const std::atomic<bool>& cancelled = m_job.CancelFlag();
     if (threaded) {
@@ -241,8 +241,8 @@ int OnlineListFetcher::RunListJob(const Request& request, bool threaded)
     return exitCode;
 }
 
-void OnlineListFetcher::FetchDetailsSideBySide(net::InternetSession& session,
-                                               const std::vector<OnlineSave*>& queue)
+void OnlineListJob::FetchDetailsSideBySide(net::InternetSession& session,
+                                           const std::vector<OnlineSave*>& queue)
 {
     const std::atomic<bool>& cancelled = m_job.CancelFlag();
     std::vector<OnlineSave*> saves;

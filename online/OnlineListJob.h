@@ -20,8 +20,8 @@ class OnlineTreeView;
 // Reads the documents of the online database and hands their records to the
 // Online Tree. A Fetch from outside starts the list job on a worker thread;
 // right after a list, the job fetches the detail documents of its saves on
-// the same thread, several side by side (see OnlineListFetcher.cpp).
-class OnlineListFetcher
+// the same thread, several side by side (see OnlineListJob.cpp).
+class OnlineListJob
 {
 public:
     // Detail documents in flight at once. Each connection waits a round trip
@@ -29,12 +29,12 @@ public:
     // an internet round trip and stays within what the server serves at once.
     static constexpr int kDetailConnections = 16;
 
-    OnlineListFetcher(OnlineTreeView* owner, MessageTarget* mainWindow);
+    OnlineListJob(OnlineTreeView* owner, MessageTarget* mainWindow);
     // Cancels a running job and waits for it, serving what it asks of the
     // UI thread meanwhile.
-    ~OnlineListFetcher();
-    OnlineListFetcher(const OnlineListFetcher&) = delete;
-    OnlineListFetcher& operator=(const OnlineListFetcher&) = delete;
+    ~OnlineListJob();
+    OnlineListJob(const OnlineListJob&) = delete;
+    OnlineListJob& operator=(const OnlineListJob&) = delete;
 
     // Reads one document: a list into parent, or the detail of save. Exactly
     // one of the two is set.
