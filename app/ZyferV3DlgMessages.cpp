@@ -131,7 +131,9 @@ LResult CZyferV3Dlg::OnDownloadIncomplete(WParam wParam, LParam)
 
 LResult CZyferV3Dlg::OnUploadSave(WParam, LParam)
 {
-    m_localTree->StartUpload();
+    if (!m_closing) {
+        m_localTree->StartUpload();
+    }
     return 1;
 }
 
@@ -144,7 +146,9 @@ LResult CZyferV3Dlg::OnCodeListDone(WParam, LParam)
 
 LResult CZyferV3Dlg::OnRefreshOnline(WParam, LParam)
 {
-    m_onlineTree->RefreshCommunity();
+    if (!m_closing) {
+        m_onlineTree->RefreshCommunity();
+    }
     return 0;
 }
 

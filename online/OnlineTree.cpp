@@ -85,15 +85,16 @@ void COnlineTree::ListView::UpdateScrollBar()
 COnlineTree::COnlineTree(CSkinScrollBar* scrollBar, int backgroundId, int imagesId,
                          int disabledImagesId)
     : CFileTree(scrollBar, backgroundId, imagesId, disabledImagesId),
-      m_listJob(std::make_unique<OnlineListJob>(&m_listView, &m_mainWindow))
+      m_listJob(std::make_unique<OnlineListJob>(&m_listView, &m_mainWindow)),
+      m_downloadJob(m_mainWindow, [this] { m_dragSize = 0; })
 {
 }
 
 COnlineTree::~COnlineTree()
 {
     // Both jobs end before the records they may still be reaching go.
-    m_downloadJob.Cancel();
-    m_downloadJob.Wait();
+    CancelJobs();
+    WaitForJobs();
     m_listJob.reset();
     m_records.clear();
     m_root.reset();
@@ -178,7 +179,7 @@ void COnlineTree::OnMenuCommand(unsigned command, OnlineRecord* record)
     EnableWindow(false);
     SetRedraw(false);
     RemoveContents(folder);
-    m_listJob->Fetch(folder->m_url.value_or(""), folder, nullptr);
+    m_listJob->Fetch(folder->m_url.value_or(""), folder);
 }
 
 // Unlinks a record from everything that points at it without owning it.
@@ -237,18 +238,19 @@ void COnlineTree::StartDownload(const char* destinationFolder)
     m_downloadSize = m_dragSize;
     std::strncpy(m_downloadFolder, destinationFolder, sizeof m_downloadFolder - 1);
     m_downloadFolder[sizeof m_downloadFolder - 1] = '\0';
+    m_downloadJob.Start({m_downloadUrl, m_downloadSize, m_downloadFolder});
+}
 
-    DownloadRequest request{m_downloadUrl, m_downloadSize, m_downloadFolder};
-    m_downloadJob.Start([this, request = std::move(request)](WorkerJob& job) {
-        DownloadTreeHooks hooks;
-        hooks.enableTree = [this](bool enable) {
-            if (IsWindow()) {
-                EnableWindow(enable);
-            }
-        };
-        hooks.finished = [this] { m_dragSize = 0; };
-        RunDownloadJob(request, m_mainWindow, hooks, job.CancelFlag());
-    });
+void COnlineTree::CancelJobs()
+{
+    m_downloadJob.Cancel();
+    m_listJob->Cancel();
+}
+
+void COnlineTree::WaitForJobs()
+{
+    m_downloadJob.Wait();
+    m_listJob->WaitForJob();
 }
 
 bool COnlineTree::OnEndLabelEdit(TreeItem* item, std::string newText)
@@ -265,7 +267,7 @@ bool COnlineTree::Expand(TreeItem* item, unsigned code)
         if (item == m_rootItem) {
             m_listJob->RefreshRoot(folder);
         } else {
-            m_listJob->Fetch(folder->m_url.value_or(""), folder, nullptr);
+            m_listJob->Fetch(folder->m_url.value_or(""), folder);
         }
     }
     return true;

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "online/DownloadJob.h"
 #include "online/OnlineTreeView.h"
 #include "platform/base/MessageTarget.h"
-#include "platform/base/WorkerJob.h"
 #include "treeview/FileTree.h"
 
 #include <atomic>
@@ -44,6 +44,10 @@ public:
     void OnMenuCommand(unsigned command, OnlineRecord* record);
     void RefreshCommunity();
     void StartDownload(const char* destinationFolder);
+    // The window closes: its jobs stop (nothing more is shown or sent), and
+    // WaitForJobs serves them until they have.
+    void CancelJobs();
+    void WaitForJobs();
 
     bool OnEndLabelEdit(TreeItem* item, std::string newText) override;
     bool Expand(TreeItem* item, unsigned code) override;
@@ -127,7 +131,7 @@ private:
     ListView m_listView{*this};
     // Jobs go first when the tree goes, while everything they use still lives.
     std::unique_ptr<OnlineListJob> m_listJob;
-    WorkerJob m_downloadJob;
+    DownloadJob m_downloadJob;
 };
 
 } // namespace tolvar

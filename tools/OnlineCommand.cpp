@@ -57,7 +57,7 @@ void FetchFolders(OnlineListJob& listJob, QueuedUiInvoker& ui, OnlineFolder& fol
         if (!sub.m_children.empty() || !visited.insert(url).second) {
             continue;
         }
-        listJob.Fetch(url, &sub, nullptr);
+        listJob.Fetch(url, &sub);
         ui.PumpWhile([&] { return listJob.IsRunning(); });
         listJob.WaitForJob();
         FetchFolders(listJob, ui, sub, depth + 1, visited);

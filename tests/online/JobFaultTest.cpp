@@ -56,7 +56,7 @@ TEST_F(JobFaults, ATrickledDownloadKeepsTheOldSave)
     test::WriteBytes(drive / "Big.tvd", old);
     boxes.Answer(IDYES);
     const std::atomic<bool> cancelled{false};
-    RunDownloadJob(
+    DownloadJob::Run(
         {server.Url("/Big.tvd"), static_cast<int>(save.size()), test::ProgramFolder(drive.Path())},
         mainWindow, {}, cancelled); // the watchdog bounds it
     EXPECT_EQ(boxes.Texts(), (Strings{kOverwrite, kTransferError}));
@@ -95,14 +95,14 @@ TEST_F(JobFaults, AServerKilledMidRequestEndsEachJobWithItsMessage)
          [&](DyingServer& server) {
              boxes.Answer(IDYES);
              const std::atomic<bool> cancelled{false};
-             RunDownloadJob({server.Url("/saves/Big.tvd"), static_cast<int>(save.size()),
-                             ProgramFolder(dir.Path())},
-                            mainWindow, {}, cancelled);
+             DownloadJob::Run({server.Url("/saves/Big.tvd"), static_cast<int>(save.size()),
+                               ProgramFolder(dir.Path())},
+                              mainWindow, {}, cancelled);
          },
          {kOverwrite, kTransferError}},
         {"upload",
          [&](DyingServer& server) {
-             SaveUploader uploader(&mainWindow, [](UploadFormFields& fields) {
+             SaveUploader uploader([](UploadFormFields& fields) {
                  fields.saveName = "Renamed"; // a renamed copy goes through "Temp"
                  return 1;
              });
@@ -112,7 +112,7 @@ TEST_F(JobFaults, AServerKilledMidRequestEndsEachJobWithItsMessage)
          {kInternetFailed}},
         {"list",
          [&](DyingServer& server) {
-             listJob.Fetch(server.Url("/tolvar_list.asp?folder="), &root, nullptr);
+             listJob.Fetch(server.Url("/tolvar_list.asp?folder="), &root);
              ui.PumpWhile([&] { return listJob.IsRunning(); });
              listJob.WaitForJob();
          },

@@ -79,8 +79,12 @@ public:
     }
 
     std::string codeListUrl;
+    std::vector<std::string> uploads; // the file names offered for upload
 
-    void StartUpload(const std::string&, const std::string&, const std::string&) override {}
+    void StartUpload(const std::string&, const std::string& fileName, const std::string&) override
+    {
+        uploads.push_back(fileName);
+    }
     std::string GetCodeListUrl() const override { return codeListUrl; }
     WindowHandle GetMainWindow() const override { return kNoWindow; }
 
