@@ -166,9 +166,7 @@ void OnlineListJob::Run(const std::string& address, OnlineFolder* parent)
     }
 
     try {
-        if (!net::InternetCheckConnection()) {
-            net::InternetAutodial();
-        }
+        // No connectivity check first, as for the settings page.
         net::InternetSession session;
         session.SetCancelFlag(&cancelled);
         std::unique_ptr<net::HttpFile> file = session.OpenUrl(address);
