@@ -9,9 +9,6 @@
 #include <vector>
 
 namespace tolvar {
-namespace net {
-class InternetSession;
-}
 
 class MessageTarget;
 class OnlineFolder;
