@@ -202,11 +202,16 @@ void CZyferV3Dlg::OnOK() {}
 
 void CZyferV3Dlg::OnDestroy()
 {
-    // The watcher's thread stops before the window it posts to is gone, and
-    // an upload still running ends (its form and messages are served while
-    // it winds down) before the trees it reports to.
+    // The watcher's thread stops before the window it posts to is gone.
+    // Every job is cancelled, so none shows or starts anything more, and
+    // then waited for (what it asks meanwhile is served) before the trees
+    // it reports to go.
     m_volumeWatcher.reset();
+    m_closing = true;
+    m_uploadJob.Cancel();
+    m_onlineTree->CancelJobs();
     m_uploadJob.Wait();
+    m_onlineTree->WaitForJobs();
     CMessageBox::SetOwner(kNoWindow);
     KillTimer(kTimerId);
     m_trayIcon.RemoveIcon();

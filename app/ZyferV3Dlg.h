@@ -2,7 +2,7 @@
 
 #include "app/TrayIcon.h"
 #include "online/OnlineTree.h"
-#include "online/SaveUploadJob.h"
+#include "online/UploadJob.h"
 #include "platform/base/MessageTarget.h"
 #include "platform/fs/VolumeWatcher.h"
 #include "platform/gfx/Bitmap.h"
@@ -91,6 +91,7 @@ public:
     CActivityBar& RightBar() { return m_rightBar; }
     CTrayIcon& TrayIcon() { return m_trayIcon; }
     CLabel& LogoPanel() { return m_logoPanel; }
+    UploadJob& GetUploadJob() { return m_uploadJob; }
     bool IsHiddenBySleep() const { return m_hidden; }
     bool IsLogoLit() const { return m_logoLit; }
     bool IsLogoBlinking() const { return m_logoBlinking; }
@@ -204,9 +205,10 @@ private:
     CLabel m_logoPanel;
     bool m_logoLit = false;
     bool m_logoBlinking = false;
+    bool m_closing = false; // from OnDestroy on, no job's message starts anything
     WindowTarget m_windowTarget{*this};
     // After the trees: destroyed (and so ended) before them.
-    SaveUploadJob m_uploadJob;
+    UploadJob m_uploadJob;
     std::unique_ptr<shell::DesktopNotifier> m_notifier; // made when first needed
     // Last, so it stops (and its thread posts nothing more) first.
     std::unique_ptr<fs::VolumeWatcher> m_volumeWatcher;

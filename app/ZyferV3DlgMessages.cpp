@@ -134,7 +134,9 @@ LResult CZyferV3Dlg::OnDownloadIncomplete(WParam wParam, LParam)
 
 LResult CZyferV3Dlg::OnUploadSave(WParam, LParam)
 {
-    m_localTree->StartUpload();
+    if (!m_closing) {
+        m_localTree->StartUpload();
+    }
     return 1;
 }
 
@@ -146,8 +148,10 @@ LResult CZyferV3Dlg::OnCodeListDone(WParam, LParam)
 
 LResult CZyferV3Dlg::OnRefreshOnline(WParam, LParam)
 {
-    m_onlineTree->RefreshCommunity();
-    NoticeIfAway("The upload has completed.");
+    if (!m_closing) {
+        m_onlineTree->RefreshCommunity();
+        NoticeIfAway("The upload has completed.");
+    }
     return 0;
 }
 

@@ -1,12 +1,11 @@
 // A folder of 1,000 saves read from tolvar-server on loopback: the list job
 // (its list and the 1,000 detail documents, parsed into records) against
-// libcurl getting the same 1,001 URLs one after the other on one handle, and
-// against itself fetching the details one by one. The same folder behind
-// 50 ms of latency per answer: details side by side against one by one. A
-// list document of 50,000 saves gzipped against plain: bytes and time.
+// libcurl getting the same 1,001 URLs one after the other on one handle. The
+// same folder behind 50 ms of latency per answer. A list document of 50,000 saves gzipped against
+// plain: bytes and time.
 #include "bench/BenchDatabase.h"
 #include "online/OnlineFolder.h"
-#include "online/OnlineListFetcher.h"
+#include "online/OnlineListJob.h"
 #include "online/OnlineSave.h"
 
 #include <benchmark/benchmark.h>
@@ -44,18 +43,17 @@ std::size_t Collect(char* data, std::size_t size, std::size_t count, void* user)
     return size * count;
 }
 
-// range(0): detail connections (1: one by one); range(1): 1 for 50 ms a answer.
+// range(0): 1 for 50 ms an answer.
 void BM_ListJobOfAThousandSaves(benchmark::State& state)
 {
-    Database& db = state.range(1) != 0 ? TheSlowDatabase() : TheDatabase();
-    tolvar::OnlineListFetcher fetcher(nullptr, nullptr);
-    fetcher.SetTraceStream(nullptr);
-    fetcher.SetDetailConnections(static_cast<int>(state.range(0)));
+    Database& db = state.range(0) != 0 ? TheSlowDatabase() : TheDatabase();
+    tolvar::OnlineListJob listJob(nullptr, nullptr);
+    listJob.SetTraceStream(nullptr);
     std::size_t files = 0;
     for (auto _ : state) {
         tolvar::OnlineFolder folder;
-        fetcher.Fetch(db.ListUrl(), &folder, nullptr);
-        fetcher.WaitForJob();
+        listJob.Fetch(db.ListUrl(), &folder);
+        listJob.WaitForJob();
         files = 0;
         for (const auto& child : folder.m_children) {
             files += static_cast<const tolvar::OnlineSave&>(*child).m_file ? 1 : 0;
@@ -128,16 +126,14 @@ void BM_FiftyThousandSaveList(benchmark::State& state)
 
 BENCHMARK(BM_LibcurlGetOfTheSameUrls)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(BM_ListJobOfAThousandSaves)
-    ->ArgNames({"connections", "delayed"})
-    ->Args({tolvar::OnlineListFetcher::kDetailConnections, 0})
-    ->Args({1, 0})
+    ->ArgName("delayed")
+    ->Arg(0)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(5);
 BENCHMARK(BM_ListJobOfAThousandSaves)
-    ->ArgNames({"connections", "delayed"})
-    ->Args({tolvar::OnlineListFetcher::kDetailConnections, 1})
-    ->Args({1, 1})
+    ->ArgName("delayed")
+    ->Arg(1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(1);

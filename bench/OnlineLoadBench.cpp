@@ -10,7 +10,7 @@
 // are counters. Each family's complexity is fitted.
 #include "bench/BenchDatabase.h"
 #include "online/OnlineFolder.h"
-#include "online/OnlineListFetcher.h"
+#include "online/OnlineListJob.h"
 #include "online/OnlineTree.h"
 #include "online/ServerSettings.h"
 #include "platform/base/MessageBox.h"
@@ -118,7 +118,7 @@ struct OnlineTreeOver
         tolvar::LoadServerSettings();
         tree = std::make_unique<tolvar::COnlineTree>(&screen.bar, 165, 144, 143);
         tree->CreateTree(&screen.main, {366, 170}, 1001, "Online Tree");
-        tree->GetFetcher().SetTraceStream(nullptr);
+        tree->GetListJob().SetTraceStream(nullptr);
         tolvar::OnlineFolder* root = tree->CreateRoot();
         tree->Expand(tree->GetRootFolderItem(), tolvar::TVE_EXPAND);
         WaitForList();

@@ -6,7 +6,7 @@
 // (their text alone is a counter too).
 #include "bench/BenchDatabase.h"
 #include "online/OnlineFolder.h"
-#include "online/OnlineListFetcher.h"
+#include "online/OnlineListJob.h"
 #include "online/OnlineTree.h"
 #include "online/ServerSettings.h"
 #include "platform/base/MessageBox.h"
@@ -101,12 +101,12 @@ void BM_OnlineTreeHolds(benchmark::State& state)
     for (auto _ : state) {
         tolvar::COnlineTree tree(&bar, 165, 144, 143);
         tree.CreateTree(&main, {366, 170}, 1001, "Online Tree");
-        tree.GetFetcher().SetTraceStream(nullptr);
+        tree.GetListJob().SetTraceStream(nullptr);
         tolvar::OnlineFolder* root = tree.CreateRoot();
         tree.Expand(tree.GetRootFolderItem(), tolvar::TVE_EXPAND);
         auto done = [&] { return !tree.IsListing(); };
         system.RunUntil(done, std::chrono::minutes(5));
-        tree.GetFetcher().WaitForJob();
+        tree.GetListJob().WaitForJob();
         if (root->m_children.empty()) {
             state.SkipWithError("the root list named no folder");
             return;
@@ -116,7 +116,7 @@ void BM_OnlineTreeHolds(benchmark::State& state)
         g_peak = before;
         tree.Expand(folder->m_itemId, tolvar::TVE_EXPAND);
         system.RunUntil(done, std::chrono::minutes(10));
-        tree.GetFetcher().WaitForJob();
+        tree.GetListJob().WaitForJob();
         system.RunPending();
         if (folder->m_children.size() != std::size_t(kSaves)) {
             state.SkipWithError("the folder did not fill");

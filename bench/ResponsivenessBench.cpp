@@ -17,7 +17,7 @@
 #include "bench/BenchDatabase.h"
 #include "bench/BenchSaves.h"
 #include "online/OnlineFolder.h"
-#include "online/OnlineListFetcher.h"
+#include "online/OnlineListJob.h"
 #include "online/ServerSettings.h"
 #include "platform/base/MessageBox.h"
 #include "platform/base/UiThread.h"
@@ -216,7 +216,7 @@ void KeyLatency(benchmark::State& state, bool listing)
                 tolvar::InvokeOnUiThread([&] {
                     opened = OpenDrive(dialog);
                     presser.Arm();
-                    online.GetFetcher().SetTraceStream(nullptr);
+                    online.GetListJob().SetTraceStream(nullptr);
                     online.Expand(online.GetRootFolderItem(), tolvar::TVE_EXPAND);
                 });
                 // The job's running flag is an atomic, read here without a

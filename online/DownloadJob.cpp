@@ -1,5 +1,5 @@
 // The download job. The answer is written to a temporary file of its own in the destination
-// folder as it arrives, its seal checked over the very blocks written, and the file flushed; a
+// folder as it arrives, checked over the very blocks written, and the file flushed; a
 // good save is renamed over the target in one step, anything else is removed, so no failure (a
 // refused name, a cut transfer, an error page, a closed program) can leave a user's save truncated
 // or half-written. The incomplete and corrupt messages name the temporary file, which their
@@ -7,6 +7,8 @@
 #include "online/DownloadJob.h"
 
 #include "messages/AppMessages.h"
+#include "messages/JobActivity.h"
+#include "online/JobTarget.h"
 #include "online/OnlineValue.h"
 #include "platform/base/MessageBox.h"
 #include "platform/base/MessageTarget.h"
@@ -34,7 +36,6 @@ constexpr const char* kCopyError = "An error occured trying to copy the file.";
 constexpr const char* kTransferError = "An error occured during the transfer of the file.";
 constexpr const char* kOverwriteQuestion =
     "The file already exists on the destination drive, do you want to copy it anyway?";
-constexpr std::uint64_t kShortestSave = 16;
 // Many network blocks, so a big save costs few writes.
 constexpr std::size_t kBlockSize = 256 * 1024;
 
@@ -112,11 +113,8 @@ public:
     bool Finish() { return WriteBlock(); }
 
     std::uint64_t Length() const { return m_seal.Length(); }
-    // Whether the file holds a whole save that passes its seal check.
-    bool IsSealedSave() const
-    {
-        return Length() >= kShortestSave && Length() <= kMaxSaveFileSize && m_seal.Sealed();
-    }
+    // Whether the file holds a whole, valid save, as the catalogue judges one.
+    bool IsValidSave() const { return m_seal.IsValidSave(); }
 
 private:
     bool WriteBlock()
@@ -138,58 +136,60 @@ private:
     SaveSealStream m_seal; // over every byte written so far
 };
 
-class DownloadJob
+// The job's run on its own thread: every way out gives the trees back and
+// stops the bar through the activity guard.
+class DownloadRun
 {
 public:
-    DownloadJob(const DownloadRequest& request, MessageTarget& mainWindow,
-                const DownloadTreeHooks& hooks, const std::atomic<bool>& cancelled)
-        : m_request(request), m_mainWindow(mainWindow), m_hooks(hooks), m_cancelled(cancelled)
+    DownloadRun(const DownloadRequest& request, MessageTarget& mainWindow,
+                const std::atomic<bool>& cancelled)
+        : m_request(request), m_mainWindow(&mainWindow, cancelled), m_cancelled(cancelled)
     {
     }
 
-    int Run()
+    // Refused: nothing was fetched. Judged: the answer was delivered, or
+    // reported corrupt or short, and the dragged save is spent.
+    enum class End
     {
-        EnableTree(false);
-        Send(WM_APP_LOCAL_TREE_BUSY, 1);
-        Send(WM_APP_BUSY_START);
+        Refused,
+        Failed,
+        Judged,
+    };
 
+    End Run()
+    {
+        JobActivity activity(m_mainWindow, ActivityBar::Local,
+                             {WM_APP_ONLINE_TREE_BUSY, WM_APP_LOCAL_TREE_BUSY});
         std::string target;
         const std::string name = DownloadFileName(m_request.url);
         // The server names the file: it must stay a plain name in this folder.
-        if (!fs::IsSafeDownloadName(name.c_str()) ||
-            !fs::JoinFileName(m_request.folder, name.c_str(), target) ||
+        if (name.empty() || !fs::JoinFileName(m_request.folder, name.c_str(), target) ||
             target.size() >= fs::kMaxPath) {
             Show(kCopyError);
-            return EndRefused();
+            return End::Refused;
         }
 
         fs::File probe;
         if (probe.Open(target.c_str(), fs::OpenMode::Read)) {
-            Send(WM_APP_BUSY_STOP);
-            if (m_cancelled || Ask(kOverwriteQuestion) == IDNO) {
-                probe.Close();
-                EnableTree(true);
-                Send(WM_APP_LOCAL_TREE_BUSY, 0);
-                return 0;
-            }
             probe.Close();
-            Send(WM_APP_BUSY_START);
+            activity.PauseBar();
+            if (m_cancelled || AfxMessageBox(kOverwriteQuestion, MB_YESNO) == IDNO) {
+                return End::Refused;
+            }
+            activity.ResumeBar();
         }
 
         // The address is checked before any file exists, so a url of another
         // kind leaves nothing behind.
         net::UrlParts parts;
         if (!net::ParseUrl(m_request.url, parts) || parts.service != net::UrlService::Http) {
-            EnableTree(true);
             Show(kCopyError);
-            Send(WM_APP_LOCAL_TREE_BUSY, 0);
-            Send(WM_APP_BUSY_STOP);
-            return 0;
+            return End::Refused;
         }
         TemporaryFile temporary;
         if (!temporary.Create(m_request.folder)) {
             Show(kCopyError);
-            return EndRefused();
+            return End::Refused;
         }
 
         SaveWriter writer(temporary.File());
@@ -201,18 +201,16 @@ public:
             temporary.File().Close();
         } catch (const std::exception&) {
             temporary.Remove();
-            Send(WM_APP_BUSY_STOP);
+            activity.PauseBar();
             Show(kTransferError);
-            Send(WM_APP_LOCAL_TREE_BUSY, 0);
-            Send(WM_APP_ONLINE_TREE_BUSY, 0);
-            return 1;
+            return End::Failed;
         }
 
-        Send(WM_APP_BUSY_STOP);
+        activity.PauseBar();
         if (m_cancelled) {
-            return 1; // the temporary file goes with this frame
+            return End::Failed; // the temporary file goes with this frame
         }
-        if (!writer.IsSealedSave()) {
+        if (!writer.IsValidSave()) {
             SendPath(WM_APP_DOWNLOAD_CORRUPT, temporary.Path());
         } else if (writer.Length() != static_cast<std::uint64_t>(m_request.downloadSize)) {
             SendPath(WM_APP_DOWNLOAD_INCOMPLETE, temporary.Path());
@@ -222,15 +220,7 @@ public:
         } else {
             Show(kCopyError);
         }
-        temporary.Remove(); // when a handler has not deleted it already
-
-        if (!m_cancelled && m_hooks.finished) {
-            InvokeOnUiThread(m_hooks.finished);
-        }
-        EnableTree(true);
-        Send(WM_APP_LOCAL_TREE_BUSY, 0);
-        Send(WM_APP_BUSY_STOP);
-        return 1;
+        return End::Judged; // a temporary file a handler has not deleted goes with this frame
     }
 
 private:
@@ -259,30 +249,10 @@ private:
         session.Close();
     }
 
-    int EndRefused()
-    {
-        EnableTree(true);
-        Send(WM_APP_LOCAL_TREE_BUSY, 0);
-        Send(WM_APP_BUSY_STOP);
-        return 0;
-    }
-
-    void EnableTree(bool enable)
-    {
-        if (!m_cancelled && m_hooks.enableTree) {
-            InvokeOnUiThread([&] { m_hooks.enableTree(enable); });
-        }
-    }
-    void Send(unsigned message, WParam wParam = 0)
-    {
-        if (!m_cancelled) {
-            m_mainWindow.SendAppMessage(message, wParam, 0);
-        }
-    }
     // The handler runs before SendAppMessage returns, so the text lives long enough.
     void SendPath(unsigned message, const std::string& path)
     {
-        Send(message, reinterpret_cast<WParam>(path.c_str()));
+        m_mainWindow.SendAppMessage(message, reinterpret_cast<WParam>(path.c_str()), 0);
     }
     void Show(const char* text)
     {
@@ -290,11 +260,9 @@ private:
             AfxMessageBox(text, MB_OK);
         }
     }
-    int Ask(const char* text) { return AfxMessageBox(text, MB_YESNO); }
 
     const DownloadRequest& m_request;
-    MessageTarget& m_mainWindow;
-    const DownloadTreeHooks& m_hooks;
+    JobTarget m_mainWindow;
     const std::atomic<bool>& m_cancelled;
 };
 
@@ -302,15 +270,40 @@ private:
 
 std::string DownloadFileName(const std::string& url)
 {
-    const std::string decoded = DecodeOnlineValue(url);
-    const std::size_t slash = decoded.rfind('/');
-    return slash == std::string::npos ? decoded : decoded.substr(slash + 1);
+    const std::size_t slash = url.rfind('/');
+    const std::string name =
+        DecodeOnlineName(slash == std::string::npos ? url : url.substr(slash + 1));
+    // A decoded zero would cut the name short where the file system reads it.
+    if (name.find('\0') != std::string::npos || !fs::IsSafeDownloadName(name.c_str())) {
+        return {};
+    }
+    return name;
 }
 
-int RunDownloadJob(const DownloadRequest& request, MessageTarget& mainWindow,
-                   const DownloadTreeHooks& hooks, const std::atomic<bool>& cancelled)
+DownloadJob::DownloadJob(MessageTarget& mainWindow, std::function<void()> delivered)
+    : m_mainWindow(mainWindow), m_delivered(std::move(delivered))
 {
-    return DownloadJob(request, mainWindow, hooks, cancelled).Run();
+}
+
+bool DownloadJob::Start(DownloadRequest request)
+{
+    if (m_job.IsRunning()) {
+        return false;
+    }
+    m_job.Start([this, request = std::move(request)](WorkerJob& job) {
+        Run(request, m_mainWindow, m_delivered, job.CancelFlag());
+    });
+    return true;
+}
+
+int DownloadJob::Run(const DownloadRequest& request, MessageTarget& mainWindow,
+                     const std::function<void()>& delivered, const std::atomic<bool>& cancelled)
+{
+    const DownloadRun::End end = DownloadRun(request, mainWindow, cancelled).Run();
+    if (end == DownloadRun::End::Judged && !cancelled && delivered) {
+        InvokeOnUiThread(delivered);
+    }
+    return end == DownloadRun::End::Refused ? 0 : 1;
 }
 
 } // namespace tolvar

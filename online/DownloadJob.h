@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/base/WorkerJob.h"
+
 #include <atomic>
 #include <functional>
 #include <string>
@@ -16,23 +18,40 @@ struct DownloadRequest
     std::string folder;   // the destination location, ending in its backslash
 };
 
-// What the job does to the Online Tree. Both run on the UI thread.
-struct DownloadTreeHooks
-{
-    std::function<void(bool enable)> enableTree;
-    std::function<void()> finished; // the normal end: the dragged save is spent
-};
-
-// The file name a download url gives: the decoded text behind its last "/".
+// The file name a download url gives: the text behind its last "/" with
+// every escape decoded; empty when that is no safe file name.
 std::string DownloadFileName(const std::string& url);
 
-// Fetches one save into its folder. The answer goes into a temporary file
-// beside the target, is flushed and checked there, and only a whole, sealed
-// save of the promised size is renamed over the target; every other end
-// leaves the old file as it was and removes the temporary file. Reports to
-// mainWindow with the download messages; stops early, quietly, when
-// cancelled turns true. Returns the job's exit code.
-int RunDownloadJob(const DownloadRequest& request, MessageTarget& mainWindow,
-                   const DownloadTreeHooks& hooks, const std::atomic<bool>& cancelled);
+// The download job: fetches one save into its folder. The answer goes into a
+// temporary file beside the target, is flushed and checked there, and only a
+// whole, valid save of the promised size is renamed over the target; every
+// other end leaves the old file as it was and removes the temporary file. It
+// reports to the main window with the download messages and keeps both trees
+// busy while it runs; a cancelled job stops early and quietly.
+class DownloadJob
+{
+public:
+    // delivered runs on the UI thread when the save was fetched and judged
+    // (the dragged save is spent), not after a refusal or a failure.
+    DownloadJob(MessageTarget& mainWindow, std::function<void()> delivered);
+    DownloadJob(const DownloadJob&) = delete;
+    DownloadJob& operator=(const DownloadJob&) = delete;
+
+    // False, and nothing started, while a download runs.
+    bool Start(DownloadRequest request);
+    void Cancel() { m_job.Cancel(); }
+    // Blocks until the job has ended, serving it meanwhile on the UI thread.
+    void Wait() { m_job.Wait(); }
+    bool IsRunning() const { return m_job.IsRunning(); }
+
+    // The job's body on the calling thread. Returns the job's exit code.
+    static int Run(const DownloadRequest& request, MessageTarget& mainWindow,
+                   const std::function<void()>& delivered, const std::atomic<bool>& cancelled);
+
+private:
+    MessageTarget& m_mainWindow;
+    std::function<void()> m_delivered;
+    WorkerJob m_job; // last: destroyed first, while what it uses lives
+};
 
 } // namespace tolvar

@@ -3,7 +3,7 @@
 #include "messages/AppMessages.h"
 #include "online/DownloadJob.h"
 #include "online/OnlineFolder.h"
-#include "online/OnlineListFetcher.h"
+#include "online/OnlineListJob.h"
 #include "online/OnlineSave.h"
 #include "online/ServerSettings.h"
 #include "platform/base/MessageBox.h"
@@ -85,16 +85,17 @@ void COnlineTree::ListView::UpdateScrollBar()
 COnlineTree::COnlineTree(CSkinScrollBar* scrollBar, int backgroundId, int imagesId,
                          int disabledImagesId)
     : CFileTree(scrollBar, backgroundId, imagesId, disabledImagesId),
-      m_fetcher(std::make_unique<OnlineListFetcher>(&m_listView, &m_mainWindow))
+      m_listJob(std::make_unique<OnlineListJob>(&m_listView, &m_mainWindow)),
+      m_downloadJob(m_mainWindow, [this] { m_dragSize = 0; })
 {
 }
 
 COnlineTree::~COnlineTree()
 {
     // Both jobs end before the records they may still be reaching go.
-    m_downloadJob.Cancel();
-    m_downloadJob.Wait();
-    m_fetcher.reset();
+    CancelJobs();
+    WaitForJobs();
+    m_listJob.reset();
     m_records.clear();
     m_root.reset();
 }
@@ -116,7 +117,7 @@ void COnlineTree::SetClipboardFormats(unsigned localFileFormat, unsigned onlineF
 
 bool COnlineTree::IsListing() const
 {
-    return m_fetcher->IsRunning();
+    return m_listJob->IsRunning();
 }
 
 OnlineRecord* COnlineTree::FindRecord(TreeItem* item) const
@@ -178,7 +179,7 @@ void COnlineTree::OnMenuCommand(unsigned command, OnlineRecord* record)
     EnableWindow(false);
     SetRedraw(false);
     RemoveContents(folder);
-    m_fetcher->Fetch(folder->m_url.value_or(""), folder, nullptr);
+    m_listJob->Fetch(folder->m_url.value_or(""), folder);
 }
 
 // Unlinks a record from everything that points at it without owning it.
@@ -237,18 +238,19 @@ void COnlineTree::StartDownload(const char* destinationFolder)
     m_downloadSize = m_dragSize;
     std::strncpy(m_downloadFolder, destinationFolder, sizeof m_downloadFolder - 1);
     m_downloadFolder[sizeof m_downloadFolder - 1] = '\0';
+    m_downloadJob.Start({m_downloadUrl, m_downloadSize, m_downloadFolder});
+}
 
-    DownloadRequest request{m_downloadUrl, m_downloadSize, m_downloadFolder};
-    m_downloadJob.Start([this, request = std::move(request)](WorkerJob& job) {
-        DownloadTreeHooks hooks;
-        hooks.enableTree = [this](bool enable) {
-            if (IsWindow()) {
-                EnableWindow(enable);
-            }
-        };
-        hooks.finished = [this] { m_dragSize = 0; };
-        RunDownloadJob(request, m_mainWindow, hooks, job.CancelFlag());
-    });
+void COnlineTree::CancelJobs()
+{
+    m_downloadJob.Cancel();
+    m_listJob->Cancel();
+}
+
+void COnlineTree::WaitForJobs()
+{
+    m_downloadJob.Wait();
+    m_listJob->WaitForJob();
 }
 
 bool COnlineTree::OnEndLabelEdit(TreeItem* item, std::string newText)
@@ -263,9 +265,9 @@ bool COnlineTree::Expand(TreeItem* item, unsigned code)
     OnlineFolder* folder = AsFolder(FindRecord(item));
     if (folder != nullptr && folder->m_children.empty()) {
         if (item == m_rootItem) {
-            m_fetcher->RefreshRoot(folder);
+            m_listJob->RefreshRoot(folder);
         } else {
-            m_fetcher->Fetch(folder->m_url.value_or(""), folder, nullptr);
+            m_listJob->Fetch(folder->m_url.value_or(""), folder);
         }
     }
     return true;

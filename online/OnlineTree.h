@@ -1,8 +1,8 @@
 #pragma once
 
+#include "online/DownloadJob.h"
 #include "online/OnlineTreeView.h"
 #include "platform/base/MessageTarget.h"
-#include "platform/base/WorkerJob.h"
 #include "treeview/FileTree.h"
 
 #include <atomic>
@@ -14,7 +14,7 @@
 namespace tolvar {
 
 class OnlineFolder;
-class OnlineListFetcher;
+class OnlineListJob;
 class OnlineRecord;
 class OnlineSave;
 
@@ -44,6 +44,10 @@ public:
     void OnMenuCommand(unsigned command, OnlineRecord* record);
     void RefreshCommunity();
     void StartDownload(const char* destinationFolder);
+    // The window closes: its jobs stop (nothing more is shown or sent), and
+    // WaitForJobs serves them until they have.
+    void CancelJobs();
+    void WaitForJobs();
 
     bool OnEndLabelEdit(TreeItem* item, std::string newText) override;
     bool Expand(TreeItem* item, unsigned code) override;
@@ -72,7 +76,7 @@ public:
     int GetDragSize() const { return m_dragSize; }
     bool IsListing() const;
     bool IsDownloading() const { return m_downloadJob.IsRunning(); }
-    OnlineListFetcher& GetFetcher() { return *m_fetcher; }
+    OnlineListJob& GetListJob() { return *m_listJob; }
 
 protected:
     bool OnCreate() override;
@@ -126,8 +130,8 @@ private:
     MainWindowTarget m_mainWindow;
     ListView m_listView{*this};
     // Jobs go first when the tree goes, while everything they use still lives.
-    std::unique_ptr<OnlineListFetcher> m_fetcher;
-    WorkerJob m_downloadJob;
+    std::unique_ptr<OnlineListJob> m_listJob;
+    DownloadJob m_downloadJob;
 };
 
 } // namespace tolvar

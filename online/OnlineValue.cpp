@@ -24,6 +24,29 @@ std::string DecodeOnlineValue(const std::string& value)
     return out;
 }
 
+std::string DecodeOnlineName(const std::string& name)
+{
+    auto hex = [](char c) {
+        return c >= '0' && c <= '9'   ? c - '0'
+               : c >= 'a' && c <= 'f' ? c - 'a' + 10
+               : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                      : -1;
+    };
+    std::string out;
+    out.reserve(name.size());
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const int high = i + 2 < name.size() && name[i] == '%' ? hex(name[i + 1]) : -1;
+        const int low = high >= 0 ? hex(name[i + 2]) : -1;
+        if (low >= 0) {
+            out += static_cast<char>(high * 16 + low);
+            i += 2;
+        } else {
+            out += name[i] == '+' ? ' ' : name[i];
+        }
+    }
+    return out;
+}
+
 int ParseDecimal(const std::string& text)
 {
     std::size_t i = 0;

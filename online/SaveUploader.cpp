@@ -7,10 +7,8 @@
 // file name is not quoted.
 #include "online/SaveUploader.h"
 
-#include "messages/AppMessages.h"
 #include "online/ServerSettings.h"
 #include "platform/base/MessageBox.h"
-#include "platform/base/MessageTarget.h"
 #include "platform/base/TextCompare.h"
 #include "platform/fs/File.h"
 #include "platform/fs/FileOps.h"
@@ -77,10 +75,7 @@ std::string TitleIdValue(const std::string& titleId)
 
 } // namespace
 
-SaveUploader::SaveUploader(MessageTarget* ownerWindow, UploadFormRunner form)
-    : m_ownerWindow(ownerWindow), m_form(std::move(form))
-{
-}
+SaveUploader::SaveUploader(UploadFormRunner form) : m_form(std::move(form)) {}
 
 SaveUploader::~SaveUploader()
 {
@@ -96,11 +91,11 @@ std::string SaveUploader::TempCopyPath(const std::string& filePath)
     return "temp\\" + (slash == std::string::npos ? filePath : filePath.substr(slash + 1));
 }
 
-void SaveUploader::SendToOwner(unsigned message, long long wParam, long long lParam)
+// A cancelled upload (the window is closing) shows nothing more.
+void SaveUploader::Show(const char* text)
 {
-    if (m_ownerWindow != nullptr) {
-        m_ownerWindow->SendAppMessage(message, static_cast<WParam>(wParam),
-                                      static_cast<LParam>(lParam));
+    if (m_cancel == nullptr || !m_cancel->load()) {
+        AfxMessageBox(text, MB_OK);
     }
 }
 
@@ -132,15 +127,17 @@ bool SaveUploader::UploadSave(const std::string& filePath, const std::string& fi
         file.Stat(length, times);
         fields.sizeText = SizeText(length);
         fields.dateText = DateText(times);
+        std::uint8_t header[kSaveHeaderLength] = {};
+        SaveHeaderFields stored;
+        ReadSaveHeaderFields(header, file.Read(header, sizeof header), stored);
+        fields.titleId = stored.titleId;
     }
 
-    SendToOwner(WM_APP_BUSY_STOP, 0, 1);
     fields.saveName = nameDefault;
     fields.description = descriptionDefault;
     if (!m_form || m_form(fields) == IDCANCEL) {
         return false;
     }
-    SendToOwner(WM_APP_BUSY_START, 0, 1);
     m_saveDescription = fields.description;
     m_saveName = fields.saveName;
 
@@ -198,7 +195,9 @@ bool SaveUploader::Post(const std::string& filePath, const std::string& fileName
         if (filePath.empty() || !haveSource) {
             return false; // an empty copy was abandoned, or the file went away
         }
-        Send();
+        if (!Send()) {
+            return false;
+        }
 
         std::string line;
         while (m_request->ReadString(line)) {
@@ -209,16 +208,17 @@ bool SaveUploader::Post(const std::string& filePath, const std::string& fileName
         return false;
     } catch (const net::InternetException&) {
         CloseRequest();
-        AfxMessageBox(kInternetFailed, MB_OK);
+        Show(kInternetFailed);
         return true;
     }
 }
 
-// Opens, sends and ends the request; failures of the transfer throw.
-void SaveUploader::Send()
+// Opens, sends and ends the request; false when the request cannot be
+// formed, which is no fault of the connection. Failures of the transfer throw.
+bool SaveUploader::Send()
 {
     if (m_session) {
-        throw net::InternetException("a session is open already");
+        return false;
     }
     m_session = std::make_unique<net::InternetSession>();
     m_session->SetCancelFlag(m_cancel);
@@ -231,17 +231,15 @@ void SaveUploader::Send()
         throw net::InternetException("the upload address is not an http address");
     }
     m_request = m_connection->OpenRequest("POST", parts.object);
-    if (!m_request) {
-        throw net::InternetException("no request");
-    }
-    if (!m_request->AddRequestHeaders(m_contentTypeHeader)) {
-        throw net::InternetException("the content type was not taken");
+    if (!m_request || !AddRequestHeader(*m_request, m_contentTypeHeader)) {
+        return false;
     }
     m_request->SendRequestEx(m_partHead.size() + m_partTail.size() + m_sourceBytes.size());
     m_request->Write(m_partHead.data(), m_partHead.size());
     m_request->Write(m_sourceBytes.data(), m_sourceBytes.size());
     m_request->Write(m_partTail.data(), m_partTail.size());
     m_request->EndRequest();
+    return true;
 }
 
 bool SaveUploader::MakeTempCopy(const std::string& filePath, std::string& copyPath)
@@ -253,7 +251,7 @@ bool SaveUploader::MakeTempCopy(const std::string& filePath, std::string& copyPa
     }
     std::vector<std::uint8_t> bytes;
     if (!copied || !ReadWholeFile(copy, bytes)) {
-        AfxMessageBox(kTempCopyFailed, MB_OK);
+        Show(kTempCopyFailed);
         return false;
     }
     if (bytes.empty()) {
@@ -263,7 +261,7 @@ bool SaveUploader::MakeTempCopy(const std::string& filePath, std::string& copyPa
     SetSaveName(bytes.data(), static_cast<std::uint32_t>(bytes.size()), m_saveName.c_str());
     fs::File out;
     if (!out.Open(copy.c_str(), fs::OpenMode::Write) || !out.Write(bytes.data(), bytes.size())) {
-        AfxMessageBox(kTempCopyFailed, MB_OK);
+        Show(kTempCopyFailed);
         return false;
     }
     copyPath = copy;

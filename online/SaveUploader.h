@@ -12,9 +12,7 @@
 
 namespace tolvar {
 
-class MessageTarget;
-
-// The four texts the upload form shows; it hands back the edited name and
+// The texts the upload form shows; it hands back the edited name and
 // description in the same fields.
 struct UploadFormFields
 {
@@ -22,6 +20,7 @@ struct UploadFormFields
     std::string description;
     std::string sizeText;
     std::string dateText;
+    std::string titleId; // the save's game, as the upload sends it
 };
 
 // Runs the upload form modally for one save and returns 1 for Submit, 2
@@ -36,13 +35,14 @@ class SaveUploader
 public:
     static constexpr const char* kBoundary = "-----------------------------7d4128309d02ac";
 
-    SaveUploader(MessageTarget* ownerWindow, UploadFormRunner form);
-    ~SaveUploader();
+    explicit SaveUploader(UploadFormRunner form);
+    virtual ~SaveUploader();
     SaveUploader(const SaveUploader&) = delete;
     SaveUploader& operator=(const SaveUploader&) = delete;
 
     // True when the upload succeeded, or met an internet error that was
-    // already reported; false when it was cancelled or failed otherwise.
+    // already reported; false when it was cancelled, its request could not
+    // be formed, or it failed otherwise.
     bool UploadSave(const std::string& filePath, const std::string& fileName,
                     const std::string& uploadAddress, const std::string& descriptionDefault,
                     const std::string& nameDefault);
@@ -54,11 +54,18 @@ public:
     // file name behind the path's last separator.
     static std::string TempCopyPath(const std::string& filePath);
 
+protected:
+    // Adds one header line to the request; false when it is refused.
+    virtual bool AddRequestHeader(net::HttpFile& request, const std::string& header)
+    {
+        return request.AddRequestHeaders(header);
+    }
+
 private:
     bool Post(const std::string& filePath, const std::string& fileName);
-    void Send();
+    bool Send();
     bool MakeTempCopy(const std::string& filePath, std::string& copyPath);
-    void SendToOwner(unsigned message, long long wParam, long long lParam);
+    void Show(const char* text);
     void CloseRequest();
 
     std::unique_ptr<net::HttpFile> m_request;
@@ -67,7 +74,6 @@ private:
     std::string m_partHead;
     std::string m_partTail;
     std::string m_contentTypeHeader;
-    MessageTarget* m_ownerWindow;
     UploadFormRunner m_form;
     std::string m_saveName;
     std::string m_saveDescription;

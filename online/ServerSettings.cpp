@@ -47,9 +47,8 @@ void ServerSettings::SetPageAddress(std::string address)
 
 bool ServerSettings::Load()
 {
-    if (!net::InternetCheckConnection()) {
-        net::InternetAutodial();
-    }
+    // No connectivity check first: this system has no dial-up connection to
+    // bring up, and the request itself tells whether the server answers.
     std::string address;
     net::NetTimeouts timeouts;
     {

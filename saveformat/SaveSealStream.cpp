@@ -3,12 +3,18 @@
 #include "saveformat/SaveFormat.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace tolvar {
 
 void SaveSealStream::Add(const std::uint8_t* bytes, std::size_t length)
 {
     constexpr std::uint64_t kFieldEnd = kSaveChecksumOffset + 4;
+    if (m_length < kSaveHeaderLength) {
+        const auto n =
+            static_cast<std::size_t>(std::min<std::uint64_t>(length, kSaveHeaderLength - m_length));
+        std::memcpy(m_header + m_length, bytes, n);
+    }
     // The checksum field counts as zeros; its bytes are kept aside as they pass.
     while (length > 0 && m_length < kFieldEnd) {
         if (m_length < kSaveChecksumOffset) {
@@ -35,6 +41,12 @@ void SaveSealStream::Add(const std::uint8_t* bytes, std::size_t length)
 bool SaveSealStream::Sealed() const
 {
     return m_length >= kSaveChecksumOffset + 4 && m_crc == m_stored;
+}
+
+bool SaveSealStream::IsValidSave() const
+{
+    return m_length >= kSaveHeaderLength && m_length <= kMaxSaveFileSize &&
+           SaveNameFieldTerminated(m_header) && Sealed();
 }
 
 } // namespace tolvar

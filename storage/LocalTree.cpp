@@ -422,7 +422,8 @@ void CLocalTree::StartUpload()
     DriveLocation* location =
         IsEntry(record) ? AsLocation(m_locations.FindItemById(record->m_parentId)) : nullptr;
     std::string fullPath;
-    if (m_host == nullptr || location == nullptr ||
+    // The code list is never offered to the community.
+    if (m_host == nullptr || location == nullptr || record->m_kind == kItemCodeList ||
         !fs::JoinFileName(location->m_name, record->m_name, fullPath)) {
         return;
     }

@@ -1,8 +1,8 @@
 // tolvar-cli online [--settings URL] [--trace]: reads the settings page, then
-// the whole online database through the same fetcher the Online Tree uses,
+// the whole online database through the same list job the Online Tree uses,
 // folder by folder, depth first, and prints the tree it would show.
 #include "online/OnlineFolder.h"
-#include "online/OnlineListFetcher.h"
+#include "online/OnlineListJob.h"
 #include "online/OnlineSave.h"
 #include "online/OnlineTreeView.h"
 #include "online/ServerSettings.h"
@@ -42,7 +42,7 @@ constexpr int kMaxDepth = 32;
 
 // Every folder is listed; a folder whose address was already read is not
 // read again, so a database that links back to itself still has an end.
-void FetchFolders(OnlineListFetcher& fetcher, QueuedUiInvoker& ui, OnlineFolder& folder, int depth,
+void FetchFolders(OnlineListJob& listJob, QueuedUiInvoker& ui, OnlineFolder& folder, int depth,
                   std::set<std::string>& visited)
 {
     if (depth >= kMaxDepth) {
@@ -57,10 +57,10 @@ void FetchFolders(OnlineListFetcher& fetcher, QueuedUiInvoker& ui, OnlineFolder&
         if (!sub.m_children.empty() || !visited.insert(url).second) {
             continue;
         }
-        fetcher.Fetch(url, &sub, nullptr);
-        ui.PumpWhile([&] { return fetcher.IsRunning(); });
-        fetcher.WaitForJob();
-        FetchFolders(fetcher, ui, sub, depth + 1, visited);
+        listJob.Fetch(url, &sub);
+        ui.PumpWhile([&] { return listJob.IsRunning(); });
+        listJob.WaitForJob();
+        FetchFolders(listJob, ui, sub, depth + 1, visited);
     }
 }
 
@@ -101,16 +101,16 @@ int RunOnline(const std::vector<std::string>& args)
     QueuedUiInvoker ui;
     SilentTreeView view;
     SilentMainWindow mainWindow;
-    OnlineListFetcher fetcher(&view, &mainWindow);
-    fetcher.SetTraceStream(trace ? &std::cerr : nullptr);
+    OnlineListJob listJob(&view, &mainWindow);
+    listJob.SetTraceStream(trace ? &std::cerr : nullptr);
     OnlineFolder root;
     root.m_name = "Online Database";
     root.m_url = GetSavesUrl();
-    fetcher.RefreshRoot(&root);
-    ui.PumpWhile([&] { return fetcher.IsRunning(); });
-    fetcher.WaitForJob();
+    listJob.RefreshRoot(&root);
+    ui.PumpWhile([&] { return listJob.IsRunning(); });
+    listJob.WaitForJob();
     std::set<std::string> visited{root.m_url.value_or("")};
-    FetchFolders(fetcher, ui, root, 0, visited);
+    FetchFolders(listJob, ui, root, 0, visited);
     std::printf("Online Database\n");
     Print(root, 1);
     return 0;

@@ -50,7 +50,7 @@ CUploadDlg::~CUploadDlg() = default;
 
 bool CUploadDlg::OnInitDialog()
 {
-    for (auto [label, id] : {std::pair<CLabel*, unsigned>{&m_nameCaption, kNameCaptionId},
+    for (auto [label, id] : {std::pair<CLabel*, unsigned>{&m_gameLabel, kGameId},
                              {&m_dateLabel, kDateId},
                              {&m_sizeLabel, kSizeId}}) {
         label->Create(this, TemplateRect(id), id);
@@ -78,11 +78,11 @@ bool CUploadDlg::OnInitDialog()
     m_textFont = gfx::Font::Create("Arial", 8.5, gfx::FontWeight::Bold);
     SetFont(m_textFont, false);
     for (ui::Window* w : std::initializer_list<ui::Window*>{
-             &m_sizeLabel, &m_dateLabel, &m_nameCaption, &m_nameEdit, &m_descriptionEdit}) {
+             &m_sizeLabel, &m_dateLabel, &m_gameLabel, &m_nameEdit, &m_descriptionEdit}) {
         w->SetFont(m_textFont, false);
     }
 
-    m_nameCaption.MoveWindow(gfx::Rect::FromSize(105, 63, 267, 16));
+    m_gameLabel.MoveWindow(gfx::Rect::FromSize(105, 63, 267, 16));
     m_nameEdit.MoveWindow(gfx::Rect::FromSize(102, 89, 271, 18));
     m_descriptionEdit.MoveWindow(gfx::Rect::FromSize(102, 115, 271, 45));
     m_dateLabel.MoveWindow(gfx::Rect::FromSize(105, 170, 87, 16));
@@ -93,6 +93,9 @@ bool CUploadDlg::OnInitDialog()
     m_descriptionEdit.SetText(m_description);
     m_nameEdit.SetText(m_saveName);
     m_dateLabel.SetWindowText(m_dateText);
+    if (!m_titleId.empty()) {
+        m_gameLabel.SetWindowText(m_titleId);
+    }
     m_sizeText += " KB";
     m_sizeLabel.SetWindowText(m_sizeText);
 
@@ -162,6 +165,7 @@ int RunUploadDlg(WindowHandle owner, UploadFormFields& fields)
         dlg.m_description = fields.description;
         dlg.m_sizeText = fields.sizeText;
         dlg.m_dateText = fields.dateText;
+        dlg.m_titleId = fields.titleId;
         result = dlg.DoModal(ui::Window::FromHandle(owner));
         fields.saveName = dlg.m_saveName;
         fields.description = dlg.m_description;

@@ -15,15 +15,15 @@ namespace tolvar {
 struct UploadFormFields;
 
 // The form in which the user confirms a save before it goes to the online
-// community: the save's date and size, the name it is published under and a
-// description, Submit or Cancel. The caller fills the four texts, runs it
+// community: the save's game, date and size, the name it is published under
+// and a description, Submit or Cancel. The caller fills the texts, runs it
 // with DoModal (1 Submit, 2 Cancel) and reads the name and description back.
 class CUploadDlg : public ui::Dialog
 {
 public:
     static constexpr unsigned kCancelId = 1002;
     static constexpr unsigned kSubmitId = 1021;
-    static constexpr unsigned kNameCaptionId = 1022;
+    static constexpr unsigned kGameId = 1022;
     static constexpr unsigned kDateId = 1023;
     static constexpr unsigned kSizeId = 1024;
     static constexpr unsigned kNameEditId = 1029;
@@ -43,6 +43,7 @@ public:
     std::string m_description;
     std::string m_sizeText;
     std::string m_dateText;
+    std::string m_titleId; // the save's game; the caption stays when empty
 
     const ui::ToolTip& GetToolTip() const { return m_toolTip; }
 
@@ -65,7 +66,7 @@ private:
     gfx::Bitmap m_background;
     ui::ToolTip m_toolTip;
     gfx::FontPtr m_textFont;
-    CLabel m_nameCaption;
+    CLabel m_gameLabel;
     CLabel m_dateLabel;
     CLabel m_sizeLabel;
     CHoverButton m_submitButton;

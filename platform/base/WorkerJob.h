@@ -19,10 +19,11 @@ namespace tolvar {
 // - The job touches windows and what they show only through
 //   InvokeOnUiThread or SendMessage, and checks IsCancelled() between steps
 //   and before it asks the user anything.
-// - Destroying the job (or Wait) on the UI thread sets the cancel flag and
-//   keeps serving the work the job hands to the UI thread until the job has
-//   ended, so closing a window while its job waits on the UI thread neither
-//   hangs nor leaves the job running against a dead window.
+// - Wait only waits: it keeps serving the work the job hands to the UI
+//   thread until the job has ended. Whoever must stop a job (a window that
+//   closes) calls Cancel first, then Wait; destroying the job does both. So
+//   closing a window while its job waits on the UI thread neither hangs nor
+//   leaves the job running against a dead window.
 // - What the job throws ends it; Failure() keeps it for whoever asks.
 // - The job never destroys its own WorkerJob: nobody could join its thread.
 class WorkerJob
@@ -48,9 +49,9 @@ public:
     // runs it in place).
     bool IsJobThread() const { return std::this_thread::get_id() == m_jobThread.load(); }
 
-    // Blocks until the job has ended; on the UI thread it meanwhile runs the
-    // work the job hands over. Does nothing when no job was started, or when
-    // called from the job itself.
+    // Blocks until the job has ended, without cancelling it; on the UI thread
+    // it meanwhile runs the work the job hands over. Does nothing when no job
+    // was started, or when called from the job itself.
     void Wait();
 
     // What the last job threw, if anything; read after Wait.

@@ -55,11 +55,4 @@ std::unique_ptr<HttpConnection> InternetSession::GetHttpConnection(const std::st
     return std::make_unique<HttpConnection>(service, server, port, m_options);
 }
 
-bool InternetCheckConnection()
-{
-    return true;
-}
-
-void InternetAutodial() {}
-
 } // namespace tolvar::net

@@ -42,9 +42,4 @@ private:
     RequestOptions m_options;
 };
 
-// Stand-ins for the platform's dial-up support, which Linux has no notion of:
-// the check reports connected and autodial does nothing.
-bool InternetCheckConnection();
-void InternetAutodial();
-
 } // namespace tolvar::net

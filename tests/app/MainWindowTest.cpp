@@ -6,12 +6,16 @@
 #include "app/ZyferV3Dlg.h"
 #include "messages/AppMessages.h"
 #include "online/ServerSettings.h"
+#include "platform/net/NetTimeouts.h"
 #include "platform/ui/Clock.h"
 #include "platform/ui/WindowSystem.h"
 #include "platform/ui/headless/HeadlessBackend.h"
 #include "resources/Resources.h"
+#include "tests/net/RawHttpServer.h"
+#include "tests/storage/TestSaves.h"
 #include "tests/support/ScriptedMessageBox.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Watchdog.h"
 
 #include <gtest/gtest.h>
 
@@ -146,9 +150,7 @@ TEST_F(MainWindowTest, ApplicationMessagesDriveBarsTreesAndBoxes)
         boxes.Clear();
         ui::SendMessage(h, WM_APP_DOWNLOAD_DONE, reinterpret_cast<WParam>("Eabc.tvd"));
         ui::SendMessage(h, WM_APP_DOWNLOAD_DONE, reinterpret_cast<WParam>("E:\\abc.tvd"));
-        dialog.LeftBar().Start();
         EXPECT_EQ(ui::SendMessage(h, WM_APP_CODELIST_DONE), 1);
-        EXPECT_FALSE(dialog.LeftBar().IsRunning() && dialog.LeftBar().Fill() > 0.0f);
         EXPECT_EQ(ui::SendMessage(h, WM_APP_REFRESH_ONLINE), 0);
         // Both paths name no file: the Local Tree reports each as no save.
         EXPECT_EQ(boxes.Texts(),
@@ -166,6 +168,54 @@ TEST_F(MainWindowTest, ApplicationMessagesDriveBarsTreesAndBoxes)
         system->RunPending();
         EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Tolvar for PC Version 1.1US"});
     });
+}
+
+// The window closed while an upload waits on its server: the upload is
+// cancelled, and nothing is shown or started for it once the window is gone.
+TEST_F(MainWindowTest, ClosingDuringAnUploadEndsItQuietly)
+{
+    Watchdog watchdog(std::chrono::seconds(40));
+    const net::NetTimeouts previous = net::DefaultNetTimeouts();
+    net::NetTimeouts patient = previous;
+    patient.stall = std::chrono::seconds(3); // the upload would give up after this
+    net::SetDefaultNetTimeouts(patient);
+    std::atomic<bool> posted{false};
+    RawHttpServer server([&](int fd, const RawHttpServer::Request& request, RawHttpServer& self) {
+        if (request.path() == "/tolvar_settings.asp") {
+            RawHttpServer::WriteAll(fd, RawHttpServer::Answer("SAVES_URL=" + self.Url("/list?") +
+                                                              "\r\nUPLOAD_URL=" + self.Url("/up?") +
+                                                              "\r\n"));
+            return;
+        }
+        posted = true;
+        self.WaitForShutdown();
+    });
+    TheServerSettings().SetPageAddress(server.Url("/tolvar_settings.asp"));
+    TempDir dir;
+    WriteBytes(dir / "mine.tvd", MakeSave("Mine", 5000));
+    WithWindow([&](CZyferV3Dlg& dialog) {
+        boxes.Clear();
+        ASSERT_TRUE(
+            dialog.GetUploadJob().Start(ProgramFolder(dir.Path()) + "mine.tvd", "mine.tvd"));
+        // The form opens over the window in a loop of its own; closing it
+        // submits it.
+        std::function<void()> closeForm = [&] {
+            ui::Window* focus = ui::Window::GetFocus();
+            ui::Window* form = focus != nullptr ? focus->TopLevel() : nullptr;
+            if (form != nullptr && form != &dialog) {
+                form->SendMessage(ui::WM_CLOSE);
+            } else {
+                ui::PostTask(closeForm);
+            }
+        };
+        ui::PostTask(closeForm);
+        ASSERT_TRUE(system->RunUntil([&] { return posted.load(); }));
+    });
+    net::SetDefaultNetTimeouts(previous);
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{});
+    for (const RawHttpServer::Request& request : server.Requests()) {
+        EXPECT_NE(request.path(), "/list") << "a list fetch for a closed window";
+    }
 }
 
 TEST_F(MainWindowTest, LogoBlinksOnTheSharedCounterAndSettles)

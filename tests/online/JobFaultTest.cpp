@@ -3,7 +3,7 @@
 // no temporary file behind.
 #include "online/DownloadJob.h"
 #include "online/OnlineFolder.h"
-#include "online/OnlineListFetcher.h"
+#include "online/OnlineListJob.h"
 #include "online/SaveUploader.h"
 
 #include "platform/base/QueuedUiInvoker.h"
@@ -56,7 +56,7 @@ TEST_F(JobFaults, ATrickledDownloadKeepsTheOldSave)
     test::WriteBytes(drive / "Big.tvd", old);
     boxes.Answer(IDYES);
     const std::atomic<bool> cancelled{false};
-    RunDownloadJob(
+    DownloadJob::Run(
         {server.Url("/Big.tvd"), static_cast<int>(save.size()), test::ProgramFolder(drive.Path())},
         mainWindow, {}, cancelled); // the watchdog bounds it
     EXPECT_EQ(boxes.Texts(), (Strings{kOverwrite, kTransferError}));
@@ -81,8 +81,8 @@ TEST_F(JobFaults, AServerKilledMidRequestEndsEachJobWithItsMessage)
     fsys::current_path(dir.Path());
     QueuedUiInvoker ui;
     OnlineFolder root;
-    OnlineListFetcher fetcher(nullptr, &mainWindow);
-    fetcher.SetTraceStream(nullptr);
+    OnlineListJob listJob(nullptr, &mainWindow);
+    listJob.SetTraceStream(nullptr);
 
     struct Case
     {
@@ -95,14 +95,14 @@ TEST_F(JobFaults, AServerKilledMidRequestEndsEachJobWithItsMessage)
          [&](DyingServer& server) {
              boxes.Answer(IDYES);
              const std::atomic<bool> cancelled{false};
-             RunDownloadJob({server.Url("/saves/Big.tvd"), static_cast<int>(save.size()),
-                             ProgramFolder(dir.Path())},
-                            mainWindow, {}, cancelled);
+             DownloadJob::Run({server.Url("/saves/Big.tvd"), static_cast<int>(save.size()),
+                               ProgramFolder(dir.Path())},
+                              mainWindow, {}, cancelled);
          },
          {kOverwrite, kTransferError}},
         {"upload",
          [&](DyingServer& server) {
-             SaveUploader uploader(&mainWindow, [](UploadFormFields& fields) {
+             SaveUploader uploader([](UploadFormFields& fields) {
                  fields.saveName = "Renamed"; // a renamed copy goes through "Temp"
                  return 1;
              });
@@ -112,9 +112,9 @@ TEST_F(JobFaults, AServerKilledMidRequestEndsEachJobWithItsMessage)
          {kInternetFailed}},
         {"list",
          [&](DyingServer& server) {
-             fetcher.Fetch(server.Url("/tolvar_list.asp?folder="), &root, nullptr);
-             ui.PumpWhile([&] { return fetcher.IsRunning(); });
-             fetcher.WaitForJob();
+             listJob.Fetch(server.Url("/tolvar_list.asp?folder="), &root);
+             ui.PumpWhile([&] { return listJob.IsRunning(); });
+             listJob.WaitForJob();
          },
          {kNoConnection}},
     };

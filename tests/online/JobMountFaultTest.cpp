@@ -58,7 +58,7 @@ TEST_F(JobFaults, DownloadsOntoAFullOrPulledDriveKeepTheOldSave)
         boxes.Clear();
         boxes.Answer(IDYES);
         const std::atomic<bool> cancelled{false};
-        RunDownloadJob(
+        DownloadJob::Run(
             {server.Url("/Big.tvd"), static_cast<int>(save.size()), ProgramFolder(drive.Path())},
             mainWindow, {}, cancelled);
         EXPECT_EQ(boxes.Texts(), c.boxes);

@@ -2,7 +2,7 @@
 
 #include "messages/AppMessages.h"
 #include "online/OnlineFolder.h"
-#include "online/OnlineListFetcher.h"
+#include "online/OnlineListJob.h"
 #include "online/OnlineSave.h"
 #include "online/ServerSettings.h"
 #include "platform/base/TextCompare.h"
@@ -130,7 +130,7 @@ protected:
         localFormat = ui::RegisterClipboardFormat("ZyferLocalFile");
         onlineFormat = ui::RegisterClipboardFormat("ZyferOnlineFile");
         tree->SetClipboardFormats(localFormat, onlineFormat);
-        tree->GetFetcher().SetTraceStream(nullptr);
+        tree->GetListJob().SetTraceStream(nullptr);
         system->RunPending();
     }
     void TearDown() override
@@ -142,7 +142,7 @@ protected:
     void WaitForList()
     {
         ASSERT_TRUE(system->RunUntil([&] { return !tree->IsListing(); }));
-        tree->GetFetcher().WaitForJob();
+        tree->GetListJob().WaitForJob();
         system->RunPending();
     }
     void WaitForDownload()
@@ -344,6 +344,11 @@ TEST_F(OnlineTreeTest, DownloadEndsLeaveEitherTheNewSaveOrTheOldFile)
     const std::string good = AsText(MakeSave("Good", 500));
     std::string flipped = good;
     flipped[200] = static_cast<char>(flipped[200] ^ 0x10);
+    // Sealed, but its name fills the field with no terminator: no save.
+    std::vector<std::uint8_t> noTerminator = MakeSave("Good", 92);
+    std::fill(noTerminator.begin() + 48, noTerminator.begin() + 80, 'N');
+    Seal(noTerminator);
+    const std::string unnamed = AsText(noTerminator);
     const std::string cutHead =
         "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(good.size()) +
         "\r\nConnection: close\r\n\r\n" + good.substr(0, 250);
@@ -358,7 +363,8 @@ TEST_F(OnlineTreeTest, DownloadEndsLeaveEitherTheNewSaveOrTheOldFile)
         }
         RawHttpServer::Documents({{"/saves/Good.tvd", good},
                                   {"/short/Good.tvd", good.substr(0, 15)},
-                                  {"/flip/Good.tvd", flipped}})(fd, request, self);
+                                  {"/flip/Good.tvd", flipped},
+                                  {"/unnamed/Good.tvd", unnamed}})(fd, request, self);
     });
     OnlineFolder* root = tree->CreateRoot();
     TempDir drive;
@@ -398,6 +404,13 @@ TEST_F(OnlineTreeTest, DownloadEndsLeaveEitherTheNewSaveOrTheOldFile)
          old},
         {"RAW/short/Good.tvd", 15, false, 0, "corrupt temporary", {corruptText}, ""},
         {"RAW/flip/Good.tvd", n, true, IDYES, "corrupt temporary", {overwrite, corruptText}, old},
+        {"RAW/unnamed/Good.tvd",
+         92,
+         true,
+         IDYES,
+         "corrupt temporary",
+         {overwrite, corruptText},
+         old},
         {"RAW/missing/Good.tvd", n, true, IDYES, failed, {overwrite, transferError}, old},
         {"RAW/cut/Good.tvd", n, true, IDYES, failed, {overwrite, transferError}, old},
         // The server decides the name: it must stay a plain name in the folder.
@@ -438,8 +451,8 @@ TEST_F(OnlineTreeTest, DownloadEndsLeaveEitherTheNewSaveOrTheOldFile)
             EXPECT_EQ(AsText(ReadBytes(drive / "Good.tvd")), c.left);
         }
         if (&c == cases.data()) { // the whole sequence of a delivered save
-            EXPECT_EQ(host->messages, (Strings{"local tree 1", "start 0", "stop 0", done,
-                                               "local tree 0", "stop 0"}));
+            EXPECT_EQ(host->messages, (Strings{"online tree 1", "local tree 1", "start 0", "stop 0",
+                                               done, "local tree 0", "online tree 0"}));
         }
         // Both trees are given back, and only a delivered save is spent.
         EXPECT_TRUE(tree->IsWindowEnabled());

@@ -1,4 +1,5 @@
 #include "online/OnlineValue.h"
+#include "online/DownloadJob.h"
 #include "online/OnlineFolder.h"
 #include "online/OnlineSave.h"
 
@@ -24,6 +25,28 @@ TEST(DecodeOnlineValue, PlusIsSpaceFullStopIsKeptOtherEscapesVanish)
     };
     for (const auto& [in, out] : cases) {
         EXPECT_EQ(DecodeOnlineValue(in), out) << in;
+    }
+}
+
+// A download's file name: every escape decoded, then only a safe name kept.
+TEST(DownloadFileName, DecodesEveryEscapeAndRefusesWhatIsUnsafe)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"http://h/saves/My+Save%2Etvd", "My Save.tvd"},
+        {"http://h/saves/burst+%282%29.tvd", "burst (2).tvd"},
+        {"http://h/saves/burst%20%282%29%2etvd", "burst (2).tvd"},
+        {"http://h/saves/%E6%97%A5%E6%9C%AC.tvd", "\xE6\x97\xA5\xE6\x9C\xAC.tvd"},
+        {"http://h/saves/100%.tvd", "100%.tvd"},
+        {"http://h/saves/a%zz.tvd", "a%zz.tvd"},
+        {"Plain.tvd", "Plain.tvd"},
+        {"http://h/saves/a%2Fb.tvd", ""},
+        {"http://h/saves/%2E%2E", ""},
+        {"http://h/saves/a%00b.tvd", ""},
+        {"http://h/saves/C%3AGood.tvd", ""},
+        {"http://h/saves/", ""},
+    };
+    for (const auto& [url, name] : cases) {
+        EXPECT_EQ(DownloadFileName(url), name) << url;
     }
 }
 

@@ -1,5 +1,5 @@
-#include "online/SaveUploadJob.h"
 #include "online/SaveUploader.h"
+#include "online/UploadJob.h"
 
 #include "online/ServerSettings.h"
 #include "platform/base/MessageBox.h"
@@ -75,7 +75,7 @@ protected:
     bool Upload(const std::string& path, const std::string& url, const std::string& nameDefault,
                 const std::string& fileName = "save.tvd")
     {
-        SaveUploader uploader(&mainWindow, form.Runner());
+        SaveUploader uploader(form.Runner());
         return uploader.UploadSave(path, fileName, url, nameDefault, nameDefault);
     }
 
@@ -102,6 +102,7 @@ TEST_F(SaveUpload, SendsTheFormsFieldsInTheQueryAndTheRenamedCopyInTheBody)
     EXPECT_EQ(form.shown[0].saveName, "Old Name");
     EXPECT_EQ(form.shown[0].description, "Old Name");
     EXPECT_EQ(form.shown[0].sizeText, "1.50");
+    EXPECT_EQ(form.shown[0].titleId, "12345");
     EXPECT_EQ(form.shown[0].dateText.size(), 10u) << form.shown[0].dateText;
 
     const auto requests = server.Requests();
@@ -119,7 +120,6 @@ TEST_F(SaveUpload, SendsTheFormsFieldsInTheQueryAndTheRenamedCopyInTheBody)
     EXPECT_EQ(test::ReadBytes(dir / "drive" / "old.tvd"), original);
     EXPECT_TRUE(fsys::is_empty(dir / "Temp")) << "the temporary copy stays behind";
 
-    EXPECT_EQ(mainWindow.Messages(), (Strings{"stop 0 1", "start 0 1"}));
     EXPECT_TRUE(boxes.Texts().empty());
 }
 
@@ -209,6 +209,20 @@ TEST_F(SaveUpload, FailuresEndWithinBoundsWithTheirMessageAndNoStrayCopy)
     // cancel or for an abandoned empty copy.
     EXPECT_EQ(refusing.Requests().size(), 1u);
 
+    // A request that cannot be formed (its header refused) is no internet
+    // failure: nothing is sent, and the upload is reported as failed.
+    struct RefusingHeaders final : SaveUploader
+    {
+        using SaveUploader::SaveUploader;
+        bool AddRequestHeader(net::HttpFile&, const std::string&) override { return false; }
+    } refusingHeaders(form.Runner());
+    boxes.Clear();
+    form.result = 1;
+    form.name.reset();
+    EXPECT_FALSE(refusingHeaders.UploadSave(path, "s.tvd", refusing.Url("/u?"), "Save", "Save"));
+    EXPECT_EQ(boxes.Texts(), Strings{});
+    EXPECT_EQ(refusing.Requests().size(), 1u);
+
     // Without a temporary folder the renamed copy cannot be made: the user's
     // file is not sent under its old name instead.
     fsys::remove(dir / "Temp");
@@ -237,7 +251,7 @@ TEST_F(SaveUpload, JobPublishesARenamedSaveInTheCommunityAndReportsARefusedOne)
     form.name = "Ghost Lap Gold";
     form.description = "All tracks, all cars";
     {
-        SaveUploadJob job(&mainWindow, form.Runner());
+        UploadJob job(&mainWindow, form.Runner());
         std::string copyOfPath = path;
         ASSERT_TRUE(job.Start(copyOfPath, "ghost.tvd"));
         copyOfPath.assign(300, 'x'); // the caller's texts may change at once
@@ -262,8 +276,9 @@ TEST_F(SaveUpload, JobPublishesARenamedSaveInTheCommunityAndReportsARefusedOne)
     broken[200] ^= 0xFF;
     form.name.reset();
     form.description.reset();
-    RunSaveUpload(PutSave("broken.tvd", broken), "broken.tvd", "Broken", &mainWindow,
-                  form.Runner());
+    const std::atomic<bool> notCancelled{false};
+    UploadJob::Run(PutSave("broken.tvd", broken), "broken.tvd", "Broken", &mainWindow,
+                   form.Runner(), notCancelled);
     EXPECT_EQ(boxes.Texts(), Strings{kNotComplete});
     EXPECT_FALSE(fsys::exists(root.Path() / "Online Community" / "Broken.tvd"));
     EXPECT_TRUE(fsys::is_empty(dir / "Temp"));

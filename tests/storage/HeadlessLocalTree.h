@@ -91,7 +91,12 @@ public:
     std::function<void()> onCodeListUrl;
     mutable std::thread::id codeListUrlThread;
 
-    void StartUpload(const std::string&, const std::string&, const std::string&) override {}
+    std::vector<std::string> uploads; // the file names offered for upload
+
+    void StartUpload(const std::string&, const std::string& fileName, const std::string&) override
+    {
+        uploads.push_back(fileName);
+    }
     std::string GetCodeListUrl() const override
     {
         codeListUrlThread = std::this_thread::get_id();

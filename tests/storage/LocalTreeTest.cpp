@@ -162,6 +162,13 @@ TEST_F(LocalTreeTest, FillShowsEveryLocationAndGivesToolTips)
     for (const Tip& tip : tips) {
         EXPECT_EQ(tree->GetToolTipText(PointOf(tip.item)), tip.text) << tip.item;
     }
+    // Dropped on the Online Tree, a save is offered for upload; the code list is not.
+    for (const char* item : {"Code List", "Bravo"}) {
+        ASSERT_TRUE(tree->CanBeginDrag(PointOf(item))) << item;
+        tree->StartUpload();
+    }
+    EXPECT_EQ(window->uploads, Strings{"b.tvd"});
+
     fsys::remove(m_dir / "drive-E" / "a.tvd");
     EXPECT_EQ(tree->GetToolTipText(PointOf("alpha")), "") << "a vanished file has no size";
 }

@@ -21,6 +21,7 @@ protected:
         dlg.m_description = "Ghost Lap";
         dlg.m_sizeText = "1.50";
         dlg.m_dateText = "05/12/2004";
+        dlg.m_titleId = "GL150";
         ui::PostTask([&] { whileOpen(); });
         return dlg.DoModal();
     }
@@ -39,7 +40,7 @@ TEST_F(UploadDlgTest, IsLaidOutOnItsPictureWithTheCallersTexts)
     Run(dlg, [&] {
         EXPECT_EQ(dlg.GetClientRect().GetSize(), (gfx::Size{397, 251}));
         const std::pair<unsigned, gfx::Rect> layout[] = {
-            {Dlg::kNameCaptionId, gfx::Rect::FromSize(105, 63, 267, 16)},
+            {Dlg::kGameId, gfx::Rect::FromSize(105, 63, 267, 16)},
             {Dlg::kNameEditId, gfx::Rect::FromSize(102, 89, 271, 18)},
             {Dlg::kDescriptionEditId, gfx::Rect::FromSize(102, 115, 271, 45)},
             {Dlg::kDateId, gfx::Rect::FromSize(105, 170, 87, 16)},
@@ -51,7 +52,7 @@ TEST_F(UploadDlgTest, IsLaidOutOnItsPictureWithTheCallersTexts)
             ASSERT_NE(dlg.GetDlgItem(id), nullptr) << id;
             EXPECT_EQ(dlg.GetDlgItem(id)->GetRectInParent(), rect) << id;
         }
-        EXPECT_EQ(dlg.GetDlgItem(Dlg::kNameCaptionId)->GetWindowText(), "Gamename");
+        EXPECT_EQ(dlg.GetDlgItem(Dlg::kGameId)->GetWindowText(), "GL150");
         EXPECT_EQ(dlg.GetDlgItem(Dlg::kDateId)->GetWindowText(), "05/12/2004");
         EXPECT_EQ(dlg.GetDlgItem(Dlg::kSizeId)->GetWindowText(), "1.50 KB");
         EXPECT_EQ(EditOf(dlg, Dlg::kNameEditId).GetText(), "Ghost Lap");

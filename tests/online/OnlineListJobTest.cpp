@@ -1,4 +1,4 @@
-#include "online/OnlineListFetcher.h"
+#include "online/OnlineListJob.h"
 #include "messages/AppMessages.h"
 #include "online/OnlineFolder.h"
 #include "online/OnlineSave.h"
@@ -96,17 +96,17 @@ protected:
     ListJob()
     {
         root.m_name = "Online Database";
-        fetcher.SetTraceStream(nullptr);
+        listJob.SetTraceStream(nullptr);
     }
 
     void Wait()
     {
-        ui.PumpWhile([&] { return fetcher.IsRunning(); });
-        fetcher.WaitForJob();
+        ui.PumpWhile([&] { return listJob.IsRunning(); });
+        listJob.WaitForJob();
     }
     void FetchAndWait(const std::string& url, OnlineFolder* parent)
     {
-        fetcher.Fetch(url, parent, nullptr);
+        listJob.Fetch(url, parent);
         Wait();
     }
     // Puts the server's address where a document says URL.
@@ -132,7 +132,7 @@ protected:
     QueuedUiInvoker ui;
     RecordingView view;
     RecordingMainWindow mainWindow;
-    OnlineListFetcher fetcher{&view, &mainWindow};
+    OnlineListJob listJob{&view, &mainWindow};
     OnlineFolder root;
 };
 
@@ -159,7 +159,7 @@ TEST_F(ListJob, ListsAreFetchedThenTheDetailOfEverySaveOnTheUiThreadsTerms)
     docs["/nofile"] = "<result>\n  <status>no file</status>\n</result>";
     // A Fetch made as the tree takes input again would be dropped while the job still ran.
     bool runningWhenEnabled = true;
-    view.onEnable = [&](bool enable) { runningWhenEnabled = enable && fetcher.IsRunning(); };
+    view.onEnable = [&](bool enable) { runningWhenEnabled = enable && listJob.IsRunning(); };
     FetchAndWait(server.Url("/list?f=root"), &root);
     EXPECT_FALSE(runningWhenEnabled);
 
@@ -216,7 +216,7 @@ TEST_F(ListJob, AFailedListShowsTheMessageAddsNothingAndFreesTheTree)
     EXPECT_EQ(view.calls, (Strings{"disable", "repaint", "redraw off", "redraw on", "enable",
                                    "repaint", "scroll bar"}));
     EXPECT_EQ(mainWindow.Messages(), kBusyMessages);
-    EXPECT_FALSE(fetcher.IsRunning());
+    EXPECT_FALSE(listJob.IsRunning());
 }
 
 // Every field of a folder's records, in order, one line each.
@@ -239,11 +239,13 @@ Strings Dump(const OnlineFolder& folder)
     return lines;
 }
 
-TEST_F(ListJob, DetailsSideBySideGiveTheSequentialRecordsEvenWhenSomeFail)
+TEST_F(ListJob, DetailsSideBySideGiveEverySaveItsRecordEvenWhenSomeFail)
 {
     // Forty saves in no order of name; their details answer at staggered
-    // moments, and every fifth breaks off in its own way.
+    // moments, every fifth breaks off in its own way, and one is too large
+    // to be a detail document.
     constexpr int kSaves = 40;
+    constexpr int kHuge = 15; // a detail that would give a file
     std::string list = "<result>";
     for (int i = 0; i < kSaves; ++i) {
         list += "<save><name>" + std::string(i % 2 ? "save+" : "Save+") +
@@ -274,6 +276,11 @@ TEST_F(ListJob, DetailsSideBySideGiveTheSequentialRecordsEvenWhenSomeFail)
         const std::string doc = "<result><file><download_url>http://dl/" + std::to_string(s) +
                                 "</download_url><download_size>" + std::to_string(s * 100) +
                                 "</download_size></file></result>";
+        if (s == kHuge) {
+            const std::string padding(OnlineListJob::kMaxDetailBytes, ' ');
+            RawHttpServer::WriteAll(fd, RawHttpServer::Answer(doc + padding));
+            return;
+        }
         switch (s % 5) {
         case 1: // closed unanswered
             break;
@@ -288,48 +295,39 @@ TEST_F(ListJob, DetailsSideBySideGiveTheSequentialRecordsEvenWhenSomeFail)
         }
     });
     list = Here(list, flaky); // before the first request reads it
-    struct Outcome
-    {
-        Strings records;
-        std::size_t boxes;
-        Strings calls;
-    };
-    auto run = [&](int connections) {
-        fetcher.SetDetailConnections(connections);
-        boxes.Clear();
-        view.calls.clear();
-        OnlineFolder folder;
-        folder.m_name = "Online Database";
-        FetchAndWait(flaky.Url("/list?f=1"), &folder);
-        return Outcome{Dump(folder), boxes.Count(), view.calls};
-    };
-    const Outcome sequential = run(1);
-    const int mostOneByOne = mostInFlight.exchange(0);
-    const Outcome sideBySide = run(OnlineListFetcher::kDetailConnections);
+    OnlineFolder folder;
+    folder.m_name = "Online Database";
+    FetchAndWait(flaky.Url("/list?f=1"), &folder);
 
-    EXPECT_EQ(sideBySide.records, sequential.records);
-    EXPECT_EQ(sideBySide.calls, sequential.calls);
-    EXPECT_EQ(sideBySide.boxes, sequential.boxes);
-    // Saves 1, 2, 6, 7, ... break off (those without a url are not asked for).
+    // Saves 1, 2, 6, 7, ... break off, and so does the huge one (those
+    // without a url are not asked for); every other save has its own file.
     std::size_t broken = 0;
-    std::size_t withFile = 0;
+    Strings files;
     for (int i = 0; i < kSaves; ++i) {
-        broken += i % 7 != 3 && (i % 5 == 1 || i % 5 == 2) ? 1 : 0;
-        withFile += i % 7 != 3 && (i % 5 == 0 || i % 5 == 4) ? 1 : 0;
+        const bool asked = i % 7 != 3;
+        broken += asked && (i % 5 == 1 || i % 5 == 2 || i == kHuge) ? 1 : 0;
+        if (asked && (i % 5 == 0 || i % 5 == 4) && i != kHuge) {
+            files.push_back("http://dl/" + std::to_string(i) + "|" + std::to_string(i * 100));
+        }
     }
-    EXPECT_EQ(sequential.boxes, broken);
-    EXPECT_EQ(std::count_if(
-                  sequential.records.begin(), sequential.records.end(),
-                  [](const std::string& r) { return r.find("http://dl/") != std::string::npos; }),
-              static_cast<long>(withFile));
-    EXPECT_EQ(mostOneByOne, 1);
-    EXPECT_LE(mostInFlight.load(), OnlineListFetcher::kDetailConnections);
+    EXPECT_EQ(boxes.Count(), broken);
+    Strings got;
+    for (const std::string& record : Dump(folder)) {
+        const std::size_t at = record.find("http://dl/");
+        if (at != std::string::npos) {
+            got.push_back(record.substr(at));
+        }
+    }
+    std::sort(files.begin(), files.end());
+    std::sort(got.begin(), got.end());
+    EXPECT_EQ(got, files);
+    EXPECT_LE(mostInFlight.load(), OnlineListJob::kDetailConnections);
 }
 
-TEST_F(ListJob, DestroyingAFetcherWhileItsJobWaitsOnTheUiThreadServesItAndEnds)
+TEST_F(ListJob, DestroyingAListJobWhileItsJobWaitsOnTheUiThreadServesItAndEnds)
 {
     // The main window answers the job's busy message with work on the UI
-    // thread, so the job surely waits there when the fetcher goes.
+    // thread, so the job surely waits there when the listJob goes.
     class AskingMainWindow final : public MessageTarget
     {
     public:
@@ -347,9 +345,9 @@ TEST_F(ListJob, DestroyingAFetcherWhileItsJobWaitsOnTheUiThreadServesItAndEnds)
     test::Watchdog watchdog;
     docs["/list"] = "<result><save><name>one</name></save></result>";
     {
-        OnlineListFetcher local(&view, &asker);
+        OnlineListJob local(&view, &asker);
         local.SetTraceStream(nullptr);
-        local.Fetch(server.Url("/list?f=1"), &root, nullptr);
+        local.Fetch(server.Url("/list?f=1"), &root);
         while (!asker.asking) {
             std::this_thread::yield(); // nothing pumps here: only the destruction serves
         }
@@ -367,24 +365,24 @@ TEST_F(ListJob, ASecondFetchFromOutsideWhileOneRunsIsRefused)
             fd, RawHttpServer::Answer("<result><save><name>one</name></save></result>"));
     });
     OnlineFolder other;
-    fetcher.Fetch(slow.Url("/a?x"), &root, nullptr);
-    EXPECT_TRUE(fetcher.IsRunning());
-    fetcher.Fetch(slow.Url("/b?x"), &other, nullptr);
+    listJob.Fetch(slow.Url("/a?x"), &root);
+    EXPECT_TRUE(listJob.IsRunning());
+    listJob.Fetch(slow.Url("/b?x"), &other);
     Wait();
     EXPECT_EQ(slow.Requests().size(), 1u);
     EXPECT_EQ(Names(root), Strings{"one"});
     EXPECT_TRUE(other.m_children.empty());
 }
 
-TEST_F(ListJob, DestroyingAFetcherWhileItsJobWaitsOnASilentServerEndsIt)
+TEST_F(ListJob, DestroyingAListJobWhileItsJobWaitsOnASilentServerEndsIt)
 {
     RawHttpServer silent(
         [](int, const RawHttpServer::Request&, RawHttpServer& self) { self.WaitForShutdown(); });
     // Shorter than the stall bound: only a cancel ends the job in time.
     test::Watchdog watchdog{std::chrono::seconds(8)};
     {
-        OnlineListFetcher local(&view, &mainWindow);
-        local.Fetch(silent.Url("/list?x"), &root, nullptr);
+        OnlineListJob local(&view, &mainWindow);
+        local.Fetch(silent.Url("/list?x"), &root);
         ui.PumpWhile([&] { return silent.Requests().empty(); });
     }
     EXPECT_TRUE(root.m_children.empty());
@@ -400,17 +398,17 @@ TEST_F(ListJob, RefreshRootReadsTheSettingsWhenNeededAndFetchesSavesUrl)
     TheServerSettings().SetPageAddress("http://127.0.0.1:" + std::to_string(freePort) +
                                        "/tolvar_settings.asp");
     TheServerSettings().Clear(); // whatever an earlier test loaded
-    EXPECT_TRUE(fetcher.RefreshRoot(&root));
+    EXPECT_TRUE(listJob.RefreshRoot(&root));
     Wait();
     EXPECT_EQ(boxes.Texts(), Strings{"The internet connection does not appear to be working"});
-    EXPECT_FALSE(fetcher.IsRunning());
+    EXPECT_FALSE(listJob.IsRunning());
     EXPECT_TRUE(view.calls.empty());
 
     docs["/tolvar_settings.asp"] = "SAVES_URL=" + server.Url("/saves?list=1") + "\r\n";
     docs["/saves"] = "<result> <folder> <name>F</name> <url>x</url> </folder> </result>";
     TheServerSettings().SetPageAddress(server.Url("/tolvar_settings.asp"));
     boxes.Clear();
-    EXPECT_TRUE(fetcher.RefreshRoot(&root));
+    EXPECT_TRUE(listJob.RefreshRoot(&root));
     Wait();
     EXPECT_EQ(boxes.Texts(), Strings{});
     EXPECT_EQ(Names(root), Strings{"F"});
@@ -424,7 +422,7 @@ TEST_F(ListJob, RefreshRootReadsTheSettingsWhenNeededAndFetchesSavesUrl)
     // Once the address is known the settings page is not read again; the
     // list is asked for with a new number.
     root.m_children.clear();
-    fetcher.RefreshRoot(&root);
+    listJob.RefreshRoot(&root);
     Wait();
     ASSERT_EQ(server.Requests().size(), 3u);
     const std::string again = server.Requests()[2].target();

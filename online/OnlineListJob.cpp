@@ -1,14 +1,13 @@
-// The list job. A Fetch made from outside while no job runs starts it on a
-// worker thread; a Fetch made by the job itself runs it at once, nested, on
-// that thread. After a list, the detail documents of its saves are fetched
-// side by side over a few kept-alive connections and then read one by one in
-// queue order, exactly as nested Fetches would read them. The job reads the
-// document whole, lets the reader and builder turn it into records, sorts
-// them, and only then hands them to the tree, a piece at a time so input is
-// served in between: everything the tree sees (its items, the folder's
-// children) changes on the UI thread through InvokeOnUiThread, while the
-// records under construction stay private to the worker.
-#include "online/OnlineListFetcher.h"
+// The list job. A Fetch made while no job runs starts it on a worker thread.
+// After a list, the detail documents of its saves are fetched side by side
+// over a few kept-alive connections, a batch at a time, and each batch is read
+// in queue order and let go before the next is fetched, so only a batch of
+// small answers is ever held. The job reads the list document whole, lets the reader and builder
+// turn it into records, sorts them, and only then hands them to the tree, a piece at a time so
+// input is served in between: everything the tree sees (its items, the folder's children) changes
+// on the UI thread through InvokeOnUiThread, while the records under construction stay private to
+// the worker.
+#include "online/OnlineListJob.h"
 
 #include "messages/AppMessages.h"
 #include "online/OnlineFolder.h"
@@ -40,6 +39,10 @@ constexpr const char* kEmptyList = "<result></result>";
 // Records handed to the UI thread at a time. A folder of 50,000 saves goes
 // over in pieces of a millisecond or two, and input waits for no more.
 constexpr std::size_t kRecordsPerHandOver = 1000;
+
+// Detail documents fetched before they are read and let go: enough to keep
+// every connection busy, few enough that their answers cost little memory.
+constexpr std::size_t kDetailsPerBatch = 4 * OnlineListJob::kDetailConnections;
 
 // On the UI thread: the folder takes the next records, already in order,
 // and the tree shows them.
@@ -108,30 +111,26 @@ OnlineListBuild BuildRecords(const std::string& buffer, bool readsList, bool rea
 
 } // namespace
 
-OnlineListFetcher::OnlineListFetcher(OnlineTreeView* owner, MessageTarget* mainWindow)
+OnlineListJob::OnlineListJob(OnlineTreeView* owner, MessageTarget* mainWindow)
     : m_owner(owner), m_mainWindow(mainWindow), m_trace(&std::cout)
 {
 }
 
-OnlineListFetcher::~OnlineListFetcher() = default;
+OnlineListJob::~OnlineListJob() = default;
 
-void OnlineListFetcher::Fetch(const std::string& address, OnlineFolder* parent, OnlineSave* save)
+void OnlineListJob::Fetch(const std::string& address, OnlineFolder* parent)
 {
-    Request request{address + "&random=" + std::to_string(std::rand()), parent, save};
-    if (m_job.IsJobThread()) {
-        RunListJob(request, false);
-        return;
-    }
     if (m_running) {
-        // A second job from outside would share the tree's records with the
-        // running one; the disabled tree normally prevents it.
+        // A second job would share the tree's records with the running one;
+        // the disabled tree normally prevents it.
         return;
     }
     m_running = true;
-    m_job.Start([this, request = std::move(request)](WorkerJob&) { RunListJob(request, true); });
+    m_job.Start([this, address = address + "&random=" + std::to_string(std::rand()),
+                 parent](WorkerJob&) { Run(address, parent); });
 }
 
-bool OnlineListFetcher::RefreshRoot(OnlineFolder* root)
+bool OnlineListJob::RefreshRoot(OnlineFolder* root)
 {
     std::string url = GetSavesUrl();
     if (url.empty()) {
@@ -142,11 +141,11 @@ bool OnlineListFetcher::RefreshRoot(OnlineFolder* root)
         AfxMessageBox("The internet connection does not appear to be working", MB_OK);
         return true;
     }
-    Fetch(url, root, nullptr);
+    Fetch(url, root);
     return true;
 }
 
-void OnlineListFetcher::SendToMainWindow(unsigned message, long long wParam, long long lParam)
+void OnlineListJob::SendToMainWindow(unsigned message, long long wParam, long long lParam)
 {
     if (m_mainWindow != nullptr && !m_job.IsCancelled()) {
         m_mainWindow->SendAppMessage(message, static_cast<WParam>(wParam),
@@ -154,52 +153,32 @@ void OnlineListFetcher::SendToMainWindow(unsigned message, long long wParam, lon
     }
 }
 
-int OnlineListFetcher::RunListJob(const Request& request, bool threaded)
+void OnlineListJob::Run(const std::string& address, OnlineFolder* parent)
 {
     const std::atomic<bool>& cancelled = m_job.CancelFlag();
-    if (threaded) {
-        SendToMainWindow(WM_APP_BUSY_START, 0, 1);
-        if (m_owner != nullptr && !cancelled) {
-            InvokeOnUiThread([this] {
-                m_owner->EnableWindow(false);
-                m_owner->RedrawWindow();
-                m_owner->SetRedraw(false);
-            });
-        }
+    SendToMainWindow(WM_APP_BUSY_START, 0, 1);
+    if (m_owner != nullptr && !cancelled) {
+        InvokeOnUiThread([this] {
+            m_owner->EnableWindow(false);
+            m_owner->RedrawWindow();
+            m_owner->SetRedraw(false);
+        });
     }
 
-    int exitCode = 0;
     try {
-        if (!net::InternetCheckConnection()) {
-            net::InternetAutodial();
-        }
+        // No connectivity check first, as for the settings page.
         net::InternetSession session;
         session.SetCancelFlag(&cancelled);
-        std::unique_ptr<net::HttpFile> file = session.OpenUrl(request.address);
+        std::unique_ptr<net::HttpFile> file = session.OpenUrl(address);
         if (!file) {
             throw net::InternetException("no answer");
         }
-        OnlineListBuild build = BuildRecords(ReadDocument(*file), request.parent != nullptr,
-                                             request.save != nullptr, m_trace);
+        OnlineListBuild build =
+            BuildRecords(ReadDocument(*file), parent != nullptr, false, m_trace);
         file->Close();
 
-        if (request.save != nullptr && build.file) {
-            // The save is still private to this job: its list is not shown yet.
-            request.save->m_file = std::move(build.file);
-        }
-        if (m_detailConnections > 1) {
-            FetchDetailsSideBySide(session, build.detailQueue);
-        } else {
-            for (OnlineSave* save : build.detailQueue) {
-                if (cancelled) {
-                    break;
-                }
-                if (save->m_url && !save->m_url->empty()) {
-                    Fetch(*save->m_url, nullptr, save);
-                }
-            }
-        }
-        if (request.parent != nullptr) {
+        FetchDetailsSideBySide(build.detailQueue);
+        if (parent != nullptr) {
             // Sorted while the records are still the job's own. The folder is
             // empty: it is read only while it has no children, and Refresh
             // empties it first, so the pieces arrive in the folder's order.
@@ -209,67 +188,70 @@ int OnlineListFetcher::RunListJob(const Request& request, bool threaded)
                 auto end = build.children.begin();
                 std::advance(end, std::min(kRecordsPerHandOver, build.children.size()));
                 piece.splice(piece.end(), build.children, build.children.begin(), end);
-                InvokeOnUiThread(
-                    [this, &request, &piece] { ShowChildren(m_owner, request.parent, piece); });
+                InvokeOnUiThread([this, parent, &piece] { ShowChildren(m_owner, parent, piece); });
             }
         }
         session.Close();
     } catch (const std::exception&) {
         // Nothing of a failed document reaches the tree: what it built dies
         // with this frame.
-        AfxMessageBox(kNoConnection, MB_OK);
-        exitCode = 1;
-    }
-
-    if (threaded) {
-        SendToMainWindow(WM_APP_BUSY_STOP, 0, 1);
-        if (m_owner != nullptr && !cancelled) {
-            InvokeOnUiThread([this] {
-                // Cleared before the tree takes input again, so a Fetch made
-                // as soon as it is enabled is not refused. Only here: once
-                // the tree has it back, a new job may already have set it.
-                m_running = false;
-                m_owner->SetRedraw(true);
-                m_owner->EnableWindow(true);
-                m_owner->RedrawWindow();
-                m_owner->UpdateScrollBar();
-            });
-        } else {
-            m_running = false;
+        if (!cancelled) {
+            AfxMessageBox(kNoConnection, MB_OK);
         }
     }
-    return exitCode;
+
+    SendToMainWindow(WM_APP_BUSY_STOP, 0, 1);
+    if (m_owner != nullptr && !cancelled) {
+        InvokeOnUiThread([this] {
+            // Cleared before the tree takes input again, so a Fetch made
+            // as soon as it is enabled is not refused. Only here: once
+            // the tree has it back, a new job may already have set it.
+            m_running = false;
+            m_owner->SetRedraw(true);
+            m_owner->EnableWindow(true);
+            m_owner->RedrawWindow();
+            m_owner->UpdateScrollBar();
+        });
+    } else {
+        m_running = false;
+    }
 }
 
-void OnlineListFetcher::FetchDetailsSideBySide(net::InternetSession& session,
-                                               const std::vector<OnlineSave*>& queue)
+void OnlineListJob::FetchDetailsSideBySide(const std::vector<OnlineSave*>& queue)
 {
     const std::atomic<bool>& cancelled = m_job.CancelFlag();
+    net::NetTimeouts detailBounds = net::DefaultNetTimeouts();
+    detailBounds.maxBodyBytes = kMaxDetailBytes;
+    net::InternetSession session(detailBounds);
+    session.SetCancelFlag(&cancelled);
     std::vector<OnlineSave*> saves;
     std::vector<std::string> addresses;
     for (OnlineSave* save : queue) {
         if (save->m_url && !save->m_url->empty()) {
             saves.push_back(save);
-            // Drawn in queue order, as nested Fetches would draw them.
+            // Drawn in queue order, as the one-by-one reading drew them.
             addresses.push_back(*save->m_url + "&random=" + std::to_string(std::rand()));
         }
     }
-    if (saves.empty()) {
-        return;
-    }
-    std::vector<std::unique_ptr<net::HttpFile>> answers =
-        session.OpenUrls(addresses, m_detailConnections);
-    for (std::size_t i = 0; i < saves.size() && !cancelled; ++i) {
-        try {
-            OnlineListBuild build = BuildRecords(ReadDocument(*answers[i]), false, true, m_trace);
-            if (build.file) {
-                saves[i]->m_file = std::move(build.file);
+    for (std::size_t first = 0; first < saves.size() && !cancelled; first += kDetailsPerBatch) {
+        const std::size_t last = std::min(saves.size(), first + kDetailsPerBatch);
+        std::vector<std::unique_ptr<net::HttpFile>> answers =
+            session.OpenUrls({addresses.begin() + static_cast<std::ptrdiff_t>(first),
+                              addresses.begin() + static_cast<std::ptrdiff_t>(last)},
+                             kDetailConnections);
+        for (std::size_t i = 0; i < answers.size() && !cancelled; ++i) {
+            try {
+                OnlineListBuild build =
+                    BuildRecords(ReadDocument(*answers[i]), false, true, m_trace);
+                if (build.file) {
+                    saves[first + i]->m_file = std::move(build.file);
+                }
+            } catch (const std::exception&) {
+                // One failed detail is reported alone; the others still count.
+                AfxMessageBox(kNoConnection, MB_OK);
             }
-        } catch (const std::exception&) {
-            // One failed detail is reported alone; the others still count.
-            AfxMessageBox(kNoConnection, MB_OK);
+            answers[i].reset();
         }
-        answers[i].reset();
     }
 }
 
