@@ -119,7 +119,8 @@ public:
     const gfx::FontPtr& GetLabelFont() const { return m_labelFont; }
     bool IsTracking() const { return m_mouseTracking; }
 
-    bool PreTranslateMessage(ui::Message& message) override;
+    // Arrows only: Escape, Tab, Alt+Space and mnemonics go on to the window.
+    bool WantsDialogKey(unsigned virtualKey) const override;
     void OnCtlColor(ui::Window& control, ui::CtlColorKind kind, ui::ControlColors& colors) override;
 
 protected:

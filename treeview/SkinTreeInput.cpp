@@ -4,8 +4,8 @@
 // pointer is found over another window; a drag starts on the first move that
 // holds the left button when the move before did not. A second press on the
 // selected label between 0.5 and 1 s after the last click opens the in-place
-// edit, if editing is switched on. Keys reach the tree through
-// PreTranslateMessage, before any dialog navigation can take them.
+// edit, if editing is switched on. The tree takes arrows and characters;
+// every other key goes on to the window that holds it (Escape, Tab, Alt+Space).
 
 #include "platform/ui/Clock.h"
 #include "treeview/SkinTree.h"
@@ -205,13 +205,10 @@ void CSkinTree::OnKeyDown(unsigned virtualKey, unsigned, unsigned)
     }
 }
 
-bool CSkinTree::PreTranslateMessage(ui::Message& message)
+bool CSkinTree::WantsDialogKey(unsigned virtualKey) const
 {
-    if (message.message == ui::WM_KEYDOWN && message.window == Handle() && !m_editing) {
-        HandleKey(static_cast<unsigned>(message.wParam));
-        return true;
-    }
-    return Window::PreTranslateMessage(message);
+    return virtualKey == ui::VK_UP || virtualKey == ui::VK_DOWN || virtualKey == ui::VK_LEFT ||
+           virtualKey == ui::VK_RIGHT;
 }
 
 bool CSkinTree::OnMouseWheel(unsigned, int delta, gfx::Point)

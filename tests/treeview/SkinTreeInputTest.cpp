@@ -267,27 +267,5 @@ TEST_F(TreeInput, EditedRowIsDrawnWithoutItsLabelAndTheEditIsBlack)
     EXPECT_TRUE(gfx::SameRgb(colors.brush.color, gfx::Rgb(0, 0, 0)));
 }
 
-TEST_F(TreeInput, KeyDownsForTheTreeAreTakenBeforeDispatchUnlessEditing)
-{
-    left->SelectItem(top);
-    ui::Message down;
-    down.window = left->Handle();
-    down.message = ui::WM_KEYDOWN;
-    down.wParam = ui::VK_DOWN;
-    EXPECT_TRUE(left->PreTranslateMessage(down));
-    EXPECT_EQ(left->GetSelectedItem(), other);
-    ui::Message up = down;
-    up.message = ui::WM_KEYUP;
-    EXPECT_FALSE(left->PreTranslateMessage(up));
-    ui::Message forMain = down;
-    forMain.window = main->Handle();
-    EXPECT_FALSE(left->PreTranslateMessage(forMain));
-    // While the edit is open the key goes its normal way, to the edit.
-    left->SetEditLabels(true);
-    ASSERT_NE(left->BeginLabelEdit(top), nullptr);
-    EXPECT_FALSE(left->PreTranslateMessage(down));
-    EXPECT_EQ(left->GetSelectedItem(), other);
-}
-
 } // namespace
 } // namespace tolvar::test
