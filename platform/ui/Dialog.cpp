@@ -76,6 +76,14 @@ int Dialog::DoModal(Window* owner)
         }
         system.RunModalLoop([&] { return !m_ended && Window::FromHandle(self) == this; });
     }
+    if (!m_ended && Window::FromHandle(self) == this) {
+        // The loop ended because the program is ending: the Cancel path
+        // gives the safe answer (a question answers No).
+        OnCancel();
+        if (!m_ended) {
+            m_result = IDC_CANCEL;
+        }
+    }
     m_modal = false;
 
     for (WindowHandle h : disabled) {

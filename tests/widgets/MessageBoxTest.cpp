@@ -116,6 +116,10 @@ TEST_F(MessageBoxTest, KeyboardMovesBetweenButtonsAndClosingWithoutOneAnswersNoO
         EXPECT_EQ(RunBox("Closed", type, [&](CMessageBox& box) { display->Close(box.Handle()); }),
                   type == MB_YESNO ? IDNO : 0);
     }
+    // The program ending under a question (a signal, the display gone) answers No.
+    ui::InputEvent end;
+    end.type = ui::InputEvent::Type::EndRequested;
+    EXPECT_EQ(RunBox("Ending", MB_YESNO, [&](CMessageBox&) { display->Inject(end); }), IDNO);
 }
 
 TEST_F(MessageBoxTest, OpensCentredOverItsOwnerOrTheScreen)

@@ -16,8 +16,11 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
 #include <X11/extensions/shape.h>
+#include <csignal>
+#include <cstdio>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/signalfd.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -33,6 +36,21 @@ int RecordError(Display*, XErrorEvent*)
     // not yet mapped: harmless, and not worth ending the program for.
     g_x11Error = true;
     return 0;
+}
+
+int QuietIOError(Display*)
+{
+    return 0; // the exit handler takes it from here
+}
+
+sigset_t EndSignals()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGHUP);
+    return set;
 }
 
 } // namespace
@@ -53,8 +71,10 @@ std::unique_ptr<X11Backend> X11Backend::Open(const char* displayName)
         return nullptr;
     }
     XSetErrorHandler(RecordError);
+    XSetIOErrorHandler(QuietIOError);
     std::unique_ptr<X11Backend> backend(new X11Backend());
     backend->m_display = display;
+    XSetIOErrorExitHandler(display, &X11Backend::OnDisplayLost, backend.get());
     backend->m_wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     int shapeEvent = 0, shapeError = 0;
     if (!XShapeQueryExtension(display, &shapeEvent, &shapeError)) {
@@ -80,6 +100,9 @@ X11Backend::~X11Backend()
     }
     if (m_wakeFd >= 0) {
         close(m_wakeFd);
+    }
+    if (m_signalFd >= 0) {
+        close(m_signalFd);
     }
     if (m_display != nullptr) {
         XCloseDisplay(m_display);
@@ -110,10 +133,62 @@ std::unique_ptr<NativeWindow> X11Backend::CreateNativeWindow(WindowHandle handle
     return CreateX11NativeWindow(*this, handle, screen, kind);
 }
 
+void X11Backend::OnDisplayLost(Display*, void* backend)
+{
+    // Called inside whatever Xlib call found the connection broken. Xlib
+    // marks the display dead and its calls return at once from now on; the
+    // loop reports the loss and the program ends as Exit ends it.
+    auto* self = static_cast<X11Backend*>(backend);
+    if (!self->m_displayLost) {
+        std::fputs("tolvar: the display went away\n", stderr);
+    }
+    self->m_displayLost = true;
+}
+
+bool X11Backend::WatchEndSignals()
+{
+    if (m_signalFd >= 0) {
+        return true;
+    }
+    const sigset_t set = EndSignals();
+    if (pthread_sigmask(SIG_BLOCK, &set, nullptr) != 0) {
+        return false;
+    }
+    m_signalFd = signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
+    if (m_signalFd < 0) {
+        pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+        return false;
+    }
+    return true;
+}
+
+// Whether a termination signal came, or the display was lost and that is not
+// reported yet.
+bool X11Backend::TakeEndRequest()
+{
+    bool end = false;
+    signalfd_siginfo info;
+    while (m_signalFd >= 0 &&
+           read(m_signalFd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+        end = true;
+    }
+    if (m_displayLost && !m_endReported) {
+        m_endReported = true;
+        end = true;
+    }
+    return end;
+}
+
 bool X11Backend::DispatchEvents(InputSink& sink)
 {
+    if (TakeEndRequest()) {
+        InputEvent end;
+        end.type = InputEvent::Type::EndRequested;
+        sink.HandleInput(end);
+        return true;
+    }
     bool any = false;
-    while (XPending(m_display) > 0) {
+    while (!m_displayLost && XPending(m_display) > 0) {
         any = true;
         XEvent event;
         XNextEvent(m_display, &event);
@@ -137,16 +212,24 @@ bool X11Backend::DispatchEvents(InputSink& sink)
 
 void X11Backend::Wait(std::optional<std::chrono::milliseconds> timeout)
 {
-    XFlush(m_display);
-    if (XPending(m_display) > 0) {
-        return;
+    if (!m_displayLost) {
+        XFlush(m_display);
+        if (XPending(m_display) > 0) {
+            return;
+        }
     }
-    pollfd fds[2] = {{ConnectionNumber(m_display), POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
+    if (m_displayLost && !m_endReported) {
+        return; // the loss is reported on the next pass
+    }
+    // A lost connection is no longer polled: it would wake us for ever.
+    pollfd fds[3] = {{m_wakeFd, POLLIN, 0},
+                     {m_signalFd, POLLIN, 0},
+                     {m_displayLost ? -1 : ConnectionNumber(m_display), POLLIN, 0}};
     int ms = -1;
     if (timeout) {
         ms = static_cast<int>(std::clamp<long long>(timeout->count(), 0, 24LL * 3600 * 1000));
     }
-    if (poll(fds, 2, ms) > 0 && (fds[1].revents & POLLIN)) {
+    if (poll(fds, 3, ms) > 0 && (fds[0].revents & POLLIN)) {
         std::uint64_t value;
         while (read(m_wakeFd, &value, sizeof value) == static_cast<ssize_t>(sizeof value)) {
         }
