@@ -472,9 +472,7 @@ TEST_F(AppDrivesX11Test, TermSignalMidDownloadEndsAsExitLeavingTheOldSave)
     // Its two saves push the last folder down to row 7.
     ASSERT_TRUE(onlineRowShown(7)) << "the first online folder did not open";
     std::this_thread::sleep_for(300ms);
-    SaveWindowShot("/tmp/ui-term-before.png");
     ASSERT_TRUE(Drag(OnlineRow(2), LocalRow(1)));
-    SaveWindowShot("/tmp/ui-term-after.png");
     ASSERT_TRUE(Answer("y")) << "no question before replacing the save";
     std::this_thread::sleep_for(500ms); // the download waits for the server's answer
     ASSERT_EQ(kill(app->Pid(), SIGTERM), 0);
