@@ -46,7 +46,7 @@ public:
     void StartDownload(const char* destinationFolder);
 
     bool OnEndLabelEdit(TreeItem* item, std::string newText) override;
-    bool Expand(TreeItem* item, unsigned code) override;
+    bool Expand(TreeItem* item, ExpandCode code) override;
     void GetItemColors(TreeItem* item, gfx::Color* normal, gfx::Color* disabled,
                        gfx::Color* selected) override;
     bool ItemHasChildren(TreeItem* item) override;

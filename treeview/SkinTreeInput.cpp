@@ -235,10 +235,10 @@ bool CSkinTree::OnMouseWheel(unsigned, int delta, gfx::Point)
 
 void CSkinTree::PlaceEdit(int width)
 {
-    gfx::Rect r;
-    GetLabelRect(m_editItem, &r);
-    r = r.Offset(-3, 0);
-    m_edit.MoveWindow(gfx::Rect::FromSize(r.left, r.top, width, r.bottom - r.top));
+    EnsureLayout();
+    if (IsLaidOut(m_editItem)) {
+        m_edit.MoveWindow(LayoutOf(*m_editItem).EditRect(width));
+    }
 }
 
 ui::Edit* CSkinTree::BeginLabelEdit(TreeItem* item)
@@ -251,9 +251,7 @@ ui::Edit* CSkinTree::BeginLabelEdit(TreeItem* item)
     }
     m_editItem = item;
     m_editing = true;
-    gfx::Rect r;
-    GetLabelRect(item, &r);
-    PlaceEdit(std::max(30, r.right - r.left + 15));
+    PlaceEdit(std::max(kEditMinWidth, LabelWidth(item->label) + kEditSlack));
     m_edit.SetText(item->label);
     m_edit.ShowWindow(ui::ShowCommand::Show);
     m_edit.SetFocus();
@@ -286,12 +284,10 @@ bool CSkinTree::OnCommand(unsigned id, unsigned code, WindowHandle from)
         return Window::OnCommand(id, code, from);
     }
     if (code == ui::EN_CHANGE && m_editItem != nullptr) {
-        gfx::Rect r;
-        GetLabelRect(m_editItem, &r);
-        int width = LabelWidth(m_edit.GetText()) + 15;
-        width = std::max(width, 30);
-        width = std::min(width, m_clientRect.right - m_clientRect.left - r.left);
-        PlaceEdit(width);
+        EnsureLayout();
+        const int room = m_clientRect.Width() - LayoutOf(*m_editItem).labelLeft;
+        PlaceEdit(
+            std::min(std::max(LabelWidth(m_edit.GetText()) + kEditSlack, kEditMinWidth), room));
     } else if (code == ui::EN_KILLFOCUS) {
         EndLabelEdit();
     }

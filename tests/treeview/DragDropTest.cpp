@@ -111,7 +111,7 @@ protected:
             ASSERT_TRUE(tree->RegisterDropTarget());
             TreeItem* location = tree->InsertItemShort("E:", nullptr, nullptr);
             tree->InsertItemShort("save.tvd", location, nullptr);
-            tree->Expand(location, 2);
+            tree->Expand(location, TVE_EXPAND);
         }
         system->RunPending();
     }

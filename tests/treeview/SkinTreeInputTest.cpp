@@ -95,7 +95,7 @@ TEST_F(TreeInput, RepeatedPressesOnALabelStampTheClickTimeOrDoubleClick)
 
 TEST_F(TreeInput, KeysMoveTheSelectionByRowAndOpenOnlyDepthOne)
 {
-    left->Expand(top, 2);
+    left->Expand(top, TVE_EXPAND);
     ClickLabel(top);
     const auto stamp = left->GetLastClickTime();
     Advance(50);
@@ -136,7 +136,7 @@ TEST_F(TreeInput, WheelMovesOneRowPer120KeepsTheRemainderAndGoesUnderThePointer)
 {
     Wheel(-120); // no selection: nothing happens
     EXPECT_EQ(left->GetSelectedItem(), nullptr);
-    left->Expand(top, 2);
+    left->Expand(top, TVE_EXPAND);
     ClickLabel(other); // row 3
     struct Turn
     {
