@@ -17,6 +17,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -150,6 +151,22 @@ TEST_F(AppX11Test, MainWindowShowsItsSkinOpensAboutAndEndsOnEscape)
 
     ASSERT_TRUE(Run("xdotool key Escape"));
     EXPECT_EQ(app->WaitForExit(5s), 0);
+}
+
+// The X server going away ends the program as Exit does, with status 0, not
+// through Xlib's exit(1).
+TEST_F(AppX11Test, ALostDisplayEndsTheProgramAsExitDoes)
+{
+    auto own = std::make_unique<XvfbServer>();
+    ASSERT_TRUE(own->Ok());
+    DisplayProcess app(own->Display(),
+                       {TOLVAR_APP, "--settings", server->Url("/tolvar_settings.asp")});
+    const std::string shown = "DISPLAY=" + own->Display() +
+                              " xdotool search --onlyvisible --name '^Tolvar for "
+                              "PlayStation2$' >/dev/null 2>&1";
+    ASSERT_TRUE(Eventually([&] { return std::system(shown.c_str()) == 0; }));
+    own.reset();
+    EXPECT_EQ(app.WaitForExit(10s), 0);
 }
 
 TEST_F(AppX11Test, TrayIconDoubleClickHidesAndShowsTheWindow)
