@@ -193,6 +193,10 @@ TEST_F(MessageBoxTest, OpensCentredOverItsOwnerOrTheScreen)
     EXPECT_EQ(fromJob, IDYES);
     SetMessageBoxHandler(previous);
     CMessageBox::SetOwner(kNoWindow);
+    // Opened off the UI thread without the hand-over: a debug build stops
+    // there; otherwise the box is refused and touches no window.
+    EXPECT_DEBUG_DEATH(std::thread([] { CMessageBox("Stray", MB_OK).Run(); }).join(),
+                       "off the UI thread");
 }
 
 TEST_F(MessageBoxTest, SkinnedRoundedWindowWithTheTextInItsLabelLooksAsItDid)
