@@ -195,6 +195,8 @@ TEST_F(MessageBoxTest, OpensCentredOverItsOwnerOrTheScreen)
     CMessageBox::SetOwner(kNoWindow);
     // Opened off the UI thread without the hand-over: a debug build stops
     // there; otherwise the box is refused and touches no window.
+    // Threadsafe: the child starts afresh rather than forking a threaded test.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_DEBUG_DEATH(std::thread([] { CMessageBox("Stray", MB_OK).Run(); }).join(),
                        "off the UI thread");
 }
