@@ -109,6 +109,10 @@ bool CZyferV3App::InitInstance()
         m_exitCode = 1;
         return false;
     }
+    // Logging out, Ctrl+C and kill end the program as Exit does: the main
+    // window closes and its jobs are cancelled and waited for. Before any
+    // thread starts, so every thread leaves these signals to the loop.
+    backend->WatchEndSignals();
     ui::WindowSystem system(std::move(backend));
     SetMessageBoxHandler(
         [](const std::string& text, unsigned type) { return DoMessageBox(text, type, 0); });

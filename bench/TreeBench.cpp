@@ -58,7 +58,7 @@ struct Scene
     TreeItem* Fill(bool redrawOff)
     {
         TreeItem* parent = tree->InsertItemShort("Saves", nullptr, nullptr);
-        tree->Expand(parent, 2);
+        tree->Expand(parent, TVE_EXPAND);
         if (redrawOff) {
             tree->SetRedraw(false);
         }
@@ -198,7 +198,7 @@ void BM_TreePaint16Rows(benchmark::State& state)
     for (int i = 0; i < 40; ++i) {
         scene.tree->InsertItemShort(scene.labels[static_cast<std::size_t>(i)], parent, nullptr);
     }
-    scene.tree->Expand(parent, 2);
+    scene.tree->Expand(parent, TVE_EXPAND);
     scene.tree->SelectItem(parent->firstChild->nextSibling);
     gfx::Bitmap target(287, 291);
     gfx::Painter painter(target);

@@ -66,10 +66,10 @@ public:
                                 folder, nullptr);
             }
         }
-        Expand(root, 2);
+        Expand(root, TVE_EXPAND);
         // The left tree opens every folder, so its scroll bar has rows to scroll.
         for (TreeItem* folder = root->firstChild; folder != nullptr; folder = folder->nextSibling) {
-            Expand(folder, 2);
+            Expand(folder, TVE_EXPAND);
             if (!m_left) {
                 break;
             }
@@ -150,7 +150,7 @@ public:
             label = path.substr(path.find_last_of('\\') + 1);
         }
         TreeItem* added = InsertItemShort(label, folder, nullptr);
-        Expand(folder, 2);
+        Expand(folder, TVE_EXPAND);
         SelectItem(added);
         EnsureSelectionVisible();
         UpdateScrollBar();

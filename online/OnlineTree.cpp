@@ -259,7 +259,7 @@ bool COnlineTree::OnEndLabelEdit(TreeItem* item, std::string newText)
     return !trimmed.empty() && trimmed != GetItemText(item);
 }
 
-bool COnlineTree::Expand(TreeItem* item, unsigned code)
+bool COnlineTree::Expand(TreeItem* item, ExpandCode code)
 {
     CFileTree::Expand(item, code);
     OnlineFolder* folder = AsFolder(FindRecord(item));

@@ -50,7 +50,7 @@ public:
     void WaitForJobs();
 
     bool OnEndLabelEdit(TreeItem* item, std::string newText) override;
-    bool Expand(TreeItem* item, unsigned code) override;
+    bool Expand(TreeItem* item, ExpandCode code) override;
     void GetItemColors(TreeItem* item, gfx::Color* normal, gfx::Color* disabled,
                        gfx::Color* selected) override;
     bool ItemHasChildren(TreeItem* item) override;

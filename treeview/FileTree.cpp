@@ -108,7 +108,13 @@ ui::DropEffect CFileTree::RunDrag(unsigned ownFormat, std::optional<ui::GlobalBl
     }
     gfx::Point start = m_dragStart.value_or(GetCursorPos());
     m_dragStart.reset();
-    return ui::DoDragDrop(data, ui::DROPEFFECT_COPY, start);
+    const ui::DropEffect effect = ui::DoDragDrop(data, ui::DROPEFFECT_COPY, start);
+    // A drag that ends where it began leaves the keyboard here, even when the
+    // drop disabled the tree while it copied (which sent the focus away).
+    if (WindowFromPoint(GetCursorPos()) == this && IsEnabledWithAncestors()) {
+        SetFocus();
+    }
+    return effect;
 }
 
 } // namespace tolvar

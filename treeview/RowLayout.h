@@ -17,6 +17,9 @@ constexpr int kImageSize = 16;     // expand boxes and item images
 constexpr int kLabelRectLead = 10; // the label rectangle starts this far left of the text
 constexpr int kHitHeight = 16;     // the rectangles hit tests and editing use
 constexpr int kTextClipHeight = 21;
+constexpr int kEditLead = 3;   // the in-place edit starts this far left of the label rectangle
+constexpr int kEditSlack = 15; // the edit is this much wider than its text
+constexpr int kEditMinWidth = 30;
 
 // Where the parts of one row go. The label and item rectangles need the
 // width of the label, measured in the label font and the default font.
@@ -33,6 +36,11 @@ struct RowLayout
     gfx::Rect LabelRect(int labelWidth) const
     {
         return {labelLeft, top, labelLeft + labelWidth, top + kHitHeight};
+    }
+    // The in-place edit over the label, width pixels wide.
+    gfx::Rect EditRect(int width) const
+    {
+        return gfx::Rect::FromSize(labelLeft - kEditLead, top, width, kHitHeight);
     }
     // The row's hit rectangle: an indent wider than the label.
     gfx::Rect ItemRect(int defaultWidth) const

@@ -176,7 +176,7 @@ std::string CSkinTree::GetItemText(const TreeItem* item) const
     return item->label;
 }
 
-bool CSkinTree::Expand(TreeItem* item, unsigned code)
+bool CSkinTree::Expand(TreeItem* item, ExpandCode code)
 {
     if (!IsValidItem(item)) {
         return false;
@@ -191,7 +191,7 @@ bool CSkinTree::Expand(TreeItem* item, unsigned code)
     case TVE_TOGGLE:
         item->expanded = !item->expanded;
         break;
-    default:
+    case TVE_COLLAPSERESET:
         item->expanded = false;
         DeleteChildItems(item);
         break;
@@ -323,17 +323,15 @@ void CSkinTree::PaintTree(gfx::Painter& target)
     memory.FillRect(m_clientRect, kBufferGround);
     memory.SetBackgroundMode(gfx::BackgroundMode::Transparent);
     memory.DrawBitmap({0, 0}, m_background);
-    AssignRowTops();
     for (TreeItem* item : m_onScreenItems) {
-        DrawItem(memory, item, item->y + kRowInset);
+        DrawItem(memory, item, item->y);
     }
     target.DrawBitmap({0, 0}, *m_backBuffer);
 }
 
-void CSkinTree::DrawItem(gfx::Painter& dc, TreeItem* item, int y)
+void CSkinTree::DrawItem(gfx::Painter& dc, TreeItem* item, int rowTop)
 {
-    // y is the row's top plus its inset, as PaintTree passes it.
-    const RowLayout row = LayoutRow(item->depth, y - kRowInset);
+    const RowLayout row = LayoutRow(item->depth, rowTop);
     gfx::Color normal = 0, disabled = 0, selected = 0;
     GetItemColors(item, &normal, &disabled, &selected);
     const bool enabled = IsWindowEnabled();
@@ -443,6 +441,7 @@ void CSkinTree::OnVScroll()
     m_scrollBar->GetScrollInfo(&info, SIF_RANGE | SIF_PAGE | SIF_POS | SIF_TRACKPOS);
     SetFocus();
     m_topRow = static_cast<float>(info.nPos);
+    m_viewStale = true;
     UpdateScrollBar();
     UpdateView();
     m_scrollBar->SetScrollPos(info.nPos, true);

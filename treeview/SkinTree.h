@@ -83,8 +83,9 @@ public:
     virtual void SetRedraw(bool redraw);
     virtual void OnBegindrag(NMTREEVIEW* info, LResult* result);
     virtual gfx::Rect* GetButtonRect(TreeItem* item, gfx::Rect* out);
-    virtual void DrawItem(gfx::Painter& dc, TreeItem* item, int y);
-    virtual bool Expand(TreeItem* item, unsigned code);
+    // rowTop: the row's top in client pixels.
+    virtual void DrawItem(gfx::Painter& dc, TreeItem* item, int rowTop);
+    virtual bool Expand(TreeItem* item, ExpandCode code);
     virtual void GetItemColors(TreeItem* item, gfx::Color* normal, gfx::Color* disabled,
                                gfx::Color* selected);
     virtual bool ItemHasChildren(TreeItem* item);
@@ -100,7 +101,11 @@ public:
     TreeItem* GetRootItem() { return m_items.Root(); }
     int GetRowCount();
     float GetTopRow() const { return m_topRow; }
-    void SetTopRow(float topRow) { m_topRow = topRow; }
+    void SetTopRow(float topRow)
+    {
+        m_topRow = topRow;
+        m_viewStale = true;
+    }
     bool GetRedraw() const { return m_redraw; }
     std::size_t GetItemCount() const { return m_items.All().size(); }
     const std::vector<TreeItem*>& GetAllItems() const { return m_items.All(); }
@@ -119,7 +124,8 @@ public:
     const gfx::FontPtr& GetLabelFont() const { return m_labelFont; }
     bool IsTracking() const { return m_mouseTracking; }
 
-    bool PreTranslateMessage(ui::Message& message) override;
+    // Arrows only: Escape, Tab, Alt+Space and mnemonics go on to the window.
+    bool WantsDialogKey(unsigned virtualKey) const override;
     void OnCtlColor(ui::Window& control, ui::CtlColorKind kind, ui::ControlColors& colors) override;
 
 protected:

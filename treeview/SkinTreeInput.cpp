@@ -4,8 +4,8 @@
 // pointer is found over another window; a drag starts on the first move that
 // holds the left button when the move before did not. A second press on the
 // selected label between 0.5 and 1 s after the last click opens the in-place
-// edit, if editing is switched on. Keys reach the tree through
-// PreTranslateMessage, before any dialog navigation can take them.
+// edit, if editing is switched on. The tree takes arrows and characters;
+// every other key goes on to the window that holds it (Escape, Tab, Alt+Space).
 
 #include "platform/ui/Clock.h"
 #include "treeview/SkinTree.h"
@@ -205,13 +205,10 @@ void CSkinTree::OnKeyDown(unsigned virtualKey, unsigned, unsigned)
     }
 }
 
-bool CSkinTree::PreTranslateMessage(ui::Message& message)
+bool CSkinTree::WantsDialogKey(unsigned virtualKey) const
 {
-    if (message.message == ui::WM_KEYDOWN && message.window == Handle() && !m_editing) {
-        HandleKey(static_cast<unsigned>(message.wParam));
-        return true;
-    }
-    return Window::PreTranslateMessage(message);
+    return virtualKey == ui::VK_UP || virtualKey == ui::VK_DOWN || virtualKey == ui::VK_LEFT ||
+           virtualKey == ui::VK_RIGHT;
 }
 
 bool CSkinTree::OnMouseWheel(unsigned, int delta, gfx::Point)
@@ -238,10 +235,10 @@ bool CSkinTree::OnMouseWheel(unsigned, int delta, gfx::Point)
 
 void CSkinTree::PlaceEdit(int width)
 {
-    gfx::Rect r;
-    GetLabelRect(m_editItem, &r);
-    r = r.Offset(-3, 0);
-    m_edit.MoveWindow(gfx::Rect::FromSize(r.left, r.top, width, r.bottom - r.top));
+    EnsureLayout();
+    if (IsLaidOut(m_editItem)) {
+        m_edit.MoveWindow(LayoutOf(*m_editItem).EditRect(width));
+    }
 }
 
 ui::Edit* CSkinTree::BeginLabelEdit(TreeItem* item)
@@ -254,9 +251,7 @@ ui::Edit* CSkinTree::BeginLabelEdit(TreeItem* item)
     }
     m_editItem = item;
     m_editing = true;
-    gfx::Rect r;
-    GetLabelRect(item, &r);
-    PlaceEdit(std::max(30, r.right - r.left + 15));
+    PlaceEdit(std::max(kEditMinWidth, LabelWidth(item->label) + kEditSlack));
     m_edit.SetText(item->label);
     m_edit.ShowWindow(ui::ShowCommand::Show);
     m_edit.SetFocus();
@@ -289,12 +284,10 @@ bool CSkinTree::OnCommand(unsigned id, unsigned code, WindowHandle from)
         return Window::OnCommand(id, code, from);
     }
     if (code == ui::EN_CHANGE && m_editItem != nullptr) {
-        gfx::Rect r;
-        GetLabelRect(m_editItem, &r);
-        int width = LabelWidth(m_edit.GetText()) + 15;
-        width = std::max(width, 30);
-        width = std::min(width, m_clientRect.right - m_clientRect.left - r.left);
-        PlaceEdit(width);
+        EnsureLayout();
+        const int room = m_clientRect.Width() - LayoutOf(*m_editItem).labelLeft;
+        PlaceEdit(
+            std::min(std::max(LabelWidth(m_edit.GetText()) + kEditSlack, kEditMinWidth), room));
     } else if (code == ui::EN_KILLFOCUS) {
         EndLabelEdit();
     }

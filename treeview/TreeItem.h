@@ -29,13 +29,9 @@ struct TreeItem
     TreeItem* lastChild = nullptr;
 };
 
-// Insert-after values that put a new item first among its siblings.
-inline TreeItem* const TVI_FIRST = reinterpret_cast<TreeItem*>(static_cast<std::intptr_t>(-1));
-inline TreeItem* const TVI_FIRST_ALT = reinterpret_cast<TreeItem*>(static_cast<std::intptr_t>(-2));
-
-// Expand codes. Any code other than these three collapses the item and
-// deletes its children, as TVE_COLLAPSERESET does.
-enum : unsigned
+// What CSkinTree::Expand does to an item. TVE_COLLAPSERESET collapses it and
+// deletes its children.
+enum ExpandCode : unsigned
 {
     TVE_COLLAPSE = 1,
     TVE_EXPAND = 2,

@@ -45,13 +45,8 @@ TreeItem* TreeItemStore::Insert(const std::string& label, int image, int selecte
     m_owned.emplace(item, std::move(owned));
     m_all.push_back(item);
 
-    TreeItem* previous = nullptr; // the sibling it goes after; null: first
-    if (insertAfter == TVI_FIRST || insertAfter == TVI_FIRST_ALT) {
-        previous = nullptr;
-    } else if (insertAfter == nullptr || insertAfter == parent->lastChild) {
-        previous = parent->lastChild;
-    } else {
-        previous = parent->lastChild;
+    TreeItem* previous = parent->lastChild; // the sibling it goes after; null: first
+    if (insertAfter != nullptr && insertAfter != parent->lastChild) {
         for (TreeItem* c = parent->firstChild; c != nullptr; c = c->nextSibling) {
             if (c == insertAfter) {
                 previous = c;

@@ -29,9 +29,8 @@ public:
     // Not null, not the root, and a live item of this store.
     bool IsValid(const TreeItem* item) const;
 
-    // A new item under parent (null: the root) after insertAfter (null: last;
-    // TVI_FIRST or TVI_FIRST_ALT: first; an item not among the children:
-    // last). Null when parent is not an item of this store.
+    // A new item under parent (null: the root) after insertAfter (null, or
+    // an item not among the children: last). Null when parent is not an item of this store.
     TreeItem* Insert(const std::string& label, int image, int selectedImage, TreeItem* parent,
                      TreeItem* insertAfter);
     // Unlinks item with its subtree, or only the children of parent.

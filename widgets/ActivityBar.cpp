@@ -1,17 +1,14 @@
-// The animation thread runs a pass every 50 ms: it ends if a stop was asked
-// for, otherwise it adds the time since its last pass to the cycle, sets the
-// fill to the whole hundredths of the cycle done, and posts the control a
-// repaint request, which the UI thread serves like any other message. The
-// thread touches only the bar's numbers and its window handle; a request for
-// a window that is gone is dropped.
+// Each pass of the bar's UI timer (50 ms) ends the animation if a stop was
+// asked for; otherwise it adds the time since the last pass to the cycle,
+// sets the fill to the whole hundredths of the cycle done and repaints.
 #include "widgets/ActivityBar.h"
 
-#include "platform/ui/WindowSystem.h"
 #include "resources/Resources.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <utility>
 
 namespace tolvar {
 
@@ -32,25 +29,9 @@ CActivityBar::CActivityBar(int x, int y, int filledId, int emptyId, Counter coun
 {
 }
 
-CActivityBar::~CActivityBar()
-{
-    {
-        std::lock_guard lock(m_stateMutex);
-        m_stopRequested = true;
-    }
-    m_window = kNoWindow;
-    if (m_thread.joinable()) {
-        m_thread.join();
-    }
-}
-
 bool CActivityBar::Create(ui::Window& parent, unsigned id)
 {
-    if (!ui::Window::Create(&parent, gfx::Rect::FromSize(m_x, m_y, m_width, m_height), id)) {
-        return false;
-    }
-    m_window = Handle();
-    return true;
+    return ui::Window::Create(&parent, gfx::Rect::FromSize(m_x, m_y, m_width, m_height), id);
 }
 
 void CActivityBar::Initialise()
@@ -59,31 +40,18 @@ void CActivityBar::Initialise()
     m_fill = 0.0f;
 }
 
-bool CActivityBar::IsRunning() const
-{
-    std::lock_guard lock(m_stateMutex);
-    return m_threadRunning;
-}
-
 void CActivityBar::Start()
 {
-    {
-        std::lock_guard lock(m_stateMutex);
-        m_stopRequested = false;
-        if (m_threadRunning) {
-            return; // a pending stop is cancelled and the cycle goes on
-        }
-        m_threadRunning = true;
+    m_stopRequested = false;
+    if (m_running) {
+        return; // a pending stop is cancelled and the cycle goes on
     }
-    // A thread that ended is past its last use of the bar; collect it.
-    if (m_thread.joinable()) {
-        m_thread.join();
-    }
+    m_running = true;
     m_fill = 1.0f;
     m_elapsed = 0.0f;
     m_steps = 100;
     m_lastCounter = m_counter.now();
-    m_thread = std::thread(&CActivityBar::Animate, this);
+    SetTimer(kTimerId, kPassMs);
 }
 
 void CActivityBar::Stop()
@@ -92,16 +60,14 @@ void CActivityBar::Stop()
     if (IsWindow()) {
         RedrawWindow();
     }
-    std::lock_guard lock(m_stateMutex);
-    m_stopRequested = true;
+    m_stopRequested = m_running;
 }
 
 void CActivityBar::Step(std::int64_t now)
 {
-    const std::int64_t last = m_lastCounter.exchange(now);
-    const float step = static_cast<float>(now - last) / static_cast<float>(m_counter.frequency);
-    m_stepSeconds = step;
-    float elapsed = m_elapsed + step;
+    const std::int64_t last = std::exchange(m_lastCounter, now);
+    m_stepSeconds = static_cast<float>(now - last) / static_cast<float>(m_counter.frequency);
+    float elapsed = m_elapsed + m_stepSeconds;
     if (elapsed > kCycleSeconds) {
         elapsed = kCycleSeconds;
         m_lastCounter = now;
@@ -113,42 +79,21 @@ void CActivityBar::Step(std::int64_t now)
     m_elapsed = elapsed;
 }
 
-void CActivityBar::Animate()
+void CActivityBar::OnTimer(unsigned id)
 {
-    for (;;) {
-        {
-            // The last repaint is asked for before the bar counts as idle,
-            // so whoever sees it idle finds the empty picture on its way.
-            std::lock_guard lock(m_stateMutex);
-            if (m_stopRequested) {
-                m_stopRequested = false;
-                m_fill = 0.0f;
-                RequestRepaint();
-                m_threadRunning = false;
-                return;
-            }
-        }
+    if (id != kTimerId) {
+        ui::Static::OnTimer(id);
+        return;
+    }
+    if (m_stopRequested) {
+        m_stopRequested = false;
+        m_running = false;
+        m_fill = 0.0f;
+        KillTimer(kTimerId);
+    } else {
         Step(m_counter.now());
-        RequestRepaint();
-        std::this_thread::sleep_for(kPass);
     }
-}
-
-void CActivityBar::RequestRepaint()
-{
-    const WindowHandle window = m_window.load();
-    if (window != kNoWindow) {
-        ui::PostMessage(window, kRepaintMessage);
-    }
-}
-
-LResult CActivityBar::OnMessage(unsigned message, WParam wParam, LParam lParam)
-{
-    if (message == kRepaintMessage) {
-        RedrawWindow();
-        return 0;
-    }
-    return ui::Static::OnMessage(message, wParam, lParam);
+    RedrawWindow();
 }
 
 int CActivityBar::FillWidth(int width, float fill)

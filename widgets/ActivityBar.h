@@ -3,18 +3,15 @@
 #include "platform/gfx/Bitmap.h"
 #include "platform/ui/Static.h"
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
-#include <mutex>
-#include <thread>
 
 namespace tolvar {
 
 // A bar that plays a looping fill while a job runs: a lit and an unlit
-// picture of the same bar, split at the fill point. An animation thread
+// picture of the same bar, split at the fill point. A timer of the UI thread
 // advances the fill by elapsed time every 50 ms (empty to full in 5 seconds,
-// in hundredths) and asks the UI thread to repaint; it never paints itself.
+// in hundredths) and repaints it, as the scroll bar repeats on its timer.
 class CActivityBar : public ui::Static
 {
 public:
@@ -26,12 +23,11 @@ public:
     };
     static Counter SteadyCounter();
 
-    static constexpr unsigned kRepaintMessage = ui::WM_USER + 0x51;
-    static constexpr auto kPass = std::chrono::milliseconds(50);
+    static constexpr unsigned kTimerId = 1;
+    static constexpr unsigned kPassMs = 50;
     static constexpr float kCycleSeconds = 5.0f;
 
     CActivityBar(int x, int y, int filledId, int emptyId, Counter counter = SteadyCounter());
-    ~CActivityBar() override;
 
     // Creates the control as a child of parent (where the template's control
     // would be bound), then Initialise places it.
@@ -39,26 +35,25 @@ public:
     // Moves and sizes the control to (x, y, width, height) and empties it.
     void Initialise();
     void Start();
+    // Empties the bar at once; the animation ends at its next pass, so a
+    // Start before then goes on with the same cycle.
     void Stop();
 
-    bool IsRunning() const;
-    float Fill() const { return m_fill.load(); }
-    float Elapsed() const { return m_elapsed.load(); }
+    bool IsRunning() const { return m_running; }
+    float Fill() const { return m_fill; }
+    float Elapsed() const { return m_elapsed; }
     // Lit columns for a fill fraction: the lit part grows from the left edge.
     static int FillWidth(int width, float fill);
     // Columns past the fill width over which the lit picture fades out.
     static constexpr int kSoftEdge = 8;
-    // One pass of the animation at counter value now (the thread's step 2).
+    // One pass of the animation at counter value now.
     void Step(std::int64_t now);
 
 protected:
     void OnPaint(gfx::Painter& painter) override;
-    LResult OnMessage(unsigned message, WParam wParam, LParam lParam) override;
+    void OnTimer(unsigned id) override;
 
 private:
-    void Animate();
-    void RequestRepaint();
-
     gfx::Bitmap m_filledPicture;
     gfx::Bitmap m_emptyPicture;
     int m_x;
@@ -66,19 +61,13 @@ private:
     int m_width;
     int m_height;
     Counter m_counter;
-    std::atomic<std::int64_t> m_lastCounter{0};
-    std::atomic<float> m_stepSeconds{0.0f};
-    std::atomic<float> m_elapsed{0.0f};
+    std::int64_t m_lastCounter = 0;
+    float m_stepSeconds = 0.0f;
+    float m_elapsed = 0.0f;
     unsigned m_steps = 100;
-    std::atomic<float> m_fill{0.0f};
-    std::thread m_thread;
-    // Start, Stop and the thread's last pass agree through this lock, so a
-    // Start right after a Stop never lands between the thread deciding to
-    // end and its ending.
-    mutable std::mutex m_stateMutex;
-    bool m_threadRunning = false;
+    float m_fill = 0.0f;
+    bool m_running = false;
     bool m_stopRequested = false;
-    std::atomic<WindowHandle> m_window{kNoWindow};
 };
 
 } // namespace tolvar

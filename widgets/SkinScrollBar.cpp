@@ -149,7 +149,7 @@ void CSkinScrollBar::UpdateThumb()
         }
         return;
     }
-    if (IsWindow() && m_mayShow) {
+    if (IsWindow()) {
         ShowWindow(ui::ShowCommand::Show);
     }
     const int length = ThumbLength();
@@ -212,7 +212,7 @@ void CSkinScrollBar::OnLButtonDown(unsigned, gfx::Point point)
         m_position -= 1;
         m_upPressed = 1;
         m_repeatTicks = 0;
-        m_timerId = SetTimer(kRepeatTimerId, kRepeatMs);
+        SetTimer(kRepeatTimerId, kRepeatMs);
         SetCapture();
         UpdateThumb();
         code = SB_LINEUP;
@@ -221,7 +221,7 @@ void CSkinScrollBar::OnLButtonDown(unsigned, gfx::Point point)
         m_position += 1;
         m_downPressed = 1;
         m_repeatTicks = 0;
-        m_timerId = SetTimer(kRepeatTimerId, kRepeatMs);
+        SetTimer(kRepeatTimerId, kRepeatMs);
         SetCapture();
         UpdateThumb();
         code = SB_LINEDOWN;
@@ -268,7 +268,6 @@ void CSkinScrollBar::EndTracking()
         m_upPressed = 0;
         m_downPressed = 0;
         KillTimer(kRepeatTimerId);
-        m_timerId = 0;
     }
     m_thumbDragging = 0;
 }

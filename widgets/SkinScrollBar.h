@@ -69,14 +69,12 @@ private:
     void Compose();
 
     int m_repeatTicks = 0;
-    unsigned m_timerId = 0;
     int m_grabOffset = 0;
     int m_minimumThumb = 0;
     int m_end = 0;
     int m_minimum = 0;
     int m_page = 0;
     int m_position = 0;
-    int m_mayShow = 1;
     int m_thumbDragging = 0;
     int m_downPressed = 0;
     int m_upPressed = 0;

@@ -112,4 +112,13 @@ std::string EncodeUtf8(char32_t cp)
     return out;
 }
 
+std::string EncodeUtf8(std::u32string_view text)
+{
+    std::string out;
+    for (char32_t c : text) {
+        out += EncodeUtf8(c);
+    }
+    return out;
+}
+
 } // namespace tolvar::gfx

@@ -12,5 +12,6 @@ bool IsValidUtf8(std::string_view text);
 std::u32string DecodeText(std::string_view text);
 std::u32string DecodeWindows1252(std::string_view text);
 std::string EncodeUtf8(char32_t codePoint);
+std::string EncodeUtf8(std::u32string_view text);
 
 } // namespace tolvar::gfx

@@ -1,6 +1,7 @@
 #include "platform/shell/ShellExecute.h"
 
 #include <cerrno>
+#include <csignal>
 #include <mutex>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -40,8 +41,18 @@ bool ShellOpen(const std::string& address)
                     opener.data(),
                     const_cast<char*>(address.c_str()),
                     nullptr};
+    // The opener starts with no signal blocked, whatever the program blocks
+    // for its own loop.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
     pid_t pid = 0;
-    if (posix_spawnp(&pid, "sh", nullptr, nullptr, argv, environ) != 0) {
+    const int spawned = posix_spawnp(&pid, "sh", nullptr, &attributes, argv, environ);
+    posix_spawnattr_destroy(&attributes);
+    if (spawned != 0) {
         return false;
     }
     int status = 0;

@@ -35,7 +35,8 @@ struct InputEvent
         Close,       // the window manager asks a top-level window to close
         FocusGained, // a top-level window got the keyboard
         FocusLost,
-        Moved, // the window manager moved a top-level window
+        Moved,        // the window manager moved a top-level window
+        EndRequested, // a termination signal came, or the display went away
     };
     enum class Button
     {
@@ -110,6 +111,11 @@ public:
     virtual void Wake() = 0; // any thread
     virtual Point CursorPos() const = 0;
     virtual Size ScreenSize() const = 0;
+    // From now on SIGTERM, SIGINT and SIGHUP arrive as EndRequested instead
+    // of ending the process. Call on the UI thread before any other thread
+    // starts: the signals are blocked, and threads inherit that. False when
+    // the backend cannot.
+    virtual bool WatchEndSignals() { return false; }
     // The shared text selections (Clipboard.h).
     virtual void SetSelectionText(Selection which, const std::string& utf8) = 0;
     virtual void RequestSelectionText(Selection which, SelectionCallback done) = 0;

@@ -1,8 +1,11 @@
 #include "platform/ui/Dialog.h"
 
+#include "platform/ui/Edit.h"
 #include "platform/ui/WindowSystem.h"
 
 #include <algorithm>
+#include <cassert>
+#include <cstdio>
 
 namespace tolvar::ui {
 
@@ -14,6 +17,13 @@ int Dialog::DoModal(Window* owner)
         return -1;
     }
     WindowSystem& system = WindowSystem::Get();
+    // Windows belong to the UI thread; a box wanted by a job is handed over
+    // before it gets here (MessageBoxRouting).
+    if (!system.IsUiThread()) {
+        std::fputs("Dialog::DoModal called off the UI thread\n", stderr);
+        assert(!"Dialog::DoModal called off the UI thread");
+        return -1;
+    }
     Point at;
     if (m_initialPosition) {
         at = *m_initialPosition;
@@ -65,6 +75,14 @@ int Dialog::DoModal(Window* owner)
             SetFocus();
         }
         system.RunModalLoop([&] { return !m_ended && Window::FromHandle(self) == this; });
+    }
+    if (!m_ended && Window::FromHandle(self) == this) {
+        // The loop ended because the program is ending: the Cancel path
+        // gives the safe answer (a question answers No).
+        OnCancel();
+        if (!m_ended) {
+            m_result = IDC_CANCEL;
+        }
     }
     m_modal = false;
 
@@ -135,6 +153,10 @@ void Dialog::MoveFocusToNextTabStop(bool backwards)
         index = backwards ? (pos + stops.size() - 1) % stops.size() : (pos + 1) % stops.size();
     }
     stops[index]->SetFocus();
+    // Tabbing into an edit selects its text, so typing replaces it.
+    if (auto* edit = dynamic_cast<Edit*>(stops[index])) {
+        edit->SetSel(0, -1);
+    }
 }
 
 } // namespace tolvar::ui

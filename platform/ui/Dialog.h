@@ -9,7 +9,7 @@ namespace tolvar::ui {
 // EndDialog; then it destroys the window, enables the others again and
 // returns the result. Sent messages from workers are served throughout.
 // Enter runs OnOK and Escape OnCancel unless the focused control takes the
-// key; Tab moves between tab stops; WM_CLOSE (Alt+F4) runs OnCancel.
+// key; Tab moves between tab stops (selecting an edit's text); WM_CLOSE (Alt+F4) runs OnCancel.
 class Dialog : public Window
 {
 public:

@@ -10,6 +10,8 @@
 
 #include "platform/ui/DragDrop.h"
 
+#include "platform/gfx/TextCodec.h"
+
 #include "platform/ui/WindowSystem.h"
 
 #include <algorithm>
@@ -44,25 +46,6 @@ void WriteU32(GlobalBlock& block, std::size_t at, std::uint32_t value)
 {
     for (int i = 0; i < 4; ++i) {
         block[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
-    }
-}
-
-void AppendUtf8(std::string& out, char32_t c)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
     }
 }
 
@@ -106,7 +89,7 @@ std::vector<std::string> ParseDropFiles(const GlobalBlock& block)
                     at += 2;
                 }
             }
-            AppendUtf8(path, c);
+            path += gfx::EncodeUtf8(c);
         }
         files.push_back(std::move(path));
         at += 2;

@@ -36,15 +36,6 @@ int Windows1252Byte(char32_t c)
     return -1;
 }
 
-std::string ToUtf8(const std::u32string& text)
-{
-    std::string out;
-    for (char32_t c : text) {
-        out += gfx::EncodeUtf8(c);
-    }
-    return out;
-}
-
 } // namespace
 
 Edit::Edit(unsigned style) : m_style(style) {}
@@ -107,7 +98,8 @@ std::string Edit::SelectedText() const
 {
     const std::size_t from = std::min(m_anchor, m_caret), to = std::max(m_anchor, m_caret);
     const std::string bytes = GetText().substr(from, to - from);
-    std::string utf8 = gfx::IsValidUtf8(bytes) ? bytes : ToUtf8(gfx::DecodeWindows1252(bytes));
+    std::string utf8 =
+        gfx::IsValidUtf8(bytes) ? bytes : gfx::EncodeUtf8(gfx::DecodeWindows1252(bytes));
     // Other programs break lines with a plain line feed.
     std::string out;
     for (std::size_t i = 0; i < utf8.size(); ++i) {

@@ -306,6 +306,11 @@ void WindowSystem::HandleInput(const InputEvent& event)
             old->WindowProc(WM_KILLFOCUS, 0, 0);
         }
         break;
+    case InputEvent::Type::EndRequested:
+        // Every loop unwinds: open dialogs take their Cancel path and the
+        // outermost one returns, as when the user closes the program.
+        Quit(0);
+        break;
     case InputEvent::Type::Moved:
         if (Window* w = Window::FromHandle(event.window); w != nullptr && w->IsTopLevel()) {
             Rect r = w->GetRectInParent();

@@ -44,6 +44,49 @@ WindowSystem::Impl& SystemImpl()
     return *&WindowSystem::Get().Internals();
 }
 
+namespace {
+
+// Queues a call for the UI thread, wakes it and waits until it was served
+// (or the system shut down). What the handler threw is thrown here.
+LResult SendAndWait(WindowSystem& system, const std::shared_ptr<SentCall>& call)
+{
+    WindowSystem::Impl& impl = system.Internals();
+    {
+        std::lock_guard lock(impl.queueMutex);
+        if (impl.shuttingDown) {
+            return 0;
+        }
+        impl.sent.push_back(call);
+    }
+    impl.sentQueued.notify_all();
+    system.GetBackend().Wake();
+    std::unique_lock lock(call->mutex);
+    call->cv.wait(lock, [&] { return call->done; });
+    // The failure is taken out, so the exception ends its life on this
+    // thread, which reads it, not on the UI thread that may free the call.
+    if (std::exception_ptr failure = std::move(call->failure)) {
+        lock.unlock();
+        std::rethrow_exception(failure);
+    }
+    return call->result;
+}
+
+// Queues a message or work for the UI thread's next pass and wakes it.
+bool Post(WindowSystem& system, PostedItem item)
+{
+    {
+        std::lock_guard lock(system.Internals().queueMutex);
+        if (system.Internals().shuttingDown) {
+            return false;
+        }
+        system.Internals().posted.push_back(std::move(item));
+    }
+    system.GetBackend().Wake();
+    return true;
+}
+
+} // namespace
+
 void Invoker::Invoke(const std::function<void()>& work)
 {
     WindowSystem* system = WindowSystem::Instance();
@@ -53,23 +96,7 @@ void Invoker::Invoke(const std::function<void()>& work)
     }
     auto call = std::make_shared<SentCall>();
     call->work = work;
-    {
-        std::lock_guard lock(system->Internals().queueMutex);
-        if (system->Internals().shuttingDown) {
-            return;
-        }
-        system->Internals().sent.push_back(call);
-    }
-    system->Internals().sentQueued.notify_all();
-    system->GetBackend().Wake();
-    std::unique_lock lock(call->mutex);
-    call->cv.wait(lock, [&] { return call->done; });
-    // The failure is taken out, so the exception ends its life on this
-    // thread, which reads it, not on the UI thread that may free the call.
-    if (std::exception_ptr failure = std::move(call->failure)) {
-        lock.unlock();
-        std::rethrow_exception(failure);
-    }
+    SendAndWait(*system, call);
 }
 
 bool Invoker::IsUiThread() const
@@ -160,25 +187,7 @@ LResult SendMessage(WindowHandle window, unsigned message, WParam wParam, LParam
     call->message = message;
     call->wParam = wParam;
     call->lParam = lParam;
-    {
-        auto& impl = system->Internals();
-        std::lock_guard lock(impl.queueMutex);
-        if (impl.shuttingDown) {
-            return 0;
-        }
-        impl.sent.push_back(call);
-    }
-    system->Internals().sentQueued.notify_all();
-    system->GetBackend().Wake();
-    std::unique_lock lock(call->mutex);
-    call->cv.wait(lock, [&] { return call->done; });
-    // The failure is taken out, so the exception ends its life on this
-    // thread, which reads it, not on the UI thread that may free the call.
-    if (std::exception_ptr failure = std::move(call->failure)) {
-        lock.unlock();
-        std::rethrow_exception(failure);
-    }
-    return call->result;
+    return SendAndWait(*system, call);
 }
 
 bool PostMessage(WindowHandle window, unsigned message, WParam wParam, LParam lParam)
@@ -194,15 +203,7 @@ bool PostMessage(WindowHandle window, unsigned message, WParam wParam, LParam lP
             return false;
         }
     }
-    {
-        std::lock_guard lock(impl.queueMutex);
-        if (impl.shuttingDown) {
-            return false;
-        }
-        impl.posted.push_back({window, message, wParam, lParam, {}});
-    }
-    system->GetBackend().Wake();
-    return true;
+    return Post(*system, {window, message, wParam, lParam, {}});
 }
 
 void PostTask(std::function<void()> work)
@@ -211,14 +212,7 @@ void PostTask(std::function<void()> work)
     if (system == nullptr) {
         return;
     }
-    {
-        std::lock_guard lock(system->Internals().queueMutex);
-        if (system->Internals().shuttingDown) {
-            return;
-        }
-        system->Internals().posted.push_back({kNoWindow, 0, 0, 0, std::move(work)});
-    }
-    system->GetBackend().Wake();
+    Post(*system, {kNoWindow, 0, 0, 0, std::move(work)});
 }
 
 // ---- the loop ----

@@ -15,9 +15,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -148,6 +151,22 @@ TEST_F(AppX11Test, MainWindowShowsItsSkinOpensAboutAndEndsOnEscape)
 
     ASSERT_TRUE(Run("xdotool key Escape"));
     EXPECT_EQ(app->WaitForExit(5s), 0);
+}
+
+// The X server going away ends the program as Exit does, with status 0, not
+// through Xlib's exit(1).
+TEST_F(AppX11Test, ALostDisplayEndsTheProgramAsExitDoes)
+{
+    auto own = std::make_unique<XvfbServer>();
+    ASSERT_TRUE(own->Ok());
+    DisplayProcess app(own->Display(),
+                       {TOLVAR_APP, "--settings", server->Url("/tolvar_settings.asp")});
+    const std::string shown = "DISPLAY=" + own->Display() +
+                              " xdotool search --onlyvisible --name '^Tolvar for "
+                              "PlayStation2$' >/dev/null 2>&1";
+    ASSERT_TRUE(Eventually([&] { return std::system(shown.c_str()) == 0; }));
+    own.reset();
+    EXPECT_EQ(app.WaitForExit(10s), 0);
 }
 
 TEST_F(AppX11Test, TrayIconDoubleClickHidesAndShowsTheWindow)
@@ -429,6 +448,59 @@ TEST_F(AppDrivesX11Test, UserTasksOnDrivesAndTheOnlineDatabase)
     ASSERT_TRUE(Run("xdotool mousemove " + At(12, 300)));
     ASSERT_TRUE(Run("xdotool key Escape"));
     EXPECT_EQ(app->WaitForExit(5s), 0);
+}
+
+// SIGTERM while a download waits for a slow server ends the program as Exit
+// does: the job is cancelled and waited for, the save it would replace stays
+// as it was, no temporary file is left, and the exit status is 0.
+TEST_F(AppDrivesX11Test, TermSignalMidDownloadEndsAsExitLeavingTheOldSave)
+{
+    const auto db = dir / "db";
+    server = std::make_unique<ServerProcess>(db, std::vector<std::string>{"--delay-ms", "1500"});
+    ASSERT_TRUE(Plug("DELTA"));
+    // Every save of the first online folder is on the drive already, older.
+    const std::vector<std::uint8_t> old = ReadBytes(db / "Racing" / "Turbo Lane 2.0.tvd");
+    for (const auto& e : std::filesystem::directory_iterator(db / "Action")) {
+        if (e.path().extension() == ".tvd") {
+            std::ofstream(Drive("DELTA") / e.path().filename(), std::ios::binary)
+                .write(reinterpret_cast<const char*>(old.data()),
+                       static_cast<std::streamsize>(old.size()));
+        }
+    }
+    const auto before = Saves(Drive("DELTA"));
+    auto app = StartProgram();
+    ASSERT_TRUE(Eventually([&] { return Visible("Tolvar for PlayStation2"); }));
+    ASSERT_TRUE(Run("xdotool mousemove " + At(12, 300)));
+    std::optional<gfx::Bitmap> empty;
+    ASSERT_TRUE(Eventually([&] {
+        auto row1 = Strip(60, RowY(1) - 8, 200, 16);
+        empty = Strip(60, RowY(4) - 8, 200, 16);
+        return row1 && empty && *row1 != *empty;
+    }));
+    ASSERT_TRUE(Click(OnlineExpandBox(0, 0)));
+    auto onlineRowShown = [&](int row) {
+        return Eventually([&] {
+            auto strip = Strip(366 + 30, RowY(row) - 8, 200, 16);
+            return strip && *strip != *empty;
+        });
+    };
+    ASSERT_TRUE(onlineRowShown(5)) << "the online folders did not come";
+    ASSERT_TRUE(Click(OnlineExpandBox(1, 1)));
+    // Its two saves push the last folder down to row 7.
+    ASSERT_TRUE(onlineRowShown(7)) << "the first online folder did not open";
+    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(Drag(OnlineRow(2), LocalRow(1)));
+    ASSERT_TRUE(Answer("y")) << "no question before replacing the save";
+    std::this_thread::sleep_for(500ms); // the download waits for the server's answer
+    ASSERT_EQ(kill(app->Pid(), SIGTERM), 0);
+    EXPECT_EQ(app->WaitForExit(10s), 0);
+    EXPECT_EQ(Saves(Drive("DELTA")), before);
+    std::size_t files = 0;
+    for (const auto& e : std::filesystem::directory_iterator(Drive("DELTA"))) {
+        ++files;
+        EXPECT_EQ(ReadBytes(e.path()), old) << e.path();
+    }
+    EXPECT_EQ(files, before.size()) << "a temporary file was left";
 }
 
 } // namespace

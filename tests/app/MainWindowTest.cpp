@@ -293,6 +293,43 @@ TEST_F(MainWindowTest, SleepMinimisesWithoutATrayAndTheBodyDragsTheWindow)
     });
 }
 
+TEST_F(MainWindowTest, EscapeAndAltSpaceReachTheWindowWhicheverTreeHasTheFocus)
+{
+    for (const gfx::Point inTree : {gfx::Point{100, 200}, gfx::Point{450, 200}}) {
+        SCOPED_TRACE(inTree.x);
+        CZyferV3Dlg dialog;
+        bool escapeIgnored = false;
+        ui::PostTask([&] {
+            display->Click(dialog.ClientToScreen(inTree));
+            system->RunPending();
+            const ui::Window* focus = ui::Window::GetFocus();
+            EXPECT_TRUE(focus == dialog.GetLocalTree() || focus == dialog.GetOnlineTree());
+            // Alt+Space opens the window menu, whose N minimises.
+            display->KeyDown(ui::VK_MENU);
+            display->PressKey(ui::VK_SPACE);
+            display->KeyUp(ui::VK_MENU);
+            display->PressKey('N');
+            system->RunPending();
+            EXPECT_TRUE(dialog.IsIconic());
+            dialog.ShowWindow(ui::ShowCommand::Restore);
+            clock.Advance(std::chrono::seconds(1));
+            display->Click(dialog.ClientToScreen(inTree));
+            display->PressKey(ui::VK_ESCAPE);
+            system->RunPending();
+            // Still running after Escape: the tree kept the key.
+            ui::PostTask([&escapeIgnored, handle = dialog.Handle()] {
+                if (ui::Window* still = ui::Window::FromHandle(handle)) {
+                    escapeIgnored = true;
+                    still->SendMessage(ui::WM_CLOSE);
+                }
+            });
+        });
+        dialog.DoModal();
+        system->RunPending();
+        EXPECT_FALSE(escapeIgnored);
+    }
+}
+
 TEST(ProgramFolderTest, ExecutableFolderWhenWritableElseTheXdgFolders)
 {
     TempDir dir;

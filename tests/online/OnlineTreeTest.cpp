@@ -226,7 +226,7 @@ TEST_F(OnlineTreeTest, FoldersAreReadOnceShownWithTheirLooksAndRefreshedWhole)
     EXPECT_EQ(Labels(rootItem), (Strings{"Action", "Empty", "online community", "Top"}));
     EXPECT_EQ(tree->GetCommunity(), tree->FindRecord(Child(rootItem, "online community")));
     // Open again, or collapse and open: nothing is fetched.
-    for (unsigned code : {TVE_EXPAND, TVE_COLLAPSE, TVE_EXPAND}) {
+    for (ExpandCode code : {TVE_EXPAND, TVE_COLLAPSE, TVE_EXPAND}) {
         tree->Expand(rootItem, code);
         EXPECT_FALSE(tree->IsListing()) << code;
     }

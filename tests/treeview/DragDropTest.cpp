@@ -46,7 +46,8 @@ public:
     DropEffect OnDragEnter(ui::Window* window, DataObject* data, unsigned, Point) override
     {
         EXPECT_EQ(window, this);
-        m_accepted = HoldsOwnMainWindow(data, m_otherFormat);
+        m_accepted = HoldsOwnMainWindow(data, m_otherFormat) ||
+                     (takesOwn && HoldsOwnMainWindow(data, m_ownFormat));
         events.push_back(std::string("enter:") + (m_accepted ? "yes" : "no"));
         return m_accepted ? ui::DROPEFFECT_COPY : ui::DROPEFFECT_NONE;
     }
@@ -58,6 +59,9 @@ public:
     bool OnDrop(ui::Window*, DataObject* data, DropEffect effect, Point point) override
     {
         events.push_back("drop");
+        // Disabled while it copies, as the Local Tree is.
+        EnableWindow(false);
+        EnableWindow(true);
         dropPoint = point;
         dropEffect = effect;
         dropped = *data;
@@ -80,6 +84,7 @@ public:
     DropEffect dropEffect = 0;
     DataObject dropped;
     std::string toolTip = "Default text!";
+    bool takesOwn = false; // a drop between its own locations
 
 private:
     bool m_local;
@@ -106,7 +111,7 @@ protected:
             ASSERT_TRUE(tree->RegisterDropTarget());
             TreeItem* location = tree->InsertItemShort("E:", nullptr, nullptr);
             tree->InsertItemShort("save.tvd", location, nullptr);
-            tree->Expand(location, 2);
+            tree->Expand(location, TVE_EXPAND);
         }
         system->RunPending();
     }
@@ -161,12 +166,24 @@ TEST_F(DragBetweenTrees, SavesGoToTheOtherTreeWithTheirBlocksButNotToTheirOwn)
     // Onto its own tree: refused, and a refused drop is a leave.
     Drag(*online, *online, {120, 60});
     EXPECT_EQ(online->events, (Events{"enter:no", "leave", "dragdone:0"}));
+    // Between two locations of one tree: after the drop the tree keeps the
+    // keyboard, so Delete reaches it at once.
+    local->takesOwn = true;
+    local->events.clear();
+    Advance(1000);
+    Move(*local, 120, 100); // the pointer comes in before the press
+    Drag(*local, *local, {120, 10});
+    EXPECT_EQ(local->events, (Events{"enter:yes", "drop", "dragdone:1"}));
+    EXPECT_EQ(ui::Window::GetFocus(), local.get());
+    Key(ui::VK_DELETE);
+    EXPECT_EQ(local->events.back(), "keyup:46x1");
     // The pointer showed each answer, and its own look after each drag.
     using ui::DragCursor;
     EXPECT_EQ(display->DragCursors(),
               (std::vector<DragCursor>{DragCursor::Refused, DragCursor::Copy, DragCursor::Normal,
                                        DragCursor::Refused, DragCursor::Copy, DragCursor::Normal,
-                                       DragCursor::Refused, DragCursor::Normal}));
+                                       DragCursor::Refused, DragCursor::Normal, DragCursor::Refused,
+                                       DragCursor::Copy, DragCursor::Normal}));
 }
 
 TEST_F(DragBetweenTrees, LeavingCancellingAndShortDragsDropNothing)

@@ -95,7 +95,7 @@ TEST_F(TreeInput, RepeatedPressesOnALabelStampTheClickTimeOrDoubleClick)
 
 TEST_F(TreeInput, KeysMoveTheSelectionByRowAndOpenOnlyDepthOne)
 {
-    left->Expand(top, 2);
+    left->Expand(top, TVE_EXPAND);
     ClickLabel(top);
     const auto stamp = left->GetLastClickTime();
     Advance(50);
@@ -136,7 +136,7 @@ TEST_F(TreeInput, WheelMovesOneRowPer120KeepsTheRemainderAndGoesUnderThePointer)
 {
     Wheel(-120); // no selection: nothing happens
     EXPECT_EQ(left->GetSelectedItem(), nullptr);
-    left->Expand(top, 2);
+    left->Expand(top, TVE_EXPAND);
     ClickLabel(other); // row 3
     struct Turn
     {
@@ -265,28 +265,6 @@ TEST_F(TreeInput, EditedRowIsDrawnWithoutItsLabelAndTheEditIsBlack)
     EXPECT_TRUE(gfx::SameRgb(colors.background, gfx::Rgb(0, 0, 0)));
     EXPECT_TRUE(gfx::SameRgb(colors.text, gfx::Rgb(185, 185, 249)));
     EXPECT_TRUE(gfx::SameRgb(colors.brush.color, gfx::Rgb(0, 0, 0)));
-}
-
-TEST_F(TreeInput, KeyDownsForTheTreeAreTakenBeforeDispatchUnlessEditing)
-{
-    left->SelectItem(top);
-    ui::Message down;
-    down.window = left->Handle();
-    down.message = ui::WM_KEYDOWN;
-    down.wParam = ui::VK_DOWN;
-    EXPECT_TRUE(left->PreTranslateMessage(down));
-    EXPECT_EQ(left->GetSelectedItem(), other);
-    ui::Message up = down;
-    up.message = ui::WM_KEYUP;
-    EXPECT_FALSE(left->PreTranslateMessage(up));
-    ui::Message forMain = down;
-    forMain.window = main->Handle();
-    EXPECT_FALSE(left->PreTranslateMessage(forMain));
-    // While the edit is open the key goes its normal way, to the edit.
-    left->SetEditLabels(true);
-    ASSERT_NE(left->BeginLabelEdit(top), nullptr);
-    EXPECT_FALSE(left->PreTranslateMessage(down));
-    EXPECT_EQ(left->GetSelectedItem(), other);
 }
 
 } // namespace

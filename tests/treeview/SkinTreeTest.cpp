@@ -92,22 +92,22 @@ TEST_F(TreeFixture, RowsNumberOnlyShownItemsAndDepthAlways)
     EXPECT_EQ(mid->row, -1);
     EXPECT_EQ(low->depth, 2);
 
-    EXPECT_TRUE(left->Expand(top, 2));
+    EXPECT_TRUE(left->Expand(top, TVE_EXPAND));
     EXPECT_EQ(mid->row, 1);
     EXPECT_EQ(low->row, -1); // mid is still collapsed
-    left->Expand(mid, 3);
+    left->Expand(mid, TVE_TOGGLE);
     EXPECT_EQ(low->row, 2);
     EXPECT_EQ(next->row, 3);
     ScrollInfo info = BarInfo(*leftBar);
     EXPECT_EQ(info.nMax, 4);
     EXPECT_EQ(info.nPage, 17U); // 291 / 17
 
-    left->Expand(top, 1);
+    left->Expand(top, TVE_COLLAPSE);
     EXPECT_EQ(left->GetRowCount(), 2);
     EXPECT_EQ(low->row, -1);
     EXPECT_FALSE(top->expanded);
-    // Any other code collapses and throws the children away.
-    left->Expand(top, 7);
+    // A collapse with reset throws the children away.
+    left->Expand(top, TVE_COLLAPSERESET);
     EXPECT_EQ(top->firstChild, nullptr);
     EXPECT_EQ(left->GetItemCount(), 2U);
 }
@@ -120,7 +120,7 @@ TEST_F(TreeFixture, HandlesOfOtherTreesDeletedItemsNullAndRootAreRefused)
     ASSERT_TRUE(left->DeleteItem(gone));
     for (TreeItem* bad : {theirs, static_cast<TreeItem*>(nullptr), left->GetRootItem(), gone}) {
         EXPECT_FALSE(left->SelectItem(bad));
-        EXPECT_FALSE(left->Expand(bad, 2));
+        EXPECT_FALSE(left->Expand(bad, TVE_EXPAND));
         EXPECT_FALSE(left->DeleteItem(bad));
         EXPECT_EQ(left->GetParentItem(bad), nullptr);
         EXPECT_EQ(left->GetItemText(bad), "");
@@ -151,7 +151,7 @@ TEST_F(TreeFixture, DeletingAParentTakesTheWholeSubtreeAndTheSelection)
         }
     }
     TreeItem* after = left->InsertItemShort("after", nullptr, nullptr);
-    left->Expand(parent, 2);
+    left->Expand(parent, TVE_EXPAND);
     ASSERT_EQ(left->GetItemCount(), 15U);
     left->SelectItem(child);
 
@@ -209,8 +209,8 @@ TEST_F(TreeFixture, PaintingShowsTheBackgroundAndRectanglesFollowTheDepth)
     TreeItem* mid = left->InsertItemShort("", top, nullptr);
     TreeItem* low = left->InsertItemShort("", mid, nullptr);
     TreeItem* deeper = left->InsertItemShort("", low, nullptr);
-    left->Expand(top, 2);
-    left->Expand(mid, 2);
+    left->Expand(top, TVE_EXPAND);
+    left->Expand(mid, TVE_EXPAND);
     left->imageForAll = 4;
     left->UpdateView();
     Rect r;
@@ -245,7 +245,7 @@ TEST_F(TreeFixture, PaintingShowsTheBackgroundAndRectanglesFollowTheDepth)
         EXPECT_GE(box.left, row.labelX);
         EXPECT_LE(box.left, row.labelX + 2);
     }
-    left->Expand(low, 2);
+    left->Expand(low, TVE_EXPAND);
     EXPECT_EQ(*left->GetButtonRect(deeper, &r), (Rect{50, 56, 71, 72}));
 }
 
@@ -344,7 +344,7 @@ TEST_F(TreeFixture, ScrollBarDrivesTheTopRowAndNoRowsStrandAboveTheView)
 TEST_F(TreeFixture, RedrawOffDefersWorkUntilItComesBack)
 {
     TreeItem* parent = left->InsertItemShort("parent", nullptr, nullptr);
-    left->Expand(parent, 2);
+    left->Expand(parent, TVE_EXPAND);
     const int presents = display->PresentCount();
     left->SetRedraw(false);
     for (int i = 0; i < 100; ++i) {

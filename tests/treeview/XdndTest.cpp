@@ -145,7 +145,7 @@ protected:
         ASSERT_TRUE(tree->RegisterDropTarget());
         TreeItem* location = tree->InsertItemShort("E:", nullptr, nullptr);
         tree->InsertItemShort("a.tvd", location, nullptr);
-        tree->Expand(location, 2);
+        tree->Expand(location, TVE_EXPAND);
         system->RunUntil([] { return false; }, 200ms);
     }
     void TearDown() override { alarm(0); } // members go tree first, server last

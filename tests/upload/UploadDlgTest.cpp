@@ -88,7 +88,7 @@ TEST_F(UploadDlgTest, OnlyItsButtonsAndClosingEndIt)
              display->PressKey(ui::VK_RETURN);
              display->PressKey(ui::VK_ESCAPE);
              display->PressKey(ui::VK_TAB);
-             EditOf(dlg, Dlg::kDescriptionEditId).SetSel(-1, -1);
+             display->PressKey(ui::VK_END);
              display->PressKey(ui::VK_RETURN);
              display->Type("fast");
              display->PressKey(ui::VK_ESCAPE);
@@ -98,6 +98,14 @@ TEST_F(UploadDlgTest, OnlyItsButtonsAndClosingEndIt)
              });
          },
          1, "Ghost Lap!", "Ghost Lap\r\nfast"},
+        // Tabbing into an edit selects its text: typing replaces it.
+        {"Tab then type",
+         [this](Dlg& dlg) {
+             display->PressKey(ui::VK_TAB);
+             display->Type("Mine");
+             ui::PostTask([this, &dlg] { Click(dlg, Dlg::kSubmitId); });
+         },
+         1, "Ghost Lap", "Mine"},
         {"Cancel reads the edits too",
          [this](Dlg& dlg) {
              EditOf(dlg, Dlg::kNameEditId).SetText("Other");

@@ -4,9 +4,7 @@
 
 #include <atomic>
 #include <cstdlib>
-#include <mutex>
-#include <set>
-#include <thread>
+#include <memory>
 
 namespace tolvar::test {
 namespace {
@@ -24,33 +22,22 @@ struct FakeCounter
     void Advance(std::int64_t ms) const { *ticks += ms; }
 };
 
-// Records which threads paint the bar.
+// Counts the bar's paints.
 class WatchedBar : public CActivityBar
 {
 public:
     using CActivityBar::CActivityBar;
-    std::set<std::thread::id> PaintingThreads()
-    {
-        std::lock_guard lock(m_mutex);
-        return m_threads;
-    }
     int Paints() const { return m_paints; }
 
 protected:
     void OnPaint(gfx::Painter& painter) override
     {
-        {
-            std::lock_guard lock(m_mutex);
-            m_threads.insert(std::this_thread::get_id());
-        }
         ++m_paints;
         CActivityBar::OnPaint(painter);
     }
 
 private:
-    std::mutex m_mutex;
-    std::set<std::thread::id> m_threads;
-    std::atomic<int> m_paints{0};
+    int m_paints = 0;
 };
 
 class ActivityBarTest : public UiTest
@@ -77,20 +64,13 @@ protected:
     const gfx::Bitmap empty = LoadBitmapResource(197);
 };
 
-TEST_F(ActivityBarTest, FillWidthGrowsFromTheLeftEdge)
-{
-    for (const auto& [fill, width] :
-         {std::pair{0.0f, 0}, {0.01f, 6}, {0.5f, 94}, {0.99f, 182}, {1.0f, 189}}) {
-        EXPECT_EQ(CActivityBar::FillWidth(189, fill), width) << fill;
-    }
-}
-
 TEST_F(ActivityBarTest, StepsCountWholeHundredthsOfAFiveSecondCycle)
 {
-    // Drive the arithmetic without the thread: as Start leaves it.
+    // Drive the arithmetic without the timer: as Start leaves it.
     bar.Start();
     bar.Stop();
-    ASSERT_TRUE(system->RunUntil([&] { return !bar.IsRunning(); }));
+    Advance(CActivityBar::kPassMs);
+    ASSERT_FALSE(bar.IsRunning());
     // Stop empties the bar; the steps below work on the numbers alone.
     std::int64_t now = counter.ticks->load();
     auto step = [&](std::int64_t ms) {
@@ -136,28 +116,29 @@ TEST_F(ActivityBarTest, StepsCountWholeHundredthsOfAFiveSecondCycle)
     }
 }
 
-TEST_F(ActivityBarTest, TheAnimationThreadAsksTheUiThreadToPaint)
+TEST_F(ActivityBarTest, TheUiTimerAnimatesTheBarAndStopEmptiesItAtOnce)
 {
     bar.Start();
     EXPECT_TRUE(bar.IsRunning());
     counter.Advance(1000);
     const int before = bar.Paints();
-    ASSERT_TRUE(system->RunUntil([&] { return bar.Paints() >= before + 3; }));
-    EXPECT_EQ(bar.PaintingThreads(), std::set<std::thread::id>{std::this_thread::get_id()});
+    Advance(CActivityBar::kPassMs);
+    EXPECT_GT(bar.Paints(), before);
     EXPECT_FLOAT_EQ(bar.Fill(), 0.2f);
     const int lit = CActivityBar::FillWidth(189, 0.2f);
+    EXPECT_NEAR(lit, 189 / 5, 4); // a fifth of the bar, from its left edge
     EXPECT_TRUE(Lit(0, lit, true));
     EXPECT_TRUE(Lit(lit + CActivityBar::kSoftEdge, 189, false));
 
     bar.Stop();
     EXPECT_EQ(bar.Fill(), 0.0f);
     EXPECT_TRUE(Lit(0, 189, false)) << "emptied at once";
-    ASSERT_TRUE(system->RunUntil([&] { return !bar.IsRunning(); }, std::chrono::seconds(2)));
-    Pump();
+    Advance(CActivityBar::kPassMs);
+    EXPECT_FALSE(bar.IsRunning());
     EXPECT_TRUE(Lit(0, 189, false));
 }
 
-TEST_F(ActivityBarTest, StartAndStopInAnyOrderKeepTheCycleAndDestroyingEndsTheThread)
+TEST_F(ActivityBarTest, StartAndStopInAnyOrderKeepTheCycle)
 {
     // Placed with its picture's size and shown empty; a Stop when idle
     // repaints it empty and a Start still runs.
@@ -168,23 +149,16 @@ TEST_F(ActivityBarTest, StartAndStopInAnyOrderKeepTheCycleAndDestroyingEndsTheTh
     EXPECT_TRUE(Lit(0, 189, false));
     bar.Start();
     counter.Advance(2000);
-    ASSERT_TRUE(system->RunUntil([&] { return bar.Elapsed() >= 2.0f; }));
+    Advance(CActivityBar::kPassMs);
+    EXPECT_FLOAT_EQ(bar.Elapsed(), 2.0f);
     bar.Start();
-    EXPECT_GE(bar.Elapsed(), 2.0f) << "a second Start does not restart the cycle";
+    EXPECT_FLOAT_EQ(bar.Elapsed(), 2.0f) << "a second Start does not restart the cycle";
     bar.Stop();
     bar.Start();
     EXPECT_TRUE(bar.IsRunning());
     counter.Advance(500);
-    ASSERT_TRUE(system->RunUntil([&] { return bar.Elapsed() >= 2.5f; }))
-        << "the same cycle goes on after Stop and Start";
-
-    // Destroyed while running, a bar must neither hang nor leave its thread behind.
-    auto second = std::make_unique<CActivityBar>(510, 136, 196, 199, counter.Get());
-    ASSERT_TRUE(second->Create(owner, 1019));
-    second->Start();
-    ASSERT_TRUE(second->IsRunning());
-    second.reset();
-    Pump();
+    Advance(CActivityBar::kPassMs);
+    EXPECT_FLOAT_EQ(bar.Elapsed(), 2.5f) << "the same cycle goes on after Stop and Start";
 }
 
 } // namespace

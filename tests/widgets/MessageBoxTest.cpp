@@ -4,10 +4,12 @@
 #include "platform/base/MessageBox.h"
 #include "tests/widgets/WidgetFixture.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <thread>
 #include <vector>
 
 namespace tolvar::test {
@@ -114,6 +116,10 @@ TEST_F(MessageBoxTest, KeyboardMovesBetweenButtonsAndClosingWithoutOneAnswersNoO
         EXPECT_EQ(RunBox("Closed", type, [&](CMessageBox& box) { display->Close(box.Handle()); }),
                   type == MB_YESNO ? IDNO : 0);
     }
+    // The program ending under a question (a signal, the display gone) answers No.
+    ui::InputEvent end;
+    end.type = ui::InputEvent::Type::EndRequested;
+    EXPECT_EQ(RunBox("Ending", MB_YESNO, [&](CMessageBox&) { display->Inject(end); }), IDNO);
 }
 
 TEST_F(MessageBoxTest, OpensCentredOverItsOwnerOrTheScreen)
@@ -164,8 +170,35 @@ TEST_F(MessageBoxTest, OpensCentredOverItsOwnerOrTheScreen)
     });
     EXPECT_EQ(AfxMessageBox("Sure?", MB_YESNO), IDNO);
     EXPECT_EQ(boxes, 1);
+    // Asked from a job's thread, the box is handed to the UI thread (a dialog
+    // anywhere else is refused) and the job gets its answer.
+    std::atomic<int> fromJob{-1};
+    std::thread job([&] { fromJob = AfxMessageBox("From a job", MB_YESNO); });
+    std::function<void()> answerOnceOpen = [&] {
+        if (fromJob != -1) {
+            return;
+        }
+        for (ui::Window* w : system->TopLevelWindows()) {
+            if (dynamic_cast<CMessageBox*>(w) != nullptr && w->IsVisible()) {
+                display->PressKey('Y');
+                return;
+            }
+        }
+        ui::PostTask(answerOnceOpen);
+    };
+    ui::PostTask(answerOnceOpen);
+    EXPECT_TRUE(system->RunUntil([&] { return fromJob != -1; }, std::chrono::seconds(10)));
+    job.join();
+    system->RunPending(); // the last look, before answerOnceOpen goes
+    EXPECT_EQ(fromJob, IDYES);
     SetMessageBoxHandler(previous);
     CMessageBox::SetOwner(kNoWindow);
+    // Opened off the UI thread without the hand-over: a debug build stops
+    // there; otherwise the box is refused and touches no window.
+    // Threadsafe: the child starts afresh rather than forking a threaded test.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEBUG_DEATH(std::thread([] { CMessageBox("Stray", MB_OK).Run(); }).join(),
+                       "off the UI thread");
 }
 
 TEST_F(MessageBoxTest, SkinnedRoundedWindowWithTheTextInItsLabelLooksAsItDid)

@@ -1,5 +1,6 @@
 #include "platform/ui/headless/HeadlessBackend.h"
 
+#include "platform/gfx/TextCodec.h"
 #include "platform/ui/WindowSystem.h"
 
 namespace tolvar::ui {
@@ -186,15 +187,8 @@ void HeadlessBackend::Char(char32_t character)
 
 void HeadlessBackend::Type(const std::string& utf8)
 {
-    for (std::size_t i = 0; i < utf8.size();) {
-        auto b = static_cast<unsigned char>(utf8[i]);
-        std::size_t n = b < 0x80 ? 1 : (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : 4;
-        char32_t cp = n == 1 ? b : n == 2 ? (b & 0x1F) : n == 3 ? (b & 0x0F) : (b & 0x07);
-        for (std::size_t k = 1; k < n && i + k < utf8.size(); ++k) {
-            cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-        }
-        Char(cp);
-        i += n;
+    for (char32_t c : gfx::DecodeText(utf8)) {
+        Char(c);
     }
 }
 

@@ -42,6 +42,7 @@ public:
     void Wake() override;
     Point CursorPos() const override;
     Size ScreenSize() const override;
+    bool WatchEndSignals() override;
     void SetSelectionText(Selection which, const std::string& utf8) override;
     void RequestSelectionText(Selection which, SelectionCallback done) override;
 
@@ -70,12 +71,17 @@ public:
 private:
     X11Backend();
     friend class X11NativeWindow;
+    static void OnDisplayLost(Display* display, void* backend);
+    bool TakeEndRequest();
     void Translate(XEvent& event, InputSink& sink);
     X11Selection& Selections();
     unsigned long DragCursorId(DragCursor cursor);
 
     Display* m_display = nullptr;
     int m_wakeFd = -1;
+    int m_signalFd = -1;        // SIGTERM, SIGINT, SIGHUP once WatchEndSignals ran
+    bool m_displayLost = false; // the connection broke: Xlib is not called again
+    bool m_endReported = false; // the loss was reported as EndRequested
     bool m_shm = false;
     std::map<XWindowId, WindowHandle> m_windows;
     std::map<int, EventFilter> m_filters;

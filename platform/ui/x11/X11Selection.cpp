@@ -15,22 +15,13 @@ namespace {
 // A request for a selection that was never answered is asked again after this.
 constexpr auto kAskAgainAfter = std::chrono::seconds(2);
 
-std::string ToUtf8(const std::u32string& text)
-{
-    std::string out;
-    for (char32_t c : text) {
-        out += gfx::EncodeUtf8(c);
-    }
-    return out;
-}
-
 std::string Latin1ToUtf8(const std::string& latin1)
 {
     std::u32string text;
     for (unsigned char c : latin1) {
         text.push_back(c);
     }
-    return ToUtf8(text);
+    return gfx::EncodeUtf8(text);
 }
 
 std::string Utf8ToLatin1(const std::string& utf8)
@@ -240,7 +231,7 @@ void X11Selection::Receive(XEvent& event)
         } else if (gfx::IsValidUtf8(bytes)) {
             text = std::move(bytes);
         } else {
-            text = ToUtf8(gfx::DecodeWindows1252(bytes));
+            text = gfx::EncodeUtf8(gfx::DecodeWindows1252(bytes));
         }
     }
     if (data != nullptr) {
