@@ -1,11 +1,14 @@
 #include "app/ZyferV3App.h"
 
+#include "app/CommandLine.h"
 #include "app/ProgramFolder.h"
 #include "app/ZyferV3Dlg.h"
 #include "online/ServerSettings.h"
 #include "platform/base/MessageBox.h"
+#include "platform/base/UiThread.h"
 #include "platform/fs/Path.h"
 #include "platform/net/SocketInit.h"
+#include "platform/shell/AppInstance.h"
 #include "platform/ui/WindowSystem.h"
 #include "resources/StringResources.h"
 #include "widgets/MessageBoxRouting.h"
@@ -19,31 +22,82 @@
 
 namespace tolvar {
 
-CZyferV3App::CZyferV3App(std::vector<std::string> arguments) : m_arguments(std::move(arguments)) {}
+namespace {
 
-bool CZyferV3App::ParseArguments()
+// "Temp" lives in the cache folder; the program reaches it as "temp\" in its
+// own folder, so that name is a link there. A real folder left by an earlier
+// run is replaced only when empty.
+void KeepTempInCache(const std::string& cacheFolder)
 {
-    for (std::size_t i = 1; i < m_arguments.size(); ++i) {
-        if (m_arguments[i] == "--settings" && i + 1 < m_arguments.size()) {
-            m_settingsAddress = m_arguments[++i];
-        } else {
-            return false;
+    std::error_code error;
+    const std::filesystem::path target = std::filesystem::path(cacheFolder) / "Temp";
+    std::filesystem::create_directories(target, error);
+    const std::filesystem::path link = "Temp";
+    const auto status = std::filesystem::symlink_status(link, error);
+    if (std::filesystem::is_symlink(status)) {
+        if (std::filesystem::read_symlink(link, error) == target) {
+            return;
         }
+        std::filesystem::remove(link, error);
+    } else if (std::filesystem::is_directory(status) && !std::filesystem::remove(link, error)) {
+        return; // not empty: keep what it holds, and use it
     }
-    return true;
+    std::filesystem::create_directory_symlink(target, link, error);
 }
+
+// The main window while it runs; UI thread only.
+CZyferV3Dlg* g_mainDialog = nullptr;
+
+} // namespace
+
+CZyferV3App::CZyferV3App(std::vector<std::string> arguments) : m_arguments(std::move(arguments)) {}
 
 int CZyferV3App::DoMessageBox(const std::string& text, unsigned type, unsigned)
 {
+    // A job that ends while the window is away says so in its box; the
+    // desktop shows the same words as a notification.
+    if (type == MB_OK) {
+        InvokeOnUiThread([&text] {
+            if (g_mainDialog != nullptr) {
+                g_mainDialog->NoticeIfAway(text);
+            }
+        });
+    }
     return ShowSkinnedMessageBox(text, type);
 }
 
 bool CZyferV3App::InitInstance()
 {
-    const char* self = m_arguments.empty() ? "tolvar" : m_arguments.front().c_str();
-    if (!ParseArguments()) {
-        std::fprintf(stderr, "usage: %s [--settings URL]\n", self);
+    const CommandLine line = ParseCommandLine(m_arguments);
+    switch (line.action) {
+    case CommandLine::Action::Help:
+        std::fputs(CommandLineUsage().c_str(), stdout);
+        return false;
+    case CommandLine::Action::Version:
+        std::printf("tolvar %s\n", TOLVAR_VERSION);
+        return false;
+    case CommandLine::Action::Wrong:
+        std::fputs(CommandLineUsage().c_str(), stderr);
         m_exitCode = 2;
+        return false;
+    case CommandLine::Action::Run:
+        break;
+    }
+    const char* self = m_arguments.empty() ? "tolvar" : m_arguments.front().c_str();
+    // Named from where the program was started, before it moves to its folder.
+    std::vector<std::string> files;
+    for (const auto& file : line.files) {
+        std::error_code error;
+        const auto absolute = std::filesystem::absolute(file, error);
+        files.push_back(error ? file : absolute.lexically_normal().string());
+    }
+
+    // A second start hands its files to the first and ends: two instances
+    // would watch the same drives and write the same folders.
+    shell::AppInstance::Role role = shell::AppInstance::Role::Alone;
+    std::unique_ptr<shell::AppInstance> instance =
+        shell::AppInstance::Claim(kApplicationId, files, role);
+    if (role == shell::AppInstance::Role::Handed) {
         return false;
     }
 
@@ -75,20 +129,44 @@ bool CZyferV3App::InitInstance()
     }
     SetProgramFolder(ToProgramPath(folder));
     std::filesystem::create_directory("Saves", error);
-    std::filesystem::create_directory("Temp", error);
+    if (folder != executableFolder) {
+        KeepTempInCache(ChooseCacheFolder(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME")));
+    } else {
+        std::filesystem::create_directory("Temp", error);
+    }
 
     if (!net::AfxSocketInit()) {
         AfxMessageBox(LoadStringResource(103), MB_OK);
         m_exitCode = 1;
         return false;
     }
-    if (!m_settingsAddress.empty()) {
-        TheServerSettings().SetPageAddress(m_settingsAddress);
+    std::string settingsAddress = line.settingsAddress;
+    if (settingsAddress.empty()) {
+        settingsAddress = ReadSettingsAddress(
+            ChooseConfigFile(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")));
+    }
+    if (!settingsAddress.empty()) {
+        TheServerSettings().SetPageAddress(settingsAddress);
     }
 
     {
         CZyferV3Dlg dialog;
+        // Both run once the window is up, in its loop.
+        if (!files.empty()) {
+            ui::PostTask([&dialog, files] { dialog.OpenSaves(files); });
+        }
+        if (instance) {
+            instance->Serve([&dialog](const std::vector<std::string>& handed) {
+                if (dialog.IsWindow()) {
+                    dialog.OpenSaves(handed);
+                }
+            });
+        }
+        g_mainDialog = &dialog;
         dialog.DoModal();
+        g_mainDialog = nullptr;
+        // No more hand-overs once the window is gone.
+        instance.reset();
     }
     SetMessageBoxHandler({});
     return false;

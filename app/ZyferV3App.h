@@ -12,7 +12,7 @@ namespace tolvar {
 class CZyferV3App
 {
 public:
-    // tolvar [--settings URL]
+    // tolvar [--settings URL] [FILE...], tolvar --help | --version
     explicit CZyferV3App(std::vector<std::string> arguments);
 
     // Always false: no message loop runs after it, as the main window's own
@@ -24,10 +24,7 @@ public:
     int ExitCode() const { return m_exitCode; }
 
 private:
-    bool ParseArguments();
-
     std::vector<std::string> m_arguments;
-    std::string m_settingsAddress;
     int m_exitCode = 0;
 };
 

@@ -6,6 +6,7 @@
 #include "platform/base/MessageTarget.h"
 #include "platform/fs/VolumeWatcher.h"
 #include "platform/gfx/Bitmap.h"
+#include "platform/shell/DesktopNotifier.h"
 #include "platform/ui/Dialog.h"
 #include "platform/ui/ToolTip.h"
 #include "storage/LocalTree.h"
@@ -19,6 +20,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tolvar {
 
@@ -98,6 +100,18 @@ public:
     static std::string VendorSiteAddress();
 
     bool PreTranslateMessage(ui::Message& message) override;
+
+    // Saves handed to the program (its command line, a later start), as
+    // POSIX paths: each valid one is copied into "Saves", and the window
+    // comes to the front with that folder open (ZyferV3DlgDesktop.cpp).
+    void OpenSaves(const std::vector<std::string>& paths);
+    // Shows the window again when it slept or was minimised, and raises it.
+    void BringToFront();
+    // While the window sleeps or is minimised, tells the user the end of a
+    // job by a desktop notification; nothing while it is shown. UI thread.
+    void NoticeIfAway(const std::string& text) override;
+    // Whether the Local Tree lists a file of a location (folder as named).
+    bool IsListed(const std::string& folder, const std::string& fileName) const;
 
 protected:
     // The trees, each built over its scroll bar; the Local and Online Trees
@@ -193,6 +207,7 @@ private:
     WindowTarget m_windowTarget{*this};
     // After the trees: destroyed (and so ended) before them.
     SaveUploadJob m_uploadJob;
+    std::unique_ptr<shell::DesktopNotifier> m_notifier; // made when first needed
     // Last, so it stops (and its thread posts nothing more) first.
     std::unique_ptr<fs::VolumeWatcher> m_volumeWatcher;
 };

@@ -106,6 +106,9 @@ LResult CZyferV3Dlg::OnDownloadDone(WParam wParam, LParam)
     const std::string fileName =
         Cut(path.size() > split + 1 ? path.substr(split + 1) : "", kFileNameSize);
     m_localTree->AddArrivedSave(fileName.c_str(), folder.c_str());
+    if (IsListed(folder, fileName)) {
+        NoticeIfAway("The download has completed.");
+    }
     return 1;
 }
 
@@ -144,6 +147,7 @@ LResult CZyferV3Dlg::OnCodeListDone(WParam, LParam)
 LResult CZyferV3Dlg::OnRefreshOnline(WParam, LParam)
 {
     m_onlineTree->RefreshCommunity();
+    NoticeIfAway("The upload has completed.");
     return 0;
 }
 

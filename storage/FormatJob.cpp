@@ -7,10 +7,11 @@
 namespace tolvar {
 
 void FormatJob::Start(MessageTarget& mainWindow, shell::DriveFormatter& formatter,
-                      shell::FormatTarget target, std::function<void()> done)
+                      shell::FormatTarget target, std::function<void(bool formatted)> done)
 {
     m_job.Start([&mainWindow, &formatter, target = std::move(target),
                  done = std::move(done)](WorkerJob& job) {
+        bool formatted = false;
         {
             JobActivity activity(mainWindow, ActivityBar::Local);
             if (job.IsCancelled()) {
@@ -19,12 +20,13 @@ void FormatJob::Start(MessageTarget& mainWindow, shell::DriveFormatter& formatte
             std::string detail;
             const shell::FormatResult result = formatter.Format(target, detail);
             activity.End();
+            formatted = result == shell::FormatResult::Formatted;
             if (result != shell::FormatResult::Formatted && !job.IsCancelled()) {
                 AfxMessageBox(shell::FormatResultText(result, detail));
             }
         }
         if (!job.IsCancelled()) {
-            InvokeOnUiThread(done);
+            InvokeOnUiThread([&done, formatted] { done(formatted); });
         }
     });
 }

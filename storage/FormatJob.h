@@ -16,7 +16,7 @@ class FormatJob
 {
 public:
     void Start(MessageTarget& mainWindow, shell::DriveFormatter& formatter,
-               shell::FormatTarget target, std::function<void()> done);
+               shell::FormatTarget target, std::function<void(bool formatted)> done);
     // A format the service has begun runs to its end; a cancelled job shows
     // nothing more and leaves `done` undone.
     void Cancel() { m_job.Cancel(); }

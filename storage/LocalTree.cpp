@@ -353,8 +353,12 @@ void CLocalTree::FormatDrive(CatalogueItem* record)
         m_formatter != nullptr ? *m_formatter : shell::SystemDriveFormatter();
     EnableWindow(false);
     m_formatJob.Start(m_mainTarget, formatter,
-                      {now->mountPoint, now->mountId, now->device, now->medium}, [this, mark] {
+                      {now->mountPoint, now->mountId, now->device, now->medium},
+                      [this, mark](bool formatted) {
                           EnableWindow(true);
+                          if (formatted && m_host != nullptr) {
+                              m_host->NoticeIfAway("The drive has been formatted.");
+                          }
                           RefreshLocation(m_locations.Recall(mark));
                       });
 }

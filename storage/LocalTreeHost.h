@@ -20,6 +20,9 @@ public:
     // on the code list job's thread, so the window stays live while the page
     // is read.
     virtual std::string GetCodeListUrl() const = 0;
+    // A job ended well without a message of its own (a drive formatted): the
+    // window tells the user when it is away.
+    virtual void NoticeIfAway(const std::string& /*text*/) {}
 
 protected:
     ~LocalTreeHost() = default; // never deleted through this interface

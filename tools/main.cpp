@@ -1,5 +1,7 @@
 // tolvar-cli: the save tool. Global options come before the command:
-//   --yes   answer Yes to every Yes/No question (the default answer is No)
+//   --yes      answer Yes to every Yes/No question (the default answer is No)
+//   --help     the usage, on standard output
+//   --version  the version
 #include "platform/base/MessageBox.h"
 #include "tools/CliCommand.h"
 
@@ -32,11 +34,13 @@ const std::vector<CliCommand>& RegisteredCommands()
 
 namespace {
 
-void PrintUsage()
+// On standard output when asked for with --help, else on standard error.
+void PrintUsage(std::FILE* out = stderr)
 {
-    std::fprintf(stderr, "usage: tolvar-cli [--yes] COMMAND [ARGS...]\n\ncommands:\n");
+    std::fprintf(out, "usage: tolvar-cli [--yes] COMMAND [ARGS...]\n"
+                      "       tolvar-cli --help | --version\n\ncommands:\n");
     for (const auto& command : tolvar::cli::RegisteredCommands()) {
-        std::fprintf(stderr, "  %s %s\n", command.name, command.usage);
+        std::fprintf(out, "  %s %s\n", command.name, command.usage);
     }
 }
 
@@ -50,7 +54,10 @@ int main(int argc, char** argv)
         if (args[first] == "--yes") {
             tolvar::SetDefaultMessageBoxAnswersYes(true);
         } else if (args[first] == "--help") {
-            PrintUsage();
+            PrintUsage(stdout);
+            return 0;
+        } else if (args[first] == "--version") {
+            std::printf("tolvar-cli %s\n", TOLVAR_VERSION);
             return 0;
         } else {
             break; // a command's own option

@@ -243,11 +243,13 @@ TEST_F(MainWindowTest, SleepMinimisesWithoutATrayAndTheBodyDragsTheWindow)
     });
 }
 
-TEST(ProgramFolderTest, ExecutableFolderWhenWritableElseTheDataHome)
+TEST(ProgramFolderTest, ExecutableFolderWhenWritableElseTheXdgFolders)
 {
     TempDir dir;
     const auto readOnly = dir / "ro";
+    const auto bin = dir / "bin";
     std::filesystem::create_directory(readOnly);
+    std::filesystem::create_directory(bin);
     chmod(readOnly.c_str(), 0555);
     const bool rootIgnoresModes = access(readOnly.c_str(), W_OK) == 0;
     struct Case
@@ -262,6 +264,8 @@ TEST(ProgramFolderTest, ExecutableFolderWhenWritableElseTheDataHome)
         {(dir / "missing").string(), "/data", "/home/ann", "/data/tolvar"},
         {"", nullptr, "/home/ann", "/home/ann/.local/share/tolvar"},
         {"", "relative/path", "/home/ann", "/home/ann/.local/share/tolvar"},
+        // Installed, even where it may write (root in /usr/bin).
+        {bin.string(), "/data", "/home/ann", "/data/tolvar"},
     };
     if (!rootIgnoresModes) {
         cases.push_back({readOnly.string(), "", "/home/ann", "/home/ann/.local/share/tolvar"});
@@ -271,6 +275,21 @@ TEST(ProgramFolderTest, ExecutableFolderWhenWritableElseTheDataHome)
     }
     chmod(readOnly.c_str(), 0755);
     EXPECT_EQ(ToProgramPath("/usr/lib/tolvar"), "\\usr\\lib\\tolvar");
+    EXPECT_EQ(ChooseCacheFolder("/cache", "/home/ann"), "/cache/tolvar");
+    EXPECT_EQ(ChooseCacheFolder(nullptr, "/home/ann"), "/home/ann/.cache/tolvar");
+    EXPECT_EQ(ChooseConfigFile("", "/home/ann"), "/home/ann/.config/tolvar/tolvar.conf");
+
+    const auto conf = dir / "tolvar.conf";
+    const std::pair<const char*, const char*> files[] = {
+        {"settings=http://a/s.asp\n", "http://a/s.asp"},
+        {"# settings=http://old\n  settings =  http://b/s.asp \r\nother=1\n", "http://b/s.asp"},
+        {"settingsx=http://c\n", ""},
+    };
+    for (const auto& [text, address] : files) {
+        std::ofstream(conf) << text;
+        EXPECT_EQ(ReadSettingsAddress(conf.string()), address) << text;
+    }
+    EXPECT_EQ(ReadSettingsAddress((dir / "missing.conf").string()), "");
 }
 
 } // namespace
