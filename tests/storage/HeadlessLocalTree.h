@@ -86,6 +86,12 @@ public:
     mutable std::thread::id codeListUrlThread;
 
     void StartUpload(const std::string&, const std::string&, const std::string&) override {}
+    // The folder a download is being written into, as the main window knows it.
+    std::string downloadingTo;
+    bool IsDownloadingTo(const std::string& folder) const override
+    {
+        return folder == downloadingTo;
+    }
     std::string GetCodeListUrl() const override
     {
         codeListUrlThread = std::this_thread::get_id();
