@@ -73,7 +73,6 @@ public:
     TreeItem* GetRootItemId() const { return m_rootItem; }
     bool IsCodeListJobRunning() const { return m_codeListJob.IsRunning(); }
     bool IsFormatRunning() const { return m_formatJob.IsRunning(); }
-    bool IsRemoveRunning() const { return m_removeJob.IsRunning(); }
     // Blocks until the running jobs have ended, serving their UI-thread work.
     void WaitForJobs();
     // Tells the running jobs to stop, as closing the program does.
