@@ -139,6 +139,7 @@ private:
     void StartUpload(const std::string& fullPath, const std::string& fileName,
                      const std::string& folder) override;
     std::string GetCodeListUrl() const override;
+    bool IsDownloadingTo(const std::string& folder) const override;
 
     // The upload job reports to this window by sending it messages.
     class WindowTarget final : public MessageTarget
@@ -186,6 +187,7 @@ private:
     std::unique_ptr<OnlineTree> m_onlineTree;
     unsigned m_localFileFormat = 0;
     unsigned m_onlineFileFormat = 0;
+    std::string m_downloadFolder; // where the Online Tree's download writes
     gfx::Bitmap m_background;
     CHoverButton m_sleepButton;
     CHoverButton m_webButton;

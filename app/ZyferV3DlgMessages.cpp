@@ -90,8 +90,17 @@ bool CZyferV3Dlg::OnApplicationMessage(unsigned message, WParam wParam, LParam l
 LResult CZyferV3Dlg::OnDownloadToFolder(WParam wParam, LParam)
 {
     const std::string folder = TextOf(wParam);
+    const bool downloading = m_onlineTree->IsDownloading();
     m_onlineTree->StartDownload(folder.c_str());
+    if (!downloading) {
+        m_downloadFolder = folder;
+    }
     return 1;
+}
+
+bool CZyferV3Dlg::IsDownloadingTo(const std::string& folder) const
+{
+    return m_onlineTree != nullptr && m_onlineTree->IsDownloading() && folder == m_downloadFolder;
 }
 
 LResult CZyferV3Dlg::OnDownloadDone(WParam wParam, LParam)

@@ -17,6 +17,7 @@ const std::vector<MenuResource>& Menus()
          {{0x800C, "&Refresh"},
           {0x800D, "&Download CodeList"},
           {0x800F, "Download CodeList to &All Drives"},
+          {0x8011, "Safely &Remove"},
           {0x8010, "&Format Drive"}}},
         // Online Tree: a folder.
         {146, "&Menu", {{0x8006, "&Refresh"}}},

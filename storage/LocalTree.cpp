@@ -8,6 +8,7 @@
 #include "platform/fs/FindFile.h"
 #include "platform/fs/Path.h"
 #include "platform/shell/DriveFormatter.h"
+#include "platform/shell/DriveRemover.h"
 #include "platform/ui/PopupMenu.h"
 #include "platform/ui/WindowMessages.h"
 #include "platform/ui/WindowSystem.h"
@@ -18,6 +19,7 @@
 #include "treeview/DragPayload.h"
 #include "widgets/SkinScrollBar.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -92,12 +94,14 @@ void CLocalTree::CancelJobs()
 {
     m_codeListJob.Cancel();
     m_formatJob.Cancel();
+    m_removeJob.Cancel();
 }
 
 void CLocalTree::WaitForJobs()
 {
     m_codeListJob.Wait();
     m_formatJob.Wait();
+    m_removeJob.Wait();
 }
 
 void CLocalTree::FillTree()
@@ -233,6 +237,7 @@ void CLocalTree::ShowContextMenu(gfx::Point point)
     DriveLocation* location = AsLocation(record);
     if (location != nullptr && !location->m_removable) {
         menu.EnableMenuItem(kCmdFormatDrive, ui::MF_GRAYED);
+        menu.EnableMenuItem(kCmdSafelyRemove, ui::MF_GRAYED);
     }
     const LocationList::RecordMark mark = m_locations.Mark(record);
     const unsigned command =
@@ -296,6 +301,9 @@ void CLocalTree::OnMenuCommand(unsigned command, CatalogueItem* record)
     case kCmdFormatDrive:
         FormatDrive(record);
         return;
+    case kCmdSafelyRemove:
+        SafelyRemove(record);
+        return;
     default:
         AfxMessageBox("An unknown menu command was received");
         return;
@@ -320,7 +328,7 @@ void CLocalTree::RefreshLocation(CatalogueItem* record)
 void CLocalTree::FormatDrive(CatalogueItem* record)
 {
     DriveLocation* location = AsLocation(record);
-    if (location == nullptr || m_formatJob.IsRunning()) {
+    if (location == nullptr || m_formatJob.IsRunning() || m_removeJob.IsRunning()) {
         return;
     }
     // The volume the user sees listed, before the question: only it is formatted.
@@ -363,9 +371,52 @@ void CLocalTree::FormatDrive(CatalogueItem* record)
                       });
 }
 
+void CLocalTree::SafelyRemove(CatalogueItem* record)
+{
+    // The record was looked up again after the menu: it is the volume the
+    // user chose only while its letter still holds the volume it was listed with.
+    DriveLocation* location = AsLocation(record);
+    if (location == nullptr || m_removeJob.IsRunning() || m_formatJob.IsRunning()) {
+        return;
+    }
+    if (!location->m_removable) {
+        AfxMessageBox(shell::RemoveResultText(shell::RemoveResult::NotRemovable, {}));
+        return;
+    }
+    if (IsBeingWritten(location)) {
+        AfxMessageBox("The drive is still being written to; it was not removed. Try again when "
+                      "the download or the code list has ended.");
+        return;
+    }
+    const std::optional<fs::VolumeInfo> volume = m_locations.ListedVolume(location);
+    if (!volume) {
+        AfxMessageBox(shell::RemoveResultText(shell::RemoveResult::DeviceChanged, {}));
+        RefreshLocation(location);
+        return;
+    }
+    shell::DriveRemover& remover = m_remover != nullptr ? *m_remover : shell::SystemDriveRemover();
+    EnableWindow(false);
+    m_removeJob.Start(m_mainTarget, remover,
+                      {volume->mountPoint, volume->mountId, volume->device, volume->medium},
+                      [this](bool) { EnableWindow(true); });
+}
+
+bool CLocalTree::IsBeingWritten(const DriveLocation* location) const
+{
+    const std::string folder = location->m_name;
+    return (m_codeListJob.IsRunning() &&
+            std::find(m_codeListFolders.begin(), m_codeListFolders.end(), folder) !=
+                m_codeListFolders.end()) ||
+           (m_host != nullptr && m_host->IsDownloadingTo(folder));
+}
+
 void CLocalTree::StartCodeListJob(bool allDrives,
                                   std::vector<CodeListJob::Destination> destinations)
 {
+    m_codeListFolders.clear();
+    for (const CodeListJob::Destination& destination : destinations) {
+        m_codeListFolders.push_back(destination.folder);
+    }
     CodeListJob::TreeSide side;
     side.enable = [this](bool enable) { EnableWindow(enable); };
     side.rescan = [this] {

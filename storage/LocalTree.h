@@ -6,6 +6,7 @@
 #include "storage/FormatJob.h"
 #include "storage/LocalTreeHost.h"
 #include "storage/LocationList.h"
+#include "storage/RemoveDriveJob.h"
 #include "treeview/FileTree.h"
 
 #include <string>
@@ -15,7 +16,8 @@ namespace tolvar {
 
 namespace shell {
 class DriveFormatter;
-}
+class DriveRemover;
+} // namespace shell
 
 // Image indices of the Local Tree's items in the tree's image list.
 enum : int
@@ -36,6 +38,7 @@ enum : unsigned
     kCmdDownloadCodeList = 0x800D,
     kCmdDownloadCodeListAll = 0x800F,
     kCmdFormatDrive = 0x8010,
+    kCmdSafelyRemove = 0x8011,
 };
 
 // The left-hand tree of the main window: "PC Databases" with one child per
@@ -54,6 +57,8 @@ public:
     void SetOnlineClipboardFormat(unsigned format) { m_onlineFormat = format; }
     // The formatter of Format Drive; the system's UDisks2 unless a test sets one.
     void SetDriveFormatter(shell::DriveFormatter* formatter) { m_formatter = formatter; }
+    // The remover of Safely Remove; the system's UDisks2 unless a test sets one.
+    void SetDriveRemover(shell::DriveRemover* remover) { m_remover = remover; }
 
     void FillTree();
     void ShowLocation(DriveLocation* location, bool insert);
@@ -99,6 +104,8 @@ private:
     void RefreshLocation(CatalogueItem* record);
     void StartCodeListJob(bool allDrives, std::vector<CodeListJob::Destination> destinations);
     void FormatDrive(CatalogueItem* record);
+    void SafelyRemove(CatalogueItem* record);
+    bool IsBeingWritten(const DriveLocation* location) const;
     bool IsShownLocation(const DriveLocation* location) const;
 
     LocalTreeHost* m_host;
@@ -112,8 +119,11 @@ private:
     MainWindowTarget m_mainTarget;
     LocationList m_locations;
     shell::DriveFormatter* m_formatter = nullptr;
+    shell::DriveRemover* m_remover = nullptr;
+    std::vector<std::string> m_codeListFolders; // where the code list job writes
     // Last, so they end before anything they reach is destroyed.
     FormatJob m_formatJob;
+    RemoveDriveJob m_removeJob;
     CodeListJob m_codeListJob;
 };
 

@@ -23,6 +23,9 @@ public:
     // A job ended well without a message of its own (a drive formatted): the
     // window tells the user when it is away.
     virtual void NoticeIfAway(const std::string& /*text*/) {}
+    // Whether a download is being written into a location's folder ("E:\\"),
+    // so the drive is not removed under it.
+    virtual bool IsDownloadingTo(const std::string& /*folder*/) const { return false; }
 
 protected:
     ~LocalTreeHost() = default; // never deleted through this interface

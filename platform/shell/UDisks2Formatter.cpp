@@ -1,343 +1,62 @@
-// Formatting through UDisks2 over D-Bus: the mount at the chosen folder must
-// still be the one the user chose (its mount id and device) before the
-// service hears of any block device. Whether the drive may be formatted is
-// the service's word (Drive.Removable, Block.HintSystem) or the kernel's
-// (removable or hot-pluggable in sysfs), never where it is mounted; a volume
-// that holds the program or the home folder is never formatted. The device is
-// looked up again right before the service is asked to act, so a drive
+// Formatting through UDisks2 over D-Bus, once the shared vetting has found
+// the chosen volume removable and unchanged (UDisks2Volume.cpp). The device
+// is looked up again right before the service is asked to act, so a drive
 // swapped meanwhile is never formatted. Polkit decides whether a password is
 // needed; interactive authorisation lets the desktop's agent ask for it.
 #include "platform/shell/DriveFormatter.h"
 
-#include "platform/fs/LinuxVolumeSource.h"
-
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <systemd/sd-bus.h>
-#include <unistd.h>
-
-#include <climits>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <memory>
-#include <optional>
-#include <sstream>
+#include "platform/shell/UDisks2Volume.h"
 
 namespace tolvar::shell {
 
 namespace {
 
-constexpr const char* kService = "org.freedesktop.UDisks2";
-constexpr const char* kBlock = "org.freedesktop.UDisks2.Block";
-constexpr const char* kFilesystem = "org.freedesktop.UDisks2.Filesystem";
-constexpr const char* kDrive = "org.freedesktop.UDisks2.Drive";
-// A full FAT32 format of a large stick takes minutes; the password prompt too.
-constexpr std::uint64_t kCallTimeoutUs = 30ull * 60 * 1000 * 1000;
+using namespace udisks2;
 
-struct MountedDevice
+FormatResult FromVetting(Vetting vetting)
 {
-    std::string mountId;
-    std::string device; // /dev/sdb1
-    unsigned major = 0;
-    unsigned minor = 0;
-};
-
-std::string Unescape(const std::string& field)
-{
-    std::string out;
-    for (std::size_t i = 0; i < field.size(); ++i) {
-        auto octal = [&](std::size_t k) { return field[k] >= '0' && field[k] <= '7'; };
-        if (field[i] == '\\' && i + 3 < field.size() && octal(i + 1) && octal(i + 2) &&
-            octal(i + 3)) {
-            out += static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 +
-                                     (field[i + 3] - '0'));
-            i += 3;
-        } else {
-            out += field[i];
-        }
+    switch (vetting) {
+    case Vetting::NotRemovable:
+        return FormatResult::NotRemovable;
+    case Vetting::SystemDrive:
+        return FormatResult::SystemDrive;
+    case Vetting::DeviceChanged:
+        return FormatResult::DeviceChanged;
+    case Vetting::NoService:
+        return FormatResult::NoService;
+    case Vetting::Allowed:
+    case Vetting::Failed:
+        break;
     }
-    return out;
+    return FormatResult::Failed;
 }
-
-// The last mount at the folder (the one in effect), when its source is a
-// block device.
-std::optional<MountedDevice> FindMountedDevice(const std::string& mountPoint)
-{
-    std::ifstream in("/proc/self/mountinfo");
-    std::string line;
-    std::optional<MountedDevice> found;
-    while (std::getline(in, line)) {
-        std::istringstream fields(line);
-        std::string id, parent, majorMinor, root, point, rest, source;
-        fields >> id >> parent >> majorMinor >> root >> point;
-        while (fields >> rest && rest != "-") {
-        }
-        std::string type;
-        fields >> type >> source;
-        if (Unescape(point) != mountPoint) {
-            continue;
-        }
-        found.reset();
-        MountedDevice device;
-        device.mountId = id;
-        device.device = Unescape(source);
-        if (device.device.rfind("/dev/", 0) != 0 ||
-            std::sscanf(majorMinor.c_str(), "%u:%u", &device.major, &device.minor) != 2) {
-            continue;
-        }
-        found = device;
-    }
-    return found;
-}
-
-bool SysfsFlag(const std::string& path)
-{
-    std::ifstream in(path);
-    int value = 0;
-    return (in >> value) && value == 1;
-}
-
-// Removable or hot-pluggable as the kernel sees it: the disk's removable flag
-// (a partition's lives on its disk, one folder up) or a place on USB.
-bool KernelSaysRemovable(const MountedDevice& device)
-{
-    const std::string sys =
-        "/sys/dev/block/" + std::to_string(device.major) + ":" + std::to_string(device.minor);
-    if (SysfsFlag(sys + "/removable") || SysfsFlag(sys + "/../removable")) {
-        return true;
-    }
-    char resolved[PATH_MAX];
-    return realpath(sys.c_str(), resolved) != nullptr &&
-           std::string(resolved).find("/usb") != std::string::npos;
-}
-
-bool OnDevice(const char* path, const MountedDevice& device)
-{
-    struct stat st = {};
-    return path != nullptr && stat(path, &st) == 0 && major(st.st_dev) == device.major &&
-           minor(st.st_dev) == device.minor;
-}
-
-// The volume that holds the program or the home folder is never a stick to wipe.
-bool HoldsProgramOrHome(const MountedDevice& device)
-{
-    char program[PATH_MAX];
-    const ssize_t n = readlink("/proc/self/exe", program, sizeof program - 1);
-    if (n > 0) {
-        program[n] = '\0';
-    }
-    return (n > 0 && OnDevice(program, device)) || OnDevice(std::getenv("HOME"), device);
-}
-
-bool IsTarget(const MountedDevice& found, const FormatTarget& target)
-{
-    const std::string majorMinor = std::to_string(found.major) + ":" + std::to_string(found.minor);
-    return found.mountId == target.mountId &&
-           makedev(found.major, found.minor) == static_cast<dev_t>(target.device) &&
-           fs::LinuxVolumeSource::MediumOf(majorMinor, target.mountPoint) == target.medium;
-}
-
-bool SameDeviceStill(const std::string& mountPoint, const MountedDevice& noted)
-{
-    std::optional<MountedDevice> now = FindMountedDevice(mountPoint);
-    struct stat st = {};
-    return now && now->mountId == noted.mountId && now->device == noted.device &&
-           now->major == noted.major && now->minor == noted.minor &&
-           stat(noted.device.c_str(), &st) == 0 && S_ISBLK(st.st_mode) &&
-           major(st.st_rdev) == noted.major && minor(st.st_rdev) == noted.minor;
-}
-
-// UDisks2 names block devices by their kernel name, every byte other than a
-// letter or digit written as _XX.
-std::string ObjectPath(const std::string& device)
-{
-    static const char* hex = "0123456789abcdef";
-    std::string name = device.substr(device.find_last_of('/') + 1);
-    std::string path = "/org/freedesktop/UDisks2/block_devices/";
-    for (unsigned char c : name) {
-        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) {
-            path += static_cast<char>(c);
-        } else {
-            path += '_';
-            path += hex[c >> 4];
-            path += hex[c & 15];
-        }
-    }
-    return path;
-}
-
-struct BusDeleter
-{
-    void operator()(sd_bus* bus) const { sd_bus_flush_close_unref(bus); }
-};
-struct MessageDeleter
-{
-    void operator()(sd_bus_message* m) const { sd_bus_message_unref(m); }
-};
-using Bus = std::unique_ptr<sd_bus, BusDeleter>;
-using Message = std::unique_ptr<sd_bus_message, MessageDeleter>;
-
-class BusError
-{
-public:
-    ~BusError() { sd_bus_error_free(&m_error); }
-    sd_bus_error* Get() { return &m_error; }
-    bool NoService() const
-    {
-        return sd_bus_error_has_name(&m_error, "org.freedesktop.DBus.Error.ServiceUnknown") ||
-               sd_bus_error_has_name(&m_error, "org.freedesktop.DBus.Error.NameHasNoOwner");
-    }
-    std::string Text(int r) const
-    {
-        if (m_error.message != nullptr) {
-            return m_error.message;
-        }
-        return "error " + std::to_string(-r);
-    }
-
-private:
-    sd_bus_error m_error = SD_BUS_ERROR_NULL;
-};
 
 class UDisks2Formatter final : public DriveFormatter
 {
 public:
     FormatResult Format(const FormatTarget& target, std::string& detail) override
     {
-        const std::string& mountPoint = target.mountPoint;
-        std::optional<MountedDevice> device = FindMountedDevice(mountPoint);
-        if (!device) {
-            return FormatResult::NotRemovable;
+        VettedVolume volume;
+        const Vetting vetting = Vet(target, volume, detail);
+        if (vetting != Vetting::Allowed) {
+            return FromVetting(vetting);
         }
-        if (!IsTarget(*device, target)) {
-            return FormatResult::DeviceChanged;
-        }
-        if (HoldsProgramOrHome(*device)) {
-            return FormatResult::SystemDrive;
-        }
-        sd_bus* raw = nullptr;
-        if (sd_bus_open_system(&raw) < 0) {
-            return FormatResult::NoService;
-        }
-        Bus bus(raw);
-        sd_bus_set_allow_interactive_authorization(bus.get(), 1);
-        sd_bus_set_method_call_timeout(bus.get(), kCallTimeoutUs);
-        const std::string path = ObjectPath(device->device);
-
-        // The service's idea of the object must be the device we found.
-        BusError error;
-        sd_bus_message* reply = nullptr;
-        int r = sd_bus_get_property(bus.get(), kService, path.c_str(), kBlock, "Device",
-                                    error.Get(), &reply, "ay");
-        if (r < 0) {
-            detail = error.Text(r);
-            return error.NoService() || r == -ENOENT || r == -ECONNREFUSED ? FormatResult::NoService
-                                                                           : FormatResult::Failed;
-        }
-        Message deviceReply(reply);
-        const void* bytes = nullptr;
-        std::size_t size = 0;
-        if (sd_bus_message_read_array(reply, 'y', &bytes, &size) < 0) {
+        sd_bus* bus = volume.bus.get();
+        if (!Call(bus, volume.block, kFilesystem, "Unmount", detail, NoOptions)) {
             return FormatResult::Failed;
         }
-        std::string serviceDevice(static_cast<const char*>(bytes), size);
-        serviceDevice = serviceDevice.c_str(); // the service ends it with a NUL
-        char* label = nullptr;
-        r = sd_bus_get_property_string(bus.get(), kService, path.c_str(), kBlock, "IdLabel",
-                                       error.Get(), &label);
-        if (r < 0) {
-            detail = error.Text(r);
+        // The label the stick had is kept.
+        auto vfat = [](sd_bus_message* m, const void* label) {
+            return sd_bus_message_append(m, "sa{sv}", "vfat", 1, "label", "s",
+                                         static_cast<const std::string*>(label)->c_str());
+        };
+        if (!Call(bus, volume.block, kBlock, "Format", detail, vfat, &volume.label)) {
             return FormatResult::Failed;
         }
-        std::string keptLabel = label;
-        free(label); // NOLINT: sd-bus hands out malloc'd text
-        if (serviceDevice != device->device || !SameDeviceStill(mountPoint, *device)) {
-            return FormatResult::DeviceChanged;
-        }
-        int system = 0;
-        r = sd_bus_get_property_trivial(bus.get(), kService, path.c_str(), kBlock, "HintSystem",
-                                        error.Get(), 'b', &system);
-        if (r < 0) {
-            detail = error.Text(r);
-            return FormatResult::Failed;
-        }
-        if (system != 0) {
-            return FormatResult::SystemDrive;
-        }
-        if (!KernelSaysRemovable(*device) && !ServiceSaysRemovable(bus.get(), path)) {
-            return FormatResult::NotRemovable;
-        }
-
-        if (!SameDeviceStill(mountPoint, *device) || !IsTarget(*device, target)) {
-            return FormatResult::DeviceChanged;
-        }
-        if (!Call(bus.get(), path, kFilesystem, "Unmount", detail,
-                  [](sd_bus_message* m) { return sd_bus_message_append(m, "a{sv}", 0); })) {
-            return FormatResult::Failed;
-        }
-        if (!Call(bus.get(), path, kBlock, "Format", detail, [&](sd_bus_message* m) {
-                return sd_bus_message_append(m, "sa{sv}", "vfat", 1, "label", "s",
-                                             keptLabel.c_str());
-            })) {
-            return FormatResult::Failed;
-        }
-        if (!Call(bus.get(), path, kFilesystem, "Mount", detail,
-                  [](sd_bus_message* m) { return sd_bus_message_append(m, "a{sv}", 0); })) {
+        if (!Call(bus, volume.block, kFilesystem, "Mount", detail, NoOptions)) {
             return FormatResult::Failed;
         }
         return FormatResult::Formatted;
-    }
-
-private:
-    // The drive of the block device, as the service knows it, may be removed.
-    static bool ServiceSaysRemovable(sd_bus* bus, const std::string& block)
-    {
-        BusError error;
-        sd_bus_message* reply = nullptr;
-        if (sd_bus_get_property(bus, kService, block.c_str(), kBlock, "Drive", error.Get(), &reply,
-                                "o") < 0) {
-            return false;
-        }
-        Message owned(reply);
-        const char* drive = nullptr;
-        if (sd_bus_message_read(reply, "o", &drive) < 0) {
-            return false;
-        }
-        const std::string drivePath = drive;
-        int removable = 0;
-        return drivePath != "/" &&
-               sd_bus_get_property_trivial(bus, kService, drivePath.c_str(), kDrive, "Removable",
-                                           error.Get(), 'b', &removable) >= 0 &&
-               removable != 0;
-    }
-
-    template <typename Append>
-    static bool Call(sd_bus* bus, const std::string& path, const char* interface,
-                     const char* method, std::string& detail, Append append)
-    {
-        sd_bus_message* call = nullptr;
-        int r =
-            sd_bus_message_new_method_call(bus, &call, kService, path.c_str(), interface, method);
-        if (r < 0) {
-            detail = "error " + std::to_string(-r);
-            return false;
-        }
-        Message owned(call);
-        sd_bus_message_set_allow_interactive_authorization(call, 1);
-        if ((r = append(call)) < 0) {
-            detail = "error " + std::to_string(-r);
-            return false;
-        }
-        BusError error;
-        sd_bus_message* reply = nullptr;
-        r = sd_bus_call(bus, call, kCallTimeoutUs, error.Get(), &reply);
-        Message ownedReply(reply);
-        if (r < 0) {
-            detail = error.Text(r);
-            return false;
-        }
-        return true;
     }
 };
 

@@ -1,9 +1,11 @@
-// Format Drive against a fake disk service on a private bus: a FAT image
-// loop-mounted under /media, and the fake answering for its block device (as
-// a removable drive, a fixed one or a system disk), for another device, or not
-// there at all. Being mounted under /media makes nothing removable. Needs root, loop devices,
-// dbus-daemon and python3-dbus; skipped where they are missing.
+// Format Drive and Safely Remove against a fake disk service on a private
+// bus: a FAT image loop-mounted under /media, and the fake answering for its
+// block device (as a removable drive, a fixed one or a system disk), for
+// another device, or not there at all. Being mounted under /media makes
+// nothing removable. Needs root, loop devices, dbus-daemon and python3-dbus;
+// skipped where they are missing.
 #include "platform/shell/DriveFormatter.h"
+#include "platform/shell/DriveRemover.h"
 
 #include "platform/fs/LinuxVolumeSource.h"
 
@@ -172,20 +174,26 @@ TEST(DriveFormatter, AsksTheDiskServiceOnlyForTheSameRemovableDevice)
     };
     const std::string home = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "/root";
     int n = 0;
-    for (const Case& c : cases) {
+    // Starts the fake for one row (none for a null device); returns its log.
+    auto startFake = [&](const char* fakeDevice, const char* removable, const char* system,
+                         const char* onUnmount, std::unique_ptr<ProcessId>& fake) {
         const fsys::path log = dir / ("log" + std::to_string(n));
         const fsys::path ready = dir / ("ready" + std::to_string(n++));
         std::ofstream(log).close();
-        std::unique_ptr<ProcessId> fake;
-        if (c.fakeDevice != nullptr) {
-            const std::string fakeDevice = *c.fakeDevice != '\0' ? c.fakeDevice : device;
+        if (fakeDevice != nullptr) {
+            const std::string served = *fakeDevice != '\0' ? fakeDevice : device;
             fake = std::make_unique<ProcessId>(std::atoi(
                 Output("/usr/bin/python3 " TOLVAR_FAKE_UDISKS2 " " + address + " " + name + " " +
-                       fakeDevice + " STICK " + log.string() + " " + ready.string() + " " +
-                       c.removable + " " + c.system + " >/dev/null 2>&1 & echo $!")
+                       served + " STICK " + log.string() + " " + ready.string() + " " + removable +
+                       " " + system + " " + onUnmount + " >/dev/null 2>&1 & echo $!")
                     .c_str()));
-            ASSERT_TRUE(AwaitFile(ready)) << c.what;
+            EXPECT_TRUE(AwaitFile(ready));
         }
+        return log;
+    };
+    for (const Case& c : cases) {
+        std::unique_ptr<ProcessId> fake;
+        const fsys::path log = startFake(c.fakeDevice, c.removable, c.system, "log", fake);
         setenv("HOME", c.home, 1);
         std::string detail;
         EXPECT_EQ(SystemDriveFormatter().Format(c.target, detail), c.result)
@@ -196,6 +204,42 @@ TEST(DriveFormatter, AsksTheDiskServiceOnlyForTheSameRemovableDevice)
     setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + (dir / "nobus").string()).c_str(), 1);
     std::string detail;
     EXPECT_EQ(SystemDriveFormatter().Format(stick, detail), FormatResult::NoService);
+
+    // Safely Remove acts on what Format may act on; the service's refusal is
+    // told in its words. The drive that goes is last: the fake unmounts it.
+    setenv("DBUS_SYSTEM_BUS_ADDRESS", address.c_str(), 1);
+    const std::string busy = "Error unmounting " + device + ": target is busy";
+    struct Removal
+    {
+        const char* what;
+        FormatTarget target;
+        const char* system;
+        const char* unmount;
+        RemoveResult result;
+        std::string calls;
+        std::string text;
+    } removals[] = {
+        {"remove a system disk", stick, "1", "log", RemoveResult::SystemDrive,
+         reads + "Get HintSystem\n",
+         "This drive holds the system, the program or your home folder; it was not removed."},
+        {"remove another stick at the same device", otherStick, "0", "log",
+         RemoveResult::DeviceChanged, "",
+         "The drive changed before it could be removed; it was not removed."},
+        {"remove a busy drive", stick, "0", "busy", RemoveResult::Failed,
+         checks + "Get CanPowerOff\nUnmount\n", "The drive could not be removed safely: " + busy},
+        {"remove a removable drive", stick, "0", "real", RemoveResult::Removed,
+         checks + "Get CanPowerOff\nUnmount\nPowerOff\n", ""},
+    };
+    for (const Removal& c : removals) {
+        std::unique_ptr<ProcessId> fake;
+        const fsys::path log = startFake("", "1", c.system, c.unmount, fake);
+        detail.clear();
+        const RemoveResult result = SystemDriveRemover().Remove(c.target, detail);
+        EXPECT_EQ(result, c.result) << c.what << ": " << detail;
+        EXPECT_EQ(RemoveResultText(result, detail), c.text) << c.what;
+        EXPECT_EQ(ReadAll(log), c.calls) << c.what;
+    }
+    EXPECT_NE(Shell("findmnt " + media), 0) << "the removed drive is still mounted";
     unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
 }
 

@@ -1,11 +1,15 @@
 #!/usr/bin/python3
 """A small stand-in for the disk service on a private bus: one block device
 object that answers Device, IdLabel, HintSystem and Drive, one drive object
-that answers Removable, and records every call (property reads too) to a log
-file, one line per call.
+that answers Removable and CanPowerOff, and records every call (property reads
+too) to a log file, one line per call. UNMOUNT says what Unmount does: "log"
+(nothing more), "busy" (refuses as the service does) or "real" (unmounts the
+device, as the service would).
 
 usage: fake_udisks2.py BUS_ADDRESS OBJECT_NAME DEVICE LABEL LOG READY_FILE REMOVABLE SYSTEM
+       [UNMOUNT]
 """
+import subprocess
 import sys
 
 import dbus
@@ -20,12 +24,13 @@ DRIVE_PATH = "/org/freedesktop/UDisks2/drives/fake"
 
 
 class BlockDevice(dbus.service.Object):
-    def __init__(self, bus, path, device, label, log, system):
+    def __init__(self, bus, path, device, label, log, system, unmount):
         super().__init__(bus, path)
         self.device = device
         self.label = label
         self.log = log
         self.system = system
+        self.unmount = unmount
 
     def note(self, text):
         with open(self.log, "a") as out:
@@ -48,6 +53,12 @@ class BlockDevice(dbus.service.Object):
     @dbus.service.method(FILESYSTEM, in_signature="a{sv}", out_signature="")
     def Unmount(self, options):
         self.note("Unmount")
+        if self.unmount == "busy":
+            raise dbus.exceptions.DBusException(
+                "Error unmounting %s: target is busy" % self.device,
+                name="org.freedesktop.UDisks2.Error.DeviceBusy")
+        if self.unmount == "real":
+            subprocess.run(["umount", self.device], check=True)
 
     @dbus.service.method(BLOCK, in_signature="sa{sv}", out_signature="")
     def Format(self, kind, options):
@@ -69,19 +80,25 @@ class Drive(dbus.service.Object):
     def Get(self, interface, name):
         with open(self.log, "a") as out:
             out.write("Get " + name + "\n")
-        if interface == DRIVE and name == "Removable":
+        if interface == DRIVE and name in ("Removable", "CanPowerOff"):
             return dbus.Boolean(self.removable)
         raise dbus.exceptions.DBusException(
             "org.freedesktop.DBus.Error.UnknownProperty", name)
 
+    @dbus.service.method(DRIVE, in_signature="a{sv}", out_signature="")
+    def PowerOff(self, options):
+        with open(self.log, "a") as out:
+            out.write("PowerOff\n")
+
 
 def main():
     address, name, device, label, log, ready, removable, system = sys.argv[1:9]
+    unmount = sys.argv[9] if len(sys.argv) > 9 else "log"
     dbus.mainloop.glib.DBusGMainLoop(set_as_default=True)
     bus = dbus.bus.BusConnection(address)
     keep = dbus.service.BusName("org.freedesktop.UDisks2", bus)
     BlockDevice(bus, "/org/freedesktop/UDisks2/block_devices/" + name, device, label, log,
-                system == "1")
+                system == "1", unmount)
     Drive(bus, removable == "1", log)
     open(ready, "w").close()
     GLib.MainLoop().run()

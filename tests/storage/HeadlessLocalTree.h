@@ -97,6 +97,12 @@ public:
     {
         uploads.push_back(fileName);
     }
+    // The folder a download is being written into, as the main window knows it.
+    std::string downloadingTo;
+    bool IsDownloadingTo(const std::string& folder) const override
+    {
+        return folder == downloadingTo;
+    }
     std::string GetCodeListUrl() const override
     {
         codeListUrlThread = std::this_thread::get_id();

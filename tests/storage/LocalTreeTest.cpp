@@ -4,6 +4,7 @@
 #include "storage/LocalTree.h"
 
 #include "platform/shell/DriveFormatter.h"
+#include "platform/shell/DriveRemover.h"
 #include "platform/ui/Clock.h"
 #include "platform/ui/WindowMessages.h"
 #include "storage/SaveEntry.h"
@@ -25,7 +26,7 @@ namespace fsys = std::filesystem;
 using namespace test; // the saves, the texts and the fixture
 using Strings = std::vector<std::string>;
 
-class FakeFormatter final : public shell::DriveFormatter
+class FakeFormatter final : public shell::DriveFormatter, public shell::DriveRemover
 {
 public:
     shell::FormatResult Format(const shell::FormatTarget& target, std::string& detail) override
@@ -34,7 +35,14 @@ public:
         detail = "refused";
         return result;
     }
+    shell::RemoveResult Remove(const shell::FormatTarget& target, std::string& detail) override
+    {
+        calls.push_back("remove " + target.mountPoint + " " + target.mountId);
+        detail = "target is busy";
+        return removeResult;
+    }
     shell::FormatResult result = shell::FormatResult::Formatted;
+    shell::RemoveResult removeResult = shell::RemoveResult::Removed;
     Strings calls;
 };
 
@@ -57,6 +65,7 @@ protected:
         window = std::make_unique<HeadlessLocalTree>(m_dir / "prog");
         tree = &window->Tree();
         tree->SetDriveFormatter(&formatter);
+        tree->SetDriveRemover(&formatter);
     }
     // The tree as text in display order: "label [image]", indented by depth.
     Strings Shown()
@@ -220,6 +229,70 @@ TEST_F(LocalTreeTest, MenuCommandsAndTheDeleteKey)
     tree->OnMenuCommand(kCmdFormatDrive, Record("Saves"));
     window->RunJob();
     EXPECT_EQ(formatter.calls.size(), 1u);
+
+    // Safely Remove hands the drive's volume to the disk service and shows
+    // its refusal; a drive a job writes to, or the PC database, is refused
+    // untouched.
+    const std::string busy = "The drive is still being written to; it was not removed. Try "
+                             "again when the download or the code list has ended.";
+    struct Removal
+    {
+        const char* what;
+        const char* item;
+        shell::RemoveResult result;
+        std::function<void()> start; // a job that writes to E:
+        Strings calls;
+        Strings boxes;
+    } removals[] = {
+        {"a drive",
+         "E",
+         shell::RemoveResult::Removed,
+         {},
+         {"remove " + e.string() + " fake:1"},
+         {}},
+        {"a refusal",
+         "E",
+         shell::RemoveResult::Failed,
+         {},
+         {"remove " + e.string() + " fake:1"},
+         {"The drive could not be removed safely: target is busy"}},
+        {"the PC database",
+         "Saves",
+         shell::RemoveResult::Removed,
+         {},
+         {},
+         {"This drive is not a removable drive; it was not removed."}},
+        {"a download",
+         "E",
+         shell::RemoveResult::Removed,
+         [&] { window->downloadingTo = "E:\\"; },
+         {},
+         {busy}},
+        {"the code list",
+         "E",
+         shell::RemoveResult::Removed,
+         [&] { tree->OnMenuCommand(kCmdDownloadCodeList, Record("E")); },
+         {},
+         {"Depending upon your internet connection, downloading the Code List may take a few "
+          "minutes...",
+          busy}},
+    };
+    window->codeListUrl = server.Url("/codelist.bin");
+    for (const Removal& r : removals) {
+        formatter.calls.clear();
+        formatter.removeResult = r.result;
+        m_boxes.Clear();
+        if (r.start) {
+            r.start();
+        }
+        tree->OnMenuCommand(kCmdSafelyRemove, Record(r.item));
+        window->RunJob();
+        window->downloadingTo.clear();
+        EXPECT_EQ(formatter.calls, r.calls) << r.what;
+        EXPECT_EQ(m_boxes.Texts(), r.boxes) << r.what;
+        EXPECT_TRUE(tree->IsWindowEnabled()) << r.what;
+    }
+    Messages().clear();
 
     m_boxes.Clear();
     tree->OnMenuCommand(0x9999, nullptr);
