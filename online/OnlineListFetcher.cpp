@@ -109,7 +109,7 @@ OnlineListBuild BuildRecords(const std::string& buffer, bool readsList, bool rea
 } // namespace
 
 OnlineListFetcher::OnlineListFetcher(OnlineTreeView* owner, MessageTarget* mainWindow)
-    : m_owner(owner), m_mainWindow(mainWindow), m_trace(&std::cout)
+    : m_owner(owner), m_mainWindow(mainWindow), m_trace(XmlReader::TraceStreamFromEnvironment())
 {
 }
 
