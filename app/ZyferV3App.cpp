@@ -1,6 +1,7 @@
 #include "app/ZyferV3App.h"
 
 #include "app/ProgramFolder.h"
+#include "app/StartupTimes.h"
 #include "app/ZyferV3Dlg.h"
 #include "online/ServerSettings.h"
 #include "platform/base/MessageBox.h"
@@ -40,6 +41,7 @@ int CZyferV3App::DoMessageBox(const std::string& text, unsigned type, unsigned)
 
 bool CZyferV3App::InitInstance()
 {
+    MarkStartupStep("main");
     const char* self = m_arguments.empty() ? "tolvar" : m_arguments.front().c_str();
     if (!ParseArguments()) {
         std::fprintf(stderr, "usage: %s [--settings URL]\n", self);
@@ -55,6 +57,7 @@ bool CZyferV3App::InitInstance()
         m_exitCode = 1;
         return false;
     }
+    MarkStartupStep("X set-up");
     ui::WindowSystem system(std::move(backend));
     SetMessageBoxHandler(
         [](const std::string& text, unsigned type) { return DoMessageBox(text, type, 0); });
@@ -86,8 +89,10 @@ bool CZyferV3App::InitInstance()
         TheServerSettings().SetPageAddress(m_settingsAddress);
     }
 
+    MarkStartupStep("folders, sockets");
     {
         CZyferV3Dlg dialog;
+        MarkStartupStep("skin pictures");
         dialog.DoModal();
     }
     SetMessageBoxHandler({});
