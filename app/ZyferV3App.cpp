@@ -6,6 +6,7 @@
 #include "online/ServerSettings.h"
 #include "platform/base/MessageBox.h"
 #include "platform/fs/Path.h"
+#include "platform/gfx/Font.h"
 #include "platform/net/SocketInit.h"
 #include "platform/ui/WindowSystem.h"
 #include "resources/StringResources.h"
@@ -58,6 +59,7 @@ bool CZyferV3App::InitInstance()
         return false;
     }
     MarkStartupStep("X set-up");
+    gfx::Font::LoadInBackground();
     ui::WindowSystem system(std::move(backend));
     SetMessageBoxHandler(
         [](const std::string& text, unsigned type) { return DoMessageBox(text, type, 0); });

@@ -157,8 +157,6 @@ bool CZyferV3Dlg::OnInitDialog()
     m_hidden = false;
 
     MarkStartupStep("tray icon");
-    LoadServerSettings();
-    MarkStartupStep("settings page");
 
     m_localTree->FillTree();
     MarkStartupStep("drive scans");
@@ -221,10 +219,10 @@ void CZyferV3Dlg::OnDestroy()
 
 void CZyferV3Dlg::OnPaint(gfx::Painter& painter)
 {
-    static bool painted = false;
-    if (!painted) {
-        painted = true;
+    if (!m_painted) {
+        m_painted = true;
         MarkStartupStep("first paint");
+        ui::PostMessage(Handle(), kFirstFrameMessage, 0, 0);
     }
     painter.DrawBitmap({0, 0}, m_background);
 }
@@ -448,6 +446,12 @@ LResult CZyferV3Dlg::OnMessage(unsigned message, WParam wParam, LParam lParam)
         return 0;
     case ui::WM_DEVICECHANGE:
         return OnDeviceChange(wParam, lParam);
+    case kFirstFrameMessage:
+        // The settings page (and libcurl, loaded on first use) is read beside
+        // the shown window. Whoever needs it before then reads it itself (the
+        // Online Tree, the code list), as after a start without the server.
+        m_settingsJob.Start([](WorkerJob&) { LoadServerSettings(); });
+        return 0;
     case kVolumeChangedMessage: {
         DevBroadcastVolume volume;
         volume.deviceType = DBT_DEVTYP_VOLUME;

@@ -4,6 +4,7 @@
 #include "online/OnlineTree.h"
 #include "online/SaveUploadJob.h"
 #include "platform/base/MessageTarget.h"
+#include "platform/base/WorkerJob.h"
 #include "platform/fs/VolumeWatcher.h"
 #include "platform/gfx/Bitmap.h"
 #include "platform/ui/Dialog.h"
@@ -78,6 +79,8 @@ public:
     // The volume watcher's thread posts this with (event, unit mask); the
     // handler on the window's thread turns it into WM_DEVICECHANGE.
     static constexpr unsigned kVolumeChangedMessage = ui::WM_USER + 0x60;
+    // Posted by the first paint: what the first frame does not need starts then.
+    static constexpr unsigned kFirstFrameMessage = ui::WM_USER + 0x61;
 
     CZyferV3Dlg();
     ~CZyferV3Dlg() override;
@@ -194,6 +197,9 @@ private:
     WindowTarget m_windowTarget{*this};
     // After the trees: destroyed (and so ended) before them.
     SaveUploadJob m_uploadJob;
+    // Reads the settings page once the first frame is shown; it needs none.
+    WorkerJob m_settingsJob;
+    bool m_painted = false;
     // Last, so it stops (and its thread posts nothing more) first.
     std::unique_ptr<fs::VolumeWatcher> m_volumeWatcher;
 };
