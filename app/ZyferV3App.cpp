@@ -2,11 +2,13 @@
 
 #include "app/CommandLine.h"
 #include "app/ProgramFolder.h"
+#include "app/StartupTimes.h"
 #include "app/ZyferV3Dlg.h"
 #include "online/ServerSettings.h"
 #include "platform/base/MessageBox.h"
 #include "platform/base/UiThread.h"
 #include "platform/fs/Path.h"
+#include "platform/gfx/Font.h"
 #include "platform/net/SocketInit.h"
 #include "platform/shell/AppInstance.h"
 #include "platform/ui/WindowSystem.h"
@@ -68,6 +70,7 @@ int CZyferV3App::DoMessageBox(const std::string& text, unsigned type, unsigned)
 
 bool CZyferV3App::InitInstance()
 {
+    MarkStartupStep("main");
     const CommandLine line = ParseCommandLine(m_arguments);
     switch (line.action) {
     case CommandLine::Action::Help:
@@ -113,6 +116,8 @@ bool CZyferV3App::InitInstance()
     // window closes and its jobs are cancelled and waited for. Before any
     // thread starts, so every thread leaves these signals to the loop.
     backend->WatchEndSignals();
+    MarkStartupStep("X set-up");
+    gfx::Font::LoadInBackground();
     ui::WindowSystem system(std::move(backend));
     SetMessageBoxHandler(
         [](const std::string& text, unsigned type) { return DoMessageBox(text, type, 0); });
@@ -144,6 +149,7 @@ bool CZyferV3App::InitInstance()
         m_exitCode = 1;
         return false;
     }
+    MarkStartupStep("folders, sockets");
     std::string settingsAddress = line.settingsAddress;
     if (settingsAddress.empty()) {
         settingsAddress = ReadSettingsAddress(
@@ -155,6 +161,7 @@ bool CZyferV3App::InitInstance()
 
     {
         CZyferV3Dlg dialog;
+        MarkStartupStep("skin pictures");
         // Both run once the window is up, in its loop.
         if (!files.empty()) {
             ui::PostTask([&dialog, files] { dialog.OpenSaves(files); });

@@ -2,6 +2,7 @@
 
 #include "app/AboutDlg.h"
 #include "app/ProgramFolder.h"
+#include "app/StartupTimes.h"
 #include "app/upload/UploadDlg.h"
 #include "messages/AppMessages.h"
 #include "online/ServerSettings.h"
@@ -150,13 +151,17 @@ bool CZyferV3Dlg::OnInitDialog()
     }
     SetWindowRgn(gfx::Region::RoundRect(GetClientRect(), 40, 40), false);
 
+    MarkStartupStep("controls");
     m_trayIcon.SetNotificationWnd(Handle(), WM_TRAY_NOTIFY);
     m_trayIcon.SetIcon(kTrayPictureId);
     m_hidden = false;
 
+    MarkStartupStep("tray icon");
     LoadServerSettings();
+    MarkStartupStep("settings page");
 
     m_localTree->FillTree();
+    MarkStartupStep("drive scans");
     m_onlineTree->CreateRoot();
 
     m_webButton.SetWindowPos({42, 17});
@@ -183,6 +188,7 @@ bool CZyferV3Dlg::OnInitDialog()
 
     SetTimer(kTimerId, kTimerMs);
     StartVolumeWatcher();
+    MarkStartupStep("initialised");
     return true;
 }
 
@@ -220,6 +226,10 @@ void CZyferV3Dlg::OnDestroy()
 
 void CZyferV3Dlg::OnPaint(gfx::Painter& painter)
 {
+    if (!m_painted) {
+        m_painted = true;
+        MarkStartupStep("first paint");
+    }
     painter.DrawBitmap({0, 0}, m_background);
 }
 

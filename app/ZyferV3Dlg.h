@@ -4,6 +4,7 @@
 #include "online/OnlineTree.h"
 #include "online/UploadJob.h"
 #include "platform/base/MessageTarget.h"
+#include "platform/base/WorkerJob.h"
 #include "platform/fs/VolumeWatcher.h"
 #include "platform/gfx/Bitmap.h"
 #include "platform/shell/DesktopNotifier.h"
@@ -212,6 +213,7 @@ private:
     // After the trees: destroyed (and so ended) before them.
     UploadJob m_uploadJob;
     std::unique_ptr<shell::DesktopNotifier> m_notifier; // made when first needed
+    bool m_painted = false;
     // Last, so it stops (and its thread posts nothing more) first.
     std::unique_ptr<fs::VolumeWatcher> m_volumeWatcher;
 };

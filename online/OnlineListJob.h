@@ -49,8 +49,8 @@ public:
     bool IsRunning() const { return m_running.load(); }
     void WaitForJob() { m_job.Wait(); }
 
-    // Where the reader's trace goes; standard output unless changed, null
-    // for nowhere. Set it while no job runs.
+    // Where the reader's trace goes; nowhere unless TOLVAR_XML_TRACE=1 asks
+    // for standard output, or this changes it. Set it while no job runs.
     void SetTraceStream(std::ostream* trace) { m_trace = trace; }
 
 private:

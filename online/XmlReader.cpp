@@ -6,11 +6,22 @@
 // as a level of its own. Text that fits none of this ends its level quietly.
 // Positions index into the reader's copy of the document; only names, values
 // and attribute texts are copied, for the handler.
+//
+// Every search starts at a "<", and a node's text is searched twice (for its
+// closing tag, then for its children), so the copy is indexed once: one bit
+// per byte marks each "<", and finding the next one is a few word tests.
 #include "online/XmlReader.h"
 
 #include <atomic>
+#include <bit>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <string_view>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace tolvar {
 namespace {
@@ -18,42 +29,60 @@ namespace {
 // Numbers every scan record ever made; only the trace shows them.
 std::atomic<std::uint32_t> g_nodeCounter{0};
 
-int FindChar(const char* text, int length, int from, char c)
+// Marks every "<" of text in bits, one 64-bit word per 64 bytes.
+void IndexTagStarts(const char* text, std::size_t length, std::vector<std::uint64_t>& bits)
 {
-    if (from >= length) {
-        return -1;
+    bits.resize((length + 63) / 64);
+    std::size_t at = 0;
+    std::size_t word = 0;
+#if defined(__SSE2__)
+    const __m128i lt = _mm_set1_epi8('<');
+    for (; at + 64 <= length; at += 64, ++word) {
+        std::uint64_t mask = 0;
+        for (int part = 0; part < 4; ++part) {
+            const __m128i chunk =
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at + 16 * part));
+            const auto found =
+                static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, lt)));
+            mask |= static_cast<std::uint64_t>(found) << (16 * part);
+        }
+        bits[word] = mask;
     }
-    const void* hit = std::memchr(text + from, c, static_cast<std::size_t>(length - from));
-    return hit == nullptr ? -1 : static_cast<int>(static_cast<const char*>(hit) - text);
+#endif
+    for (; at < length; at += 64, ++word) {
+        std::uint64_t mask = 0;
+        const std::size_t end = length - at < 64 ? length - at : 64;
+        for (std::size_t i = 0; i < end; ++i) {
+            mask |= static_cast<std::uint64_t>(text[at + i] == '<') << i;
+        }
+        bits[word] = mask;
+    }
 }
 
-// First occurrence of needle (which starts with "<") at or behind from. The
-// match is nearly always close (a leaf's closing tag follows its value), so
-// the first stretch is walked "<" by "<"; a longer search is left to memmem,
-// whose set-up would cost more than the walk on short distances.
-int FindText(const char* text, int length, int from, const std::string& needle)
+// Bytes the copy holds behind the text, so that 16 bytes can be compared at
+// once up to its last byte.
+constexpr std::size_t kPadding = 16;
+
+// Whether the n bytes at a and b are the same; both lie in the padded copy.
+// Names are short, so one 16-byte compare settles nearly all.
+inline bool SameName(const char* a, const char* b, int n)
 {
-    const int n = static_cast<int>(needle.size());
-    const int walkEnd = length - from > 4096 ? from + 4096 : length;
-    while (from <= length - n && from < walkEnd) {
-        const int at = FindChar(text, walkEnd, from, needle[0]);
-        if (at < 0 || at > length - n) {
-            break;
+#if defined(__SSE2__)
+    for (;; a += 16, b += 16, n -= 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a));
+        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b));
+        const auto same = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, y)));
+        if (n <= 16) {
+            const std::uint32_t wanted = (std::uint32_t{1} << n) - 1;
+            return (same & wanted) == wanted;
         }
-        // Most "<" open a tag; the byte after it settles them without a call.
-        if (text[at + 1] == needle[1] &&
-            std::memcmp(text + at + 2, needle.data() + 2, static_cast<std::size_t>(n - 2)) == 0) {
-            return at;
+        if (same != 0xFFFF) {
+            return false;
         }
-        from = at + 1;
     }
-    from = from > walkEnd ? from : walkEnd;
-    if (from > length - n) {
-        return -1;
-    }
-    const void* hit =
-        memmem(text + from, static_cast<std::size_t>(length - from), needle.data(), needle.size());
-    return hit == nullptr ? -1 : static_cast<int>(static_cast<const char*>(hit) - text);
+#else
+    return std::memcmp(a, b, static_cast<std::size_t>(n)) == 0;
+#endif
 }
 
 // Fills out with an inclusive range of text; empty for none. Reusing the
@@ -63,7 +92,9 @@ void Range(std::string& out, const char* text, int start, int end)
     if (start < 0 || end < start) {
         out.clear();
     } else {
-        out.assign(text + start, static_cast<std::size_t>(end - start + 1));
+        const auto n = static_cast<std::size_t>(end - start + 1);
+        out.resize(n);
+        std::memcpy(out.data(), text + start, n);
     }
 }
 
@@ -88,7 +119,13 @@ struct XmlReader::ScanRecord
     bool contentHasTag = false; // a "<" stands between start tag and closing tag
 };
 
-XmlReader::XmlReader(XmlHandler* handler) : m_handler(handler), m_trace(&std::cout) {}
+XmlReader::XmlReader(XmlHandler* handler) : m_handler(handler), m_trace(nullptr) {}
+
+std::ostream* XmlReader::TraceStreamFromEnvironment()
+{
+    const char* value = std::getenv("TOLVAR_XML_TRACE");
+    return value != nullptr && std::strcmp(value, "1") == 0 ? &std::cout : nullptr;
+}
 
 XmlReader::~XmlReader() = default;
 
@@ -97,10 +134,14 @@ bool XmlReader::ParseDocument(const char* text, int length)
     if (text == nullptr || length <= 0) {
         return false;
     }
+    m_document.reserve(static_cast<std::size_t>(length) + kPadding);
     m_document.assign(text, static_cast<std::size_t>(length));
+    IndexTagStarts(m_document.data(), m_document.size(), m_tagStarts);
+    m_document.append(kPadding, '\0'); // never scanned: the levels end at length
     if (m_trace != nullptr) {
         *m_trace << "----- parse document -----\n"
-                 << m_document << "\n\n----- start parsing -----\n\n";
+                 << std::string_view(m_document.data(), static_cast<std::size_t>(length))
+                 << "\n\n----- start parsing -----\n\n";
     }
     const bool result = ScanLevel(m_document.data(), length, 1);
     if (m_handler != nullptr) {
@@ -109,21 +150,99 @@ bool XmlReader::ParseDocument(const char* text, int length)
     return result;
 }
 
-bool XmlReader::FindNextElement(ScanRecord& r, std::string& closing)
+int XmlReader::FindTagStart(const char* text, int length, int from) const
+{
+    if (from >= length) {
+        return -1;
+    }
+    // Levels are stretches of the copy; the index counts from its start.
+    const auto offset = static_cast<std::size_t>(text - m_document.data());
+    const std::size_t first = offset + static_cast<std::size_t>(from);
+    const std::size_t end = offset + static_cast<std::size_t>(length);
+    std::size_t word = first / 64;
+    const std::size_t lastWord = (end - 1) / 64;
+    std::uint64_t bits = m_tagStarts[word] & (~std::uint64_t{0} << (first % 64));
+    while (bits == 0) {
+        if (++word > lastWord) {
+            return -1;
+        }
+        bits = m_tagStarts[word];
+    }
+    const std::size_t at = word * 64 + static_cast<std::size_t>(std::countr_zero(bits));
+    return at < end ? static_cast<int>(at - offset) : -1;
+}
+
+int XmlReader::FindClosingTag(const char* text, int length, int from, const char* name,
+                              int nameLength) const
+{
+    const int n = nameLength + 3;
+    if (from > length - n) {
+        return -1;
+    }
+    // A node's closing tag is searched over every "<" of its content, the
+    // whole document for the outermost one: its bits are walked here.
+    const char* document = m_document.data();
+    const auto offset = static_cast<std::size_t>(text - document);
+    const std::size_t first = offset + static_cast<std::size_t>(from);
+    const std::size_t last = offset + static_cast<std::size_t>(length - n);
+    std::size_t word = first / 64;
+    std::uint64_t bits = m_tagStarts[word] & (~std::uint64_t{0} << (first % 64));
+    for (;;) {
+        for (; bits != 0; bits &= bits - 1) {
+            const std::size_t at = word * 64 + static_cast<std::size_t>(std::countr_zero(bits));
+            if (at > last) {
+                return -1;
+            }
+            // Most "<" open a tag; the byte after it settles them.
+            const char* tag = document + at;
+            if (tag[1] == '/' && tag[n - 1] == '>' && SameName(tag + 2, name, nameLength)) {
+                return static_cast<int>(at - offset);
+            }
+        }
+        if (++word > last / 64) {
+            return -1;
+        }
+        bits = m_tagStarts[word];
+    }
+}
+
+bool XmlReader::FindNextElement(ScanRecord& r) const
 {
     const char* t = r.text;
     r.tagStart = r.tagEnd = r.closingStart = r.closingEnd = r.cursor;
     r.nameStart = r.nameEnd = r.attributesStart = r.attributesEnd = -1;
     r.contentStart = r.contentEnd = -1;
     r.contentHasTag = false;
-    const int lt = FindChar(t, r.length, r.cursor, '<');
+    const int lt = FindTagStart(t, r.length, r.cursor);
     if (lt < 0) {
         return false;
     }
-    // One walk over the tag finds its ">" and the first space in it.
+    // One walk over the tag finds its ">" and the first space in it, 16
+    // bytes a step while the level holds them.
     int gt = -1;
     int space = -1;
-    for (int i = lt + 1; i < r.length; ++i) {
+    int i = lt + 1;
+#if defined(__SSE2__)
+    const __m128i greater = _mm_set1_epi8('>');
+    const __m128i blank = _mm_set1_epi8(' ');
+    for (; i + 16 <= r.length; i += 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i));
+        const auto ends =
+            static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, greater)));
+        auto blanks = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, blank)));
+        if (ends != 0) {
+            blanks &= (ends & (0 - ends)) - 1; // only blanks before the ">"
+        }
+        if (space < 0 && blanks != 0) {
+            space = i + std::countr_zero(blanks);
+        }
+        if (ends != 0) {
+            gt = i + std::countr_zero(ends);
+            break;
+        }
+    }
+#endif
+    for (; gt < 0 && i < r.length; ++i) {
         const char c = t[i];
         if (c == '>') {
             gt = i;
@@ -155,29 +274,30 @@ bool XmlReader::FindNextElement(ScanRecord& r, std::string& closing)
         r.cursor = gt + 1;
         return true;
     }
-    closing.resize(static_cast<std::size_t>(nameLength) + 3);
-    closing[0] = '<';
-    closing[1] = '/';
-    std::memcpy(closing.data() + 2, t + r.nameStart, static_cast<std::size_t>(nameLength));
-    closing[static_cast<std::size_t>(nameLength) + 2] = '>';
     // The first "<" behind the tag is either the closing tag itself (a leaf)
     // or the start of the content's first child.
-    const int firstLt = FindChar(t, r.length, gt, '<');
+    const int firstLt = FindTagStart(t, r.length, gt);
     if (firstLt < 0) {
         return false;
     }
-    const bool closesAtOnce = firstLt + static_cast<int>(closing.size()) <= r.length &&
-                              std::memcmp(t + firstLt, closing.data(), closing.size()) == 0;
-    const int close = closesAtOnce ? firstLt : FindText(t, r.length, firstLt + 1, closing);
+    // The closing tag is "</" + name + ">".
+    const int closingLength = nameLength + 3;
+    const char* name = t + r.nameStart;
+    const char* first = t + firstLt;
+    const bool closesAtOnce = firstLt + closingLength <= r.length && first[1] == '/' &&
+                              first[closingLength - 1] == '>' &&
+                              SameName(first + 2, name, nameLength);
+    const int close =
+        closesAtOnce ? firstLt : FindClosingTag(t, r.length, firstLt + 1, name, nameLength);
     if (close < 0) {
         return false;
     }
     r.contentHasTag = !closesAtOnce;
     r.closingStart = close;
-    r.closingEnd = close + static_cast<int>(closing.size());
+    r.closingEnd = close + closingLength;
     r.contentStart = gt + 1;
     r.contentEnd = close - 1;
-    const int next = FindChar(t, r.length, r.closingEnd, '<');
+    const int next = FindTagStart(t, r.length, r.closingEnd);
     r.cursor = next >= 0 ? next : r.closingEnd;
     return true;
 }
@@ -246,7 +366,7 @@ bool XmlReader::ScanLevel(const char* text, int length, int depth)
         record.text = text;
         record.length = length;
         record.cursor = 0;
-        if (!FindNextElement(record, m_closing)) {
+        if (!FindNextElement(record)) {
             return true;
         }
         const int contentLength =

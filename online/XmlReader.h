@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 namespace tolvar {
 
@@ -24,26 +25,31 @@ public:
     // text, calls OnEndDocument and returns true.
     bool ParseDocument(const char* text, int length);
 
-    void SetHandler(XmlHandler* handler) { m_handler = handler; }
-    // The trace goes to standard output unless its owner chooses another
-    // stream; null sends it nowhere.
+    // Where the trace goes; null (the default) sends it nowhere.
     void SetTraceStream(std::ostream* trace) { m_trace = trace; }
+    // Standard output when TOLVAR_XML_TRACE=1 is set, else null: the trace is
+    // for looking into a server's answers, not for a normal run.
+    static std::ostream* TraceStreamFromEnvironment();
 
 private:
     struct ScanRecord;
 
     bool ScanLevel(const char* text, int length, int depth);
-    static bool FindNextElement(ScanRecord& record, std::string& closing);
+    // Where the next "<" of a level stands at or behind from; -1 for none.
+    int FindTagStart(const char* text, int length, int from) const;
+    int FindClosingTag(const char* text, int length, int from, const char* name,
+                       int nameLength) const;
+    bool FindNextElement(ScanRecord& record) const;
     void ReportElement(const ScanRecord& record);
     void ReportNode(const ScanRecord& record);
 
     std::string m_document;
-    // Scratch texts for the notifications and the closing tag; they are only
+    std::vector<std::uint64_t> m_tagStarts; // one bit per byte of the copy: a "<" there
+    // Scratch texts for the notifications; they are only
     // valid during one call, so every level shares them.
     std::string m_name;
     std::string m_value;
     std::string m_attributes;
-    std::string m_closing;
     XmlHandler* m_handler;
     std::ostream* m_trace;
 };

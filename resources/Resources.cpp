@@ -38,8 +38,7 @@ gfx::Bitmap Decode(const EmbeddedPicture* picture)
     if (!picture) {
         return {};
     }
-    auto bitmap = gfx::Bitmap::DecodePng(picture->data, picture->size);
-    return bitmap ? std::move(*bitmap) : gfx::Bitmap{};
+    return gfx::Bitmap::FromPixels(picture->width, picture->height, picture->pixels);
 }
 
 } // namespace

@@ -3,19 +3,24 @@
 #include "platform/gfx/Bitmap.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string_view>
 
 namespace tolvar {
 
 // A PNG built into the program, found by its resource id or, for pictures
-// known by name ("WEBU", "BTNOKD"), by that name (id 0).
+// known by name ("WEBU", "BTNOKD"), by that name (id 0). Its pixels were
+// decoded when the program was built.
 struct EmbeddedPicture
 {
     int id;
     const char* name;
-    const unsigned char* data;
+    const unsigned char* data; // the PNG
     std::size_t size;
+    const std::uint32_t* pixels; // width * height, as gfx::Bitmap holds them
+    int width;
+    int height;
 };
 
 std::span<const EmbeddedPicture> BitmapResources();

@@ -4,6 +4,17 @@
 
 namespace tolvar::gfx {
 
+Bitmap Bitmap::FromPixels(int width, int height, const Color* pixels)
+{
+    Bitmap bitmap;
+    if (width > 0 && height > 0 && pixels != nullptr) {
+        bitmap.m_width = width;
+        bitmap.m_height = height;
+        bitmap.m_pixels.assign(pixels, pixels + static_cast<std::size_t>(width) * height);
+    }
+    return bitmap;
+}
+
 Bitmap::Bitmap(int width, int height, Color fill)
     : m_width(std::max(width, 0)), m_height(std::max(height, 0)),
       m_pixels(static_cast<std::size_t>(m_width) * static_cast<std::size_t>(m_height), fill)

@@ -18,6 +18,8 @@ class Bitmap
 public:
     Bitmap() = default;
     Bitmap(int width, int height, Color fill = Rgb(0, 0, 0));
+    // A copy of width * height pixels, row by row.
+    static Bitmap FromPixels(int width, int height, const Color* pixels);
 
     int Width() const { return m_width; }
     int Height() const { return m_height; }

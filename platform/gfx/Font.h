@@ -32,6 +32,10 @@ public:
     static std::shared_ptr<const Font> Default();
     // The program's label font: Arial, 8.5 points, bold.
     static std::shared_ptr<const Font> Label();
+    // Reads fontconfig's set-up and the label and default fonts on a thread
+    // of its own, beside the program's start; their first use waits for it
+    // only if it is not done yet.
+    static void LoadInBackground();
 
     virtual ~Font() = default;
 

@@ -17,6 +17,7 @@
 #include <map>
 #include <mutex>
 #include <stdexcept>
+#include <thread>
 #include <tuple>
 #include <unordered_map>
 #include <vector>
@@ -266,6 +267,14 @@ FontPtr Font::Label()
 {
     static FontPtr font = Create("Arial", 8.5, FontWeight::Bold);
     return font;
+}
+
+void Font::LoadInBackground()
+{
+    std::thread([] {
+        Label();
+        Default();
+    }).detach();
 }
 
 } // namespace tolvar::gfx

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <cstring>
 #include <strings.h>
+#include <thread>
 
 namespace tolvar::net {
 namespace {
@@ -270,8 +271,34 @@ void HttpFile::EndTransfer(CurlTransfer& transfer, int curlResult)
     }
 }
 
-void HttpFile::SendAll(const std::vector<HttpFile*>& files, int connections)
+void HttpFile::SendAll(const std::vector<HttpFile*>& files, int connections, bool multiplexed)
 {
+    // A server may close an HTTP/2 connection after some requests (nginx
+    // after 1,000), and a request that then needed a new one would go as
+    // HTTP/1.1: each connection takes no more than this many, and the
+    // connections of a long list run side by side, sharing it evenly.
+    constexpr std::size_t kRequestsPerConnection = 900;
+    if (multiplexed && files.size() > kRequestsPerConnection) {
+        const std::size_t parts =
+            (files.size() + kRequestsPerConnection - 1) / kRequestsPerConnection;
+        const std::size_t each = (files.size() + parts - 1) / parts;
+        std::vector<std::thread> others;
+        for (std::size_t at = 0; at < files.size(); at += each) {
+            std::vector<HttpFile*> part(
+                files.begin() + static_cast<std::ptrdiff_t>(at),
+                files.begin() + static_cast<std::ptrdiff_t>(std::min(files.size(), at + each)));
+            if (at + each >= files.size()) {
+                SendAll(part, connections, true);
+            } else {
+                others.emplace_back(
+                    [part = std::move(part), connections] { SendAll(part, connections, true); });
+            }
+        }
+        for (std::thread& other : others) {
+            other.join();
+        }
+        return;
+    }
     const std::size_t slots = static_cast<std::size_t>(std::max(connections, 1));
     CurlShare();
     CURLM* multi = curl_multi_init();
@@ -283,6 +310,10 @@ void HttpFile::SendAll(const std::vector<HttpFile*>& files, int connections)
         return;
     }
     curl_multi_setopt(multi, CURLMOPT_MAXCONNECTS, static_cast<long>(slots));
+    if (multiplexed) {
+        curl_multi_setopt(multi, CURLMOPT_PIPELINING, CURLPIPE_MULTIPLEX);
+        curl_multi_setopt(multi, CURLMOPT_MAX_HOST_CONNECTIONS, 1L);
+    }
     std::vector<std::unique_ptr<CurlTransfer>> running(files.size());
     std::size_t next = 0;
     std::size_t active = 0;
@@ -298,6 +329,19 @@ void HttpFile::SendAll(const std::vector<HttpFile*>& files, int connections)
             }
             CURL* easy = running[next]->easy.curl;
             curl_easy_setopt(easy, CURLOPT_PRIVATE, reinterpret_cast<char*>(next));
+            if (multiplexed) {
+                // The first request opens the connection as HTTP/2; the others
+                // wait for it rather than open another. Only the first asks
+                // for HTTP/2 from the start: libcurl 7.88 fails a reused
+                // connection for a request that does (its issue 10634).
+                curl_easy_setopt(easy, CURLOPT_HTTP_VERSION,
+                                 next == 0 ? CURL_HTTP_VERSION_2_PRIOR_KNOWLEDGE
+                                           : CURL_HTTP_VERSION_2_0);
+                curl_easy_setopt(easy, CURLOPT_PIPEWAIT, 1L);
+                // The streams share the multi handle's connection, not the
+                // process-wide cache, which does not multiplex.
+                curl_easy_setopt(easy, CURLOPT_SHARE, static_cast<CURLSH*>(nullptr));
+            }
             curl_multi_add_handle(multi, easy);
             ++next;
             ++active;

@@ -53,7 +53,11 @@ public:
     // time over connections kept open between requests, and returns when all
     // have ended. Nothing is raised here: a file whose transfer failed raises
     // its failure at the read that reaches the end of what it received.
-    static void SendAll(const std::vector<HttpFile*>& files, int connections);
+    // Multiplexed, they go as HTTP/2 streams, at most `connections` at a time,
+    // over one connection per server, which must speak HTTP/2 (see
+    // Http2Probe.h).
+    static void SendAll(const std::vector<HttpFile*>& files, int connections,
+                        bool multiplexed = false);
     // Marks an unsent request as failed without sending it: its first read
     // raises the reason.
     void Fail(const std::string& reason);

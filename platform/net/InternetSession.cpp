@@ -26,7 +26,7 @@ std::unique_ptr<HttpFile> InternetSession::OpenUrl(const std::string& url)
 }
 
 std::vector<std::unique_ptr<HttpFile>>
-InternetSession::OpenUrls(const std::vector<std::string>& urls, int connections)
+InternetSession::OpenUrls(const std::vector<std::string>& urls, int connections, bool multiplexed)
 {
     std::vector<std::unique_ptr<HttpFile>> files;
     std::vector<HttpFile*> toSend;
@@ -42,7 +42,7 @@ InternetSession::OpenUrls(const std::vector<std::string>& urls, int connections)
             files.back()->Fail("not an http address (" + url + ")");
         }
     }
-    HttpFile::SendAll(toSend, connections);
+    HttpFile::SendAll(toSend, connections, multiplexed);
     return files;
 }
 

@@ -27,8 +27,9 @@ public:
     // their answers in the order of the urls once all have ended. Nothing is
     // raised here: an answer that failed (a url that is no http or https url
     // included) raises its failure when it is read.
+    // Multiplexed, they go as HTTP/2 streams over one connection per server.
     std::vector<std::unique_ptr<HttpFile>> OpenUrls(const std::vector<std::string>& urls,
-                                                    int connections);
+                                                    int connections, bool multiplexed = false);
 
     // Null for a service other than http and https.
     std::unique_ptr<HttpConnection> GetHttpConnection(const std::string& server, int port,

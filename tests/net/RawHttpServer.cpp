@@ -170,6 +170,13 @@ void RawHttpServer::Serve(int fd)
             (headEnd = data.find("\r\n\r\n")) != std::string::npos) {
             request.head = data.substr(0, headEnd);
         }
+        if (headEnd != std::string::npos && data.compare(0, 14, "PRI * HTTP/2.0") == 0) {
+            // A client asking whether HTTP/2 is spoken is refused as an
+            // HTTP/1.1 server does; it is no request of the test's.
+            WriteAll(fd, "HTTP/1.1 505 HTTP Version Not Supported\r\nContent-Length: 0\r\n"
+                         "Connection: close\r\n\r\n");
+            break;
+        }
         const std::string length = request.Header("Content-Length");
         const std::size_t bodyLength = length.empty() ? 0 : std::stoul(length);
         if (headEnd != std::string::npos && data.size() >= headEnd + 4 + bodyLength) {

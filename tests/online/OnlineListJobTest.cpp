@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <set>
 
@@ -355,6 +356,29 @@ TEST_F(ListJob, DestroyingAListJobWhileItsJobWaitsOnTheUiThreadServesItAndEnds)
     EXPECT_TRUE(asker.served);
     EXPECT_TRUE(root.m_children.empty()) << "a cancelled job shows nothing";
     EXPECT_TRUE(view.calls.empty());
+}
+
+TEST_F(ListJob, TheParseIsTracedOnlyWhenTheEnvironmentAsksForIt)
+{
+    docs["/list"] = "<result><save><name>one</name></save></result>";
+    for (const bool asked : {false, true}) {
+        if (asked) {
+            ::setenv("TOLVAR_XML_TRACE", "1", 1);
+        } else {
+            ::unsetenv("TOLVAR_XML_TRACE");
+        }
+        OnlineListJob local(&view, &mainWindow); // its trace as the program leaves it
+        OnlineFolder folder;
+        ::testing::internal::CaptureStdout();
+        local.Fetch(server.Url("/list?f=1"), &folder);
+        ui.PumpWhile([&] { return local.IsRunning(); });
+        local.WaitForJob();
+        const std::string out = ::testing::internal::GetCapturedStdout();
+        EXPECT_EQ(out.find("Found Element: \nname: name\nvalue: one") != std::string::npos, asked)
+            << out;
+        EXPECT_EQ(Names(folder), Strings{"one"});
+    }
+    ::unsetenv("TOLVAR_XML_TRACE");
 }
 
 TEST_F(ListJob, ASecondFetchFromOutsideWhileOneRunsIsRefused)

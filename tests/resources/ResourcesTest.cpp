@@ -175,6 +175,13 @@ TEST(ResourcesTest, TheGeneratorDrawsExactlyTheCommittedPictures)
             ASSERT_TRUE(stored.has_value()) << entry.path();
             EXPECT_TRUE(*drawn == *stored)
                 << entry.path().filename() << " differs: regenerate-skin";
+            // The program holds the picture decoded at build time.
+            const std::string stem = entry.path().stem().string();
+            const int id = std::atoi(stem.c_str());
+            const gfx::Bitmap built = std::string(folder) == "icons" ? LoadIconResource(id)
+                                      : id > 0                       ? LoadBitmapResource(id)
+                                                                     : LoadBitmapResource(stem);
+            EXPECT_TRUE(built == *stored) << entry.path().filename() << " is built in otherwise";
             ++compared;
         }
     }
