@@ -3,10 +3,14 @@
 #include "server/HomePage.h"
 #include "server/UploadForm.h"
 
+#include <sys/statvfs.h>
+
 #include <cstdio>
 
 namespace tolvar::server {
 namespace {
+
+namespace fs = std::filesystem;
 
 void NotFound(HttpResponse& res)
 {
@@ -45,6 +49,51 @@ bool IsLoopbackHost(const std::string& host)
     return host == "localhost" || host == "::1" || host.rfind("127.", 0) == 0;
 }
 
+namespace {
+
+// The host of a Host header or of an address's authority, without its port.
+std::string HostName(std::string authority)
+{
+    if (const std::size_t scheme = authority.find("://"); scheme != std::string::npos) {
+        authority = authority.substr(scheme + 3);
+    }
+    authority = authority.substr(0, authority.find('/'));
+    if (!authority.empty() && authority.front() == '[') {
+        return authority.substr(1, authority.find(']') - 1);
+    }
+    const std::size_t colon = authority.find(':');
+    return colon != std::string::npos && authority.find(':', colon + 1) == std::string::npos
+               ? authority.substr(0, colon)
+               : authority;
+}
+
+std::string Origin(const std::string& url)
+{
+    const std::size_t scheme = url.find("://");
+    const std::size_t end = scheme == std::string::npos ? url.npos : url.find('/', scheme + 3);
+    std::string origin = url.substr(0, end);
+    for (char& c : origin) {
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return origin;
+}
+
+std::uint64_t FolderBytes(const fs::path& folder)
+{
+    std::uint64_t total = 0;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code sizeError;
+        if (it->is_regular_file(sizeError)) {
+            const auto size = it->file_size(sizeError);
+            total += sizeError ? 0 : size;
+        }
+    }
+    return total;
+}
+
+} // namespace
+
 DatabaseServer::DatabaseServer(const ServerOptions& options)
     : m_options(options), m_database(options.root),
       m_http(options.limits, [this](const HttpRequest& req, HttpResponse& res) { Serve(req, res); })
@@ -71,28 +120,49 @@ void DatabaseServer::Stop()
 {
     m_http.Stop();
 }
-std::string DatabaseServer::BaseUrl(const std::string& hostHeader) const
+
+std::string DatabaseServer::BaseUrl() const
 {
-    // The addresses handed out name the host the client used, when its
-    // header is a plain host and port; otherwise the address served.
-    bool plain = !hostHeader.empty() && hostHeader.size() <= 255;
-    for (char c : hostHeader) {
-        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                        (c >= '0' && c <= '9') || c == '.' || c == '-' || c == ':' || c == '[' ||
-                        c == ']';
-        plain = plain && ok;
-    }
-    if (plain) {
-        return "http://" + hostHeader;
+    // Never a request's Host: a document must not carry what a client wrote.
+    if (!m_options.publicUrl.empty()) {
+        return m_options.publicUrl;
     }
     const bool v6 = m_options.host.find(':') != std::string::npos;
     return "http://" + (v6 ? "[" + m_options.host + "]" : m_options.host) + ":" +
            std::to_string(m_port);
 }
 
+long DatabaseServer::UploadWait(const std::string& address)
+{
+    using namespace std::chrono;
+    const steady_clock::time_point now = steady_clock::now();
+    std::lock_guard lock(m_uploadsMutex);
+    std::deque<steady_clock::time_point>& times = m_uploads[address];
+    while (!times.empty() && now - times.front() >= hours(1)) {
+        times.pop_front();
+    }
+    if (times.size() >= static_cast<std::size_t>(std::max(0, m_options.uploadsPerHour))) {
+        return std::max<long>(1, duration_cast<seconds>(times.front() + hours(1) - now).count());
+    }
+    times.push_back(now);
+    if (m_uploads.size() > 100000) {
+        std::erase_if(m_uploads, [](const auto& entry) { return entry.second.empty(); });
+    }
+    return 0;
+}
+
 void DatabaseServer::Serve(const HttpRequest& req, HttpResponse& res)
 {
     const std::string& path = req.path;
+    // A server on loopback answers only loopback names: a page elsewhere
+    // reaching it through a name it resolved to 127.0.0.1 is turned away.
+    const std::string host = req.Header("Host");
+    if (!host.empty() && !IsLoopbackHost(HostName(host))) {
+        m_http.Limits().Note(req.peer, "a request for another host was refused");
+        res.status = 403;
+        res.close = true;
+        return Answer(res, false, "this server answers only its own address");
+    }
     if (req.method == "POST" && path == "/tolvar_upload.asp") {
         return Upload(req, res);
     }
@@ -102,16 +172,16 @@ void DatabaseServer::Serve(const HttpRequest& req, HttpResponse& res)
         return;
     }
     if (path == "/tolvar_settings.asp") {
-        const std::string base = BaseUrl(req.Header("Host"));
+        const std::string base = BaseUrl();
         res.body = "SAVES_URL=" + base + "/tolvar_list.asp?folder=\r\n" + "UPLOAD_URL=" + base +
                    "/tolvar_upload.asp?\r\n" + "CODELIST_URL=" + base + "/codelist.bin\r\n";
     } else if (path == "/" || path == "/index.html") {
         res.contentType = "text/html; charset=utf-8";
         res.body = HomePage(m_database);
     } else if (path == "/tolvar_list.asp") {
-        Xml(res, m_database.ListDocument(req.Param("folder"), BaseUrl(req.Header("Host"))));
+        Xml(res, m_database.ListDocument(req.Param("folder"), BaseUrl()));
     } else if (path == "/tolvar_save.asp") {
-        Xml(res, m_database.DetailDocument(req.Param("save"), BaseUrl(req.Header("Host"))));
+        Xml(res, m_database.DetailDocument(req.Param("save"), BaseUrl()));
     } else if (path.rfind("/saves/", 0) == 0 && path.size() > 7) {
         // The path arrives percent-decoded; a "+" stands for a space, as in
         // the download urls this server writes.
@@ -137,6 +207,33 @@ void DatabaseServer::Upload(const HttpRequest& req, HttpResponse& res)
     if (req.bodyState == HttpRequest::Body::Cut) {
         res.status = 400;
         return Answer(res, false, "the upload did not arrive whole");
+    }
+    // Browsers name the page that posts; the companion names none.
+    const std::string origin = req.Header("Origin");
+    if (!origin.empty() && Origin(origin) != Origin(BaseUrl())) {
+        m_http.Limits().Note(req.peer, "an upload from another site was refused");
+        res.status = 403;
+        return Answer(res, false, "uploads come only from this site");
+    }
+    if (const long wait = UploadWait(req.peer); wait > 0) {
+        m_http.Limits().Note(req.peer, "too many uploads");
+        res.status = 429;
+        res.headers.emplace_back("Retry-After", std::to_string(wait));
+        return Answer(res, false, "too many uploads from this address; try again later");
+    }
+    const fs::path community = m_database.Root() / OnlineDatabase::kCommunityFolder;
+    if (FolderBytes(community) + req.body.size() > m_options.communityQuota) {
+        m_http.Limits().Note("*", "the community folder is full");
+        return Answer(res, false, "the community folder is full");
+    }
+    struct statvfs disk
+    {
+    };
+    if (statvfs(m_database.Root().c_str(), &disk) == 0 &&
+        static_cast<std::uint64_t>(disk.f_bavail) * disk.f_frsize <
+            m_options.diskReserve + req.body.size()) {
+        m_http.Limits().Note("*", "the disk is nearly full");
+        return Answer(res, false, "the server is short of disk space");
     }
     const std::optional<UploadPart> part =
         ParseUploadBody(req.body, BoundaryOf(req.Header("Content-Type")));

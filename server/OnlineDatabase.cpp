@@ -330,9 +330,13 @@ OnlineDatabase::UploadOutcome OnlineDatabase::StoreUpload(const std::string& sav
         outcome.reason = "the file is too short to be a save";
         return outcome;
     }
+    if (!SaveNameFieldTerminated(reinterpret_cast<const std::uint8_t*>(bytes.data()))) {
+        outcome.reason = "the save's name field is not terminated";
+        return outcome;
+    }
+    // The catalogue's own check, so nothing is stored that a client would call corrupt.
     std::string copy = bytes; // the check zeroes the checksum field of what it gets
-    if (!VerifySaveBuffer(reinterpret_cast<std::uint8_t*>(copy.data()),
-                          static_cast<std::uint32_t>(copy.size()))) {
+    if (!IsValidSaveBuffer(reinterpret_cast<std::uint8_t*>(copy.data()), copy.size())) {
         outcome.reason = "the save's checksum is wrong";
         return outcome;
     }

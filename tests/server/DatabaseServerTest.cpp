@@ -1,5 +1,6 @@
 #include "server/DatabaseServer.h"
 #include "platform/net/InternetSession.h"
+#include "saveformat/SaveFormat.h"
 #include "server/SampleDatabase.h"
 #include "tests/net/RawHttpServer.h"
 #include "tests/net/ServerProcess.h"
@@ -124,7 +125,7 @@ protected:
     std::unique_ptr<ServerProcess> process;
 };
 
-// The settings page names the addresses on the host the client used; the
+// The settings page names the addresses the server is configured with; the
 // home page shows the database and links each save.
 TEST_F(Server, ServesTheSettingsTheCodeListAndTheHomePage)
 {
@@ -133,9 +134,14 @@ TEST_F(Server, ServesTheSettingsTheCodeListAndTheHomePage)
     const std::string base = "http://127.0.0.1:" + port;
     EXPECT_EQ(settings, "SAVES_URL=" + base + "/tolvar_list.asp?folder=\r\nUPLOAD_URL=" + base +
                             "/tolvar_upload.asp?\r\nCODELIST_URL=" + base + "/codelist.bin\r\n");
-    const std::string viaName = Get("http://localhost:" + port + "/tolvar_settings.asp");
-    EXPECT_NE(viaName.find("SAVES_URL=http://localhost:" + port + "/tolvar_list.asp?"),
-              std::string::npos);
+    // The addresses come from the server's settings, never from the Host a
+    // client wrote; a name that is not loopback is turned away.
+    EXPECT_EQ(Get("http://localhost:" + port + "/tolvar_settings.asp"), settings);
+    const std::string rebound = test::RawExchange(
+        process->Port(),
+        "GET /tolvar_settings.asp HTTP/1.1\r\nHost: evil.example:" + port + "\r\n\r\n");
+    EXPECT_EQ(rebound.rfind("HTTP/1.1 403", 0), 0u) << rebound;
+    EXPECT_EQ(rebound.find("SAVES_URL"), std::string::npos) << rebound;
     EXPECT_EQ(Get(Url("/codelist.bin")), Read(dir.Path() / "codelist.bin"));
 
     const std::string page = Get(Url("/"));
@@ -232,6 +238,16 @@ TEST_F(Server, UploadsAreCheckedAndStoredInTheCommunityFolder)
     };
     EXPECT_TRUE(refused(Upload(process->Port(), "save_name=Bad", corrupt)));
     EXPECT_TRUE(refused(Upload(process->Port(), "save_name=Short", good.substr(0, 40))));
+    // A right seal over a name field without its terminator: the client calls it corrupt.
+    std::string unterminated = good.substr(0, kSaveHeaderLength);
+    std::fill_n(unterminated.begin() + kSaveNameOffset, kSaveNameFieldLength, 'A');
+    std::fill_n(unterminated.begin() + kSaveChecksumOffset, 4, '\0');
+    const std::uint32_t crc =
+        SaveCrc32(reinterpret_cast<const std::uint8_t*>(unterminated.data()), kSaveHeaderLength);
+    for (int i = 0; i < 4; ++i) {
+        unterminated[kSaveChecksumOffset + i] = static_cast<char>(crc >> (8 * i));
+    }
+    EXPECT_TRUE(refused(Upload(process->Port(), "save_name=Unterminated", unterminated)));
     EXPECT_TRUE(refused(Upload(process->Port(), "save_name=%2E%2E", good)));
     EXPECT_TRUE(refused(Upload(process->Port(), "save_description=nameless", good)));
     EXPECT_FALSE(fs::exists(dir.Path() / "Online Community" / "Bad.tvd"));
@@ -303,7 +319,7 @@ TEST_F(Server, UploadsThatDidNotArriveWholeAreRefusedAndNeverStored)
         "\r\nContent-Disposition: form-data; filename=c.tvd\r\nContent-Type: binary\r\n\r\n" +
         good + "\r\n" + kBoundary + "--\r\n";
     const auto head = [](std::size_t length) {
-        return "POST /tolvar_upload.asp?save_name=Cut HTTP/1.1\r\nHost: x\r\nConnection: "
+        return "POST /tolvar_upload.asp?save_name=Cut HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: "
                "close\r\nContent-Type: "
                "multipart/form-data, boundary=" +
                kBoundary + "\r\nContent-Length: " + std::to_string(length) + "\r\n\r\n";
@@ -387,7 +403,7 @@ TEST_F(Server, ClientsThatTrickleAreCutAsAWholeWhileOthersAreServed)
                    upload};
         if (upload) {
             test::RawHttpServer::WriteAll(
-                t.fd, "POST /tolvar_upload.asp?save_name=Slow HTTP/1.1\r\nHost: x\r\nContent-Type: "
+                t.fd, "POST /tolvar_upload.asp?save_name=Slow HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: "
                       "multipart/form-data, boundary=" +
                           kBoundary + "\r\nContent-Length: 5000\r\n\r\n");
         }
