@@ -154,6 +154,15 @@ long DatabaseServer::UploadWait(const std::string& address)
 void DatabaseServer::Serve(const HttpRequest& req, HttpResponse& res)
 {
     const std::string& path = req.path;
+    // A body that did not arrive whole is never looked at, let alone stored.
+    if (req.bodyState == HttpRequest::Body::TooLarge) {
+        res.status = 413;
+        return Answer(res, false, "the upload is too large");
+    }
+    if (req.bodyState == HttpRequest::Body::Cut) {
+        res.status = 400;
+        return Answer(res, false, "the upload did not arrive whole");
+    }
     // A server on loopback answers only loopback names: a page elsewhere
     // reaching it through a name it resolved to 127.0.0.1 is turned away.
     const std::string host = req.Header("Host");
@@ -199,15 +208,6 @@ void DatabaseServer::Serve(const HttpRequest& req, HttpResponse& res)
 
 void DatabaseServer::Upload(const HttpRequest& req, HttpResponse& res)
 {
-    // A body that did not arrive whole is never looked at, let alone stored.
-    if (req.bodyState == HttpRequest::Body::TooLarge) {
-        res.status = 413;
-        return Answer(res, false, "the upload is too large");
-    }
-    if (req.bodyState == HttpRequest::Body::Cut) {
-        res.status = 400;
-        return Answer(res, false, "the upload did not arrive whole");
-    }
     // Browsers name the page that posts; the companion names none.
     const std::string origin = req.Header("Origin");
     if (!origin.empty() && Origin(origin) != Origin(BaseUrl())) {

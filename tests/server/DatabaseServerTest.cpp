@@ -402,10 +402,10 @@ TEST_F(Server, ClientsThatTrickleAreCutAsAWholeWhileOthersAreServed)
                           : "GET /tolvar_settings.asp HTTP/1.1\r\nX-Pad: " + std::string(200, 'a'),
                    upload};
         if (upload) {
-            test::RawHttpServer::WriteAll(
-                t.fd, "POST /tolvar_upload.asp?save_name=Slow HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: "
-                      "multipart/form-data, boundary=" +
-                          kBoundary + "\r\nContent-Length: 5000\r\n\r\n");
+            test::RawHttpServer::WriteAll(t.fd, "POST /tolvar_upload.asp?save_name=Slow "
+                                                "HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: "
+                                                "multipart/form-data, boundary=" +
+                                                    kBoundary + "\r\nContent-Length: 5000\r\n\r\n");
         }
         tricklers.push_back(t);
     }
@@ -458,6 +458,74 @@ TEST_F(Server, ClientsThatTrickleAreCutAsAWholeWhileOthersAreServed)
         close(t.fd);
     }
     EXPECT_FALSE(fs::exists(dir.Path() / "Online Community" / "Slow.tvd"));
+}
+
+// Requests that a strict reader refuses, among them every shape that could be
+// read as two requests: each is answered once, with its status, and the
+// connection closes; the request pipelined behind it is never answered, and
+// other clients are served meanwhile.
+TEST_F(Server, MalformedRequestsAreRefusedAndCloseTheirConnection)
+{
+    BoundedServer bounded(dir.Path());
+    const std::string host = "Host: 127.0.0.1\r\n";
+    const std::string smuggled = "GET /tolvar_settings.asp HTTP/1.1\r\n" + host + "\r\n";
+    struct Case
+    {
+        std::string request;
+        const char* status;
+    };
+    const Case cases[] = {
+        {"GET / HTTP/1.1\r\n" + host + "Content-Length : 4\r\n\r\nabcd", "400"},
+        {"POST / HTTP/1.1\r\n" + host + "Transfer-Encoding : chunked\r\n\r\n0\r\n\r\n", "400"},
+        {"POST / HTTP/1.1\r\n" + host + "Content-Length: 0\r\nContent-Length: 4\r\n\r\nabcd",
+         "400"},
+        {"POST / HTTP/1.1\r\n" + host + "Content-Length:\r\n\r\n", "400"},
+        {"POST / HTTP/1.1\r\n" + host + "Transfer-Encoding:\r\n\r\n", "400"},
+        {"POST / HTTP/1.1\r\n" + host + "Transfer-Encoding: gzip\r\n\r\n", "400"},
+        {"POST / HTTP/1.1\r\n" + host + "Content-Length: 4\r\n 0\r\n\r\nabcd", "400"},
+        {"POST / HTTP/1.1\r\n" + host + "X-A: 1\nContent-Length: 4\r\n\r\nabcd", "400"},
+        {"POST / HTTP/1.1\r\n" + host +
+             "Content-Length: 4\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n",
+         "400"},
+        {"POST / HTTP/1.1\r\n" + host + "Transfer-Encoding: chunked\r\n\r\nzz\r\n\r\n", "400"},
+        {"GET / HTTP/1.1\r\n" + host + "X-A: a" + std::string(1, '\0') + "b\r\n\r\n", "400"},
+        {"GET / HTTP/1.1\r\nX-A: 1\r\n\r\n", "400"},
+        {"GET / HTTP/1.1\r\n" + host + host + "\r\n", "400"},
+        {"G(T / HTTP/1.1\r\n" + host + "\r\n", "400"},
+        {"GET nowhere HTTP/1.1\r\n" + host + "\r\n", "400"},
+        {"GET / HTTP/2.0\r\n" + host + "\r\n", "400"},
+        {"GET / HTTP/1.1\n" + host + "\r\n", "400"},
+        {"GET / HTTP/1.1\r\n" + host + "X-Pad: " + std::string(17 * 1024, 'a') + "\r\n\r\n", "431"},
+        {"GET / HTTP/1.1\r\n" + host + "Content-Length: 99999999\r\n\r\n", "413"},
+        {"POST /tolvar_upload.asp HTTP/1.1\r\n" + host +
+             "Transfer-Encoding: chunked\r\n\r\n1100001\r\n" + std::string(64 * 1024, 'x'),
+         "413"},
+        // Begun and never finished: the whole request has a deadline.
+        {"GET / HTTP/1.1\r\n" + host, "408"},
+    };
+    std::atomic<bool> done{false};
+    std::atomic<int> served{0};
+    std::thread other([&] {
+        const std::string url =
+            "http://127.0.0.1:" + std::to_string(bounded.Port()) + "/tolvar_settings.asp";
+        while (!done) {
+            served += Get(url).rfind("SAVES_URL=", 0) == 0 ? 1 : -1000;
+        }
+    });
+    for (const Case& c : cases) {
+        const bool unfinished = std::string(c.status) == "408";
+        const std::string answer =
+            test::RawExchange(bounded.Port(), c.request + (unfinished ? "" : smuggled));
+        EXPECT_EQ(answer.rfind(std::string("HTTP/1.1 ") + c.status + " ", 0), 0u)
+            << c.request << "\n"
+            << answer;
+        EXPECT_EQ(answer.find("Connection: close\r\n"), answer.find("\r\nConnection:") + 2)
+            << answer;
+        EXPECT_EQ(answer.find("HTTP/1.1", 1), std::string::npos) << c.request << "\n" << answer;
+    }
+    done = true;
+    other.join();
+    EXPECT_GT(served.load(), 0);
 }
 
 std::string Replaced(std::string text, const std::string& from, const std::string& to)
