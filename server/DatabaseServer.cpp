@@ -132,6 +132,48 @@ std::string DatabaseServer::BaseUrl() const
            std::to_string(m_port);
 }
 
+void DatabaseServer::ListDocument(const std::string& folder, HttpResponse& res)
+{
+    // A folder of tens of thousands of saves takes a read of every
+    // description; while the folder itself is unchanged (an upload renames
+    // into it) its document is kept, and a description edited in place
+    // shows within the minute.
+    constexpr std::size_t kKeptFrom = 256 * 1024;
+    constexpr std::size_t kKeptBytes = 256u << 20;
+    const std::optional<std::string> stamp = m_database.FolderStamp(folder);
+    if (!stamp) {
+        return NotFound(res);
+    }
+    const auto now = std::chrono::steady_clock::now();
+    {
+        std::lock_guard lock(m_listsMutex);
+        const auto it = m_lists.find(folder);
+        if (it != m_lists.end() && it->second.stamp == *stamp &&
+            now - it->second.made < std::chrono::minutes(1)) {
+            res.contentType = "text/xml";
+            res.compressible = true;
+            res.body = it->second.document;
+            res.gzipped = it->second.gzipped;
+            return;
+        }
+    }
+    std::optional<std::string> doc = m_database.ListDocument(folder, BaseUrl());
+    if (doc && doc->size() >= kKeptFrom) {
+        KeptList kept{*stamp, now, *doc, Gzip(*doc)};
+        res.gzipped = kept.gzipped;
+        std::lock_guard lock(m_listsMutex);
+        std::size_t total = kept.document.size() + kept.gzipped.size();
+        for (const auto& [name, list] : m_lists) {
+            total += name == folder ? 0 : list.document.size() + list.gzipped.size();
+        }
+        if (total > kKeptBytes) {
+            m_lists.clear();
+        }
+        m_lists[folder] = std::move(kept);
+    }
+    Xml(res, std::move(doc));
+}
+
 long DatabaseServer::UploadWait(const std::string& address)
 {
     using namespace std::chrono;
@@ -188,7 +230,7 @@ void DatabaseServer::Serve(const HttpRequest& req, HttpResponse& res)
         res.contentType = "text/html; charset=utf-8";
         res.body = HomePage(m_database);
     } else if (path == "/tolvar_list.asp") {
-        Xml(res, m_database.ListDocument(req.Param("folder"), BaseUrl()));
+        ListDocument(req.Param("folder"), res);
     } else if (path == "/tolvar_save.asp") {
         Xml(res, m_database.DetailDocument(req.Param("save"), BaseUrl()));
     } else if (path.rfind("/saves/", 0) == 0 && path.size() > 7) {

@@ -52,6 +52,8 @@ public:
 private:
     std::string BaseUrl() const;
     void Upload(const HttpRequest& req, HttpResponse& res);
+    // A folder's list document; a big one is kept while its folder is unchanged.
+    void ListDocument(const std::string& folder, HttpResponse& res);
     // Seconds until the address may upload again; 0 when it may now.
     long UploadWait(const std::string& address);
 
@@ -60,6 +62,15 @@ private:
     std::mutex m_exportMutex;
     std::mutex m_uploadsMutex;
     std::map<std::string, std::deque<std::chrono::steady_clock::time_point>> m_uploads;
+    struct KeptList
+    {
+        std::string stamp;
+        std::chrono::steady_clock::time_point made;
+        std::string document;
+        std::string gzipped;
+    };
+    std::mutex m_listsMutex;
+    std::map<std::string, KeptList> m_lists;
     HttpServer m_http;
     int m_port = -1;
 };

@@ -117,7 +117,8 @@ std::shared_ptr<Wire> MakeWire(HttpResponse response, bool head, bool gzipOk, bo
     auto wire = std::make_shared<Wire>(static_cast<http::status>(response.status), 11);
     bool gzipped = false;
     if (response.compressible && gzipOk) {
-        std::string packed = Gzip(response.body);
+        std::string packed =
+            response.gzipped.empty() ? Gzip(response.body) : std::move(response.gzipped);
         if (!packed.empty()) {
             response.body = std::move(packed);
             gzipped = true;

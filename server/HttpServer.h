@@ -41,6 +41,7 @@ struct HttpResponse
     std::string body;
     bool compressible = false; // sent gzipped to a client that accepts it
     bool close = false;        // the connection ends after this answer
+    std::string gzipped;       // the body gzipped already, when it was kept so
     std::vector<std::pair<std::string, std::string>> headers; // more, after Content-Type
 };
 

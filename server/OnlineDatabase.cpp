@@ -3,6 +3,7 @@
 #include "saveformat/SaveFormat.h"
 #include "server/DatabaseText.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +12,8 @@
 #include <cerrno>
 #include <fstream>
 #include <sstream>
+#include <tuple>
+#include <unordered_map>
 #include <vector>
 
 namespace tolvar::server {
@@ -106,9 +109,15 @@ std::optional<std::string> OnlineDatabase::ReadFile(const std::string& relative,
     if (!path) {
         return std::nullopt;
     }
-    // The resolved path holds no link; O_NOFOLLOW keeps one swapped in
-    // meanwhile from being followed, and O_NONBLOCK a pipe from stalling us.
-    const int fd = open(path->c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    return ReadAt(AT_FDCWD, path->string(), maxBytes);
+}
+
+std::optional<std::string> OnlineDatabase::ReadAt(int dirFd, const std::string& name,
+                                                  std::uint64_t maxBytes)
+{
+    // The path holds no link; O_NOFOLLOW keeps one swapped in meanwhile
+    // from being followed, and O_NONBLOCK a pipe from stalling us.
+    const int fd = openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return std::nullopt;
     }
@@ -165,53 +174,124 @@ OnlineDatabase::List(const std::string& folder) const
     if (!dir || !fs::is_directory(*dir, ec) || LeadsRound(folder)) {
         return std::nullopt;
     }
-    std::vector<Entry> entries;
-    for (fs::directory_iterator it(*dir, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
+    // The folder is resolved once; an entry that is no link lies inside it
+    // by construction, so only links take the whole path check, and a real
+    // subfolder can never be one of the folders above.
+    const int dirFd = open(dir->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* stream = dirFd >= 0 ? fdopendir(dirFd) : nullptr;
+    if (stream == nullptr) {
+        if (dirFd >= 0) {
+            close(dirFd);
+        }
+        return std::nullopt;
+    }
+    std::unordered_map<std::string, unsigned char> names; // name to its d_type
+    while (const dirent* item = readdir(stream)) {
+        const std::string name = item->d_name;
         // A "+" would read as a space when the client asks for the file; a
         // name that is not well-formed UTF-8 cannot be shown.
         if (name.empty() || name.front() == '.' || name.find('+') != std::string::npos ||
             !IsWellFormedUtf8(name)) {
             continue;
         }
-        const std::string relative = JoinPath(folder, name);
-        const std::optional<fs::path> real = Resolve(relative);
-        if (!real) {
-            continue;
+        unsigned char type = item->d_type;
+        if (type == DT_UNKNOWN) {
+            struct stat info
+            {
+            };
+            if (fstatat(dirFd, item->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+                continue;
+            }
+            type = S_ISDIR(info.st_mode)   ? DT_DIR
+                   : S_ISREG(info.st_mode) ? DT_REG
+                   : S_ISLNK(info.st_mode) ? DT_LNK
+                                           : DT_UNKNOWN;
         }
+        names.emplace(name, type);
+    }
+    const auto kindOf = [&](const std::string& name) -> unsigned char {
+        const auto it = names.find(name);
+        if (it == names.end()) {
+            return DT_UNKNOWN;
+        }
+        if (it->second != DT_LNK) {
+            return it->second;
+        }
+        const std::optional<fs::path> real = Resolve(JoinPath(folder, name));
+        std::error_code e;
+        return !real                        ? DT_UNKNOWN
+               : fs::is_directory(*real, e) ? DT_DIR
+               : IsRegularFile(*real)       ? DT_REG
+                                            : DT_UNKNOWN;
+    };
+    const auto description = [&](const std::string& name) {
+        const std::string file = name + ".txt";
+        const auto it = names.find(file);
+        if (it == names.end()) {
+            return std::string();
+        }
+        std::optional<std::string> text;
+        if (it->second == DT_REG) {
+            text = ReadAt(dirFd, file, kMaxDescriptionBytes);
+        } else {
+            text = ReadFile(JoinPath(folder, file), kMaxDescriptionBytes);
+        }
+        return CleanText(OneLine(text.value_or("")), kMaxDescriptionBytes);
+    };
+
+    std::vector<Entry> entries;
+    for (const auto& [name, type] : names) {
+        const unsigned char kind = kindOf(name);
         Entry entry;
-        if (fs::is_directory(*real, ec)) {
-            if (LeadsRound(relative)) {
+        if (kind == DT_DIR) {
+            if (type == DT_LNK && LeadsRound(JoinPath(folder, name))) {
                 continue;
             }
             entry.folder = true;
             entry.name = name;
-        } else if (EndsWith(name, ".tvd") && name.size() > 4 && IsRegularFile(*real)) {
+        } else if (kind == DT_REG && EndsWith(name, ".tvd") && name.size() > 4) {
             entry.name = name.substr(0, name.size() - 4);
-            entry.size = static_cast<std::int64_t>(fs::file_size(*real, ec));
-            if (ec) {
+            struct stat info
+            {
+            };
+            if (type == DT_LNK ? stat(Resolve(JoinPath(folder, name))->c_str(), &info) != 0
+                               : fstatat(dirFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
                 continue;
             }
-        } else if (EndsWith(name, ".txt") && name.size() > 4 && IsRegularFile(*real)) {
+            entry.size = static_cast<std::int64_t>(info.st_size);
+            entry.description = description(entry.name);
+        } else if (kind == DT_REG && EndsWith(name, ".txt") && name.size() > 4) {
             entry.name = name.substr(0, name.size() - 4);
-            const std::optional<fs::path> save = Resolve(JoinPath(folder, entry.name + ".tvd"));
-            if (save && IsRegularFile(*save)) {
+            if (kindOf(entry.name + ".tvd") == DT_REG) {
                 continue; // listed with its save
             }
+            entry.description = description(entry.name);
         } else {
             continue;
         }
-        if (!entry.folder) {
-            const auto text = ReadFile(JoinPath(folder, entry.name + ".txt"), kMaxDescriptionBytes);
-            entry.description = CleanText(OneLine(text.value_or("")), kMaxDescriptionBytes);
-        }
         entries.push_back(std::move(entry));
     }
+    closedir(stream);
     // The client sorts the same way; sending the order it wants saves it work.
-    std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-        return CompareNoCase(a.name, b.name) < 0;
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        const int order = CompareNoCase(a.name, b.name);
+        return order != 0 ? order < 0 : std::tie(a.name, a.folder) < std::tie(b.name, b.folder);
     });
     return entries;
+}
+
+std::optional<std::string> OnlineDatabase::FolderStamp(const std::string& folder) const
+{
+    const std::optional<fs::path> dir = Resolve(folder);
+    struct stat info
+    {
+    };
+    if (!dir || stat(dir->c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || LeadsRound(folder)) {
+        return std::nullopt;
+    }
+    return dir->string() + "|" + std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino) +
+           ":" + std::to_string(info.st_mtim.tv_sec) + "." + std::to_string(info.st_mtim.tv_nsec) +
+           ":" + std::to_string(info.st_ctim.tv_sec) + "." + std::to_string(info.st_ctim.tv_nsec);
 }
 
 std::string ServerLinks::List(const std::string& folder) const

@@ -77,6 +77,10 @@ public:
     // has an end. Nothing when the folder is not one.
     std::optional<std::vector<Entry>> List(const std::string& folder) const;
 
+    // What changes when a folder's entries do (its identity and times), after
+    // the same checks as List; nothing when the folder is not one to list.
+    std::optional<std::string> FolderStamp(const std::string& folder) const;
+
     // base is "http://host:port", the address the client used.
     std::optional<std::string> ListDocument(const std::string& folder,
                                             const std::string& base) const;
@@ -97,6 +101,9 @@ public:
 
 private:
     bool LeadsRound(const std::string& folder) const;
+    // A regular file named relative to an open folder, read as ReadFile does.
+    static std::optional<std::string> ReadAt(int dirFd, const std::string& name,
+                                             std::uint64_t maxBytes);
 
     std::filesystem::path m_root;
     std::mutex m_uploadMutex;
