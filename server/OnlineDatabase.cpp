@@ -397,6 +397,18 @@ OnlineDatabase::UploadOutcome OnlineDatabase::StoreUpload(const std::string& sav
                                                           const std::string& bytes)
 {
     UploadOutcome outcome;
+    // Control characters are refused, not dropped: they have no business in a
+    // name, and a description keeps only the line breaks the form writes.
+    const auto control = [](const std::string& text, std::string_view allowed) {
+        return std::any_of(text.begin(), text.end(), [&](char c) {
+            const auto u = static_cast<unsigned char>(c);
+            return (u < 0x20 || u == 0x7F) && allowed.find(c) == std::string_view::npos;
+        });
+    };
+    if (control(saveName, "") || control(description, "\r\n\t")) {
+        outcome.reason = "the name or description holds a control character";
+        return outcome;
+    }
     const std::string name = CleanSaveName(saveName);
     if (name.empty()) {
         outcome.reason = "the save has no name";

@@ -63,6 +63,14 @@ std::string Between(const std::string& text, const std::string& open, const std:
     return text.substr(a + open.size(), b - a - open.size());
 }
 
+std::string Replaced(std::string text, const std::string& from, const std::string& to)
+{
+    for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
 std::string Post(int port, const std::string& query, const std::string& body)
 {
     net::InternetSession session;
@@ -220,7 +228,7 @@ TEST_F(Server, UploadsAreCheckedAndStoredInTheCommunityFolder)
 {
     const std::string good = server::MakeSyntheticSave("Uploaded", "UP001", 300, 3);
     const std::string query =
-        "title_id=UP001&save_name=My+Up%2Eload&save_description=x%26y+%3Cz%3E&"
+        "title_id=UP001&save_name=My+Up%2Eload&save_description=x%26y+%3Cz%3E%0D%0A&"
         "uncompressed_size=900";
     EXPECT_EQ(Upload(process->Port(), query, good), "Result=1\n");
     const fs::path stored = dir.Path() / "Online Community" / "My Up.load.tvd";
@@ -250,6 +258,8 @@ TEST_F(Server, UploadsAreCheckedAndStoredInTheCommunityFolder)
     EXPECT_TRUE(refused(Upload(process->Port(), "save_name=Unterminated", unterminated)));
     EXPECT_TRUE(refused(Upload(process->Port(), "save_name=%2E%2E", good)));
     EXPECT_TRUE(refused(Upload(process->Port(), "save_description=nameless", good)));
+    EXPECT_TRUE(refused(Upload(process->Port(), "save_name=Bell%07", good)));
+    EXPECT_TRUE(refused(Upload(process->Port(), "save_name=Esc&save_description=a%1B%5B2J", good)));
     EXPECT_FALSE(fs::exists(dir.Path() / "Online Community" / "Bad.tvd"));
 
     // A body framed otherwise than the companion frames it.
@@ -260,6 +270,54 @@ TEST_F(Server, UploadsAreCheckedAndStoredInTheCommunityFolder)
         names.push_back(entry.path().filename().string());
     }
     EXPECT_EQ(names.size(), 4u) << "two saves and their descriptions, no leftovers";
+}
+
+// What an operator bounds: uploads per address, the community folder's size,
+// the disk's free space, and uploads posted by pages of other sites. Each is
+// refused with a reason the companion shows as its usual failure.
+TEST_F(Server, UploadsPastALimitAreRefusedWithAReason)
+{
+    const std::string good = server::MakeSyntheticSave("Limited", "LM001", 200, 5);
+    const std::string body =
+        kBoundary +
+        "\r\nContent-Disposition: form-data; filename=l.tvd\r\nContent-Type: binary\r\n\r\n" +
+        good + "\r\n" + kBoundary + "--\r\n";
+    const auto post = [&](int port, const std::string& extra) {
+        return test::RawExchange(
+            port, "POST /tolvar_upload.asp?save_name=Limited HTTP/1.1\r\nHost: 127.0.0.1:" +
+                      std::to_string(port) + "\r\nConnection: close\r\n" + extra +
+                      "Content-Type: multipart/form-data, boundary=" + kBoundary +
+                      "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+    };
+    struct Case
+    {
+        std::vector<std::string> options;
+        std::string header; // with the port's place as PORT
+        int uploads;        // the last is the one looked at
+        std::string status;
+        std::string says;
+    };
+    for (const Case& c : std::initializer_list<Case>{
+             {{"--uploads-per-hour", "2"}, "", 3, "429", "Retry-After: 3"},
+             {{"--uploads-per-hour", "2"}, "", 2, "200", "Result=1"},
+             {{"--quota-mb", "0"}, "", 1, "200", "Reason=the community folder is full"},
+             {{"--reserve-mb", "1099511627776"}, "", 1, "200", "Reason=the server is short"},
+             {{}, "Origin: http://evil.example\r\n", 1, "403", "Reason=uploads come only"},
+             {{}, "Origin: http://127.0.0.1:PORT\r\n", 1, "200", "Result=1"},
+         }) {
+        test::TempDir root;
+        ServerProcess limited(root.Path(), c.options);
+        const std::string port = std::to_string(limited.Port());
+        std::string answer;
+        for (int i = 0; i < c.uploads; ++i) {
+            answer = post(limited.Port(), Replaced(c.header, "PORT", port));
+        }
+        EXPECT_EQ(answer.rfind("HTTP/1.1 " + c.status + " ", 0), 0u) << answer;
+        EXPECT_NE(answer.find(c.says), std::string::npos) << answer;
+        if (c.status != "200" || c.says != "Result=1") {
+            EXPECT_NE(answer.find("\r\n\r\nResult=0\r\nReason="), std::string::npos) << answer;
+        }
+    }
 }
 
 std::string Gunzip(const std::string& packed)
@@ -526,14 +584,6 @@ TEST_F(Server, MalformedRequestsAreRefusedAndCloseTheirConnection)
     done = true;
     other.join();
     EXPECT_GT(served.load(), 0);
-}
-
-std::string Replaced(std::string text, const std::string& from, const std::string& to)
-{
-    for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) {
-        text.replace(at, from.size(), to);
-    }
-    return text;
 }
 
 // nginx in the foreground, one process, serving a folder on a loopback port.
