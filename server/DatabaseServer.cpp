@@ -288,7 +288,7 @@ void DatabaseServer::Upload(const HttpRequest& req, HttpResponse& res)
         std::lock_guard lock(m_exportMutex);
         std::string error;
         if (!StaticExport(m_database, *m_options.exportTo)
-                 .WriteFolder(OnlineDatabase::kCommunityFolder, error)) {
+                 .WriteSave(OnlineDatabase::kCommunityFolder, outcome.storedName, error)) {
             std::fprintf(stderr, "tolvar-server: the export is out of date: %s\n", error.c_str());
         }
     }

@@ -126,10 +126,26 @@ bool StaticExport::WriteAll(std::string& error)
     return ok;
 }
 
-bool StaticExport::WriteFolder(const std::string& folder, std::string& error)
+bool StaticExport::WriteSave(const std::string& folder, const std::string& name, std::string& error)
 {
     m_error.clear();
-    const bool ok = WriteTop() && WriteTree(folder, false, 0);
+    const ExportLinks links(m_options.baseUrl);
+    const std::string relative = JoinPath(folder, name);
+    std::error_code ec;
+    bool ok = true;
+    if (const auto bytes = m_database.SaveFile(relative + ".tvd")) {
+        ok = Put(SaveFilePath(relative + ".tvd"), *bytes);
+    } else {
+        fs::remove(m_options.folder / SaveFilePath(relative + ".tvd"), ec);
+    }
+    if (const auto detail = m_database.DetailDocument(relative, links); ok && detail) {
+        ok = Put(DetailPath(relative), *detail);
+    } else if (ok) {
+        fs::remove(m_options.folder / DetailPath(relative), ec);
+    }
+    const auto list = m_database.ListDocument(folder, links);
+    ok = ok && (!list || Put(ListPath(folder), *list)) &&
+         Put("index.html", HomePage(m_database, "saves/"));
     error = m_error;
     return ok;
 }

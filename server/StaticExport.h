@@ -33,9 +33,10 @@ public:
 
     // Writes everything; false (with the reason) when a file cannot be written.
     bool WriteAll(std::string& error);
-    // Brings one folder's list, its saves and the home page up to date, as
-    // after an upload into it.
-    bool WriteFolder(const std::string& folder, std::string& error);
+
+    // After an upload (or a removal) of one save: that save's file and
+    // detail, its folder's list and the home page; nothing else is written.
+    bool WriteSave(const std::string& folder, const std::string& name, std::string& error);
 
     // Path of a folder's list document or of a save's detail, inside the export.
     static std::string ListPath(const std::string& folder);

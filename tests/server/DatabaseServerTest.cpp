@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -667,6 +668,7 @@ TEST(StaticExport, TheOnlineCommandReadsItAsTheLiveServerAndFollowsUploads)
           server::MakeSyntheticSave("X", "XX001", 70, 3));
     Write(db.Path() / "Role Playing" / "Gone.txt", "withdrawn");
     Write(db.Path() / "codelist.bin", "codes");
+    Write(db.Path() / "Online Community" / "Old.tvd", quest);
 
     const int staticPort = test::FreeLoopbackPort();
     const std::string staticBase = "http://127.0.0.1:" + std::to_string(staticPort);
@@ -735,7 +737,17 @@ TEST(StaticExport, TheOnlineCommandReadsItAsTheLiveServerAndFollowsUploads)
     EXPECT_NE(Get(staticBase + "/").find("href=\"saves/Role+Playing/Quest+Ep%2E1%2Etvd\""),
               std::string::npos);
 
-    // An upload to the server shows in the export at once.
+    // An upload to the server shows in the export at once, and rewrites only
+    // what it changes.
+    const auto inode = [&](const std::string& file) {
+        struct stat info
+        {
+        };
+        return stat((out.Path() / file).c_str(), &info) == 0 ? info.st_ino : 0;
+    };
+    const auto oldSave = inode("saves/Online+Community/Old.tvd");
+    const auto oldDetail = inode("lists/Online Community.d/saves/Old.xml");
+    ASSERT_NE(oldSave, 0u);
     const std::string fresh = server::MakeSyntheticSave("Fresh", "FR001", 120, 4);
     ASSERT_EQ(Upload(options.port, "save_name=Fresh+One&save_description=new", fresh),
               "Result=1\n");
@@ -743,6 +755,8 @@ TEST(StaticExport, TheOnlineCommandReadsItAsTheLiveServerAndFollowsUploads)
     EXPECT_EQ(after, online(serverBase));
     EXPECT_NE(after.find("Fresh One\t" + std::to_string(fresh.size())), std::string::npos) << after;
     EXPECT_EQ(Get(staticBase + "/saves/Online+Community/Fresh+One%2Etvd"), fresh);
+    EXPECT_EQ(inode("saves/Online+Community/Old.tvd"), oldSave);
+    EXPECT_EQ(inode("lists/Online Community.d/saves/Old.xml"), oldDetail);
 
     live.Stop();
     serving.join();
