@@ -284,6 +284,11 @@ void DatabaseServer::Upload(const HttpRequest& req, HttpResponse& res)
     }
     const OnlineDatabase::UploadOutcome outcome =
         m_database.StoreUpload(req.Param("save_name"), req.Param("save_description"), part->bytes);
+    if (outcome.stored) {
+        m_database.LogUpload(std::string(OnlineDatabase::kCommunityFolder) + "/" +
+                                 outcome.storedName,
+                             part->bytes.size(), req.peer);
+    }
     if (outcome.stored && m_options.exportTo) {
         std::lock_guard lock(m_exportMutex);
         std::string error;

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 #include <tuple>
@@ -480,6 +481,66 @@ OnlineDatabase::UploadOutcome OnlineDatabase::StoreUpload(const std::string& sav
     outcome.stored = true;
     outcome.storedName = stored;
     return outcome;
+}
+
+} // namespace tolvar::server
+
+namespace tolvar::server {
+
+fs::path OnlineDatabase::UploadLogPath() const
+{
+    return m_root.parent_path() / "uploads.log";
+}
+
+void OnlineDatabase::LogUpload(const std::string& save, std::uint64_t size,
+                               const std::string& address)
+{
+    constexpr std::uintmax_t kMaxLogBytes = 1 << 20;
+    std::lock_guard lock(m_uploadMutex);
+    std::error_code ec;
+    const fs::path log = UploadLogPath();
+    if (fs::file_size(log, ec) > kMaxLogBytes && !ec) {
+        fs::rename(log, log.string() + ".1", ec); // the one before is kept, no more
+    }
+    char date[32];
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    std::strftime(date, sizeof(date), "%Y-%m-%dT%H:%M:%SZ", &utc);
+    std::ofstream(log, std::ios::app)
+        << date << '\t' << size << '\t' << address << '\t' << save << '\n';
+}
+
+bool OnlineDatabase::Remove(const std::string& save, std::string& error)
+{
+    const std::optional<fs::path> file = Resolve(save + ".tvd");
+    const std::optional<fs::path> text = Resolve(save + ".txt");
+    if ((!file || !IsRegularFile(*file)) && (!text || !IsRegularFile(*text))) {
+        error = "no save " + save;
+        return false;
+    }
+    const std::size_t slash = save.rfind('/');
+    const fs::path target = m_root.parent_path() / "removed" /
+                            (slash == std::string::npos ? "" : save.substr(0, slash));
+    const std::string name = slash == std::string::npos ? save : save.substr(slash + 1);
+    std::lock_guard lock(m_uploadMutex);
+    std::error_code ec;
+    fs::create_directories(target, ec);
+    std::string kept = name;
+    for (int n = 2; fs::exists(target / (kept + ".tvd")) || fs::exists(target / (kept + ".txt"));
+         ++n) {
+        kept = name + " (" + std::to_string(n) + ")";
+    }
+    for (const auto& [from, ext] : {std::pair{file, ".tvd"}, std::pair{text, ".txt"}}) {
+        if (from && IsRegularFile(*from)) {
+            fs::rename(*from, target / (kept + ext), ec);
+            if (ec) {
+                error = "cannot move " + from->string() + ": " + ec.message();
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 } // namespace tolvar::server

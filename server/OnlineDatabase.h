@@ -99,6 +99,14 @@ public:
 
     const std::filesystem::path& Root() const { return m_root; }
 
+    // Moderation: moves a save and its description out of the database into
+    // "removed" beside it (never deleted); false with the reason otherwise.
+    bool Remove(const std::string& save, std::string& error);
+    // The small log of community uploads beside the database: one line each,
+    // date, size, client address and the save's path, tab-separated.
+    void LogUpload(const std::string& save, std::uint64_t size, const std::string& address);
+    std::filesystem::path UploadLogPath() const;
+
 private:
     bool LeadsRound(const std::string& folder) const;
     // A regular file named relative to an open folder, read as ReadFile does.

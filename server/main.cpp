@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <fstream>
+#include <iostream>
 #include <optional>
 #include <string>
 
@@ -20,6 +22,8 @@ const char kUsage[] =
     "                     [--uploads-per-hour N] [--quota-mb N] [--reserve-mb N] [--delay-ms N]\n"
     "       tolvar-server [--root DIR] --export OUT --export-url URL\n"
     "                     [--upload-url URL] [--serve] [--host H] [--port P]\n"
+    "       tolvar-server [--root DIR] --remove FOLDER/NAME [--export OUT --export-url URL]\n"
+    "       tolvar-server [--root DIR] --list-uploads\n"
     "       tolvar-server --make-sample DIR\n"
     "       tolvar-server --help | --version\n";
 
@@ -50,6 +54,8 @@ int main(int argc, char** argv)
     std::string exportUrl;
     std::string uploadUrl;
     bool serve = false;
+    std::string removeSave;
+    bool listUploads = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -107,6 +113,10 @@ int main(int argc, char** argv)
             exportUrl = argv[++i];
         } else if (arg == "--upload-url" && hasValue) {
             uploadUrl = argv[++i];
+        } else if (arg == "--remove" && hasValue) {
+            removeSave = argv[++i];
+        } else if (arg == "--list-uploads") {
+            listUploads = true;
         } else if (arg == "--serve") {
             serve = true;
         } else if (arg == "--root" && hasValue) {
@@ -124,6 +134,35 @@ int main(int argc, char** argv)
         return Usage();
     }
     try {
+        if (listUploads) {
+            tolvar::server::OnlineDatabase database(options.root);
+            std::ifstream log(database.UploadLogPath());
+            std::cout << "date\tsize\taddress\tsave\n" << log.rdbuf();
+            return 0;
+        }
+        if (!removeSave.empty()) {
+            tolvar::server::OnlineDatabase database(options.root);
+            std::string error;
+            if (!database.Remove(removeSave, error)) {
+                std::fprintf(stderr, "tolvar-server: %s\n", error.c_str());
+                return 1;
+            }
+            std::printf("tolvar-server: %s moved to %s\n", removeSave.c_str(),
+                        (database.Root().parent_path() / "removed").c_str());
+            if (!exportFolder.empty()) {
+                const std::size_t slash = removeSave.rfind('/');
+                tolvar::server::ExportOptions exportTo{
+                    exportFolder, exportUrl, uploadUrl.empty() ? options.publicUrl : uploadUrl};
+                if (!tolvar::server::StaticExport(database, exportTo)
+                         .WriteSave(slash == std::string::npos ? "" : removeSave.substr(0, slash),
+                                    removeSave.substr(slash + 1), error)) {
+                    std::fprintf(stderr, "tolvar-server: the export is out of date: %s\n",
+                                 error.c_str());
+                    return 1;
+                }
+            }
+            return 0;
+        }
         if (!exportFolder.empty()) {
             // Uploads go to this server unless another is named.
             const bool v6 = options.host.find(':') != std::string::npos;

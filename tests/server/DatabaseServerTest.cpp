@@ -321,6 +321,39 @@ TEST_F(Server, UploadsPastALimitAreRefusedWithAReason)
     }
 }
 
+// An operator takes a save out of the community: it goes into "removed"
+// beside the database, leaves the list, and the upload log still says who
+// sent it; the export follows when one is named.
+TEST(Moderation, ARemovedSaveLeavesTheListAndTheLogKeepsWhoSentIt)
+{
+    test::TempDir top;
+    const fs::path db = top.Path() / "db";
+    fs::create_directories(db);
+    const std::string bad = server::MakeSyntheticSave("Spam", "SP001", 100, 9);
+    ServerProcess process(db);
+    ASSERT_EQ(Upload(process.Port(), "save_name=Spam&save_description=buy+now", bad), "Result=1\n");
+    const std::string exe = ServerProcess::Executable();
+    const test::ProgramResult log = test::RunProgram(exe, {"--root", db, "--list-uploads"});
+    EXPECT_EQ(log.status, 0);
+    EXPECT_NE(
+        log.out.find("\t" + std::to_string(bad.size()) + "\t127.0.0.1\tOnline Community/Spam\n"),
+        std::string::npos)
+        << log.out;
+
+    const test::TempDir out;
+    const test::ProgramResult removed =
+        test::RunProgram(exe, {"--root", db, "--remove", "Online Community/Spam", "--export",
+                               out.Path(), "--export-url", "http://127.0.0.1:1"});
+    EXPECT_EQ(removed.status, 0) << removed.err;
+    EXPECT_EQ(Read(top.Path() / "removed" / "Online Community" / "Spam.tvd"), bad);
+    EXPECT_EQ(Read(top.Path() / "removed" / "Online Community" / "Spam.txt"), "buy now");
+    EXPECT_FALSE(fs::exists(db / "Online Community" / "Spam.tvd"));
+    EXPECT_EQ(Get(process.Url("/tolvar_list.asp?folder=Online%20Community")), "<result></result>");
+    EXPECT_EQ(Read(out.Path() / "lists/Online Community.d/list.xml"), "<result></result>");
+    EXPECT_EQ(test::RunProgram(exe, {"--root", db, "--remove", "Online Community/Spam"}).status, 1);
+    EXPECT_EQ(test::RunProgram(exe, {"--root", db, "--list-uploads"}).out, log.out);
+}
+
 std::string Gunzip(const std::string& packed)
 {
     z_stream z{};
