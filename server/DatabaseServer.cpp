@@ -250,15 +250,19 @@ void DatabaseServer::Serve(const HttpRequest& req, HttpResponse& res)
 
 void DatabaseServer::Upload(const HttpRequest& req, HttpResponse& res)
 {
+    // Behind the proxy on this machine, the client is the one it names.
+    const std::string realIp = req.Header("X-Real-IP");
+    const std::string address =
+        IsLoopbackHost(req.peer) && !realIp.empty() && realIp.size() < 64 ? realIp : req.peer;
     // Browsers name the page that posts; the companion names none.
     const std::string origin = req.Header("Origin");
     if (!origin.empty() && Origin(origin) != Origin(BaseUrl())) {
-        m_http.Limits().Note(req.peer, "an upload from another site was refused");
+        m_http.Limits().Note(address, "an upload from another site was refused");
         res.status = 403;
         return Answer(res, false, "uploads come only from this site");
     }
-    if (const long wait = UploadWait(req.peer); wait > 0) {
-        m_http.Limits().Note(req.peer, "too many uploads");
+    if (const long wait = UploadWait(address); wait > 0) {
+        m_http.Limits().Note(address, "too many uploads");
         res.status = 429;
         res.headers.emplace_back("Retry-After", std::to_string(wait));
         return Answer(res, false, "too many uploads from this address; try again later");
@@ -287,7 +291,7 @@ void DatabaseServer::Upload(const HttpRequest& req, HttpResponse& res)
     if (outcome.stored) {
         m_database.LogUpload(std::string(OnlineDatabase::kCommunityFolder) + "/" +
                                  outcome.storedName,
-                             part->bytes.size(), req.peer);
+                             part->bytes.size(), address);
     }
     if (outcome.stored && m_options.exportTo) {
         std::lock_guard lock(m_exportMutex);

@@ -144,8 +144,14 @@ bool StaticExport::WriteSave(const std::string& folder, const std::string& name,
         fs::remove(m_options.folder / DetailPath(relative), ec);
     }
     const auto list = m_database.ListDocument(folder, links);
-    ok = ok && (!list || Put(ListPath(folder), *list)) &&
-         Put("index.html", HomePage(m_database, "saves/"));
+    ok = ok && (!list || Put(ListPath(folder), *list));
+    // The first upload makes the community folder: the list above it names it.
+    const std::size_t slash = folder.rfind('/');
+    const std::string parent = slash == std::string::npos ? "" : folder.substr(0, slash);
+    if (const auto above = m_database.ListDocument(parent, links); ok && !folder.empty() && above) {
+        ok = Put(ListPath(parent), *above);
+    }
+    ok = ok && Put("index.html", HomePage(m_database, "saves/"));
     error = m_error;
     return ok;
 }

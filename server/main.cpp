@@ -179,10 +179,10 @@ int main(int argc, char** argv)
                 std::fprintf(stderr, "tolvar-server: %s\n", error.c_str());
                 return 1;
             }
-            std::printf("tolvar-server: %s exported to %s for %s\n", options.root.c_str(),
-                        exportFolder.c_str(), exportUrl.c_str());
-            std::fflush(stdout);
             if (!serve) {
+                // Served, the one line printed is the address served.
+                std::printf("tolvar-server: %s exported to %s for %s\n", options.root.c_str(),
+                            exportFolder.c_str(), exportUrl.c_str());
                 return 0;
             }
             options.exportTo = exportTo;

@@ -634,18 +634,27 @@ public:
         return {};
     }
 
+    // Serves a folder, as any static web server would.
     Nginx(const fs::path& root, int port)
+        : Nginx("  types { text/xml xml; text/html html; }\n"
+                "  default_type application/octet-stream;\n"
+                "  gzip on;\n  gzip_types text/xml;\n"
+                "  server {\n    listen 127.0.0.1:" +
+                    std::to_string(port) + ";\n    root \"" + root.string() + "\";\n  }\n",
+                port)
+    {
+    }
+
+    // The inside of the http block as given.
+    Nginx(const std::string& http, int port)
     {
         const fs::path conf = m_dir.Path() / "nginx.conf";
         std::ofstream(conf) << "daemon off;\nmaster_process off;\npid " << (m_dir.Path() / "pid")
                             << ";\nerror_log " << (m_dir.Path() / "error.log")
                             << ";\nevents {}\nhttp {\n  access_log off;\n"
                             << "  client_body_temp_path " << m_dir.Path() << ";\n"
-                            << "  types { text/xml xml; text/html html; }\n"
-                            << "  default_type application/octet-stream;\n"
-                            << "  gzip on;\n  gzip_types text/xml;\n"
-                            << "  server {\n    listen 127.0.0.1:" << port << ";\n    root " << root
-                            << ";\n  }\n}\n";
+                            << "  proxy_temp_path " << m_dir.Path() << ";\n"
+                            << http << "}\n";
         const std::string exe = Executable();
         const std::string prefix = m_dir.Path().string() + "/";
         const std::string confText = conf.string();
@@ -793,6 +802,62 @@ TEST(StaticExport, TheOnlineCommandReadsItAsTheLiveServerAndFollowsUploads)
 
     live.Stop();
     serving.join();
+}
+
+// The deployment as shipped: nginx with the site's locations in front of
+// the server on loopback, the companion's online command reading, downloading
+// and uploading through it.
+TEST(Deployment, TheCompanionReadsDownloadsAndUploadsThroughTheNginxSite)
+{
+    if (Nginx::Executable().empty()) {
+        GTEST_SKIP() << "nginx is not installed (Debian package nginx)";
+    }
+    test::TempDir top;
+    const fs::path db = top.Path() / "db";
+    const fs::path out = top.Path() / "export";
+    fs::create_directories(db / "Role Playing");
+    const std::string quest = server::MakeSyntheticSave("Quest", "QS001", 5000, 7);
+    Write(db / "Role Playing" / "Quest.tvd", quest);
+    Write(db / "Role Playing" / "Quest.txt", "Level 99");
+    const int sitePort = test::FreeLoopbackPort();
+    const std::string base = "http://127.0.0.1:" + std::to_string(sitePort);
+    ServerProcess server(
+        db, {"--public-url", base, "--export", out.string(), "--export-url", base, "--serve"});
+    Nginx nginx("  types { text/xml xml; text/html html; text/javascript js; }\n"
+                "  upstream tolvar_server { server 127.0.0.1:" +
+                    std::to_string(server.Port()) +
+                    "; }\n"
+                    "  server {\n    listen 127.0.0.1:" +
+                    std::to_string(sitePort) + ";\n    root \"" + out.string() +
+                    "\";\n    include \"" TOLVAR_DEPLOY_DIR
+                    "/nginx/tolvar-server-locations.conf\";\n"
+                    "  }\n",
+                sitePort);
+    const auto online = [&] {
+        const test::ProgramResult run = test::RunProgram(
+            TOLVAR_CLI_EXE, {"online", "--settings", base + "/tolvar_settings.asp"});
+        EXPECT_EQ(run.status, 0) << run.err << nginx.ErrorLog();
+        return run.out;
+    };
+    const std::string listed = online();
+    EXPECT_NE(listed.find("Quest\t" + std::to_string(quest.size()) + "\t" + base +
+                          "/saves/Role+Playing/Quest%2Etvd"),
+              std::string::npos)
+        << listed;
+    EXPECT_EQ(Get(base + "/saves/Role+Playing/Quest%2Etvd"), quest);
+    const std::string list = test::RawExchange(
+        sitePort, "GET /lists/Role%20Playing.d/list.xml?&random=3 HTTP/1.1\r\nHost: saves\r\n"
+                  "Accept-Encoding: gzip\r\nConnection: close\r\n\r\n");
+    EXPECT_NE(list.find("Cache-Control: public"), std::string::npos) << list;
+
+    const std::string fresh = server::MakeSyntheticSave("Fresh", "FR001", 120, 4);
+    ASSERT_EQ(Upload(sitePort, "save_name=Fresh&save_description=new", fresh), "Result=1\n")
+        << nginx.ErrorLog();
+    EXPECT_NE(online().find("Fresh\t" + std::to_string(fresh.size())), std::string::npos);
+    EXPECT_EQ(Get(base + "/saves/Online+Community/Fresh%2Etvd"), fresh);
+    EXPECT_NE(test::RunProgram(ServerProcess::Executable(), {"--root", db, "--list-uploads"})
+                  .out.find("\t127.0.0.1\tOnline Community/Fresh"),
+              std::string::npos);
 }
 
 } // namespace
