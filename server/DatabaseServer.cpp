@@ -6,6 +6,7 @@
 #include <sys/statvfs.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace tolvar::server {
 namespace {
@@ -39,6 +40,16 @@ void Xml(HttpResponse& res, std::optional<std::string> doc)
     }
     res.contentType = "text/xml";
     res.body = std::move(*doc);
+    res.compressible = true;
+}
+
+void Html(HttpResponse& res, std::optional<std::string> page)
+{
+    if (!page) {
+        return NotFound(res);
+    }
+    res.contentType = "text/html; charset=utf-8";
+    res.body = std::move(*page);
     res.compressible = true;
 }
 
@@ -227,8 +238,13 @@ void DatabaseServer::Serve(const HttpRequest& req, HttpResponse& res)
         res.body = "SAVES_URL=" + base + "/tolvar_list.asp?folder=\r\n" + "UPLOAD_URL=" + base +
                    "/tolvar_upload.asp?\r\n" + "CODELIST_URL=" + base + "/codelist.bin\r\n";
     } else if (path == "/" || path == "/index.html") {
-        res.contentType = "text/html; charset=utf-8";
-        res.body = HomePage(m_database);
+        Html(res, HomePage(m_database, PageLinks{}));
+    } else if (path == "/folder.html") {
+        const std::string page = req.Param("page");
+        Html(res, FolderPage(m_database, req.Param("folder"),
+                             page.empty() ? 1 : std::atoi(page.c_str()), PageLinks{}));
+    } else if (path == "/search") {
+        Html(res, SearchPage(m_database, req.Param("q").substr(0, 100), PageLinks{}));
     } else if (path == "/tolvar_list.asp") {
         ListDocument(req.Param("folder"), res);
     } else if (path == "/tolvar_save.asp") {

@@ -167,8 +167,8 @@ bool OnlineDatabase::LeadsRound(const std::string& folder) const
     return false;
 }
 
-std::optional<std::vector<OnlineDatabase::Entry>>
-OnlineDatabase::List(const std::string& folder) const
+std::optional<std::vector<OnlineDatabase::Entry>> OnlineDatabase::List(const std::string& folder,
+                                                                       bool descriptions) const
 {
     const std::optional<fs::path> dir = Resolve(folder);
     std::error_code ec;
@@ -228,7 +228,7 @@ OnlineDatabase::List(const std::string& folder) const
     const auto description = [&](const std::string& name) {
         const std::string file = name + ".txt";
         const auto it = names.find(file);
-        if (it == names.end()) {
+        if (it == names.end() || !descriptions) {
             return std::string();
         }
         std::optional<std::string> text;
@@ -260,6 +260,7 @@ OnlineDatabase::List(const std::string& folder) const
                 continue;
             }
             entry.size = static_cast<std::int64_t>(info.st_size);
+            entry.modified = static_cast<std::int64_t>(info.st_mtim.tv_sec);
             entry.description = description(entry.name);
         } else if (kind == DT_REG && EndsWith(name, ".txt") && name.size() > 4) {
             entry.name = name.substr(0, name.size() - 4);
@@ -378,6 +379,18 @@ std::optional<std::string> OnlineDatabase::DetailDocument(const std::string& sav
         return std::string("<result>\r\n  <status>no file</status>\r\n</result>\r\n");
     }
     return std::nullopt;
+}
+
+std::string OnlineDatabase::TitleId(const std::string& save) const
+{
+    const std::optional<std::string> head =
+        ReadFile(save + ".tvd", kSaveTitleIdOffset + kSaveTitleIdLength);
+    if (!head || head->size() < kSaveTitleIdOffset + kSaveTitleIdLength) {
+        return {};
+    }
+    std::string id = head->substr(kSaveTitleIdOffset, kSaveTitleIdLength);
+    id = id.substr(0, id.find('\0'));
+    return CleanText(id, kSaveTitleIdLength);
 }
 
 std::optional<std::string> OnlineDatabase::SaveFile(const std::string& path) const

@@ -17,7 +17,8 @@ struct ExportOptions
 
 // The read side of a database as static files any web server can serve:
 //
-//   index.html, tolvar_settings.asp, codelist.bin
+//   index.html, tolvar_settings.asp, codelist.bin, search.json
+//   pages/<folder>.d/.../page-N.html      a folder's web pages
 //   saves/<folder>/<save>.tvd           (a space in a name written as "+")
 //   lists/list.xml                      the top-level list
 //   lists/<folder>.d/.../list.xml       the list of a folder
@@ -45,6 +46,8 @@ public:
 private:
     bool WriteTree(const std::string& folder, bool deep, int depth);
     bool WriteTop();
+    bool WriteHome();
+    bool WritePages(const std::string& folder);
     bool Put(const std::string& relative, const std::string& bytes);
 
     const OnlineDatabase& m_database;

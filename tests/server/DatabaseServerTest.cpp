@@ -109,6 +109,7 @@ protected:
                  {"Quest Ep.1.tvd", save},
                  {"Quest Ep.1.txt", "Level 99. <b>&100%"},
                  {"Gone.txt", "withdrawn"},
+                 {"Say \"hi\".tvd", save},
                  {".hidden.tvd", save},
                  {"notes.doc", "x"}}) {
             Write(dir.Path() / "Role Playing" / name, bytes);
@@ -153,17 +154,33 @@ TEST_F(Server, ServesTheSettingsTheCodeListAndTheHomePage)
     EXPECT_EQ(rebound.find("SAVES_URL"), std::string::npos) << rebound;
     EXPECT_EQ(Get(Url("/codelist.bin")), Read(dir.Path() / "codelist.bin"));
 
-    const std::string page = Get(Url("/"));
-    for (const char* shown : {"<h2>Role Playing</h2>", "<h2>Deep</h2>", "<h2>Empty</h2>",
-                              "Level 99. b100", ">0.58 KB<", ">no file<"}) {
-        EXPECT_NE(page.find(shown), std::string::npos) << shown;
+    // The home page: every folder with its count; a folder's own page: its
+    // saves, linked, with what a user wrote escaped.
+    const std::string home = Get(Url("/"));
+    for (const char* shown :
+         {">Role Playing</a></td><td class=\"count\">4<", ">Deep</a></td><td class=\"count\">0<",
+          "href=\"/folder.html?folder=Role%20Playing&amp;page=1\""}) {
+        EXPECT_NE(home.find(shown), std::string::npos) << shown << home;
     }
-    for (const char* hidden : {"secret", "Escape", "Back", "hidden"}) {
-        EXPECT_EQ(page.find(hidden), std::string::npos) << hidden;
+    const std::string page = Get(Url("/folder.html?folder=Role%20Playing&page=1"));
+    for (const char* shown :
+         {"<h2>Role Playing</h2>", "Level 99. b100", ">0.58 KB<", ">no file<", "Say &quot;hi&quot;",
+          "href=\"/saves/Role+Playing/Quest+Ep%2E1%2Etvd\" download=\"Quest "
+          "Ep.1.tvd\""}) {
+        EXPECT_NE(page.find(shown), std::string::npos) << shown << page;
     }
-    const std::string link =
-        "href=\"/saves/Role+Playing/Quest+Ep%2E1%2Etvd\" download=\"Quest Ep.1.tvd\"";
-    EXPECT_NE(page.find(link), std::string::npos) << page;
+    for (const std::string& shown : {home, page, Get(Url("/search?q=a"))}) {
+        for (const char* hidden : {"secret", "Escape", "Back", "hidden", "Say \"hi\""}) {
+            EXPECT_EQ(shown.find(hidden), std::string::npos) << hidden;
+        }
+    }
+    // Search by name, description or title id; the query is shown escaped.
+    EXPECT_NE(Get(Url("/search?q=qs001")).find(">Quest Ep.1</a>"), std::string::npos);
+    EXPECT_NE(Get(Url("/search?q=withdrawn")).find("<td class=\"name\">Gone</td>"),
+              std::string::npos);
+    const std::string injected = Get(Url("/search?q=%3Cscript%3E"));
+    EXPECT_NE(injected.find("0 saves found for &quot;&lt;script&gt;&quot;"), std::string::npos);
+    EXPECT_EQ(injected.find("<script>"), std::string::npos);
 }
 
 TEST_F(Server, ListsFoldersAndSavesAndAnswersEmptyFoldersWithTheEmptyList)
@@ -776,8 +793,10 @@ TEST(StaticExport, TheOnlineCommandReadsItAsTheLiveServerAndFollowsUploads)
     EXPECT_NE(settings.find("UPLOAD_URL=" + serverBase + "/tolvar_upload.asp?\r\n"),
               std::string::npos)
         << settings;
-    EXPECT_NE(Get(staticBase + "/").find("href=\"saves/Role+Playing/Quest+Ep%2E1%2Etvd\""),
+    EXPECT_NE(Get(staticBase + "/pages/Role%2520Playing.d/page-1.html")
+                  .find("href=\"" + staticBase + "/saves/Role+Playing/Quest+Ep%2E1%2Etvd\""),
               std::string::npos);
+    EXPECT_NE(Get(staticBase + "/search.json").find("\"t\":\"QS001\""), std::string::npos);
 
     // An upload to the server shows in the export at once, and rewrites only
     // what it changes.
@@ -849,6 +868,7 @@ TEST(Deployment, TheCompanionReadsDownloadsAndUploadsThroughTheNginxSite)
         sitePort, "GET /lists/Role%20Playing.d/list.xml?&random=3 HTTP/1.1\r\nHost: saves\r\n"
                   "Accept-Encoding: gzip\r\nConnection: close\r\n\r\n");
     EXPECT_NE(list.find("Cache-Control: public"), std::string::npos) << list;
+    EXPECT_NE(Get(base + "/search?q=level+99").find(">Quest</a>"), std::string::npos);
 
     const std::string fresh = server::MakeSyntheticSave("Fresh", "FR001", 120, 4);
     ASSERT_EQ(Upload(sitePort, "save_name=Fresh&save_description=new", fresh), "Result=1\n")
