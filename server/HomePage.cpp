@@ -115,13 +115,11 @@ std::string Bottom(const PageLinks& links)
     // index itself, and writes what it finds as text, never as markup.
     return R"(</main>
 <script>
-document.getElementById('search').addEventListener('submit', async (e) => {
-  e.preventDefault();
-  const q = e.target.q.value.trim().toLowerCase();
+const q = (new URLSearchParams(location.search).get('q') || '').trim().toLowerCase();
+if (q) (async () => {
   const saves = await (await fetch(')" +
            links.base + R"(/search.json')).json();
   const hits = saves.filter(s => [s.n, s.d, s.t].some(v => v.toLowerCase().includes(q))).slice(0, 200);
-  const main = document.querySelector('main');
   const h = document.createElement('h2');
   h.textContent = hits.length + ' saves found for "' + q + '"';
   const table = document.createElement('table');
@@ -131,8 +129,8 @@ document.getElementById('search').addEventListener('submit', async (e) => {
     row.insertCell().append(a);
     for (const v of [s.f, s.t, s.d]) row.insertCell().textContent = v;
   }
-  main.replaceChildren(h, table);
-});
+  document.querySelector('main').replaceChildren(h, table);
+})();
 </script>
 </body>
 </html>
@@ -207,7 +205,8 @@ std::string PageLinks::Download(const std::string& save) const
 
 std::string PageLinks::Search() const
 {
-    return base + "/search";
+    // An export's front page searches its index itself.
+    return exported ? base + "/index.html" : base + "/search";
 }
 
 std::vector<std::string> PageFolders(const OnlineDatabase& database)
