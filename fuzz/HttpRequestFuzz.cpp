@@ -11,6 +11,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <exception>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -34,7 +36,15 @@ int Port()
                 Check(req.body.size() <= 64 * 1024, "no body beyond the limit");
             });
         const int bound = http.Bind("127.0.0.1", 0);
-        std::thread([] { http.Run(); }).detach();
+        std::thread([] {
+            try {
+                http.Run();
+                Check(false, "the server runs until the end");
+            } catch (const std::exception& e) {
+                std::fprintf(stderr, "server thread: %s\n", e.what());
+                Check(false, "no exception ends the server");
+            }
+        }).detach();
         return bound;
     }();
     return port;
@@ -73,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     char block[4096];
     for (;;) {
         pollfd p{fd, POLLIN, 0};
-        Check(poll(&p, 1, 5000) == 1, "the server ends every connection in time");
+        Check(poll(&p, 1, 20000) == 1, "the server ends every connection in time");
         const ssize_t n = recv(fd, block, sizeof(block), 0);
         if (n <= 0) {
             break;

@@ -156,17 +156,36 @@ void DatabaseServer::ListDocument(const std::string& folder, HttpResponse& res)
         return NotFound(res);
     }
     const auto now = std::chrono::steady_clock::now();
-    {
+    const auto fromKept = [&] {
         std::lock_guard lock(m_listsMutex);
         const auto it = m_lists.find(folder);
-        if (it != m_lists.end() && it->second.stamp == *stamp &&
-            now - it->second.made < std::chrono::minutes(1)) {
-            res.contentType = "text/xml";
-            res.compressible = true;
-            res.body = it->second.document;
-            res.gzipped = it->second.gzipped;
-            return;
+        if (it == m_lists.end() || it->second.stamp != *stamp ||
+            now - it->second.made >= std::chrono::minutes(1)) {
+            return false;
         }
+        res.contentType = "text/xml";
+        res.compressible = true;
+        res.body = it->second.document;
+        res.gzipped = it->second.gzipped;
+        return true;
+    };
+    if (fromKept()) {
+        return;
+    }
+    // Many clients asking for one big folder at once wait for one build.
+    std::shared_ptr<std::mutex> building;
+    {
+        std::lock_guard lock(m_listsMutex);
+        auto& slot = m_building[folder];
+        slot = slot ? slot : std::make_shared<std::mutex>();
+        building = slot;
+        if (m_building.size() > 1000) {
+            m_building.clear();
+        }
+    }
+    std::lock_guard buildLock(*building);
+    if (fromKept()) {
+        return;
     }
     std::optional<std::string> doc = m_database.ListDocument(folder, BaseUrl());
     if (doc && doc->size() >= kKeptFrom) {

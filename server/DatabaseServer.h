@@ -8,6 +8,7 @@
 #include <deque>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -71,6 +72,8 @@ private:
     };
     std::mutex m_listsMutex;
     std::map<std::string, KeptList> m_lists;
+    std::map<std::string, std::shared_ptr<std::mutex>>
+        m_building; // one build of a folder at a time
     HttpServer m_http;
     int m_port = -1;
 };

@@ -58,7 +58,7 @@ struct HttpLimits
     std::size_t maxHeadBytes = 16 * 1024;
     std::size_t maxBodyBytes = 17 * 1024 * 1024;
     std::size_t maxConnections = 0; // 0: a bound below the process's descriptor limit
-    int workers = 4;
+    int workers = 8;                // file work: reading saves, listing folders, storing uploads
 };
 
 // Says on stderr that a limit was met, at most once a minute for an address
