@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -463,8 +464,9 @@ TEST_F(Server, UploadsThatDidNotArriveWholeAreRefusedAndNeverStored)
 class BoundedServer
 {
 public:
-    explicit BoundedServer(const fs::path& root)
-        : m_server(Options(root)), m_port(m_server.Bind()), m_thread([this] { m_server.Run(); })
+    explicit BoundedServer(const fs::path& root, std::size_t maxConnections = 0)
+        : m_server(Options(root, maxConnections)), m_port(m_server.Bind()),
+          m_thread([this] { m_server.Run(); })
     {
     }
     ~BoundedServer()
@@ -475,7 +477,7 @@ public:
     int Port() const { return m_port; }
 
 private:
-    static server::ServerOptions Options(const fs::path& root)
+    static server::ServerOptions Options(const fs::path& root, std::size_t maxConnections)
     {
         server::ServerOptions options;
         options.port = 0;
@@ -483,6 +485,7 @@ private:
         options.limits.head = std::chrono::seconds(3);
         options.limits.body = std::chrono::seconds(3);
         options.limits.workers = 4;
+        options.limits.maxConnections = maxConnections;
         return options;
     }
 
@@ -567,6 +570,41 @@ TEST_F(Server, ClientsThatTrickleAreCutAsAWholeWhileOthersAreServed)
         close(t.fd);
     }
     EXPECT_FALSE(fs::exists(dir.Path() / "Online Community" / "Slow.tvd"));
+}
+
+// With every connection taken, the one idle longest makes room for a new
+// client; with none idle, the new one is turned away, not left hanging.
+TEST_F(Server, AFullServerClosesItsOldestIdleConnectionForANewClient)
+{
+    BoundedServer bounded(dir.Path(), 3);
+    const std::string request = "GET /tolvar_settings.asp HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    std::vector<int> idle;
+    for (int i = 0; i < 3; ++i) {
+        idle.push_back(test::ConnectLoopback(bounded.Port()));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50)); // an order of age
+    }
+    const int fresh = test::ConnectLoopback(bounded.Port());
+    test::RawHttpServer::WriteAll(fresh,
+                                  Replaced(request, "\r\n\r\n", "\r\nConnection: close\r\n\r\n"));
+    char byte = 0;
+    EXPECT_EQ(recv(fresh, &byte, 1, 0), 1) << "the new client is served";
+    EXPECT_EQ(recv(idle[0], &byte, 1, 0), 0) << "the oldest idle one was closed";
+    pollfd p{idle[1], POLLIN, 0};
+    EXPECT_EQ(poll(&p, 1, 100), 0) << "the others stay";
+
+    // Now none is idle: three are in the middle of a request.
+    EXPECT_NE(test::ReadToClose(fresh), "");
+    idle.push_back(test::ConnectLoopback(bounded.Port()));
+    for (int fd : {idle[1], idle[2], idle[3]}) {
+        test::RawHttpServer::WriteAll(fd, "GET / HTTP/1.1\r\n");
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const int turnedAway = test::ConnectLoopback(bounded.Port());
+    test::RawHttpServer::WriteAll(turnedAway, request);
+    EXPECT_EQ(test::ReadToClose(turnedAway), "");
+    for (int fd : {idle[0], idle[1], idle[2], idle[3], fresh, turnedAway}) {
+        close(fd);
+    }
 }
 
 // Requests that a strict reader refuses, among them every shape that could be
