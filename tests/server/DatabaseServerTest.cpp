@@ -372,6 +372,23 @@ TEST(Moderation, ARemovedSaveLeavesTheListAndTheLogKeepsWhoSentIt)
     EXPECT_EQ(test::RunProgram(exe, {"--root", db, "--list-uploads"}).out, log.out);
 }
 
+TEST(Program, HelpVersionAndUnknownOptions)
+{
+    struct Case
+    {
+        const char* option;
+        int status;
+        const char* out; // its start; the rest on stderr when empty
+    };
+    for (const Case& c : {Case{"--help", 0, "usage: tolvar-server"},
+                          Case{"--version", 0, "tolvar-server "}, Case{"--bogus", 2, ""}}) {
+        const test::ProgramResult run = test::RunProgram(ServerProcess::Executable(), {c.option});
+        EXPECT_EQ(run.status, c.status) << c.option;
+        EXPECT_EQ(run.out.rfind(c.out, 0), 0u) << c.option << run.out;
+        EXPECT_EQ(run.err.rfind("usage: tolvar-server", 0) == 0, c.status == 2) << c.option;
+    }
+}
+
 std::string Gunzip(const std::string& packed)
 {
     z_stream z{};
