@@ -27,6 +27,7 @@ public:
     // The folder's list document, as the root list names it.
     const std::string& ListUrl() const { return m_listUrl; }
     std::string SettingsUrl() const;
+    std::string Root() const { return m_root.Path(); }
 
 private:
     int m_saves;

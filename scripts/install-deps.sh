@@ -10,7 +10,7 @@ packages=(
     libcurl4-openssl-dev libssl-dev libpugixml-dev libblkid-dev libsystemd-dev
     fonts-liberation2 xvfb xauth xdotool x11-utils x11-apps imagemagick
     trayer tk tkdnd dosfstools util-linux chromium xclip clang-format dbus xdg-utils nginx
-    python3-dbus clang libclang-rt-14-dev
+    python3-dbus clang libclang-rt-14-dev libboost-dev
     # gio and its trash backend read the trash the tests write, as a desktop would
     gvfs
     lintian desktop-file-utils appstream shared-mime-info libglib2.0-bin groff-base dpkg-dev fakeroot

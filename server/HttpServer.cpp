@@ -1,40 +1,49 @@
-// How the server moves a connection about: the reading thread owns every
-// connection that is waiting for (the rest of) a request, polls them all, and
-// enforces each request's deadlines. A complete request, or one whose body
-// was cut, is handed with its connection to the work queue; a worker answers
-// it and either closes the connection or hands it back through m_returned,
-// waking the reader through an eventfd.
+// Beast parses and writes the messages; what stays ours is the life of a
+// connection: the deadlines, the bound on connections, and handing each
+// request to a worker and its answer back to the I/O thread. Everything a
+// Session holds is touched on the I/O thread only.
 #include "server/HttpServer.h"
 
-#include <arpa/inet.h>
+// Beast's string_view is then std::string_view, as in the rest of the code.
+#define BOOST_BEAST_USE_STD_STRING_VIEW 1
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/post.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/asio/thread_pool.hpp>
+#include <boost/asio/write.hpp>
+#include <boost/beast/core/flat_buffer.hpp>
+#include <boost/beast/http.hpp>
+
 #include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <sys/socket.h>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
-#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <exception>
+#include <list>
+#include <optional>
 
 namespace tolvar::server {
 namespace {
 
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+namespace http = beast::http;
+using tcp = asio::ip::tcp;
+using Clock = std::chrono::steady_clock;
+
 constexpr int kMaxRequestsPerConnection = 1000;
-constexpr std::size_t kReadBlock = 64 * 1024;
-constexpr std::size_t kMaxHeaders = 100;
+constexpr std::size_t kReadBlock = 16 * 1024;
 
 char Lower(char c)
 {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool EqualNoCase(const std::string& a, const std::string& b)
+bool EqualNoCase(std::string_view a, std::string_view b)
 {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
                                               [](char x, char y) { return Lower(x) == Lower(y); });
@@ -77,75 +86,94 @@ std::string Trim(std::string_view text)
     return std::string(text.substr(first, last - first + 1));
 }
 
-const char* Reason(int status)
+void SplitQuery(HttpRequest& request)
 {
-    switch (status) {
-    case 200:
-        return "OK";
-    case 400:
-        return "Bad Request";
-    case 404:
-        return "Not Found";
-    case 405:
-        return "Method Not Allowed";
-    case 408:
-        return "Request Timeout";
-    case 413:
-        return "Payload Too Large";
-    case 431:
-        return "Request Header Fields Too Large";
-    case 500:
-        return "Internal Server Error";
-    case 501:
-        return "Not Implemented";
-    default:
-        return "Status";
+    const std::size_t question = request.target.find('?');
+    request.path = PercentDecode(std::string_view(request.target).substr(0, question), false);
+    if (question == std::string::npos) {
+        return;
+    }
+    const std::string_view query = std::string_view(request.target).substr(question + 1);
+    for (std::size_t pos = 0; pos <= query.size();) {
+        const std::size_t amp = std::min(query.find('&', pos), query.size());
+        const std::string_view pair = query.substr(pos, amp - pos);
+        const std::size_t eq = pair.find('=');
+        if (!pair.empty()) {
+            request.params.emplace_back(PercentDecode(pair.substr(0, eq), true),
+                                        eq == std::string_view::npos
+                                            ? std::string()
+                                            : PercentDecode(pair.substr(eq + 1), true));
+        }
+        pos = amp + 1;
     }
 }
 
-std::string StatusOnly(int status)
+using Wire = http::response<http::string_body>;
+
+// The answer as it goes out: the fields in the order clients have always
+// seen them, and for HEAD the length of the body that is left out.
+std::shared_ptr<Wire> MakeWire(HttpResponse response, bool head, bool gzipOk, bool keepAlive)
 {
-    const std::string body = std::string(Reason(status)) + "\r\n";
-    return "HTTP/1.1 " + std::to_string(status) + " " + Reason(status) +
-           "\r\nContent-Type: text/plain\r\nContent-Length: " + std::to_string(body.size()) +
-           "\r\nConnection: close\r\n\r\n" + body;
+    auto wire = std::make_shared<Wire>(static_cast<http::status>(response.status), 11);
+    bool gzipped = false;
+    if (response.compressible && gzipOk) {
+        std::string packed =
+            response.gzipped.empty() ? Gzip(response.body) : std::move(response.gzipped);
+        if (!packed.empty()) {
+            response.body = std::move(packed);
+            gzipped = true;
+        }
+    }
+    wire->set(http::field::content_type, response.contentType);
+    for (const auto& [name, value] : response.headers) {
+        wire->set(name, value);
+    }
+    wire->set(http::field::content_length, std::to_string(response.body.size()));
+    if (gzipped) {
+        wire->set(http::field::content_encoding, "gzip");
+    }
+    if (response.compressible) {
+        wire->set(http::field::vary, "Accept-Encoding");
+    }
+    wire->set(http::field::connection, keepAlive ? "keep-alive" : "close");
+    if (!head) {
+        wire->body() = std::move(response.body);
+    }
+    return wire;
 }
 
-void SetNonBlocking(int fd)
+HttpResponse StatusOnly(int status)
 {
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+    HttpResponse response;
+    response.status = status;
+    response.body = std::string(http::obsolete_reason(static_cast<http::status>(status))) + "\r\n";
+    return response;
+}
+
+std::size_t DescriptorLimit()
+{
+    rlimit limit{};
+    return getrlimit(RLIMIT_NOFILE, &limit) == 0 ? static_cast<std::size_t>(limit.rlim_cur) : 1024;
 }
 
 } // namespace
 
-struct HttpServer::Connection
+void LimitLog::Note(const std::string& address, const std::string& what)
 {
-    enum class Phase
+    const Clock::time_point now = Clock::now();
     {
-        Idle, // between requests: no byte of the next one yet
-        Head,
-        Body,
-    };
-
-    explicit Connection(int socket) : fd(socket) {}
-    ~Connection()
-    {
-        if (fd >= 0) {
-            close(fd);
+        std::lock_guard lock(m_mutex);
+        auto [it, fresh] = m_last.try_emplace({address, what}, now);
+        if (!fresh && now - it->second < std::chrono::minutes(1)) {
+            return;
+        }
+        it->second = now;
+        if (m_last.size() > 10000) {
+            m_last.clear(); // a flood of addresses costs log lines, not memory
         }
     }
-
-    int fd;
-    Phase phase = Phase::Idle;
-    Clock::time_point deadline;
-    std::string buffer; // bytes read and not yet part of a request
-    std::size_t bodyLength = 0;
-    HttpRequest request;
-    bool keepAlive = true;
-    bool peerDone = false; // the client sent its end of the stream
-    int served = 0;
-    std::size_t parsedSize = 0; // buffer size when it was last parsed after a return
-};
+    std::fprintf(stderr, "tolvar-server: %s: %s\n", address.c_str(), what.c_str());
+}
 
 std::string HttpRequest::Header(const std::string& name) const
 {
@@ -204,449 +232,430 @@ std::string Gzip(const std::string& bytes)
     return result == Z_STREAM_END ? out : std::string();
 }
 
+class Session;
+
+class HttpServer::Impl
+{
+public:
+    Impl(HttpLimits bounds, Handler answer, LimitLog& limitLog)
+        : limits(bounds), handler(std::move(answer)), log(limitLog)
+    {
+        if (limits.maxConnections == 0) {
+            // Room is left for the database's files, the log and the workers.
+            const std::size_t descriptors = DescriptorLimit();
+            limits.maxConnections =
+                std::clamp<std::size_t>(descriptors > 64 ? descriptors - 64 : 16, 16, 16384);
+        }
+        spare = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    }
+    ~Impl()
+    {
+        if (spare >= 0) {
+            close(spare);
+        }
+    }
+
+    void Accept();
+    void OnAccepted(const boost::system::error_code& ec, tcp::socket socket);
+    void CloseAll();
+
+    HttpLimits limits;
+    Handler handler;
+    LimitLog& log;
+    // Sessions outlive nothing here: the list is declared before the context,
+    // so it is still there when the context's teardown frees the last ones.
+    std::list<Session*> sessions;
+    asio::io_context io{1};
+    tcp::acceptor acceptor{io};
+    asio::steady_timer acceptPause{io};
+    std::optional<asio::thread_pool> workers;
+    int spare = -1; // a descriptor given up to refuse a client at the descriptor limit
+};
+
+class Session : public std::enable_shared_from_this<Session>
+{
+public:
+    Session(HttpServer::Impl& server, tcp::socket socket)
+        : m_server(server), m_limits(server.limits), m_socket(std::move(socket)),
+          m_deadline(m_socket.get_executor()), m_delay(m_socket.get_executor())
+    {
+        boost::system::error_code ec;
+        m_peer = m_socket.remote_endpoint(ec).address().to_string();
+        // Headers and body go out in one write, but a kept-alive client's
+        // next request should not wait for a delayed acknowledgement.
+        m_socket.set_option(tcp::no_delay(true), ec);
+        m_place = m_server.sessions.insert(m_server.sessions.end(), this);
+    }
+    ~Session() { m_server.sessions.erase(m_place); }
+
+    void Start() { WaitForRequest(m_limits.firstByte); }
+
+    bool Idle() const { return m_idle; }
+    Clock::time_point IdleSince() const { return m_idleSince; }
+    void Close()
+    {
+        boost::system::error_code ec;
+        m_deadline.cancel();
+        m_delay.cancel();
+        m_socket.shutdown(tcp::socket::shutdown_both, ec);
+        m_socket.close(ec);
+    }
+
+private:
+    using Error = boost::system::error_code;
+
+    // The deadline timer cancels what the socket is doing; the generation
+    // keeps a timer that fired just as its operation ended from cutting the next.
+    void Arm(Clock::duration bound)
+    {
+        const unsigned generation = ++m_generation;
+        m_timedOut = false;
+        m_deadline.expires_after(bound);
+        m_deadline.async_wait([self = shared_from_this(), generation](const Error& ec) {
+            if (!ec && generation == self->m_generation) {
+                self->m_timedOut = true;
+                Error ignored;
+                self->m_socket.cancel(ignored);
+            }
+        });
+    }
+    void Disarm()
+    {
+        ++m_generation;
+        m_deadline.cancel();
+    }
+
+    // Between requests nothing is held but the socket: no parser, no buffer
+    // space, and the connection counts as idle, first to go when room is short.
+    void WaitForRequest(Clock::duration bound)
+    {
+        if (m_buffer.size() > 0) {
+            return ReadHead(); // pipelined
+        }
+        m_idle = true;
+        m_idleSince = Clock::now();
+        Arm(bound);
+        m_socket.async_read_some(m_buffer.prepare(kReadBlock),
+                                 [self = shared_from_this()](const Error& ec, std::size_t n) {
+                                     self->Disarm();
+                                     self->m_idle = false;
+                                     if (ec) {
+                                         return self->Close();
+                                     }
+                                     self->m_buffer.commit(n);
+                                     self->ReadHead();
+                                 });
+    }
+
+    void ReadHead()
+    {
+        m_parser.emplace();
+        m_parser->header_limit(static_cast<std::uint32_t>(m_limits.maxHeadBytes));
+        m_parser->body_limit(m_limits.maxBodyBytes);
+        Arm(m_limits.head);
+        http::async_read_header(m_socket, m_buffer, *m_parser,
+                                [self = shared_from_this()](const Error& ec, std::size_t) {
+                                    self->Disarm();
+                                    self->OnHead(ec);
+                                });
+    }
+
+    void OnHead(const Error& ec)
+    {
+        if (ec == http::error::body_limit) {
+            // Announced larger than the server takes: not read; the answer says why.
+            return Dispatch(HttpRequest::Body::TooLarge);
+        }
+        if (m_timedOut) {
+            return Refuse(408);
+        }
+        if (ec == http::error::header_limit) {
+            return Refuse(431);
+        }
+        if (ec == http::error::end_of_stream || ec == asio::error::eof ||
+            ec == asio::error::operation_aborted) {
+            return Close();
+        }
+        if (ec) {
+            return Refuse(400);
+        }
+        const auto& message = m_parser->get();
+        const int version = message.version();
+        const std::size_t hosts = message.count(http::field::host);
+        const bool framed =
+            message.find(http::field::transfer_encoding) == message.end() || m_parser->chunked();
+        // One Host (HTTP/1.1 needs it), a target in origin form, and a body
+        // whose end can be found: anything else could be read two ways.
+        if ((version != 11 && version != 10) || hosts > 1 || (version == 11 && hosts == 0) ||
+            message.target().empty() || message.target().front() != '/' || !framed) {
+            return Refuse(400);
+        }
+        if (m_parser->is_done()) {
+            return Dispatch(HttpRequest::Body::Whole);
+        }
+        const std::uint64_t length = m_parser->content_length().value_or(m_limits.maxBodyBytes);
+        const auto bound =
+            m_limits.body + std::chrono::milliseconds(
+                                length * 1000 / std::max<std::size_t>(1, m_limits.minBodyRate));
+        const auto expect = message.find(http::field::expect);
+        if (expect != message.end() && EqualNoCase(expect->value(), "100-continue") &&
+            m_buffer.size() < length) {
+            static const std::string kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
+            Arm(m_limits.write);
+            return asio::async_write(
+                m_socket, asio::buffer(kContinue),
+                [self = shared_from_this(), bound](const Error& written, std::size_t) {
+                    self->Disarm();
+                    if (written) {
+                        return self->Close();
+                    }
+                    self->ReadBody(bound);
+                });
+        }
+        ReadBody(bound);
+    }
+
+    void ReadBody(Clock::duration bound)
+    {
+        Arm(bound);
+        http::async_read(m_socket, m_buffer, *m_parser,
+                         [self = shared_from_this()](const Error& ec, std::size_t) {
+                             self->Disarm();
+                             if (ec == http::error::body_limit) {
+                                 return self->Dispatch(HttpRequest::Body::TooLarge);
+                             }
+                             if (self->m_timedOut || ec == http::error::partial_message ||
+                                 ec == asio::error::eof) {
+                                 return self->Dispatch(HttpRequest::Body::Cut);
+                             }
+                             if (ec) {
+                                 return self->Refuse(400);
+                             }
+                             self->Dispatch(HttpRequest::Body::Whole);
+                         });
+    }
+
+    // A request the server will not read on: a short answer, then the end.
+    void Refuse(int status)
+    {
+        m_server.log.Note(m_peer, "request refused with " + std::to_string(status));
+        m_keepAlive = false;
+        Send(MakeWire(StatusOnly(status), false, false, false));
+    }
+
+    void Dispatch(HttpRequest::Body state)
+    {
+        auto& message = m_parser->get();
+        HttpRequest request;
+        request.method = std::string(message.method_string());
+        request.target = std::string(message.target());
+        for (const auto& field : message) {
+            request.headers.emplace_back(std::string(field.name_string()),
+                                         std::string(field.value()));
+        }
+        request.bodyState = state;
+        request.peer = m_peer;
+        if (state == HttpRequest::Body::Whole) {
+            request.body = std::move(message.body());
+        }
+        SplitQuery(request);
+        m_keepAlive = state == HttpRequest::Body::Whole && message.keep_alive() &&
+                      ++m_served < kMaxRequestsPerConnection;
+        m_parser.reset();
+        // The handler reads files and may take a while: a worker runs it.
+        asio::post(*m_server.workers, [self = shared_from_this(), request = std::move(request),
+                                       keepAlive = m_keepAlive]() mutable {
+            HttpResponse response;
+            bool keep = keepAlive;
+            try {
+                self->m_server.handler(request, response);
+                keep = keep && !response.close;
+            } catch (const std::exception&) {
+                response = StatusOnly(500);
+                keep = false;
+            }
+            auto wire = MakeWire(std::move(response), request.method == "HEAD",
+                                 request.AcceptsGzip(), keep);
+            auto& io = self->m_server.io;
+            asio::post(io, [self = std::move(self), wire = std::move(wire), keep]() mutable {
+                self->m_keepAlive = keep;
+                self->Delay(std::move(wire));
+            });
+        });
+    }
+
+    void Delay(std::shared_ptr<Wire> wire)
+    {
+        if (m_limits.delay.count() <= 0) {
+            return Send(std::move(wire));
+        }
+        m_delay.expires_after(m_limits.delay);
+        m_delay.async_wait([self = shared_from_this(), wire = std::move(wire)](const Error& ec) {
+            if (ec) {
+                return self->Close();
+            }
+            self->Send(wire);
+        });
+    }
+
+    void Send(std::shared_ptr<Wire> wire)
+    {
+        const std::size_t bytes = wire->body().size() + 256;
+        Arm(m_limits.write + std::chrono::milliseconds(
+                                 bytes * 1000 / std::max<std::size_t>(1, m_limits.minWriteRate)));
+        auto& message = *wire;
+        http::async_write(
+            m_socket, message,
+            [self = shared_from_this(), wire = std::move(wire)](const Error& ec, std::size_t) {
+                self->Disarm();
+                if (ec || !self->m_keepAlive) {
+                    return self->Close();
+                }
+                self->WaitForRequest(self->m_limits.keepAlive);
+            });
+    }
+
+    HttpServer::Impl& m_server;
+    const HttpLimits& m_limits;
+    tcp::socket m_socket;
+    asio::steady_timer m_deadline;
+    asio::steady_timer m_delay;
+    beast::flat_buffer m_buffer;
+    std::optional<http::request_parser<http::string_body>> m_parser;
+    std::string m_peer;
+    std::list<Session*>::iterator m_place;
+    unsigned m_generation = 0;
+    bool m_timedOut = false;
+    bool m_idle = false;
+    bool m_keepAlive = true;
+    int m_served = 0;
+    Clock::time_point m_idleSince;
+};
+
+void HttpServer::Impl::Accept()
+{
+    acceptor.async_accept([this](const boost::system::error_code& ec, tcp::socket socket) {
+        OnAccepted(ec, std::move(socket));
+    });
+}
+
+void HttpServer::Impl::OnAccepted(const boost::system::error_code& ec, tcp::socket socket)
+{
+    if (ec == asio::error::operation_aborted || !acceptor.is_open()) {
+        return;
+    }
+    if (ec == asio::error::no_descriptors || ec == asio::error::no_buffer_space) {
+        // Out of descriptors: give up the spare one to take the waiting
+        // client and close it at once, rather than leave it hanging while
+        // the accept fails again and again.
+        log.Note("*", "out of descriptors; a client was refused");
+        if (spare >= 0) {
+            close(spare);
+            const int fd = ::accept4(acceptor.native_handle(), nullptr, nullptr, SOCK_CLOEXEC);
+            if (fd >= 0) {
+                close(fd);
+            }
+            spare = open("/dev/null", O_RDONLY | O_CLOEXEC);
+        }
+        acceptPause.expires_after(std::chrono::milliseconds(10));
+        acceptPause.async_wait([this](const boost::system::error_code& e) {
+            if (!e) {
+                Accept();
+            }
+        });
+        return;
+    }
+    if (!ec) {
+        if (sessions.size() >= limits.maxConnections) {
+            // Full: the connection idle the longest makes room; with none
+            // idle the new one is turned away.
+            Session* oldest = nullptr;
+            for (Session* s : sessions) {
+                if (s->Idle() && (oldest == nullptr || s->IdleSince() < oldest->IdleSince())) {
+                    oldest = s;
+                }
+            }
+            if (oldest != nullptr) {
+                oldest->Close();
+            } else {
+                boost::system::error_code ignored;
+                log.Note(socket.remote_endpoint(ignored).address().to_string(),
+                         "too many connections; a client was refused");
+                socket.close(ignored);
+            }
+        }
+        if (socket.is_open()) {
+            std::make_shared<Session>(*this, std::move(socket))->Start();
+        }
+    }
+    Accept();
+}
+
+void HttpServer::Impl::CloseAll()
+{
+    boost::system::error_code ignored;
+    acceptor.close(ignored);
+    acceptPause.cancel();
+    for (Session* s : sessions) {
+        s->Close();
+    }
+}
+
 HttpServer::HttpServer(HttpLimits limits, Handler handler)
-    : m_limits(limits), m_handler(std::move(handler)),
-      m_wakeFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
+    : m_impl(std::make_unique<Impl>(limits, std::move(handler), m_log))
 {
 }
 
 HttpServer::~HttpServer()
 {
     Stop();
-    if (m_listenFd >= 0) {
-        close(m_listenFd);
-    }
-    if (m_wakeFd >= 0) {
-        close(m_wakeFd);
-    }
 }
 
 int HttpServer::Bind(const std::string& host, int port)
 {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) {
+    boost::system::error_code ec;
+    const asio::ip::address address =
+        asio::ip::make_address(host == "localhost" ? "127.0.0.1" : host, ec);
+    if (ec || port < 0 || port > 65535) {
         return -1;
     }
-    int bound = -1;
-    for (addrinfo* a = found; a != nullptr && m_listenFd < 0; a = a->ai_next) {
-        const int fd = socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
-        if (fd < 0) {
-            continue;
-        }
-        const int on = 1;
-        setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on));
-        if (bind(fd, a->ai_addr, a->ai_addrlen) == 0 && listen(fd, 128) == 0) {
-            sockaddr_storage addr{};
-            socklen_t length = sizeof(addr);
-            getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length);
-            bound =
-                ntohs(addr.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&addr)->sin6_port
-                                                 : reinterpret_cast<sockaddr_in*>(&addr)->sin_port);
-            SetNonBlocking(fd);
-            m_listenFd = fd;
-        } else {
-            close(fd);
-        }
+    tcp::acceptor& acceptor = m_impl->acceptor;
+    const tcp::endpoint endpoint(address, static_cast<unsigned short>(port));
+    acceptor.open(endpoint.protocol(), ec);
+    if (!ec) {
+        acceptor.set_option(tcp::acceptor::reuse_address(true), ec);
+        acceptor.bind(endpoint, ec);
     }
-    freeaddrinfo(found);
-    return bound;
+    if (!ec) {
+        acceptor.listen(asio::socket_base::max_listen_connections, ec);
+    }
+    if (ec) {
+        acceptor.close(ec);
+        return -1;
+    }
+    return acceptor.local_endpoint(ec).port();
 }
 
 bool HttpServer::Run()
 {
-    if (m_listenFd < 0 || m_wakeFd < 0) {
+    Impl& impl = *m_impl;
+    if (!impl.acceptor.is_open()) {
         return false;
     }
-    for (int i = 0; i < std::max(1, m_limits.workers); ++i) {
-        m_workers.emplace_back([this] { WorkerLoop(); });
-    }
-    ReadLoop();
-    {
-        std::lock_guard lock(m_mutex);
-        m_stopping = true;
-    }
-    m_workReady.notify_all();
-    for (std::thread& worker : m_workers) {
-        worker.join();
-    }
-    m_workers.clear();
+    impl.workers.emplace(static_cast<std::size_t>(std::max(1, impl.limits.workers)));
+    impl.Accept();
+    impl.io.run();
+    impl.workers->join();
     return true;
 }
 
 void HttpServer::Stop()
 {
-    m_stopping = true;
-    m_workReady.notify_all();
-    Wake();
-}
-
-void HttpServer::Wake()
-{
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t n = write(m_wakeFd, &one, sizeof(one));
-}
-
-void HttpServer::ReadLoop()
-{
-    std::vector<ConnectionPtr> reading;
-    std::vector<pollfd> fds;
-    while (!m_stopping) {
-        {
-            std::lock_guard lock(m_mutex);
-            for (ConnectionPtr& c : m_returned) {
-                reading.push_back(std::move(c));
-            }
-            m_returned.clear();
-        }
-        // A returned connection may already hold the next request.
-        for (std::size_t i = 0; i < reading.size();) {
-            Connection& c = *reading[i];
-            if (c.phase == Connection::Phase::Head && c.served > 0 &&
-                c.buffer.size() != c.parsedSize) {
-                c.parsedSize = c.buffer.size();
-                if (!TryParse(c)) {
-                    if (c.fd >= 0) {
-                        Dispatch(std::move(reading[i]));
-                    }
-                    reading.erase(reading.begin() + static_cast<std::ptrdiff_t>(i));
-                    continue;
-                }
-            }
-            ++i;
-        }
-
-        const Clock::time_point now = Clock::now();
-        Clock::time_point next = now + std::chrono::seconds(60);
-        for (const ConnectionPtr& c : reading) {
-            next = std::min(next, c->deadline);
-        }
-        fds.assign({{m_wakeFd, POLLIN, 0}, {m_listenFd, POLLIN, 0}});
-        for (const ConnectionPtr& c : reading) {
-            fds.push_back({c->fd, POLLIN, 0});
-        }
-        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next - now).count();
-        if (poll(fds.data(), fds.size(),
-                 static_cast<int>(std::clamp<long long>(wait + 1, 0, 60000))) < 0 &&
-            errno != EINTR) {
-            break;
-        }
-        if (fds[0].revents != 0) {
-            std::uint64_t count = 0;
-            [[maybe_unused]] const ssize_t n = read(m_wakeFd, &count, sizeof(count));
-        }
-
-        // Readable connections first, then deadlines; the index into fds
-        // follows reading as it was when polled.
-        std::vector<ConnectionPtr> kept;
-        const Clock::time_point after = Clock::now();
-        for (std::size_t i = 0; i < reading.size(); ++i) {
-            ConnectionPtr& c = reading[i];
-            if (fds[i + 2].revents != 0) {
-                if (!OnReadable(*c)) {
-                    if (c->fd >= 0) {
-                        Dispatch(std::move(c));
-                    }
-                    continue;
-                }
-            }
-            if (after >= c->deadline) {
-                if (c->phase == Connection::Phase::Body) {
-                    c->request.bodyState = HttpRequest::Body::Cut;
-                    c->keepAlive = false;
-                    Dispatch(std::move(c));
-                } else if (c->phase == Connection::Phase::Head) {
-                    WriteAll(c->fd, StatusOnly(408));
-                }
-                continue; // a connection not handed on closes here
-            }
-            kept.push_back(std::move(c));
-        }
-        reading = std::move(kept);
-        if (fds[1].revents != 0) {
-            AcceptAll(reading);
-        }
-    }
-}
-
-void HttpServer::AcceptAll(std::vector<ConnectionPtr>& reading)
-{
-    for (;;) {
-        const int fd = accept4(m_listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0) {
-            return;
-        }
-        if (reading.size() >= m_limits.maxConnections) {
-            close(fd);
-            continue;
-        }
-        // Headers and body go out in one write, but a kept-alive client's
-        // next request should not wait for a delayed acknowledgement.
-        const int on = 1;
-        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
-        auto c = std::make_unique<Connection>(fd);
-        c->phase = Connection::Phase::Head; // a new connection is there to send a request
-        c->deadline = Clock::now() + m_limits.head;
-        reading.push_back(std::move(c));
-    }
-}
-
-bool HttpServer::OnReadable(Connection& c)
-{
-    char block[kReadBlock];
-    for (;;) {
-        const ssize_t n = recv(c.fd, block, sizeof(block), 0);
-        if (n > 0) {
-            if (c.phase == Connection::Phase::Idle) {
-                c.phase = Connection::Phase::Head;
-                c.deadline = Clock::now() + m_limits.head;
-            }
-            c.buffer.append(block, static_cast<std::size_t>(n));
-            if (c.phase == Connection::Phase::Head &&
-                c.buffer.size() > m_limits.maxHeadBytes + kReadBlock) {
-                break; // TryParse answers it
-            }
-            continue;
-        }
-        if (n == 0) {
-            c.peerDone = true;
-        } else if (errno == EINTR) {
-            continue;
-        } else if (errno != EAGAIN && errno != EWOULDBLOCK) {
-            close(c.fd);
-            c.fd = -1;
-            return false;
-        }
-        break;
-    }
-    if (!TryParse(c)) {
-        return false;
-    }
-    if (c.peerDone) {
-        if (c.phase == Connection::Phase::Body) {
-            // The client stopped sending before the announced length.
-            c.request.bodyState = HttpRequest::Body::Cut;
-            c.keepAlive = false;
-            return false;
-        }
-        close(c.fd);
-        c.fd = -1;
-        return false;
-    }
-    return true;
-}
-
-// False when the connection leaves the reader: a request is ready (fd kept)
-// or it was refused (fd closed).
-bool HttpServer::TryParse(Connection& c)
-{
-    const auto refuse = [&](int status) {
-        WriteAll(c.fd, StatusOnly(status));
-        close(c.fd);
-        c.fd = -1;
-        return false;
-    };
-    if (c.phase != Connection::Phase::Body) {
-        const std::size_t end = c.buffer.find("\r\n\r\n");
-        if (end == std::string::npos) {
-            return c.buffer.size() > m_limits.maxHeadBytes ? refuse(431) : true;
-        }
-        if (end > m_limits.maxHeadBytes) {
-            return refuse(431);
-        }
-        HttpRequest request;
-        const std::string_view head(c.buffer.data(), end);
-        const std::size_t lineEnd = head.find("\r\n");
-        const std::string_view line = head.substr(0, lineEnd);
-        const std::size_t sp1 = line.find(' ');
-        const std::size_t sp2 = line.rfind(' ');
-        if (sp1 == std::string_view::npos || sp2 == sp1) {
-            return refuse(400);
-        }
-        request.method = std::string(line.substr(0, sp1));
-        request.target = std::string(line.substr(sp1 + 1, sp2 - sp1 - 1));
-        const std::string version(line.substr(sp2 + 1));
-        if ((version != "HTTP/1.1" && version != "HTTP/1.0") || request.target.empty() ||
-            request.target.front() != '/') {
-            return refuse(400);
-        }
-        for (std::size_t pos = lineEnd; pos != std::string_view::npos && pos < head.size();) {
-            const std::size_t next = head.find("\r\n", pos + 2);
-            const std::string_view field =
-                head.substr(pos + 2, next == std::string_view::npos ? head.npos : next - pos - 2);
-            const std::size_t colon = field.find(':');
-            if (colon == std::string_view::npos || colon == 0 ||
-                request.headers.size() >= kMaxHeaders) {
-                return refuse(400);
-            }
-            request.headers.emplace_back(std::string(field.substr(0, colon)),
-                                         Trim(field.substr(colon + 1)));
-            pos = next;
-        }
-        const std::size_t question = request.target.find('?');
-        request.path = PercentDecode(std::string_view(request.target).substr(0, question), false);
-        if (question != std::string::npos) {
-            const std::string_view query = std::string_view(request.target).substr(question + 1);
-            for (std::size_t pos = 0; pos <= query.size();) {
-                const std::size_t amp = std::min(query.find('&', pos), query.size());
-                const std::string_view pair = query.substr(pos, amp - pos);
-                const std::size_t eq = pair.find('=');
-                if (!pair.empty()) {
-                    request.params.emplace_back(PercentDecode(pair.substr(0, eq), true),
-                                                eq == std::string_view::npos
-                                                    ? std::string()
-                                                    : PercentDecode(pair.substr(eq + 1), true));
-                }
-                pos = amp + 1;
-            }
-        }
-        if (!request.Header("Transfer-Encoding").empty()) {
-            return refuse(501);
-        }
-        const std::string length = request.Header("Content-Length");
-        std::size_t bodyLength = 0;
-        if (!length.empty()) {
-            if (length.size() > 12 || length.find_first_not_of("0123456789") != std::string::npos) {
-                return refuse(400);
-            }
-            bodyLength = std::stoull(length);
-        }
-        const std::string connection = request.Header("Connection");
-        c.keepAlive = version == "HTTP/1.1" ? !EqualNoCase(connection, "close")
-                                            : EqualNoCase(connection, "keep-alive");
-        c.buffer.erase(0, end + 4);
-        c.request = std::move(request);
-        c.bodyLength = bodyLength;
-        if (bodyLength > m_limits.maxBodyBytes) {
-            // Not read: the answer says why and the connection closes.
-            c.request.bodyState = HttpRequest::Body::TooLarge;
-            c.keepAlive = false;
-            return false;
-        }
-        c.phase = Connection::Phase::Body;
-        c.deadline = Clock::now() + m_limits.body;
-        if (EqualNoCase(c.request.Header("Expect"), "100-continue") &&
-            c.buffer.size() < bodyLength) {
-            WriteAll(c.fd, "HTTP/1.1 100 Continue\r\n\r\n");
-        }
-    }
-    if (c.buffer.size() < c.bodyLength) {
-        return true;
-    }
-    c.request.body = c.buffer.substr(0, c.bodyLength);
-    c.buffer.erase(0, c.bodyLength);
-    return false;
-}
-
-void HttpServer::Dispatch(ConnectionPtr c)
-{
-    {
-        std::lock_guard lock(m_mutex);
-        m_work.push_back(std::move(c));
-    }
-    m_workReady.notify_one();
-}
-
-void HttpServer::WorkerLoop()
-{
-    for (;;) {
-        ConnectionPtr c;
-        {
-            std::unique_lock lock(m_mutex);
-            m_workReady.wait(lock, [this] { return m_stopping || !m_work.empty(); });
-            if (m_work.empty()) {
-                return;
-            }
-            c = std::move(m_work.front());
-            m_work.pop_front();
-        }
-        Serve(*c);
-        if (c->fd < 0 || !c->keepAlive || m_stopping) {
-            continue; // closes
-        }
-        // Pipelined bytes already begin the next request.
-        const bool started = !c->buffer.empty();
-        c->phase = started ? Connection::Phase::Head : Connection::Phase::Idle;
-        c->deadline = Clock::now() + (started ? m_limits.head : m_limits.keepAlive);
-        c->request = HttpRequest();
-        c->bodyLength = 0;
-        c->parsedSize = 0;
-        {
-            std::lock_guard lock(m_mutex);
-            m_returned.push_back(std::move(c));
-        }
-        Wake();
-    }
-}
-
-void HttpServer::Serve(Connection& c)
-{
-    HttpResponse response;
-    try {
-        m_handler(c.request, response);
-    } catch (const std::exception&) {
-        response = HttpResponse();
-        response.status = 500;
-        response.body = "Internal Server Error\r\n";
-        c.keepAlive = false;
-    }
-    if (++c.served >= kMaxRequestsPerConnection) {
-        c.keepAlive = false;
-    }
-    if (m_limits.delay.count() > 0) {
-        std::this_thread::sleep_for(m_limits.delay);
-    }
-    std::string extra;
-    if (response.compressible && c.request.AcceptsGzip()) {
-        std::string packed = Gzip(response.body);
-        if (!packed.empty()) {
-            response.body = std::move(packed);
-            extra = "Content-Encoding: gzip\r\n";
-        }
-    }
-    if (response.compressible) {
-        extra += "Vary: Accept-Encoding\r\n";
-    }
-    std::string answer = "HTTP/1.1 " + std::to_string(response.status) + " " +
-                         Reason(response.status) + "\r\nContent-Type: " + response.contentType +
-                         "\r\nContent-Length: " + std::to_string(response.body.size()) + "\r\n" +
-                         extra + "Connection: " + (c.keepAlive ? "keep-alive" : "close") +
-                         "\r\n\r\n";
-    if (c.request.method != "HEAD") {
-        answer += response.body;
-    }
-    if (!WriteAll(c.fd, answer)) {
-        c.keepAlive = false;
-    }
-}
-
-bool HttpServer::WriteAll(int fd, const std::string& bytes) const
-{
-    const Clock::time_point deadline = Clock::now() + m_limits.write;
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-        if (n > 0) {
-            done += static_cast<std::size_t>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-            return false;
-        }
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        pollfd p{fd, POLLOUT, 0};
-        if (left <= 0 || poll(&p, 1, static_cast<int>(left)) <= 0) {
-            return false; // the whole answer is bounded, not each write
-        }
-    }
-    return true;
+    Impl& impl = *m_impl;
+    asio::post(impl.io, [&impl] {
+        impl.CloseAll();
+        impl.io.stop();
+    });
 }
 
 } // namespace tolvar::server

@@ -1,14 +1,11 @@
 #pragma once
 
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -30,6 +27,7 @@ struct HttpRequest
     std::vector<std::pair<std::string, std::string>> params; // the query, decoded ("+" is a space)
     std::string body;
     Body bodyState = Body::Whole;
+    std::string peer; // the client's address, without its port
 
     std::string Header(const std::string& name) const; // case-blind; empty when absent
     std::string Param(const std::string& name) const;  // empty when absent
@@ -42,26 +40,44 @@ struct HttpResponse
     std::string contentType = "text/plain";
     std::string body;
     bool compressible = false; // sent gzipped to a client that accepts it
+    bool close = false;        // the connection ends after this answer
+    std::string gzipped;       // the body gzipped already, when it was kept so
+    std::vector<std::pair<std::string, std::string>> headers; // more, after Content-Type
 };
 
 struct HttpLimits
 {
+    std::chrono::milliseconds firstByte{2000}; // a new connection, until its first byte
     std::chrono::milliseconds head{5000};      // request line and headers, from their first byte
-    std::chrono::milliseconds body{30000};     // the whole body, from the end of the headers
-    std::chrono::milliseconds write{30000};    // the whole answer
+    std::chrono::milliseconds body{10000};     // a body, plus its length at minBodyRate
+    std::chrono::milliseconds write{10000};    // each write, plus its length at minWriteRate
     std::chrono::milliseconds keepAlive{5000}; // an idle connection between requests
     std::chrono::milliseconds delay{0};        // added before every answer (measurements only)
+    std::size_t minBodyRate = 16 * 1024;       // bytes a second
+    std::size_t minWriteRate = 16 * 1024;
     std::size_t maxHeadBytes = 16 * 1024;
     std::size_t maxBodyBytes = 17 * 1024 * 1024;
-    std::size_t maxConnections = 1024;
-    int workers = 16;
+    std::size_t maxConnections = 0; // 0: a bound below the process's descriptor limit
+    int workers = 8;                // file work: reading saves, listing folders, storing uploads
 };
 
-// A small HTTP/1.1 server. One thread reads every connection with poll(),
-// so a client that trickles its request costs a buffer, not a worker; each
-// request must arrive whole within its time bounds. Complete requests go to
-// a pool of workers, which run the handler and write the answer; a kept-alive
-// connection then returns to the reading thread.
+// Says on stderr that a limit was met, at most once a minute for an address
+// and a limit, so a flood does not become a flood of log lines.
+class LimitLog
+{
+public:
+    void Note(const std::string& address, const std::string& what);
+
+private:
+    std::mutex m_mutex;
+    std::map<std::pair<std::string, std::string>, std::chrono::steady_clock::time_point> m_last;
+};
+
+// The HTTP/1.1 side of the server, on Boost.Beast and Asio. One thread does
+// every read and write without ever blocking, so a client that trickles its
+// request or reads its answer slowly costs a buffer, not a thread; each
+// request and each write has its deadline. Complete requests are answered on
+// a small pool of workers, which do the file work.
 class HttpServer
 {
 public:
@@ -78,33 +94,13 @@ public:
     bool Run();
     void Stop();
 
+    LimitLog& Limits() { return m_log; }
+
+    class Impl; // the connections' side, known only where they are served
+
 private:
-    struct Connection;
-    using ConnectionPtr = std::unique_ptr<Connection>;
-    using Clock = std::chrono::steady_clock;
-
-    void ReadLoop();
-    void AcceptAll(std::vector<ConnectionPtr>& reading);
-    // True while the connection stays with the reader.
-    bool OnReadable(Connection& c);
-    bool TryParse(Connection& c);
-    void Dispatch(ConnectionPtr c);
-    void WorkerLoop();
-    void Serve(Connection& c);
-    bool WriteAll(int fd, const std::string& bytes) const;
-    void Wake();
-
-    HttpLimits m_limits;
-    Handler m_handler;
-    int m_listenFd = -1;
-    int m_wakeFd = -1;
-    std::atomic<bool> m_stopping{false};
-
-    std::mutex m_mutex;
-    std::condition_variable m_workReady;
-    std::deque<ConnectionPtr> m_work;      // complete requests for the workers
-    std::vector<ConnectionPtr> m_returned; // kept-alive connections back to the reader
-    std::vector<std::thread> m_workers;
+    LimitLog m_log;
+    std::unique_ptr<Impl> m_impl;
 };
 
 // gzip of bytes (RFC 1952), as a web client decodes it.

@@ -3,14 +3,18 @@
 #include "saveformat/SaveFormat.h"
 #include "server/DatabaseText.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <fstream>
 #include <sstream>
+#include <tuple>
+#include <unordered_map>
 #include <vector>
 
 namespace tolvar::server {
@@ -106,9 +110,15 @@ std::optional<std::string> OnlineDatabase::ReadFile(const std::string& relative,
     if (!path) {
         return std::nullopt;
     }
-    // The resolved path holds no link; O_NOFOLLOW keeps one swapped in
-    // meanwhile from being followed, and O_NONBLOCK a pipe from stalling us.
-    const int fd = open(path->c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    return ReadAt(AT_FDCWD, path->string(), maxBytes);
+}
+
+std::optional<std::string> OnlineDatabase::ReadAt(int dirFd, const std::string& name,
+                                                  std::uint64_t maxBytes)
+{
+    // The path holds no link; O_NOFOLLOW keeps one swapped in meanwhile
+    // from being followed, and O_NONBLOCK a pipe from stalling us.
+    const int fd = openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return std::nullopt;
     }
@@ -157,61 +167,133 @@ bool OnlineDatabase::LeadsRound(const std::string& folder) const
     return false;
 }
 
-std::optional<std::vector<OnlineDatabase::Entry>>
-OnlineDatabase::List(const std::string& folder) const
+std::optional<std::vector<OnlineDatabase::Entry>> OnlineDatabase::List(const std::string& folder,
+                                                                       bool descriptions) const
 {
     const std::optional<fs::path> dir = Resolve(folder);
     std::error_code ec;
     if (!dir || !fs::is_directory(*dir, ec) || LeadsRound(folder)) {
         return std::nullopt;
     }
-    std::vector<Entry> entries;
-    for (fs::directory_iterator it(*dir, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
+    // The folder is resolved once; an entry that is no link lies inside it
+    // by construction, so only links take the whole path check, and a real
+    // subfolder can never be one of the folders above.
+    const int dirFd = open(dir->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* stream = dirFd >= 0 ? fdopendir(dirFd) : nullptr;
+    if (stream == nullptr) {
+        if (dirFd >= 0) {
+            close(dirFd);
+        }
+        return std::nullopt;
+    }
+    std::unordered_map<std::string, unsigned char> names; // name to its d_type
+    while (const dirent* item = readdir(stream)) {
+        const std::string name = item->d_name;
         // A "+" would read as a space when the client asks for the file; a
         // name that is not well-formed UTF-8 cannot be shown.
         if (name.empty() || name.front() == '.' || name.find('+') != std::string::npos ||
             !IsWellFormedUtf8(name)) {
             continue;
         }
-        const std::string relative = JoinPath(folder, name);
-        const std::optional<fs::path> real = Resolve(relative);
-        if (!real) {
-            continue;
+        unsigned char type = item->d_type;
+        if (type == DT_UNKNOWN) {
+            struct stat info
+            {
+            };
+            if (fstatat(dirFd, item->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+                continue;
+            }
+            type = S_ISDIR(info.st_mode)   ? DT_DIR
+                   : S_ISREG(info.st_mode) ? DT_REG
+                   : S_ISLNK(info.st_mode) ? DT_LNK
+                                           : DT_UNKNOWN;
         }
+        names.emplace(name, type);
+    }
+    const auto kindOf = [&](const std::string& name) -> unsigned char {
+        const auto it = names.find(name);
+        if (it == names.end()) {
+            return DT_UNKNOWN;
+        }
+        if (it->second != DT_LNK) {
+            return it->second;
+        }
+        const std::optional<fs::path> real = Resolve(JoinPath(folder, name));
+        std::error_code e;
+        return !real                        ? DT_UNKNOWN
+               : fs::is_directory(*real, e) ? DT_DIR
+               : IsRegularFile(*real)       ? DT_REG
+                                            : DT_UNKNOWN;
+    };
+    const auto description = [&](const std::string& name) {
+        const std::string file = name + ".txt";
+        const auto it = names.find(file);
+        if (it == names.end() || !descriptions) {
+            return std::string();
+        }
+        std::optional<std::string> text;
+        if (it->second == DT_REG) {
+            text = ReadAt(dirFd, file, kMaxDescriptionBytes);
+        } else {
+            text = ReadFile(JoinPath(folder, file), kMaxDescriptionBytes);
+        }
+        return CleanText(OneLine(text.value_or("")), kMaxDescriptionBytes);
+    };
+
+    std::vector<Entry> entries;
+    for (const auto& [name, type] : names) {
+        const unsigned char kind = kindOf(name);
         Entry entry;
-        if (fs::is_directory(*real, ec)) {
-            if (LeadsRound(relative)) {
+        if (kind == DT_DIR) {
+            if (type == DT_LNK && LeadsRound(JoinPath(folder, name))) {
                 continue;
             }
             entry.folder = true;
             entry.name = name;
-        } else if (EndsWith(name, ".tvd") && name.size() > 4 && IsRegularFile(*real)) {
+        } else if (kind == DT_REG && EndsWith(name, ".tvd") && name.size() > 4) {
             entry.name = name.substr(0, name.size() - 4);
-            entry.size = static_cast<std::int64_t>(fs::file_size(*real, ec));
-            if (ec) {
+            struct stat info
+            {
+            };
+            if (type == DT_LNK ? stat(Resolve(JoinPath(folder, name))->c_str(), &info) != 0
+                               : fstatat(dirFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
                 continue;
             }
-        } else if (EndsWith(name, ".txt") && name.size() > 4 && IsRegularFile(*real)) {
+            entry.size = static_cast<std::int64_t>(info.st_size);
+            entry.modified = static_cast<std::int64_t>(info.st_mtim.tv_sec);
+            entry.description = description(entry.name);
+        } else if (kind == DT_REG && EndsWith(name, ".txt") && name.size() > 4) {
             entry.name = name.substr(0, name.size() - 4);
-            const std::optional<fs::path> save = Resolve(JoinPath(folder, entry.name + ".tvd"));
-            if (save && IsRegularFile(*save)) {
+            if (kindOf(entry.name + ".tvd") == DT_REG) {
                 continue; // listed with its save
             }
+            entry.description = description(entry.name);
         } else {
             continue;
         }
-        if (!entry.folder) {
-            const auto text = ReadFile(JoinPath(folder, entry.name + ".txt"), kMaxDescriptionBytes);
-            entry.description = CleanText(OneLine(text.value_or("")), kMaxDescriptionBytes);
-        }
         entries.push_back(std::move(entry));
     }
+    closedir(stream);
     // The client sorts the same way; sending the order it wants saves it work.
-    std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-        return CompareNoCase(a.name, b.name) < 0;
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        const int order = CompareNoCase(a.name, b.name);
+        return order != 0 ? order < 0 : std::tie(a.name, a.folder) < std::tie(b.name, b.folder);
     });
     return entries;
+}
+
+std::optional<std::string> OnlineDatabase::FolderStamp(const std::string& folder) const
+{
+    const std::optional<fs::path> dir = Resolve(folder);
+    struct stat info
+    {
+    };
+    if (!dir || stat(dir->c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || LeadsRound(folder)) {
+        return std::nullopt;
+    }
+    return dir->string() + "|" + std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino) +
+           ":" + std::to_string(info.st_mtim.tv_sec) + "." + std::to_string(info.st_mtim.tv_nsec) +
+           ":" + std::to_string(info.st_ctim.tv_sec) + "." + std::to_string(info.st_ctim.tv_nsec);
 }
 
 std::string ServerLinks::List(const std::string& folder) const
@@ -299,6 +381,18 @@ std::optional<std::string> OnlineDatabase::DetailDocument(const std::string& sav
     return std::nullopt;
 }
 
+std::string OnlineDatabase::TitleId(const std::string& save) const
+{
+    const std::optional<std::string> head =
+        ReadFile(save + ".tvd", kSaveTitleIdOffset + kSaveTitleIdLength);
+    if (!head || head->size() < kSaveTitleIdOffset + kSaveTitleIdLength) {
+        return {};
+    }
+    std::string id = head->substr(kSaveTitleIdOffset, kSaveTitleIdLength);
+    id = id.substr(0, id.find('\0'));
+    return CleanText(id, kSaveTitleIdLength);
+}
+
 std::optional<std::string> OnlineDatabase::SaveFile(const std::string& path) const
 {
     if (!EndsWith(path, ".tvd")) {
@@ -317,6 +411,18 @@ OnlineDatabase::UploadOutcome OnlineDatabase::StoreUpload(const std::string& sav
                                                           const std::string& bytes)
 {
     UploadOutcome outcome;
+    // Control characters are refused, not dropped: they have no business in a
+    // name, and a description keeps only the line breaks the form writes.
+    const auto control = [](const std::string& text, std::string_view allowed) {
+        return std::any_of(text.begin(), text.end(), [&](char c) {
+            const auto u = static_cast<unsigned char>(c);
+            return (u < 0x20 || u == 0x7F) && allowed.find(c) == std::string_view::npos;
+        });
+    };
+    if (control(saveName, "") || control(description, "\r\n\t")) {
+        outcome.reason = "the name or description holds a control character";
+        return outcome;
+    }
     const std::string name = CleanSaveName(saveName);
     if (name.empty()) {
         outcome.reason = "the save has no name";
@@ -330,9 +436,13 @@ OnlineDatabase::UploadOutcome OnlineDatabase::StoreUpload(const std::string& sav
         outcome.reason = "the file is too short to be a save";
         return outcome;
     }
+    if (!SaveNameFieldTerminated(reinterpret_cast<const std::uint8_t*>(bytes.data()))) {
+        outcome.reason = "the save's name field is not terminated";
+        return outcome;
+    }
+    // The catalogue's own check, so nothing is stored that a client would call corrupt.
     std::string copy = bytes; // the check zeroes the checksum field of what it gets
-    if (!VerifySaveBuffer(reinterpret_cast<std::uint8_t*>(copy.data()),
-                          static_cast<std::uint32_t>(copy.size()))) {
+    if (!IsValidSaveBuffer(reinterpret_cast<std::uint8_t*>(copy.data()), copy.size())) {
         outcome.reason = "the save's checksum is wrong";
         return outcome;
     }
@@ -384,6 +494,66 @@ OnlineDatabase::UploadOutcome OnlineDatabase::StoreUpload(const std::string& sav
     outcome.stored = true;
     outcome.storedName = stored;
     return outcome;
+}
+
+} // namespace tolvar::server
+
+namespace tolvar::server {
+
+fs::path OnlineDatabase::UploadLogPath() const
+{
+    return m_root.parent_path() / "uploads.log";
+}
+
+void OnlineDatabase::LogUpload(const std::string& save, std::uint64_t size,
+                               const std::string& address)
+{
+    constexpr std::uintmax_t kMaxLogBytes = 1 << 20;
+    std::lock_guard lock(m_uploadMutex);
+    std::error_code ec;
+    const fs::path log = UploadLogPath();
+    if (fs::file_size(log, ec) > kMaxLogBytes && !ec) {
+        fs::rename(log, log.string() + ".1", ec); // the one before is kept, no more
+    }
+    char date[32];
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    std::strftime(date, sizeof(date), "%Y-%m-%dT%H:%M:%SZ", &utc);
+    std::ofstream(log, std::ios::app)
+        << date << '\t' << size << '\t' << address << '\t' << save << '\n';
+}
+
+bool OnlineDatabase::Remove(const std::string& save, std::string& error)
+{
+    const std::optional<fs::path> file = Resolve(save + ".tvd");
+    const std::optional<fs::path> text = Resolve(save + ".txt");
+    if ((!file || !IsRegularFile(*file)) && (!text || !IsRegularFile(*text))) {
+        error = "no save " + save;
+        return false;
+    }
+    const std::size_t slash = save.rfind('/');
+    const fs::path target = m_root.parent_path() / "removed" /
+                            (slash == std::string::npos ? "" : save.substr(0, slash));
+    const std::string name = slash == std::string::npos ? save : save.substr(slash + 1);
+    std::lock_guard lock(m_uploadMutex);
+    std::error_code ec;
+    fs::create_directories(target, ec);
+    std::string kept = name;
+    for (int n = 2; fs::exists(target / (kept + ".tvd")) || fs::exists(target / (kept + ".txt"));
+         ++n) {
+        kept = name + " (" + std::to_string(n) + ")";
+    }
+    for (const auto& [from, ext] : {std::pair{file, ".tvd"}, std::pair{text, ".txt"}}) {
+        if (from && IsRegularFile(*from)) {
+            fs::rename(*from, target / (kept + ext), ec);
+            if (ec) {
+                error = "cannot move " + from->string() + ": " + ec.message();
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 } // namespace tolvar::server

@@ -61,9 +61,10 @@ public:
     struct Entry
     {
         bool folder = false;
-        std::string name;        // the folder's, or the save's without ".tvd"
-        std::string description; // a save's, cleaned
-        std::int64_t size = -1;  // a save file's bytes; -1 when its file is gone
+        std::string name;          // the folder's, or the save's without ".tvd"
+        std::string description;   // a save's, cleaned
+        std::int64_t size = -1;    // a save file's bytes; -1 when its file is gone
+        std::int64_t modified = 0; // a save file's time, seconds since 1970
     };
 
     std::optional<std::filesystem::path> Resolve(const std::string& relative) const;
@@ -75,7 +76,15 @@ public:
     // A folder's entries in the order the client shows them; links that lead
     // back to the folder or to a folder above it are left out, so the tree
     // has an end. Nothing when the folder is not one.
-    std::optional<std::vector<Entry>> List(const std::string& folder) const;
+    // Without descriptions, nothing but the folder is read.
+    std::optional<std::vector<Entry>> List(const std::string& folder,
+                                           bool descriptions = true) const;
+    // A save's title id from its header; empty when it has none.
+    std::string TitleId(const std::string& save) const;
+
+    // What changes when a folder's entries do (its identity and times), after
+    // the same checks as List; nothing when the folder is not one to list.
+    std::optional<std::string> FolderStamp(const std::string& folder) const;
 
     // base is "http://host:port", the address the client used.
     std::optional<std::string> ListDocument(const std::string& folder,
@@ -95,8 +104,19 @@ public:
 
     const std::filesystem::path& Root() const { return m_root; }
 
+    // Moderation: moves a save and its description out of the database into
+    // "removed" beside it (never deleted); false with the reason otherwise.
+    bool Remove(const std::string& save, std::string& error);
+    // The small log of community uploads beside the database: one line each,
+    // date, size, client address and the save's path, tab-separated.
+    void LogUpload(const std::string& save, std::uint64_t size, const std::string& address);
+    std::filesystem::path UploadLogPath() const;
+
 private:
     bool LeadsRound(const std::string& folder) const;
+    // A regular file named relative to an open folder, read as ReadFile does.
+    static std::optional<std::string> ReadAt(int dirFd, const std::string& name,
+                                             std::uint64_t maxBytes);
 
     std::filesystem::path m_root;
     std::mutex m_uploadMutex;

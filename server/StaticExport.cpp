@@ -126,10 +126,32 @@ bool StaticExport::WriteAll(std::string& error)
     return ok;
 }
 
-bool StaticExport::WriteFolder(const std::string& folder, std::string& error)
+bool StaticExport::WriteSave(const std::string& folder, const std::string& name, std::string& error)
 {
     m_error.clear();
-    const bool ok = WriteTop() && WriteTree(folder, false, 0);
+    const ExportLinks links(m_options.baseUrl);
+    const std::string relative = JoinPath(folder, name);
+    std::error_code ec;
+    bool ok = true;
+    if (const auto bytes = m_database.SaveFile(relative + ".tvd")) {
+        ok = Put(SaveFilePath(relative + ".tvd"), *bytes);
+    } else {
+        fs::remove(m_options.folder / SaveFilePath(relative + ".tvd"), ec);
+    }
+    if (const auto detail = m_database.DetailDocument(relative, links); ok && detail) {
+        ok = Put(DetailPath(relative), *detail);
+    } else if (ok) {
+        fs::remove(m_options.folder / DetailPath(relative), ec);
+    }
+    const auto list = m_database.ListDocument(folder, links);
+    ok = ok && (!list || Put(ListPath(folder), *list));
+    // The first upload makes the community folder: the list above it names it.
+    const std::size_t slash = folder.rfind('/');
+    const std::string parent = slash == std::string::npos ? "" : folder.substr(0, slash);
+    if (const auto above = m_database.ListDocument(parent, links); ok && !folder.empty() && above) {
+        ok = Put(ListPath(parent), *above);
+    }
+    ok = ok && WritePages(folder) && WriteHome();
     error = m_error;
     return ok;
 }
@@ -139,8 +161,7 @@ bool StaticExport::WriteTop()
     const std::string settings = "SAVES_URL=" + ExportLinks(m_options.baseUrl).List("") + "\r\n" +
                                  "UPLOAD_URL=" + m_options.uploadUrl + "/tolvar_upload.asp?\r\n" +
                                  "CODELIST_URL=" + m_options.baseUrl + "/codelist.bin\r\n";
-    if (!Put("tolvar_settings.asp", settings) ||
-        !Put("index.html", HomePage(m_database, "saves/"))) {
+    if (!Put("tolvar_settings.asp", settings) || !WriteHome()) {
         return false;
     }
     const std::optional<std::string> codeList = m_database.CodeList();
@@ -155,7 +176,7 @@ bool StaticExport::WriteTree(const std::string& folder, bool deep, int depth)
     if (!entries || !list || depth > kMaxDepth) {
         return true; // gone meanwhile, or too deep: nothing to serve
     }
-    if (!Put(ListPath(folder), *list)) {
+    if (!Put(ListPath(folder), *list) || !WritePages(folder)) {
         return false;
     }
     for (const OnlineDatabase::Entry& entry : *entries) {
@@ -177,6 +198,29 @@ bool StaticExport::WriteTree(const std::string& folder, bool deep, int depth)
             }
         }
     }
+    return true;
+}
+
+bool StaticExport::WriteHome()
+{
+    const PageLinks links{m_options.baseUrl, true};
+    return Put("index.html", HomePage(m_database, links)) &&
+           Put("search.json", SearchIndex(m_database, links));
+}
+
+bool StaticExport::WritePages(const std::string& folder)
+{
+    const PageLinks links{m_options.baseUrl, true};
+    int pages = 1;
+    for (int page = 1; page <= pages; ++page) {
+        const auto html = FolderPage(m_database, folder, page, links, &pages);
+        if (html && !Put(PageLinks::FolderPagePath(folder, page), *html)) {
+            return false;
+        }
+    }
+    // A page past the end left from a bigger folder would only mislead.
+    std::error_code ec;
+    fs::remove(m_options.folder / PageLinks::FolderPagePath(folder, pages + 1), ec);
     return true;
 }
 

@@ -17,7 +17,8 @@ struct ExportOptions
 
 // The read side of a database as static files any web server can serve:
 //
-//   index.html, tolvar_settings.asp, codelist.bin
+//   index.html, tolvar_settings.asp, codelist.bin, search.json
+//   pages/<folder>.d/.../page-N.html      a folder's web pages
 //   saves/<folder>/<save>.tvd           (a space in a name written as "+")
 //   lists/list.xml                      the top-level list
 //   lists/<folder>.d/.../list.xml       the list of a folder
@@ -33,9 +34,10 @@ public:
 
     // Writes everything; false (with the reason) when a file cannot be written.
     bool WriteAll(std::string& error);
-    // Brings one folder's list, its saves and the home page up to date, as
-    // after an upload into it.
-    bool WriteFolder(const std::string& folder, std::string& error);
+
+    // After an upload (or a removal) of one save: that save's file and
+    // detail, its folder's list and the home page; nothing else is written.
+    bool WriteSave(const std::string& folder, const std::string& name, std::string& error);
 
     // Path of a folder's list document or of a save's detail, inside the export.
     static std::string ListPath(const std::string& folder);
@@ -44,6 +46,8 @@ public:
 private:
     bool WriteTree(const std::string& folder, bool deep, int depth);
     bool WriteTop();
+    bool WriteHome();
+    bool WritePages(const std::string& folder);
     bool Put(const std::string& relative, const std::string& bytes);
 
     const OnlineDatabase& m_database;

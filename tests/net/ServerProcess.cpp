@@ -1,17 +1,17 @@
 #include "tests/net/ServerProcess.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -56,25 +56,30 @@ std::string ReadFile(std::FILE* file)
     return text;
 }
 
-// Whether a thread of pid is asleep in a timed pause (the server otherwise
-// waits in poll or on a condition, never in a sleep).
-bool IsPausing(int pid)
+// The server's ends of established connections to port that hold nothing
+// unread and nothing unsent, by socket inode (from /proc/net/tcp and tcp6).
+std::vector<unsigned long> QuietConnections(int port)
 {
-    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
-    DIR* dir = opendir(tasks.c_str());
-    bool pausing = false;
-    while (dirent* entry = dir != nullptr ? readdir(dir) : nullptr) {
-        long number = -1;
-        std::ifstream(tasks + "/" + entry->d_name + "/syscall") >> number;
-#ifdef SYS_nanosleep
-        pausing = pausing || number == SYS_nanosleep;
-#endif
-        pausing = pausing || number == SYS_clock_nanosleep;
+    std::vector<unsigned long> quiet;
+    for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+        std::ifstream in(table);
+        std::string line;
+        std::getline(in, line); // the column names
+        while (std::getline(in, line)) {
+            std::istringstream row(line);
+            std::string slot, local, remote, state, queues, timer, retransmits, uid, timeout;
+            unsigned long inode = 0;
+            row >> slot >> local >> remote >> state >> queues >> timer >> retransmits >> uid >>
+                timeout >> inode;
+            const std::size_t colon = local.rfind(':');
+            if (colon != std::string::npos && state == "01" &&
+                std::stoi(local.substr(colon + 1), nullptr, 16) == port &&
+                queues == "00000000:00000000") {
+                quiet.push_back(inode);
+            }
+        }
     }
-    if (dir != nullptr) {
-        closedir(dir);
-    }
-    return pausing;
+    return quiet;
 }
 
 } // namespace
@@ -127,9 +132,20 @@ void ServerProcess::Kill()
 
 void ServerProcess::KillWhileAnswering()
 {
+    // A client sends its request as soon as it is connected and the server
+    // reads it at once; a connection that then stays quiet both ways for a
+    // while is one whose answer the pause holds back.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!IsPausing(m_pid) && std::chrono::steady_clock::now() < deadline) {
+    std::vector<unsigned long> before;
+    int quietRounds = 0;
+    while (quietRounds < 25 && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        const std::vector<unsigned long> now = QuietConnections(m_port);
+        const bool same = !now.empty() && std::any_of(now.begin(), now.end(), [&](unsigned long i) {
+            return std::find(before.begin(), before.end(), i) != before.end();
+        });
+        quietRounds = same ? quietRounds + 1 : 0;
+        before = now;
     }
     Kill();
 }

@@ -23,9 +23,10 @@ public:
     // Kills the server outright (SIGKILL), as a crash or a power cut would.
     void Kill();
     // Started with "--delay-ms", the server pauses before every answer: this
-    // kills it as soon as one of its threads sits in that pause, that is with
-    // a request read and its answer not yet sent. After ten seconds it kills
-    // it all the same; the client's outcome is alike, only less has happened.
+    // kills it once a connection to it has sat quiet both ways for 50 ms,
+    // that is with a request read and its answer not yet sent. After ten
+    // seconds it kills it all the same; the client's outcome is alike, only
+    // less has happened.
     void KillWhileAnswering();
 
     static std::string Executable();

@@ -1,5 +1,6 @@
 #include "server/DatabaseServer.h"
 #include "platform/net/InternetSession.h"
+#include "saveformat/SaveFormat.h"
 #include "server/SampleDatabase.h"
 #include "tests/net/RawHttpServer.h"
 #include "tests/net/ServerProcess.h"
@@ -8,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -62,6 +65,14 @@ std::string Between(const std::string& text, const std::string& open, const std:
     return text.substr(a + open.size(), b - a - open.size());
 }
 
+std::string Replaced(std::string text, const std::string& from, const std::string& to)
+{
+    for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
 std::string Post(int port, const std::string& query, const std::string& body)
 {
     net::InternetSession session;
@@ -99,6 +110,7 @@ protected:
                  {"Quest Ep.1.tvd", save},
                  {"Quest Ep.1.txt", "Level 99. <b>&100%"},
                  {"Gone.txt", "withdrawn"},
+                 {"Say \"hi\".tvd", save},
                  {".hidden.tvd", save},
                  {"notes.doc", "x"}}) {
             Write(dir.Path() / "Role Playing" / name, bytes);
@@ -124,7 +136,7 @@ protected:
     std::unique_ptr<ServerProcess> process;
 };
 
-// The settings page names the addresses on the host the client used; the
+// The settings page names the addresses the server is configured with; the
 // home page shows the database and links each save.
 TEST_F(Server, ServesTheSettingsTheCodeListAndTheHomePage)
 {
@@ -133,22 +145,43 @@ TEST_F(Server, ServesTheSettingsTheCodeListAndTheHomePage)
     const std::string base = "http://127.0.0.1:" + port;
     EXPECT_EQ(settings, "SAVES_URL=" + base + "/tolvar_list.asp?folder=\r\nUPLOAD_URL=" + base +
                             "/tolvar_upload.asp?\r\nCODELIST_URL=" + base + "/codelist.bin\r\n");
-    const std::string viaName = Get("http://localhost:" + port + "/tolvar_settings.asp");
-    EXPECT_NE(viaName.find("SAVES_URL=http://localhost:" + port + "/tolvar_list.asp?"),
-              std::string::npos);
+    // The addresses come from the server's settings, never from the Host a
+    // client wrote; a name that is not loopback is turned away.
+    EXPECT_EQ(Get("http://localhost:" + port + "/tolvar_settings.asp"), settings);
+    const std::string rebound = test::RawExchange(
+        process->Port(),
+        "GET /tolvar_settings.asp HTTP/1.1\r\nHost: evil.example:" + port + "\r\n\r\n");
+    EXPECT_EQ(rebound.rfind("HTTP/1.1 403", 0), 0u) << rebound;
+    EXPECT_EQ(rebound.find("SAVES_URL"), std::string::npos) << rebound;
     EXPECT_EQ(Get(Url("/codelist.bin")), Read(dir.Path() / "codelist.bin"));
 
-    const std::string page = Get(Url("/"));
-    for (const char* shown : {"<h2>Role Playing</h2>", "<h2>Deep</h2>", "<h2>Empty</h2>",
-                              "Level 99. b100", ">0.58 KB<", ">no file<"}) {
-        EXPECT_NE(page.find(shown), std::string::npos) << shown;
+    // The home page: every folder with its count; a folder's own page: its
+    // saves, linked, with what a user wrote escaped.
+    const std::string home = Get(Url("/"));
+    for (const char* shown :
+         {">Role Playing</a></td><td class=\"count\">4<", ">Deep</a></td><td class=\"count\">0<",
+          "href=\"/folder.html?folder=Role%20Playing&amp;page=1\""}) {
+        EXPECT_NE(home.find(shown), std::string::npos) << shown << home;
     }
-    for (const char* hidden : {"secret", "Escape", "Back", "hidden"}) {
-        EXPECT_EQ(page.find(hidden), std::string::npos) << hidden;
+    const std::string page = Get(Url("/folder.html?folder=Role%20Playing&page=1"));
+    for (const char* shown :
+         {"<h2>Role Playing</h2>", "Level 99. b100", ">0.58 KB<", ">no file<", "Say &quot;hi&quot;",
+          "href=\"/saves/Role+Playing/Quest+Ep%2E1%2Etvd\" download=\"Quest "
+          "Ep.1.tvd\""}) {
+        EXPECT_NE(page.find(shown), std::string::npos) << shown << page;
     }
-    const std::string link =
-        "href=\"/saves/Role+Playing/Quest+Ep%2E1%2Etvd\" download=\"Quest Ep.1.tvd\"";
-    EXPECT_NE(page.find(link), std::string::npos) << page;
+    for (const std::string& shown : {home, page, Get(Url("/search?q=a"))}) {
+        for (const char* hidden : {"secret", "Escape", "Back", "hidden", "Say \"hi\""}) {
+            EXPECT_EQ(shown.find(hidden), std::string::npos) << hidden;
+        }
+    }
+    // Search by name, description or title id; the query is shown escaped.
+    EXPECT_NE(Get(Url("/search?q=qs001")).find(">Quest Ep.1</a>"), std::string::npos);
+    EXPECT_NE(Get(Url("/search?q=withdrawn")).find("<td class=\"name\">Gone</td>"),
+              std::string::npos);
+    const std::string injected = Get(Url("/search?q=%3Cscript%3E"));
+    EXPECT_NE(injected.find("0 saves found for &quot;&lt;script&gt;&quot;"), std::string::npos);
+    EXPECT_EQ(injected.find("<script>"), std::string::npos);
 }
 
 TEST_F(Server, ListsFoldersAndSavesAndAnswersEmptyFoldersWithTheEmptyList)
@@ -214,7 +247,7 @@ TEST_F(Server, UploadsAreCheckedAndStoredInTheCommunityFolder)
 {
     const std::string good = server::MakeSyntheticSave("Uploaded", "UP001", 300, 3);
     const std::string query =
-        "title_id=UP001&save_name=My+Up%2Eload&save_description=x%26y+%3Cz%3E&"
+        "title_id=UP001&save_name=My+Up%2Eload&save_description=x%26y+%3Cz%3E%0D%0A&"
         "uncompressed_size=900";
     EXPECT_EQ(Upload(process->Port(), query, good), "Result=1\n");
     const fs::path stored = dir.Path() / "Online Community" / "My Up.load.tvd";
@@ -232,8 +265,20 @@ TEST_F(Server, UploadsAreCheckedAndStoredInTheCommunityFolder)
     };
     EXPECT_TRUE(refused(Upload(process->Port(), "save_name=Bad", corrupt)));
     EXPECT_TRUE(refused(Upload(process->Port(), "save_name=Short", good.substr(0, 40))));
+    // A right seal over a name field without its terminator: the client calls it corrupt.
+    std::string unterminated = good.substr(0, kSaveHeaderLength);
+    std::fill_n(unterminated.begin() + kSaveNameOffset, kSaveNameFieldLength, 'A');
+    std::fill_n(unterminated.begin() + kSaveChecksumOffset, 4, '\0');
+    const std::uint32_t crc =
+        SaveCrc32(reinterpret_cast<const std::uint8_t*>(unterminated.data()), kSaveHeaderLength);
+    for (int i = 0; i < 4; ++i) {
+        unterminated[kSaveChecksumOffset + i] = static_cast<char>(crc >> (8 * i));
+    }
+    EXPECT_TRUE(refused(Upload(process->Port(), "save_name=Unterminated", unterminated)));
     EXPECT_TRUE(refused(Upload(process->Port(), "save_name=%2E%2E", good)));
     EXPECT_TRUE(refused(Upload(process->Port(), "save_description=nameless", good)));
+    EXPECT_TRUE(refused(Upload(process->Port(), "save_name=Bell%07", good)));
+    EXPECT_TRUE(refused(Upload(process->Port(), "save_name=Esc&save_description=a%1B%5B2J", good)));
     EXPECT_FALSE(fs::exists(dir.Path() / "Online Community" / "Bad.tvd"));
 
     // A body framed otherwise than the companion frames it.
@@ -244,6 +289,104 @@ TEST_F(Server, UploadsAreCheckedAndStoredInTheCommunityFolder)
         names.push_back(entry.path().filename().string());
     }
     EXPECT_EQ(names.size(), 4u) << "two saves and their descriptions, no leftovers";
+}
+
+// What an operator bounds: uploads per address, the community folder's size,
+// the disk's free space, and uploads posted by pages of other sites. Each is
+// refused with a reason the companion shows as its usual failure.
+TEST_F(Server, UploadsPastALimitAreRefusedWithAReason)
+{
+    const std::string good = server::MakeSyntheticSave("Limited", "LM001", 200, 5);
+    const std::string body =
+        kBoundary +
+        "\r\nContent-Disposition: form-data; filename=l.tvd\r\nContent-Type: binary\r\n\r\n" +
+        good + "\r\n" + kBoundary + "--\r\n";
+    const auto post = [&](int port, const std::string& extra) {
+        return test::RawExchange(
+            port, "POST /tolvar_upload.asp?save_name=Limited HTTP/1.1\r\nHost: 127.0.0.1:" +
+                      std::to_string(port) + "\r\nConnection: close\r\n" + extra +
+                      "Content-Type: multipart/form-data, boundary=" + kBoundary +
+                      "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+    };
+    struct Case
+    {
+        std::vector<std::string> options;
+        std::string header; // with the port's place as PORT
+        int uploads;        // the last is the one looked at
+        std::string status;
+        std::string says;
+    };
+    for (const Case& c : std::initializer_list<Case>{
+             {{"--uploads-per-hour", "2"}, "", 3, "429", "Retry-After: 3"},
+             {{"--uploads-per-hour", "2"}, "", 2, "200", "Result=1"},
+             {{"--quota-mb", "0"}, "", 1, "200", "Reason=the community folder is full"},
+             {{"--reserve-mb", "1099511627776"}, "", 1, "200", "Reason=the server is short"},
+             {{}, "Origin: http://evil.example\r\n", 1, "403", "Reason=uploads come only"},
+             {{}, "Origin: http://127.0.0.1:PORT\r\n", 1, "200", "Result=1"},
+         }) {
+        test::TempDir root;
+        ServerProcess limited(root.Path(), c.options);
+        const std::string port = std::to_string(limited.Port());
+        std::string answer;
+        for (int i = 0; i < c.uploads; ++i) {
+            answer = post(limited.Port(), Replaced(c.header, "PORT", port));
+        }
+        EXPECT_EQ(answer.rfind("HTTP/1.1 " + c.status + " ", 0), 0u) << answer;
+        EXPECT_NE(answer.find(c.says), std::string::npos) << answer;
+        if (c.status != "200" || c.says != "Result=1") {
+            EXPECT_NE(answer.find("\r\n\r\nResult=0\r\nReason="), std::string::npos) << answer;
+        }
+    }
+}
+
+// An operator takes a save out of the community: it goes into "removed"
+// beside the database, leaves the list, and the upload log still says who
+// sent it; the export follows when one is named.
+TEST(Moderation, ARemovedSaveLeavesTheListAndTheLogKeepsWhoSentIt)
+{
+    test::TempDir top;
+    const fs::path db = top.Path() / "db";
+    fs::create_directories(db);
+    const std::string bad = server::MakeSyntheticSave("Spam", "SP001", 100, 9);
+    ServerProcess process(db);
+    ASSERT_EQ(Upload(process.Port(), "save_name=Spam&save_description=buy+now", bad), "Result=1\n");
+    const std::string exe = ServerProcess::Executable();
+    const test::ProgramResult log = test::RunProgram(exe, {"--root", db, "--list-uploads"});
+    EXPECT_EQ(log.status, 0);
+    EXPECT_NE(
+        log.out.find("\t" + std::to_string(bad.size()) + "\t127.0.0.1\tOnline Community/Spam\n"),
+        std::string::npos)
+        << log.out;
+
+    const test::TempDir out;
+    const test::ProgramResult removed =
+        test::RunProgram(exe, {"--root", db, "--remove", "Online Community/Spam", "--export",
+                               out.Path(), "--export-url", "http://127.0.0.1:1"});
+    EXPECT_EQ(removed.status, 0) << removed.err;
+    EXPECT_EQ(Read(top.Path() / "removed" / "Online Community" / "Spam.tvd"), bad);
+    EXPECT_EQ(Read(top.Path() / "removed" / "Online Community" / "Spam.txt"), "buy now");
+    EXPECT_FALSE(fs::exists(db / "Online Community" / "Spam.tvd"));
+    EXPECT_EQ(Get(process.Url("/tolvar_list.asp?folder=Online%20Community")), "<result></result>");
+    EXPECT_EQ(Read(out.Path() / "lists/Online Community.d/list.xml"), "<result></result>");
+    EXPECT_EQ(test::RunProgram(exe, {"--root", db, "--remove", "Online Community/Spam"}).status, 1);
+    EXPECT_EQ(test::RunProgram(exe, {"--root", db, "--list-uploads"}).out, log.out);
+}
+
+TEST(Program, HelpVersionAndUnknownOptions)
+{
+    struct Case
+    {
+        const char* option;
+        int status;
+        const char* out; // its start; the rest on stderr when empty
+    };
+    for (const Case& c : {Case{"--help", 0, "usage: tolvar-server"},
+                          Case{"--version", 0, "tolvar-server "}, Case{"--bogus", 2, ""}}) {
+        const test::ProgramResult run = test::RunProgram(ServerProcess::Executable(), {c.option});
+        EXPECT_EQ(run.status, c.status) << c.option;
+        EXPECT_EQ(run.out.rfind(c.out, 0), 0u) << c.option << run.out;
+        EXPECT_EQ(run.err.rfind("usage: tolvar-server", 0) == 0, c.status == 2) << c.option;
+    }
 }
 
 std::string Gunzip(const std::string& packed)
@@ -303,7 +446,7 @@ TEST_F(Server, UploadsThatDidNotArriveWholeAreRefusedAndNeverStored)
         "\r\nContent-Disposition: form-data; filename=c.tvd\r\nContent-Type: binary\r\n\r\n" +
         good + "\r\n" + kBoundary + "--\r\n";
     const auto head = [](std::size_t length) {
-        return "POST /tolvar_upload.asp?save_name=Cut HTTP/1.1\r\nHost: x\r\nConnection: "
+        return "POST /tolvar_upload.asp?save_name=Cut HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: "
                "close\r\nContent-Type: "
                "multipart/form-data, boundary=" +
                kBoundary + "\r\nContent-Length: " + std::to_string(length) + "\r\n\r\n";
@@ -338,8 +481,9 @@ TEST_F(Server, UploadsThatDidNotArriveWholeAreRefusedAndNeverStored)
 class BoundedServer
 {
 public:
-    explicit BoundedServer(const fs::path& root)
-        : m_server(Options(root)), m_port(m_server.Bind()), m_thread([this] { m_server.Run(); })
+    explicit BoundedServer(const fs::path& root, std::size_t maxConnections = 0)
+        : m_server(Options(root, maxConnections)), m_port(m_server.Bind()),
+          m_thread([this] { m_server.Run(); })
     {
     }
     ~BoundedServer()
@@ -350,7 +494,7 @@ public:
     int Port() const { return m_port; }
 
 private:
-    static server::ServerOptions Options(const fs::path& root)
+    static server::ServerOptions Options(const fs::path& root, std::size_t maxConnections)
     {
         server::ServerOptions options;
         options.port = 0;
@@ -358,6 +502,7 @@ private:
         options.limits.head = std::chrono::seconds(3);
         options.limits.body = std::chrono::seconds(3);
         options.limits.workers = 4;
+        options.limits.maxConnections = maxConnections;
         return options;
     }
 
@@ -386,10 +531,10 @@ TEST_F(Server, ClientsThatTrickleAreCutAsAWholeWhileOthersAreServed)
                           : "GET /tolvar_settings.asp HTTP/1.1\r\nX-Pad: " + std::string(200, 'a'),
                    upload};
         if (upload) {
-            test::RawHttpServer::WriteAll(
-                t.fd, "POST /tolvar_upload.asp?save_name=Slow HTTP/1.1\r\nHost: x\r\nContent-Type: "
-                      "multipart/form-data, boundary=" +
-                          kBoundary + "\r\nContent-Length: 5000\r\n\r\n");
+            test::RawHttpServer::WriteAll(t.fd, "POST /tolvar_upload.asp?save_name=Slow "
+                                                "HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: "
+                                                "multipart/form-data, boundary=" +
+                                                    kBoundary + "\r\nContent-Length: 5000\r\n\r\n");
         }
         tricklers.push_back(t);
     }
@@ -444,12 +589,107 @@ TEST_F(Server, ClientsThatTrickleAreCutAsAWholeWhileOthersAreServed)
     EXPECT_FALSE(fs::exists(dir.Path() / "Online Community" / "Slow.tvd"));
 }
 
-std::string Replaced(std::string text, const std::string& from, const std::string& to)
+// With every connection taken, the one idle longest makes room for a new
+// client; with none idle, the new one is turned away, not left hanging.
+TEST_F(Server, AFullServerClosesItsOldestIdleConnectionForANewClient)
 {
-    for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) {
-        text.replace(at, from.size(), to);
+    BoundedServer bounded(dir.Path(), 3);
+    const std::string request = "GET /tolvar_settings.asp HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    std::vector<int> idle;
+    for (int i = 0; i < 3; ++i) {
+        idle.push_back(test::ConnectLoopback(bounded.Port()));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50)); // an order of age
     }
-    return text;
+    const int fresh = test::ConnectLoopback(bounded.Port());
+    test::RawHttpServer::WriteAll(fresh,
+                                  Replaced(request, "\r\n\r\n", "\r\nConnection: close\r\n\r\n"));
+    char byte = 0;
+    EXPECT_EQ(recv(fresh, &byte, 1, 0), 1) << "the new client is served";
+    EXPECT_EQ(recv(idle[0], &byte, 1, 0), 0) << "the oldest idle one was closed";
+    pollfd p{idle[1], POLLIN, 0};
+    EXPECT_EQ(poll(&p, 1, 100), 0) << "the others stay";
+
+    // Now none is idle: three are in the middle of a request.
+    EXPECT_NE(test::ReadToClose(fresh), "");
+    idle.push_back(test::ConnectLoopback(bounded.Port()));
+    for (int fd : {idle[1], idle[2], idle[3]}) {
+        test::RawHttpServer::WriteAll(fd, "GET / HTTP/1.1\r\n");
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const int turnedAway = test::ConnectLoopback(bounded.Port());
+    test::RawHttpServer::WriteAll(turnedAway, request);
+    EXPECT_EQ(test::ReadToClose(turnedAway), "");
+    for (int fd : {idle[0], idle[1], idle[2], idle[3], fresh, turnedAway}) {
+        close(fd);
+    }
+}
+
+// Requests that a strict reader refuses, among them every shape that could be
+// read as two requests: each is answered once, with its status, and the
+// connection closes; the request pipelined behind it is never answered, and
+// other clients are served meanwhile.
+TEST_F(Server, MalformedRequestsAreRefusedAndCloseTheirConnection)
+{
+    BoundedServer bounded(dir.Path());
+    const std::string host = "Host: 127.0.0.1\r\n";
+    const std::string smuggled = "GET /tolvar_settings.asp HTTP/1.1\r\n" + host + "\r\n";
+    struct Case
+    {
+        std::string request;
+        const char* status;
+    };
+    const Case cases[] = {
+        {"GET / HTTP/1.1\r\n" + host + "Content-Length : 4\r\n\r\nabcd", "400"},
+        {"POST / HTTP/1.1\r\n" + host + "Transfer-Encoding : chunked\r\n\r\n0\r\n\r\n", "400"},
+        {"POST / HTTP/1.1\r\n" + host + "Content-Length: 0\r\nContent-Length: 4\r\n\r\nabcd",
+         "400"},
+        {"POST / HTTP/1.1\r\n" + host + "Content-Length:\r\n\r\n", "400"},
+        {"POST / HTTP/1.1\r\n" + host + "Transfer-Encoding:\r\n\r\n", "400"},
+        {"POST / HTTP/1.1\r\n" + host + "Transfer-Encoding: gzip\r\n\r\n", "400"},
+        {"POST / HTTP/1.1\r\n" + host + "Content-Length: 4\r\n 0\r\n\r\nabcd", "400"},
+        {"POST / HTTP/1.1\r\n" + host + "X-A: 1\nContent-Length: 4\r\n\r\nabcd", "400"},
+        {"POST / HTTP/1.1\r\n" + host +
+             "Content-Length: 4\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n",
+         "400"},
+        {"POST / HTTP/1.1\r\n" + host + "Transfer-Encoding: chunked\r\n\r\nzz\r\n\r\n", "400"},
+        {"GET / HTTP/1.1\r\n" + host + "X-A: a" + std::string(1, '\0') + "b\r\n\r\n", "400"},
+        {"GET / HTTP/1.1\r\nX-A: 1\r\n\r\n", "400"},
+        {"GET / HTTP/1.1\r\n" + host + host + "\r\n", "400"},
+        {"G(T / HTTP/1.1\r\n" + host + "\r\n", "400"},
+        {"GET nowhere HTTP/1.1\r\n" + host + "\r\n", "400"},
+        {"GET / HTTP/2.0\r\n" + host + "\r\n", "400"},
+        {"GET / HTTP/1.1\n" + host + "\r\n", "400"},
+        {"GET / HTTP/1.1\r\n" + host + "X-Pad: " + std::string(17 * 1024, 'a') + "\r\n\r\n", "431"},
+        {"GET / HTTP/1.1\r\n" + host + "Content-Length: 99999999\r\n\r\n", "413"},
+        {"POST /tolvar_upload.asp HTTP/1.1\r\n" + host +
+             "Transfer-Encoding: chunked\r\n\r\n1100001\r\n" + std::string(64 * 1024, 'x'),
+         "413"},
+        // Begun and never finished: the whole request has a deadline.
+        {"GET / HTTP/1.1\r\n" + host, "408"},
+    };
+    std::atomic<bool> done{false};
+    std::atomic<int> served{0};
+    std::thread other([&] {
+        const std::string url =
+            "http://127.0.0.1:" + std::to_string(bounded.Port()) + "/tolvar_settings.asp";
+        while (!done) {
+            served += Get(url).rfind("SAVES_URL=", 0) == 0 ? 1 : -1000;
+        }
+    });
+    for (const Case& c : cases) {
+        const bool unfinished = std::string(c.status) == "408";
+        const std::string answer =
+            test::RawExchange(bounded.Port(), c.request + (unfinished ? "" : smuggled));
+        EXPECT_EQ(answer.rfind(std::string("HTTP/1.1 ") + c.status + " ", 0), 0u)
+            << c.request << "\n"
+            << answer;
+        EXPECT_EQ(answer.find("Connection: close\r\n"), answer.find("\r\nConnection:") + 2)
+            << answer;
+        EXPECT_EQ(answer.find("HTTP/1.1", 1), std::string::npos) << c.request << "\n" << answer;
+    }
+    done = true;
+    other.join();
+    EXPECT_GT(served.load(), 0);
 }
 
 // nginx in the foreground, one process, serving a folder on a loopback port.
@@ -466,18 +706,27 @@ public:
         return {};
     }
 
+    // Serves a folder, as any static web server would.
     Nginx(const fs::path& root, int port)
+        : Nginx("  types { text/xml xml; text/html html; }\n"
+                "  default_type application/octet-stream;\n"
+                "  gzip on;\n  gzip_types text/xml;\n"
+                "  server {\n    listen 127.0.0.1:" +
+                    std::to_string(port) + ";\n    root \"" + root.string() + "\";\n  }\n",
+                port)
+    {
+    }
+
+    // The inside of the http block as given.
+    Nginx(const std::string& http, int port)
     {
         const fs::path conf = m_dir.Path() / "nginx.conf";
         std::ofstream(conf) << "daemon off;\nmaster_process off;\npid " << (m_dir.Path() / "pid")
                             << ";\nerror_log " << (m_dir.Path() / "error.log")
                             << ";\nevents {}\nhttp {\n  access_log off;\n"
                             << "  client_body_temp_path " << m_dir.Path() << ";\n"
-                            << "  types { text/xml xml; text/html html; }\n"
-                            << "  default_type application/octet-stream;\n"
-                            << "  gzip on;\n  gzip_types text/xml;\n"
-                            << "  server {\n    listen 127.0.0.1:" << port << ";\n    root " << root
-                            << ";\n  }\n}\n";
+                            << "  proxy_temp_path " << m_dir.Path() << ";\n"
+                            << http << "}\n";
         const std::string exe = Executable();
         const std::string prefix = m_dir.Path().string() + "/";
         const std::string confText = conf.string();
@@ -533,6 +782,7 @@ TEST(StaticExport, TheOnlineCommandReadsItAsTheLiveServerAndFollowsUploads)
           server::MakeSyntheticSave("X", "XX001", 70, 3));
     Write(db.Path() / "Role Playing" / "Gone.txt", "withdrawn");
     Write(db.Path() / "codelist.bin", "codes");
+    Write(db.Path() / "Online Community" / "Old.tvd", quest);
 
     const int staticPort = test::FreeLoopbackPort();
     const std::string staticBase = "http://127.0.0.1:" + std::to_string(staticPort);
@@ -598,10 +848,22 @@ TEST(StaticExport, TheOnlineCommandReadsItAsTheLiveServerAndFollowsUploads)
     EXPECT_NE(settings.find("UPLOAD_URL=" + serverBase + "/tolvar_upload.asp?\r\n"),
               std::string::npos)
         << settings;
-    EXPECT_NE(Get(staticBase + "/").find("href=\"saves/Role+Playing/Quest+Ep%2E1%2Etvd\""),
+    EXPECT_NE(Get(staticBase + "/pages/Role%2520Playing.d/page-1.html")
+                  .find("href=\"" + staticBase + "/saves/Role+Playing/Quest+Ep%2E1%2Etvd\""),
               std::string::npos);
+    EXPECT_NE(Get(staticBase + "/search.json").find("\"t\":\"QS001\""), std::string::npos);
 
-    // An upload to the server shows in the export at once.
+    // An upload to the server shows in the export at once, and rewrites only
+    // what it changes.
+    const auto inode = [&](const std::string& file) {
+        struct stat info
+        {
+        };
+        return stat((out.Path() / file).c_str(), &info) == 0 ? info.st_ino : 0;
+    };
+    const auto oldSave = inode("saves/Online+Community/Old.tvd");
+    const auto oldDetail = inode("lists/Online Community.d/saves/Old.xml");
+    ASSERT_NE(oldSave, 0u);
     const std::string fresh = server::MakeSyntheticSave("Fresh", "FR001", 120, 4);
     ASSERT_EQ(Upload(options.port, "save_name=Fresh+One&save_description=new", fresh),
               "Result=1\n");
@@ -609,9 +871,68 @@ TEST(StaticExport, TheOnlineCommandReadsItAsTheLiveServerAndFollowsUploads)
     EXPECT_EQ(after, online(serverBase));
     EXPECT_NE(after.find("Fresh One\t" + std::to_string(fresh.size())), std::string::npos) << after;
     EXPECT_EQ(Get(staticBase + "/saves/Online+Community/Fresh+One%2Etvd"), fresh);
+    EXPECT_EQ(inode("saves/Online+Community/Old.tvd"), oldSave);
+    EXPECT_EQ(inode("lists/Online Community.d/saves/Old.xml"), oldDetail);
 
     live.Stop();
     serving.join();
+}
+
+// The deployment as shipped: nginx with the site's locations in front of
+// the server on loopback, the companion's online command reading, downloading
+// and uploading through it.
+TEST(Deployment, TheCompanionReadsDownloadsAndUploadsThroughTheNginxSite)
+{
+    if (Nginx::Executable().empty()) {
+        GTEST_SKIP() << "nginx is not installed (Debian package nginx)";
+    }
+    test::TempDir top;
+    const fs::path db = top.Path() / "db";
+    const fs::path out = top.Path() / "export";
+    fs::create_directories(db / "Role Playing");
+    const std::string quest = server::MakeSyntheticSave("Quest", "QS001", 5000, 7);
+    Write(db / "Role Playing" / "Quest.tvd", quest);
+    Write(db / "Role Playing" / "Quest.txt", "Level 99");
+    const int sitePort = test::FreeLoopbackPort();
+    const std::string base = "http://127.0.0.1:" + std::to_string(sitePort);
+    ServerProcess server(
+        db, {"--public-url", base, "--export", out.string(), "--export-url", base, "--serve"});
+    Nginx nginx("  types { text/xml xml; text/html html; text/javascript js; }\n"
+                "  upstream tolvar_server { server 127.0.0.1:" +
+                    std::to_string(server.Port()) +
+                    "; }\n"
+                    "  server {\n    listen 127.0.0.1:" +
+                    std::to_string(sitePort) + ";\n    root \"" + out.string() +
+                    "\";\n    include \"" TOLVAR_DEPLOY_DIR
+                    "/nginx/tolvar-server-locations.conf\";\n"
+                    "  }\n",
+                sitePort);
+    const auto online = [&] {
+        const test::ProgramResult run = test::RunProgram(
+            TOLVAR_CLI_EXE, {"online", "--settings", base + "/tolvar_settings.asp"});
+        EXPECT_EQ(run.status, 0) << run.err << nginx.ErrorLog();
+        return run.out;
+    };
+    const std::string listed = online();
+    EXPECT_NE(listed.find("Quest\t" + std::to_string(quest.size()) + "\t" + base +
+                          "/saves/Role+Playing/Quest%2Etvd"),
+              std::string::npos)
+        << listed;
+    EXPECT_EQ(Get(base + "/saves/Role+Playing/Quest%2Etvd"), quest);
+    const std::string list = test::RawExchange(
+        sitePort, "GET /lists/Role%20Playing.d/list.xml?&random=3 HTTP/1.1\r\nHost: saves\r\n"
+                  "Accept-Encoding: gzip\r\nConnection: close\r\n\r\n");
+    EXPECT_NE(list.find("Cache-Control: public"), std::string::npos) << list;
+    EXPECT_NE(Get(base + "/search?q=level+99").find(">Quest</a>"), std::string::npos);
+
+    const std::string fresh = server::MakeSyntheticSave("Fresh", "FR001", 120, 4);
+    ASSERT_EQ(Upload(sitePort, "save_name=Fresh&save_description=new", fresh), "Result=1\n")
+        << nginx.ErrorLog();
+    EXPECT_NE(online().find("Fresh\t" + std::to_string(fresh.size())), std::string::npos);
+    EXPECT_EQ(Get(base + "/saves/Online+Community/Fresh%2Etvd"), fresh);
+    EXPECT_NE(test::RunProgram(ServerProcess::Executable(), {"--root", db, "--list-uploads"})
+                  .out.find("\t127.0.0.1\tOnline Community/Fresh"),
+              std::string::npos);
 }
 
 } // namespace
