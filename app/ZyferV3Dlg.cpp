@@ -94,6 +94,13 @@ std::string CZyferV3Dlg::VendorSiteAddress()
     return (path == std::string::npos ? page : page.substr(0, path)) + "/";
 }
 
+ui::AccessibleInfo CZyferV3Dlg::Describe() const
+{
+    ui::AccessibleInfo info = Dialog::Describe();
+    info.role = ui::AccessibleRole::Frame;
+    return info;
+}
+
 bool CZyferV3Dlg::OnInitDialog()
 {
     // The logo panel and the bars stand where the template's statics would be bound.
@@ -119,6 +126,10 @@ bool CZyferV3Dlg::OnInitDialog()
     SetWindowText("Tolvar for PlayStation2");
     SetTitle(GetWindowText());
 
+    m_webButton.SetAccessibleName("Web");
+    m_sleepButton.SetAccessibleName("Sleep");
+    m_exitButton.SetAccessibleName("Exit");
+    m_codeListButton.SetAccessibleName("Code List");
     AutoLoad(m_webButton, *this, kWebButtonId, "WEB", {42, 17});
     m_webButton.LoadPictures();
     AutoLoad(m_sleepButton, *this, kSleepButtonId, "SLEEP", {526, 51});

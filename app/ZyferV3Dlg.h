@@ -98,6 +98,7 @@ public:
     static std::string VendorSiteAddress();
 
     bool PreTranslateMessage(ui::Message& message) override;
+    ui::AccessibleInfo Describe() const override; // the program's frame
 
 protected:
     // The trees, each built over its scroll bar; the Local and Online Trees

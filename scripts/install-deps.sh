@@ -11,6 +11,7 @@ packages=(
     fonts-liberation2 xvfb xauth xdotool x11-utils x11-apps imagemagick
     trayer tk tkdnd dosfstools util-linux chromium xclip clang-format dbus xdg-utils nginx
     python3-dbus clang libclang-rt-14-dev
+    libatk1.0-dev libatk-bridge2.0-dev at-spi2-core python3-pyatspi
 )
 
 missing=()

@@ -51,6 +51,7 @@ public:
     void AnnounceDropTarget(WindowHandle topLevel) override;
     ExternalDropSink* GetExternalDropSink() override;
     void SetDragCursor(DragCursor cursor) override;
+    bool SetLoopSource(LoopSource* source) override;
     DragCursor GetDragCursor() const { return m_dragCursor; }
 
     Display* GetDisplay() const { return m_display; }
@@ -86,6 +87,7 @@ private:
     DragCursor m_dragCursor = DragCursor::Normal;
     unsigned long m_copyCursor = 0; // X Cursor ids, made at first use
     unsigned long m_refusedCursor = 0;
+    LoopSource* m_loopSource = nullptr;
 };
 
 } // namespace tolvar::ui
