@@ -10,6 +10,7 @@ import sys
 import time
 
 import pyatspi
+from gi.repository import GLib
 
 app_path, settings = sys.argv[1], sys.argv[2]
 failures = []
@@ -25,10 +26,12 @@ def check(ok, what):
 def eventually(find, seconds=15):
     end = time.time() + seconds
     while time.time() < end:
+        while GLib.MainContext.default().iteration(False):
+            pass  # events to the listeners
         found = find()
         if found:
             return found
-        time.sleep(0.2)
+        time.sleep(0.1)
     return None
 
 
@@ -85,7 +88,7 @@ def press(node):
 # Asking for the accessibility bus's address starts it, as a desktop does.
 subprocess.run(["dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus",
                 "org.a11y.Bus.GetAddress"], check=True, stdout=subprocess.DEVNULL)
-app = subprocess.Popen([app_path, "--settings", settings])
+app = subprocess.Popen([app_path, "--settings", settings], stdout=subprocess.DEVNULL)
 try:
     application = eventually(program)
     if not check(application is not None, "the program is not in the accessibility tree"):
@@ -100,6 +103,40 @@ try:
             check("press" in line(button), name + " has no press action")
             check("showing" in states(button) and "enabled" in states(button),
                   name + " is not shown and enabled")
+
+    # The trees: their items with names and states; opening the online root
+    # through its action reads the online folders.
+    local = find(frame, "tree", "Local Tree")
+    online = find(frame, "tree", "Online Tree")
+    check(local is not None and online is not None, "the trees are not there")
+    check(local is not None and local.childCount > 0 and local[0].name == "PC Databases" and
+          "expanded" in states(local[0]), "the Local Tree's root is not read")
+    root = online[0] if online is not None and online.childCount > 0 else None
+    check(root is not None and root.name == "Online Database" and
+          "expandable" in states(root) and "expanded" not in states(root),
+          "the Online Tree's closed root is not read")
+    focus_events = []
+    pyatspi.Registry.registerEventListener(
+        lambda e: focus_events.append(e.source.name) if e.detail1 else None,
+        "object:state-changed:focused")
+    if root is not None:
+        action = root.queryAction()
+        action.doAction([action.getName(i) for i in range(action.nActions)].index("expand or contract"))
+        check(eventually(lambda: root.childCount > 0 and "expanded" in states(root), 10),
+              "opening Online Database through its action read nothing")
+        # The keyboard in the tree: the selected item has the focus, and
+        # moving down moves both, telling the reader.
+        root.queryAction().doAction(0)
+        online.queryComponent().grabFocus()
+        check(eventually(lambda: "focused" in states(root) and "selected" in states(root), 5),
+              "the selected item of the focused tree is not focused")
+        subprocess.run(["xdotool", "key", "Down"], check=True)
+        first = root[0]
+        check(eventually(lambda: "focused" in states(first) and "selected" in states(first) and
+                         "selected" not in states(root), 5), "Down did not move the focus")
+        check(eventually(lambda: first.name in focus_events, 5),
+              "no focus event for " + first.name + ": " + str(focus_events))
+        print("\n".join(dump(online)), flush=True)
 
     # A double click on the logo opens the version box: an alert whose text
     # and button are read.

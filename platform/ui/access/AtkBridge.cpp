@@ -18,6 +18,8 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -183,6 +185,7 @@ private:
     void AnnounceStates(AtkObject* object);
     void ChildAdded(Window& window);
     void ChildRemoved(Window& window);
+    void FlushChildrenChanged();
 
     class GlibSource;
 
@@ -193,6 +196,8 @@ private:
     Key m_focus{kNoWindow, 0};
     WindowHandle m_activeTopLevel = kNoWindow;
     bool m_bridgeUp = false;
+    std::set<WindowHandle> m_changedWindows;                      // items changed this pass
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true); // for posted work
 };
 
 // GLib's main context, served from the display's poll: prepared and
@@ -655,6 +660,7 @@ bool AccessibilityBusListens()
 
 AtkBridge::~AtkBridge()
 {
+    *m_alive = false;
     SetAccessSink(nullptr);
     if (m_bridgeUp) {
         atk_bridge_adaptor_cleanup();
@@ -858,6 +864,54 @@ void AtkBridge::Forget(WindowHandle window)
     }
 }
 
+void AtkBridge::FlushChildrenChanged()
+{
+    std::set<WindowHandle> changed;
+    changed.swap(m_changedWindows);
+    for (WindowHandle handle : changed) {
+        Window* window = Window::FromHandle(handle);
+        if (window == nullptr) {
+            continue;
+        }
+        // Items that are gone fall away; the others may have opened or closed.
+        for (auto it = m_objects.begin(); it != m_objects.end();) {
+            AccessibleInfo info;
+            const bool ours = it->first.first == handle && it->first.second != 0;
+            if (ours && !window->DescribeItem(it->first.second, info)) {
+                atk_object_notify_state_change(it->second, ATK_STATE_DEFUNCT, TRUE);
+                if (m_focus == it->first) {
+                    m_focus = {kNoWindow, 0};
+                }
+                g_object_unref(it->second);
+                it = m_objects.erase(it);
+                continue;
+            }
+            if (ours) {
+                AnnounceStates(it->second);
+            }
+            ++it;
+        }
+        if (AtkObject* object = Find(handle, 0)) {
+            g_signal_emit_by_name(object, "visible-data-changed");
+        }
+    }
+}
+
+// The item that has a control's focus, among those a reader can reach.
+AccessibleItem FocusedItem(const Window& window, AccessibleItem under)
+{
+    for (AccessibleItem item : window.AccessibleItems(under)) {
+        AccessibleInfo info;
+        if (window.DescribeItem(item, info) && (info.states & kAccessFocused)) {
+            return item;
+        }
+        if (AccessibleItem inside = FocusedItem(window, item)) {
+            return inside;
+        }
+    }
+    return 0;
+}
+
 void AtkBridge::Notify(Window& window, AccessibleEvent event, AccessibleItem item)
 {
     const WindowHandle handle = window.Handle();
@@ -910,27 +964,16 @@ void AtkBridge::Notify(Window& window, AccessibleEvent event, AccessibleItem ite
             }
         }
         break;
-    case AccessibleEvent::ChildrenChanged: {
-        // Items that are gone fall away; the rest stay as they are.
-        for (auto it = m_objects.begin(); it != m_objects.end();) {
-            AccessibleInfo info;
-            if (it->first.first == handle && it->first.second != 0 &&
-                !window.DescribeItem(it->first.second, info)) {
-                atk_object_notify_state_change(it->second, ATK_STATE_DEFUNCT, TRUE);
-                if (m_focus == it->first) {
-                    m_focus = {kNoWindow, 0};
+    case AccessibleEvent::ChildrenChanged:
+        // A tree changes item by item while it fills: once per loop pass is enough.
+        if (m_changedWindows.insert(handle).second && m_changedWindows.size() == 1) {
+            PostTask([this, alive = m_alive] {
+                if (*alive) {
+                    FlushChildrenChanged();
                 }
-                g_object_unref(it->second);
-                it = m_objects.erase(it);
-            } else {
-                ++it;
-            }
-        }
-        if (AtkObject* object = Find(handle, item)) {
-            g_signal_emit_by_name(object, "visible-data-changed");
+            });
         }
         break;
-    }
     case AccessibleEvent::Focus: {
         Window* top = window.TopLevel();
         if (top != nullptr && top->Handle() != m_activeTopLevel) {
@@ -946,6 +989,10 @@ void AtkBridge::Notify(Window& window, AccessibleEvent event, AccessibleItem ite
         }
         if (AtkObject* old = Find(m_focus.first, m_focus.second)) {
             AnnounceStates(old);
+        }
+        if (item == 0) {
+            // A tree taking the keyboard: the reader wants its current item.
+            item = FocusedItem(window, 0);
         }
         AtkObject* now = Object(handle, item);
         if (now == nullptr) {
