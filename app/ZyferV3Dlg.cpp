@@ -107,6 +107,9 @@ bool CZyferV3Dlg::OnInitDialog()
     m_logoPanel.Create(this, gfx::Rect::FromSize(252, 0, 197, 131), kLogoId);
     m_leftBar.Create(*this, kLeftBarId);
     m_rightBar.Create(*this, kRightBarId);
+    m_leftBar.SetAccessibleName("Local activity");
+    m_rightBar.SetAccessibleName("Online activity");
+    m_logoPanel.SetAccessibleName("Logo");
 
     // Every message box of the program opens over this window.
     CMessageBox::SetOwner(Handle());

@@ -67,6 +67,7 @@ bool CActivityBar::IsRunning() const
 
 void CActivityBar::Start()
 {
+    ui::NotifyAccess(*this, ui::AccessibleEvent::StateChanged);
     {
         std::lock_guard lock(m_stateMutex);
         m_stopRequested = false;
@@ -88,6 +89,7 @@ void CActivityBar::Start()
 
 void CActivityBar::Stop()
 {
+    ui::NotifyAccess(*this, ui::AccessibleEvent::StateChanged);
     m_fill = 0.0f;
     if (IsWindow()) {
         RedrawWindow();

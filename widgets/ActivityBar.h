@@ -51,6 +51,9 @@ public:
     // One pass of the animation at counter value now (the thread's step 2).
     void Step(std::int64_t now);
 
+    // An animation, busy while it plays.
+    ui::AccessibleInfo Describe() const override;
+
 protected:
     void OnPaint(gfx::Painter& painter) override;
     LResult OnMessage(unsigned message, WParam wParam, LParam lParam) override;

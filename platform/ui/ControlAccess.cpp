@@ -3,6 +3,7 @@
 #include "platform/ui/Dialog.h"
 #include "platform/ui/Edit.h"
 #include "platform/ui/Static.h"
+#include "platform/ui/ToolTip.h"
 
 namespace tolvar::ui {
 
@@ -55,6 +56,14 @@ bool Edit::SetAccessibleText(const std::string& text)
     }
     SetText(text);
     return true;
+}
+
+AccessibleInfo ToolTip::Describe() const
+{
+    AccessibleInfo info;
+    info.role = AccessibleRole::ToolTip;
+    info.name = m_shownText;
+    return info;
 }
 
 } // namespace tolvar::ui

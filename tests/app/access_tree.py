@@ -88,6 +88,8 @@ def press(node):
 # Asking for the accessibility bus's address starts it, as a desktop does.
 subprocess.run(["dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus",
                 "org.a11y.Bus.GetAddress"], check=True, stdout=subprocess.DEVNULL)
+# ...and the registry, before the program looks for them.
+pyatspi.Registry.getDesktop(0).childCount
 app = subprocess.Popen([app_path, "--settings", settings], stdout=subprocess.DEVNULL)
 try:
     application = eventually(program)
@@ -154,6 +156,21 @@ try:
             press(ok)
             check(eventually(lambda: find(application, "alert") is None, 10) is not None or
                   find(application, "alert") is None, "OK did not close the alert")
+
+    # The About box, from the system menu, with its lines and its OK.
+    subprocess.run(["xdotool", "mousemove", str(x + 350), str(y + 300)], check=True)
+    subprocess.run(["xdotool", "key", "alt+space"], check=True)
+    time.sleep(0.3)
+    subprocess.run(["xdotool", "key", "a"], check=True)
+    about = eventually(lambda: find(application, "dialog", "About ZyferV3"), 10)
+    if check(about is not None, "no About box"):
+        print("\n".join(dump(about)), flush=True)
+        check(find(about, "label") is not None, "the About box has no text")
+        ok = find(about, "push button", "OK")
+        if check(ok is not None, "the About box has no OK"):
+            press(ok)
+            check(eventually(lambda: find(application, "dialog", "About ZyferV3") is None, 10) or
+                  find(application, "dialog", "About ZyferV3") is None, "OK left the About box")
 
     exit_button = find(frame, "push button", "Exit")
     if exit_button is not None:

@@ -185,7 +185,8 @@ private:
     void AnnounceStates(AtkObject* object);
     void ChildAdded(Window& window);
     void ChildRemoved(Window& window);
-    void FlushChildrenChanged();
+    void ScheduleFlush(WindowHandle window);
+    void FlushChanges();
 
     class GlibSource;
 
@@ -864,7 +865,19 @@ void AtkBridge::Forget(WindowHandle window)
     }
 }
 
-void AtkBridge::FlushChildrenChanged()
+void AtkBridge::ScheduleFlush(WindowHandle window)
+{
+    if (m_changedWindows.insert(window).second && m_changedWindows.size() == 1) {
+        PostTask([this, alive = m_alive] {
+            if (*alive) {
+                FlushChanges();
+            }
+        });
+    }
+}
+
+// Windows whose states or items changed since the last pass announce it.
+void AtkBridge::FlushChanges()
 {
     std::set<WindowHandle> changed;
     changed.swap(m_changedWindows);
@@ -892,6 +905,7 @@ void AtkBridge::FlushChildrenChanged()
             ++it;
         }
         if (AtkObject* object = Find(handle, 0)) {
+            AnnounceStates(object);
             g_signal_emit_by_name(object, "visible-data-changed");
         }
     }
@@ -953,6 +967,12 @@ void AtkBridge::Notify(Window& window, AccessibleEvent event, AccessibleItem ite
         }
         break;
     case AccessibleEvent::StateChanged:
+        if (item == 0) {
+            // Read after the change is complete: a loop pass later.
+            ScheduleFlush(handle);
+            break;
+        }
+        [[fallthrough]];
     case AccessibleEvent::Selection:
         if (AtkObject* object = item != 0 ? Object(handle, item) : Find(handle, 0)) {
             AnnounceStates(object);
@@ -966,13 +986,7 @@ void AtkBridge::Notify(Window& window, AccessibleEvent event, AccessibleItem ite
         break;
     case AccessibleEvent::ChildrenChanged:
         // A tree changes item by item while it fills: once per loop pass is enough.
-        if (m_changedWindows.insert(handle).second && m_changedWindows.size() == 1) {
-            PostTask([this, alive = m_alive] {
-                if (*alive) {
-                    FlushChildrenChanged();
-                }
-            });
-        }
+        ScheduleFlush(handle);
         break;
     case AccessibleEvent::Focus: {
         Window* top = window.TopLevel();
