@@ -174,7 +174,8 @@ public:
 
     AtkObject* Root() { return m_root; }
     // The object for a window or item, made on first use; not referenced.
-    AtkObject* Object(WindowHandle window, AccessibleItem item);
+    // parent, when known, spares looking it up (a walk of the tree for an item).
+    AtkObject* Object(WindowHandle window, AccessibleItem item, AtkObject* parent = nullptr);
     AtkObject* Find(WindowHandle window, AccessibleItem item) const;
     AtkObject* ParentOf(Window& window, AccessibleItem item);
     // Children: shown child windows, then the window's own items.
@@ -303,7 +304,7 @@ AtkObject* RefChild(AtkObject* object, gint index)
     if (static_cast<std::size_t>(index) >= children.size()) {
         return nullptr;
     }
-    AtkObject* child = g_bridge->Object(children[index].first, children[index].second);
+    AtkObject* child = g_bridge->Object(children[index].first, children[index].second, object);
     return child != nullptr ? ATK_OBJECT(g_object_ref(child)) : nullptr;
 }
 
@@ -745,7 +746,7 @@ AtkObject* AtkBridge::ParentOf(Window& window, AccessibleItem item)
     return m_root;
 }
 
-AtkObject* AtkBridge::Object(WindowHandle handle, AccessibleItem item)
+AtkObject* AtkBridge::Object(WindowHandle handle, AccessibleItem item, AtkObject* parent)
 {
     if (AtkObject* known = Find(handle, item)) {
         return known;
@@ -773,7 +774,10 @@ AtkObject* AtkBridge::Object(WindowHandle handle, AccessibleItem item)
     Tv(object)->item = item;
     atk_object_initialize(object, nullptr);
     m_objects.emplace(Key{handle, item}, object);
-    if (AtkObject* parent = ParentOf(*window, item)) {
+    if (parent == nullptr) {
+        parent = ParentOf(*window, item);
+    }
+    if (parent != nullptr) {
         atk_object_set_parent(object, parent);
     }
     Tv(object)->states = StatesOf(object);
