@@ -129,7 +129,7 @@ bool CZyferV3Dlg::OnInitDialog()
     SetWindowText("Tolvar for PlayStation2");
     SetTitle(GetWindowText());
 
-    m_webButton.SetAccessibleName("Web");
+    m_webButton.SetAccessibleName("Web Site"); // as the button reads
     m_sleepButton.SetAccessibleName("Sleep");
     m_exitButton.SetAccessibleName("Exit");
     m_codeListButton.SetAccessibleName("Code List");

@@ -58,6 +58,12 @@ bool CSkinTree::DescribeItem(ui::AccessibleItem handle, ui::AccessibleInfo& info
     if (item->expanded) {
         info.states |= ui::kAccessExpanded;
     }
+    // Laying out rows changes nothing a user sees.
+    gfx::Rect rect;
+    const_cast<CSkinTree*>(this)->GetItemRect(item, &rect);
+    if (!rect.IsEmpty()) {
+        info.bounds = ClientRectToScreen(rect);
+    }
     return true;
 }
 

@@ -4,6 +4,8 @@
 // test tools). Widgets fill these in; the window system turns them into the
 // desktop's accessibility tree, so no widget knows how that is spoken.
 
+#include "platform/gfx/Rect.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -54,6 +56,7 @@ struct AccessibleInfo
     unsigned states = 0;
     std::vector<std::string> actions; // "press", "activate", "expand or contract"
     int level = 0;                    // tree items: depth, from 0
+    gfx::Rect bounds;                 // items: on the screen; empty while scrolled away
 };
 
 // An item a control draws itself (a tree item), named by the control's own

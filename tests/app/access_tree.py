@@ -99,7 +99,7 @@ try:
     check(frame.getRoleName() == "frame", "the main window is not a frame")
     eventually(lambda: "active" in states(frame), 5)
     print("\n".join(dump(application)), flush=True)
-    for name in ("Web", "Code List", "Exit", "Sleep"):
+    for name in ("Web Site", "Code List", "Exit", "Sleep"):
         button = find(frame, "push button", name)
         if check(button is not None, "no push button " + name):
             check("press" in line(button), name + " has no press action")
@@ -136,6 +136,8 @@ try:
         first = root[0]
         check(eventually(lambda: "focused" in states(first) and "selected" in states(first) and
                          "selected" not in states(root), 5), "Down did not move the focus")
+        check(first.queryComponent().getExtents(pyatspi.DESKTOP_COORDS).width > 0,
+              "the tree's items have no place on the screen")
         check(eventually(lambda: first.name in focus_events, 5),
               "no focus event for " + first.name + ": " + str(focus_events))
         print("\n".join(dump(online)), flush=True)

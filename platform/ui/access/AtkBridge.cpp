@@ -381,10 +381,14 @@ void GetExtents(AtkComponent* component, gint* x, gint* y, gint* width, gint* he
 {
     *x = *y = *width = *height = 0;
     Window* window = WindowOf(component);
-    if (window == nullptr || Tv(component)->item != 0) {
+    AccessibleInfo info;
+    if (window == nullptr || !InfoOf(component, info)) {
         return;
     }
-    Rect r = window->GetWindowRect();
+    Rect r = Tv(component)->item != 0 ? info.bounds : window->GetWindowRect();
+    if (r.IsEmpty()) {
+        return;
+    }
     if (coords == ATK_XY_WINDOW) {
         const Rect top = window->TopLevel()->GetWindowRect();
         r = Rect::FromSize(r.left - top.left, r.top - top.top, r.Width(), r.Height());
