@@ -78,6 +78,7 @@ bool CAboutDlg::OnInitDialog()
         labels[i]->SetFont(font);
         labels[i]->SetWindowText(lines[i]);
     }
+    m_okButton.SetAccessibleName("OK");
     AutoLoad(m_okButton, *this, kOkControl, "BTNOK", {107, 123});
     if (!m_picture.IsNull()) {
         SetWindowSize(m_picture.GetSize());

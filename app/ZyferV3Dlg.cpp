@@ -95,12 +95,22 @@ std::string CZyferV3Dlg::VendorSiteAddress()
     return (path == std::string::npos ? page : page.substr(0, path)) + "/";
 }
 
+ui::AccessibleInfo CZyferV3Dlg::Describe() const
+{
+    ui::AccessibleInfo info = Dialog::Describe();
+    info.role = ui::AccessibleRole::Frame;
+    return info;
+}
+
 bool CZyferV3Dlg::OnInitDialog()
 {
     // The logo panel and the bars stand where the template's statics would be bound.
     m_logoPanel.Create(this, gfx::Rect::FromSize(252, 0, 197, 131), kLogoId);
     m_leftBar.Create(*this, kLeftBarId);
     m_rightBar.Create(*this, kRightBarId);
+    m_leftBar.SetAccessibleName("Local activity");
+    m_rightBar.SetAccessibleName("Online activity");
+    m_logoPanel.SetAccessibleName("Logo");
 
     // Every message box of the program opens over this window.
     CMessageBox::SetOwner(Handle());
@@ -120,6 +130,10 @@ bool CZyferV3Dlg::OnInitDialog()
     SetWindowText("Tolvar for PlayStation2");
     SetTitle(GetWindowText());
 
+    m_webButton.SetAccessibleName("Web Site"); // as the button reads
+    m_sleepButton.SetAccessibleName("Sleep");
+    m_exitButton.SetAccessibleName("Exit");
+    m_codeListButton.SetAccessibleName("Code List");
     AutoLoad(m_webButton, *this, kWebButtonId, "WEB", {42, 17});
     m_webButton.LoadPictures();
     AutoLoad(m_sleepButton, *this, kSleepButtonId, "SLEEP", {526, 51});

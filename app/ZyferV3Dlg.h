@@ -102,6 +102,7 @@ public:
     static std::string VendorSiteAddress();
 
     bool PreTranslateMessage(ui::Message& message) override;
+    ui::AccessibleInfo Describe() const override; // the program's frame
 
     // Saves handed to the program (its command line, a later start), as
     // POSIX paths: each valid one is copied into "Saves", and the window

@@ -14,6 +14,7 @@ packages=(
     # gio and its trash backend read the trash the tests write, as a desktop would
     gvfs
     lintian desktop-file-utils appstream shared-mime-info libglib2.0-bin groff-base dpkg-dev fakeroot
+    libatk1.0-dev libatk-bridge2.0-dev at-spi2-core python3-pyatspi
 )
 
 missing=()

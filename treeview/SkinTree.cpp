@@ -216,6 +216,7 @@ void CSkinTree::NumberRows()
 {
     m_rowCount = m_items.NumberRows();
     m_numberingStale = false;
+    ui::NotifyAccess(*this, ui::AccessibleEvent::ChildrenChanged);
 }
 
 // After a collapse or a deletion the top row may lie below what is left;
@@ -291,6 +292,7 @@ const std::vector<TreeItem*>& CSkinTree::GetOnScreenItems()
 
 void CSkinTree::UpdateView()
 {
+    AnnounceSelection();
     if (!m_redraw || m_deleting) {
         m_viewStale = true;
         return;

@@ -128,6 +128,13 @@ public:
     bool WantsDialogKey(unsigned virtualKey) const override;
     void OnCtlColor(ui::Window& control, ui::CtlColorKind kind, ui::ControlColors& colors) override;
 
+    // A tree whose items are shown with their names, depth, selection and
+    // expansion; an item's actions select it and open or close it.
+    ui::AccessibleInfo Describe() const override;
+    std::vector<ui::AccessibleItem> AccessibleItems(ui::AccessibleItem parent) const override;
+    bool DescribeItem(ui::AccessibleItem item, ui::AccessibleInfo& info) const override;
+    bool DoItemAction(ui::AccessibleItem item, int index) override;
+
 protected:
     bool OnCreate() override;
     void OnDestroy() override;
@@ -164,6 +171,7 @@ private:
     void AssignRowTops();
     void EnsureLayout();
     void PaintNow();
+    void AnnounceSelection(); // a new selection, to assistive technology
     void ForgetRemoved();
     void FinishDeletion(bool outermost);
     void OnVScroll();
@@ -184,6 +192,7 @@ private:
     bool m_editing = false;
     int m_rowCount = 0;
     TreeItem* m_selectedItem = nullptr;
+    TreeItem* m_announcedSelection = nullptr; // last told to assistive technology
     CSkinScrollBar* m_scrollBar;
     TreeItemStore m_items;
     std::vector<TreeItem*> m_onScreenItems;

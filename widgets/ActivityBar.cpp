@@ -42,6 +42,7 @@ void CActivityBar::Initialise()
 
 void CActivityBar::Start()
 {
+    ui::NotifyAccess(*this, ui::AccessibleEvent::StateChanged);
     m_stopRequested = false;
     if (m_running) {
         return; // a pending stop is cancelled and the cycle goes on
@@ -56,6 +57,7 @@ void CActivityBar::Start()
 
 void CActivityBar::Stop()
 {
+    ui::NotifyAccess(*this, ui::AccessibleEvent::StateChanged);
     m_fill = 0.0f;
     if (IsWindow()) {
         RedrawWindow();

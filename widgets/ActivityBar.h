@@ -49,6 +49,9 @@ public:
     // One pass of the animation at counter value now.
     void Step(std::int64_t now);
 
+    // An animation, busy while it plays.
+    ui::AccessibleInfo Describe() const override;
+
 protected:
     void OnPaint(gfx::Painter& painter) override;
     void OnTimer(unsigned id) override;

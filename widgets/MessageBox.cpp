@@ -93,14 +93,16 @@ bool CMessageBox::OnInitDialog()
         ui::BitmapButton& button;
         unsigned id;
         const char* caption;
+        const char* name; // what a screen reader says
     };
-    const ButtonSlot buttons[] = {{m_okButton, kOkId, "BTNOK"},
-                                  {m_cancelButton, kCancelId, "BTNCANCEL"},
-                                  {m_yesButton, kYesId, "BTNYES"},
-                                  {m_noButton, kNoId, "BTNNO"}};
+    const ButtonSlot buttons[] = {{m_okButton, kOkId, "BTNOK", "OK"},
+                                  {m_cancelButton, kCancelId, "BTNCANCEL", "Cancel"},
+                                  {m_yesButton, kYesId, "BTNYES", "Yes"},
+                                  {m_noButton, kNoId, "BTNNO", "No"}};
     for (const ButtonSlot& b : buttons) {
         ui::WindowStyle style;
         style.tabStop = true;
+        b.button.SetAccessibleName(b.name);
         AutoLoad(b.button, *this, b.id, b.caption, TemplatePosition(b.id), style);
         b.button.ShowWindow(ui::ShowCommand::Hide);
     }
@@ -142,6 +144,13 @@ bool CMessageBox::OnInitDialog()
         return false; // the focus is placed
     }
     return true;
+}
+
+ui::AccessibleInfo CMessageBox::Describe() const
+{
+    ui::AccessibleInfo info = ui::Dialog::Describe();
+    info.role = ui::AccessibleRole::Alert; // its text is the label inside
+    return info;
 }
 
 void CMessageBox::OnPaint(gfx::Painter& painter)

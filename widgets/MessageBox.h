@@ -51,6 +51,7 @@ protected:
 
 public:
     bool PreTranslateMessage(ui::Message& message) override;
+    ui::AccessibleInfo Describe() const override;
 
     // A box button: its picture, and the dotted focus outline while it has
     // the keyboard focus.

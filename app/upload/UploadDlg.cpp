@@ -67,6 +67,11 @@ bool CUploadDlg::OnInitDialog()
 
     m_submitButton.Create(*this, kSubmitId, TemplateRect(kSubmitId).TopLeft());
     m_cancelButton.Create(*this, kCancelId, TemplateRect(kCancelId).TopLeft());
+    SetAccessibleName("Upload");
+    m_nameEdit.SetAccessibleName("Name"); // as the labels on the form read
+    m_descriptionEdit.SetAccessibleName("Description");
+    m_submitButton.SetAccessibleName("Submit");
+    m_cancelButton.SetAccessibleName("Cancel");
 
     m_backgroundWidth = m_background.Width();
     m_backgroundHeight = m_background.Height();

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tolvar::ui {
 
@@ -86,6 +87,28 @@ enum class DragCursor
     Refused
 };
 
+// One file descriptor a loop source wants watched (poll's layout).
+struct LoopPollFd
+{
+    int fd = -1;
+    short events = 0;
+    short revents = 0;
+};
+
+// Another source of work the loop serves beside the display (the
+// accessibility bus): its descriptors are watched with the display's, and it
+// runs on the UI thread after each wait.
+class LoopSource
+{
+public:
+    virtual ~LoopSource() = default;
+    // Before the loop sleeps: the descriptors to watch; returns how long the
+    // source lets it sleep (negative: no limit).
+    virtual int Prepare(std::vector<LoopPollFd>& fds) = 0;
+    // After it woke, with the answers for the descriptors Prepare gave.
+    virtual void Dispatch(const std::vector<LoopPollFd>& fds) = 0;
+};
+
 class InputSink
 {
 public:
@@ -127,6 +150,14 @@ public:
     virtual void AnnounceDropTarget(WindowHandle topLevel) { (void)topLevel; }
     virtual ExternalDropSink* GetExternalDropSink() { return nullptr; }
     virtual void SetDragCursor(DragCursor cursor) { (void)cursor; }
+
+    // A source served with the display's events (nullptr removes it); false
+    // when the display has no loop of its own to serve it in.
+    virtual bool SetLoopSource(LoopSource* source)
+    {
+        (void)source;
+        return false;
+    }
 };
 
 enum class BackendKind

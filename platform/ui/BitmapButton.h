@@ -34,6 +34,10 @@ public:
     };
     Face CurrentFace() const;
 
+    // A push button whose one action presses it.
+    AccessibleInfo Describe() const override;
+    bool DoAccessibleAction(int index) override;
+
 protected:
     void OnPaint(gfx::Painter& painter) override;
     // Draws one face; the default copies the picture for it.

@@ -24,6 +24,7 @@ public:
     void SetInitialPosition(Point screen) { m_initialPosition = screen; }
 
     bool PreTranslateMessage(Message& message) override;
+    AccessibleInfo Describe() const override;
 
 protected:
     virtual bool OnInitDialog() { return true; }

@@ -53,6 +53,10 @@ public:
     void SetLimitText(std::size_t limit) { m_limit = limit; } // 0: none
 
     bool WantsDialogKey(unsigned virtualKey) const override;
+    // An editable text named by its accessible name (its label), whose
+    // text can be read and replaced.
+    AccessibleInfo Describe() const override;
+    bool SetAccessibleText(const std::string& text) override;
 
 protected:
     void OnPaint(gfx::Painter& painter) override;

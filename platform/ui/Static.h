@@ -17,6 +17,7 @@ public:
     // instead of the text; a null bitmap goes back to the text.
     void SetBitmap(gfx::Bitmap bitmap);
     const gfx::Bitmap& GetBitmap() const { return m_bitmap; }
+    AccessibleInfo Describe() const override; // a label, or a picture
 
 protected:
     void OnPaint(gfx::Painter& painter) override;

@@ -49,6 +49,7 @@ public:
     void SetTipTextColor(gfx::Color color);
     void SetMaxTipWidth(int width);
     void Pop();
+    AccessibleInfo Describe() const override; // the tip shown
     bool IsShown() const { return IsWindow() && IsVisible(); }
     const std::string& ShownText() const { return m_shownText; }
 

@@ -71,6 +71,7 @@ bool Window::Create(Window* parent, const Rect& rect, unsigned id, WindowStyle s
             state->native->SetVisible(true);
         }
     }
+    NotifyAccess(*this, AccessibleEvent::Created);
     return true;
 }
 
@@ -85,6 +86,7 @@ void Window::Destroy()
         return;
     }
     WindowHandle self = m_handle;
+    NotifyAccess(*this, AccessibleEvent::Destroyed);
     WindowProc(WM_DESTROY, 0, 0);
     std::vector<Window*> children = m_children;
     for (Window* child : children) {
@@ -283,6 +285,7 @@ bool Window::ShowWindow(ShowCommand command)
     }
     m_visible = show;
     WindowProc(WM_SHOWWINDOW, show ? 1 : 0, 0);
+    NotifyAccess(*this, show ? AccessibleEvent::Shown : AccessibleEvent::Hidden);
     if (m_parent == nullptr) {
         if (TopLevelState* state = SystemImpl().StateOf(this); state && state->native) {
             if (show) {
@@ -338,6 +341,7 @@ bool Window::EnableWindow(bool enable)
     m_enabled = enable;
     WindowHandle self = m_handle;
     WindowProc(WM_ENABLE, enable ? 1 : 0, 0);
+    NotifyAccess(*this, AccessibleEvent::StateChanged);
     if (!enable && IsWindow() && m_handle == self) {
         // What the handler left inside the disabled window is taken away.
         TakeCaptureAndFocusFromInside();
@@ -381,6 +385,7 @@ Window* Window::SetFocus()
             }
         }
         WindowProc(WM_SETFOCUS, oldHandle, 0);
+        NotifyAccess(*this, AccessibleEvent::Focus);
     }
     return FromHandle(oldHandle);
 }
@@ -562,6 +567,7 @@ void Window::SetWindowText(const std::string& text)
     if (m_text != text) {
         m_text = text;
         Invalidate();
+        NotifyAccess(*this, AccessibleEvent::NameChanged);
     }
 }
 

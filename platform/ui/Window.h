@@ -7,6 +7,7 @@
 #include "platform/gfx/Painter.h"
 #include "platform/gfx/Rect.h"
 #include "platform/gfx/Region.h"
+#include "platform/ui/Accessible.h"
 #include "platform/ui/WindowMessages.h"
 
 #include <cstdint>
@@ -201,6 +202,22 @@ public:
     // leaves the control's own colours.
     virtual void OnCtlColor(Window& control, CtlColorKind kind, ControlColors& colors);
 
+    // What assistive technology is told of the window (Accessible.h). The
+    // default is a panel named by SetAccessibleName, else by the window text.
+    virtual AccessibleInfo Describe() const;
+    // Runs action index of Describe().actions; false when there is none.
+    virtual bool DoAccessibleAction(int index);
+    // Items the window draws itself: the children of parent (0: the top
+    // ones), what each is (false for an item that is gone), and its actions.
+    virtual std::vector<AccessibleItem> AccessibleItems(AccessibleItem parent) const;
+    virtual bool DescribeItem(AccessibleItem item, AccessibleInfo& info) const;
+    virtual bool DoItemAction(AccessibleItem item, int index);
+    // Text that assistive technology may read and replace (edits).
+    virtual bool GetAccessibleText(std::string& text) const;
+    virtual bool SetAccessibleText(const std::string& text);
+    void SetAccessibleName(std::string name);
+    const std::string& GetAccessibleName() const { return m_accessibleName; }
+
 protected:
     virtual bool OnCreate() { return true; }
     virtual void OnDestroy() {}
@@ -263,6 +280,7 @@ private:
     gfx::FontPtr m_font;
     std::optional<gfx::Region> m_region;
     bool m_redraw = true; // WM_SETREDRAW
+    std::string m_accessibleName;
 };
 
 } // namespace tolvar::ui

@@ -292,6 +292,7 @@ void WindowSystem::HandleInput(const InputEvent& event)
             // The display gave the keyboard to the top level already.
             impl.focus = restore;
             restore->WindowProc(WM_SETFOCUS, 0, 0);
+            NotifyAccess(*restore, AccessibleEvent::Focus);
         }
         break;
     }

@@ -11,6 +11,7 @@
 
 #include "platform/ui/Clock.h"
 #include "platform/ui/WindowSystemImpl.h"
+#include "platform/ui/access/AccessBridge.h"
 
 #include <algorithm>
 #include <atomic>
@@ -117,10 +118,12 @@ WindowSystem::WindowSystem(std::unique_ptr<Backend> backend)
     }
     m_impl->uiThread = std::this_thread::get_id();
     m_impl->previousInvoker = SetUiInvoker(&m_impl->invoker);
+    m_impl->access = StartAccessBridge(*m_backend);
 }
 
 WindowSystem::~WindowSystem()
 {
+    m_impl->access.reset(); // it looks windows up through us
     // Windows still alive lose their native side now; their objects may
     // outlive us and must then find no system.
     for (auto& state : m_impl->topLevels) {

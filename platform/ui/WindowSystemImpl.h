@@ -4,6 +4,7 @@
 // WindowSystem.cpp only. Not for use outside platform/ui.
 
 #include "platform/base/UiThread.h"
+#include "platform/ui/Accessible.h"
 #include "platform/ui/WindowSystem.h"
 
 #include <chrono>
@@ -125,6 +126,7 @@ struct WindowSystem::Impl
 
     Invoker invoker;
     UiInvoker* previousInvoker = nullptr;
+    std::unique_ptr<AccessSink> access; // the accessibility bridge, when a bus listens
 
     TopLevelState* StateOf(const Window* topLevel);
 };

@@ -222,18 +222,41 @@ void X11Backend::Wait(std::optional<std::chrono::milliseconds> timeout)
         return; // the loss is reported on the next pass
     }
     // A lost connection is no longer polled: it would wake us for ever.
-    pollfd fds[3] = {{m_wakeFd, POLLIN, 0},
-                     {m_signalFd, POLLIN, 0},
-                     {m_displayLost ? -1 : ConnectionNumber(m_display), POLLIN, 0}};
+    std::vector<pollfd> fds = {{m_wakeFd, POLLIN, 0},
+                               {m_signalFd, POLLIN, 0},
+                               {m_displayLost ? -1 : ConnectionNumber(m_display), POLLIN, 0}};
+    constexpr std::size_t kOwnFds = 3;
     int ms = -1;
     if (timeout) {
         ms = static_cast<int>(std::clamp<long long>(timeout->count(), 0, 24LL * 3600 * 1000));
     }
-    if (poll(fds, 3, ms) > 0 && (fds[0].revents & POLLIN)) {
+    std::vector<LoopPollFd> sourceFds;
+    if (m_loopSource != nullptr) {
+        const int sourceMs = m_loopSource->Prepare(sourceFds);
+        if (sourceMs >= 0 && (ms < 0 || sourceMs < ms)) {
+            ms = sourceMs;
+        }
+        for (const LoopPollFd& f : sourceFds) {
+            fds.push_back({f.fd, f.events, 0});
+        }
+    }
+    if (poll(fds.data(), fds.size(), ms) > 0 && (fds[0].revents & POLLIN)) {
         std::uint64_t value;
         while (read(m_wakeFd, &value, sizeof value) == static_cast<ssize_t>(sizeof value)) {
         }
     }
+    if (m_loopSource != nullptr) {
+        for (std::size_t i = 0; i < sourceFds.size(); ++i) {
+            sourceFds[i].revents = fds[i + kOwnFds].revents;
+        }
+        m_loopSource->Dispatch(sourceFds);
+    }
+}
+
+bool X11Backend::SetLoopSource(LoopSource* source)
+{
+    m_loopSource = source;
+    return true;
 }
 
 void X11Backend::Wake()

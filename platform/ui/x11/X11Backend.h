@@ -52,6 +52,7 @@ public:
     void AnnounceDropTarget(WindowHandle topLevel) override;
     ExternalDropSink* GetExternalDropSink() override;
     void SetDragCursor(DragCursor cursor) override;
+    bool SetLoopSource(LoopSource* source) override;
     DragCursor GetDragCursor() const { return m_dragCursor; }
 
     Display* GetDisplay() const { return m_display; }
@@ -92,6 +93,7 @@ private:
     DragCursor m_dragCursor = DragCursor::Normal;
     unsigned long m_copyCursor = 0; // X Cursor ids, made at first use
     unsigned long m_refusedCursor = 0;
+    LoopSource* m_loopSource = nullptr;
 };
 
 } // namespace tolvar::ui
