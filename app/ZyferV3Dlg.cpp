@@ -230,8 +230,10 @@ void CZyferV3Dlg::OnDestroy()
     m_closing = true;
     m_uploadJob.Cancel();
     m_onlineTree->CancelJobs();
+    m_localTree->CancelJobs();
     m_uploadJob.Wait();
     m_onlineTree->WaitForJobs();
+    m_localTree->WaitForJobs();
     CMessageBox::SetOwner(kNoWindow);
     KillTimer(kTimerId);
     m_trayIcon.RemoveIcon();

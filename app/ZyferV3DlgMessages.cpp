@@ -91,7 +91,7 @@ LResult CZyferV3Dlg::OnDownloadToFolder(WParam wParam, LParam)
 {
     const std::string folder = TextOf(wParam);
     const bool downloading = m_onlineTree->IsDownloading();
-    m_onlineTree->StartDownload(folder.c_str());
+    m_onlineTree->StartDownload(folder.c_str(), m_localTree->Locations().ListedDeviceOf(folder));
     if (!downloading) {
         m_downloadFolder = folder;
     }

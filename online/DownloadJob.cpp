@@ -187,7 +187,9 @@ public:
             return End::Refused;
         }
         TemporaryFile temporary;
-        if (!temporary.Create(m_request.folder)) {
+        if ((m_request.device != 0 &&
+             !fs::IsFolderOnDevice(m_request.folder.c_str(), m_request.device)) ||
+            !temporary.Create(m_request.folder)) {
             Show(kCopyError);
             return End::Refused;
         }

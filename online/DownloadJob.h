@@ -3,6 +3,7 @@
 #include "platform/base/WorkerJob.h"
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -16,6 +17,9 @@ struct DownloadRequest
     std::string url;      // the save file's address, unchanged
     int downloadSize = 0; // the byte count the detail document promised
     std::string folder;   // the destination location, ending in its backslash
+    // The device the location was listed with (0: not known, nothing checked):
+    // a drive pulled before the list heard of it leaves an empty folder there.
+    std::uint64_t device = 0;
 };
 
 // The file name a download url gives: the text behind its last "/" with

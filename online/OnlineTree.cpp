@@ -228,7 +228,7 @@ void COnlineTree::RefreshCommunity()
     }
 }
 
-void COnlineTree::StartDownload(const char* destinationFolder)
+void COnlineTree::StartDownload(const char* destinationFolder, std::uint64_t device)
 {
     // One download at a time; the disabled trees normally see to it.
     if (m_dragSize == 0 || destinationFolder == nullptr || m_downloadJob.IsRunning()) {
@@ -238,7 +238,7 @@ void COnlineTree::StartDownload(const char* destinationFolder)
     m_downloadSize = m_dragSize;
     std::strncpy(m_downloadFolder, destinationFolder, sizeof m_downloadFolder - 1);
     m_downloadFolder[sizeof m_downloadFolder - 1] = '\0';
-    m_downloadJob.Start({m_downloadUrl, m_downloadSize, m_downloadFolder});
+    m_downloadJob.Start({m_downloadUrl, m_downloadSize, m_downloadFolder, device});
 }
 
 void COnlineTree::CancelJobs()

@@ -43,7 +43,8 @@ public:
     void AddSaveItem(OnlineSave* save, OnlineFolder* parent);
     void OnMenuCommand(unsigned command, OnlineRecord* record);
     void RefreshCommunity();
-    void StartDownload(const char* destinationFolder);
+    // `device` is the one the destination was listed with (0: not checked).
+    void StartDownload(const char* destinationFolder, std::uint64_t device = 0);
     // The window closes: its jobs stop (nothing more is shown or sent), and
     // WaitForJobs serves them until they have.
     void CancelJobs();

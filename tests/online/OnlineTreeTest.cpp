@@ -468,6 +468,16 @@ TEST_F(OnlineTreeTest, DownloadEndsLeaveEitherTheNewSaveOrTheOldFile)
     tree->StartDownload(folder.c_str());
     EXPECT_FALSE(tree->IsDownloading());
 
+    // A drive pulled before the list heard of it: its folder is no longer on
+    // the device it was listed with, and nothing is written beneath it.
+    stdfs::remove(drive / "Good.tvd");
+    boxes.Clear();
+    PickUp(root, "Pulled", raw.Url("/saves/Good.tvd"), n);
+    tree->StartDownload(folder.c_str(), 1);
+    WaitForDownload();
+    EXPECT_EQ(boxes.Texts(), Strings{copyError});
+    EXPECT_TRUE(FolderContents(drive.Path()).empty());
+
     // The program closes in the middle of a transfer: no hang, the old file
     // as it was, and no temporary file.
     std::ofstream(drive / "Good.tvd") << old;
