@@ -1,5 +1,7 @@
 #include "online/OnlineValue.h"
 
+#include "platform/base/PercentCoding.h"
+
 #include <climits>
 
 namespace tolvar {
@@ -26,25 +28,7 @@ std::string DecodeOnlineValue(const std::string& value)
 
 std::string DecodeOnlineName(const std::string& name)
 {
-    auto hex = [](char c) {
-        return c >= '0' && c <= '9'   ? c - '0'
-               : c >= 'a' && c <= 'f' ? c - 'a' + 10
-               : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                      : -1;
-    };
-    std::string out;
-    out.reserve(name.size());
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        const int high = i + 2 < name.size() && name[i] == '%' ? hex(name[i + 1]) : -1;
-        const int low = high >= 0 ? hex(name[i + 2]) : -1;
-        if (low >= 0) {
-            out += static_cast<char>(high * 16 + low);
-            i += 2;
-        } else {
-            out += name[i] == '+' ? ' ' : name[i];
-        }
-    }
-    return out;
+    return PercentDecode(name, PlusIsSpace::Yes);
 }
 
 int ParseDecimal(const std::string& text)

@@ -4,6 +4,8 @@
 // Session holds is touched on the I/O thread only.
 #include "server/HttpServer.h"
 
+#include "platform/base/PercentCoding.h"
+
 // Beast's string_view is then std::string_view, as in the rest of the code.
 #define BOOST_BEAST_USE_STD_STRING_VIEW 1
 #include <boost/asio/ip/tcp.hpp>
@@ -49,33 +51,6 @@ bool EqualNoCase(std::string_view a, std::string_view b)
                                               [](char x, char y) { return Lower(x) == Lower(y); });
 }
 
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    c = Lower(c);
-    return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-}
-
-std::string PercentDecode(std::string_view text, bool plusIsSpace)
-{
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const int hi = i + 2 < text.size() && text[i] == '%' ? HexValue(text[i + 1]) : -1;
-        const int lo = hi >= 0 ? HexValue(text[i + 2]) : -1;
-        if (text[i] == '%' && hi >= 0 && lo >= 0) {
-            out += static_cast<char>(hi * 16 + lo);
-            i += 2;
-        } else if (plusIsSpace && text[i] == '+') {
-            out += ' ';
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
 std::string Trim(std::string_view text)
 {
     const std::size_t first = text.find_first_not_of(" \t");
@@ -89,7 +64,7 @@ std::string Trim(std::string_view text)
 void SplitQuery(HttpRequest& request)
 {
     const std::size_t question = request.target.find('?');
-    request.path = PercentDecode(std::string_view(request.target).substr(0, question), false);
+    request.path = PercentDecode(std::string_view(request.target).substr(0, question));
     if (question == std::string::npos) {
         return;
     }
@@ -99,10 +74,10 @@ void SplitQuery(HttpRequest& request)
         const std::string_view pair = query.substr(pos, amp - pos);
         const std::size_t eq = pair.find('=');
         if (!pair.empty()) {
-            request.params.emplace_back(PercentDecode(pair.substr(0, eq), true),
+            request.params.emplace_back(PercentDecode(pair.substr(0, eq), PlusIsSpace::Yes),
                                         eq == std::string_view::npos
                                             ? std::string()
-                                            : PercentDecode(pair.substr(eq + 1), true));
+                                            : PercentDecode(pair.substr(eq + 1), PlusIsSpace::Yes));
         }
         pos = amp + 1;
     }

@@ -1,5 +1,6 @@
 #include "server/StaticExport.h"
 
+#include "platform/base/PercentCoding.h"
 #include "server/DatabaseText.h"
 #include "server/HomePage.h"
 
@@ -17,24 +18,6 @@ constexpr int kMaxDepth = 64;
 
 // A static web server decodes %XX in a path and takes every other byte as it
 // is, so only letters, digits and "-_.~/" stay.
-std::string EncodePath(const std::string& path)
-{
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    for (char ch : path) {
-        const auto c = static_cast<unsigned char>(ch);
-        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-            c == '-' || c == '_' || c == '.' || c == '~' || c == '/') {
-            out += ch;
-        } else {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
-        }
-    }
-    return out;
-}
-
 std::string FolderDirectory(const std::string& folder)
 {
     std::string out = "lists/";
@@ -67,11 +50,11 @@ public:
     explicit ExportLinks(std::string base) : m_base(std::move(base)) {}
     std::string List(const std::string& folder) const override
     {
-        return m_base + "/" + EncodePath(StaticExport::ListPath(folder)) + "?";
+        return m_base + "/" + PercentEncode(StaticExport::ListPath(folder), "/") + "?";
     }
     std::string Detail(const std::string& save) const override
     {
-        return m_base + "/" + EncodePath(StaticExport::DetailPath(save)) + "?";
+        return m_base + "/" + PercentEncode(StaticExport::DetailPath(save), "/") + "?";
     }
     std::string Download(const std::string& saveFile) const override
     {

@@ -5,6 +5,7 @@
 // thread of its own (SessionBus) and reach the UI thread as posted work.
 #include "platform/shell/AppInstance.h"
 
+#include "platform/base/PercentCoding.h"
 #include "platform/shell/SessionBus.h"
 #include "platform/ui/WindowSystem.h"
 
@@ -135,20 +136,6 @@ bool HandOver(sd_bus* bus, const std::string& appId, const std::string& path,
     return r >= 0;
 }
 
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 } // namespace
 
 std::unique_ptr<AppInstance> AppInstance::Claim(const std::string& appId,
@@ -196,21 +183,7 @@ std::string ObjectPathOf(const std::string& appId)
 
 std::string PathToFileUri(const std::string& path)
 {
-    static const char* kHex = "0123456789ABCDEF";
-    std::string uri = "file://";
-    for (unsigned char c : path) {
-        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                           (c >= '0' && c <= '9') || c == '/' || c == '-' || c == '.' || c == '_' ||
-                           c == '~';
-        if (plain) {
-            uri += static_cast<char>(c);
-        } else {
-            uri += '%';
-            uri += kHex[c >> 4];
-            uri += kHex[c & 0xF];
-        }
-    }
-    return uri;
+    return "file://" + PercentEncode(path, "/");
 }
 
 std::string FileUriToPath(const std::string& uri)
@@ -227,20 +200,9 @@ std::string FileUriToPath(const std::string& uri)
     if (rest.empty() || rest[0] != '/') {
         return {};
     }
-    std::string path;
-    for (std::size_t i = 0; i < rest.size(); ++i) {
-        if (rest[i] == '%' && i + 2 < rest.size() && HexValue(rest[i + 1]) >= 0 &&
-            HexValue(rest[i + 2]) >= 0) {
-            const char decoded =
-                static_cast<char>(HexValue(rest[i + 1]) * 16 + HexValue(rest[i + 2]));
-            if (decoded == '\0') {
-                return {};
-            }
-            path += decoded;
-            i += 2;
-        } else {
-            path += rest[i];
-        }
+    std::string path = PercentDecode(rest);
+    if (path.find('\0') != std::string::npos) {
+        return {};
     }
     return path;
 }

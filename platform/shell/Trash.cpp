@@ -8,6 +8,7 @@
 // what was made, so the original stays and the trash holds no half entry.
 #include "platform/shell/Trash.h"
 
+#include "platform/base/PercentCoding.h"
 #include "platform/fs/FileOps.h"
 #include "platform/fs/Path.h"
 
@@ -120,54 +121,6 @@ int RenameNoReplace(const std::string& from, const std::string& to)
 // Path values are escaped as in URLs: letters, digits, "-._~" and the
 // separator stay, every other byte becomes %XX. That is stricter than
 // RFC 2396 asks and what GLib writes, so both read each other's entries.
-std::string EncodePath(const std::string& path)
-{
-    static const char* const kHex = "0123456789ABCDEF";
-    std::string text;
-    for (const char c : path) {
-        const auto byte = static_cast<unsigned char>(c);
-        if ((byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
-            (byte >= '0' && byte <= '9') ||
-            std::string_view("-._~/").find(c) != std::string_view::npos) {
-            text += c;
-        } else {
-            text += '%';
-            text += kHex[byte >> 4];
-            text += kHex[byte & 15];
-        }
-    }
-    return text;
-}
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
-std::string DecodePath(const std::string& text)
-{
-    std::string path;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-            HexValue(text[i + 2]) >= 0) {
-            path += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
-            i += 2;
-        } else {
-            path += text[i];
-        }
-    }
-    return path;
-}
-
 std::string LocalTimeStamp()
 {
     const std::time_t now = std::time(nullptr);
@@ -268,7 +221,7 @@ bool ParseInfo(const std::string& text, std::string& path, std::string& date)
         if (!line.empty() && line.front() == '[') {
             inGroup = line == "[Trash Info]";
         } else if (inGroup && line.rfind("Path=", 0) == 0) {
-            path = DecodePath(line.substr(5));
+            path = PercentDecode(line.substr(5));
         } else if (inGroup && line.rfind("DeletionDate=", 0) == 0) {
             date = line.substr(13);
         }
@@ -415,8 +368,8 @@ TrashError Trash::Put(const char* programPath, std::string* trashName) const
             unlink(infoPath.c_str());
         }
     }
-    const std::string text =
-        "[Trash Info]\nPath=" + EncodePath(original) + "\nDeletionDate=" + LocalTimeStamp() + "\n";
+    const std::string text = "[Trash Info]\nPath=" + PercentEncode(original, "/") +
+                             "\nDeletionDate=" + LocalTimeStamp() + "\n";
     if (!WriteAll(info.Get(), text.data(), text.size()) || fsync(info.Get()) != 0 ||
         !info.Close()) {
         error = errno;

@@ -1,5 +1,6 @@
 #include "platform/ui/x11/Xdnd.h"
 
+#include "platform/base/PercentCoding.h"
 #include "platform/ui/WindowSystem.h"
 
 #include <X11/Xatom.h>
@@ -14,49 +15,6 @@ namespace tolvar::ui {
 namespace {
 
 constexpr long kXdndVersion = 5;
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
-}
-
-std::string PercentDecode(const std::string& s)
-{
-    std::string out;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '%' && i + 2 < s.size() + 0 && HexValue(s[i + 1]) >= 0 &&
-            HexValue(s[i + 2]) >= 0) {
-            out += static_cast<char>(HexValue(s[i + 1]) * 16 + HexValue(s[i + 2]));
-            i += 2;
-        } else {
-            out += s[i];
-        }
-    }
-    return out;
-}
-
-std::string PercentEncodePath(const std::string& path)
-{
-    static const char* kHex = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : path) {
-        if (std::isalnum(c) || std::strchr("/-._~!$&'()*+,;=:@", c) != nullptr) {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
-        }
-    }
-    return out;
-}
 
 // The live instance, so a drop delivered from the loop can tell whether the
 // one that posted it is still there to answer the source.
@@ -164,7 +122,7 @@ std::string Xdnd::UriListFromPaths(const std::vector<std::string>& programPaths)
         if (path.empty() || path[0] != '/') {
             continue; // only absolute paths mean anything to another program
         }
-        list += "file://" + PercentEncodePath(path) + "\r\n";
+        list += "file://" + PercentEncode(path, "/!$&'()*+,;=:@") + "\r\n";
     }
     return list;
 }
