@@ -19,6 +19,7 @@
 #include "platform/net/InternetException.h"
 #include "platform/net/InternetSession.h"
 #include "platform/net/Url.h"
+#include "platform/shell/TrashOrAsk.h"
 #include "saveformat/SaveFormat.h"
 #include "saveformat/SaveSealStream.h"
 
@@ -214,6 +215,9 @@ public:
             SendPath(WM_APP_DOWNLOAD_CORRUPT, temporary.Path());
         } else if (writer.Length() != static_cast<std::uint64_t>(m_request.downloadSize)) {
             SendPath(WM_APP_DOWNLOAD_INCOMPLETE, temporary.Path());
+        } else if (fs::FileExists(target.c_str()) &&
+                   !shell::TrashBeforeReplace(target, &m_cancelled)) {
+            // Kept: the old file stays, the temporary goes with this frame.
         } else if (fs::ReplaceFile(temporary.Path().c_str(), target.c_str())) {
             temporary.Release();
             SendPath(WM_APP_DOWNLOAD_DONE, target);
