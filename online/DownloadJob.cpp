@@ -215,8 +215,7 @@ public:
             SendPath(WM_APP_DOWNLOAD_CORRUPT, temporary.Path());
         } else if (writer.Length() != static_cast<std::uint64_t>(m_request.downloadSize)) {
             SendPath(WM_APP_DOWNLOAD_INCOMPLETE, temporary.Path());
-        } else if (fs::FileExists(target.c_str()) &&
-                   !shell::TrashBeforeReplace(target, &m_cancelled)) {
+        } else if (!shell::TrashBeforeReplace(target, &m_cancelled)) {
             // Kept: the old file stays, the temporary goes with this frame.
         } else if (fs::ReplaceFile(temporary.Path().c_str(), target.c_str())) {
             temporary.Release();

@@ -62,8 +62,8 @@ bool DownloadCodeList(const std::string& url, const CodeListJob::Destination& de
     const std::string target = destination.folder + kCodeListName;
     return body.size() >= kCodeListMinBytes && !cancel &&
            fs::IsFolderOnDevice(destination.folder.c_str(), destination.device) &&
-           (!fs::FileExists(target.c_str()) || shell::TrashBeforeReplace(target, &cancel)) &&
-           fs::WriteFileAtomically(target.c_str(), body.data(), body.size());
+           fs::WriteFileAtomically(target.c_str(), body.data(), body.size(),
+                                   [&] { return shell::TrashBeforeReplace(target, &cancel); });
 }
 
 std::string Joined(const std::vector<std::string>& texts)
@@ -175,12 +175,14 @@ std::vector<std::string> CodeListJob::CopyToOthers(const std::vector<Destination
             continue;
         }
         // A drive whose old list the user keeps is skipped, not failed.
-        if (fs::IsFolderOnDevice(other.folder.c_str(), other.device) &&
-            fs::FileExists(target.c_str()) && !shell::TrashBeforeReplace(target, cancel)) {
-            continue;
-        }
+        bool kept = false;
         if (!fs::IsFolderOnDevice(other.folder.c_str(), other.device) ||
-            !fs::CopyFile(source.c_str(), target.c_str(), fs::CopyMode::Replace)) {
+            (!fs::CopyFile(source.c_str(), target.c_str(), fs::CopyMode::Replace,
+                           [&] {
+                               kept = !shell::TrashBeforeReplace(target, cancel);
+                               return !kept;
+                           }) &&
+             !kept)) {
             failed.push_back(other.label);
         }
     }

@@ -362,15 +362,28 @@ DriveLocation* LocationList::CopyEntryToLocation(CatalogueItem* entry, DriveLoca
     // it is complete and on the medium; a failed copy keeps the old file. A
     // drive pulled before the list heard of it writes nothing into the
     // folder left beneath it.
-    if (!fs::IsFolderOnDevice(destination->m_name, destination->m_device)) {
-        AfxMessageBox("An error occured trying to copy the file.", MB_OK);
+    // The old file goes to the trash once the copy is complete, just before
+    // the rename, so a Yes to overwrite can be undone.
+    const RecordMark destinationMark = Mark(destination);
+    bool kept = false;
+    bool asked = false;
+    const bool copied =
+        fs::IsFolderOnDevice(destination->m_name, destination->m_device) &&
+        fs::CopyFile(sourcePath.c_str(), destinationPath.c_str(), fs::CopyMode::Replace, [&] {
+            kept = !shell::TrashBeforeReplace(destinationPath, nullptr, &asked);
+            return !kept;
+        });
+    if (asked) {
+        // The box's loop may have served a drive removal that freed the location.
+        destination = dynamic_cast<DriveLocation*>(Recall(destinationMark));
+        if (destination == nullptr) {
+            return nullptr;
+        }
+    }
+    if (kept) {
         return nullptr;
     }
-    // The old file goes to the trash first, so a Yes to overwrite can be undone.
-    if (fs::FileExists(destinationPath.c_str()) && !shell::TrashBeforeReplace(destinationPath)) {
-        return nullptr;
-    }
-    if (!fs::CopyFile(sourcePath.c_str(), destinationPath.c_str(), fs::CopyMode::Replace)) {
+    if (!copied) {
         AfxMessageBox("An error occured trying to copy the file.", MB_OK);
         return nullptr;
     }
@@ -415,9 +428,16 @@ DriveLocation* LocationList::CopyFileToItem(const char* sourcePath, TreeItem* ta
             return nullptr;
         }
     }
-    if (!fs::IsFolderOnDevice(destination->m_name, destination->m_device) ||
-        (fs::FileExists(destinationPath.c_str()) && !shell::TrashBeforeReplace(destinationPath)) ||
-        !fs::CopyFile(sourcePath, destinationPath.c_str(), fs::CopyMode::Replace)) {
+    const RecordMark destinationMark = Mark(destination);
+    bool asked = false;
+    const bool copied =
+        fs::IsFolderOnDevice(destination->m_name, destination->m_device) &&
+        fs::CopyFile(sourcePath, destinationPath.c_str(), fs::CopyMode::Replace,
+                     [&] { return shell::TrashBeforeReplace(destinationPath, nullptr, &asked); });
+    if (asked) {
+        destination = dynamic_cast<DriveLocation*>(Recall(destinationMark));
+    }
+    if (!copied || destination == nullptr) {
         return nullptr;
     }
     ScanLocation(destination);

@@ -1,6 +1,7 @@
 #include "platform/shell/TrashOrAsk.h"
 
 #include "platform/base/MessageBox.h"
+#include "platform/fs/FileOps.h"
 #include "platform/shell/Trash.h"
 
 namespace tolvar::shell {
@@ -22,9 +23,17 @@ TrashOutcome TrashOrAsk(const std::string& programPath, const char* question,
     return AfxMessageBox(text, MB_YESNO) == IDYES ? TrashOutcome::LoseIt : TrashOutcome::Keep;
 }
 
-bool TrashBeforeReplace(const std::string& programPath, const std::atomic<bool>* cancel)
+bool TrashBeforeReplace(const std::string& programPath, const std::atomic<bool>* cancel,
+                        bool* asked)
 {
-    return TrashOrAsk(programPath, "Replace it anyway?", cancel) != TrashOutcome::Keep;
+    if (!fs::FileExists(programPath.c_str())) {
+        return true;
+    }
+    const TrashOutcome outcome = TrashOrAsk(programPath, "Replace it anyway?", cancel);
+    if (asked != nullptr) {
+        *asked = outcome == TrashOutcome::LoseIt || outcome == TrashOutcome::Keep;
+    }
+    return outcome != TrashOutcome::Keep;
 }
 
 } // namespace tolvar::shell

@@ -20,7 +20,10 @@ enum class TrashOutcome
 TrashOutcome TrashOrAsk(const std::string& programPath, const char* question,
                         const std::atomic<bool>* cancel = nullptr);
 
-// For a file about to be replaced: true when the replace may go ahead.
-bool TrashBeforeReplace(const std::string& programPath, const std::atomic<bool>* cancel = nullptr);
+// For a file about to be replaced: true when the replace may go ahead (a
+// file that is not there is nothing to lose). asked tells whether a question
+// was shown, whose loop may have served other events meanwhile.
+bool TrashBeforeReplace(const std::string& programPath, const std::atomic<bool>* cancel = nullptr,
+                        bool* asked = nullptr);
 
 } // namespace tolvar::shell
