@@ -216,7 +216,7 @@ public:
         } else if (writer.Length() != static_cast<std::uint64_t>(m_request.downloadSize)) {
             SendPath(WM_APP_DOWNLOAD_INCOMPLETE, temporary.Path());
         } else if (!shell::TrashBeforeReplace(target, &m_cancelled)) {
-            // Kept: the old file stays, the temporary goes with this frame.
+            return End::Failed; // the old file kept; the temporary goes with this frame
         } else if (fs::ReplaceFile(temporary.Path().c_str(), target.c_str())) {
             temporary.Release();
             SendPath(WM_APP_DOWNLOAD_DONE, target);
