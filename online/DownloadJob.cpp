@@ -19,6 +19,7 @@
 #include "platform/net/InternetException.h"
 #include "platform/net/InternetSession.h"
 #include "platform/net/Url.h"
+#include "platform/shell/TrashOrAsk.h"
 #include "saveformat/SaveFormat.h"
 #include "saveformat/SaveSealStream.h"
 
@@ -216,6 +217,8 @@ public:
             SendPath(WM_APP_DOWNLOAD_CORRUPT, temporary.Path());
         } else if (writer.Length() != static_cast<std::uint64_t>(m_request.downloadSize)) {
             SendPath(WM_APP_DOWNLOAD_INCOMPLETE, temporary.Path());
+        } else if (!shell::TrashBeforeReplace(target, &m_cancelled)) {
+            return End::Failed; // the old file kept; the temporary goes with this frame
         } else if (fs::ReplaceFile(temporary.Path().c_str(), target.c_str())) {
             temporary.Release();
             SendPath(WM_APP_DOWNLOAD_DONE, target);

@@ -9,6 +9,7 @@
 #include "platform/net/InternetException.h"
 #include "platform/net/InternetSession.h"
 #include "platform/net/Url.h"
+#include "platform/shell/TrashOrAsk.h"
 #include "storage/LocalTreeHost.h"
 
 #include <memory>
@@ -61,7 +62,8 @@ bool DownloadCodeList(const std::string& url, const CodeListJob::Destination& de
     const std::string target = destination.folder + kCodeListName;
     return body.size() >= kCodeListMinBytes && !cancel &&
            fs::IsFolderOnDevice(destination.folder.c_str(), destination.device) &&
-           fs::WriteFileAtomically(target.c_str(), body.data(), body.size());
+           fs::WriteFileAtomically(target.c_str(), body.data(), body.size(),
+                                   [&] { return shell::TrashBeforeReplace(target, &cancel); });
 }
 
 std::string Joined(const std::vector<std::string>& texts)
@@ -126,7 +128,7 @@ void Run(WorkerJob& job, MessageTarget& mainWindow, LocalTreeHost* host, bool al
     }
     std::vector<std::string> failed;
     if (allDrives && !job.IsCancelled()) {
-        failed = CodeListJob::CopyToOthers(destinations);
+        failed = CodeListJob::CopyToOthers(destinations, &job.CancelFlag());
     }
     if (job.IsCancelled()) {
         return;
@@ -152,7 +154,8 @@ void CodeListJob::Start(MessageTarget& mainWindow, LocalTreeHost* host, bool all
     });
 }
 
-std::vector<std::string> CodeListJob::CopyToOthers(const std::vector<Destination>& destinations)
+std::vector<std::string> CodeListJob::CopyToOthers(const std::vector<Destination>& destinations,
+                                                   const std::atomic<bool>* cancel)
 {
     std::vector<std::string> failed;
     if (destinations.size() < 2) {
@@ -171,8 +174,15 @@ std::vector<std::string> CodeListJob::CopyToOthers(const std::vector<Destination
         if (fs::IsSameFile(source.c_str(), target.c_str())) {
             continue;
         }
+        // A drive whose old list the user keeps is skipped, not failed.
+        bool kept = false;
         if (!fs::IsFolderOnDevice(other.folder.c_str(), other.device) ||
-            !fs::CopyFile(source.c_str(), target.c_str(), fs::CopyMode::Replace)) {
+            (!fs::CopyFile(source.c_str(), target.c_str(), fs::CopyMode::Replace,
+                           [&] {
+                               kept = !shell::TrashBeforeReplace(target, cancel);
+                               return !kept;
+                           }) &&
+             !kept)) {
             failed.push_back(other.label);
         }
     }

@@ -42,8 +42,10 @@ public:
     bool IsRunning() const { return m_job.IsRunning(); }
 
     // Copies the first destination's code list to the others and returns the
-    // labels of those it could not be copied to.
-    static std::vector<std::string> CopyToOthers(const std::vector<Destination>& destinations);
+    // labels of those it could not be copied to. An older list goes to the
+    // trash first; one the user keeps is left, and not counted as failed.
+    static std::vector<std::string> CopyToOthers(const std::vector<Destination>& destinations,
+                                                 const std::atomic<bool>* cancel = nullptr);
 
 private:
     WorkerJob m_job;

@@ -3,8 +3,46 @@
 #include "messages/JobActivity.h"
 #include "platform/base/MessageBox.h"
 #include "platform/base/UiThread.h"
+#include "platform/fs/FileOps.h"
+#include "platform/fs/FindFile.h"
+#include "platform/shell/TrashOrAsk.h"
+
+#include <atomic>
+#include <string>
+#include <vector>
 
 namespace tolvar {
+
+namespace {
+
+// The drive's saves and code list go to the trash before a format wipes
+// them. False when one could not and the user would not lose it, or the job
+// stopped.
+bool TrashSaves(const std::string& mountPoint, const std::atomic<bool>& cancel)
+{
+    const std::string folder = mountPoint.ends_with('/') ? mountPoint : mountPoint + "/";
+    std::vector<std::string> paths;
+    fs::FindFile find;
+    for (bool found = find.First((folder + "*.tvd").c_str()); found; found = find.Next()) {
+        if (!find.IsDirectory()) {
+            paths.push_back(folder + find.FileName());
+        }
+    }
+    find.Close();
+    const std::string codeList = folder + "codelist.bin";
+    if (fs::FileExists(codeList.c_str())) {
+        paths.push_back(codeList);
+    }
+    for (const std::string& path : paths) {
+        if (cancel || shell::TrashOrAsk(path, "Format anyway and lose it?", &cancel) ==
+                          shell::TrashOutcome::Keep) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
 
 void FormatJob::Start(MessageTarget& mainWindow, shell::DriveFormatter& formatter,
                       shell::FormatTarget target, std::function<void(bool formatted)> done)
@@ -17,12 +55,14 @@ void FormatJob::Start(MessageTarget& mainWindow, shell::DriveFormatter& formatte
             if (job.IsCancelled()) {
                 return;
             }
-            std::string detail;
-            const shell::FormatResult result = formatter.Format(target, detail);
-            activity.End();
-            formatted = result == shell::FormatResult::Formatted;
-            if (result != shell::FormatResult::Formatted && !job.IsCancelled()) {
-                AfxMessageBox(shell::FormatResultText(result, detail));
+            if (TrashSaves(target.mountPoint, job.CancelFlag())) {
+                std::string detail;
+                const shell::FormatResult result = formatter.Format(target, detail);
+                activity.End();
+                formatted = result == shell::FormatResult::Formatted;
+                if (result != shell::FormatResult::Formatted && !job.IsCancelled()) {
+                    AfxMessageBox(shell::FormatResultText(result, detail));
+                }
             }
         }
         if (!job.IsCancelled()) {

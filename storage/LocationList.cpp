@@ -6,6 +6,7 @@
 #include "platform/fs/FileOps.h"
 #include "platform/fs/Path.h"
 #include "platform/fs/VolumeTable.h"
+#include "platform/shell/TrashOrAsk.h"
 #include "storage/FixedText.h"
 
 #include <cctype>
@@ -361,8 +362,28 @@ DriveLocation* LocationList::CopyEntryToLocation(CatalogueItem* entry, DriveLoca
     // it is complete and on the medium; a failed copy keeps the old file. A
     // drive pulled before the list heard of it writes nothing into the
     // folder left beneath it.
-    if (!fs::IsFolderOnDevice(destination->m_name, destination->m_device) ||
-        !fs::CopyFile(sourcePath.c_str(), destinationPath.c_str(), fs::CopyMode::Replace)) {
+    // The old file goes to the trash once the copy is complete, just before
+    // the rename, so a Yes to overwrite can be undone.
+    const RecordMark destinationMark = Mark(destination);
+    bool kept = false;
+    bool asked = false;
+    const bool copied =
+        fs::IsFolderOnDevice(destination->m_name, destination->m_device) &&
+        fs::CopyFile(sourcePath.c_str(), destinationPath.c_str(), fs::CopyMode::Replace, [&] {
+            kept = !shell::TrashBeforeReplace(destinationPath, nullptr, &asked);
+            return !kept;
+        });
+    if (asked) {
+        // The box's loop may have served a drive removal that freed the location.
+        destination = dynamic_cast<DriveLocation*>(Recall(destinationMark));
+        if (destination == nullptr) {
+            return nullptr;
+        }
+    }
+    if (kept) {
+        return nullptr;
+    }
+    if (!copied) {
         AfxMessageBox("An error occured trying to copy the file.", MB_OK);
         return nullptr;
     }
@@ -407,8 +428,16 @@ DriveLocation* LocationList::CopyFileToItem(const char* sourcePath, TreeItem* ta
             return nullptr;
         }
     }
-    if (!fs::IsFolderOnDevice(destination->m_name, destination->m_device) ||
-        !fs::CopyFile(sourcePath, destinationPath.c_str(), fs::CopyMode::Replace)) {
+    const RecordMark destinationMark = Mark(destination);
+    bool asked = false;
+    const bool copied =
+        fs::IsFolderOnDevice(destination->m_name, destination->m_device) &&
+        fs::CopyFile(sourcePath, destinationPath.c_str(), fs::CopyMode::Replace,
+                     [&] { return shell::TrashBeforeReplace(destinationPath, nullptr, &asked); });
+    if (asked) {
+        destination = dynamic_cast<DriveLocation*>(Recall(destinationMark));
+    }
+    if (!copied || destination == nullptr) {
         return nullptr;
     }
     ScanLocation(destination);
@@ -425,9 +454,23 @@ DriveLocation* LocationList::DeleteEntry(CatalogueItem* entry)
         return nullptr;
     }
     std::string path;
-    if (!fs::JoinFileName(location->m_name, entry->m_name, path) || !fs::DeleteFile(path.c_str())) {
+    if (!fs::JoinFileName(location->m_name, entry->m_name, path)) {
         AfxMessageBox("An error occured deleting the file", MB_OK);
         return nullptr;
+    }
+    // The save goes to the trash; only a Yes to losing it deletes it for good.
+    switch (shell::TrashOrAsk(path, "Delete it for good?")) {
+    case shell::TrashOutcome::Trashed:
+        break;
+    case shell::TrashOutcome::Keep:
+        return nullptr;
+    case shell::TrashOutcome::Gone:
+    case shell::TrashOutcome::LoseIt:
+        if (!fs::DeleteFile(path.c_str())) {
+            AfxMessageBox("An error occured deleting the file", MB_OK);
+            return nullptr;
+        }
+        break;
     }
     // "\\.\E:" names the volume of drive E:; for "Saves\" it names no device
     // and the flush simply does not happen.

@@ -127,7 +127,8 @@ struct TempFile
 
 // Flushes the temporary file, closes it and renames it onto the destination;
 // on any failure the temporary file is removed and the destination untouched.
-bool Commit(TempFile& temp, const std::string& destination, CopyMode mode)
+bool Commit(TempFile& temp, const std::string& destination, CopyMode mode,
+            const BeforeReplace& beforeReplace = {})
 {
     if (fsync(temp.fd.Get()) != 0) {
         temp.Discard();
@@ -148,6 +149,8 @@ bool Commit(TempFile& temp, const std::string& destination, CopyMode mode)
                          ? -1
                          : rename(temp.path.c_str(), destination.c_str());
         }
+    } else if (beforeReplace && !beforeReplace()) {
+        result = -1;
     } else {
         result = rename(temp.path.c_str(), destination.c_str());
     }
@@ -171,7 +174,8 @@ bool DestinationOf(const char* programPath, std::string& posix)
 
 } // namespace
 
-bool CopyFile(const char* sourcePath, const char* destinationPath, CopyMode mode)
+bool CopyFile(const char* sourcePath, const char* destinationPath, CopyMode mode,
+              const BeforeReplace& beforeReplace)
 {
     std::string source;
     std::string destination;
@@ -210,10 +214,11 @@ bool CopyFile(const char* sourcePath, const char* destinationPath, CopyMode mode
     fchmod(temp.fd.Get(), st.st_mode & 07777);
     const timespec times[2] = {st.st_atim, st.st_mtim};
     futimens(temp.fd.Get(), times);
-    return Commit(temp, destination, mode);
+    return Commit(temp, destination, mode, beforeReplace);
 }
 
-bool WriteFileAtomically(const char* programPath, const void* data, std::size_t length)
+bool WriteFileAtomically(const char* programPath, const void* data, std::size_t length,
+                         const BeforeReplace& beforeReplace)
 {
     std::string destination;
     if (!DestinationOf(programPath, destination)) {
@@ -228,7 +233,7 @@ bool WriteFileAtomically(const char* programPath, const void* data, std::size_t 
         temp.Discard();
         return false;
     }
-    return Commit(temp, destination, CopyMode::Replace);
+    return Commit(temp, destination, CopyMode::Replace, beforeReplace);
 }
 
 bool ReplaceFile(const char* temporaryPath, const char* destinationPath)

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace tolvar::fs {
@@ -16,10 +17,15 @@ enum class CopyMode
 // in the destination folder, is flushed to the medium and only then renamed
 // onto the destination, so a copy that fails leaves any file that was there
 // untouched and no partial file behind.
-bool CopyFile(const char* sourcePath, const char* destinationPath, CopyMode mode);
+// beforeReplace, when given, runs once the temporary file is complete, just
+// before the rename (it puts the old file in the trash); false stops there.
+using BeforeReplace = std::function<bool()>;
+bool CopyFile(const char* sourcePath, const char* destinationPath, CopyMode mode,
+              const BeforeReplace& beforeReplace = {});
 
 // Writes a whole file the same way: temporary file, flush, rename.
-bool WriteFileAtomically(const char* programPath, const void* data, std::size_t length);
+bool WriteFileAtomically(const char* programPath, const void* data, std::size_t length,
+                         const BeforeReplace& beforeReplace = {});
 
 // Renames a finished temporary file onto its destination in the same folder,
 // replacing any file there, and flushes the folder so the new name survives

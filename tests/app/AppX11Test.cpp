@@ -7,6 +7,7 @@
 #include "tests/storage/TestSaves.h"
 #include "tests/support/DisplayProcess.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TrashHome.h"
 #include "tests/support/XvfbServer.h"
 #include "treeview/RowLayout.h"
 
@@ -104,6 +105,7 @@ protected:
 
     XvfbServer xvfb;
     TempDir dir;
+    TrashHome trash; // the program's deletes land here, never in the user's trash
     std::unique_ptr<ServerProcess> server;
 };
 
@@ -431,6 +433,7 @@ TEST_F(AppDrivesX11Test, UserTasksOnDrivesAndTheOnlineDatabase)
     EXPECT_TRUE(Eventually([&] { return Saves(Drive("ALPHA")).size() == 1; }))
         << "the save was not deleted";
     EXPECT_EQ(Saves(Drive("ALPHA")), std::vector<std::string>{alphaSaves.back()});
+    EXPECT_TRUE(std::filesystem::exists(trash.Files() / alphaSaves.front()));
 
     // The code list to all drives: a notice, the question, the notice of its end.
     ASSERT_TRUE(Click(At(42 + 60, 51 + 17)));

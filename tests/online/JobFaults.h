@@ -5,6 +5,7 @@
 #include "platform/net/NetTimeouts.h"
 #include "tests/online/RecordingMainWindow.h"
 #include "tests/support/ScriptedMessageBox.h"
+#include "tests/support/TrashHome.h"
 #include "tests/support/Watchdog.h"
 
 #include <gtest/gtest.h>
@@ -31,6 +32,7 @@ inline std::string Text(const std::vector<std::uint8_t>& bytes)
 class JobFaults : public ::testing::Test
 {
 protected:
+    TrashHome m_trash; // whatever a job replaces lands here, never in the user's trash
     JobFaults()
     {
         net::NetTimeouts quick;

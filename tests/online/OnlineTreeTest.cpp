@@ -16,6 +16,7 @@
 #include "tests/storage/TestSaves.h"
 #include "tests/support/ScriptedMessageBox.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TrashHome.h"
 #include "tests/treeview/TreeFixture.h"
 #include "treeview/DragPayload.h"
 
@@ -104,6 +105,7 @@ public:
 class OnlineTreeTest : public TreeFixture
 {
 protected:
+    TrashHome trash; // whatever a download replaces lands here
     void SetUp() override
     {
         TreeFixture::SetUp();
@@ -386,8 +388,11 @@ TEST_F(OnlineTreeTest, DownloadEndsLeaveEitherTheNewSaveOrTheOldFile)
         int answer;      // to the overwrite question
         std::string end; // the message that reports the outcome
         Strings boxes;
-        std::string left; // the file's contents afterwards, "" for none
+        std::string left;         // the file's contents afterwards, "" for none
+        bool brokenTrash = false; // a file where the trash folder should be
+        int loseAnswer = 0;       // to the question it brings
     };
+    const std::string lose = "The trash folder cannot be made or written. Replace it anyway?";
     const int n = static_cast<int>(good.size());
     const std::string failed = "online tree 0";
     const std::string done = "done " + target;
@@ -395,6 +400,8 @@ TEST_F(OnlineTreeTest, DownloadEndsLeaveEitherTheNewSaveOrTheOldFile)
         {"RAW/saves/Good.tvd", n, false, 0, done, {}, good},
         {"RAW/saves/Good.tvd", n, true, IDYES, done, {overwrite}, good},
         {"RAW/saves/Good%2Etvd", n, true, IDNO, "local tree 0", {overwrite}, old},
+        {"RAW/saves/Good.tvd", n, true, IDYES, failed, {overwrite, lose}, old, true, IDNO},
+        {"RAW/saves/Good.tvd", n, true, IDYES, done, {overwrite, lose}, good, true, IDYES},
         {"RAW/saves/Good.tvd",
          n + 1,
          true,
@@ -431,10 +438,17 @@ TEST_F(OnlineTreeTest, DownloadEndsLeaveEitherTheNewSaveOrTheOldFile)
         if (c.oldFile) {
             std::ofstream(drive / "Good.tvd") << old;
         }
+        stdfs::remove_all(trash.DataHome() / "Trash");
+        if (c.brokenTrash) {
+            trash.Break();
+        }
         boxes.Clear();
         host->messages.clear();
         if (c.answer != 0) {
             boxes.Answer(c.answer);
+        }
+        if (c.loseAnswer != 0) {
+            boxes.Answer(c.loseAnswer);
         }
         PickUp(root, "Save " + std::to_string(&c - cases.data()), url, c.size);
         ui::SendMessage(host->Handle(), WM_APP_DOWNLOAD_TO_FOLDER,
@@ -450,6 +464,10 @@ TEST_F(OnlineTreeTest, DownloadEndsLeaveEitherTheNewSaveOrTheOldFile)
         if (!c.left.empty()) {
             EXPECT_EQ(AsText(ReadBytes(drive / "Good.tvd")), c.left);
         }
+        // A replaced save is in the trash, unless the trash could not take it.
+        EXPECT_EQ(AsText(ReadBytes(trash.Files() / "Good.tvd")),
+                  c.oldFile && c.end == done && !c.brokenTrash ? old : "");
+        trash.Mend();
         if (&c == cases.data()) { // the whole sequence of a delivered save
             EXPECT_EQ(host->messages, (Strings{"online tree 1", "local tree 1", "start 0", "stop 0",
                                                done, "local tree 0", "online tree 0"}));

@@ -32,6 +32,7 @@ public:
     shell::FormatResult Format(const shell::FormatTarget& target, std::string& detail) override
     {
         calls.push_back(target.mountPoint + " " + target.mountId);
+        left = FolderContents(target.mountPoint);
         detail = "refused";
         return result;
     }
@@ -44,6 +45,7 @@ public:
     shell::FormatResult result = shell::FormatResult::Formatted;
     shell::RemoveResult removeResult = shell::RemoveResult::Removed;
     Strings calls;
+    Strings left; // what the drive held when the format was asked for
 };
 
 // The tree makes its own location list; the fixture's is left unused.
@@ -223,12 +225,32 @@ TEST_F(LocalTreeTest, MenuCommandsAndTheDeleteKey)
     window->RunJob();
     EXPECT_EQ(formatter.calls, Strings{e.string() + " fake:1"});
     EXPECT_EQ(m_boxes.Texts().back(), shell::FormatResultText(shell::FormatResult::NoService, ""));
+    // Its saves went to the trash before the format was asked for.
+    EXPECT_EQ(formatter.left, Strings{});
+    EXPECT_EQ(FolderContents(m_trash.Files()), (Strings{"a.tvd", "b.tvd"}));
+    EXPECT_EQ(ReadBytes(m_trash.Files() / "a.tvd"), MakeSave("alpha"));
     EXPECT_EQ(Messages(), (Strings{"3", "5"}));
     EXPECT_TRUE(tree->IsWindowEnabled());
     m_boxes.Answer(IDYES);
     tree->OnMenuCommand(kCmdFormatDrive, Record("Saves"));
     window->RunJob();
     EXPECT_EQ(formatter.calls.size(), 1u);
+    // A trash that cannot take them: No keeps the saves and never formats.
+    WriteBytes(e / "a.tvd", MakeSave("alpha"));
+    WriteBytes(e / "b.tvd", MakeSave("bravo"));
+    m_trash.Break();
+    m_boxes.Clear();
+    m_boxes.Answer(IDYES);
+    m_boxes.Answer(IDNO);
+    tree->OnMenuCommand(kCmdFormatDrive, Record("E"));
+    window->RunJob();
+    EXPECT_EQ(formatter.calls.size(), 1u);
+    EXPECT_EQ(m_boxes.Texts().back(),
+              "The trash folder cannot be made or written. Format anyway and lose it?");
+    EXPECT_EQ(ReadBytes(e / "a.tvd"), MakeSave("alpha"));
+    EXPECT_TRUE(tree->IsWindowEnabled());
+    m_trash.Mend();
+    tree->OnMenuCommand(kCmdRefresh, Record("E"));
 
     // Safely Remove hands the drive's volume to the disk service and shows
     // its refusal; a drive a job writes to, or the PC database, is refused
@@ -299,25 +321,58 @@ TEST_F(LocalTreeTest, MenuCommandsAndTheDeleteKey)
     EXPECT_EQ(m_boxes.Texts(), Strings{"An unknown menu command was received"});
 
     // Delete: the key asks first, the command again; No to either keeps it.
+    // Yes puts it in the trash; a trash that cannot take it asks once more.
+    const auto saves = m_dir / "Saves";
+    WriteBytes(saves / "c.tvd", MakeSave("charlie"));
+    tree->OnMenuCommand(kCmdRefresh, Record("Saves"));
+    const std::string lose = "The trash folder cannot be made or written. Delete it for good?";
     struct Delete
     {
+        const char* save;
+        fsys::path file;
+        bool brokenTrash;
         std::vector<int> answers;
         std::size_t questions;
         bool gone;
-    } deletes[] = {{{IDNO}, 1, false}, {{IDYES, IDNO}, 2, false}, {{IDYES, IDYES}, 2, true}};
+        bool trashed;
+    } deletes[] = {
+        {"alpha", e / "a.tvd", false, {IDNO}, 1, false, false},
+        {"alpha", e / "a.tvd", false, {IDYES, IDNO}, 2, false, false},
+        {"alpha", e / "a.tvd", true, {IDYES, IDYES, IDNO}, 3, false, false},
+        {"alpha", e / "a.tvd", false, {IDYES, IDYES}, 2, true, true},
+        {"charlie", saves / "c.tvd", false, {IDYES, IDYES}, 2, true, true},
+        {"bravo", e / "b.tvd", true, {IDYES, IDYES, IDYES}, 3, true, false},
+    };
     for (const Delete& d : deletes) {
+        SCOPED_TRACE(d.file.string() + (d.brokenTrash ? " broken trash" : ""));
+        fsys::remove_all(m_trash.DataHome() / "Trash");
+        if (d.brokenTrash) {
+            m_trash.Break();
+        }
         m_boxes.Clear();
         for (int answer : d.answers) {
             m_boxes.Answer(answer);
         }
-        tree->SelectItem(Item("alpha"));
+        const auto bytes = ReadBytes(d.file);
+        tree->SelectItem(Item(d.save));
         tree->OnKeyUp(ui::VK_DELETE, 1, 0);
         EXPECT_EQ(m_boxes.Count(), d.questions);
-        EXPECT_EQ(fsys::exists(e / "a.tvd"), !d.gone);
+        if (d.brokenTrash) {
+            EXPECT_EQ(m_boxes.Texts().back(), lose);
+        }
+        EXPECT_EQ(fsys::exists(d.file), !d.gone);
+        EXPECT_EQ(ReadBytes(m_trash.Files() / d.file.filename()),
+                  d.trashed ? bytes : std::vector<std::uint8_t>{});
+        EXPECT_EQ(
+            m_trash.InfoOf(d.file.filename().string()).find("\nPath=" + d.file.string() + "\n") !=
+                std::string::npos,
+            d.trashed);
         EXPECT_TRUE(tree->IsWindowEnabled());
+        m_trash.Mend();
     }
     for (TreeItem* item : tree->GetAllItems()) {
         EXPECT_EQ(tree->GetItemText(item).find("alpha"), std::string::npos);
+        EXPECT_EQ(tree->GetItemText(item).find("charlie"), std::string::npos);
     }
     m_boxes.Clear();
     tree->SelectItem(Item("E"));
@@ -491,6 +546,7 @@ TEST_F(LocalTreeTest, CodeListToOneOrAllLocationsAndFailuresThatKeepTheOldFiles)
     EXPECT_EQ(ReadBytes(e / "codelist.bin"), MakeCodeList(7, 300));
     EXPECT_EQ(Messages(), (Strings{"3", "5", "8 E:\\codelist.bin"}));
     EXPECT_NE(Item("Code List Version 7"), nullptr);
+    EXPECT_EQ(ReadBytes(m_trash.Files() / "codelist.bin"), MakeCodeList(1));
 
     // All drives: the first location takes the download, the others copies.
     fsys::remove(e / "codelist.bin");
@@ -506,6 +562,15 @@ TEST_F(LocalTreeTest, CodeListToOneOrAllLocationsAndFailuresThatKeepTheOldFiles)
     EXPECT_EQ(Messages(), (Strings{"3", "5", "8 E:\\codelist.bin"}));
     EXPECT_TRUE(tree->IsWindowEnabled());
     EXPECT_EQ(Shown().size(), 7u) << "every location shows its code list";
+    // F's older list went to the trash under a free name beside E's.
+    const Strings trashed = FolderContents(m_trash.Files());
+    ASSERT_EQ(trashed.size(), 2u);
+    std::vector<std::vector<std::uint8_t>> old = {ReadBytes(m_trash.Files() / trashed[0]),
+                                                  ReadBytes(m_trash.Files() / trashed[1])};
+    std::sort(old.begin(), old.end());
+    std::vector<std::vector<std::uint8_t>> expected = {MakeCodeList(1), MakeCodeList(2)};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(old, expected);
 
     // A drive the copy fails on is named at the end; the others keep theirs.
     fsys::remove(f / "codelist.bin");

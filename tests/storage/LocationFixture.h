@@ -8,6 +8,7 @@
 #include "tests/storage/TestSaves.h"
 #include "tests/support/ScriptedMessageBox.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TrashHome.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -90,6 +91,7 @@ protected:
     }
 
     TempDir m_dir;
+    TrashHome m_trash;
     std::filesystem::path m_previousCwd;
     FakeDrives m_drives;
     ScriptedMessageBox m_boxes;

@@ -44,7 +44,10 @@ TEST_F(TransferTest, CopyAsksBeforeReplacingAndNeedsRoomForTheGrowthOfTheFile)
         int answer;
         bool copies;
         Strings texts;
+        bool brokenTrash = false; // a file where the trash folder should be
+        int loseAnswer = IDNO;    // to the question it brings
     };
+    const std::string lose = "The trash folder cannot be made or written. Replace it anyway?";
     const Case cases[] = {
         {0, 1u << 30, IDYES, true, {}},
         {4000, 1u << 30, IDNO, false, {kExists}},
@@ -55,6 +58,8 @@ TEST_F(TransferTest, CopyAsksBeforeReplacingAndNeedsRoomForTheGrowthOfTheFile)
         {12000, 2001, IDYES, true, {kExists}},
         {0, 10000, IDYES, false, {kNoSpace}},
         {0, 10001, IDYES, true, {}},
+        {4000, 1u << 30, IDYES, false, {kExists, lose}, true, IDNO},
+        {4000, 1u << 30, IDYES, true, {kExists, lose}, true, IDYES},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.existing << " bytes there, " << c.freeBytes
@@ -65,9 +70,18 @@ TEST_F(TransferTest, CopyAsksBeforeReplacingAndNeedsRoomForTheGrowthOfTheFile)
             test::WriteBytes(m_f / "game.tvd", old);
         }
         m_drives.SetFreeBytes(m_f.string(), c.freeBytes);
+        std::filesystem::remove_all(m_trash.DataHome() / "Trash");
+        if (c.brokenTrash) {
+            m_trash.Break();
+        }
         m_boxes.Clear();
         m_boxes.Answer(c.answer);
+        m_boxes.Answer(c.loseAnswer);
         EXPECT_EQ(m_list.CopyEntryToLocation(Game(), F()), c.copies ? F() : nullptr);
+        // A replaced file is in the trash, unless the trash could not take it.
+        EXPECT_EQ(test::ReadBytes(m_trash.Files() / "game.tvd"),
+                  c.copies && c.existing != 0 && !c.brokenTrash ? old
+                                                                : std::vector<std::uint8_t>{});
         EXPECT_EQ(m_boxes.Texts(), c.texts);
         if (c.existing != 0) {
             EXPECT_EQ(m_boxes.All().at(0).type, MB_YESNO);
@@ -158,6 +172,12 @@ TEST_F(TransferTest, DropsResolveToALocationAndShellFilesAskBeforeOverwriting)
     EXPECT_EQ(test::ReadBytes(m_f / "drop.tvd"), dropped) << "the old file survives a failed copy";
     EXPECT_EQ(m_boxes.Count(), 2u);
     EXPECT_EQ(test::FolderContents(m_f), Strings{"drop.tvd"});
+    EXPECT_FALSE(std::filesystem::exists(m_trash.Files() / "drop.tvd"));
+    // Yes replaces it, the old file going to the trash.
+    m_boxes.Answer(IDYES);
+    EXPECT_EQ(m_list.CopyFileToItem(source.c_str(), F()->m_itemId), F());
+    EXPECT_EQ(test::ReadBytes(m_f / "drop.tvd"), newer);
+    EXPECT_EQ(test::ReadBytes(m_trash.Files() / "drop.tvd"), dropped);
 
     EXPECT_EQ(m_list.CopyFileToItem(source.c_str(), 0), nullptr);
     EXPECT_EQ(m_list.CopyFileToItem((source + "-missing").c_str(), F()->m_itemId), nullptr);
@@ -169,7 +189,7 @@ TEST_F(TransferTest, DropsResolveToALocationAndShellFilesAskBeforeOverwriting)
     m_boxes.Clear();
     EXPECT_EQ(m_list.CopyFileToItem((outside / "bad.tvd").string().c_str(), F()->m_itemId), F());
     EXPECT_EQ(test::ReadBytes(m_f / "bad.tvd"), bad);
-    EXPECT_EQ(test::SaveNames(F()), Strings{"Dropped"});
+    EXPECT_EQ(test::SaveNames(F()), Strings{"Newer"});
     EXPECT_EQ(m_boxes.Count(), 1u);
 }
 
