@@ -186,6 +186,64 @@ TEST_F(DragBetweenTrees, SavesGoToTheOtherTreeWithTheirBlocksButNotToTheirOwn)
                                        DragCursor::Copy, DragCursor::Normal}));
 }
 
+TEST_F(DragBetweenTrees, CtrlCThenCtrlVDropsWhatADragDrops)
+{
+    Drag(*local, *online, {80, 30});
+    const DataObject dragged = online->dropped;
+    auto ctrl = [&](RuleTree& tree, unsigned key) {
+        tree.SelectItem(tree.Save());
+        tree.SetFocus();
+        display->KeyDown(ui::VK_CONTROL);
+        display->PressKey(key);
+        display->KeyUp(ui::VK_CONTROL);
+        system->RunPending();
+    };
+    auto withoutKeyUps = [](Events events) {
+        std::erase_if(events, [](const std::string& e) { return e.starts_with("keyup:"); });
+        return events;
+    };
+    struct Paste
+    {
+        RuleTree* from;
+        RuleTree* to;
+        Events dropEvents;
+    } pastes[] = {
+        {local.get(), online.get(), {"enter:yes", "drop"}},
+        {online.get(), local.get(), {"enter:yes", "drop"}},
+        {online.get(), online.get(), {"enter:no"}}, // its own tree refuses, as a drag
+    };
+    for (const Paste& paste : pastes) {
+        const std::string name = paste.from == local.get() ? "from local" : "from online";
+        local->events.clear();
+        online->events.clear();
+        ctrl(*paste.from, 'C');
+        EXPECT_EQ(withoutKeyUps(paste.from->events), Events{"dragdone:1"}) << name;
+        paste.to->events.clear();
+        paste.to->dropped = DataObject{};
+        ctrl(*paste.to, 'V');
+        EXPECT_EQ(withoutKeyUps(paste.to->events), paste.dropEvents) << name;
+        if (paste.dropEvents.size() == 2) {
+            EXPECT_EQ(paste.to->HitTest(paste.to->dropPoint.x, paste.to->dropPoint.y),
+                      paste.to->Save())
+                << name;
+            EXPECT_EQ(paste.to->dropEffect, ui::DROPEFFECT_COPY) << name;
+        }
+    }
+    // The first paste carried exactly the blocks of the drag.
+    ctrl(*local, 'C');
+    online->dropped = DataObject{};
+    ctrl(*online, 'V');
+    EXPECT_EQ(online->dropped.Formats(), dragged.Formats());
+    for (unsigned format : dragged.Formats()) {
+        EXPECT_EQ(online->dropped.GetGlobalData(format), dragged.GetGlobalData(format)) << format;
+    }
+    // A plain V is no paste.
+    online->events.clear();
+    online->SetFocus();
+    Key('V');
+    EXPECT_EQ(withoutKeyUps(online->events), Events{});
+}
+
 TEST_F(DragBetweenTrees, LeavingCancellingAndShortDragsDropNothing)
 {
     PressAndNudge(*local, local->Save());
