@@ -80,6 +80,14 @@ void CFileTree::OnKeyDown(unsigned virtualKey, unsigned repeat, unsigned flags)
             return;
         }
     }
+    // The Menu key and Shift+F10 open the selected item's menu at its row.
+    if (virtualKey == ui::VK_APPS || (virtualKey == ui::VK_F10 && ui::IsKeyDown(ui::VK_SHIFT))) {
+        EndLabelEdit();
+        if (const std::optional<gfx::Point> point = SelectedItemPoint()) {
+            ShowContextMenu(*point);
+        }
+        return;
+    }
     CSkinTree::OnKeyDown(virtualKey, repeat, flags);
 }
 

@@ -352,6 +352,37 @@ TEST_F(DragBetweenTrees, ToolTipsMenusEditingRulesKeyUpsAndOrphanTargets)
     EXPECT_EQ(local->GetSelectedItem(), location);
     EXPECT_FALSE(local->IsEditing());
 
+    // From the keyboard: the Menu key and Shift+F10 open the selected item's
+    // menu at its row; F10 alone does not.
+    struct MenuKey
+    {
+        unsigned key;
+        bool shift;
+        Events events;
+    } menuKeys[] = {{ui::VK_APPS, false, {"menu:closed"}},
+                    {ui::VK_F10, true, {"menu:closed"}},
+                    {ui::VK_F10, false, {}}};
+    for (const MenuKey& menuKey : menuKeys) {
+        local->SelectItem(local->Save());
+        local->SetFocus();
+        local->events.clear();
+        local->menuPoint = {};
+        if (menuKey.shift) {
+            display->KeyDown(ui::VK_SHIFT);
+        }
+        display->KeyDown(menuKey.key);
+        system->RunPending();
+        EXPECT_EQ(local->events, menuKey.events) << menuKey.key;
+        if (!menuKey.events.empty()) {
+            EXPECT_EQ(local->HitTest(local->menuPoint.x, local->menuPoint.y), local->Save());
+        }
+        display->KeyUp(menuKey.key);
+        if (menuKey.shift) {
+            display->KeyUp(ui::VK_SHIFT);
+        }
+        system->RunPending();
+    }
+
     local->events.clear();
     local->SetFocus();
     Key(ui::VK_DELETE);
