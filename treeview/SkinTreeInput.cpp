@@ -166,10 +166,23 @@ void CSkinTree::OnRButtonUp(unsigned, gfx::Point point)
 
 void CSkinTree::HandleKey(unsigned virtualKey)
 {
+    EnsureLayout();
     if (m_selectedItem == nullptr) {
+        // Without a selection, an arrow selects the first row, so the
+        // keyboard alone can start in a tree nobody clicked.
+        const bool arrow = virtualKey == ui::VK_UP || virtualKey == ui::VK_DOWN ||
+                           virtualKey == ui::VK_LEFT || virtualKey == ui::VK_RIGHT;
+        for (TreeItem* item : m_items.All()) {
+            if (arrow && item->shown && item->row == 0) {
+                m_selectedItem = item;
+                EnsureSelectionVisible();
+                UpdateScrollBar();
+                UpdateView();
+                break;
+            }
+        }
         return;
     }
-    EnsureLayout();
     switch (virtualKey) {
     case ui::VK_UP:
     case ui::VK_DOWN: {

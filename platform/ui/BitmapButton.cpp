@@ -63,7 +63,7 @@ void BitmapButton::OnPaint(gfx::Painter& painter)
 {
     DrawItem(painter, CurrentFace());
     if (HasKeyboardFocus()) {
-        painter.DrawFocusRect(GetClientRect().Inflate(-3, -3));
+        painter.DrawFocusRect(GetClientRect().Inflate(-6, -5)); // inside the rounded face
     }
 }
 
