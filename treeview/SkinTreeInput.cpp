@@ -200,7 +200,11 @@ void CSkinTree::HandleKey(unsigned virtualKey)
     }
     case ui::VK_RIGHT:
     case ui::VK_LEFT:
-        if (m_selectedItem->depth == 1) {
+        // Right opens a closed top item too, through Expand, so an online
+        // folder lists its saves as a click on its box would have it.
+        if (virtualKey == ui::VK_RIGHT && m_selectedItem->depth <= 1 && !m_selectedItem->expanded) {
+            Expand(m_selectedItem, TVE_EXPAND);
+        } else if (m_selectedItem->depth == 1) {
             m_selectedItem->expanded = virtualKey == ui::VK_RIGHT;
             UpdateRowNumbers();
             UpdateView();
