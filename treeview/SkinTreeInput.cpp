@@ -168,18 +168,19 @@ void CSkinTree::HandleKey(unsigned virtualKey)
 {
     EnsureLayout();
     if (m_selectedItem == nullptr) {
-        // Without a selection, an arrow selects the first row, so the
+        // Without a selection, an arrow selects the top row on screen, so the
         // keyboard alone can start in a tree nobody clicked.
         const bool arrow = virtualKey == ui::VK_UP || virtualKey == ui::VK_DOWN ||
                            virtualKey == ui::VK_LEFT || virtualKey == ui::VK_RIGHT;
-        for (TreeItem* item : m_items.All()) {
-            if (arrow && item->shown && item->row == 0) {
-                m_selectedItem = item;
-                EnsureSelectionVisible();
-                UpdateScrollBar();
-                UpdateView();
-                break;
+        TreeItem* first = nullptr;
+        for (TreeItem* item : m_onScreenItems) {
+            if (IsValidItem(item) && (first == nullptr || item->row < first->row)) {
+                first = item;
             }
+        }
+        if (arrow && first != nullptr) {
+            m_selectedItem = first;
+            UpdateView();
         }
         return;
     }
