@@ -153,6 +153,12 @@ bool CZyferV3Dlg::OnInitDialog()
     m_localTree->RegisterDropTarget();
     m_onlineTree->CreateTree(this, {366, 170}, kOnlineTreeId, "Online Tree");
     m_onlineTree->RegisterDropTarget();
+    // Tab goes round the four buttons and the two trees, in the order they were made.
+    for (ui::Window* stop : std::initializer_list<ui::Window*>{
+             &m_webButton, &m_sleepButton, &m_exitButton, &m_codeListButton, m_localTree.get(),
+             m_onlineTree.get()}) {
+        stop->SetTabStop(true);
+    }
 
     m_localFileFormat = ui::RegisterClipboardFormat("ZyferLocalFile");
     m_onlineFileFormat = ui::RegisterClipboardFormat("ZyferOnlineFile");

@@ -361,6 +361,12 @@ void COnlineTree::OnDragLeave(ui::Window*)
     m_pendingDragSave = nullptr;
 }
 
+void COnlineTree::OnDragHeldForPaste()
+{
+    // A save copied with Ctrl+C is taken up as when its drag leaves the tree.
+    OnDragLeave(this);
+}
+
 ui::DropEffect COnlineTree::OnDragOver(ui::Window*, ui::DataObject*, unsigned, gfx::Point)
 {
     return m_dropAccepted ? ui::DROPEFFECT_COPY : ui::DROPEFFECT_NONE;

@@ -67,6 +67,7 @@ public:
                               gfx::Point point) override;
     ui::DropEffect OnDragEnter(ui::Window* window, ui::DataObject* data, unsigned keyState,
                                gfx::Point point) override;
+    void OnDragHeldForPaste() override;
 
     // State the main window and tests read.
     OnlineFolder* GetRoot() const { return m_root.get(); }

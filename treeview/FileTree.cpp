@@ -1,11 +1,23 @@
 #include "treeview/FileTree.h"
 
+#include "platform/ui/WindowSystem.h"
 #include "treeview/DragPayload.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace tolvar {
+
+namespace {
+
+// What the last Ctrl+C held, for either tree of the window to drop.
+std::optional<ui::DataObject>& HeldDrag()
+{
+    static std::optional<ui::DataObject> held;
+    return held;
+}
+
+} // namespace
 
 CFileTree::CFileTree(CSkinScrollBar* scrollBar, int backgroundId, int imagesId,
                      int disabledImagesId)
@@ -56,6 +68,82 @@ ui::DropEffect CFileTree::OnDragEnter(ui::Window*, ui::DataObject*, unsigned, gf
 
 void CFileTree::OnKeyUp(unsigned, unsigned, unsigned) {}
 
+void CFileTree::OnKeyDown(unsigned virtualKey, unsigned repeat, unsigned flags)
+{
+    if (ui::IsKeyDown(ui::VK_CONTROL) && !ui::IsKeyDown(ui::VK_MENU) && !IsEditing()) {
+        if (virtualKey == 'C') {
+            CopySelectedItem();
+            return;
+        }
+        if (virtualKey == 'V') {
+            PasteOnSelectedItem();
+            return;
+        }
+    }
+    // The Menu key and Shift+F10 open the selected item's menu at its row.
+    if (virtualKey == ui::VK_APPS || (virtualKey == ui::VK_F10 && ui::IsKeyDown(ui::VK_SHIFT))) {
+        EndLabelEdit();
+        if (const std::optional<gfx::Point> point = SelectedItemPoint()) {
+            ShowContextMenu(*point);
+        }
+        return;
+    }
+    CSkinTree::OnKeyDown(virtualKey, repeat, flags);
+}
+
+void CFileTree::OnDragHeldForPaste() {}
+
+std::optional<gfx::Point> CFileTree::SelectedItemPoint()
+{
+    TreeItem* item = GetSelectedItem();
+    if (item == nullptr) {
+        return std::nullopt;
+    }
+    EnsureSelectionVisible();
+    gfx::Rect r;
+    if (GetItemRect(item, &r) == nullptr || r.IsEmpty()) {
+        return std::nullopt;
+    }
+    return gfx::Point{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+bool CFileTree::CopySelectedItem()
+{
+    const std::optional<gfx::Point> point = SelectedItemPoint();
+    if (!point || !CanBeginDrag(*point)) {
+        return false;
+    }
+    HeldDrag().reset();
+    m_holdingDrag = true;
+    BeginDrag();
+    m_holdingDrag = false;
+    if (!HeldDrag()) {
+        return false;
+    }
+    OnDragHeldForPaste();
+    return true;
+}
+
+bool CFileTree::PasteOnSelectedItem()
+{
+    const std::optional<gfx::Point> point = SelectedItemPoint();
+    if (!HeldDrag() || !point) {
+        return false;
+    }
+    // Each paste drops its own copy, as each drag hands its target the blocks anew.
+    ui::DataObject data = *HeldDrag();
+    if (OnDragEnter(this, &data, 0, *point) == ui::DROPEFFECT_NONE ||
+        OnDragOver(this, &data, 0, *point) == ui::DROPEFFECT_NONE) {
+        return false;
+    }
+    return OnDrop(this, &data, ui::DROPEFFECT_COPY, *point);
+}
+
+void CFileTree::ForgetCopiedItem()
+{
+    HeldDrag().reset();
+}
+
 void CFileTree::OnRclick(NMTREEVIEW* info, LResult*)
 {
     EndLabelEdit();
@@ -105,6 +193,11 @@ ui::DropEffect CFileTree::RunDrag(unsigned ownFormat, std::optional<ui::GlobalBl
     data.CacheGlobalData(ownFormat, MakeOwnFormatBlock(MainWindowHandle()));
     if (fileList) {
         data.CacheGlobalData(ui::CF_HDROP, std::move(*fileList));
+    }
+    if (m_holdingDrag) {
+        m_dragStart.reset();
+        HeldDrag() = std::move(data);
+        return ui::DROPEFFECT_COPY;
     }
     gfx::Point start = m_dragStart.value_or(GetCursorPos());
     m_dragStart.reset();

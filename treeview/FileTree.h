@@ -37,6 +37,15 @@ public:
     virtual ui::DropEffect OnDragEnter(ui::Window* window, ui::DataObject* data, unsigned keyState,
                                        gfx::Point point);
     void OnKeyUp(unsigned key, unsigned repeatCount, unsigned flags) override;
+    void OnKeyDown(unsigned virtualKey, unsigned repeat, unsigned flags) override;
+
+    // The keyboard's drag and drop: Ctrl+C begins a drag of the selected item
+    // that is held instead of carried; Ctrl+V drops it on the selected item of
+    // this tree, through the same enter and drop a pointer would cause.
+    bool CopySelectedItem();
+    bool PasteOnSelectedItem();
+    // Forgets what Ctrl+C held (the program ends, a test starts afresh).
+    static void ForgetCopiedItem();
 
     void OnRclick(NMTREEVIEW* info, LResult* result) override;
     bool OnBeginLabelEdit(TreeItem* item) override;
@@ -54,11 +63,18 @@ public:
 
 protected:
     void OnMouseMove(unsigned flags, gfx::Point point) override;
+    // Called when Ctrl+C held this tree's drag: what the tree does when a
+    // drag it began leaves it for the other tree.
+    virtual void OnDragHeldForPaste();
 
 private:
     CTreeDropTarget m_dropTarget;
+    // A point inside the selected item's row, scrolled into view; nullopt without one.
+    std::optional<gfx::Point> SelectedItemPoint();
+
     std::optional<gfx::Point> m_dragStart; // screen point of the move that began the gesture
     char m_toolTipBuffer[kToolTipBufferSize] = {};
+    bool m_holdingDrag = false; // BeginDrag runs for Ctrl+C: keep the data, do not drag
 };
 
 } // namespace tolvar

@@ -166,10 +166,24 @@ void CSkinTree::OnRButtonUp(unsigned, gfx::Point point)
 
 void CSkinTree::HandleKey(unsigned virtualKey)
 {
+    EnsureLayout();
     if (m_selectedItem == nullptr) {
+        // Without a selection, an arrow selects the top row on screen, so the
+        // keyboard alone can start in a tree nobody clicked.
+        const bool arrow = virtualKey == ui::VK_UP || virtualKey == ui::VK_DOWN ||
+                           virtualKey == ui::VK_LEFT || virtualKey == ui::VK_RIGHT;
+        TreeItem* first = nullptr;
+        for (TreeItem* item : m_onScreenItems) {
+            if (IsValidItem(item) && (first == nullptr || item->row < first->row)) {
+                first = item;
+            }
+        }
+        if (arrow && first != nullptr) {
+            m_selectedItem = first;
+            UpdateView();
+        }
         return;
     }
-    EnsureLayout();
     switch (virtualKey) {
     case ui::VK_UP:
     case ui::VK_DOWN: {
@@ -187,7 +201,11 @@ void CSkinTree::HandleKey(unsigned virtualKey)
     }
     case ui::VK_RIGHT:
     case ui::VK_LEFT:
-        if (m_selectedItem->depth == 1) {
+        // Right opens a closed top item too, through Expand, so an online
+        // folder lists its saves as a click on its box would have it.
+        if (virtualKey == ui::VK_RIGHT && m_selectedItem->depth <= 1 && !m_selectedItem->expanded) {
+            Expand(m_selectedItem, TVE_EXPAND);
+        } else if (m_selectedItem->depth == 1) {
             m_selectedItem->expanded = virtualKey == ui::VK_RIGHT;
             UpdateRowNumbers();
             UpdateView();

@@ -62,6 +62,20 @@ const gfx::Bitmap* BitmapButton::PictureFor(Face face) const
 void BitmapButton::OnPaint(gfx::Painter& painter)
 {
     DrawItem(painter, CurrentFace());
+    if (HasKeyboardFocus()) {
+        painter.DrawFocusRect(GetClientRect().Inflate(-6, -5)); // inside the rounded face
+    }
+}
+
+void BitmapButton::ShowKeyboardFocus()
+{
+    m_keyboardFocus = true;
+    Invalidate();
+}
+
+bool BitmapButton::WantsDialogKey(unsigned virtualKey) const
+{
+    return virtualKey == VK_RETURN && HasKeyboardFocus();
 }
 
 void BitmapButton::DrawItem(gfx::Painter& painter, Face face)
@@ -73,6 +87,7 @@ void BitmapButton::DrawItem(gfx::Painter& painter, Face face)
 
 void BitmapButton::OnLButtonDown(unsigned, Point)
 {
+    m_keyboardFocus = false; // a click shows no focus frame
     SetFocus();
     m_pressed = true;
     m_pointerInside = true;
@@ -120,6 +135,10 @@ void BitmapButton::OnCaptureChanged(Window*)
 
 void BitmapButton::OnKeyDown(unsigned virtualKey, unsigned, unsigned)
 {
+    if (virtualKey == VK_RETURN && HasKeyboardFocus()) {
+        NotifyParent(BN_CLICKED); // may destroy us: nothing after this
+        return;
+    }
     if (virtualKey == VK_SPACE && !m_spaceDown) {
         m_spaceDown = true;
         RedrawWindow();
@@ -143,6 +162,7 @@ void BitmapButton::OnSetFocus(Window*)
 void BitmapButton::OnKillFocus(Window*)
 {
     m_spaceDown = false;
+    m_keyboardFocus = false;
     Invalidate();
 }
 

@@ -34,6 +34,12 @@ public:
     };
     Face CurrentFace() const;
 
+    // The focus came by the keyboard (Tab): a dotted frame shows it, and
+    // Enter presses the button as Space does, until the focus goes.
+    void ShowKeyboardFocus();
+    bool HasKeyboardFocus() const { return m_keyboardFocus && HasFocus(); }
+    bool WantsDialogKey(unsigned virtualKey) const override;
+
     // A push button whose one action presses it.
     AccessibleInfo Describe() const override;
     bool DoAccessibleAction(int index) override;
@@ -62,6 +68,7 @@ private:
     bool m_pressed = false;       // the mouse button went down on us
     bool m_pointerInside = false; // ...and the pointer is over us
     bool m_spaceDown = false;
+    bool m_keyboardFocus = false;
 };
 
 } // namespace tolvar::ui

@@ -1,4 +1,5 @@
 #include "platform/ui/Dialog.h"
+#include "platform/ui/BitmapButton.h"
 
 #include "platform/ui/Edit.h"
 #include "platform/ui/WindowSystem.h"
@@ -156,6 +157,9 @@ void Dialog::MoveFocusToNextTabStop(bool backwards)
     // Tabbing into an edit selects its text, so typing replaces it.
     if (auto* edit = dynamic_cast<Edit*>(stops[index])) {
         edit->SetSel(0, -1);
+    }
+    if (auto* button = dynamic_cast<BitmapButton*>(stops[index])) {
+        button->ShowKeyboardFocus();
     }
 }
 

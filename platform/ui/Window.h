@@ -107,6 +107,7 @@ public:
     unsigned GetDlgCtrlID() const { return m_id; }
     Window* GetDlgItem(unsigned id) const;
     bool IsTabStop() const { return m_style.tabStop; }
+    void SetTabStop(bool tabStop) { m_style.tabStop = tabStop; }
 
     // Geometry. GetWindowRect is in screen coordinates; GetRectInParent in
     // the parent's client coordinates (screen for a top-level window).

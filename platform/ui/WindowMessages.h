@@ -101,10 +101,12 @@ enum : unsigned
     VK_DOWN = 0x28,
     VK_INSERT = 0x2D,
     VK_DELETE = 0x2E,
+    VK_APPS = 0x5D, // the Menu key
     VK_F1 = 0x70,
     VK_F2 = 0x71,
     VK_F4 = 0x73,
     VK_F5 = 0x74,
+    VK_F10 = 0x79,
     VK_ADD = 0x6B,
     VK_SUBTRACT = 0x6D,
 };

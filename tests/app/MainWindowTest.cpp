@@ -330,6 +330,45 @@ TEST_F(MainWindowTest, EscapeAndAltSpaceReachTheWindowWhicheverTreeHasTheFocus)
     }
 }
 
+TEST_F(MainWindowTest, TabGoesRoundTheButtonsAndTreesAndEnterPressesAButton)
+{
+    WithWindow([&](CZyferV3Dlg& dialog) {
+        display->Click(dialog.ClientToScreen({100, 200})); // the Local Tree
+        system->RunPending();
+        struct Step
+        {
+            bool shift;
+            unsigned focus; // the control id that has the focus after the key
+        } steps[] = {{false, CZyferV3Dlg::kOnlineTreeId},     {false, CZyferV3Dlg::kWebButtonId},
+                     {false, CZyferV3Dlg::kSleepButtonId},    {false, CZyferV3Dlg::kExitButtonId},
+                     {false, CZyferV3Dlg::kCodeListButtonId}, {false, CZyferV3Dlg::kLocalTreeId},
+                     {true, CZyferV3Dlg::kCodeListButtonId},  {true, CZyferV3Dlg::kExitButtonId},
+                     {true, CZyferV3Dlg::kSleepButtonId}};
+        for (const Step& step : steps) {
+            if (step.shift) {
+                display->KeyDown(ui::VK_SHIFT);
+            }
+            display->PressKey(ui::VK_TAB);
+            if (step.shift) {
+                display->KeyUp(ui::VK_SHIFT);
+            }
+            system->RunPending();
+            ui::Window* focus = ui::Window::GetFocus();
+            ASSERT_NE(focus, nullptr) << step.focus;
+            EXPECT_EQ(focus->GetDlgCtrlID(), step.focus);
+            // A button reached by Tab shows it with its focus frame.
+            if (auto* button = dynamic_cast<ui::BitmapButton*>(focus)) {
+                EXPECT_TRUE(button->HasKeyboardFocus()) << step.focus;
+            }
+        }
+        // Enter presses the focused button: Sleep.
+        display->PressKey(ui::VK_RETURN);
+        system->RunPending();
+        EXPECT_TRUE(dialog.IsIconic());
+        dialog.SendMessage(ui::WM_COMMAND, CZyferV3Dlg::kShowHideCommand);
+    });
+}
+
 TEST(ProgramFolderTest, ExecutableFolderWhenWritableElseTheXdgFolders)
 {
     TempDir dir;

@@ -424,6 +424,21 @@ TEST_F(LocalTreeTest, DropsFromTheShellAndTheOnlineTree)
     EXPECT_FALSE(fsys::exists(f / "other.txt"));
     EXPECT_EQ(Messages(), Strings{"1 E:\\"});
     EXPECT_FALSE(tree->CanBeginDrag(PointOf("E"))) << "a location is not dragged";
+
+    // Without a mouse: Ctrl+C on E:'s save, Ctrl+V on F, and the save is copied.
+    auto ctrl = [&](const std::string& item, unsigned key) {
+        PointOf(item); // opens its location
+        tree->SelectItem(Item(item));
+        tree->SetFocus();
+        window->Display().KeyDown(ui::VK_CONTROL);
+        window->Display().PressKey(key);
+        window->Display().KeyUp(ui::VK_CONTROL);
+        window->System().RunPending();
+    };
+    ctrl("alpha", 'C');
+    ctrl("F", 'V');
+    ASSERT_TRUE(fsys::exists(f / "a.tvd"));
+    EXPECT_EQ(ReadBytes(f / "a.tvd"), ReadBytes(e / "a.tvd"));
 }
 
 TEST_F(LocalTreeTest, ADragLeavingThroughTheBottomScrollsOneRow)

@@ -186,6 +186,64 @@ TEST_F(DragBetweenTrees, SavesGoToTheOtherTreeWithTheirBlocksButNotToTheirOwn)
                                        DragCursor::Copy, DragCursor::Normal}));
 }
 
+TEST_F(DragBetweenTrees, CtrlCThenCtrlVDropsWhatADragDrops)
+{
+    Drag(*local, *online, {80, 30});
+    const DataObject dragged = online->dropped;
+    auto ctrl = [&](RuleTree& tree, unsigned key) {
+        tree.SelectItem(tree.Save());
+        tree.SetFocus();
+        display->KeyDown(ui::VK_CONTROL);
+        display->PressKey(key);
+        display->KeyUp(ui::VK_CONTROL);
+        system->RunPending();
+    };
+    auto withoutKeyUps = [](Events events) {
+        std::erase_if(events, [](const std::string& e) { return e.starts_with("keyup:"); });
+        return events;
+    };
+    struct Paste
+    {
+        RuleTree* from;
+        RuleTree* to;
+        Events dropEvents;
+    } pastes[] = {
+        {local.get(), online.get(), {"enter:yes", "drop"}},
+        {online.get(), local.get(), {"enter:yes", "drop"}},
+        {online.get(), online.get(), {"enter:no"}}, // its own tree refuses, as a drag
+    };
+    for (const Paste& paste : pastes) {
+        const std::string name = paste.from == local.get() ? "from local" : "from online";
+        local->events.clear();
+        online->events.clear();
+        ctrl(*paste.from, 'C');
+        EXPECT_EQ(withoutKeyUps(paste.from->events), Events{"dragdone:1"}) << name;
+        paste.to->events.clear();
+        paste.to->dropped = DataObject{};
+        ctrl(*paste.to, 'V');
+        EXPECT_EQ(withoutKeyUps(paste.to->events), paste.dropEvents) << name;
+        if (paste.dropEvents.size() == 2) {
+            EXPECT_EQ(paste.to->HitTest(paste.to->dropPoint.x, paste.to->dropPoint.y),
+                      paste.to->Save())
+                << name;
+            EXPECT_EQ(paste.to->dropEffect, ui::DROPEFFECT_COPY) << name;
+        }
+    }
+    // The first paste carried exactly the blocks of the drag.
+    ctrl(*local, 'C');
+    online->dropped = DataObject{};
+    ctrl(*online, 'V');
+    EXPECT_EQ(online->dropped.Formats(), dragged.Formats());
+    for (unsigned format : dragged.Formats()) {
+        EXPECT_EQ(online->dropped.GetGlobalData(format), dragged.GetGlobalData(format)) << format;
+    }
+    // A plain V is no paste.
+    online->events.clear();
+    online->SetFocus();
+    Key('V');
+    EXPECT_EQ(withoutKeyUps(online->events), Events{});
+}
+
 TEST_F(DragBetweenTrees, LeavingCancellingAndShortDragsDropNothing)
 {
     PressAndNudge(*local, local->Save());
@@ -293,6 +351,37 @@ TEST_F(DragBetweenTrees, ToolTipsMenusEditingRulesKeyUpsAndOrphanTargets)
     EXPECT_EQ(local->menuPoint, p);
     EXPECT_EQ(local->GetSelectedItem(), location);
     EXPECT_FALSE(local->IsEditing());
+
+    // From the keyboard: the Menu key and Shift+F10 open the selected item's
+    // menu at its row; F10 alone does not.
+    struct MenuKey
+    {
+        unsigned key;
+        bool shift;
+        Events events;
+    } menuKeys[] = {{ui::VK_APPS, false, {"menu:closed"}},
+                    {ui::VK_F10, true, {"menu:closed"}},
+                    {ui::VK_F10, false, {}}};
+    for (const MenuKey& menuKey : menuKeys) {
+        local->SelectItem(local->Save());
+        local->SetFocus();
+        local->events.clear();
+        local->menuPoint = {};
+        if (menuKey.shift) {
+            display->KeyDown(ui::VK_SHIFT);
+        }
+        display->KeyDown(menuKey.key);
+        system->RunPending();
+        EXPECT_EQ(local->events, menuKey.events) << menuKey.key;
+        if (!menuKey.events.empty()) {
+            EXPECT_EQ(local->HitTest(local->menuPoint.x, local->menuPoint.y), local->Save());
+        }
+        display->KeyUp(menuKey.key);
+        if (menuKey.shift) {
+            display->KeyUp(ui::VK_SHIFT);
+        }
+        system->RunPending();
+    }
 
     local->events.clear();
     local->SetFocus();

@@ -96,6 +96,14 @@ TEST_F(TreeInput, RepeatedPressesOnALabelStampTheClickTimeOrDoubleClick)
 TEST_F(TreeInput, KeysMoveTheSelectionByRowAndOpenOnlyDepthOne)
 {
     left->Expand(top, TVE_EXPAND);
+    // With nothing selected, the first arrow selects the first row.
+    left->SetFocus();
+    ASSERT_EQ(left->GetSelectedItem(), nullptr);
+    Key(ui::VK_DOWN);
+    EXPECT_EQ(left->GetSelectedItem(), top);
+    left->Expand(top, TVE_COLLAPSE);
+    Key(ui::VK_RIGHT); // a closed top item opens
+    EXPECT_TRUE(top->expanded);
     ClickLabel(top);
     const auto stamp = left->GetLastClickTime();
     Advance(50);

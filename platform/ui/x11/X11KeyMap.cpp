@@ -79,6 +79,8 @@ unsigned VirtualKey(unsigned long sym)
     case XK_Delete:
     case XK_KP_Delete:
         return VK_DELETE;
+    case XK_Menu:
+        return VK_APPS;
     case XK_Shift_L:
     case XK_Shift_R:
         return VK_SHIFT;
