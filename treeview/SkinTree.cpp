@@ -525,10 +525,16 @@ void CSkinTree::OnKillFocus(ui::Window*)
 void CSkinTree::OnEnable(bool enabled)
 {
     UpdateView();
+    ui::Window* focus = GetFocus();
     if (!enabled) {
-        ui::Window* focus = GetFocus();
-        if ((focus == this || focus == &m_edit) && Parent() != nullptr) {
+        m_focusWhenEnabled = focus == this || focus == &m_edit;
+        if (m_focusWhenEnabled && Parent() != nullptr) {
             Parent()->SetFocus();
+        }
+    } else if (m_focusWhenEnabled) {
+        m_focusWhenEnabled = false;
+        if ((focus == nullptr || focus == Parent()) && IsWindowVisible()) {
+            SetFocus();
         }
     }
     if (m_scrollBar != nullptr && m_scrollBar->IsWindow()) {

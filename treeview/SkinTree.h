@@ -183,6 +183,9 @@ private:
     std::unique_ptr<gfx::Bitmap> m_backBuffer;
     bool m_editLabels = false;
     bool m_mouseTracking = false;
+    // The tree had the keyboard when a job disabled it: it takes it back when
+    // enabled again, unless the user put it elsewhere meanwhile.
+    bool m_focusWhenEnabled = false;
     gfx::ImageList m_disabledImages;
     gfx::ImageList m_images;
     gfx::Pen m_focusPen{gfx::Rgb(150, 150, 150), gfx::PenStyle::Dot};

@@ -128,6 +128,20 @@ TEST_F(TreeInput, KeysMoveTheSelectionByRowAndOpenOnlyDepthOne)
     Key(ui::VK_F5);
     EXPECT_EQ(left->GetSelectedItem(), other);
 
+    // A job disables the tree and gives it back: the keys go on reaching it,
+    // unless the user put the keyboard elsewhere meanwhile.
+    left->EnableWindow(false);
+    EXPECT_EQ(ui::Window::GetFocus(), main.get());
+    left->EnableWindow(true);
+    Key(ui::VK_UP);
+    EXPECT_NE(left->GetSelectedItem(), other);
+    left->EnableWindow(false);
+    right->SetFocus();
+    left->EnableWindow(true);
+    EXPECT_EQ(ui::Window::GetFocus(), right.get());
+    left->SetFocus();
+    Key(ui::VK_DOWN);
+
     // Below or above the visible rows, the view scrolls with the selection.
     auto more = Fill(*left, 30);
     ClickLabel(more[10]); // row 14
