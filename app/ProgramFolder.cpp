@@ -9,8 +9,8 @@ namespace {
 
 std::string g_programFolder;
 
-// An XDG base directory: the variable when it holds an absolute path (the
-// specification says to ignore anything else), else the fallback under $HOME.
+// An XDG base directory: the variable when it holds an absolute path (desktops
+// ignore anything else), else the fallback under $HOME.
 std::string XdgFolder(const char* value, const char* home, const char* fallback)
 {
     if (value != nullptr && value[0] == '/') {

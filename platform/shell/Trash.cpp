@@ -1,4 +1,4 @@
-// The user's trash, laid out as the freedesktop Trash specification says.
+// The user's trash, laid out as file managers on the desktop lay it out.
 //
 // Putting a file in: the info file is created first with O_EXCL, which claims
 // a free name against every other program trashing at the same moment; the
@@ -308,8 +308,8 @@ const char* TrashErrorText(TrashError error)
 
 Trash Trash::Home()
 {
-    // A relative XDG_DATA_HOME is invalid and ignored, as the XDG Base
-    // Directory Specification says.
+    // A relative XDG_DATA_HOME is ignored, as every desktop program
+    // ignores it.
     const char* data = std::getenv("XDG_DATA_HOME");
     if (data != nullptr && data[0] == '/') {
         return Trash(std::string(data) + "/Trash");

@@ -34,7 +34,7 @@ struct TrashEntry
     std::string filePath;     // the file in the trash, program-style, to read it
 };
 
-// The user's trash as the freedesktop Trash specification lays it out: the
+// The user's trash as file managers lay it out on the desktop: the
 // file under files/, and under info/ a NAME.trashinfo holding its original
 // absolute path and the time it was deleted. Other desktop programs read and
 // change the same folders. Paths given and returned are program paths; the
