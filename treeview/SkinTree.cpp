@@ -21,6 +21,7 @@ constexpr int kWindowBottomMargin = 30;
 constexpr int kSelectionPad = 2;    // around the label, each side
 constexpr int kSelectionShift = 10; // the selection box sits this far right of the label rectangle
 constexpr int kTextRightMargin = 2;
+constexpr int kFocusInset = 1; // the focus frame, inside the tree's edge
 
 } // namespace
 
@@ -327,6 +328,12 @@ void CSkinTree::PaintTree(gfx::Painter& target)
     memory.DrawBitmap({0, 0}, m_background);
     for (TreeItem* item : m_onScreenItems) {
         DrawItem(memory, item, item->y);
+    }
+    // A dotted frame inside the panel tells which tree the keys go to, as the
+    // buttons show theirs; without it a tree tabbed to before anything was
+    // selected looks the same as one that lost the keyboard.
+    if (HasFocus() && IsWindowEnabled()) {
+        memory.DrawFocusRect(GetClientRect().Inflate(-kFocusInset, -kFocusInset));
     }
     target.DrawBitmap({0, 0}, *m_backBuffer);
 }

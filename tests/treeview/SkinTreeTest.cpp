@@ -257,7 +257,17 @@ TEST_F(TreeFixture, SelectionLookFollowsFocusAndEnabling)
     left->SelectItem(items[1]);
     Rect row{0, items[1]->y + 5, 287, items[1]->y + 22};
 
+    // The tree the keys go to shows a dotted frame inside its edge, selection
+    // or not; the frame goes with the focus.
+    const gfx::Bitmap background = LoadBitmapResource(164);
+    right->SetFocus();
+    system->RunPending();
+    EXPECT_EQ(DiffBox(system->CaptureWindow(*right), background, background.Bounds()),
+              (Rect{1, 1, 286, 278}));
     left->SetFocus();
+    system->RunPending();
+    EXPECT_EQ(system->CaptureWindow(*right), background);
+
     system->RunPending();
     gfx::Bitmap focused = system->CaptureWindow(*left);
     EXPECT_GT(CountColor(focused, row, fill), 100);
