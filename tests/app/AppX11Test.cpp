@@ -1,7 +1,8 @@
 // The real program on a private X server, with the reference server on a
 // free loopback port: what the screen shows, the system menu's About item,
 // Escape ending the process, the tray icon under trayer, and (as root) the
-// user's tasks on drives made of tmpfs mounts under /media.
+// user's tasks on drives made of tmpfs mounts under /media, by mouse and by
+// keyboard alone.
 #include "resources/Resources.h"
 #include "tests/net/ServerProcess.h"
 #include "tests/storage/TestSaves.h"
@@ -450,6 +451,59 @@ TEST_F(AppDrivesX11Test, UserTasksOnDrivesAndTheOnlineDatabase)
 
     ASSERT_TRUE(Run("xdotool mousemove " + At(12, 300)));
     ASSERT_TRUE(Run("xdotool key Escape"));
+    EXPECT_EQ(app->WaitForExit(5s), 0);
+}
+
+// The keyboard alone, from start to end: Tab to a tree, arrows to a save,
+// Ctrl+C, over to a drive, Ctrl+V; once drive to drive, once from the online
+// database. What arrives is what was copied, byte for byte.
+TEST_F(AppDrivesX11Test, KeyboardAloneCopiesAndDownloadsASave)
+{
+    const auto db = dir / "db";
+    ASSERT_TRUE(Plug("ALPHA") && Plug("BETA"));
+    const std::string save = "Desert Rally Stage 5.tvd";
+    std::filesystem::copy_file(db / "Racing" / save, Drive("ALPHA") / save);
+    ASSERT_TRUE(Run("xdotool mousemove " + At(12, 300))); // the pointer stays off the trees
+    auto app = StartProgram();
+    ASSERT_TRUE(Eventually([&] { return Visible("Tolvar for PlayStation2"); }));
+    std::optional<gfx::Bitmap> empty;
+    auto rowShown = [&](int x, int row) {
+        return Eventually([&] {
+            auto strip = Strip(x, RowY(row) - 8, 200, 16);
+            empty = empty ? empty : Strip(60, RowY(6) - 8, 200, 16);
+            return strip && empty && *strip != *empty;
+        });
+    };
+    auto keys = [&](const std::string& names) {
+        std::this_thread::sleep_for(100ms);
+        return Run("xdotool key --delay 60 " + names);
+    };
+    ASSERT_TRUE(rowShown(60, 3)) << "the Local Tree did not list its locations";
+
+    // Local Tree: PC Databases, ALPHA (opened: its save), BETA, Saves.
+    ASSERT_TRUE(keys("Tab Tab Tab Tab Down Down Right Down ctrl+c Down ctrl+v"));
+    ASSERT_TRUE(Eventually([&] { return Saves(Drive("BETA")).size() == 1; }))
+        << "the save was not copied to BETA";
+    EXPECT_EQ(Saves(Drive("BETA")).front(), save);
+    EXPECT_EQ(ReadBytes(Drive("BETA") / save), ReadBytes(Drive("ALPHA") / save));
+
+    // Online Tree: the database opened, then its first folder, its first save.
+    ASSERT_TRUE(keys("Tab Down Right"));
+    ASSERT_TRUE(rowShown(366 + 30, 5)) << "the online folders did not come";
+    ASSERT_TRUE(keys("Down Right"));
+    ASSERT_TRUE(rowShown(366 + 30, 7)) << "the first online folder did not open";
+    ASSERT_TRUE(keys("Down ctrl+c shift+Tab ctrl+v"));
+    ASSERT_TRUE(Eventually([&] { return Saves(Drive("BETA")).size() == 2; }))
+        << "the online save did not arrive on BETA";
+    std::string downloaded;
+    for (const auto& name : Saves(Drive("BETA"))) {
+        downloaded = name != save ? name : downloaded;
+    }
+    EXPECT_TRUE(Eventually([&] {
+        return ReadBytes(Drive("BETA") / downloaded) == ReadBytes(db / "Action" / downloaded);
+    })) << downloaded;
+
+    ASSERT_TRUE(keys("Escape"));
     EXPECT_EQ(app->WaitForExit(5s), 0);
 }
 
