@@ -59,20 +59,19 @@ int CountColor(const gfx::Bitmap& bmp, const Rect& area, gfx::Color c)
 // its red key showing what is beneath.
 bool HasImageAt(const gfx::Bitmap& picture, const gfx::Bitmap& strip, int index, int x, int y)
 {
-    int same = 0;
+    int same = 0, keyed = 0;
     for (int dy = 0; dy < 16; ++dy) {
         for (int dx = 0; dx < 16; ++dx) {
-            gfx::Color s = strip.Pixel(index * 16 + dx, dy);
-            if (gfx::SameRgb(s, gfx::Rgb(255, 0, 0))) {
-                continue;
-            }
-            if (!gfx::SameRgb(s, picture.Pixel(x + dx, y + dy))) {
+            const gfx::Color s = strip.Pixel(index * 16 + dx, dy);
+            const bool key = gfx::SameRgb(s, gfx::Rgb(255, 0, 0));
+            if (key ? gfx::SameRgb(picture.Pixel(x + dx, y + dy), s)
+                    : !gfx::SameRgb(s, picture.Pixel(x + dx, y + dy))) {
                 return false;
             }
-            ++same;
+            (key ? keyed : same) += 1;
         }
     }
-    return same > 0;
+    return same > 0 && keyed > 0;
 }
 
 ScrollInfo BarInfo(CSkinScrollBar& bar)
