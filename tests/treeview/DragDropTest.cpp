@@ -320,16 +320,6 @@ TEST(DropBlocks, AreLaidOutByteForByteAndReadSafely)
     GlobalBlock unterminated = two;
     unterminated.resize(20 + 5);
     EXPECT_EQ(ui::DragQueryFiles(unterminated), Events{"\\home"});
-    // A wide list is read as UTF-8.
-    GlobalBlock wide(20, 0);
-    wide[0] = 20;
-    wide[16] = 1;
-    for (char16_t c : std::u16string(u"\\\u00e9.tvd")) {
-        wide.push_back(static_cast<std::uint8_t>(c & 0xFF));
-        wide.push_back(static_cast<std::uint8_t>(c >> 8));
-    }
-    wide.insert(wide.end(), {0, 0, 0, 0});
-    EXPECT_EQ(ui::DragQueryFiles(wide), Events{"\\\xc3\xa9.tvd"});
 }
 
 TEST_F(DragBetweenTrees, ToolTipsMenusEditingRulesKeyUpsAndOrphanTargets)
