@@ -6,6 +6,7 @@
 #include "resources/Resources.h"
 #include "tests/net/ServerProcess.h"
 #include "tests/storage/TestSaves.h"
+#include "tests/support/Command.h"
 #include "tests/support/DisplayProcess.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TrashHome.h"
@@ -61,35 +62,12 @@ protected:
                                                      server->Url("/tolvar_settings.asp")});
     }
 
-    // What a command prints, or nullopt when it fails.
+    // What a command on the test's display prints, or nullopt when it fails.
     std::optional<std::string> Output(const std::string& command)
     {
-        const std::string full = "DISPLAY=" + xvfb.Display() + " " + command + " 2>/dev/null";
-        FILE* pipe = popen(full.c_str(), "r");
-        if (pipe == nullptr) {
-            return std::nullopt;
-        }
-        std::string out;
-        char buffer[256];
-        while (fgets(buffer, sizeof buffer, pipe) != nullptr) {
-            out += buffer;
-        }
-        return pclose(pipe) == 0 ? std::optional(out) : std::nullopt;
+        return CommandOutput("DISPLAY=" + xvfb.Display() + " " + command + " 2>/dev/null");
     }
     bool Run(const std::string& command) { return Output(command).has_value(); }
-
-    // Polls until check holds, for a few seconds.
-    bool Eventually(const std::function<bool()>& check)
-    {
-        const auto end = std::chrono::steady_clock::now() + 10s;
-        while (std::chrono::steady_clock::now() < end) {
-            if (check()) {
-                return true;
-            }
-            std::this_thread::sleep_for(100ms);
-        }
-        return false;
-    }
     bool Visible(const std::string& name)
     {
         return Run("xdotool search --onlyvisible --name '^" + name + "$'");
@@ -222,7 +200,16 @@ protected:
             GTEST_SKIP() << "mounting is refused here (" << std::strerror(errno)
                          << "); the drive tasks need tmpfs mounts under /media";
         }
+        m_mediaMounted = true;
         AppX11Test::SetUp();
+    }
+    // The drives and /media go with the test, so the next test of this
+    // process starts with none.
+    void TearDown() override
+    {
+        if (m_mediaMounted) {
+            umount2("/media", MNT_DETACH);
+        }
     }
 
     static std::filesystem::path Drive(const std::string& label) { return "/media/" + label; }
@@ -337,6 +324,7 @@ protected:
     }
 
     std::string m_lastBox;
+    bool m_mediaMounted = false;
 };
 
 TEST_F(AppDrivesX11Test, UserTasksOnDrivesAndTheOnlineDatabase)
