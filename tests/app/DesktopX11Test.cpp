@@ -5,6 +5,7 @@
 // window sleeps (from a fake notification server), none while it is shown.
 #include "tests/net/ServerProcess.h"
 #include "tests/storage/TestSaves.h"
+#include "tests/support/Command.h"
 #include "tests/support/DisplayProcess.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/XvfbServer.h"
@@ -34,13 +35,6 @@ constexpr int kTop = (1024 - 494) / 2;
 std::string At(int x, int y)
 {
     return std::to_string(kLeft + x) + " " + std::to_string(kTop + y);
-}
-
-std::string ReadAll(const fsys::path& path)
-{
-    std::stringstream text;
-    text << std::ifstream(path).rdbuf();
-    return text.str();
 }
 
 class DesktopX11Test : public ::testing::Test
@@ -110,30 +104,9 @@ protected:
 
     std::optional<std::string> Output(const std::string& command)
     {
-        const std::string full = "DISPLAY=" + xvfb.Display() + " " + command + " 2>/dev/null";
-        FILE* pipe = popen(full.c_str(), "r");
-        if (pipe == nullptr) {
-            return std::nullopt;
-        }
-        std::string out;
-        char buffer[256];
-        while (fgets(buffer, sizeof buffer, pipe) != nullptr) {
-            out += buffer;
-        }
-        return pclose(pipe) == 0 ? std::optional(out) : std::nullopt;
+        return CommandOutput("DISPLAY=" + xvfb.Display() + " " + command + " 2>/dev/null");
     }
     bool Run(const std::string& command) { return Output(command).has_value(); }
-    bool Eventually(const std::function<bool()>& check, std::chrono::seconds within = 10s)
-    {
-        const auto end = std::chrono::steady_clock::now() + within;
-        while (std::chrono::steady_clock::now() < end) {
-            if (check()) {
-                return true;
-            }
-            std::this_thread::sleep_for(100ms);
-        }
-        return false;
-    }
     bool MainWindowShown()
     {
         return Run("xdotool search --onlyvisible --name '^Tolvar for PlayStation2$'");
@@ -254,8 +227,8 @@ TEST_F(DesktopX11Test, AJobsEndIsNotifiedOnlyWhileTheWindowSleeps)
     ASSERT_TRUE(Answer("y")) << "no question for all drives";
     ASSERT_TRUE(Run("xdotool mousemove " + At(526 + 60, 51 + 17) + " click 1"));
     ASSERT_TRUE(Eventually([&] { return !MainWindowShown(); })) << "Sleep did not hide it";
-    ASSERT_TRUE(Eventually([&] { return ReadAll(log) != ""; }, 20s)) << "no notification";
-    EXPECT_EQ(ReadAll(log), "Tolvar for PlayStation2|The Code List has completed downloading.\n");
+    ASSERT_TRUE(Eventually([&] { return ReadText(log) != ""; }, 20s)) << "no notification";
+    EXPECT_EQ(ReadText(log), "Tolvar for PlayStation2|The Code List has completed downloading.\n");
     SaveShot("desktop_notice.png");
     // The box, in the middle of the screen, within its rounded corners.
     const std::string boxArea = "275x117+502+453";
