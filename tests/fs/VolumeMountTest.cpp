@@ -7,6 +7,7 @@
 #include "platform/fs/VolumeWatcher.h"
 
 #include "tests/fs/VolumeEvents.h"
+#include "tests/support/Command.h"
 #include "tests/support/TempDir.h"
 
 #include <algorithm>
@@ -18,10 +19,7 @@
 namespace tolvar::fs {
 namespace {
 
-int Shell(const std::string& command)
-{
-    return std::system((command + " >/dev/null 2>&1").c_str());
-}
+using test::Shell;
 
 TEST(VolumeMount, WatcherReportsALabelledDriveArrivingAndLeaving)
 {

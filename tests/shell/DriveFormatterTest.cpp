@@ -9,6 +9,7 @@
 
 #include "platform/fs/LinuxVolumeSource.h"
 
+#include "tests/support/Command.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -28,33 +29,15 @@ namespace tolvar::shell {
 namespace {
 
 namespace fsys = std::filesystem;
-
-int Shell(const std::string& command)
-{
-    return std::system((command + " >/dev/null 2>&1").c_str());
-}
+using test::Shell;
 
 std::string Output(const std::string& command)
 {
-    std::string text;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-            text += buffer;
-        }
-        pclose(pipe);
-    }
+    std::string text = test::CommandOutput(command).value_or("");
     while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) {
         text.pop_back();
     }
     return text;
-}
-
-std::string ReadAll(const fsys::path& path)
-{
-    std::stringstream text;
-    text << std::ifstream(path).rdbuf();
-    return text.str();
 }
 
 // Waits for a file a helper writes once it is ready; false when it never comes.
@@ -199,7 +182,7 @@ TEST(DriveFormatter, AsksTheDiskServiceOnlyForTheSameRemovableDevice)
         EXPECT_EQ(SystemDriveFormatter().Format(c.target, detail), c.result)
             << c.what << ": " << detail;
         setenv("HOME", home.c_str(), 1);
-        EXPECT_EQ(ReadAll(log), c.calls) << c.what;
+        EXPECT_EQ(test::ReadText(log), c.calls) << c.what;
     }
     setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + (dir / "nobus").string()).c_str(), 1);
     std::string detail;
@@ -237,7 +220,7 @@ TEST(DriveFormatter, AsksTheDiskServiceOnlyForTheSameRemovableDevice)
         const RemoveResult result = SystemDriveRemover().Remove(c.target, detail);
         EXPECT_EQ(result, c.result) << c.what << ": " << detail;
         EXPECT_EQ(RemoveResultText(result, detail), c.text) << c.what;
-        EXPECT_EQ(ReadAll(log), c.calls) << c.what;
+        EXPECT_EQ(test::ReadText(log), c.calls) << c.what;
     }
     EXPECT_NE(Shell("findmnt " + media), 0) << "the removed drive is still mounted";
     unsetenv("DBUS_SYSTEM_BUS_ADDRESS");

@@ -5,6 +5,7 @@
 #include "platform/shell/Trash.h"
 #include "platform/shell/TrashWatcher.h"
 
+#include "tests/support/Command.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -28,30 +29,11 @@ namespace tolvar::shell {
 namespace {
 
 namespace fsys = std::filesystem;
-
-int Shell(const std::string& command)
-{
-    return std::system((command + " >/dev/null 2>&1").c_str());
-}
+using test::Shell;
 
 std::string Output(const std::string& command)
 {
-    std::string text;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[512];
-        while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-            text += buffer;
-        }
-        pclose(pipe);
-    }
-    return text;
-}
-
-std::string ReadAll(const fsys::path& path)
-{
-    std::stringstream text;
-    text << std::ifstream(path, std::ios::binary).rdbuf();
-    return text.str();
+    return test::CommandOutput(command).value_or("");
 }
 
 void WriteAll(const fsys::path& path, const std::string& bytes)
@@ -225,8 +207,8 @@ TEST(Trash, PutsAFileAsGioDoesFromTheSameFileSystemAndFromADrive)
         const std::time_t after = std::time(nullptr);
         EXPECT_EQ(name, row.name);
         EXPECT_FALSE(fsys::exists(original));
-        EXPECT_EQ(ReadAll(data / "Trash/files" / name), bytes);
-        const std::string info = ReadAll(data / "Trash/info" / (name + ".trashinfo"));
+        EXPECT_EQ(test::ReadText(data / "Trash/files" / name), bytes);
+        const std::string info = test::ReadText(data / "Trash/info" / (name + ".trashinfo"));
         EXPECT_EQ(info.rfind("[Trash Info]\n", 0), 0u) << info;
         const std::time_t deleted = ParseLocalTime(InfoLine(info, "DeletionDate"));
         EXPECT_TRUE(deleted >= before - 1 && deleted <= after + 1) << info;
@@ -245,7 +227,8 @@ TEST(Trash, PutsAFileAsGioDoesFromTheSameFileSystemAndFromADrive)
             WriteAll(original, bytes);
             ASSERT_EQ(Shell("XDG_DATA_HOME=" + Quoted(gioData) + " gio trash " + Quoted(original)),
                       0);
-            const std::string gioInfo = ReadAll(gioData / "Trash/info" / (name + ".trashinfo"));
+            const std::string gioInfo =
+                test::ReadText(gioData / "Trash/info" / (name + ".trashinfo"));
             EXPECT_EQ(InfoLine(info, "Path"), InfoLine(gioInfo, "Path"));
             const std::string twinLine = GioTrashList(dir.Path(), gioData);
             EXPECT_EQ(std::count(twinLine.begin(), twinLine.end(), '\n'), 1) << twinLine;
@@ -314,7 +297,7 @@ TEST(Trash, AFailedPutLeavesTheOriginalAndNothingInTheTrash)
 
         EXPECT_EQ(trash.Put(ProgramPath(original).c_str()), row.expected);
         EXPECT_NE(*TrashErrorText(row.expected), '\0');
-        EXPECT_EQ(ReadAll(original), bytes) << "the original stays as it was";
+        EXPECT_EQ(test::ReadText(original), bytes) << "the original stays as it was";
         EXPECT_TRUE(FilesUnder(trashFolder).empty()) << "nothing half-made in the trash";
         EXPECT_TRUE(trash.List().empty());
     }
@@ -353,9 +336,10 @@ TEST(Trash, ListsRestoresAndDeletesForGoodUnderFreeNames)
     EXPECT_EQ(trash.RestoreCopy("Save.2.tvd", ProgramPath(target), &restored),
               RestoreResult::Restored);
     EXPECT_EQ(restored, ProgramPath(target / "Save.tvd"));
-    EXPECT_EQ(ReadAll(target / "Save.tvd"), Bytes(1001, 1));
+    EXPECT_EQ(test::ReadText(target / "Save.tvd"), Bytes(1001, 1));
     EXPECT_EQ(trash.RestoreCopy("Save.tvd", ProgramPath(target) + "\\"), RestoreResult::NameTaken);
-    EXPECT_EQ(ReadAll(target / "Save.tvd"), Bytes(1001, 1)) << "a taken name is never replaced";
+    EXPECT_EQ(test::ReadText(target / "Save.tvd"), Bytes(1001, 1))
+        << "a taken name is never replaced";
     EXPECT_EQ(trash.RestoreCopy("Save.3.tvd", ProgramPath(target)), RestoreResult::EntryGone);
     EXPECT_EQ(trash.RestoreCopy("Save.4.tvd", ProgramPath(dir / "missing")), RestoreResult::Failed);
     EXPECT_EQ(trash.List().size(), 3u) << "a restored copy leaves the entry";
