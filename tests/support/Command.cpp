@@ -27,6 +27,20 @@ std::optional<std::string> CommandOutput(const std::string& command)
     return pclose(pipe) == 0 ? std::optional(out) : std::nullopt;
 }
 
+std::string ShownWindowOfSize(const std::string& display, const std::string& size)
+{
+    const std::string xdotool = "DISPLAY=" + display + " xdotool ";
+    std::istringstream ids(
+        CommandOutput(xdotool + "search --onlyvisible --name '' 2>/dev/null").value_or(""));
+    for (std::string id; ids >> id;) {
+        const auto geometry = CommandOutput(xdotool + "getwindowgeometry " + id + " 2>/dev/null");
+        if (geometry && geometry->find("Geometry: " + size) != std::string::npos) {
+            return id;
+        }
+    }
+    return {};
+}
+
 std::string ReadText(const std::filesystem::path& path)
 {
     std::stringstream text;
