@@ -253,23 +253,10 @@ protected:
         return ok && Run("xdotool mouseup 1");
     }
 
-    // The id of a shown top-level window of the given size ("315x157" for a
-    // message box, "397x251" for the upload form), or "".
+    // "315x157" is a message box, "397x251" the upload form.
     std::string ShownWindow(const std::string& size)
     {
-        const auto ids = Output("xdotool search --onlyvisible --name '' 2>/dev/null");
-        if (!ids) {
-            return {};
-        }
-        std::istringstream in(*ids);
-        std::string id;
-        while (in >> id) {
-            const auto g = Output("xdotool getwindowgeometry " + id);
-            if (g && g->find("Geometry: " + size) != std::string::npos) {
-                return id;
-            }
-        }
-        return {};
+        return ShownWindowOfSize(xvfb.Display(), size);
     }
     // Waits for a message box other than the last one answered, then answers
     // it with a key ("y", "Return") or, given a point of the box, a click.

@@ -112,19 +112,7 @@ protected:
         return Run("xdotool search --onlyvisible --name '^Tolvar for PlayStation2$'");
     }
     // The id of a shown message box (315 x 157), or "".
-    std::string ShownBox()
-    {
-        const auto ids = Output("xdotool search --onlyvisible --name ''");
-        std::istringstream in(ids.value_or(""));
-        std::string id;
-        while (in >> id) {
-            const auto g = Output("xdotool getwindowgeometry " + id);
-            if (g && g->find("Geometry: 315x157") != std::string::npos) {
-                return id;
-            }
-        }
-        return {};
-    }
+    std::string ShownBox() { return ShownWindowOfSize(xvfb.Display(), "315x157"); }
     // Waits for a message box other than the last one answered and answers
     // it with a key, the pointer on it (the focus follows the pointer).
     bool Answer(const std::string& key)
