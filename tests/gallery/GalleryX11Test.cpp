@@ -2,6 +2,7 @@
 // with ImageMagick's import.
 #include "resources/Resources.h"
 #include "tests/gfx/PictureMatch.h"
+#include "tests/support/Command.h"
 #include "tests/support/DisplayProcess.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/XvfbServer.h"
@@ -9,9 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <string>
-#include <thread>
 
 namespace tolvar::test {
 namespace {
@@ -21,8 +20,7 @@ class GalleryX11Test : public ::testing::Test
 protected:
     bool Run(const std::string& command)
     {
-        const std::string full = "DISPLAY=" + xvfb.Display() + " " + command + " >/dev/null 2>&1";
-        return std::system(full.c_str()) == 0;
+        return Shell("DISPLAY=" + xvfb.Display() + " " + command) == 0;
     }
     std::optional<gfx::Bitmap> Screen()
     {
@@ -36,16 +34,11 @@ protected:
     ::testing::AssertionResult ScreenShows(int x, int y, const gfx::Bitmap& picture)
     {
         ::testing::AssertionResult last = ::testing::AssertionFailure() << "no screenshot";
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (std::chrono::steady_clock::now() < end) {
-            if (auto shot = Screen()) {
-                last = ShowsPicture(*shot, {x, y}, picture);
-                if (last) {
-                    return last;
-                }
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
+        Eventually([&] {
+            auto shot = Screen();
+            last = shot ? ShowsPicture(*shot, {x, y}, picture) : last;
+            return static_cast<bool>(last);
+        });
         return last;
     }
 
