@@ -5,6 +5,7 @@
 #include "platform/shell/Trash.h"
 #include "platform/shell/TrashWatcher.h"
 
+#include "tests/support/GioTrash.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -32,19 +33,6 @@ namespace fsys = std::filesystem;
 int Shell(const std::string& command)
 {
     return std::system((command + " >/dev/null 2>&1").c_str());
-}
-
-std::string Output(const std::string& command)
-{
-    std::string text;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[512];
-        while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-            text += buffer;
-        }
-        pclose(pipe);
-    }
-    return text;
 }
 
 std::string ReadAll(const fsys::path& path)
@@ -123,42 +111,6 @@ private:
     bool m_mounted = false;
 };
 
-bool GioAvailable()
-{
-    return Shell("command -v gio dbus-daemon") == 0 && fsys::exists("/usr/libexec/gvfsd-trash");
-}
-
-// `gio trash --list` for the home trash under xdgDataHome: lines of the
-// entry's address and its original path. Its trash backend is started by a
-// private session bus that carries that XDG_DATA_HOME.
-std::string GioTrashList(const fsys::path& scratch, const fsys::path& xdgDataHome)
-{
-    static int count = 0;
-    const std::string address =
-        "unix:path=" + (scratch / ("bus" + std::to_string(++count))).string();
-    const std::string environment = "XDG_DATA_HOME=" + Quoted(xdgDataHome) + " ";
-    const int bus = std::atoi(
-        Output(environment + "dbus-daemon --session --fork --print-pid=1 --address=" + address)
-            .c_str());
-    std::string listing;
-    if (bus > 0) {
-        listing = Output(environment + "DBUS_SESSION_BUS_ADDRESS=" + address +
-                         " timeout 30 gio trash --list 2>&1");
-        kill(bus, SIGTERM);
-    }
-    std::istringstream lines(listing);
-    std::vector<std::string> sorted;
-    for (std::string line; std::getline(lines, line);) {
-        sorted.push_back(line);
-    }
-    std::sort(sorted.begin(), sorted.end());
-    std::string text;
-    for (const auto& line : sorted) {
-        text += line + "\n";
-    }
-    return text;
-}
-
 std::string InfoLine(const std::string& info, const std::string& key)
 {
     std::istringstream lines(info);
@@ -184,7 +136,7 @@ std::time_t ParseLocalTime(const std::string& text)
 
 TEST(Trash, PutsAFileAsGioDoesFromTheSameFileSystemAndFromADrive)
 {
-    if (!GioAvailable()) {
+    if (!test::GioTrashAvailable()) {
         GTEST_SKIP() << "needs gio (libglib2.0-bin), its trash backend (gvfs) and dbus-daemon";
     }
     test::TempDir dir;
@@ -247,14 +199,14 @@ TEST(Trash, PutsAFileAsGioDoesFromTheSameFileSystemAndFromADrive)
                       0);
             const std::string gioInfo = ReadAll(gioData / "Trash/info" / (name + ".trashinfo"));
             EXPECT_EQ(InfoLine(info, "Path"), InfoLine(gioInfo, "Path"));
-            const std::string twinLine = GioTrashList(dir.Path(), gioData);
+            const std::string twinLine = test::GioTrashList(dir.Path(), gioData);
             EXPECT_EQ(std::count(twinLine.begin(), twinLine.end(), '\n'), 1) << twinLine;
             expectedLines.push_back(twinLine);
         } else {
             expectedLines.push_back("\t" + original.string() + "\n");
         }
     }
-    const std::string listing = GioTrashList(dir.Path(), data);
+    const std::string listing = test::GioTrashList(dir.Path(), data);
     EXPECT_EQ(std::count(listing.begin(), listing.end(), '\n'),
               static_cast<std::ptrdiff_t>(expectedLines.size()))
         << listing;
