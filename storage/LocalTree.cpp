@@ -219,6 +219,9 @@ int CLocalTree::GetItemImage(TreeItem* item)
     }
     CatalogueItem* record = m_locations.FindItemById(item);
     if (DriveLocation* location = AsLocation(record)) {
+        if (InTrash(location)) {
+            return kLocalImageTrash;
+        }
         return location->m_removable ? kLocalImageDrive : kLocalImageDatabase;
     }
     return IsEntry(record) ? kLocalImageSave : -1;

@@ -26,6 +26,7 @@ enum : int
     kLocalImageDrive = 5,
     kLocalImageDatabase = 6,
     kLocalImageRoot = 7,
+    kLocalImageTrash = 9,
 };
 
 // Menu resources and commands of the Local Tree.

@@ -29,8 +29,8 @@ TEST(ResourcesTest, EveryPictureTheWindowsLoadExistsAtItsSize)
         gfx::Size size;
     };
     std::vector<Expected> expected = {
-        {148, {700, 494}}, {164, {287, 279}}, {165, {287, 279}}, {144, {144, 16}},
-        {143, {144, 16}},  {185, {315, 157}}, {208, {397, 251}}, {206, {197, 131}},
+        {148, {700, 494}}, {164, {287, 279}}, {165, {287, 279}}, {144, {160, 16}},
+        {143, {160, 16}},  {185, {315, 157}}, {208, {397, 251}}, {206, {197, 131}},
         {205, {197, 131}}, {196, {189, 25}},  {197, {189, 25}},  {198, {189, 25}},
         {199, {189, 25}},  {129, {11, 11}},   {140, {11, 10}},   {139, {11, 11}},
         {138, {11, 10}},   {130, {11, 260}},  {137, {11, 4}},    {134, {11, 4}},
@@ -114,12 +114,12 @@ TEST(ResourcesTest, PicturesOverABackgroundMatchItWhereTheyArePlaced)
     }
 }
 
-TEST(ResourcesTest, TreeImagesAreNineIconsOnTheRedKey)
+TEST(ResourcesTest, TreeImagesAreTenIconsOnTheRedKey)
 {
     for (int id : {144, 143}) {
         const gfx::Bitmap strip = LoadBitmapResource(id);
-        ASSERT_EQ(strip.GetSize(), (gfx::Size{144, 16}));
-        for (int i = 0; i < 9; ++i) {
+        ASSERT_EQ(strip.GetSize(), (gfx::Size{160, 16}));
+        for (int i = 0; i < 10; ++i) {
             SCOPED_TRACE(testing::Message() << "strip " << id << " image " << i);
             EXPECT_TRUE(gfx::SameRgb(strip.Pixel(i * 16, 0), gfx::Rgb(255, 0, 0)));
             EXPECT_TRUE(gfx::SameRgb(strip.Pixel(i * 16 + 15, 15), gfx::Rgb(255, 0, 0)));

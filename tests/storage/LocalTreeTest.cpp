@@ -474,7 +474,7 @@ TEST_F(LocalTreeTest, TheTrashListsRestoresAndDeletesForGoodButTakesNothing)
 
     // Last, after "Saves": the code list and the sound saves, nothing else.
     const Strings shown = Shown();
-    const Strings expected = {"  Trash [6]", "    Code List Version 4 [4]", "    gold",
+    const Strings expected = {"  Trash [9]", "    Code List Version 4 [4]", "    gold",
                               "    green"};
     ASSERT_GE(shown.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
