@@ -590,6 +590,10 @@ TEST_F(LocalTreeTest, TheTrashListsRestoresAndDeletesForGoodButTakesNothing)
     }
     ctrl(Item("green"), 'C');
     ctrl(Item("Trash"), 'V');
+    // A save still in the trash is not offered for upload either.
+    ASSERT_TRUE(tree->CanBeginDrag(pointOf(trashItem("green"))));
+    tree->StartUpload();
+    EXPECT_EQ(window->uploads, Strings{});
     m_boxes.Clear();
     window->Display().PressKey('F');
     window->Display().PressKey('D');
