@@ -471,8 +471,12 @@ TEST_F(LocalTreeTest, TheTrashListsRestoresAndDeletesForGoodButTakesNothing)
     }
     Fill();
     EXPECT_EQ(m_boxes.Count(), 0u) << "a broken file in the trash is no one's business";
+    AddDrive('F', "F");
+    tree->OnDriveArrived('F');
+    Messages().clear();
 
-    // Last, after "Saves": the code list and the sound saves, nothing else.
+    // Last, after "Saves" and a drive that arrived later: the code list and
+    // the sound saves, nothing else.
     const Strings shown = Shown();
     const Strings expected = {"  Trash [9]", "    Code List Version 4 [4]", "    gold",
                               "    green"};
