@@ -193,8 +193,20 @@ void CLocalTree::OnTrashChanged()
     if (m_dragRecord != nullptr && m_dragRecord->m_parentId == trash->m_itemId) {
         m_dragRecord = nullptr;
     }
+    // A save copied (Ctrl+C) from the trash stays the one chosen: its row is
+    // made anew, and the old row's address may come back for another entry.
+    const CatalogueItem* dragged = m_locations.FindItemById(m_dragItem);
+    const std::string draggedName = IsEntry(dragged) && InTrash(dragged) ? dragged->m_name : "";
     ScanLocation(trash);
     ShowLocation(trash, false);
+    if (!draggedName.empty()) {
+        m_dragItem = nullptr;
+        for (const auto& entry : trash->m_entries) {
+            if (draggedName == entry->m_name) {
+                m_dragItem = entry->m_itemId;
+            }
+        }
+    }
 }
 
 bool CLocalTree::InTrash(const CatalogueItem* record) const

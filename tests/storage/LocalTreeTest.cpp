@@ -535,12 +535,13 @@ TEST_F(LocalTreeTest, TheTrashListsRestoresAndDeletesForGoodButTakesNothing)
         fsys::path file;
         std::vector<std::uint8_t> bytes;
         std::size_t trashFiles;
+        bool trashChangesBetween = false; // another program changes it after Ctrl+C
     } restores[] = {
         {"gold", "E", false, {}, e / "gold.tvd", MakeSave("gold"), 5},
         {"green", "E", true, {IDNO}, e / "gold.tvd", MakeSave("gold"), 5},
         {"green", "E", true, {IDYES}, e / "gold.tvd", MakeSave("green"), 6},
         {"gold", "Saves", false, {}, saves / "gold.tvd", MakeSave("gold"), 6},
-        {"Code List", "E", true, {}, e / "codelist.bin", MakeCodeList(4), 6},
+        {"Code List", "E", true, {}, e / "codelist.bin", MakeCodeList(4), 6, true},
     };
     for (const Restore& r : restores) {
         SCOPED_TRACE(std::string(r.item) + " on " + r.target);
@@ -550,6 +551,9 @@ TEST_F(LocalTreeTest, TheTrashListsRestoresAndDeletesForGoodButTakesNothing)
         }
         if (r.paste) {
             ctrl(trashItem(r.item), 'C');
+            if (r.trashChangesBetween) {
+                tree->OnTrashChanged();
+            }
             ctrl(Item(r.target), 'V');
         } else {
             ASSERT_TRUE(tree->CanBeginDrag(pointOf(trashItem(r.item))));
