@@ -208,6 +208,7 @@ bool CZyferV3Dlg::OnInitDialog()
 
     SetTimer(kTimerId, kTimerMs);
     StartVolumeWatcher();
+    StartTrashWatcher();
     MarkStartupStep("initialised");
     return true;
 }
@@ -223,6 +224,13 @@ void CZyferV3Dlg::StartVolumeWatcher()
         });
 }
 
+void CZyferV3Dlg::StartTrashWatcher()
+{
+    const WindowHandle self = Handle();
+    m_trashWatcher = std::make_unique<shell::TrashWatcher>(
+        shell::Trash::Home(), [self] { ui::PostMessage(self, kTrashChangedMessage, 0, 0); });
+}
+
 // Enter has no button to press in this window; it must not end the program.
 void CZyferV3Dlg::OnOK() {}
 
@@ -233,6 +241,7 @@ void CZyferV3Dlg::OnDestroy()
     // then waited for (what it asks meanwhile is served) before the trees
     // it reports to go.
     m_volumeWatcher.reset();
+    m_trashWatcher.reset();
     m_closing = true;
     m_uploadJob.Cancel();
     m_onlineTree->CancelJobs();
@@ -474,6 +483,11 @@ LResult CZyferV3Dlg::OnMessage(unsigned message, WParam wParam, LParam lParam)
         return 0;
     case ui::WM_DEVICECHANGE:
         return OnDeviceChange(wParam, lParam);
+    case kTrashChangedMessage:
+        if (!m_closing) {
+            m_localTree->OnTrashChanged();
+        }
+        return 0;
     case kVolumeChangedMessage: {
         DevBroadcastVolume volume;
         volume.deviceType = DBT_DEVTYP_VOLUME;

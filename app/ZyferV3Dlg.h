@@ -8,6 +8,7 @@
 #include "platform/fs/VolumeWatcher.h"
 #include "platform/gfx/Bitmap.h"
 #include "platform/shell/DesktopNotifier.h"
+#include "platform/shell/TrashWatcher.h"
 #include "platform/ui/Dialog.h"
 #include "platform/ui/ToolTip.h"
 #include "storage/LocalTree.h"
@@ -81,6 +82,8 @@ public:
     // The volume watcher's thread posts this with (event, unit mask); the
     // handler on the window's thread turns it into WM_DEVICECHANGE.
     static constexpr unsigned kVolumeChangedMessage = ui::WM_USER + 0x60;
+    // Posted by the trash watcher's thread after another program changed the trash.
+    static constexpr unsigned kTrashChangedMessage = ui::WM_USER + 0x61;
 
     CZyferV3Dlg();
     ~CZyferV3Dlg() override;
@@ -181,6 +184,7 @@ private:
     void ShowLogo(bool lit);
     bool InTree(gfx::Point screen) const;
     void StartVolumeWatcher();
+    void StartTrashWatcher();
 
     gfx::Bitmap m_icon;
     CSkinScrollBar m_localScrollBar;
@@ -215,7 +219,8 @@ private:
     UploadJob m_uploadJob;
     std::unique_ptr<shell::DesktopNotifier> m_notifier; // made when first needed
     bool m_painted = false;
-    // Last, so it stops (and its thread posts nothing more) first.
+    // Last, so they stop (and their threads post nothing more) first.
+    std::unique_ptr<shell::TrashWatcher> m_trashWatcher;
     std::unique_ptr<fs::VolumeWatcher> m_volumeWatcher;
 };
 

@@ -10,3 +10,7 @@ target_link_libraries(bench_storage_crc PRIVATE tolvar_saveformat ZLIB::ZLIB ben
 add_executable(bench_storage_scan ${CMAKE_CURRENT_LIST_DIR}/StorageScanBench.cpp)
 target_link_libraries(bench_storage_scan PRIVATE tolvar_storage tolvar_bench_saves
                       benchmark::benchmark)
+# The Trash location's listing against a drive folder's scan of the same saves.
+add_executable(bench_trash_scan ${CMAKE_CURRENT_LIST_DIR}/TrashScanBench.cpp)
+target_link_libraries(bench_trash_scan PRIVATE tolvar_storage tolvar_bench_saves
+                      benchmark::benchmark)

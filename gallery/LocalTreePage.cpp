@@ -1,6 +1,7 @@
 // The Local Tree page: the real Local Tree over the drives this machine has
-// mounted (removable ones, such as those under /media) and the PC database
-// folder "Saves" of the working directory, with every location opened.
+// mounted (removable ones, such as those under /media), the PC database
+// folder "Saves" of the working directory and the user's trash, with every
+// location opened.
 #include "gallery/GalleryPage.h"
 
 #include "platform/fs/Path.h"

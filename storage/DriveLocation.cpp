@@ -8,6 +8,7 @@
 #include "storage/CodeListEntry.h"
 #include "storage/FixedText.h"
 #include "storage/SaveFile.h"
+#include "storage/TrashLocation.h"
 
 #include <cstdio>
 #include <cstring>
@@ -39,6 +40,11 @@ void RemoveLeftTemporaries(const std::string& folder)
 void ScanLocation(DriveLocation* location)
 {
     if (location == nullptr) {
+        return;
+    }
+    // The trash lists its entries by their names in the trash, not by folder.
+    if (auto* trash = dynamic_cast<TrashLocation*>(location)) {
+        trash->Scan();
         return;
     }
     ClearCatalogue(location);

@@ -16,6 +16,7 @@
 #include "storage/FixedText.h"
 #include "storage/SaveEntry.h"
 #include "storage/SaveFile.h"
+#include "storage/TrashLocation.h"
 #include "treeview/DragPayload.h"
 #include "widgets/SkinScrollBar.h"
 
@@ -109,6 +110,7 @@ void CLocalTree::FillTree()
     m_mainTarget.m_handle = MainWindowHandle();
     m_locations.SetMainWindow(&m_mainTarget);
     m_locations.DiscoverDrives();
+    m_locations.AddTrashLocation(shell::Trash::Home());
     // Redraw off while inserting: each insert would renumber and repaint.
     SetRedraw(false);
     m_rootItem = InsertItemShort("PC Databases", nullptr, nullptr);
@@ -133,7 +135,14 @@ void CLocalTree::ShowLocation(DriveLocation* location, bool insert)
         return;
     }
     if (insert) {
-        location->m_itemId = InsertItem(location->m_label, -1, -1, m_rootItem, nullptr);
+        // A drive arriving goes before the trash, which stays last.
+        TreeItem* after = nullptr;
+        if (const TrashLocation* trash = m_locations.Trash();
+            trash != nullptr && location != trash && trash->m_itemId != nullptr &&
+            IsValidItem(trash->m_itemId)) {
+            after = trash->m_itemId->previousSibling;
+        }
+        location->m_itemId = InsertItem(location->m_label, -1, -1, m_rootItem, after);
         location->m_parentId = nullptr;
     }
     if (location->m_itemId == nullptr) {
@@ -174,6 +183,39 @@ void CLocalTree::OnDriveRemoved(char letter)
     m_locations.RemoveLocation(location);
 }
 
+void CLocalTree::OnTrashChanged()
+{
+    TrashLocation* trash = m_locations.Trash();
+    if (trash == nullptr) {
+        return;
+    }
+    // No EnableWindow here: a job may hold the tree disabled meanwhile.
+    if (m_dragRecord != nullptr && m_dragRecord->m_parentId == trash->m_itemId) {
+        m_dragRecord = nullptr;
+    }
+    // A save copied (Ctrl+C) from the trash stays the one chosen: its row is
+    // made anew, and the old row's address may come back for another entry.
+    const CatalogueItem* dragged = m_locations.FindItemById(m_dragItem);
+    const std::string draggedName = IsEntry(dragged) && InTrash(dragged) ? dragged->m_name : "";
+    ScanLocation(trash);
+    ShowLocation(trash, false);
+    if (!draggedName.empty()) {
+        m_dragItem = nullptr;
+        for (const auto& entry : trash->m_entries) {
+            if (draggedName == entry->m_name) {
+                m_dragItem = entry->m_itemId;
+            }
+        }
+    }
+}
+
+bool CLocalTree::InTrash(const CatalogueItem* record) const
+{
+    const TrashLocation* trash = m_locations.Trash();
+    return record != nullptr && trash != nullptr &&
+           (record == trash || (IsEntry(record) && record->m_parentId == trash->m_itemId));
+}
+
 bool CLocalTree::IsShownLocation(const DriveLocation* location) const
 {
     return location->m_itemId != nullptr && IsValidItem(location->m_itemId);
@@ -189,6 +231,9 @@ int CLocalTree::GetItemImage(TreeItem* item)
     }
     CatalogueItem* record = m_locations.FindItemById(item);
     if (DriveLocation* location = AsLocation(record)) {
+        if (InTrash(location)) {
+            return kLocalImageTrash;
+        }
         return location->m_removable ? kLocalImageDrive : kLocalImageDatabase;
     }
     return IsEntry(record) ? kLocalImageSave : -1;
@@ -203,6 +248,9 @@ std::string CLocalTree::GetToolTipText(gfx::Point point)
     }
     if (DriveLocation* location = AsLocation(record)) {
         return m_locations.ToolTipText(location);
+    }
+    if (InTrash(record)) {
+        return m_locations.Trash()->ToolTipText(*record);
     }
     DriveLocation* location = AsLocation(m_locations.FindItemById(record->m_parentId));
     std::string path;
@@ -230,7 +278,12 @@ void CLocalTree::ShowContextMenu(gfx::Point point)
         return;
     }
     ui::PopupMenu menu;
+    // The trash can only be listed again: it is no drive and takes no code list.
+    const bool trash = record == m_locations.Trash();
     for (const MenuItemResource& entry : resource->items) {
+        if (trash && entry.command != kCmdRefresh) {
+            continue;
+        }
         menu.AppendMenu(entry.command == 0 ? ui::MF_SEPARATOR : ui::MF_STRING, entry.command,
                         entry.text);
     }
@@ -288,9 +341,12 @@ void CLocalTree::OnMenuCommand(unsigned command, CatalogueItem* record)
         };
         if (command == kCmdDownloadCodeListAll) {
             for (std::size_t i = 0; i < m_locations.LocationCount(); ++i) {
-                add(m_locations.LocationAt(i));
+                if (!InTrash(m_locations.LocationAt(i))) {
+                    add(m_locations.LocationAt(i));
+                }
             }
-        } else if (DriveLocation* location = AsLocation(record)) {
+        } else if (DriveLocation* location = AsLocation(record);
+                   location != nullptr && !InTrash(location)) {
             add(location);
         } else {
             return;
@@ -328,7 +384,8 @@ void CLocalTree::RefreshLocation(CatalogueItem* record)
 void CLocalTree::FormatDrive(CatalogueItem* record)
 {
     DriveLocation* location = AsLocation(record);
-    if (location == nullptr || m_formatJob.IsRunning() || m_removeJob.IsRunning()) {
+    if (location == nullptr || InTrash(location) || m_formatJob.IsRunning() ||
+        m_removeJob.IsRunning()) {
         return;
     }
     // The volume the user sees listed, before the question: only it is formatted.
@@ -376,7 +433,8 @@ void CLocalTree::SafelyRemove(CatalogueItem* record)
     // The record was looked up again after the menu: it is the volume the
     // user chose only while its letter still holds the volume it was listed with.
     DriveLocation* location = AsLocation(record);
-    if (location == nullptr || m_removeJob.IsRunning() || m_formatJob.IsRunning()) {
+    if (location == nullptr || InTrash(location) || m_removeJob.IsRunning() ||
+        m_formatJob.IsRunning()) {
         return;
     }
     if (!location->m_removable) {
@@ -473,9 +531,9 @@ void CLocalTree::StartUpload()
     DriveLocation* location =
         IsEntry(record) ? AsLocation(m_locations.FindItemById(record->m_parentId)) : nullptr;
     std::string fullPath;
-    // The code list is never offered to the community.
+    // The code list is never offered to the community, nor a save still in the trash.
     if (m_host == nullptr || location == nullptr || record->m_kind == kItemCodeList ||
-        !fs::JoinFileName(location->m_name, record->m_name, fullPath)) {
+        InTrash(record) || !fs::JoinFileName(location->m_name, record->m_name, fullPath)) {
         return;
     }
     m_host->StartUpload(fullPath, record->m_name, location->m_name);
@@ -530,9 +588,11 @@ ui::DropEffect CLocalTree::OnDragEnter(ui::Window*, ui::DataObject* data, unsign
     return m_dropAccepted ? ui::DROPEFFECT_COPY : ui::DROPEFFECT_NONE;
 }
 
-ui::DropEffect CLocalTree::OnDragOver(ui::Window*, ui::DataObject*, unsigned, gfx::Point)
+ui::DropEffect CLocalTree::OnDragOver(ui::Window*, ui::DataObject*, unsigned, gfx::Point point)
 {
-    return m_dropAccepted ? ui::DROPEFFECT_COPY : ui::DROPEFFECT_NONE;
+    TreeItem* item = HitTest(point.x, point.y);
+    const bool overTrash = item != nullptr && InTrash(m_locations.FindItemById(item));
+    return m_dropAccepted && !overTrash ? ui::DROPEFFECT_COPY : ui::DROPEFFECT_NONE;
 }
 
 void CLocalTree::OnDragLeave(ui::Window*)
@@ -571,6 +631,9 @@ bool CLocalTree::OnDrop(ui::Window*, ui::DataObject* data, ui::DropEffect, gfx::
         DriveLocation* location = AsLocation(record);
         if (location == nullptr && IsEntry(record)) {
             location = AsLocation(m_locations.FindItemById(record->m_parentId));
+        }
+        if (InTrash(location)) {
+            return false;
         }
         if (location == nullptr) {
             AfxMessageBox("Could not find a suitable Drive");

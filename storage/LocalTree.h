@@ -26,6 +26,7 @@ enum : int
     kLocalImageDrive = 5,
     kLocalImageDatabase = 6,
     kLocalImageRoot = 7,
+    kLocalImageTrash = 9,
 };
 
 // Menu resources and commands of the Local Tree.
@@ -64,6 +65,8 @@ public:
     void ShowLocation(DriveLocation* location, bool insert);
     void OnDriveArrived(char letter);
     void OnDriveRemoved(char letter);
+    // Another program (or this one) changed the trash: only its location is listed again.
+    void OnTrashChanged();
     void OnMenuCommand(unsigned command, CatalogueItem* record);
     void AddArrivedSave(const char* fileName, const char* folder);
     // Hands the selected save to the host's upload; nothing without one.
@@ -107,6 +110,7 @@ private:
     void SafelyRemove(CatalogueItem* record);
     bool IsBeingWritten(const DriveLocation* location) const;
     bool IsShownLocation(const DriveLocation* location) const;
+    bool InTrash(const CatalogueItem* record) const;
 
     LocalTreeHost* m_host;
     std::string m_programFolder;

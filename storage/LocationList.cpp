@@ -8,7 +8,9 @@
 #include "platform/fs/VolumeTable.h"
 #include "platform/shell/TrashOrAsk.h"
 #include "storage/FixedText.h"
+#include "storage/TrashLocation.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -104,7 +106,10 @@ DriveLocation* LocationList::AddDriveLocation(char letter)
         CopyFixed(created->m_name, root);
         CopyFixed(created->m_rootPath, root);
         location = created.get();
-        m_locations.push_back(std::move(created));
+        // The trash stays the last location.
+        auto before = std::find_if(m_locations.begin(), m_locations.end(),
+                                   [&](const auto& listed) { return listed.get() == m_trash; });
+        m_locations.insert(before, std::move(created));
         // A drive just listed has no transfer of ours yet: what a killed run
         // left on it goes now.
         RemoveLeftTemporaries(root);
@@ -126,12 +131,26 @@ DriveLocation* LocationList::AddDriveLocation(char letter)
     return location;
 }
 
+TrashLocation* LocationList::AddTrashLocation(shell::Trash trash)
+{
+    if (m_trash == nullptr) {
+        auto created = std::make_unique<TrashLocation>(std::move(trash));
+        m_trash = created.get();
+        m_locations.push_back(std::move(created));
+    }
+    ScanLocation(m_trash);
+    return m_trash;
+}
+
 void LocationList::RemoveLocation(DriveLocation* location)
 {
     // A letter that no location has arrives here as null: nothing to remove,
     // but the main window still hears whether a drive is present.
     for (auto it = m_locations.begin(); it != m_locations.end(); ++it) {
         if (it->get() == location) {
+            if (location == m_trash) {
+                m_trash = nullptr;
+            }
             m_locations.erase(it);
             break;
         }
@@ -273,8 +292,10 @@ std::string LocationList::ToolTipText(const DriveLocation* location) const
 void LocationList::SendDrivePresence()
 {
     if (m_mainWindow != nullptr) {
-        m_mainWindow->SendAppMessage(
-            m_locations.size() >= 2 ? WM_APP_DRIVE_PRESENT : WM_APP_DRIVE_ABSENT, 0, 0);
+        // The trash is no drive: a drive is present when one is listed beside "Saves\".
+        const std::size_t listed = m_locations.size() - (m_trash != nullptr ? 1 : 0);
+        m_mainWindow->SendAppMessage(listed >= 2 ? WM_APP_DRIVE_PRESENT : WM_APP_DRIVE_ABSENT, 0,
+                                     0);
     }
 }
 
@@ -291,10 +312,11 @@ DriveLocation* LocationList::ResolveTarget(TreeItem* target) const
     if (item == nullptr) {
         return nullptr;
     }
-    if (item->m_kind == kItemLocation) {
-        return dynamic_cast<DriveLocation*>(item);
-    }
-    return item->m_parentId == nullptr ? nullptr : LocationById(item->m_parentId);
+    DriveLocation* location = item->m_kind == kItemLocation ? dynamic_cast<DriveLocation*>(item)
+                              : item->m_parentId == nullptr ? nullptr
+                                                            : LocationById(item->m_parentId);
+    // The trash takes nothing: only deleting puts a file there.
+    return location == m_trash ? nullptr : location;
 }
 
 DriveLocation* LocationList::CopyEntryToItem(CatalogueItem* entry, TreeItem* target)
@@ -308,19 +330,22 @@ DriveLocation* LocationList::CopyEntryToItem(CatalogueItem* entry, TreeItem* tar
 
 DriveLocation* LocationList::CopyEntryToLocation(CatalogueItem* entry, DriveLocation* destination)
 {
-    if (entry == nullptr || destination == nullptr) {
+    if (entry == nullptr || destination == nullptr || destination == m_trash) {
         return nullptr;
     }
     DriveLocation* source = LocationById(entry->m_parentId);
     if (source == nullptr || source == destination) {
         return nullptr;
     }
+    // A save copied out of the trash takes back the name it had there.
+    const std::string fileName =
+        source == m_trash ? m_trash->RestoreName(*entry) : std::string(entry->m_name);
     // An entry's name is a name, never a path: one that could lead out of its
     // location is refused before anything is opened.
     std::string sourcePath;
     std::string destinationPath;
     if (!fs::JoinFileName(source->m_name, entry->m_name, sourcePath) ||
-        !fs::JoinFileName(destination->m_name, entry->m_name, destinationPath)) {
+        !fs::JoinFileName(destination->m_name, fileName.c_str(), destinationPath)) {
         AfxMessageBox("An Error occured when opening the source file - aborting", MB_OK);
         return nullptr;
     }
@@ -452,6 +477,14 @@ DriveLocation* LocationList::DeleteEntry(CatalogueItem* entry)
     DriveLocation* location = LocationById(entry->m_parentId);
     if (location == nullptr) {
         return nullptr;
+    }
+    // Out of the trash there is no way back: the file and its info go for good.
+    if (location == m_trash) {
+        if (!m_trash->DeleteForGood(*entry)) {
+            AfxMessageBox("An error occured deleting the file", MB_OK);
+        }
+        ScanLocation(location);
+        return location;
     }
     std::string path;
     if (!fs::JoinFileName(location->m_name, entry->m_name, path)) {

@@ -2,6 +2,7 @@
 
 #include "platform/base/MessageTarget.h"
 #include "platform/fs/Volume.h"
+#include "platform/shell/Trash.h"
 #include "storage/DriveLocation.h"
 
 #include <cstddef>
@@ -13,8 +14,10 @@
 
 namespace tolvar {
 
+class TrashLocation;
+
 // The Local Tree's locations: a location per removable drive, in order of
-// arrival, and the PC database folder "Saves\". It tells the main window
+// arrival, the PC database folder "Saves\" and, last, the user's trash. It tells the main window
 // whether any drive is present and does the file work of copies and deletions.
 // Runs on the main window's thread.
 class LocationList
@@ -37,6 +40,10 @@ public:
     // already listed is rescanned and its location returned, not listed twice.
     DriveLocation* AddDriveLocation(char letter);
     void RemoveLocation(DriveLocation* location);
+    // Lists the trash as the last location; drives that arrive later go before it.
+    TrashLocation* AddTrashLocation(shell::Trash trash);
+    // Null until the trash is listed.
+    TrashLocation* Trash() const { return m_trash; }
     DriveLocation* FindLocationByLetter(char letter) const;
     // A null item (a record not shown) finds nothing.
     CatalogueItem* FindItemById(TreeItem* id) const;
@@ -93,6 +100,7 @@ private:
     DriveLocation* ResolveTarget(TreeItem* target) const;
 
     std::list<std::unique_ptr<DriveLocation>> m_locations;
+    TrashLocation* m_trash = nullptr; // owned in m_locations
     MessageTarget* m_mainWindow = nullptr;
     std::string m_programFolder;
 };

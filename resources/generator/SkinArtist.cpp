@@ -520,6 +520,26 @@ Canvas SkinArtist::Icon(int index)
         c.Draw(Mask::Stroke(16, 16, globe, 1.0f, 0.5f), Solid(Rgb8(10, 50, 130)));
         break;
     }
+    case 9: {
+        // A bin with a lid and ribs, in the drive's steel blues.
+        const Shape lid = RoundRect(2, 2.5f, 14, 4.5f, 0.8f);
+        const Shape handle = RoundRect(6, 1, 10, 3, 0.8f);
+        const Shape bin = Polygon({{3, 5}, {13, 5}, {12, 15}, {4, 15}});
+        const Rgba edge = Rgb8(20, 40, 90);
+        c.Draw(Mask::Stroke(16, 16, handle, 1.0f, 0.5f), Solid(edge));
+        c.Draw(bin, Linear(3, 0, 13, 0,
+                           {{0, Rgb8(150, 170, 205)},
+                            {0.45f, Rgb8(235, 242, 252)},
+                            {1, Rgb8(120, 140, 180)}}));
+        c.Draw(Mask::Stroke(16, 16, bin, 1.0f, 0.5f), Solid(edge));
+        for (float x : {6.0f, 8.0f, 10.0f}) {
+            c.Draw(RoundRect(x - 0.5f, 7, x + 0.5f, 13.5f, 0),
+                   Solid(WithAlpha(Rgb8(60, 90, 150), 0.8f)));
+        }
+        c.Draw(lid, Linear(0, 2.5f, 0, 4.5f, {{0, Rgb8(240, 246, 255)}, {1, Rgb8(140, 160, 200)}}));
+        c.Draw(Mask::Stroke(16, 16, lid, 1.0f, 0.5f), Solid(edge));
+        break;
+    }
     default:
         break;
     }
@@ -528,8 +548,8 @@ Canvas SkinArtist::Icon(int index)
 
 Canvas SkinArtist::IconStrip(bool dimmed)
 {
-    Canvas strip(9 * 16, 16, kKey);
-    for (int i = 0; i < 9; ++i) {
+    Canvas strip(10 * 16, 16, kKey);
+    for (int i = 0; i < 10; ++i) {
         Canvas icon = Icon(i);
         if (dimmed) {
             icon = icon.Dimmed(Rgb8(40, 56, 86), 0.35f);

@@ -11,18 +11,23 @@
 #include "platform/ui/WindowSystem.h"
 #include "platform/ui/headless/HeadlessBackend.h"
 #include "resources/Resources.h"
+#include "storage/TrashLocation.h"
 #include "tests/net/RawHttpServer.h"
 #include "tests/storage/TestSaves.h"
 #include "tests/support/ScriptedMessageBox.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TrashHome.h"
 #include "tests/support/Watchdog.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sys/stat.h>
+#include <thread>
 
 namespace tolvar::test {
 namespace {
@@ -200,6 +205,49 @@ TEST_F(MainWindowTest, ClosingDuringAnUploadEndsItQuietly)
     for (const RawHttpServer::Request& request : server.Requests()) {
         EXPECT_NE(request.path(), "/list") << "a list fetch for a closed window";
     }
+}
+
+// Another program putting a save in the trash, or taking it out again, shows
+// in the Trash location with nothing done in the window.
+TEST_F(MainWindowTest, TheTrashLocationFollowsWhatOtherProgramsDoToTheTrash)
+{
+    namespace fsys = std::filesystem;
+    TrashHome trash;
+    TempDir dir;
+    Watchdog watchdog;
+    WithWindow([&](CZyferV3Dlg& dialog) {
+        const DriveLocation* location = dialog.GetLocalTree()->Locations().Trash();
+        ASSERT_NE(location, nullptr);
+        auto shows = [&](std::size_t count) {
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+            while (location->m_entries.size() != count &&
+                   std::chrono::steady_clock::now() < deadline) {
+                system->RunPending();
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            return location->m_entries.size() == count;
+        };
+        EXPECT_TRUE(shows(0));
+        const fsys::path save = dir / "x.tvd";
+        WriteBytes(save, MakeSave("xray"));
+        if (std::system(("gio trash '" + save.string() + "' 2>/dev/null").c_str()) != 0) {
+            // Without gio, as it does: the info first, then the file.
+            fsys::create_directories(trash.Files());
+            fsys::create_directories(trash.Info());
+            std::ofstream(trash.Info() / "x.tvd.trashinfo")
+                << "[Trash Info]\nPath=" << save.string() << "\nDeletionDate=2026-12-07T10:00:00\n";
+            fsys::rename(save, trash.Files() / "x.tvd");
+        }
+        ASSERT_TRUE(shows(1));
+        TreeItem* item = location->m_itemId->firstChild;
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(dialog.GetLocalTree()->GetItemText(item).rfind("xray", 0), 0u);
+        // A file manager restores it: the file back in its folder, its info gone.
+        fsys::rename(trash.Files() / "x.tvd", save);
+        fsys::remove(trash.Info() / "x.tvd.trashinfo");
+        EXPECT_TRUE(shows(0));
+        EXPECT_EQ(location->m_itemId->firstChild, nullptr);
+    });
 }
 
 TEST_F(MainWindowTest, LogoBlinksOnTheSharedCounterAndSettles)

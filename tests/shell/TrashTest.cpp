@@ -6,6 +6,7 @@
 #include "platform/shell/TrashWatcher.h"
 
 #include "tests/support/Command.h"
+#include "tests/support/GioTrash.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -30,11 +31,6 @@ namespace {
 
 namespace fsys = std::filesystem;
 using test::Shell;
-
-std::string Output(const std::string& command)
-{
-    return test::CommandOutput(command).value_or("");
-}
 
 void WriteAll(const fsys::path& path, const std::string& bytes)
 {
@@ -105,42 +101,6 @@ private:
     bool m_mounted = false;
 };
 
-bool GioAvailable()
-{
-    return Shell("command -v gio dbus-daemon") == 0 && fsys::exists("/usr/libexec/gvfsd-trash");
-}
-
-// `gio trash --list` for the home trash under xdgDataHome: lines of the
-// entry's address and its original path. Its trash backend is started by a
-// private session bus that carries that XDG_DATA_HOME.
-std::string GioTrashList(const fsys::path& scratch, const fsys::path& xdgDataHome)
-{
-    static int count = 0;
-    const std::string address =
-        "unix:path=" + (scratch / ("bus" + std::to_string(++count))).string();
-    const std::string environment = "XDG_DATA_HOME=" + Quoted(xdgDataHome) + " ";
-    const int bus = std::atoi(
-        Output(environment + "dbus-daemon --session --fork --print-pid=1 --address=" + address)
-            .c_str());
-    std::string listing;
-    if (bus > 0) {
-        listing = Output(environment + "DBUS_SESSION_BUS_ADDRESS=" + address +
-                         " timeout 30 gio trash --list 2>&1");
-        kill(bus, SIGTERM);
-    }
-    std::istringstream lines(listing);
-    std::vector<std::string> sorted;
-    for (std::string line; std::getline(lines, line);) {
-        sorted.push_back(line);
-    }
-    std::sort(sorted.begin(), sorted.end());
-    std::string text;
-    for (const auto& line : sorted) {
-        text += line + "\n";
-    }
-    return text;
-}
-
 std::string InfoLine(const std::string& info, const std::string& key)
 {
     std::istringstream lines(info);
@@ -166,7 +126,7 @@ std::time_t ParseLocalTime(const std::string& text)
 
 TEST(Trash, PutsAFileAsGioDoesFromTheSameFileSystemAndFromADrive)
 {
-    if (!GioAvailable()) {
+    if (!test::GioTrashAvailable()) {
         GTEST_SKIP() << "needs gio (libglib2.0-bin), its trash backend (gvfs) and dbus-daemon";
     }
     test::TempDir dir;
@@ -230,14 +190,14 @@ TEST(Trash, PutsAFileAsGioDoesFromTheSameFileSystemAndFromADrive)
             const std::string gioInfo =
                 test::ReadText(gioData / "Trash/info" / (name + ".trashinfo"));
             EXPECT_EQ(InfoLine(info, "Path"), InfoLine(gioInfo, "Path"));
-            const std::string twinLine = GioTrashList(dir.Path(), gioData);
+            const std::string twinLine = test::GioTrashList(dir.Path(), gioData);
             EXPECT_EQ(std::count(twinLine.begin(), twinLine.end(), '\n'), 1) << twinLine;
             expectedLines.push_back(twinLine);
         } else {
             expectedLines.push_back("\t" + original.string() + "\n");
         }
     }
-    const std::string listing = GioTrashList(dir.Path(), data);
+    const std::string listing = test::GioTrashList(dir.Path(), data);
     EXPECT_EQ(std::count(listing.begin(), listing.end(), '\n'),
               static_cast<std::ptrdiff_t>(expectedLines.size()))
         << listing;

@@ -8,14 +8,17 @@
 #include "platform/ui/Clock.h"
 #include "platform/ui/WindowMessages.h"
 #include "storage/SaveEntry.h"
+#include "storage/TrashLocation.h"
 #include "tests/net/RawHttpServer.h"
 #include "tests/storage/HeadlessLocalTree.h"
 #include "tests/storage/LocationFixture.h"
+#include "tests/support/GioTrash.h"
 #include "treeview/DragPayload.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <functional>
 #include <thread>
 
@@ -441,6 +444,206 @@ TEST_F(LocalTreeTest, DropsFromTheShellAndTheOnlineTree)
     EXPECT_EQ(ReadBytes(f / "a.tvd"), ReadBytes(e / "a.tvd"));
 }
 
+// The trash as another program left it, its files and info written by hand.
+TEST_F(LocalTreeTest, TheTrashListsRestoresAndDeletesForGoodButTakesNothing)
+{
+    const auto e = AddDrive('E', "E");
+    const auto saves = m_dir / "Saves";
+    struct Trashed
+    {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+        fsys::path from;
+        const char* date;
+    } trashed[] = {
+        {"gold.tvd", MakeSave("gold"), e / "gold.tvd", "2026-03-04T05:06:07"},
+        {"gold.2.tvd", MakeSave("green"), e / "gold.tvd", "2026-11-30T23:59:00"},
+        {"codelist.bin", MakeCodeList(4), saves / "codelist.bin", "2025-01-02T03:04:05"},
+        {"broken.tvd", {'b', 'a', 'd'}, saves / "broken.tvd", "2026-01-01T00:00:00"},
+        {"notes.txt", MakeSave("notes"), saves / "notes.txt", "2026-01-01T00:00:00"},
+    };
+    fsys::create_directories(m_trash.Files());
+    fsys::create_directories(m_trash.Info());
+    for (const Trashed& t : trashed) {
+        WriteBytes(m_trash.Files() / t.name, t.bytes);
+        std::ofstream(m_trash.Info() / (std::string(t.name) + ".trashinfo"))
+            << "[Trash Info]\nPath=" << t.from.string() << "\nDeletionDate=" << t.date << "\n";
+    }
+    Fill();
+    EXPECT_EQ(m_boxes.Count(), 0u) << "a broken file in the trash is no one's business";
+    AddDrive('F', "F");
+    tree->OnDriveArrived('F');
+    Messages().clear();
+
+    // Last, after "Saves" and a drive that arrived later: the code list and
+    // the sound saves, nothing else.
+    const Strings shown = Shown();
+    const Strings expected = {"  Trash [9]", "    Code List Version 4 [4]", "    gold",
+                              "    green"};
+    ASSERT_GE(shown.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const std::string& row = shown[shown.size() - expected.size() + i];
+        EXPECT_EQ(row.rfind(expected[i], 0), 0u) << row;
+    }
+    // A trashed entry, found under the trash: a restored copy has its text too.
+    auto trashItem = [&](const std::string& text) -> TreeItem* {
+        TreeItem* trash = tree->Locations().Trash()->m_itemId;
+        tree->Expand(trash, TVE_EXPAND);
+        for (TreeItem* item = trash->firstChild; item != nullptr; item = item->nextSibling) {
+            if (tree->GetItemText(item).rfind(text, 0) == 0) {
+                return item;
+            }
+        }
+        ADD_FAILURE() << "not in the trash: " << text;
+        return trash;
+    };
+    auto pointOf = [&](TreeItem* item) {
+        gfx::Rect r;
+        tree->GetLabelRect(item, &r);
+        return gfx::Point{r.left + 4, (r.top + r.bottom) / 2};
+    };
+    struct Tip
+    {
+        const char* item;
+        std::string text;
+    } tips[] = {
+        {"gold", "File: gold.tvd \r\nDeleted: 04/03/26 05:06 \r\nFrom: " + e.string()},
+        {"green", "File: gold.tvd \r\nDeleted: 30/11/26 23:59 \r\nFrom: " + e.string()},
+        {"Code List", "File: codelist.bin \r\nDeleted: 02/01/25 03:04 \r\nFrom: " + saves.string()},
+    };
+    for (const Tip& tip : tips) {
+        EXPECT_EQ(tree->GetToolTipText(pointOf(trashItem(tip.item))), tip.text) << tip.item;
+    }
+
+    // Out of the trash by a drag or by Ctrl+C and Ctrl+V, under the name it
+    // had; what a Yes replaces goes to the trash first, and the entry stays.
+    const unsigned local = ui::RegisterClipboardFormat("ZyferLocalFile");
+    auto ctrl = [&](TreeItem* item, unsigned key) {
+        tree->SelectItem(item);
+        tree->SetFocus();
+        window->Display().KeyDown(ui::VK_CONTROL);
+        window->Display().PressKey(key);
+        window->Display().KeyUp(ui::VK_CONTROL);
+        window->System().RunPending();
+    };
+    struct Restore
+    {
+        const char* item;
+        const char* target;
+        bool paste;
+        std::vector<int> answers;
+        fsys::path file;
+        std::vector<std::uint8_t> bytes;
+        std::size_t trashFiles;
+        bool trashChangesBetween = false; // another program changes it after Ctrl+C
+    } restores[] = {
+        {"gold", "E", false, {}, e / "gold.tvd", MakeSave("gold"), 5},
+        {"green", "E", true, {IDNO}, e / "gold.tvd", MakeSave("gold"), 5},
+        {"green", "E", true, {IDYES}, e / "gold.tvd", MakeSave("green"), 6},
+        {"gold", "Saves", false, {}, saves / "gold.tvd", MakeSave("gold"), 6},
+        {"Code List", "E", true, {}, e / "codelist.bin", MakeCodeList(4), 6, true},
+    };
+    for (const Restore& r : restores) {
+        SCOPED_TRACE(std::string(r.item) + " on " + r.target);
+        m_boxes.Clear();
+        for (int answer : r.answers) {
+            m_boxes.Answer(answer);
+        }
+        if (r.paste) {
+            ctrl(trashItem(r.item), 'C');
+            if (r.trashChangesBetween) {
+                tree->OnTrashChanged();
+            }
+            ctrl(Item(r.target), 'V');
+        } else {
+            ASSERT_TRUE(tree->CanBeginDrag(pointOf(trashItem(r.item))));
+            ui::DataObject data;
+            data.CacheGlobalData(local, MakeOwnFormatBlock(window->Main().Handle()));
+            EXPECT_TRUE(tree->OnDrop(tree, &data, ui::DROPEFFECT_COPY, PointOf(r.target)));
+        }
+        EXPECT_EQ(m_boxes.Texts(), r.answers.empty() ? Strings{} : Strings{kExists});
+        EXPECT_EQ(ReadBytes(r.file), r.bytes);
+        EXPECT_EQ(FolderContents(m_trash.Files()).size(), r.trashFiles);
+        EXPECT_EQ(ReadBytes(m_trash.Files() / "gold.2.tvd"), MakeSave("green"));
+    }
+    tree->OnTrashChanged();
+    EXPECT_NE(trashItem("gold"), nullptr) << "the replaced copy is listed";
+
+    // Nothing goes into the trash but by deleting: no drop, no paste, no
+    // download, no format, no code list; the menu holds only Refresh.
+    WriteBytes(m_dir / "notes.txt", {'h', 'i'});
+    const Strings before = FolderContents(m_trash.Files());
+    struct Refusal
+    {
+        const char* what;
+        unsigned format;
+        ui::GlobalBlock block;
+    } refusals[] = {
+        {"a save of E", local, MakeOwnFormatBlock(window->Main().Handle())},
+        {"a shell file", ui::CF_HDROP,
+         ui::BuildDropFiles({ProgramFolder(m_dir.Path()) + "notes.txt"})},
+        {"an online save", ui::RegisterClipboardFormat("ZyferOnlineFile"),
+         MakeOwnFormatBlock(window->Main().Handle())},
+    };
+    ASSERT_TRUE(tree->CanBeginDrag(PointOf("green")) && Item("green")->parent == Item("E"));
+    for (const Refusal& r : refusals) {
+        for (TreeItem* target : {Item("Trash"), trashItem("green")}) {
+            ui::DataObject data;
+            data.CacheGlobalData(r.format, r.block);
+            const gfx::Point at = pointOf(target);
+            tree->OnDragEnter(tree, &data, 0, at);
+            EXPECT_EQ(tree->OnDragOver(tree, &data, 0, at), ui::DROPEFFECT_NONE) << r.what;
+            EXPECT_FALSE(tree->OnDrop(tree, &data, ui::DROPEFFECT_COPY, at)) << r.what;
+        }
+    }
+    ctrl(Item("green"), 'C');
+    ctrl(Item("Trash"), 'V');
+    // A save still in the trash is not offered for upload either.
+    ASSERT_TRUE(tree->CanBeginDrag(pointOf(trashItem("green"))));
+    tree->StartUpload();
+    EXPECT_EQ(window->uploads, Strings{});
+    m_boxes.Clear();
+    window->Display().PressKey('F');
+    window->Display().PressKey('D');
+    window->Display().PressKey(ui::VK_ESCAPE);
+    tree->ShowContextMenu(PointOf("Trash"));
+    for (unsigned command : {kCmdFormatDrive, kCmdSafelyRemove}) {
+        tree->OnMenuCommand(command, Record("Trash"));
+    }
+    window->RunJob();
+    EXPECT_EQ(m_boxes.Count(), 0u);
+    EXPECT_TRUE(formatter.calls.empty());
+    EXPECT_EQ(Messages(), Strings{});
+    EXPECT_EQ(FolderContents(m_trash.Files()), before);
+    EXPECT_TRUE(tree->IsWindowEnabled());
+
+    // Delete there is for good, after the usual two questions: file and info go.
+    struct Delete
+    {
+        std::vector<int> answers;
+        bool gone;
+    } deletes[] = {{{IDNO}, false}, {{IDYES, IDNO}, false}, {{IDYES, IDYES}, true}};
+    for (const Delete& d : deletes) {
+        m_boxes.Clear();
+        for (int answer : d.answers) {
+            m_boxes.Answer(answer);
+        }
+        tree->SelectItem(trashItem("green"));
+        tree->OnKeyUp(ui::VK_DELETE, 1, 0);
+        EXPECT_EQ(m_boxes.Count(), d.answers.size());
+        EXPECT_EQ(fsys::exists(m_trash.Files() / "gold.2.tvd"), !d.gone);
+        EXPECT_EQ(fsys::exists(m_trash.Info() / "gold.2.tvd.trashinfo"), !d.gone);
+    }
+    for (TreeItem* item = Item("Trash")->firstChild; item != nullptr; item = item->nextSibling) {
+        EXPECT_EQ(tree->GetItemText(item).rfind("green", 0), std::string::npos);
+    }
+    if (GioTrashAvailable()) {
+        const std::string listing = GioTrashList(m_dir.Path(), m_trash.DataHome());
+        EXPECT_NE(listing.find("trash:///gold.tvd"), std::string::npos) << listing;
+        EXPECT_EQ(listing.find("gold.2.tvd"), std::string::npos) << listing;
+    }
+}
+
 TEST_F(LocalTreeTest, ADragLeavingThroughTheBottomScrollsOneRow)
 {
     const auto e = AddDrive('E', "E");
@@ -497,7 +700,7 @@ TEST_F(LocalTreeTest, ArrivingSavesJoinTheirLocationOnce)
         EXPECT_EQ(m_boxes.Texts().empty() ? "" : m_boxes.Texts().back(), a.message) << a.file;
     }
     Strings shown = Shown();
-    ASSERT_EQ(shown.size(), 5u);
+    ASSERT_EQ(shown.size(), 6u);
     EXPECT_EQ(shown[2].rfind("    yankee", 0), 0u);
     EXPECT_EQ(shown[3].rfind("    zebra", 0), 0u);
 }
@@ -576,7 +779,7 @@ TEST_F(LocalTreeTest, CodeListToOneOrAllLocationsAndFailuresThatKeepTheOldFiles)
     }
     EXPECT_EQ(Messages(), (Strings{"3", "5", "8 E:\\codelist.bin"}));
     EXPECT_TRUE(tree->IsWindowEnabled());
-    EXPECT_EQ(Shown().size(), 7u) << "every location shows its code list";
+    EXPECT_EQ(Shown().size(), 10u) << "every location shows its code list, the trash both old ones";
     // F's older list went to the trash under a free name beside E's.
     const Strings trashed = FolderContents(m_trash.Files());
     ASSERT_EQ(trashed.size(), 2u);
