@@ -19,49 +19,6 @@ gfx::Bitmap Load(const Key& key)
     return std::visit([](const auto& k) { return LoadBitmapResource(k); }, key);
 }
 
-<<<<<<< HEAD
-=======
-TEST(ResourcesTest, EveryPictureTheWindowsLoadExistsAtItsSize)
-{
-    struct Expected
-    {
-        Key key;
-        gfx::Size size;
-    };
-    std::vector<Expected> expected = {
-        {148, {700, 494}}, {164, {287, 279}}, {165, {287, 279}}, {144, {160, 16}},
-        {143, {160, 16}},  {185, {315, 157}}, {208, {397, 251}}, {206, {197, 131}},
-        {205, {197, 131}}, {196, {189, 25}},  {197, {189, 25}},  {198, {189, 25}},
-        {199, {189, 25}},  {129, {11, 11}},   {140, {11, 10}},   {139, {11, 11}},
-        {138, {11, 10}},   {130, {11, 260}},  {137, {11, 4}},    {134, {11, 4}},
-        {136, {11, 10}},   {133, {11, 10}},   {135, {11, 4}},    {132, {11, 4}},
-    };
-    for (const char* b : {"WEB", "EXIT", "SLEEP", "BTNCODELIST"}) {
-        for (const char* s : {"U", "H", "D"}) {
-            expected.push_back({std::string(b) + s, {138, 34}});
-        }
-    }
-    for (const char* b : {"BTNOK", "BTNCANCEL", "BTNYES", "BTNNO"}) {
-        for (const char* s : {"U", "D"}) {
-            expected.push_back({std::string(b) + s, {100, 27}});
-        }
-    }
-    for (const char* b : {"UPLOAD_SUBMIT", "UPLOAD_CANCEL"}) {
-        for (const char* s : {"_UP", "_OVER", "_DOWN"}) {
-            expected.push_back({std::string(b) + s, {101, 27}});
-        }
-    }
-    for (const Expected& e : expected) {
-        const gfx::Bitmap b = Load(e.key);
-        ASSERT_FALSE(b.IsNull()) << testing::PrintToString(e.key);
-        EXPECT_EQ(b.GetSize(), e.size) << testing::PrintToString(e.key);
-    }
-    for (int icon : {195, 159, 128}) {
-        EXPECT_FALSE(LoadIconResource(icon).IsNull()) << "icon " << icon;
-    }
-}
-
->>>>>>> trashloc
 TEST(ResourcesTest, LookupsByIdAndByNameWithoutRegardToCase)
 {
     ASSERT_NE(FindBitmapResource("BTNOKU"), nullptr);
@@ -115,27 +72,6 @@ TEST(ResourcesTest, PicturesOverABackgroundMatchItWhereTheyArePlaced)
     }
 }
 
-<<<<<<< HEAD
-=======
-TEST(ResourcesTest, TreeImagesAreTenIconsOnTheRedKey)
-{
-    for (int id : {144, 143}) {
-        const gfx::Bitmap strip = LoadBitmapResource(id);
-        ASSERT_EQ(strip.GetSize(), (gfx::Size{160, 16}));
-        for (int i = 0; i < 10; ++i) {
-            SCOPED_TRACE(testing::Message() << "strip " << id << " image " << i);
-            EXPECT_TRUE(gfx::SameRgb(strip.Pixel(i * 16, 0), gfx::Rgb(255, 0, 0)));
-            EXPECT_TRUE(gfx::SameRgb(strip.Pixel(i * 16 + 15, 15), gfx::Rgb(255, 0, 0)));
-            EXPECT_FALSE(gfx::SameRgb(strip.Pixel(i * 16 + 7, 8), gfx::Rgb(255, 0, 0)));
-        }
-    }
-    // The tree backgrounds are one picture on the navy ground.
-    const gfx::Bitmap local = LoadBitmapResource(164), online = LoadBitmapResource(165);
-    EXPECT_EQ(local, online);
-    EXPECT_TRUE(gfx::SameRgb(local.Pixel(10, 10), gfx::Rgb(1, 23, 64)));
-}
-
->>>>>>> trashloc
 TEST(ResourcesTest, HoverPicturesAreBrighterAndPressedOnesDarkerThanTheUpPicture)
 {
     auto luminance = [](const std::string& name) {
