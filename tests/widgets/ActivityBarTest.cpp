@@ -72,10 +72,9 @@ TEST_F(ActivityBarTest, TheUiTimerFillsWholeHundredthsOfAFiveSecondCycleAndStopE
     Advance(CActivityBar::kPassMs);
     EXPECT_GT(bar.Paints(), before);
     EXPECT_FLOAT_EQ(bar.Fill(), 0.2f);
-    const int lit = CActivityBar::FillWidth(189, 0.2f);
-    EXPECT_NEAR(lit, 189 / 5, 4); // a fifth of the bar, from its left edge
-    EXPECT_TRUE(Lit(0, lit, true));
-    EXPECT_TRUE(Lit(lit + CActivityBar::kSoftEdge, 189, false));
+    // A fifth of the bar lit from its left edge, a soft edge, then the rest empty.
+    EXPECT_TRUE(Lit(0, 189 / 5 - 2, true));
+    EXPECT_TRUE(Lit(189 / 5 + 12, 189, false));
     // Past the end of the cycle the bar is full for one pass, then starts
     // from empty again.
     const std::pair<std::int64_t, float> passes[] = {
