@@ -2,6 +2,7 @@
 #include "platform/net/InternetSession.h"
 #include "saveformat/SaveFormat.h"
 #include "server/SampleDatabase.h"
+#include "tests/net/Nginx.h"
 #include "tests/net/RawHttpServer.h"
 #include "tests/net/ServerProcess.h"
 #include "tests/support/TempDir.h"
@@ -15,16 +16,14 @@
 #include <zlib.h>
 
 #include <atomic>
-#include <csignal>
 #include <fstream>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <thread>
 
 namespace tolvar {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Nginx;
 using test::ServerProcess;
 
 const std::string kBoundary = "-----------------------------7d4128309d02ac";
@@ -691,74 +690,6 @@ TEST_F(Server, MalformedRequestsAreRefusedAndCloseTheirConnection)
     other.join();
     EXPECT_GT(served.load(), 0);
 }
-
-// nginx in the foreground, one process, serving a folder on a loopback port.
-class Nginx
-{
-public:
-    static std::string Executable()
-    {
-        for (const char* path : {"/usr/sbin/nginx", "/usr/bin/nginx"}) {
-            if (access(path, X_OK) == 0) {
-                return path;
-            }
-        }
-        return {};
-    }
-
-    // Serves a folder, as any static web server would.
-    Nginx(const fs::path& root, int port)
-        : Nginx("  types { text/xml xml; text/html html; }\n"
-                "  default_type application/octet-stream;\n"
-                "  gzip on;\n  gzip_types text/xml;\n"
-                "  server {\n    listen 127.0.0.1:" +
-                    std::to_string(port) + ";\n    root \"" + root.string() + "\";\n  }\n",
-                port)
-    {
-    }
-
-    // The inside of the http block as given.
-    Nginx(const std::string& http, int port)
-    {
-        const fs::path conf = m_dir.Path() / "nginx.conf";
-        std::ofstream(conf) << "daemon off;\nmaster_process off;\npid " << (m_dir.Path() / "pid")
-                            << ";\nerror_log " << (m_dir.Path() / "error.log")
-                            << ";\nevents {}\nhttp {\n  access_log off;\n"
-                            << "  client_body_temp_path " << m_dir.Path() << ";\n"
-                            << "  proxy_temp_path " << m_dir.Path() << ";\n"
-                            << http << "}\n";
-        const std::string exe = Executable();
-        const std::string prefix = m_dir.Path().string() + "/";
-        const std::string confText = conf.string();
-        std::vector<char*> argv = {const_cast<char*>(exe.c_str()),      const_cast<char*>("-p"),
-                                   const_cast<char*>(prefix.c_str()),   const_cast<char*>("-c"),
-                                   const_cast<char*>(confText.c_str()), nullptr};
-        if (posix_spawn(&m_pid, exe.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
-            m_pid = -1;
-        }
-        // Ready once it accepts a connection (or gone when it could not start).
-        for (int tries = 0; m_pid > 0 && tries < 500; ++tries) {
-            const int fd = test::ConnectLoopback(port);
-            if (fd >= 0 || waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
-                close(fd);
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-    }
-    ~Nginx()
-    {
-        if (m_pid > 0) {
-            kill(m_pid, SIGTERM);
-            waitpid(m_pid, nullptr, 0);
-        }
-    }
-    std::string ErrorLog() const { return Read(m_dir.Path() / "error.log"); }
-
-private:
-    test::TempDir m_dir;
-    pid_t m_pid = -1;
-};
 
 // tolvar-cli prints the live server's database as the Online Tree shows it,
 // and the same from the export served by nginx, before and after an upload.

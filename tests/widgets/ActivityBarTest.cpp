@@ -63,31 +63,7 @@ protected:
     const gfx::Bitmap empty = LoadBitmapResource(197);
 };
 
-TEST_F(ActivityBarTest, StepsCountWholeHundredthsOfAFiveSecondCycle)
-{
-    // Drive the arithmetic without the timer: as Start leaves it.
-    bar.Start();
-    bar.Stop();
-    Advance(CActivityBar::kPassMs);
-    ASSERT_FALSE(bar.IsRunning());
-    // Stop empties the bar; the steps below work on the numbers alone.
-    std::int64_t now = counter.ticks->load();
-    auto step = [&](std::int64_t ms) {
-        now += ms;
-        bar.Step(now);
-        return bar.Fill();
-    };
-    step(0);
-    EXPECT_FLOAT_EQ(step(500), 0.10f);
-    EXPECT_FLOAT_EQ(step(1234), 0.34f) << "1.734 s: whole hundredths only";
-    EXPECT_FLOAT_EQ(step(2000), 0.74f);
-    // Past the end: full for one pass, then from empty again.
-    EXPECT_FLOAT_EQ(step(4000), 1.0f);
-    EXPECT_FLOAT_EQ(bar.Elapsed(), 0.0f);
-    EXPECT_FLOAT_EQ(step(60), 0.01f);
-}
-
-TEST_F(ActivityBarTest, TheUiTimerAnimatesTheBarAndStopEmptiesItAtOnce)
+TEST_F(ActivityBarTest, TheUiTimerFillsWholeHundredthsOfAFiveSecondCycleAndStopEmptiesIt)
 {
     bar.Start();
     EXPECT_TRUE(bar.IsRunning());
@@ -96,10 +72,18 @@ TEST_F(ActivityBarTest, TheUiTimerAnimatesTheBarAndStopEmptiesItAtOnce)
     Advance(CActivityBar::kPassMs);
     EXPECT_GT(bar.Paints(), before);
     EXPECT_FLOAT_EQ(bar.Fill(), 0.2f);
-    const int lit = CActivityBar::FillWidth(189, 0.2f);
-    EXPECT_NEAR(lit, 189 / 5, 4); // a fifth of the bar, from its left edge
-    EXPECT_TRUE(Lit(0, lit, true));
-    EXPECT_TRUE(Lit(lit + CActivityBar::kSoftEdge, 189, false));
+    // A fifth of the bar lit from its left edge, a soft edge, then the rest empty.
+    EXPECT_TRUE(Lit(0, 189 / 5 - 2, true));
+    EXPECT_TRUE(Lit(189 / 5 + 12, 189, false));
+    // Past the end of the cycle the bar is full for one pass, then starts
+    // from empty again.
+    const std::pair<std::int64_t, float> passes[] = {
+        {500, 0.30f}, {1234, 0.54f}, {2000, 0.94f}, {4000, 1.0f}, {60, 0.01f}};
+    for (const auto& [ms, fill] : passes) {
+        counter.Advance(ms);
+        Advance(CActivityBar::kPassMs);
+        EXPECT_FLOAT_EQ(bar.Fill(), fill) << "after " << ms << " ms more: whole hundredths only";
+    }
 
     bar.Stop();
     EXPECT_EQ(bar.Fill(), 0.0f);
