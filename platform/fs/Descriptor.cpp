@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace tolvar::fs {
 
@@ -41,6 +42,30 @@ bool WriteAll(int fd, const void* data, std::size_t length)
         length -= static_cast<std::size_t>(n);
     }
     return true;
+}
+
+CopyFailure CopyContents(int from, int to, const struct stat& source)
+{
+    std::vector<char> buffer(1 << 18);
+    for (;;) {
+        const ssize_t n = read(from, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return CopyFailure::Read;
+        }
+        if (n == 0) {
+            break;
+        }
+        if (!WriteAll(to, buffer.data(), static_cast<std::size_t>(n))) {
+            return CopyFailure::Write;
+        }
+    }
+    fchmod(to, source.st_mode & 07777);
+    const timespec times[2] = {source.st_atim, source.st_mtim};
+    futimens(to, times);
+    return CopyFailure::None;
 }
 
 void FlushFolder(const std::string& posixFolder)

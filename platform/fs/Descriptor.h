@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <string>
 
+struct stat;
+
 namespace tolvar::fs {
 
 // An open POSIX file descriptor, closed when it goes out of scope.
@@ -29,6 +31,16 @@ private:
 // Writes all of data, going on after interruptions; a write that makes no
 // progress fails with errno ENOSPC.
 bool WriteAll(int fd, const void* data, std::size_t length);
+
+enum class CopyFailure
+{
+    None,
+    Read,
+    Write, // errno says why (ENOSPC for a full disk)
+};
+// Copies all that can be read from `from` to `to`, then gives `to` the mode
+// and times of `source`, where its file system can hold them (not on FAT).
+CopyFailure CopyContents(int from, int to, const struct stat& source);
 
 // Flushes a folder's entries to the medium, so a name just made or renamed
 // there survives a pulled drive or a crash. Best effort: a folder that cannot

@@ -132,25 +132,10 @@ bool CopyFile(const char* sourcePath, const char* destinationPath, CopyMode mode
     if (!temp.Create(PosixFolderOf(destination))) {
         return false;
     }
-    std::vector<char> buffer(1 << 18);
-    for (;;) {
-        const ssize_t n = read(in.Get(), buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0 ||
-            (n > 0 && !WriteAll(temp.fd.Get(), buffer.data(), static_cast<std::size_t>(n)))) {
-            temp.Discard();
-            return false;
-        }
-        if (n == 0) {
-            break;
-        }
+    if (CopyContents(in.Get(), temp.fd.Get(), st) != CopyFailure::None) {
+        temp.Discard();
+        return false;
     }
-    // Mode and times are kept where the file system can hold them (not on FAT).
-    fchmod(temp.fd.Get(), st.st_mode & 07777);
-    const timespec times[2] = {st.st_atim, st.st_mtim};
-    futimens(temp.fd.Get(), times);
     return Commit(temp, destination, mode, beforeReplace);
 }
 

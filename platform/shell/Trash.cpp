@@ -184,25 +184,14 @@ TrashError CopyAcross(const std::string& trashFolder, const std::string& origina
         unlink(temporary.c_str());
         return error;
     };
-    std::string buffer(1 << 18, '\0');
-    for (;;) {
-        const ssize_t n = read(in.Get(), buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            return fail(TrashError::CannotRead);
-        }
-        if (n == 0) {
-            break;
-        }
-        if (!WriteAll(out.Get(), buffer.data(), static_cast<std::size_t>(n))) {
-            return fail(TrashSideError(errno));
-        }
+    switch (fs::CopyContents(in.Get(), out.Get(), source)) {
+    case fs::CopyFailure::Read:
+        return fail(TrashError::CannotRead);
+    case fs::CopyFailure::Write:
+        return fail(TrashSideError(errno));
+    case fs::CopyFailure::None:
+        break;
     }
-    fchmod(out.Get(), source.st_mode & 07777);
-    const timespec times[2] = {source.st_atim, source.st_mtim};
-    futimens(out.Get(), times);
     if (fsync(out.Get()) != 0 || !out.Close()) {
         return fail(TrashSideError(errno));
     }
