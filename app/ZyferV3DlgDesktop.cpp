@@ -33,7 +33,7 @@ void CZyferV3Dlg::OpenSaves(const std::vector<std::string>& paths)
     DriveLocation* saves = nullptr;
     LocationList& locations = m_localTree->Locations();
     for (std::size_t i = 0; i < locations.LocationCount() && saves == nullptr; ++i) {
-        if (std::strcmp(locations.LocationAt(i)->m_name, kPcDatabaseFolder) == 0) {
+        if (locations.LocationAt(i)->m_name == kPcDatabaseFolder) {
             saves = locations.LocationAt(i);
         }
     }

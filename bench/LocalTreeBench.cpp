@@ -68,7 +68,7 @@ void BM_ScanLocationOfTheTenDrives(benchmark::State& state)
         for (int d = 0; d < kDrives; ++d) {
             tolvar::DriveLocation location;
             const char root[] = {static_cast<char>('D' + d), ':', '\\', '\0'};
-            std::strcpy(location.m_name, root);
+            location.m_name = root;
             tolvar::ScanLocation(&location);
             entries += location.m_entries.size();
         }

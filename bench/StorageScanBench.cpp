@@ -73,7 +73,7 @@ void BM_ReadWholeFiles(benchmark::State& state)
 void BM_ScanLocation(benchmark::State& state)
 {
     tolvar::DriveLocation location;
-    std::snprintf(location.m_name, sizeof location.m_name, "%s", Folder().ProgramPath().c_str());
+    location.m_name = Folder().ProgramPath();
     for (auto _ : state) {
         tolvar::ScanLocation(&location);
         if (tolvar::EntryCount(&location) != kSaveCount) {

@@ -57,7 +57,7 @@ Folders& TheFolders()
 void BM_ScanDriveFolder(benchmark::State& state)
 {
     tolvar::DriveLocation location;
-    std::snprintf(location.m_name, sizeof location.m_name, "%s", TheFolders().Drive().c_str());
+    location.m_name = TheFolders().Drive();
     for (auto _ : state) {
         tolvar::ScanLocation(&location);
         if (tolvar::EntryCount(&location) != kSaveCount) {

@@ -9,7 +9,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -67,8 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         SaveHeaderFields fields;
         ReadSaveHeaderFields(data, size, fields);
         Check(fields.saveName == entry.m_saveName, "the entry holds the save's name");
-        Check(std::strncmp(entry.m_displayText, entry.m_saveName, std::strlen(entry.m_saveName)) ==
-                  0,
+        Check(entry.m_displayText.starts_with(entry.m_saveName),
               "the display text starts with the save's name");
     }
     return 0;

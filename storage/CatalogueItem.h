@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace tolvar {
 
@@ -27,7 +28,7 @@ public:
 
     // A save or the code list: the file name in its location's folder. A
     // location: its folder path, ending in a backslash.
-    char m_name[260] = {};
+    std::string m_name;
     std::int32_t m_kind = 0;
     TreeItem* m_itemId = nullptr;
     TreeItem* m_parentId = nullptr; // the tree item of the entry's location; null for locations

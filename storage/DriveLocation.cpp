@@ -6,7 +6,6 @@
 #include "platform/fs/FindFile.h"
 #include "saveformat/CodeList.h"
 #include "storage/CodeListEntry.h"
-#include "storage/FixedText.h"
 #include "storage/SaveFile.h"
 #include "storage/TrashLocation.h"
 
@@ -63,7 +62,7 @@ void ScanLocation(DriveLocation* location)
     if (search.First(pattern.c_str())) {
         do {
             auto entry = std::make_unique<SaveEntry>();
-            CopyFixed(entry->m_name, search.FileName().c_str());
+            entry->m_name = search.FileName();
             const std::string fullPath = folder + entry->m_name;
             if (!ReadSaveInfo(fullPath.c_str(), *entry)) {
                 // A drive pulled out mid-scan: what is left of its listing
@@ -85,19 +84,17 @@ void AddCodeListEntry(DriveLocation* location)
     if (location == nullptr) {
         return;
     }
-    const std::string path = std::string(location->m_name) + "codelist.bin";
+    const std::string path = location->m_name + "codelist.bin";
     fs::File file;
     if (!file.Open(path.c_str(), fs::OpenMode::Read)) {
         return;
     }
     auto entry = std::make_unique<CodeListEntry>();
-    CopyFixed(entry->m_name, "codelist.bin");
+    entry->m_name = "codelist.bin";
     std::uint8_t header[kCodeListHeaderLength] = {};
     const std::int32_t version = CodeListVersion(header, file.Read(header, sizeof header));
-    char text[64];
-    std::snprintf(text, sizeof text, "Code List Version %d", version);
-    CopyFixed(entry->m_displayText, text);
-    CopyFixed(entry->m_saveName, text);
+    entry->m_saveName = "Code List Version " + std::to_string(version);
+    entry->m_displayText = entry->m_saveName;
     AddEntry(location, std::move(entry));
 }
 
@@ -127,7 +124,7 @@ void SortCatalogue(DriveLocation* location)
     rest.splice(rest.begin(), entries, first, entries.end());
     auto textOf = [](const std::unique_ptr<CatalogueItem>& item) -> const char* {
         if (const auto* save = dynamic_cast<const SaveEntry*>(item.get())) {
-            return save->m_displayText;
+            return save->m_displayText.c_str();
         }
         return "";
     };
@@ -159,13 +156,13 @@ std::size_t EntryCount(const DriveLocation* location)
     return location == nullptr ? 0 : location->m_entries.size();
 }
 
-bool HasEntryNamed(const DriveLocation* location, const char* name)
+bool HasEntryNamed(const DriveLocation* location, const std::string& name)
 {
-    if (location == nullptr || name == nullptr) {
+    if (location == nullptr) {
         return false;
     }
     for (const auto& entry : location->m_entries) {
-        if (std::strcmp(entry->m_name, name) == 0) {
+        if (entry->m_name == name) {
             return true;
         }
     }

@@ -18,8 +18,8 @@ public:
     DriveLocation() { m_kind = kItemLocation; }
 
     std::list<std::unique_ptr<CatalogueItem>> m_entries;
-    char m_label[256] = {};
-    char m_rootPath[260] = {}; // root of the volume, for free-space queries
+    std::string m_label;
+    std::string m_rootPath;    // root of the volume, for free-space queries
     std::string m_shownFolder; // the folder as the file manager names it, for the tool tip
     bool m_removable = true;
     // The volume the location was listed with: its folder is written to only
@@ -46,6 +46,6 @@ void SortCatalogue(DriveLocation* location);
 void ClearCatalogue(DriveLocation* location);
 CatalogueItem* EntryAt(DriveLocation* location, std::size_t index);
 std::size_t EntryCount(const DriveLocation* location);
-bool HasEntryNamed(const DriveLocation* location, const char* name);
+bool HasEntryNamed(const DriveLocation* location, const std::string& name);
 
 } // namespace tolvar

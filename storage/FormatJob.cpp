@@ -1,8 +1,5 @@
 #include "storage/FormatJob.h"
 
-#include "messages/JobActivity.h"
-#include "platform/base/MessageBox.h"
-#include "platform/base/UiThread.h"
 #include "platform/fs/FileOps.h"
 #include "platform/fs/FindFile.h"
 #include "platform/shell/TrashOrAsk.h"
@@ -47,28 +44,20 @@ bool TrashSaves(const std::string& mountPoint, const std::atomic<bool>& cancel)
 void FormatJob::Start(MessageTarget& mainWindow, shell::DriveFormatter& formatter,
                       shell::FormatTarget target, std::function<void(bool formatted)> done)
 {
-    m_job.Start([&mainWindow, &formatter, target = std::move(target),
-                 done = std::move(done)](WorkerJob& job) {
-        bool formatted = false;
-        {
-            JobActivity activity(mainWindow, ActivityBar::Local);
-            if (job.IsCancelled()) {
-                return;
+    StartAct(
+        mainWindow,
+        [&formatter, target = std::move(target)](WorkerJob& job) {
+            if (!TrashSaves(target.mountPoint, job.CancelFlag())) {
+                return Outcome{};
             }
-            if (TrashSaves(target.mountPoint, job.CancelFlag())) {
-                std::string detail;
-                const shell::FormatResult result = formatter.Format(target, detail);
-                activity.End();
-                formatted = result == shell::FormatResult::Formatted;
-                if (result != shell::FormatResult::Formatted && !job.IsCancelled()) {
-                    AfxMessageBox(shell::FormatResultText(result, detail));
-                }
+            std::string detail;
+            const shell::FormatResult result = formatter.Format(target, detail);
+            if (result == shell::FormatResult::Formatted) {
+                return Outcome{true, {}};
             }
-        }
-        if (!job.IsCancelled()) {
-            InvokeOnUiThread([&done, formatted] { done(formatted); });
-        }
-    });
+            return Outcome{false, shell::FormatResultText(result, detail)};
+        },
+        std::move(done));
 }
 
 } // namespace tolvar

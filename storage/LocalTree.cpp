@@ -13,7 +13,6 @@
 #include "platform/ui/WindowMessages.h"
 #include "platform/ui/WindowSystem.h"
 #include "resources/MenuResources.h"
-#include "storage/FixedText.h"
 #include "storage/SaveEntry.h"
 #include "storage/SaveFile.h"
 #include "storage/TrashLocation.h"
@@ -256,12 +255,12 @@ std::string CLocalTree::GetToolTipText(gfx::Point point)
     std::string path;
     fs::File file;
     if (!IsEntry(record) || location == nullptr ||
-        !fs::JoinFileName(location->m_name, record->m_name, path) ||
+        !fs::JoinFileName(location->m_name, record->m_name.c_str(), path) ||
         !file.Open(path.c_str(), fs::OpenMode::Read)) {
         return {};
     }
     const float kilobytes = static_cast<float>(file.Length()) * (1.0f / 1024.0f);
-    return Format("File: %s \r\nSize: %.2f KB", record->m_name, kilobytes);
+    return Format("File: %s \r\nSize: %.2f KB", record->m_name.c_str(), kilobytes);
 }
 
 void CLocalTree::ShowContextMenu(gfx::Point point)
@@ -491,16 +490,16 @@ void CLocalTree::AddArrivedSave(const char* fileName, const char* folder)
         return;
     }
     auto entry = std::make_unique<SaveEntry>();
-    CopyFixed(entry->m_name, fileName);
+    entry->m_name = fileName;
     std::string fullPath;
-    if (!fs::JoinFileName(folder, entry->m_name, fullPath) ||
+    if (!fs::JoinFileName(folder, entry->m_name.c_str(), fullPath) ||
         !ReadSaveInfo(fullPath.c_str(), *entry)) {
         AfxMessageBox("The save is not a valid PS2 save");
         return;
     }
     DriveLocation* location = nullptr;
     for (std::size_t i = 0; i < m_locations.LocationCount() && location == nullptr; ++i) {
-        if (std::strcmp(m_locations.LocationAt(i)->m_name, folder) == 0) {
+        if (m_locations.LocationAt(i)->m_name == folder) {
             location = m_locations.LocationAt(i);
         }
     }
@@ -510,10 +509,10 @@ void CLocalTree::AddArrivedSave(const char* fileName, const char* folder)
     }
     // A file that replaced a listed one keeps its entry, with the new file's texts.
     for (auto& listed : location->m_entries) {
-        if (listed->m_kind == kItemSave && std::strcmp(listed->m_name, entry->m_name) == 0) {
+        if (listed->m_kind == kItemSave && listed->m_name == entry->m_name) {
             auto& save = static_cast<SaveEntry&>(*listed);
-            CopyFixed(save.m_displayText, entry->m_displayText);
-            CopyFixed(save.m_saveName, entry->m_saveName);
+            save.m_displayText = entry->m_displayText;
+            save.m_saveName = entry->m_saveName;
             entry.reset();
             break;
         }
@@ -533,7 +532,7 @@ void CLocalTree::StartUpload()
     std::string fullPath;
     // The code list is never offered to the community, nor a save still in the trash.
     if (m_host == nullptr || location == nullptr || record->m_kind == kItemCodeList ||
-        InTrash(record) || !fs::JoinFileName(location->m_name, record->m_name, fullPath)) {
+        InTrash(record) || !fs::JoinFileName(location->m_name, record->m_name.c_str(), fullPath)) {
         return;
     }
     m_host->StartUpload(fullPath, record->m_name, location->m_name);
@@ -559,7 +558,7 @@ void CLocalTree::BeginDrag()
     }
     std::optional<ui::GlobalBlock> files;
     DriveLocation* location = AsLocation(m_locations.FindItemById(record->m_parentId));
-    if (location != nullptr && fs::IsPlainFileName(record->m_name)) {
+    if (location != nullptr && fs::IsPlainFileName(record->m_name.c_str())) {
         std::error_code error;
         const std::string cwd = std::filesystem::current_path(error).string();
         std::string currentDirectory;
@@ -639,10 +638,10 @@ bool CLocalTree::OnDrop(ui::Window*, ui::DataObject* data, ui::DropEffect, gfx::
             AfxMessageBox("Could not find a suitable Drive");
             return false;
         }
-        char folder[260];
-        CopyFixed(folder, location->m_name);
+        const std::string folder = location->m_name;
         m_mainTarget.m_handle = MainWindowHandle();
-        m_mainTarget.SendAppMessage(WM_APP_DOWNLOAD_TO_FOLDER, reinterpret_cast<WParam>(folder), 0);
+        m_mainTarget.SendAppMessage(WM_APP_DOWNLOAD_TO_FOLDER,
+                                    reinterpret_cast<WParam>(folder.c_str()), 0);
         return true;
     }
     std::optional<ui::GlobalBlock> block = data->GetGlobalData(ui::CF_HDROP);

@@ -7,7 +7,6 @@
 #include "platform/fs/Path.h"
 #include "platform/fs/VolumeTable.h"
 #include "platform/shell/TrashOrAsk.h"
-#include "storage/FixedText.h"
 #include "storage/TrashLocation.h"
 
 #include <algorithm>
@@ -71,9 +70,9 @@ void LocationList::DiscoverDrives()
         m_programFolder.empty() ? fs::GetExecutableFolder() : m_programFolder;
     const std::string root = fs::GetVolumeRoot(programFolder);
     auto pc = std::make_unique<DriveLocation>();
-    CopyFixed(pc->m_name, kPcDatabaseFolder);
-    CopyFixed(pc->m_rootPath, root.c_str());
-    CopyFixed(pc->m_label, "Saves");
+    pc->m_name = kPcDatabaseFolder;
+    pc->m_rootPath = root;
+    pc->m_label = "Saves";
     pc->m_shownFolder = ShownFolder(kPcDatabaseFolder);
     pc->m_removable = false;
     pc->m_device = fs::DeviceOfFolder(kPcDatabaseFolder);
@@ -103,8 +102,8 @@ DriveLocation* LocationList::AddDriveLocation(char letter)
     if (location == nullptr) {
         auto created = std::make_unique<DriveLocation>();
         created->m_removable = true;
-        CopyFixed(created->m_name, root);
-        CopyFixed(created->m_rootPath, root);
+        created->m_name = root;
+        created->m_rootPath = root;
         location = created.get();
         // The trash stays the last location.
         auto before = std::find_if(m_locations.begin(), m_locations.end(),
@@ -118,9 +117,9 @@ DriveLocation* LocationList::AddDriveLocation(char letter)
     // mount folder's name; the mount folder itself is in the tool tip.
     location->m_shownFolder = ShownFolder(root);
     const std::size_t slash = location->m_shownFolder.find_last_of('/');
-    CopyFixed(location->m_label, !volumeName.empty() || slash == std::string::npos
-                                     ? volumeName.c_str()
-                                     : location->m_shownFolder.c_str() + slash + 1);
+    location->m_label = !volumeName.empty() || slash == std::string::npos
+                            ? volumeName
+                            : location->m_shownFolder.substr(slash + 1);
     if (auto volume = fs::VolumeTable::Global().VolumeAt(letter)) {
         location->m_device = volume->device;
         location->m_mountId = volume->mountId;
@@ -162,8 +161,9 @@ DriveLocation* LocationList::FindLocationByLetter(char letter) const
 {
     const int wanted = std::toupper(static_cast<unsigned char>(letter));
     for (const auto& location : m_locations) {
-        if (std::toupper(static_cast<unsigned char>(location->m_rootPath[0])) == wanted &&
-            location->m_rootPath[0] != '\0' && location->m_rootPath[1] == ':') {
+        const std::string& root = location->m_rootPath;
+        if (root.size() >= 2 && root[1] == ':' &&
+            std::toupper(static_cast<unsigned char>(root[0])) == wanted) {
             return location.get();
         }
     }
@@ -242,7 +242,8 @@ CatalogueItem* LocationList::EntryOf(std::size_t locationIndex, std::size_t entr
 
 std::optional<fs::VolumeInfo> LocationList::ListedVolume(const DriveLocation* location) const
 {
-    if (location == nullptr || !location->m_removable || location->m_rootPath[1] != ':') {
+    if (location == nullptr || !location->m_removable || location->m_rootPath.size() < 2 ||
+        location->m_rootPath[1] != ':') {
         return std::nullopt;
     }
     std::optional<fs::VolumeInfo> volume =
@@ -267,7 +268,7 @@ std::uint64_t LocationList::ListedDeviceOf(const std::string& folder) const
 std::uint64_t LocationList::GetFreeSpace(const DriveLocation* location) const
 {
     std::uint64_t freeBytes = 0;
-    if (location == nullptr || !fs::GetDiskFreeSpace(location->m_rootPath, freeBytes)) {
+    if (location == nullptr || !fs::GetDiskFreeSpace(location->m_rootPath.c_str(), freeBytes)) {
         return 0;
     }
     return freeBytes;
@@ -344,7 +345,7 @@ DriveLocation* LocationList::CopyEntryToLocation(CatalogueItem* entry, DriveLoca
     // location is refused before anything is opened.
     std::string sourcePath;
     std::string destinationPath;
-    if (!fs::JoinFileName(source->m_name, entry->m_name, sourcePath) ||
+    if (!fs::JoinFileName(source->m_name, entry->m_name.c_str(), sourcePath) ||
         !fs::JoinFileName(destination->m_name, fileName.c_str(), destinationPath)) {
         AfxMessageBox("An Error occured when opening the source file - aborting", MB_OK);
         return nullptr;
@@ -393,7 +394,7 @@ DriveLocation* LocationList::CopyEntryToLocation(CatalogueItem* entry, DriveLoca
     bool kept = false;
     bool asked = false;
     const bool copied =
-        fs::IsFolderOnDevice(destination->m_name, destination->m_device) &&
+        fs::IsFolderOnDevice(destination->m_name.c_str(), destination->m_device) &&
         fs::CopyFile(sourcePath.c_str(), destinationPath.c_str(), fs::CopyMode::Replace, [&] {
             kept = !shell::TrashBeforeReplace(destinationPath, nullptr, &asked);
             return !kept;
@@ -456,7 +457,7 @@ DriveLocation* LocationList::CopyFileToItem(const char* sourcePath, TreeItem* ta
     const RecordMark destinationMark = Mark(destination);
     bool asked = false;
     const bool copied =
-        fs::IsFolderOnDevice(destination->m_name, destination->m_device) &&
+        fs::IsFolderOnDevice(destination->m_name.c_str(), destination->m_device) &&
         fs::CopyFile(sourcePath, destinationPath.c_str(), fs::CopyMode::Replace,
                      [&] { return shell::TrashBeforeReplace(destinationPath, nullptr, &asked); });
     if (asked) {
@@ -487,7 +488,7 @@ DriveLocation* LocationList::DeleteEntry(CatalogueItem* entry)
         return location;
     }
     std::string path;
-    if (!fs::JoinFileName(location->m_name, entry->m_name, path)) {
+    if (!fs::JoinFileName(location->m_name, entry->m_name.c_str(), path)) {
         AfxMessageBox("An error occured deleting the file", MB_OK);
         return nullptr;
     }
@@ -507,7 +508,7 @@ DriveLocation* LocationList::DeleteEntry(CatalogueItem* entry)
     }
     // "\\.\E:" names the volume of drive E:; for "Saves\" it names no device
     // and the flush simply does not happen.
-    if (location->m_name[0] != '\0') {
+    if (!location->m_name.empty()) {
         std::string device = std::string("\\\\.\\") + location->m_name;
         device.pop_back();
         fs::FlushVolume(device.c_str());

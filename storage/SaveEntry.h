@@ -9,8 +9,8 @@ class SaveEntry : public CatalogueItem
 public:
     SaveEntry() { m_kind = kItemSave; }
 
-    char m_displayText[256] = {}; // save name followed by its date; the sort key
-    char m_saveName[256] = {};
+    std::string m_displayText; // save name followed by its date; the sort key
+    std::string m_saveName;
 };
 
 } // namespace tolvar

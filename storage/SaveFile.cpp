@@ -3,7 +3,6 @@
 #include "platform/base/MessageBox.h"
 #include "platform/fs/File.h"
 #include "platform/fs/Path.h"
-#include "storage/FixedText.h"
 #include "storage/SaveDate.h"
 #include "storage/SaveEntry.h"
 
@@ -117,10 +116,8 @@ bool ReadSaveInfo(const char* fullPath, SaveEntry& entry)
     }
     const std::string date = FormatSaveDate(creation, fs::GetSystemTimeAsFileTime());
 
-    CopyFixed(entry.m_saveName, saveName);
-    char display[256];
-    std::snprintf(display, sizeof display, "%s%s", saveName, date.c_str());
-    CopyFixed(entry.m_displayText, display);
+    entry.m_saveName = saveName;
+    entry.m_displayText = saveName + date;
     return true;
 }
 

@@ -5,7 +5,6 @@
 #include "saveformat/CodeList.h"
 #include "saveformat/SaveFormat.h"
 #include "storage/CodeListEntry.h"
-#include "storage/FixedText.h"
 #include "storage/SaveDate.h"
 
 #include <algorithm>
@@ -59,10 +58,10 @@ std::unique_ptr<SaveEntry> ReadTrashedSave(const shell::TrashEntry& trashed)
     auto entry = std::make_unique<SaveEntry>();
     char saveName[kSaveNameFieldLength];
     std::memcpy(saveName, bytes.data() + kSaveNameOffset, sizeof saveName); // terminated: checked
-    CopyFixed(entry->m_saveName, saveName);
+    entry->m_saveName = saveName;
     const std::string text =
         saveName + FormatSaveDate(times.creation, fs::GetSystemTimeAsFileTime());
-    CopyFixed(entry->m_displayText, text.c_str());
+    entry->m_displayText = text;
     return entry;
 }
 
@@ -78,8 +77,8 @@ std::unique_ptr<SaveEntry> ReadTrashedCodeList(const shell::TrashEntry& trashed)
     char text[64];
     std::snprintf(text, sizeof text, "Code List Version %d",
                   CodeListVersion(bytes.data(), bytes.size()));
-    CopyFixed(entry->m_displayText, text);
-    CopyFixed(entry->m_saveName, text);
+    entry->m_displayText = text;
+    entry->m_saveName = text;
     return entry;
 }
 
@@ -104,14 +103,14 @@ TrashLocation::TrashLocation(shell::Trash trash) : m_trash(std::move(trash))
 {
     m_removable = false;
     const std::string files = m_trash.Folder() + "/files";
-    CopyFixed(m_name, (ProgramStyle(files) + "\\").c_str());
+    m_name = ProgramStyle(files) + "\\";
     // Free space is the home's: the trash folder itself may not exist yet.
     const std::size_t slash = m_trash.Folder().rfind('/');
     const std::string home = slash == std::string::npos || slash == 0
                                  ? std::string("/")
                                  : m_trash.Folder().substr(0, slash);
-    CopyFixed(m_rootPath, ProgramStyle(home).c_str());
-    CopyFixed(m_label, "Trash");
+    m_rootPath = ProgramStyle(home);
+    m_label = "Trash";
     m_shownFolder = files;
 }
 
@@ -127,10 +126,10 @@ void TrashLocation::Scan()
         } else if (fs::MatchesPattern(name.c_str(), "codelist.bin")) {
             entry = ReadTrashedCodeList(trashed);
         }
-        if (entry == nullptr || trashed.name.size() >= sizeof entry->m_name) {
+        if (entry == nullptr) {
             continue;
         }
-        CopyFixed(entry->m_name, trashed.name.c_str());
+        entry->m_name = trashed.name;
         if (AddEntry(this, std::move(entry))) {
             m_trashed.emplace(trashed.name, std::move(trashed));
         }

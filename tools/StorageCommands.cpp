@@ -121,11 +121,11 @@ int RunList(const std::vector<std::string>& args)
     }
     DriveLocation location;
     location.m_removable = false;
-    std::snprintf(location.m_name, sizeof location.m_name, "%s", folder.c_str());
+    location.m_name = folder;
     ScanLocation(&location);
     for (const auto& entry : location.m_entries) {
         if (const auto* save = dynamic_cast<const SaveEntry*>(entry.get())) {
-            std::printf("%s\n", save->m_displayText);
+            std::printf("%s\n", save->m_displayText.c_str());
         }
     }
     return 0;
@@ -140,7 +140,7 @@ int RunDrives(const std::vector<std::string>& args)
     locations.DiscoverDrives();
     for (std::size_t i = 0; i < locations.LocationCount(); ++i) {
         const DriveLocation* location = locations.LocationAt(i);
-        std::printf("%s\t%s\t%s\n", location->m_label, location->m_shownFolder.c_str(),
+        std::printf("%s\t%s\t%s\n", location->m_label.c_str(), location->m_shownFolder.c_str(),
                     LocationList::FreeSpaceText(locations.GetFreeSpace(location)).c_str());
     }
     return 0;

@@ -1,5 +1,6 @@
 #include "platform/fs/File.h"
 
+#include "platform/fs/Descriptor.h"
 #include "platform/fs/Path.h"
 
 #include <cerrno>
@@ -113,19 +114,7 @@ bool File::Write(const void* buffer, std::size_t count)
     if (m_fd < 0) {
         return false;
     }
-    const auto* in = static_cast<const char*>(buffer);
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t n = write(m_fd, in + done, count - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
+    return WriteAll(m_fd, buffer, count);
 }
 
 std::uint64_t File::Length() const

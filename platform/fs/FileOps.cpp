@@ -8,6 +8,7 @@
 // removed and whatever was at the destination stays as it was.
 #include "platform/fs/FileOps.h"
 
+#include "platform/fs/Descriptor.h"
 #include "platform/fs/LinuxVolumeSource.h"
 #include "platform/fs/Path.h"
 #include "platform/fs/VolumeTable.h"
@@ -29,54 +30,6 @@ namespace {
 
 namespace stdfs = std::filesystem;
 
-class Descriptor
-{
-public:
-    explicit Descriptor(int fd = -1) : m_fd(fd) {}
-    ~Descriptor() { Reset(); }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int Get() const { return m_fd; }
-    bool Valid() const { return m_fd >= 0; }
-    void Adopt(int fd)
-    {
-        Reset();
-        m_fd = fd;
-    }
-    int Release()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-    void Reset()
-    {
-        if (m_fd >= 0) {
-            close(m_fd);
-            m_fd = -1;
-        }
-    }
-
-private:
-    int m_fd;
-};
-
-bool WriteAll(int fd, const char* data, std::size_t length)
-{
-    while (length > 0) {
-        const ssize_t n = write(fd, data, length);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        data += n;
-        length -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 std::string PosixFolderOf(const std::string& posixPath)
 {
     const std::size_t last = posixPath.rfind('/');
@@ -84,14 +37,6 @@ std::string PosixFolderOf(const std::string& posixPath)
         return ".";
     }
     return last == 0 ? "/" : posixPath.substr(0, last);
-}
-
-void FlushFolder(const std::string& folder)
-{
-    Descriptor dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.Valid()) {
-        fsync(dir.Get());
-    }
 }
 
 // A temporary file beside the destination. Its name never matches "*.tvd",
@@ -110,7 +55,7 @@ struct TempFile
         if (raw < 0) {
             return false;
         }
-        fd.Adopt(raw);
+        fd.Reset(raw);
         path = buffer.data();
         return true;
     }
@@ -134,21 +79,13 @@ bool Commit(TempFile& temp, const std::string& destination, CopyMode mode,
         temp.Discard();
         return false;
     }
-    if (close(temp.fd.Release()) != 0) {
+    if (!temp.fd.Close()) {
         temp.Discard();
         return false;
     }
     int result;
     if (mode == CopyMode::FailIfExists) {
-        result =
-            renameat2(AT_FDCWD, temp.path.c_str(), AT_FDCWD, destination.c_str(), RENAME_NOREPLACE);
-        if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
-            // File systems without the no-replace flag: check, then rename.
-            struct stat st;
-            result = lstat(destination.c_str(), &st) == 0
-                         ? -1
-                         : rename(temp.path.c_str(), destination.c_str());
-        }
+        result = RenameNoReplace(temp.path, destination);
     } else if (beforeReplace && !beforeReplace()) {
         result = -1;
     } else {
@@ -195,25 +132,10 @@ bool CopyFile(const char* sourcePath, const char* destinationPath, CopyMode mode
     if (!temp.Create(PosixFolderOf(destination))) {
         return false;
     }
-    std::vector<char> buffer(1 << 18);
-    for (;;) {
-        const ssize_t n = read(in.Get(), buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0 ||
-            (n > 0 && !WriteAll(temp.fd.Get(), buffer.data(), static_cast<std::size_t>(n)))) {
-            temp.Discard();
-            return false;
-        }
-        if (n == 0) {
-            break;
-        }
+    if (CopyContents(in.Get(), temp.fd.Get(), st) != CopyFailure::None) {
+        temp.Discard();
+        return false;
     }
-    // Mode and times are kept where the file system can hold them (not on FAT).
-    fchmod(temp.fd.Get(), st.st_mode & 07777);
-    const timespec times[2] = {st.st_atim, st.st_mtim};
-    futimens(temp.fd.Get(), times);
     return Commit(temp, destination, mode, beforeReplace);
 }
 

@@ -71,20 +71,26 @@ std::string Join(const std::string& base, const std::string& component)
     return base + "/" + component;
 }
 
+// The component of a program path that starts at or after i, leaving i at
+// its end; empty when only separators are left.
+std::string_view NextComponent(const char* programPath, std::size_t& i, std::size_t length)
+{
+    while (i < length && IsSeparator(programPath[i])) {
+        ++i;
+    }
+    const std::size_t start = i;
+    while (i < length && !IsSeparator(programPath[i])) {
+        ++i;
+    }
+    return {programPath + start, i - start};
+}
+
 // True when the ".." components from pos on lead above where they start.
 bool ClimbsAboveStart(const char* programPath, std::size_t pos, std::size_t length)
 {
     int depth = 0;
-    std::size_t i = pos;
-    while (i < length) {
-        while (i < length && IsSeparator(programPath[i])) {
-            ++i;
-        }
-        std::size_t end = i;
-        while (end < length && !IsSeparator(programPath[end])) {
-            ++end;
-        }
-        const std::string_view component(programPath + i, end - i);
+    for (std::size_t i = pos; i < length;) {
+        const std::string_view component = NextComponent(programPath, i, length);
         if (component == "..") {
             if (--depth < 0) {
                 return true;
@@ -92,7 +98,6 @@ bool ClimbsAboveStart(const char* programPath, std::size_t pos, std::size_t leng
         } else if (!component.empty() && component != ".") {
             ++depth;
         }
-        i = end;
     }
     return false;
 }
@@ -182,18 +187,10 @@ bool MapPath(const char* programPath, std::string& posixPath)
     bool resolving = true;
     std::size_t i = pos;
     while (i < length) {
-        while (i < length && IsSeparator(programPath[i])) {
-            ++i;
-        }
-        std::size_t end = i;
-        while (end < length && !IsSeparator(programPath[end])) {
-            ++end;
-        }
-        if (end == i) {
+        const std::string component(NextComponent(programPath, i, length));
+        if (component.empty()) {
             break;
         }
-        std::string component(programPath + i, end - i);
-        i = end;
         if (component == "." || component == "..") {
             base = Join(base, component);
             continue;

@@ -147,7 +147,8 @@ bool Painter::MapCopy(Point dst, const Bitmap& src, const Rect& source, Rect& to
     return true;
 }
 
-void Painter::DrawBitmap(Point dst, const Bitmap& src, const Rect& source)
+template <typename CopyRow>
+void Painter::CopyRows(Point dst, const Bitmap& src, const Rect& source, CopyRow copyRow)
 {
     Rect to;
     int sx = 0, sy = 0;
@@ -155,27 +156,25 @@ void Painter::DrawBitmap(Point dst, const Bitmap& src, const Rect& source)
         return;
     }
     for (int y = 0; y < to.Height(); ++y) {
-        const Color* s = src.Row(sy + y) + sx;
-        std::copy(s, s + to.Width(), m_target.Row(to.top + y) + to.left);
+        copyRow(src.Row(sy + y) + sx, m_target.Row(to.top + y) + to.left, to.Width());
     }
+}
+
+void Painter::DrawBitmap(Point dst, const Bitmap& src, const Rect& source)
+{
+    CopyRows(dst, src, source,
+             [](const Color* from, Color* to, int width) { std::copy(from, from + width, to); });
 }
 
 void Painter::DrawBitmapKeyed(Point dst, const Bitmap& src, const Rect& source, Color key)
 {
-    Rect to;
-    int sx = 0, sy = 0;
-    if (!MapCopy(dst, src, source, to, sx, sy)) {
-        return;
-    }
-    for (int y = 0; y < to.Height(); ++y) {
-        const Color* s = src.Row(sy + y) + sx;
-        Color* d = m_target.Row(to.top + y) + to.left;
-        for (int x = 0; x < to.Width(); ++x) {
-            if (!SameRgb(s[x], key)) {
-                d[x] = s[x] | 0xFF000000u;
+    CopyRows(dst, src, source, [key](const Color* from, Color* to, int width) {
+        for (int x = 0; x < width; ++x) {
+            if (!SameRgb(from[x], key)) {
+                to[x] = from[x] | 0xFF000000u;
             }
         }
-    }
+    });
 }
 
 void Painter::TileBitmap(const Rect& r, const Bitmap& src)

@@ -109,6 +109,10 @@ private:
     Rect ToTarget(const Rect& r) const { return r.Offset(m_origin); }
     bool MapCopy(Point dst, const Bitmap& src, const Rect& source, Rect& to, int& sx,
                  int& sy) const;
+    // Calls copyRow(from, to, width) for each row of the part of `source`
+    // that lands inside the clip when drawn at dst.
+    template <typename CopyRow>
+    void CopyRows(Point dst, const Bitmap& src, const Rect& source, CopyRow copyRow);
 
     Bitmap& m_target;
     Point m_origin;

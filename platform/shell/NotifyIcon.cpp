@@ -67,6 +67,19 @@ std::string NotifyIconHost(WindowHandle window, unsigned id)
     return it != Icons().end() ? it->second->Name() : "";
 }
 
+void ApplyIconUpdate(NotifyIconData& shown, const NotifyIconData& change)
+{
+    if (change.flags & NIF_ICON) {
+        shown.icon = change.icon;
+    }
+    if (change.flags & NIF_MESSAGE) {
+        shown.window = change.window;
+        shown.callbackMessage = change.callbackMessage;
+    }
+    shown.flags = change.flags;
+    shown.tip = change.tip;
+}
+
 gfx::Bitmap ScaleIcon(const gfx::Bitmap& icon, int width, int height)
 {
     gfx::Bitmap out(std::max(width, 1), std::max(height, 1), 0);

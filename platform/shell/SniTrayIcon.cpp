@@ -2,9 +2,10 @@
 // /StatusNotifierItem on the session bus, under a name of its own, registered
 // with the org.kde.StatusNotifierWatcher that the desktop runs. The host reads
 // the icon's properties and calls Activate (a click) or ContextMenu (a right
-// click) on it. One thread owns the bus connection once the item is set up:
-// it answers the host, posts the clicks to the owning window and sends the
-// change signals that Update asks for through an eventfd.
+// click) on it. The bus thread (SessionBus) owns the connection once the item
+// is set up: it answers the host, posts the clicks to the owning window and
+// sends the change signals that Update posts to it.
+#include "platform/shell/SessionBus.h"
 #include "platform/shell/TrayIconHost.h"
 
 #include "platform/ui/WindowMessages.h"
@@ -13,14 +14,8 @@
 #include <systemd/sd-bus.h>
 
 #include <atomic>
-#include <cerrno>
-#include <cstring>
-#include <ctime>
 #include <mutex>
-#include <poll.h>
 #include <string>
-#include <sys/eventfd.h>
-#include <thread>
 #include <unistd.h>
 
 namespace tolvar::shell {
@@ -39,19 +34,11 @@ public:
 
     ~SniTrayIcon() override
     {
-        if (m_thread.joinable()) {
-            m_stop = true;
-            Wake();
-            m_thread.join();
+        if (m_bus != nullptr) {
+            m_bus->Stop();
         }
         if (m_slot != nullptr) {
             sd_bus_slot_unref(m_slot);
-        }
-        if (m_bus != nullptr) {
-            sd_bus_flush_close_unref(m_bus);
-        }
-        if (m_wakeFd >= 0) {
-            close(m_wakeFd);
         }
     }
 
@@ -59,15 +46,16 @@ public:
     // session bus or no watcher on it.
     bool Start()
     {
-        if (sd_bus_open_user(&m_bus) < 0) {
-            m_bus = nullptr;
+        m_bus = SessionBus::Open();
+        if (m_bus == nullptr) {
             return false;
         }
+        sd_bus* bus = m_bus->Bus();
         // A desktop that does not answer must not hold the window's thread.
-        sd_bus_set_method_call_timeout(m_bus, 2'000'000);
+        sd_bus_set_method_call_timeout(bus, 2'000'000);
         sd_bus_message* reply = nullptr;
         int hasOwner = 0;
-        int r = sd_bus_call_method(m_bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+        int r = sd_bus_call_method(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
                                    "org.freedesktop.DBus", "NameHasOwner", nullptr, &reply, "s",
                                    kWatcher);
         if (r >= 0) {
@@ -80,21 +68,15 @@ public:
         static std::atomic<unsigned> s_serial{0};
         m_name = "org.kde.StatusNotifierItem-" + std::to_string(getpid()) + "-" +
                  std::to_string(++s_serial);
-        if (sd_bus_add_object_vtable(m_bus, &m_slot, kItemPath, kItemInterface, kVtable, this) <
-                0 ||
-            sd_bus_request_name(m_bus, m_name.c_str(), 0) < 0) {
+        if (sd_bus_add_object_vtable(bus, &m_slot, kItemPath, kItemInterface, kVtable, this) < 0 ||
+            sd_bus_request_name(bus, m_name.c_str(), 0) < 0) {
             return false;
         }
-        if (sd_bus_call_method(m_bus, kWatcher, kWatcherPath, kWatcher,
-                               "RegisterStatusNotifierItem", nullptr, nullptr, "s",
-                               m_name.c_str()) < 0) {
+        if (sd_bus_call_method(bus, kWatcher, kWatcherPath, kWatcher, "RegisterStatusNotifierItem",
+                               nullptr, nullptr, "s", m_name.c_str()) < 0) {
             return false;
         }
-        m_wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-        if (m_wakeFd < 0) {
-            return false;
-        }
-        m_thread = std::thread([this] { Run(); });
+        m_bus->Start();
         return true;
     }
 
@@ -104,63 +86,20 @@ public:
     {
         {
             std::lock_guard lock(m_mutex);
-            if (data.flags & NIF_ICON) {
-                m_data.icon = data.icon;
-            }
-            if (data.flags & NIF_MESSAGE) {
-                m_data.window = data.window;
-                m_data.callbackMessage = data.callbackMessage;
-            }
-            m_data.flags = data.flags;
-            m_data.tip = data.tip;
+            ApplyIconUpdate(m_data, data);
         }
-        m_changed = true;
-        Wake();
+        // Updates that come faster than the bus thread runs send one pair of
+        // signals.
+        if (!m_changed.exchange(true)) {
+            m_bus->Post([this] {
+                m_changed = false;
+                sd_bus_emit_signal(m_bus->Bus(), kItemPath, kItemInterface, "NewIcon", "");
+                sd_bus_emit_signal(m_bus->Bus(), kItemPath, kItemInterface, "NewToolTip", "");
+            });
+        }
     }
 
 private:
-    void Wake()
-    {
-        const std::uint64_t one = 1;
-        [[maybe_unused]] ssize_t n = write(m_wakeFd, &one, sizeof one);
-    }
-
-    void Run()
-    {
-        while (!m_stop) {
-            int r = 0;
-            while ((r = sd_bus_process(m_bus, nullptr)) > 0) {
-            }
-            if (r < 0) {
-                return; // the bus went away: the icon is gone with it
-            }
-            if (m_changed.exchange(false)) {
-                sd_bus_emit_signal(m_bus, kItemPath, kItemInterface, "NewIcon", "");
-                sd_bus_emit_signal(m_bus, kItemPath, kItemInterface, "NewToolTip", "");
-                continue;
-            }
-            std::uint64_t until = 0;
-            int timeoutMs = -1;
-            if (sd_bus_get_timeout(m_bus, &until) >= 0 && until != UINT64_MAX) {
-                timespec now{};
-                clock_gettime(CLOCK_MONOTONIC, &now);
-                const std::uint64_t nowUs = static_cast<std::uint64_t>(now.tv_sec) * 1'000'000 +
-                                            static_cast<std::uint64_t>(now.tv_nsec) / 1000;
-                timeoutMs = until > nowUs ? static_cast<int>((until - nowUs + 999) / 1000) : 0;
-            }
-            pollfd fds[2] = {
-                {sd_bus_get_fd(m_bus), static_cast<short>(sd_bus_get_events(m_bus)), 0},
-                {m_wakeFd, POLLIN, 0}};
-            if (poll(fds, 2, timeoutMs) < 0 && errno != EINTR) {
-                return;
-            }
-            if (fds[1].revents & POLLIN) {
-                std::uint64_t count = 0;
-                [[maybe_unused]] ssize_t n = read(m_wakeFd, &count, sizeof count);
-            }
-        }
-    }
-
     void Notify(unsigned mouseMessage)
     {
         NotifyIconData data;
@@ -267,13 +206,10 @@ private:
 
     std::mutex m_mutex; // m_data: the bus thread reads what the UI thread changes
     NotifyIconData m_data;
-    sd_bus* m_bus = nullptr;
+    std::unique_ptr<SessionBus> m_bus;
     sd_bus_slot* m_slot = nullptr;
     std::string m_name;
-    int m_wakeFd = -1;
-    std::atomic<bool> m_stop{false};
     std::atomic<bool> m_changed{false};
-    std::thread m_thread;
 };
 
 const sd_bus_vtable SniTrayIcon::kVtable[] = {

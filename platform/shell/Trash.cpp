@@ -9,6 +9,7 @@
 #include "platform/shell/Trash.h"
 
 #include "platform/base/PercentCoding.h"
+#include "platform/fs/Descriptor.h"
 #include "platform/fs/FileOps.h"
 #include "platform/fs/Path.h"
 
@@ -27,41 +28,16 @@ namespace tolvar::shell {
 namespace {
 
 namespace stdfs = std::filesystem;
+using fs::Descriptor;
+using fs::FlushFolder;
+using fs::RenameNoReplace;
+using fs::WriteAll;
 
 constexpr const char* kInfoSuffix = ".trashinfo";
 constexpr std::size_t kInfoSuffixLength = 10;
 constexpr std::size_t kMaxNameBytes = 255; // NAME_MAX of the file systems a home lies on
 constexpr int kMaxNameTries = 10000;
 constexpr std::size_t kMaxInfoBytes = 64 * 1024;
-
-class Descriptor
-{
-public:
-    explicit Descriptor(int fd = -1) : m_fd(fd) {}
-    ~Descriptor() { Reset(); }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int Get() const { return m_fd; }
-    bool Valid() const { return m_fd >= 0; }
-    void Reset(int fd = -1)
-    {
-        if (m_fd >= 0) {
-            close(m_fd);
-        }
-        m_fd = fd;
-    }
-    // Closes and reports whether the close kept everything written (NFS
-    // reports a full disk only here).
-    bool Close()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
 
 TrashError TrashSideError(int error)
 {
@@ -73,49 +49,6 @@ std::string ToProgramPath(std::string posixPath)
 {
     std::replace(posixPath.begin(), posixPath.end(), '/', '\\');
     return posixPath;
-}
-
-bool WriteAll(int fd, const char* data, std::size_t length)
-{
-    while (length > 0) {
-        const ssize_t n = write(fd, data, length);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            if (n == 0) {
-                errno = ENOSPC;
-            }
-            return false;
-        }
-        data += n;
-        length -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-void FlushFolder(const std::string& folder)
-{
-    Descriptor dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.Valid()) {
-        fsync(dir.Get());
-    }
-}
-
-// A rename that never replaces: another program may have made the name since
-// it was checked.
-int RenameNoReplace(const std::string& from, const std::string& to)
-{
-    const int result = renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
-    if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
-        struct stat st;
-        if (lstat(to.c_str(), &st) == 0) {
-            errno = EEXIST;
-            return -1;
-        }
-        return rename(from.c_str(), to.c_str());
-    }
-    return result;
 }
 
 // Path values are escaped as in URLs: letters, digits, "-._~" and the
@@ -251,25 +184,14 @@ TrashError CopyAcross(const std::string& trashFolder, const std::string& origina
         unlink(temporary.c_str());
         return error;
     };
-    std::string buffer(1 << 18, '\0');
-    for (;;) {
-        const ssize_t n = read(in.Get(), buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            return fail(TrashError::CannotRead);
-        }
-        if (n == 0) {
-            break;
-        }
-        if (!WriteAll(out.Get(), buffer.data(), static_cast<std::size_t>(n))) {
-            return fail(TrashSideError(errno));
-        }
+    switch (fs::CopyContents(in.Get(), out.Get(), source)) {
+    case fs::CopyFailure::Read:
+        return fail(TrashError::CannotRead);
+    case fs::CopyFailure::Write:
+        return fail(TrashSideError(errno));
+    case fs::CopyFailure::None:
+        break;
     }
-    fchmod(out.Get(), source.st_mode & 07777);
-    const timespec times[2] = {source.st_atim, source.st_mtim};
-    futimens(out.Get(), times);
     if (fsync(out.Get()) != 0 || !out.Close()) {
         return fail(TrashSideError(errno));
     }

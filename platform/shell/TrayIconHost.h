@@ -20,6 +20,10 @@ public:
 std::unique_ptr<TrayIconHost> CreateSniTrayIcon(const NotifyIconData& data);
 std::unique_ptr<TrayIconHost> CreateXEmbedTrayIcon(const NotifyIconData& data);
 
+// Applies a change to the data a host shows: the icon and the callback only
+// where the change's flags name them, the tip always.
+void ApplyIconUpdate(NotifyIconData& shown, const NotifyIconData& change);
+
 // The icon at another size (area average; nearest when growing), alpha kept.
 gfx::Bitmap ScaleIcon(const gfx::Bitmap& icon, int width, int height);
 

@@ -13,24 +13,6 @@ namespace {
 
 using namespace udisks2;
 
-FormatResult FromVetting(Vetting vetting)
-{
-    switch (vetting) {
-    case Vetting::NotRemovable:
-        return FormatResult::NotRemovable;
-    case Vetting::SystemDrive:
-        return FormatResult::SystemDrive;
-    case Vetting::DeviceChanged:
-        return FormatResult::DeviceChanged;
-    case Vetting::NoService:
-        return FormatResult::NoService;
-    case Vetting::Allowed:
-    case Vetting::Failed:
-        break;
-    }
-    return FormatResult::Failed;
-}
-
 class UDisks2Formatter final : public DriveFormatter
 {
 public:
@@ -39,7 +21,7 @@ public:
         VettedVolume volume;
         const Vetting vetting = Vet(target, volume, detail);
         if (vetting != Vetting::Allowed) {
-            return FromVetting(vetting);
+            return Refusal<FormatResult>(vetting);
         }
         sd_bus* bus = volume.bus.get();
         if (!Call(bus, volume.block, kFilesystem, "Unmount", detail, NoOptions)) {

@@ -5,6 +5,7 @@
 // once unmounted.
 #include "platform/shell/DriveRemover.h"
 
+#include "platform/fs/Descriptor.h"
 #include "platform/shell/UDisks2Volume.h"
 
 #include <fcntl.h>
@@ -19,37 +20,16 @@ namespace {
 
 using namespace udisks2;
 
-RemoveResult FromVetting(Vetting vetting)
-{
-    switch (vetting) {
-    case Vetting::NotRemovable:
-        return RemoveResult::NotRemovable;
-    case Vetting::SystemDrive:
-        return RemoveResult::SystemDrive;
-    case Vetting::DeviceChanged:
-        return RemoveResult::DeviceChanged;
-    case Vetting::NoService:
-        return RemoveResult::NoService;
-    case Vetting::Allowed:
-    case Vetting::Failed:
-        break;
-    }
-    return RemoveResult::Failed;
-}
-
 // syncfs on the mount point before the service is asked: a stick that cannot
 // take its writes is told so while it is still mounted.
 bool Flush(const std::string& mountPoint, std::string& detail)
 {
-    const int dir = open(mountPoint.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    const bool flushed = dir >= 0 && syncfs(dir) == 0;
-    if (!flushed) {
+    const fs::Descriptor folder(open(mountPoint.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder.Valid() || syncfs(folder.Get()) != 0) {
         detail = std::strerror(errno);
+        return false;
     }
-    if (dir >= 0) {
-        close(dir);
-    }
-    return flushed;
+    return true;
 }
 
 class UDisks2Remover final : public DriveRemover
@@ -60,7 +40,7 @@ public:
         VettedVolume volume;
         const Vetting vetting = Vet(target, volume, detail);
         if (vetting != Vetting::Allowed) {
-            return FromVetting(vetting);
+            return Refusal<RemoveResult>(vetting);
         }
         if (!Flush(target.mountPoint, detail)) {
             return RemoveResult::Failed;

@@ -54,6 +54,26 @@ struct VettedVolume
     std::string drive; // the drive's object path when it was read, "/" for none
 };
 
+// The result a refused vetting gives, in the act's own result type
+// (FormatResult, RemoveResult): both name the refusals alike.
+template <typename Result> Result Refusal(Vetting vetting)
+{
+    switch (vetting) {
+    case Vetting::NotRemovable:
+        return Result::NotRemovable;
+    case Vetting::SystemDrive:
+        return Result::SystemDrive;
+    case Vetting::DeviceChanged:
+        return Result::DeviceChanged;
+    case Vetting::NoService:
+        return Result::NoService;
+    case Vetting::Allowed:
+    case Vetting::Failed:
+        break;
+    }
+    return Result::Failed;
+}
+
 // Checks the mount at the target's folder is still the chosen volume, that it
 // holds neither the program nor the home folder, and that the service and the
 // kernel call it a removable drive and no system disk.

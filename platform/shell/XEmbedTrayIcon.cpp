@@ -83,15 +83,7 @@ public:
 
     void Update(const NotifyIconData& data) override
     {
-        if (data.flags & NIF_ICON) {
-            m_data.icon = data.icon;
-        }
-        if (data.flags & NIF_MESSAGE) {
-            m_data.window = data.window;
-            m_data.callbackMessage = data.callbackMessage;
-        }
-        m_data.flags = data.flags;
-        m_data.tip = data.tip;
+        ApplyIconUpdate(m_data, data);
         SetTitle();
         m_scaled = {};
         Draw();

@@ -14,11 +14,7 @@ using Strings = std::vector<std::string>;
 class CatalogueTest : public ::testing::Test
 {
 protected:
-    CatalogueTest()
-    {
-        std::snprintf(m_location.m_name, sizeof m_location.m_name, "%s",
-                      test::ProgramFolder(m_dir.Path()).c_str());
-    }
+    CatalogueTest() { m_location.m_name = test::ProgramFolder(m_dir.Path()); }
 
     void PutSave(const std::string& file, const std::string& saveName)
     {
@@ -35,9 +31,9 @@ template <typename T = SaveEntry>
 std::unique_ptr<T> Entry(const char* name, const char* displayText)
 {
     auto entry = std::make_unique<T>();
-    std::snprintf(entry->m_name, sizeof entry->m_name, "%s", name);
-    std::snprintf(entry->m_displayText, sizeof entry->m_displayText, "%s", displayText);
-    std::snprintf(entry->m_saveName, sizeof entry->m_saveName, "%s", name);
+    entry->m_name = name;
+    entry->m_displayText = displayText;
+    entry->m_saveName = name;
     return entry;
 }
 
@@ -58,8 +54,8 @@ TEST_F(CatalogueTest, ScanListsTheCodeListFirstThenSoundSavesByDisplayText)
     ScanLocation(&m_location);
     EXPECT_EQ(Names(), (Strings{"Code List Version 1234", "_under", "A", "b", "c"}));
     EXPECT_EQ(EntryAt(&m_location, 0)->m_kind, kItemCodeList);
-    EXPECT_STREQ(EntryAt(&m_location, 0)->m_name, "codelist.bin");
-    EXPECT_STREQ(EntryAt(&m_location, 2)->m_name, "TWO.TVD");
+    EXPECT_EQ(EntryAt(&m_location, 0)->m_name, "codelist.bin");
+    EXPECT_EQ(EntryAt(&m_location, 2)->m_name, "TWO.TVD");
     EXPECT_EQ(EntryAt(&m_location, 5), nullptr);
     EXPECT_EQ(m_boxes.Count(), 2u) << "one box per damaged file, and the scan goes on";
 
@@ -70,8 +66,7 @@ TEST_F(CatalogueTest, ScanListsTheCodeListFirstThenSoundSavesByDisplayText)
         << "a rescan follows the folder; a code list too short for its number is version 0";
 
     DriveLocation missing;
-    std::snprintf(missing.m_name, sizeof missing.m_name, "%s",
-                  test::ProgramFolder(m_dir / "nowhere").c_str());
+    missing.m_name = test::ProgramFolder(m_dir / "nowhere");
     ScanLocation(&missing);
     EXPECT_EQ(EntryCount(&missing), 0u);
     ScanLocation(nullptr);
@@ -104,7 +99,7 @@ TEST(Catalogue, AddEntryRefusesDuplicatesAndSortIsStable)
     AddEntry(&noLead, Entry("z", "zz"));
     AddEntry(&noLead, Entry<CodeListEntry>("codelist.bin", "Code List Version 1"));
     SortCatalogue(&noLead);
-    EXPECT_STREQ(EntryAt(&noLead, 0)->m_name, "codelist.bin")
+    EXPECT_EQ(EntryAt(&noLead, 0)->m_name, "codelist.bin")
         << "a code list not in front sorts like a save";
 }
 

@@ -14,9 +14,9 @@ TEST_F(LocationListTest, DrivesComeFirstArrivalsFollowAndEveryChangeReportsPrese
     m_list.SetProgramFolder("C:\\Tolvar");
     m_list.DiscoverDrives();
     ASSERT_EQ(m_list.LocationCount(), 2u);
-    EXPECT_STREQ(m_list.LocationAt(0)->m_name, "E:\\");
-    EXPECT_STREQ(m_list.LocationAt(0)->m_rootPath, "E:\\");
-    EXPECT_STREQ(m_list.LocationAt(1)->m_label, "Saves");
+    EXPECT_EQ(m_list.LocationAt(0)->m_name, "E:\\");
+    EXPECT_EQ(m_list.LocationAt(0)->m_rootPath, "E:\\");
+    EXPECT_EQ(m_list.LocationAt(1)->m_label, "Saves");
     EXPECT_EQ(m_list.LocationAt(1)->m_shownFolder, (m_dir / "Saves").string());
     EXPECT_EQ(m_list.LocationAt(0)->m_shownFolder, e.string());
     EXPECT_EQ(m_list.EntryCountOf(0), 1u);
@@ -34,7 +34,7 @@ TEST_F(LocationListTest, DrivesComeFirstArrivalsFollowAndEveryChangeReportsPrese
     const auto f = AddDrive('F', "CARD");
     DriveLocation* card = m_list.AddDriveLocation('f');
     ASSERT_NE(card, nullptr);
-    EXPECT_STREQ(card->m_label, "CARD");
+    EXPECT_EQ(card->m_label, "CARD");
     EXPECT_EQ(m_list.LocationAt(2), card) << "appended after the PC database";
     EXPECT_EQ(m_list.FindLocationByLetter('F'), card);
     test::WriteBytes(f / "new.tvd", test::MakeSave("Arrived"));

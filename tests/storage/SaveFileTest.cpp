@@ -51,18 +51,18 @@ TEST_F(ReadSaveInfoTest, ASoundSaveGetsItsNameAndDateAndADamagedOneIsRefused)
         m_boxes.Clear();
         const std::string path = Put(name, bytes);
         SaveEntry entry;
-        std::strcpy(entry.m_saveName, "unchanged");
+        entry.m_saveName = "unchanged";
         const bool sound = name == "good.tvd";
         EXPECT_EQ(ReadSaveInfo(path.c_str(), entry), sound);
         if (sound) {
-            EXPECT_STREQ(entry.m_saveName, "My Save");
+            EXPECT_EQ(entry.m_saveName, "My Save");
             EXPECT_TRUE(std::regex_match(
                 entry.m_displayText, std::regex("My Save   \\d\\d/\\d\\d/\\d\\d  \\d\\d:\\d\\d")))
                 << entry.m_displayText;
             EXPECT_EQ(m_boxes.Count(), 0u);
             continue;
         }
-        EXPECT_STREQ(entry.m_saveName, "unchanged");
+        EXPECT_EQ(entry.m_saveName, "unchanged");
         ASSERT_EQ(m_boxes.Count(), 1u);
         EXPECT_EQ(m_boxes.Texts()[0],
                   "The file \"" + path +

@@ -83,7 +83,7 @@ protected:
     static CatalogueItem* Entry(CatalogueItem* location, const char* name)
     {
         for (auto& entry : static_cast<DriveLocation*>(location)->m_entries) {
-            if (std::strcmp(entry->m_name, name) == 0) {
+            if (entry->m_name == name) {
                 return entry.get();
             }
         }

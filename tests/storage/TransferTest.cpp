@@ -1,4 +1,3 @@
-#include "storage/FixedText.h"
 #include "tests/fs/FileSizeLimit.h"
 #include "tests/storage/LocationFixture.h"
 
@@ -230,7 +229,7 @@ TEST_F(TransferTest, NamesThatActAsPathsNeverReachOutsideTheirLocation)
     for (const char* name : {"..\\outside\\v.tvd", "../outside/v.tvd", "..", "."}) {
         SCOPED_TRACE(name);
         auto forged = std::make_unique<SaveEntry>();
-        CopyFixed(forged->m_name, name);
+        forged->m_name = name;
         ASSERT_TRUE(AddEntry(E(), std::move(forged)));
         ShowAll();
         CatalogueItem* entry = EntryAt(E(), EntryCount(E()) - 1);

@@ -118,26 +118,17 @@ void HeadlessBackend::Inject(const InputEvent& event)
 
 void HeadlessBackend::MouseMove(Point screen)
 {
-    InputEvent e;
-    e.type = InputEvent::Type::PointerMove;
-    e.screen = screen;
-    Push(e);
+    Push({.type = InputEvent::Type::PointerMove, .screen = screen});
 }
 
 void HeadlessBackend::MouseDown(InputEvent::Button button)
 {
-    InputEvent e;
-    e.type = InputEvent::Type::ButtonDown;
-    e.button = button;
-    Push(e);
+    Push({.type = InputEvent::Type::ButtonDown, .button = button});
 }
 
 void HeadlessBackend::MouseUp(InputEvent::Button button)
 {
-    InputEvent e;
-    e.type = InputEvent::Type::ButtonUp;
-    e.button = button;
-    Push(e);
+    Push({.type = InputEvent::Type::ButtonUp, .button = button});
 }
 
 void HeadlessBackend::Click(Point screen, InputEvent::Button button)
@@ -149,26 +140,17 @@ void HeadlessBackend::Click(Point screen, InputEvent::Button button)
 
 void HeadlessBackend::Wheel(int delta)
 {
-    InputEvent e;
-    e.type = InputEvent::Type::Wheel;
-    e.wheelDelta = delta;
-    Push(e);
+    Push({.type = InputEvent::Type::Wheel, .wheelDelta = delta});
 }
 
 void HeadlessBackend::KeyDown(unsigned virtualKey)
 {
-    InputEvent e;
-    e.type = InputEvent::Type::KeyDown;
-    e.virtualKey = virtualKey;
-    Push(e);
+    Push({.type = InputEvent::Type::KeyDown, .virtualKey = virtualKey});
 }
 
 void HeadlessBackend::KeyUp(unsigned virtualKey)
 {
-    InputEvent e;
-    e.type = InputEvent::Type::KeyUp;
-    e.virtualKey = virtualKey;
-    Push(e);
+    Push({.type = InputEvent::Type::KeyUp, .virtualKey = virtualKey});
 }
 
 void HeadlessBackend::PressKey(unsigned virtualKey)
@@ -179,10 +161,7 @@ void HeadlessBackend::PressKey(unsigned virtualKey)
 
 void HeadlessBackend::Char(char32_t character)
 {
-    InputEvent e;
-    e.type = InputEvent::Type::Char;
-    e.character = character;
-    Push(e);
+    Push({.type = InputEvent::Type::Char, .character = character});
 }
 
 void HeadlessBackend::Type(const std::string& utf8)
@@ -194,10 +173,7 @@ void HeadlessBackend::Type(const std::string& utf8)
 
 void HeadlessBackend::Close(WindowHandle topLevel)
 {
-    InputEvent e;
-    e.type = InputEvent::Type::Close;
-    e.window = topLevel;
-    Push(e);
+    Push({.type = InputEvent::Type::Close, .window = topLevel});
 }
 
 void HeadlessBackend::SetSelectionText(Selection which, const std::string& utf8)

@@ -2,83 +2,98 @@
 
 #include <X11/Xlib.h>
 
+#include <iterator>
+#include <string_view>
 #include <vector>
 
 namespace tolvar::ui {
 namespace {
 
-// The drag cursors, drawn here: an arrow with a badge, a plus in a box for
-// copy and a barred circle for refused. '#' is black, '.' white, ' ' clear;
-// the hot spot is the arrow's tip at (0, 0).
+// The drag cursors, drawn here: the arrow they share, with a badge below and
+// right of it, a plus in a box for copy and a barred circle for refused. '#'
+// is black, '.' white, ' ' clear; the hot spot is the arrow's tip at (0, 0).
 constexpr int kDragCursorSize = 24;
-using CursorArt = const char* const[kDragCursorSize];
+constexpr int kBadgeLeft = 10;
+constexpr int kBadgeTop = 11;
+constexpr int kBadgeRows = 13;
+using BadgeArt = const char* const[kBadgeRows];
 
 // clang-format off
-CursorArt kCopyCursor = {
-    "#                       ",
-    "##                      ",
-    "#.#                     ",
-    "#..#                    ",
-    "#...#                   ",
-    "#....#                  ",
-    "#.....#                 ",
-    "#......#                ",
-    "#.......#               ",
-    "#........#              ",
-    "#.....#####             ",
-    "#..#..#                 ",
-    "#.# #..#   ###########  ",
-    "##  #..#   #.........#  ",
-    "#    #..#  #....#....#  ",
-    "     #..#  #....#....#  ",
-    "      ##   #....#....#  ",
-    "           #.#######.#  ",
-    "           #....#....#  ",
-    "           #....#....#  ",
-    "           #....#....#  ",
-    "           #.........#  ",
-    "           ###########  ",
-    "                        ",
+constexpr const char* kArrow[] = {
+    "#",
+    "##",
+    "#.#",
+    "#..#",
+    "#...#",
+    "#....#",
+    "#.....#",
+    "#......#",
+    "#.......#",
+    "#........#",
+    "#.....#####",
+    "#..#..#",
+    "#.# #..#",
+    "##  #..#",
+    "#    #..#",
+    "     #..#",
+    "      ##",
+};
+
+BadgeArt kCopyBadge = {
+    "",
+    " ###########",
+    " #.........#",
+    " #....#....#",
+    " #....#....#",
+    " #....#....#",
+    " #.#######.#",
+    " #....#....#",
+    " #....#....#",
+    " #....#....#",
+    " #.........#",
+    " ###########",
+    "",
+};
+
+BadgeArt kRefusedBadge = {
+    "     ...",
+    "   .#####.",
+    "  .#######.",
+    " .###....##.",
+    " #####....##",
+    ".##.###...##.",
+    ".##..###..##.",
+    ".##...###.##.",
+    " ##....#####",
+    " .##....###.",
+    "  .#######.",
+    "   .#####.",
+    "     ...",
 };
 // clang-format on
 
-// clang-format off
-CursorArt kRefusedCursor = {
-    "#                       ",
-    "##                      ",
-    "#.#                     ",
-    "#..#                    ",
-    "#...#                   ",
-    "#....#                  ",
-    "#.....#                 ",
-    "#......#                ",
-    "#.......#               ",
-    "#........#              ",
-    "#.....#####             ",
-    "#..#..#        ...      ",
-    "#.# #..#     .#####.    ",
-    "##  #..#    .#######.   ",
-    "#    #..#  .###....##.  ",
-    "     #..#  #####....##  ",
-    "      ##  .##.###...##. ",
-    "          .##..###..##. ",
-    "          .##...###.##. ",
-    "           ##....#####  ",
-    "           .##....###.  ",
-    "            .#######.   ",
-    "             .#####.    ",
-    "               ...      ",
-};
-// clang-format on
+// The character of the cursor at (x, y): the badge's in its corner, else the
+// arrow's; ' ' past the end of a row.
+char ArtAt(const BadgeArt& badge, int x, int y)
+{
+    std::string_view row;
+    if (y >= kBadgeTop && x >= kBadgeLeft) {
+        row = badge[y - kBadgeTop];
+        x -= kBadgeLeft;
+    } else if (y < static_cast<int>(std::size(kArrow))) {
+        row = kArrow[y];
+    }
+    return static_cast<std::size_t>(x) < row.size() ? row[static_cast<std::size_t>(x)] : ' ';
+}
 
-unsigned long MakeCursorFromArt(Display* display, CursorArt art)
+unsigned long MakeCursorFromArt(Display* display, const BadgeArt& badge)
 {
     constexpr int kStride = (kDragCursorSize + 7) / 8;
     std::vector<char> source(kStride * kDragCursorSize, 0);
     std::vector<char> mask(kStride * kDragCursorSize, 0);
     for (int y = 0; y < kDragCursorSize; ++y) {
-        for (int x = 0; x < kDragCursorSize && art[y][x] != '\0'; ++x) {
-            const char c = art[y][x];
+        for (int x = 0; x < kDragCursorSize; ++x) {
+            const char c = ArtAt(badge, x, y);
             const std::size_t byte = static_cast<std::size_t>(y * kStride + x / 8);
             const char bit = static_cast<char>(1 << (x % 8));
             if (c == '#') {
@@ -106,7 +121,7 @@ unsigned long MakeCursorFromArt(Display* display, CursorArt art)
 
 unsigned long MakeDragCursor(Display* display, DragCursor cursor)
 {
-    return MakeCursorFromArt(display, cursor == DragCursor::Copy ? kCopyCursor : kRefusedCursor);
+    return MakeCursorFromArt(display, cursor == DragCursor::Copy ? kCopyBadge : kRefusedBadge);
 }
 
 } // namespace tolvar::ui
