@@ -214,6 +214,13 @@ TEST_F(Server, ListsFoldersAndSavesAndAnswersEmptyFoldersWithTheEmptyList)
         << list;
     EXPECT_EQ(Get(Url("/tolvar_list.asp?folder=Role%20Playing/Deep")), "<result></result>")
         << "a folder that leads back is not listed";
+    // A description replaced as an editor saves one shows at the next listing.
+    Write(dir.Path() / "Role Playing" / "edited.tmp", "Level 100");
+    fs::rename(dir.Path() / "Role Playing" / "edited.tmp",
+               dir.Path() / "Role Playing" / "Quest Ep.1.txt");
+    EXPECT_NE(Get(Url("/tolvar_list.asp?folder=Role%20Playing&random=4"))
+                  .find("<description>Level+100</description>"),
+              std::string::npos);
     // A save's detail and download, as the client reads them, are the online
     // command's to check (StaticExport below).
     EXPECT_EQ(Get(Url("/saves/Role+Playing/Quest+Ep%2E1%2Etvd")), save);
