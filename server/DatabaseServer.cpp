@@ -253,8 +253,7 @@ void DatabaseServer::Serve(const HttpRequest& req, HttpResponse& res)
     }
     if (path == "/tolvar_settings.asp") {
         const std::string base = BaseUrl();
-        res.body = "SAVES_URL=" + base + "/tolvar_list.asp?folder=\r\n" + "UPLOAD_URL=" + base +
-                   "/tolvar_upload.asp?\r\n" + "CODELIST_URL=" + base + "/codelist.bin\r\n";
+        res.body = SettingsPage(ServerLinks(base), base, base);
     } else if (path == "/" || path == "/index.html") {
         Html(res, HomePage(m_database, PageLinks{}));
     } else if (path == "/folder.html") {

@@ -475,6 +475,13 @@ std::optional<std::string> OnlineDatabase::FolderStamp(const std::string& folder
            ":" + std::to_string(info.st_ctim.tv_sec) + "." + std::to_string(info.st_ctim.tv_nsec);
 }
 
+std::string SettingsPage(const DocumentLinks& links, const std::string& uploadBase,
+                         const std::string& filesBase)
+{
+    return "SAVES_URL=" + links.List("") + "\r\n" + "UPLOAD_URL=" + uploadBase +
+           "/tolvar_upload.asp?\r\n" + "CODELIST_URL=" + filesBase + "/codelist.bin\r\n";
+}
+
 std::string ServerLinks::List(const std::string& folder) const
 {
     return m_base + "/tolvar_list.asp?folder=" + EncodeQueryValue(folder);

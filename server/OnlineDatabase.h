@@ -37,6 +37,12 @@ private:
     std::string m_base;
 };
 
+// The settings page the client reads first: where the top-level list is,
+// where uploads go ("http://host:port" of tolvar-server) and where the code
+// list is (the address the files are served from).
+std::string SettingsPage(const DocumentLinks& links, const std::string& uploadBase,
+                         const std::string& filesBase);
+
 // An online database kept as a folder tree: every folder is a folder of the
 // database, every "NAME.tvd" a save named NAME, "NAME.txt" its description,
 // and a "NAME.txt" without its save a save whose file is gone. The root's
