@@ -344,6 +344,23 @@ TEST_F(Server, UploadsPastALimitAreRefusedWithAReason)
             EXPECT_NE(answer.find("\r\n\r\nResult=0\r\nReason="), std::string::npos) << answer;
         }
     }
+    // A limit met again and again is logged once a minute for each address,
+    // not once a request (behind the proxy, X-Real-IP names the client).
+    test::TempDir root;
+    test::TempDir logs;
+    ServerProcess limited(root.Path(), {"--uploads-per-hour", "1"}, logs.Path() / "stderr");
+    for (const char* from : {"10.0.0.1", "10.0.0.1", "10.0.0.1", "10.0.0.2", "10.0.0.2"}) {
+        post(limited.Port(), std::string("X-Real-IP: ") + from + "\r\n");
+    }
+    const std::string log = Read(logs.Path() / "stderr");
+    std::size_t times = 0;
+    for (std::size_t at = 0; (at = log.find("too many uploads", at)) != std::string::npos; ++at) {
+        ++times;
+    }
+    EXPECT_EQ(times, 2u) << log;
+    for (const char* from : {"10.0.0.1: too many uploads", "10.0.0.2: too many uploads"}) {
+        EXPECT_NE(log.find(from), std::string::npos) << log;
+    }
 }
 
 // An operator takes a save out of the community: it goes into "removed"
