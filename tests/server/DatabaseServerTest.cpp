@@ -957,6 +957,25 @@ TEST(Deployment, TheCompanionReadsDownloadsAndUploadsThroughTheNginxSite)
     EXPECT_NE(test::RunProgram(ServerProcess::Executable(), {"--root", db, "--list-uploads"})
                   .out.find("\t127.0.0.1\tOnline Community/Fresh"),
               std::string::npos);
+
+    // The export's front page searches the export's index in the browser:
+    // by name, description and title id, the upload included.
+    const char* chromium = "/usr/bin/chromium";
+    if (access(chromium, X_OK) != 0) {
+        GTEST_SKIP() << "chromium is not installed: the export's search script is not tried";
+    }
+    for (const auto& [query, hit] :
+         {std::pair{"quest", ">Quest</a>"}, std::pair{"level+99", ">Quest</a>"},
+          std::pair{"fr001", ">Fresh</a>"}}) {
+        const test::ProgramResult page = test::RunProgram(
+            "/usr/bin/timeout",
+            {"120", chromium, "--headless", "--no-sandbox", "--disable-gpu",
+             "--user-data-dir=" + (top.Path() / "browser").string(), "--virtual-time-budget=10000",
+             "--dump-dom", base + "/index.html?q=" + query});
+        const std::size_t found = page.out.find("1 saves found for");
+        ASSERT_NE(found, std::string::npos) << query << "\n" << page.out << page.err;
+        EXPECT_NE(page.out.find(hit, found), std::string::npos) << query << "\n" << page.out;
+    }
 }
 
 } // namespace
