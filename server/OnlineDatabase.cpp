@@ -9,11 +9,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <ctime>
 #include <fstream>
 #include <sstream>
+#include <system_error>
 #include <thread>
 #include <tuple>
 #include <unordered_map>
@@ -424,17 +426,24 @@ void OnlineDatabase::ReadDescriptions(const fs::path& dir, const std::string& fo
         wanted.size() < 2048
             ? 1
             : std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, kMaxReaders);
-    std::vector<std::thread> helpers;
-    for (std::size_t t = 1; t < threads; ++t) {
-        helpers.emplace_back([&, t] {
-            for (std::size_t i = t; i < wanted.size(); i += threads) {
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        constexpr std::size_t kBatch = 64;
+        for (std::size_t from; (from = next.fetch_add(kBatch)) < wanted.size();) {
+            for (std::size_t i = from; i < std::min(from + kBatch, wanted.size()); ++i) {
                 readOne(i);
             }
-        });
+        }
+    };
+    std::vector<std::thread> helpers;
+    try {
+        while (helpers.size() + 1 < threads) {
+            helpers.emplace_back(work);
+        }
+    } catch (const std::system_error&) {
+        // No thread to spare: this one reads what the others would have.
     }
-    for (std::size_t i = 0; i < wanted.size(); i += threads) {
-        readOne(i);
-    }
+    work();
     for (std::thread& helper : helpers) {
         helper.join();
     }
