@@ -24,13 +24,18 @@ public:
     ServedDatabase& operator=(const ServedDatabase&) = delete;
 
     int Saves() const { return m_saves; }
+    // A new server over the same root on a new port, as after a restart.
+    void Restart();
     // The folder's list document, as the root list names it.
     const std::string& ListUrl() const { return m_listUrl; }
     std::string SettingsUrl() const;
     std::string Root() const { return m_root.Path(); }
 
 private:
+    void Start();
+
     int m_saves;
+    int m_delayMs;
     TempFolder m_root;
     std::unique_ptr<server::DatabaseServer> m_server;
     std::thread m_thread;

@@ -12,6 +12,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -31,7 +33,9 @@ int Port()
             std::chrono::milliseconds(500);
         limits.maxBodyBytes = 64 * 1024;
         limits.workers = 1;
-        static server::HttpServer http(
+        // Never destroyed: a static one would be stopped at exit, under its
+        // thread's feet, and the fuzzer's end taken for the server's.
+        static server::HttpServer& http = *new server::HttpServer(
             limits, [](const server::HttpRequest& req, server::HttpResponse&) {
                 Check(!req.target.empty() && req.target.front() == '/', "the target is a path");
                 Check(req.body.size() <= 64 * 1024, "no body beyond the limit");
@@ -69,11 +73,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(Port()));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    Check(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0,
+    // Interrupted, the connection goes on being made: wait until it is.
+    pollfd connecting{fd, POLLOUT, 0};
+    int error = 0;
+    socklen_t errorLength = sizeof(error);
+    Check(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 ||
+              (errno == EINTR && poll(&connecting, 1, 20000) == 1 &&
+               getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &errorLength) == 0 && error == 0),
           "the server takes connections");
     const std::string_view input(reinterpret_cast<const char*>(data), size);
+    // libFuzzer's timeout alarm interrupts calls on this thread: EINTR is
+    // neither a stall nor a closed connection.
     for (std::size_t sent = 0; sent < size;) {
         const ssize_t n = send(fd, data + sent, size - sent, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
         if (n <= 0) {
             break; // the server closed early: what it said is checked below
         }
@@ -82,11 +97,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     shutdown(fd, SHUT_WR);
     std::string answer;
     char block[4096];
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     for (;;) {
         pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, 20000) != 1) {
-            // Seen rarely after tens of thousands of runs on a loaded machine,
-            // cause not found: say where the connection stood, then go on.
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
+        const int ready = left > 0 ? poll(&p, 1, static_cast<int>(left)) : 0;
+        if (ready < 0 && errno == EINTR) {
+            continue;
+        }
+        if (ready != 1) {
             tcp_info info{};
             socklen_t length = sizeof(info);
             getsockopt(fd, IPPROTO_TCP, TCP_INFO, &info, &length);
@@ -95,6 +116,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
         }
         const ssize_t n = recv(fd, block, sizeof(block), 0);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
         if (n <= 0) {
             break;
         }

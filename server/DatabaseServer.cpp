@@ -145,10 +145,9 @@ std::string DatabaseServer::BaseUrl() const
 
 void DatabaseServer::ListDocument(const std::string& folder, HttpResponse& res)
 {
-    // A folder of tens of thousands of saves takes a read of every
-    // description; while the folder itself is unchanged (an upload renames
-    // into it) its document is kept, and a description edited in place
-    // shows within the minute.
+    // While the folder itself is unchanged (an upload renames into it) a
+    // big document is kept, and a description edited in place shows within
+    // the minute. Kept ones are packed fast: the first client waits for it.
     constexpr std::size_t kKeptFrom = 256 * 1024;
     constexpr std::size_t kKeptBytes = 256u << 20;
     const std::optional<std::string> stamp = m_database.FolderStamp(folder);
@@ -189,7 +188,7 @@ void DatabaseServer::ListDocument(const std::string& folder, HttpResponse& res)
     }
     std::optional<std::string> doc = m_database.ListDocument(folder, BaseUrl());
     if (doc && doc->size() >= kKeptFrom) {
-        KeptList kept{*stamp, now, *doc, Gzip(*doc)};
+        KeptList kept{*stamp, now, *doc, Gzip(*doc, true)};
         res.gzipped = kept.gzipped;
         std::lock_guard lock(m_listsMutex);
         std::size_t total = kept.document.size() + kept.gzipped.size();
@@ -254,8 +253,7 @@ void DatabaseServer::Serve(const HttpRequest& req, HttpResponse& res)
     }
     if (path == "/tolvar_settings.asp") {
         const std::string base = BaseUrl();
-        res.body = "SAVES_URL=" + base + "/tolvar_list.asp?folder=\r\n" + "UPLOAD_URL=" + base +
-                   "/tolvar_upload.asp?\r\n" + "CODELIST_URL=" + base + "/codelist.bin\r\n";
+        res.body = SettingsPage(ServerLinks(base), base, base);
     } else if (path == "/" || path == "/index.html") {
         Html(res, HomePage(m_database, PageLinks{}));
     } else if (path == "/folder.html") {

@@ -1,5 +1,6 @@
 #include "server/HomePage.h"
 
+#include "platform/base/Markup.h"
 #include "server/DatabaseText.h"
 
 #include <algorithm>
@@ -12,30 +13,6 @@ namespace {
 constexpr int kMaxDepth = 16;
 constexpr std::size_t kNewest = 10;
 constexpr std::size_t kMaxHits = 200;
-
-std::string Escape(const std::string& text)
-{
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
 
 std::string Json(const std::string& text)
 {
@@ -76,7 +53,7 @@ std::string Top(const std::string& title, const PageLinks& links)
 <head>
 <meta charset="utf-8">
 <meta name="viewport" content="width=device-width, initial-scale=1">
-<title>)" + Escape(title) +
+<title>)" + EscapeMarkup(title) +
            R"(</title>
 <style>
 body { margin: 0; background: #eef2f9; color: #10203a; font: 14px/1.4 "Liberation Sans", Arial, sans-serif; }
@@ -97,10 +74,10 @@ p.empty, p.pager { color: #5a6a88; margin: 8px 0; }
 </head>
 <body>
 <header><h1><a href=")" +
-           Escape(links.Home()) +
+           EscapeMarkup(links.Home()) +
            R"(">Tolvar online saves</a></h1>PlayStation 2 saves shared by the community: drag one onto a drive in the companion, or download it here.
 <form id="search" action=")" +
-           Escape(links.Search()) +
+           EscapeMarkup(links.Search()) +
            R"(" method="get"><input type="search" name="q" placeholder="Name, description or title id" aria-label="Search"> <button>Search</button></form></header>
 <main>
 )";
@@ -142,14 +119,14 @@ void SaveRow(const OnlineDatabase::Entry& entry, const std::string& save, const 
 {
     page += "<tr><td class=\"name\">";
     if (entry.size >= 0) {
-        page += "<a href=\"" + Escape(links.Download(save)) + "\" download=\"" +
-                Escape(entry.name) + ".tvd\">" + Escape(entry.name) + "</a>";
+        page += "<a href=\"" + EscapeMarkup(links.Download(save)) + "\" download=\"" +
+                EscapeMarkup(entry.name) + ".tvd\">" + EscapeMarkup(entry.name) + "</a>";
     } else {
-        page += Escape(entry.name);
+        page += EscapeMarkup(entry.name);
     }
     page += "</td>" + extra + "<td class=\"size\">" +
             (entry.size >= 0 ? Kilobytes(entry.size) : "no file") + "</td><td>" +
-            Escape(entry.description) + "</td></tr>\n";
+            EscapeMarkup(entry.description) + "</td></tr>\n";
 }
 
 void CollectFolders(const OnlineDatabase& database, const std::string& folder, int depth,
@@ -230,8 +207,9 @@ std::string HomePage(const OnlineDatabase& database, const PageLinks& links)
         const int depth = static_cast<int>(std::count(folder.begin(), folder.end(), '/'));
         const std::string name = folder.substr(folder.rfind('/') + 1);
         page += "<tr><td style=\"padding-left: " + std::to_string(10 + 18 * depth) +
-                "px\"><a href=\"" + Escape(links.Folder(folder, 1)) + "\">" + Escape(name) +
-                "</a></td><td class=\"count\">" + std::to_string(saves) + "</td></tr>\n";
+                "px\"><a href=\"" + EscapeMarkup(links.Folder(folder, 1)) + "\">" +
+                EscapeMarkup(name) + "</a></td><td class=\"count\">" + std::to_string(saves) +
+                "</td></tr>\n";
     }
     page += "</table>\n";
 
@@ -274,10 +252,10 @@ std::optional<std::string> FolderPage(const OnlineDatabase& database, const std:
     }
     const std::string name = folder.empty() ? "Online Database" : folder;
     std::string out = Top(name + " - Tolvar online saves", links);
-    out += "<h2>" + Escape(name) + "</h2>\n";
+    out += "<h2>" + EscapeMarkup(name) + "</h2>\n";
     for (const auto& sub : folders) {
-        out += "<p><a href=\"" + Escape(links.Folder(JoinPath(folder, sub.name), 1)) + "\">" +
-               Escape(sub.name) + "</a></p>\n";
+        out += "<p><a href=\"" + EscapeMarkup(links.Folder(JoinPath(folder, sub.name), 1)) + "\">" +
+               EscapeMarkup(sub.name) + "</a></p>\n";
     }
     const std::size_t first = static_cast<std::size_t>(page - 1) * kSavesPerPage;
     const std::size_t last = std::min(saves.size(), first + kSavesPerPage);
@@ -293,11 +271,11 @@ std::optional<std::string> FolderPage(const OnlineDatabase& database, const std:
     if (count > 1) {
         out += "<p class=\"pager\">";
         if (page > 1) {
-            out += "<a href=\"" + Escape(links.Folder(folder, page - 1)) + "\">Previous</a> ";
+            out += "<a href=\"" + EscapeMarkup(links.Folder(folder, page - 1)) + "\">Previous</a> ";
         }
         out += "Page " + std::to_string(page) + " of " + std::to_string(count);
         if (page < count) {
-            out += " <a href=\"" + Escape(links.Folder(folder, page + 1)) + "\">Next</a>";
+            out += " <a href=\"" + EscapeMarkup(links.Folder(folder, page + 1)) + "\">Next</a>";
         }
         out += "</p>\n";
     }
@@ -325,12 +303,13 @@ std::string SearchPage(const OnlineDatabase& database, const std::string& query,
             }
             ++hits;
             SaveRow(entry, save, links,
-                    "<td>" + Escape(folder) + "</td><td>" + Escape(titleId) + "</td>", rows);
+                    "<td>" + EscapeMarkup(folder) + "</td><td>" + EscapeMarkup(titleId) + "</td>",
+                    rows);
         }
     }
     std::string page = Top("Search - Tolvar online saves", links);
-    page +=
-        "<h2>" + std::to_string(hits) + " saves found for &quot;" + Escape(query) + "&quot;</h2>\n";
+    page += "<h2>" + std::to_string(hits) + " saves found for &quot;" + EscapeMarkup(query) +
+            "&quot;</h2>\n";
     if (hits > 0) {
         page += "<table>\n<tr><th>Save</th><th>Folder</th><th>Title id</th><th>Size</th><th>"
                 "Description</th></tr>\n" +

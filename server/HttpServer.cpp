@@ -189,11 +189,11 @@ bool HttpRequest::AcceptsGzip() const
     return false;
 }
 
-std::string Gzip(const std::string& bytes)
+std::string Gzip(const std::string& bytes, bool fast)
 {
     z_stream z{};
-    if (deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) !=
-        Z_OK) {
+    if (deflateInit2(&z, fast ? Z_BEST_SPEED : Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8,
+                     Z_DEFAULT_STRATEGY) != Z_OK) {
         return {};
     }
     std::string out(deflateBound(&z, static_cast<uLong>(bytes.size())), '\0');

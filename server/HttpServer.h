@@ -103,7 +103,8 @@ private:
     std::unique_ptr<Impl> m_impl;
 };
 
-// gzip of bytes (RFC 1952), as a web client decodes it.
-std::string Gzip(const std::string& bytes);
+// gzip of bytes (RFC 1952), as a web client decodes it; fast trades a few
+// per cent of size for a third of the time.
+std::string Gzip(const std::string& bytes, bool fast = false);
 
 } // namespace tolvar::server

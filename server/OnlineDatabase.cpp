@@ -9,10 +9,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <ctime>
 #include <fstream>
 #include <sstream>
+#include <system_error>
+#include <thread>
 #include <tuple>
 #include <unordered_map>
 #include <vector>
@@ -23,6 +27,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::size_t kMaxDescriptionBytes = 1024;
+constexpr std::size_t kMaxKnownTexts = 1000000; // descriptions kept between listings
+constexpr std::size_t kMaxReaders = 4;
 
 bool EndsWith(const std::string& text, const std::string& tail)
 {
@@ -114,7 +120,7 @@ std::optional<std::string> OnlineDatabase::ReadFile(const std::string& relative,
 }
 
 std::optional<std::string> OnlineDatabase::ReadAt(int dirFd, const std::string& name,
-                                                  std::uint64_t maxBytes)
+                                                  std::uint64_t maxBytes, struct stat* fileInfo)
 {
     // The path holds no link; O_NOFOLLOW keeps one swapped in meanwhile
     // from being followed, and O_NONBLOCK a pipe from stalling us.
@@ -127,6 +133,9 @@ std::optional<std::string> OnlineDatabase::ReadAt(int dirFd, const std::string& 
     };
     std::optional<std::string> bytes;
     if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        if (fileInfo != nullptr) {
+            *fileInfo = info;
+        }
         const auto wanted = static_cast<std::size_t>(
             std::min<std::uint64_t>(static_cast<std::uint64_t>(info.st_size), maxBytes));
         std::string data(wanted, '\0');
@@ -167,8 +176,60 @@ bool OnlineDatabase::LeadsRound(const std::string& folder) const
     return false;
 }
 
-std::optional<std::vector<OnlineDatabase::Entry>> OnlineDatabase::List(const std::string& folder,
-                                                                       bool descriptions) const
+namespace {
+
+// A folder's entry as readdir (or a stat when it cannot say) gave it; a
+// save's file and description go by their stem, so that they meet when
+// sorted.
+struct Found
+{
+    std::string key;  // the lower-cased name (stem), the order of the lists
+    std::string name; // without ".tvd" or ".txt" for those
+    enum Ext : std::uint8_t
+    {
+        kSave,
+        kText,
+        kOther,
+    } ext;
+    unsigned char type;
+    ino_t inode;
+
+    std::string File() const
+    {
+        return ext == kSave ? name + ".tvd" : ext == kText ? name + ".txt" : name;
+    }
+    bool operator<(const Found& other) const
+    {
+        return std::tie(key, name, ext) < std::tie(other.key, other.name, other.ext);
+    }
+};
+
+std::string LowerAscii(std::string_view text)
+{
+    std::string lower(text);
+    for (char& c : lower) {
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return lower;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+bool ListedBefore(const OnlineDatabase::Entry& a, const OnlineDatabase::Entry& b)
+{
+    const int order = CompareNoCase(a.name, b.name);
+    return order != 0 ? order < 0 : std::tie(a.name, a.folder) < std::tie(b.name, b.folder);
+}
+
+} // namespace
+
+std::optional<std::vector<OnlineDatabase::Entry>>
+OnlineDatabase::List(const std::string& folder, bool descriptions, bool fileTimes) const
 {
     const std::optional<fs::path> dir = Resolve(folder);
     std::error_code ec;
@@ -186,9 +247,9 @@ std::optional<std::vector<OnlineDatabase::Entry>> OnlineDatabase::List(const std
         }
         return std::nullopt;
     }
-    std::unordered_map<std::string, unsigned char> names; // name to its d_type
+    std::vector<Found> found;
     while (const dirent* item = readdir(stream)) {
-        const std::string name = item->d_name;
+        const std::string_view name = item->d_name;
         // A "+" would read as a space when the client asks for the file; a
         // name that is not well-formed UTF-8 cannot be shown.
         if (name.empty() || name.front() == '.' || name.find('+') != std::string::npos ||
@@ -208,78 +269,205 @@ std::optional<std::vector<OnlineDatabase::Entry>> OnlineDatabase::List(const std
                    : S_ISLNK(info.st_mode) ? DT_LNK
                                            : DT_UNKNOWN;
         }
-        names.emplace(name, type);
+        const Found::Ext ext = name.ends_with(".tvd")   ? Found::kSave
+                               : name.ends_with(".txt") ? Found::kText
+                                                        : Found::kOther;
+        const std::string_view stem = ext == Found::kOther ? name : name.substr(0, name.size() - 4);
+        found.push_back({LowerAscii(stem), std::string(stem), ext, type, item->d_ino});
     }
-    const auto kindOf = [&](const std::string& name) -> unsigned char {
-        const auto it = names.find(name);
-        if (it == names.end()) {
-            return DT_UNKNOWN;
+    // In the order of the list, a save's file just before its description.
+    std::sort(found.begin(), found.end());
+
+    // Links are followed with the whole path check; the rest is what readdir said.
+    const auto kindOf = [&](const Found& item) -> unsigned char {
+        if (item.type != DT_LNK) {
+            return item.type;
         }
-        if (it->second != DT_LNK) {
-            return it->second;
-        }
-        const std::optional<fs::path> real = Resolve(JoinPath(folder, name));
+        const std::optional<fs::path> real = Resolve(JoinPath(folder, item.File()));
         std::error_code e;
         return !real                        ? DT_UNKNOWN
                : fs::is_directory(*real, e) ? DT_DIR
                : IsRegularFile(*real)       ? DT_REG
                                             : DT_UNKNOWN;
     };
-    const auto description = [&](const std::string& name) {
-        const std::string file = name + ".txt";
-        const auto it = names.find(file);
-        if (it == names.end() || !descriptions) {
-            return std::string();
-        }
-        std::optional<std::string> text;
-        if (it->second == DT_REG) {
-            text = ReadAt(dirFd, file, kMaxDescriptionBytes);
-        } else {
-            text = ReadFile(JoinPath(folder, file), kMaxDescriptionBytes);
-        }
-        return CleanText(OneLine(text.value_or("")), kMaxDescriptionBytes);
-    };
-
     std::vector<Entry> entries;
-    for (const auto& [name, type] : names) {
-        const unsigned char kind = kindOf(name);
+    entries.reserve(found.size());
+    std::vector<WantedText> wanted; // the descriptions still to be read
+    const auto addFolder = [&](const Found& item) {
+        if (item.type == DT_LNK && LeadsRound(JoinPath(folder, item.File()))) {
+            return;
+        }
         Entry entry;
-        if (kind == DT_DIR) {
-            if (type == DT_LNK && LeadsRound(JoinPath(folder, name))) {
-                continue;
+        entry.folder = true;
+        entry.name = item.File();
+        entries.push_back(std::move(entry));
+    };
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        const Found& item = found[i];
+        if (item.ext == Found::kOther) {
+            if (kindOf(item) == DT_DIR) {
+                addFolder(item);
             }
-            entry.folder = true;
-            entry.name = name;
-        } else if (kind == DT_REG && EndsWith(name, ".tvd") && name.size() > 4) {
-            entry.name = name.substr(0, name.size() - 4);
+            continue;
+        }
+        const Found* save = item.ext == Found::kSave ? &item : nullptr;
+        const Found* text = item.ext == Found::kText ? &item : nullptr;
+        if (save != nullptr && i + 1 < found.size() && found[i + 1].ext == Found::kText &&
+            found[i + 1].name == item.name) {
+            text = &found[++i];
+        }
+        const unsigned char saveKind =
+            save != nullptr ? kindOf(*save) : static_cast<unsigned char>(DT_UNKNOWN);
+        const unsigned char textKind =
+            text != nullptr ? kindOf(*text) : static_cast<unsigned char>(DT_UNKNOWN);
+        if (saveKind == DT_DIR) {
+            addFolder(*save);
+        }
+        if (textKind == DT_DIR) {
+            addFolder(*text);
+        }
+        // A save is its file, or a description whose file is gone.
+        if (item.name.empty() || (saveKind != DT_REG && textKind != DT_REG)) {
+            continue;
+        }
+        Entry entry;
+        entry.name = item.name;
+        if (saveKind == DT_REG) {
             struct stat info
             {
             };
-            if (type == DT_LNK ? stat(Resolve(JoinPath(folder, name))->c_str(), &info) != 0
-                               : fstatat(dirFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
-                continue;
+            if (fileTimes) {
+                if (save->type == DT_LNK
+                        ? stat(Resolve(JoinPath(folder, save->File()))->c_str(), &info) != 0
+                        : fstatat(dirFd, save->File().c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+                    continue;
+                }
+                entry.size = static_cast<std::int64_t>(info.st_size);
+                entry.modified = static_cast<std::int64_t>(info.st_mtim.tv_sec);
+            } else {
+                entry.size = 0;
             }
-            entry.size = static_cast<std::int64_t>(info.st_size);
-            entry.modified = static_cast<std::int64_t>(info.st_mtim.tv_sec);
-            entry.description = description(entry.name);
-        } else if (kind == DT_REG && EndsWith(name, ".txt") && name.size() > 4) {
-            entry.name = name.substr(0, name.size() - 4);
-            if (kindOf(entry.name + ".tvd") == DT_REG) {
-                continue; // listed with its save
-            }
-            entry.description = description(entry.name);
-        } else {
-            continue;
+        }
+        if (descriptions && text != nullptr) {
+            wanted.push_back({entries.size(), text->type != DT_REG, text->inode});
         }
         entries.push_back(std::move(entry));
     }
+    if (!wanted.empty()) {
+        ReadDescriptions(*dir, folder, dirFd, entries, wanted);
+    }
     closedir(stream);
     // The client sorts the same way; sending the order it wants saves it work.
-    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-        const int order = CompareNoCase(a.name, b.name);
-        return order != 0 ? order < 0 : std::tie(a.name, a.folder) < std::tie(b.name, b.folder);
-    });
+    // Only a folder named like a save's file ("X.tvd") is out of place.
+    if (!std::is_sorted(entries.begin(), entries.end(), ListedBefore)) {
+        std::sort(entries.begin(), entries.end(), ListedBefore);
+    }
     return entries;
+}
+
+void OnlineDatabase::ReadDescriptions(const fs::path& dir, const std::string& folder, int dirFd,
+                                      std::vector<Entry>& entries,
+                                      const std::vector<WantedText>& wanted) const
+{
+    // What this folder's descriptions said when it was last listed, in the
+    // list's order, with their files' stat: a big folder listed again after
+    // an upload reads none of them again. A file of the same inode is taken
+    // as unchanged for a minute, then its stat is compared, so an edit in
+    // place shows within the minute. Taken out while in use, so two
+    // listings of the folder never share it.
+    KnownTexts known;
+    {
+        std::lock_guard lock(m_textsMutex);
+        if (const auto it = m_texts.find(dir.string()); it != m_texts.end()) {
+            known = std::move(it->second);
+            m_texts.erase(it);
+        }
+    }
+    const auto now = std::chrono::steady_clock::now();
+    std::vector<const KnownText*> before(wanted.size(), nullptr);
+    for (std::size_t i = 0, k = 0; i < wanted.size() && k < known.size(); ++i) {
+        const Entry& entry = entries[wanted[i].entry];
+        while (k < known.size() && ListedBefore(Entry{false, known[k].name}, entry)) {
+            ++k;
+        }
+        if (k < known.size() && known[k].name == entry.name) {
+            before[i] = &known[k];
+        }
+    }
+    std::vector<std::optional<std::string>> texts(wanted.size()); // cleaned; nothing when unread
+    std::vector<struct stat> stats(wanted.size());
+    std::vector<std::chrono::steady_clock::time_point> checked(wanted.size(), now);
+    // A link takes the whole path check and is never kept.
+    const auto readOne = [&](std::size_t i) {
+        const auto [index, link, inode] = wanted[i];
+        const std::string file = entries[index].name + ".txt";
+        if (const KnownText* kept = before[i]; kept != nullptr && !link) {
+            if (kept->info.st_ino == inode && now - kept->checked < std::chrono::minutes(1)) {
+                stats[i] = kept->info;
+                checked[i] = kept->checked;
+                texts[i] = kept->text;
+                return;
+            }
+            if (fstatat(dirFd, file.c_str(), &stats[i], AT_SYMLINK_NOFOLLOW) == 0 &&
+                SameFile(stats[i], kept->info)) {
+                texts[i] = kept->text;
+                return;
+            }
+        }
+        const std::optional<std::string> raw =
+            link ? ReadFile(JoinPath(folder, file), kMaxDescriptionBytes)
+                 : ReadAt(dirFd, file, kMaxDescriptionBytes, &stats[i]);
+        if (raw) {
+            texts[i] = CleanText(OneLine(*raw), kMaxDescriptionBytes);
+        }
+    };
+    // Tens of thousands of small reads are shared among a few threads.
+    const std::size_t threads =
+        wanted.size() < 2048
+            ? 1
+            : std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, kMaxReaders);
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        constexpr std::size_t kBatch = 64;
+        for (std::size_t from; (from = next.fetch_add(kBatch)) < wanted.size();) {
+            for (std::size_t i = from; i < std::min(from + kBatch, wanted.size()); ++i) {
+                readOne(i);
+            }
+        }
+    };
+    std::vector<std::thread> helpers;
+    try {
+        while (helpers.size() + 1 < threads) {
+            helpers.emplace_back(work);
+        }
+    } catch (const std::system_error&) {
+        // No thread to spare: this one reads what the others would have.
+    }
+    work();
+    for (std::thread& helper : helpers) {
+        helper.join();
+    }
+    KnownTexts fresh;
+    fresh.reserve(wanted.size());
+    for (std::size_t i = 0; i < wanted.size(); ++i) {
+        const auto [index, link, inode] = wanted[i];
+        if (!texts[i]) {
+            continue;
+        }
+        if (!link) {
+            fresh.push_back({entries[index].name, stats[i], *texts[i], checked[i]});
+        }
+        entries[index].description = std::move(*texts[i]);
+    }
+    std::lock_guard lock(m_textsMutex);
+    std::size_t total = fresh.size();
+    for (const auto& [path, kept] : m_texts) {
+        total += kept.size();
+    }
+    if (total > kMaxKnownTexts) {
+        m_texts.clear();
+    }
+    m_texts[dir.string()] = std::move(fresh);
 }
 
 std::optional<std::string> OnlineDatabase::FolderStamp(const std::string& folder) const
@@ -294,6 +482,13 @@ std::optional<std::string> OnlineDatabase::FolderStamp(const std::string& folder
     return dir->string() + "|" + std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino) +
            ":" + std::to_string(info.st_mtim.tv_sec) + "." + std::to_string(info.st_mtim.tv_nsec) +
            ":" + std::to_string(info.st_ctim.tv_sec) + "." + std::to_string(info.st_ctim.tv_nsec);
+}
+
+std::string SettingsPage(const DocumentLinks& links, const std::string& uploadBase,
+                         const std::string& filesBase)
+{
+    return "SAVES_URL=" + links.List("") + "\r\n" + "UPLOAD_URL=" + uploadBase +
+           "/tolvar_upload.asp?\r\n" + "CODELIST_URL=" + filesBase + "/codelist.bin\r\n";
 }
 
 std::string ServerLinks::List(const std::string& folder) const
@@ -326,7 +521,7 @@ std::optional<std::string> OnlineDatabase::DetailDocument(const std::string& sav
 std::optional<std::string> OnlineDatabase::ListDocument(const std::string& folder,
                                                         const DocumentLinks& links) const
 {
-    std::optional<std::vector<Entry>> entries = List(folder);
+    std::optional<std::vector<Entry>> entries = List(folder, true, false);
     if (!entries) {
         return std::nullopt;
     }
@@ -335,26 +530,28 @@ std::optional<std::string> OnlineDatabase::ListDocument(const std::string& folde
     }
     // Indented so that every closing tag has text before it: some readers
     // lose the siblings that follow a closing tag written flush.
-    std::ostringstream doc;
-    doc << "<result>\r\n";
+    std::string doc = "<result>\r\n";
+    doc.reserve(entries->size() * 200);
     for (const Entry& entry : *entries) {
         const std::string relative = JoinPath(folder, entry.name);
         if (entry.folder) {
-            doc << "  <folder>\r\n"
-                << "    <name>" << EncodeDisplayValue(entry.name) << "</name>\r\n"
-                << "    <url>" << links.List(relative) << "</url>\r\n"
-                << "  </folder>\r\n";
+            doc.append("  <folder>\r\n    <name>")
+                .append(EncodeDisplayValue(entry.name))
+                .append("</name>\r\n    <url>")
+                .append(links.List(relative))
+                .append("</url>\r\n  </folder>\r\n");
         } else {
-            doc << "  <save>\r\n"
-                << "    <name>" << EncodeDisplayValue(entry.name) << "</name>\r\n"
-                << "    <description>" << EncodeDisplayValue(entry.description)
-                << "</description>\r\n"
-                << "    <url>" << links.Detail(relative) << "</url>\r\n"
-                << "  </save>\r\n";
+            doc.append("  <save>\r\n    <name>")
+                .append(EncodeDisplayValue(entry.name))
+                .append("</name>\r\n    <description>")
+                .append(EncodeDisplayValue(entry.description))
+                .append("</description>\r\n    <url>")
+                .append(links.Detail(relative))
+                .append("</url>\r\n  </save>\r\n");
         }
     }
-    doc << "</result>\r\n";
-    return doc.str();
+    doc += "</result>\r\n";
+    return doc;
 }
 
 std::optional<std::string> OnlineDatabase::DetailDocument(const std::string& save,

@@ -1,11 +1,15 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace tolvar::server {
 
@@ -32,6 +36,12 @@ public:
 private:
     std::string m_base;
 };
+
+// The settings page the client reads first: where the top-level list is,
+// where uploads go ("http://host:port" of tolvar-server) and where the code
+// list is (the address the files are served from).
+std::string SettingsPage(const DocumentLinks& links, const std::string& uploadBase,
+                         const std::string& filesBase);
 
 // An online database kept as a folder tree: every folder is a folder of the
 // database, every "NAME.tvd" a save named NAME, "NAME.txt" its description,
@@ -63,8 +73,8 @@ public:
         bool folder = false;
         std::string name;          // the folder's, or the save's without ".tvd"
         std::string description;   // a save's, cleaned
-        std::int64_t size = -1;    // a save file's bytes; -1 when its file is gone
-        std::int64_t modified = 0; // a save file's time, seconds since 1970
+        std::int64_t size = -1;    // a save file's bytes (0 unless asked); -1: its file is gone
+        std::int64_t modified = 0; // a save file's time, seconds since 1970, when asked
     };
 
     std::optional<std::filesystem::path> Resolve(const std::string& relative) const;
@@ -76,9 +86,10 @@ public:
     // A folder's entries in the order the client shows them; links that lead
     // back to the folder or to a folder above it are left out, so the tree
     // has an end. Nothing when the folder is not one.
-    // Without descriptions, nothing but the folder is read.
-    std::optional<std::vector<Entry>> List(const std::string& folder,
-                                           bool descriptions = true) const;
+    // Without descriptions, nothing but the folder is read; without file
+    // times, a save's file is not looked at beyond the folder's entry.
+    std::optional<std::vector<Entry>> List(const std::string& folder, bool descriptions = true,
+                                           bool fileTimes = true) const;
     // A save's title id from its header; empty when it has none.
     std::string TitleId(const std::string& save) const;
 
@@ -114,13 +125,34 @@ public:
 
 private:
     bool LeadsRound(const std::string& folder) const;
-    // A regular file named relative to an open folder, read as ReadFile does.
+    // A regular file named relative to an open folder, read as ReadFile does;
+    // fileInfo gets its stat.
     static std::optional<std::string> ReadAt(int dirFd, const std::string& name,
-                                             std::uint64_t maxBytes);
+                                             std::uint64_t maxBytes,
+                                             struct stat* fileInfo = nullptr);
+    struct WantedText
+    {
+        std::size_t entry; // the entry whose description it is
+        bool link;         // the description is a link, or not a regular file
+        ino_t inode;       // as the folder names it
+    };
+    void ReadDescriptions(const std::filesystem::path& dir, const std::string& folder, int dirFd,
+                          std::vector<Entry>& entries, const std::vector<WantedText>& wanted) const;
+
+    struct KnownText
+    {
+        std::string name; // the save's
+        struct stat info;
+        std::string text;
+        std::chrono::steady_clock::time_point checked; // when its stat was last compared
+    };
+    using KnownTexts = std::vector<KnownText>; // in the list's order
 
     std::filesystem::path m_root;
     std::mutex m_uploadMutex;
     unsigned m_uploadCounter = 0;
+    mutable std::mutex m_textsMutex;
+    mutable std::unordered_map<std::string, KnownTexts> m_texts; // by the folder's real path
 };
 
 } // namespace tolvar::server

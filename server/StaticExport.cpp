@@ -141,9 +141,8 @@ bool StaticExport::WriteSave(const std::string& folder, const std::string& name,
 
 bool StaticExport::WriteTop()
 {
-    const std::string settings = "SAVES_URL=" + ExportLinks(m_options.baseUrl).List("") + "\r\n" +
-                                 "UPLOAD_URL=" + m_options.uploadUrl + "/tolvar_upload.asp?\r\n" +
-                                 "CODELIST_URL=" + m_options.baseUrl + "/codelist.bin\r\n";
+    const std::string settings =
+        SettingsPage(ExportLinks(m_options.baseUrl), m_options.uploadUrl, m_options.baseUrl);
     if (!Put("tolvar_settings.asp", settings) || !WriteHome()) {
         return false;
     }

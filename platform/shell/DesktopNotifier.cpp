@@ -4,6 +4,7 @@
 // ids posts onActivate to the UI thread.
 #include "platform/shell/DesktopNotifier.h"
 
+#include "platform/base/Markup.h"
 #include "platform/shell/SessionBus.h"
 #include "platform/ui/WindowSystem.h"
 
@@ -18,28 +19,6 @@ namespace {
 
 constexpr const char* kService = "org.freedesktop.Notifications";
 constexpr const char* kPath = "/org/freedesktop/Notifications";
-
-// The body may be read as markup by the server.
-std::string EscapeMarkup(const std::string& text)
-{
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
 
 class BusDesktopNotifier final : public DesktopNotifier
 {
@@ -79,6 +58,7 @@ private:
         sd_bus_message* call = nullptr;
         int r = sd_bus_message_new_method_call(m_bus->Bus(), &call, kService, kPath, kService,
                                                "Notify");
+        // The body may be read as markup by the server.
         if (r >= 0) {
             r = sd_bus_message_append(call, "susssasa{sv}i", m_appName.c_str(), 0u,
                                       m_iconName.c_str(), summary.c_str(),

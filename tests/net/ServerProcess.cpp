@@ -90,7 +90,8 @@ std::string ServerProcess::Executable()
 }
 
 ServerProcess::ServerProcess(const std::filesystem::path& root,
-                             const std::vector<std::string>& options)
+                             const std::vector<std::string>& options,
+                             const std::filesystem::path& errorLog)
 {
     int out[2];
     if (pipe2(out, O_CLOEXEC) != 0) {
@@ -98,8 +99,14 @@ ServerProcess::ServerProcess(const std::filesystem::path& root,
     }
     std::vector<std::string> args{"--port", "0", "--root", root.string()};
     args.insert(args.end(), options.begin(), options.end());
-    m_pid = Spawn(Executable(), args, out[1], -1);
+    const int errFd = errorLog.empty()
+                          ? -1
+                          : open(errorLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    m_pid = Spawn(Executable(), args, out[1], errFd);
     close(out[1]);
+    if (errFd >= 0) {
+        close(errFd);
+    }
     // The server prints the address it serves once it listens.
     std::string line;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);

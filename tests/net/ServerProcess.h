@@ -7,12 +7,14 @@
 namespace tolvar::test {
 
 // Runs tolvar-server on an ephemeral loopback port over a root folder, with
-// any further options, and kills and reaps it when the object goes.
+// any further options, and kills and reaps it when the object goes. What it
+// says on stderr goes to errorLog when one is named.
 class ServerProcess
 {
 public:
     explicit ServerProcess(const std::filesystem::path& root,
-                           const std::vector<std::string>& options = {});
+                           const std::vector<std::string>& options = {},
+                           const std::filesystem::path& errorLog = {});
     ~ServerProcess() { Kill(); }
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;

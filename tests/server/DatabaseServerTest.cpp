@@ -213,6 +213,13 @@ TEST_F(Server, ListsFoldersAndSavesAndAnswersEmptyFoldersWithTheEmptyList)
         << list;
     EXPECT_EQ(Get(Url("/tolvar_list.asp?folder=Role%20Playing/Deep")), "<result></result>")
         << "a folder that leads back is not listed";
+    // A description replaced as an editor saves one shows at the next listing.
+    Write(dir.Path() / "Role Playing" / "edited.tmp", "Level 100");
+    fs::rename(dir.Path() / "Role Playing" / "edited.tmp",
+               dir.Path() / "Role Playing" / "Quest Ep.1.txt");
+    EXPECT_NE(Get(Url("/tolvar_list.asp?folder=Role%20Playing&random=4"))
+                  .find("<description>Level+100</description>"),
+              std::string::npos);
     // A save's detail and download, as the client reads them, are the online
     // command's to check (StaticExport below).
     EXPECT_EQ(Get(Url("/saves/Role+Playing/Quest+Ep%2E1%2Etvd")), save);
@@ -335,6 +342,23 @@ TEST_F(Server, UploadsPastALimitAreRefusedWithAReason)
         if (c.status != "200" || c.says != "Result=1") {
             EXPECT_NE(answer.find("\r\n\r\nResult=0\r\nReason="), std::string::npos) << answer;
         }
+    }
+    // A limit met again and again is logged once a minute for each address,
+    // not once a request (behind the proxy, X-Real-IP names the client).
+    test::TempDir root;
+    test::TempDir logs;
+    ServerProcess limited(root.Path(), {"--uploads-per-hour", "1"}, logs.Path() / "stderr");
+    for (const char* from : {"10.0.0.1", "10.0.0.1", "10.0.0.1", "10.0.0.2", "10.0.0.2"}) {
+        post(limited.Port(), std::string("X-Real-IP: ") + from + "\r\n");
+    }
+    const std::string log = Read(logs.Path() / "stderr");
+    std::size_t times = 0;
+    for (std::size_t at = 0; (at = log.find("too many uploads", at)) != std::string::npos; ++at) {
+        ++times;
+    }
+    EXPECT_EQ(times, 2u) << log;
+    for (const char* from : {"10.0.0.1: too many uploads", "10.0.0.2: too many uploads"}) {
+        EXPECT_NE(log.find(from), std::string::npos) << log;
     }
 }
 
@@ -864,6 +888,25 @@ TEST(Deployment, TheCompanionReadsDownloadsAndUploadsThroughTheNginxSite)
     EXPECT_NE(test::RunProgram(ServerProcess::Executable(), {"--root", db, "--list-uploads"})
                   .out.find("\t127.0.0.1\tOnline Community/Fresh"),
               std::string::npos);
+
+    // The export's front page searches the export's index in the browser:
+    // by name, description and title id, the upload included.
+    const char* chromium = "/usr/bin/chromium";
+    if (access(chromium, X_OK) != 0) {
+        GTEST_SKIP() << "chromium is not installed: the export's search script is not tried";
+    }
+    for (const auto& [query, hit] :
+         {std::pair{"quest", ">Quest</a>"}, std::pair{"level+99", ">Quest</a>"},
+          std::pair{"fr001", ">Fresh</a>"}}) {
+        const test::ProgramResult page = test::RunProgram(
+            "/usr/bin/timeout",
+            {"120", chromium, "--headless", "--no-sandbox", "--disable-gpu",
+             "--user-data-dir=" + (top.Path() / "browser").string(), "--virtual-time-budget=10000",
+             "--dump-dom", base + "/index.html?q=" + query});
+        const std::size_t found = page.out.find("1 saves found for");
+        ASSERT_NE(found, std::string::npos) << query << "\n" << page.out << page.err;
+        EXPECT_NE(page.out.find(hit, found), std::string::npos) << query << "\n" << page.out;
+    }
 }
 
 } // namespace
