@@ -46,7 +46,27 @@ Bitmap Bitmap::Crop(const Rect& r) const
         std::copy(Row(clipped.top + y) + clipped.left, Row(clipped.top + y) + clipped.right,
                   out.Row(y));
     }
+    if (m_detail && !out.IsNull()) {
+        out.SetDetail(m_detail->Crop(clipped.Scaled(2)));
+    }
     return out;
+}
+
+void Bitmap::SetDetail(Bitmap detail)
+{
+    if (!IsNull() && detail.m_width == 2 * m_width && detail.m_height == 2 * m_height) {
+        detail.m_detail.reset();
+        m_detail = std::make_shared<Bitmap>(std::move(detail));
+    }
+}
+
+Bitmap Bitmap::ForScale(int width, int height, int scale)
+{
+    Bitmap bitmap(width, height);
+    if (scale == 2) {
+        bitmap.SetDetail(Bitmap(width * 2, height * 2));
+    }
+    return bitmap;
 }
 
 } // namespace tolvar::gfx

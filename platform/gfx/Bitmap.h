@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -13,6 +14,11 @@ namespace tolvar::gfx {
 
 // A picture of 32-bit pixels (0xAARRGGBB), rows top to bottom without padding,
 // so a frame can go to the X server or a PNG encoder as it is.
+//
+// On a high-density screen a picture may carry its detail: the same picture
+// drawn at twice the size, which a painter of scale 2 copies instead of
+// enlarging the pixels. Sizes and coordinates stay those of the picture
+// itself; copies share the detail, and the pixel setters leave it alone.
 class Bitmap
 {
 public:
@@ -36,8 +42,17 @@ public:
 
     void Fill(Color c);
     void FillRect(const Rect& r, Color c); // clipped to the bitmap
-    // Copy of the part of this picture inside r (clipped to the bitmap).
+    // Copy of the part of this picture inside r (clipped to the bitmap), with
+    // the matching part of the detail.
     Bitmap Crop(const Rect& r) const;
+
+    // Null, or the picture at twice the size.
+    const Bitmap* Detail() const { return m_detail.get(); }
+    Bitmap* Detail() { return m_detail.get(); }
+    void SetDetail(Bitmap detail); // ignored unless exactly twice the size
+    // A picture to paint into at the given device scale (a back buffer): with
+    // a detail of its own to take the painting when scale is 2.
+    static Bitmap ForScale(int width, int height, int scale);
 
     // PNG in and out. Decoding accepts any PNG libpng reads (palette, grey,
     // 16-bit, with or without alpha) and returns nullopt for damaged data.
@@ -46,7 +61,11 @@ public:
     std::vector<std::uint8_t> EncodePng() const; // empty on failure
     bool SavePng(const std::filesystem::path& path) const;
 
-    friend bool operator==(const Bitmap&, const Bitmap&) = default;
+    // Compares the pictures' own pixels, not their detail.
+    friend bool operator==(const Bitmap& a, const Bitmap& b)
+    {
+        return a.m_width == b.m_width && a.m_height == b.m_height && a.m_pixels == b.m_pixels;
+    }
 
 private:
     std::size_t Index(int x, int y) const
@@ -58,6 +77,7 @@ private:
     int m_width = 0;
     int m_height = 0;
     std::vector<Color> m_pixels;
+    std::shared_ptr<Bitmap> m_detail;
 };
 
 } // namespace tolvar::gfx
