@@ -4,6 +4,7 @@
 // nothing is copied that could go stale. The bridge speaks over GLib's main
 // context, which the display's loop serves (GlibSource); everything here
 // runs on the UI thread.
+#include "platform/gfx/DeviceScale.h"
 #include "platform/ui/access/AccessBridge.h"
 
 #include "platform/ui/WindowSystem.h"
@@ -393,6 +394,7 @@ void GetExtents(AtkComponent* component, gint* x, gint* y, gint* width, gint* he
         const Rect top = window->TopLevel()->GetWindowRect();
         r = Rect::FromSize(r.left - top.left, r.top - top.top, r.Width(), r.Height());
     }
+    r = r.Scaled(gfx::DeviceScale()); // the desktop measures in display pixels
     *x = r.left;
     *y = r.top;
     *width = r.Width();
