@@ -185,10 +185,14 @@ void Painter::CopyScaled(Point dst, const Bitmap& src, const Rect& source, const
     const Point base = ToTarget(dst) + (from.TopLeft() - wanted.TopLeft()).Scaled(k);
     const Rect to = Rect::FromSize(base, {from.Width() * k, from.Height() * k}).Intersect(m_clip);
     for (int ty = to.top; ty < to.bottom; ++ty) {
-        const Color* s = pixels.Row(from.top + (ty - base.y) / k);
+        const Color* s = pixels.Row(from.top + (ty - base.y) / k) + from.left;
         Color* d = m_target.Row(ty);
+        if (k == 1 && key == nullptr) { // the usual case: a picture with its detail
+            std::copy(s + (to.left - base.x), s + (to.right - base.x), d + to.left);
+            continue;
+        }
         for (int tx = to.left; tx < to.right; ++tx) {
-            const Color c = s[from.left + (tx - base.x) / k];
+            const Color c = s[(tx - base.x) / k];
             if (key == nullptr) {
                 d[tx] = c;
             } else if (!SameRgb(c, *key)) {
