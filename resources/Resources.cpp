@@ -47,7 +47,9 @@ gfx::Bitmap Decode(const EmbeddedPicture* picture, std::span<const EmbeddedPictu
         const EmbeddedPicture& detail = at2x[index];
         if (detail.id == picture->id && std::string_view(detail.name) == picture->name &&
             detail.width == 2 * picture->width && detail.height == 2 * picture->height) {
-            bitmap.SetDetail(gfx::Bitmap::FromPixels(detail.width, detail.height, detail.pixels));
+            // Shown from the built-in pixels: copying a few megabytes of
+            // them would slow the start on a high-density screen.
+            bitmap.SetDetail(gfx::Bitmap::View(detail.width, detail.height, detail.pixels));
         }
     }
     return bitmap;

@@ -27,7 +27,28 @@ Bitmap::Bitmap(int width, int height, Color fill)
 
 void Bitmap::Fill(Color c)
 {
+    Own();
     std::fill(m_pixels.begin(), m_pixels.end(), c);
+}
+
+Color* Bitmap::Own()
+{
+    if (m_view != nullptr) {
+        m_pixels.assign(m_view, m_view + Count());
+        m_view = nullptr;
+    }
+    return m_pixels.data();
+}
+
+Bitmap Bitmap::View(int width, int height, const Color* pixels)
+{
+    Bitmap bitmap;
+    if (width > 0 && height > 0 && pixels != nullptr) {
+        bitmap.m_width = width;
+        bitmap.m_height = height;
+        bitmap.m_view = pixels;
+    }
+    return bitmap;
 }
 
 void Bitmap::FillRect(const Rect& r, Color c)
