@@ -45,7 +45,11 @@ CAboutDlg::CAboutDlg() : m_picture(LoadBitmapResource(kPanelId))
     const DialogTemplate* t = FindDialogTemplate(IDD);
     const ControlTemplate* icon = t != nullptr ? t->Control(-1) : nullptr;
     if (!m_picture.IsNull() && icon != nullptr) {
-        Blend(m_picture, LoadIconResource(std::stoi(icon->text)), kIconAt);
+        const gfx::Bitmap picture = LoadIconResource(std::stoi(icon->text));
+        Blend(m_picture, picture, kIconAt);
+        if (m_picture.Detail() != nullptr && picture.Detail() != nullptr) {
+            Blend(*m_picture.Detail(), *picture.Detail(), kIconAt.Scaled(2));
+        }
     }
     if (!m_picture.IsNull()) {
         SetInitialSize(m_picture.GetSize());

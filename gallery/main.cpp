@@ -7,6 +7,7 @@
 // milliseconds (1500 by default, so the activity bars have filled a while),
 // optionally opens a message box of TYPE over it, writes the picture and exits.
 #include "gallery/GalleryWindow.h"
+#include "platform/gfx/DeviceScale.h"
 
 #include "platform/base/MessageBox.h"
 #include "platform/base/UiThread.h"
@@ -88,7 +89,8 @@ int TakeScreenshot(ui::WindowSystem& system, gallery::GalleryWindow& window, con
         std::this_thread::sleep_for(settle - settle / 2);
         InvokeOnUiThread([&] {
             const gfx::Bitmap screen = system.ComposeScreen(gfx::Rgb(0, 0, 0));
-            saved = screen.Crop(window.GetWindowRect()).SavePng(o.screenshot);
+            saved = screen.Crop(window.GetWindowRect().Scaled(gfx::DeviceScale()))
+                        .SavePng(o.screenshot);
             if (o.box) {
                 const auto windows = system.TopLevelWindows();
                 if (!windows.empty() && windows.back() != &window) {

@@ -1,5 +1,7 @@
 #include "resources/Resources.h"
 
+#include "platform/gfx/DeviceScale.h"
+
 #include <cctype>
 
 namespace tolvar {
@@ -33,12 +35,24 @@ const EmbeddedPicture* FindById(std::span<const EmbeddedPicture> table, int id)
     return nullptr;
 }
 
-gfx::Bitmap Decode(const EmbeddedPicture* picture)
+gfx::Bitmap Decode(const EmbeddedPicture* picture, std::span<const EmbeddedPicture> table,
+                   std::span<const EmbeddedPicture> at2x)
 {
     if (!picture) {
         return {};
     }
-    return gfx::Bitmap::FromPixels(picture->width, picture->height, picture->pixels);
+    gfx::Bitmap bitmap = gfx::Bitmap::FromPixels(picture->width, picture->height, picture->pixels);
+    const auto index = static_cast<std::size_t>(picture - table.data());
+    if (gfx::DeviceScale() == 2 && index < at2x.size()) {
+        const EmbeddedPicture& detail = at2x[index];
+        if (detail.id == picture->id && std::string_view(detail.name) == picture->name &&
+            detail.width == 2 * picture->width && detail.height == 2 * picture->height) {
+            // Shown from the built-in pixels: copying a few megabytes of
+            // them would slow the start on a high-density screen.
+            bitmap.SetDetail(gfx::Bitmap::View(detail.width, detail.height, detail.pixels));
+        }
+    }
+    return bitmap;
 }
 
 } // namespace
@@ -68,15 +82,15 @@ const EmbeddedPicture* FindIconResource(int id)
 
 gfx::Bitmap LoadBitmapResource(int id)
 {
-    return Decode(FindBitmapResource(id));
+    return Decode(FindBitmapResource(id), BitmapResources(), BitmapResourcesAt2x());
 }
 gfx::Bitmap LoadBitmapResource(std::string_view name)
 {
-    return Decode(FindBitmapResource(name));
+    return Decode(FindBitmapResource(name), BitmapResources(), BitmapResourcesAt2x());
 }
 gfx::Bitmap LoadIconResource(int id)
 {
-    return Decode(FindIconResource(id));
+    return Decode(FindIconResource(id), IconResources(), IconResourcesAt2x());
 }
 
 } // namespace tolvar

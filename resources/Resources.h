@@ -25,6 +25,9 @@ struct EmbeddedPicture
 
 std::span<const EmbeddedPicture> BitmapResources();
 std::span<const EmbeddedPicture> IconResources();
+// The same pictures drawn at twice the detail, in the same order.
+std::span<const EmbeddedPicture> BitmapResourcesAt2x();
+std::span<const EmbeddedPicture> IconResourcesAt2x();
 
 // Null when there is no such resource. Names compare without regard to case,
 // as resource names do.
@@ -33,7 +36,8 @@ const EmbeddedPicture* FindBitmapResource(std::string_view name);
 const EmbeddedPicture* FindIconResource(int id);
 
 // The decoded picture, or a null bitmap (IsNull()) when the resource is
-// missing or cannot be decoded: callers treat that as "not loaded".
+// missing or cannot be decoded: callers treat that as "not loaded". On a
+// screen of device scale 2 it carries its 2x drawing as its detail.
 gfx::Bitmap LoadBitmapResource(int id);
 gfx::Bitmap LoadBitmapResource(std::string_view name);
 gfx::Bitmap LoadIconResource(int id);

@@ -319,8 +319,8 @@ void CSkinTree::PaintTree(gfx::Painter& target)
 {
     EnsureLayout();
     if (!m_backBuffer) {
-        m_backBuffer = std::make_unique<gfx::Bitmap>(std::max(1, m_clientRect.Width()),
-                                                     std::max(1, m_clientRect.Height()));
+        m_backBuffer = std::make_unique<gfx::Bitmap>(gfx::Bitmap::ForScale(
+            std::max(1, m_clientRect.Width()), std::max(1, m_clientRect.Height()), target.Scale()));
     }
     gfx::Painter memory(*m_backBuffer);
     memory.FillRect(m_clientRect, kBufferGround);

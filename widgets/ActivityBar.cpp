@@ -119,19 +119,28 @@ void CActivityBar::OnPaint(gfx::Painter& painter)
     }
     const int faded = lit > 0 ? std::min(m_width, lit + kSoftEdge) : lit;
     if (faded > lit) {
-        gfx::Bitmap edge(faded - lit, m_height);
-        for (int x = lit; x < faded; ++x) {
-            const unsigned weight = static_cast<unsigned>(256 * (faded - x) / (kSoftEdge + 1));
-            for (int y = 0; y < m_height; ++y) {
-                const gfx::Color on = m_filledPicture.Pixel(x, y), off = m_emptyPicture.Pixel(x, y);
-                auto mix = [&](unsigned a, unsigned b) {
-                    return (a * weight + b * (256 - weight)) >> 8;
-                };
-                edge.SetPixel(x - lit, y,
-                              gfx::Rgb(mix(gfx::Red(on), gfx::Red(off)),
-                                       mix(gfx::Green(on), gfx::Green(off)),
-                                       mix(gfx::Blue(on), gfx::Blue(off))));
+        // k: pixels per layout pixel of the pictures (their detail has 2).
+        auto fade = [&](const gfx::Bitmap& filled, const gfx::Bitmap& empty, int k) {
+            gfx::Bitmap edge((faded - lit) * k, m_height * k);
+            for (int x = lit * k; x < faded * k; ++x) {
+                const unsigned weight =
+                    static_cast<unsigned>(256 * (faded * k - x) / ((kSoftEdge + 1) * k));
+                for (int y = 0; y < m_height * k; ++y) {
+                    const gfx::Color on = filled.Pixel(x, y), off = empty.Pixel(x, y);
+                    auto mix = [&](unsigned a, unsigned b) {
+                        return (a * weight + b * (256 - weight)) >> 8;
+                    };
+                    edge.SetPixel(x - lit * k, y,
+                                  gfx::Rgb(mix(gfx::Red(on), gfx::Red(off)),
+                                           mix(gfx::Green(on), gfx::Green(off)),
+                                           mix(gfx::Blue(on), gfx::Blue(off))));
+                }
             }
+            return edge;
+        };
+        gfx::Bitmap edge = fade(m_filledPicture, m_emptyPicture, 1);
+        if (m_filledPicture.Detail() != nullptr && m_emptyPicture.Detail() != nullptr) {
+            edge.SetDetail(fade(*m_filledPicture.Detail(), *m_emptyPicture.Detail(), 2));
         }
         painter.DrawBitmap({lit, 0}, edge);
     }

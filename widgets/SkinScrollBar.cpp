@@ -345,7 +345,8 @@ void CSkinScrollBar::Compose()
 void CSkinScrollBar::OnPaint(gfx::Painter& painter)
 {
     if (!m_backBuffer) {
-        m_backBuffer = std::make_unique<gfx::Bitmap>(std::max(m_width, 1), std::max(m_height, 1));
+        m_backBuffer = std::make_unique<gfx::Bitmap>(
+            gfx::Bitmap::ForScale(std::max(m_width, 1), std::max(m_height, 1), painter.Scale()));
     }
     Compose();
     painter.DrawBitmap({0, 0}, *m_backBuffer);

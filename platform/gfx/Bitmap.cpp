@@ -27,7 +27,28 @@ Bitmap::Bitmap(int width, int height, Color fill)
 
 void Bitmap::Fill(Color c)
 {
+    Own();
     std::fill(m_pixels.begin(), m_pixels.end(), c);
+}
+
+Color* Bitmap::Own()
+{
+    if (m_view != nullptr) {
+        m_pixels.assign(m_view, m_view + Count());
+        m_view = nullptr;
+    }
+    return m_pixels.data();
+}
+
+Bitmap Bitmap::View(int width, int height, const Color* pixels)
+{
+    Bitmap bitmap;
+    if (width > 0 && height > 0 && pixels != nullptr) {
+        bitmap.m_width = width;
+        bitmap.m_height = height;
+        bitmap.m_view = pixels;
+    }
+    return bitmap;
 }
 
 void Bitmap::FillRect(const Rect& r, Color c)
@@ -46,7 +67,27 @@ Bitmap Bitmap::Crop(const Rect& r) const
         std::copy(Row(clipped.top + y) + clipped.left, Row(clipped.top + y) + clipped.right,
                   out.Row(y));
     }
+    if (m_detail && !out.IsNull()) {
+        out.SetDetail(m_detail->Crop(clipped.Scaled(2)));
+    }
     return out;
+}
+
+void Bitmap::SetDetail(Bitmap detail)
+{
+    if (!IsNull() && detail.m_width == 2 * m_width && detail.m_height == 2 * m_height) {
+        detail.m_detail.reset();
+        m_detail = std::make_shared<Bitmap>(std::move(detail));
+    }
+}
+
+Bitmap Bitmap::ForScale(int width, int height, int scale)
+{
+    Bitmap bitmap(width, height);
+    if (scale == 2) {
+        bitmap.SetDetail(Bitmap(width * 2, height * 2));
+    }
+    return bitmap;
 }
 
 } // namespace tolvar::gfx

@@ -49,6 +49,9 @@ public:
     virtual std::string FamilyName() const = 0; // what fontconfig gave
     virtual std::string StyleName() const = 0;
     virtual double PixelSize() const = 0;
+    // The same face at scale times the size (2: for a high-density screen),
+    // rendered and hinted at that size rather than enlarged; this font at 1.
+    virtual const Font& AtScale(int scale) const = 0;
 
     // Draws one line with its top-left at origin, clipped to clip, blending
     // the glyph coverage over what is there (a transparent background).

@@ -5,6 +5,7 @@
 // the lock is only held while a glyph is rendered or measured for the first
 // time.
 #include "platform/gfx/Bitmap.h"
+#include "platform/gfx/DeviceScale.h"
 #include "platform/gfx/Font.h"
 #include "platform/gfx/TextCodec.h"
 
@@ -58,7 +59,10 @@ struct Glyph
 class FreeTypeFont final : public Font
 {
 public:
-    FreeTypeFont(FT_Face face, double pixelSize) : m_face(face), m_pixelSize(pixelSize)
+    FreeTypeFont(FT_Face face, double pixelSize, std::string family, double points,
+                 FontWeight weight)
+        : m_face(face), m_pixelSize(pixelSize), m_family(std::move(family)), m_points(points),
+          m_weight(weight)
     {
         m_ascent = static_cast<int>(face->size->metrics.ascender >> 6);
         m_descent = static_cast<int>((-face->size->metrics.descender) >> 6);
@@ -82,6 +86,16 @@ public:
         return m_face->family_name ? m_face->family_name : "";
     }
     std::string StyleName() const override { return m_face->style_name ? m_face->style_name : ""; }
+
+    const Font& AtScale(int scale) const override
+    {
+        if (scale <= 1) {
+            return *this;
+        }
+        std::call_once(m_doubleOnce,
+                       [this] { m_double = Font::Create(m_family, m_points * 2, m_weight); });
+        return *m_double;
+    }
 
     Size TextExtent(std::string_view text) const override
     {
@@ -173,6 +187,11 @@ private:
 
     FT_Face m_face;
     double m_pixelSize;
+    std::string m_family; // as asked for, to make the twice-as-large twin
+    double m_points;
+    FontWeight m_weight;
+    mutable std::once_flag m_doubleOnce;
+    mutable FontPtr m_double;
     int m_ascent = 0;
     int m_descent = 0;
     int m_lineHeight = 0;
@@ -250,7 +269,7 @@ FontPtr Font::Create(const std::string& family, double points, FontWeight weight
         FT_Set_Char_Size(face, 0, static_cast<FT_F26Dot6>(std::lround(points * 64)),
                          static_cast<FT_UInt>(kDpi), static_cast<FT_UInt>(kDpi));
     }
-    FontPtr font = std::make_shared<FreeTypeFont>(face, pixels);
+    FontPtr font = std::make_shared<FreeTypeFont>(face, pixels, family, points, weight);
     cache.emplace(key, font);
     return font;
 }
@@ -272,8 +291,8 @@ FontPtr Font::Label()
 void Font::LoadInBackground()
 {
     std::thread([] {
-        Label();
-        Default();
+        Label()->AtScale(DeviceScale());
+        Default()->AtScale(DeviceScale());
     }).detach();
 }
 

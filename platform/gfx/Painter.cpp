@@ -8,17 +8,29 @@
 
 namespace tolvar::gfx {
 
-Painter::Painter(Bitmap& target, Point origin, const Rect& clip)
-    : m_target(target), m_origin(origin), m_clip(clip.Intersect(target.Bounds())),
+Painter::Painter(DeviceTag, Bitmap& target, Point origin, const Rect& clip, int scale)
+    : m_target(target), m_scale(scale), m_origin(origin), m_clip(clip.Intersect(target.Bounds())),
       m_font(Font::Default())
 {
 }
 
-Painter::Painter(Bitmap& target) : Painter(target, {0, 0}, target.Bounds()) {}
+Painter::Painter(Bitmap& target, Point origin, const Rect& clip, int scale)
+    : Painter(DeviceTag{}, target, origin.Scaled(std::max(scale, 1)),
+              clip.Scaled(std::max(scale, 1)), std::max(scale, 1))
+{
+}
+
+Painter::Painter(Bitmap& target)
+    : Painter(DeviceTag{}, target.Detail() ? *target.Detail() : target, {0, 0},
+              target.Detail() ? target.Detail()->Bounds() : target.Bounds(),
+              target.Detail() ? 2 : 1)
+{
+}
 
 Painter Painter::Sub(const Rect& r) const
 {
-    Painter sub(m_target, m_origin + r.TopLeft(), ToTarget(r).Intersect(m_clip));
+    Painter sub(DeviceTag{}, m_target, ToTarget(r.TopLeft()), ToTarget(r).Intersect(m_clip),
+                m_scale);
     sub.m_font = m_font;
     sub.m_textColor = m_textColor;
     sub.m_backgroundColor = m_backgroundColor;
@@ -28,7 +40,7 @@ Painter Painter::Sub(const Rect& r) const
 
 Rect Painter::ClipRect() const
 {
-    return m_clip.Offset(-m_origin.x, -m_origin.y);
+    return m_clip.Offset(-m_origin.x, -m_origin.y).ScaledDownOut(m_scale);
 }
 
 void Painter::IntersectClip(const Rect& r)
@@ -56,10 +68,7 @@ void Painter::DrawLine(Point from, Point to, const Pen& pen)
     int x = from.x, y = from.y;
     for (int step = 0; !(x == to.x && y == to.y); ++step) {
         if (pen.style == PenStyle::Solid || step % 2 == 0) {
-            Point t = Point{x, y} + m_origin;
-            if (m_clip.Contains(t)) {
-                m_target.SetPixel(t.x, t.y, pen.color);
-            }
+            FillDot({x, y}, pen.color);
         }
         int e2 = 2 * err;
         if (e2 >= dy) {
@@ -71,6 +80,18 @@ void Painter::DrawLine(Point from, Point to, const Pen& pen)
             y += sy;
         }
     }
+}
+
+void Painter::FillDot(Point p, Color c)
+{
+    Point t = ToTarget(p);
+    if (m_scale == 1) {
+        if (m_clip.Contains(t)) {
+            m_target.SetPixel(t.x, t.y, c);
+        }
+        return;
+    }
+    m_target.FillRect(Rect::FromSize(t, {m_scale, m_scale}).Intersect(m_clip), c);
 }
 
 void Painter::DrawRectangle(const Rect& r, const Pen& pen, const Brush& brush)
@@ -101,10 +122,12 @@ void Painter::DrawFocusRect(const Rect& r)
         return;
     }
     auto invert = [&](int x, int y) {
-        Point t = Point{x, y} + m_origin;
-        if (m_clip.Contains(t)) {
-            Color c = m_target.Pixel(t.x, t.y);
-            m_target.SetPixel(t.x, t.y, (c & 0xFF000000u) | (~c & 0x00FFFFFFu));
+        Rect block = Rect::FromSize(ToTarget(Point{x, y}), {m_scale, m_scale}).Intersect(m_clip);
+        for (int ty = block.top; ty < block.bottom; ++ty) {
+            for (int tx = block.left; tx < block.right; ++tx) {
+                Color c = m_target.Pixel(tx, ty);
+                m_target.SetPixel(tx, ty, (c & 0xFF000000u) | (~c & 0x00FFFFFFu));
+            }
         }
     };
     // Pixels on a checkerboard, so the pattern lines up on all four sides.
@@ -160,14 +183,54 @@ void Painter::CopyRows(Point dst, const Bitmap& src, const Rect& source, CopyRow
     }
 }
 
+// Scale 2: from the picture's detail pixel for pixel, else each of its pixels
+// as a 2 x 2 block; a key colour leaves the target's pixels as they are.
+void Painter::CopyScaled(Point dst, const Bitmap& src, const Rect& source, const Color* key)
+{
+    const Bitmap* detail = src.Detail();
+    const Bitmap& pixels = detail ? *detail : src;
+    const int k = detail ? 1 : m_scale; // target pixels per pixel of `pixels`
+    const Rect wanted = detail ? source.Scaled(m_scale) : source;
+    const Rect from = wanted.Intersect(pixels.Bounds());
+    if (from.IsEmpty()) {
+        return;
+    }
+    const Point base = ToTarget(dst) + (from.TopLeft() - wanted.TopLeft()).Scaled(k);
+    const Rect to = Rect::FromSize(base, {from.Width() * k, from.Height() * k}).Intersect(m_clip);
+    for (int ty = to.top; ty < to.bottom; ++ty) {
+        const Color* s = pixels.Row(from.top + (ty - base.y) / k) + from.left;
+        Color* d = m_target.Row(ty);
+        if (k == 1 && key == nullptr) { // the usual case: a picture with its detail
+            std::copy(s + (to.left - base.x), s + (to.right - base.x), d + to.left);
+            continue;
+        }
+        for (int tx = to.left; tx < to.right; ++tx) {
+            const Color c = s[(tx - base.x) / k];
+            if (key == nullptr) {
+                d[tx] = c;
+            } else if (!SameRgb(c, *key)) {
+                d[tx] = c | 0xFF000000u;
+            }
+        }
+    }
+}
+
 void Painter::DrawBitmap(Point dst, const Bitmap& src, const Rect& source)
 {
+    if (m_scale != 1) {
+        CopyScaled(dst, src, source, nullptr);
+        return;
+    }
     CopyRows(dst, src, source,
              [](const Color* from, Color* to, int width) { std::copy(from, from + width, to); });
 }
 
 void Painter::DrawBitmapKeyed(Point dst, const Bitmap& src, const Rect& source, Color key)
 {
+    if (m_scale != 1) {
+        CopyScaled(dst, src, source, &key);
+        return;
+    }
     CopyRows(dst, src, source, [key](const Color* from, Color* to, int width) {
         for (int x = 0; x < width; ++x) {
             if (!SameRgb(from[x], key)) {
@@ -214,12 +277,18 @@ void Painter::DrawText(Point p, std::string_view text, const Rect& clip)
         FillRect(clip, m_backgroundColor);
     }
     Rect targetClip = ToTarget(clip).Intersect(m_clip);
-    m_font->DrawText(m_target, p + m_origin, DecodeText(text), m_textColor, targetClip);
+    DrawingFont().DrawText(m_target, ToTarget(p), DecodeText(text), m_textColor, targetClip);
 }
 
 void Painter::DrawText(Point p, std::string_view text)
 {
     Size extent = m_font->TextExtent(text);
+    if (m_scale > 1) {
+        // Hinted at its own size, the larger face may run a little wider.
+        const Size fine = DrawingFont().TextExtent(text);
+        extent.width = std::max(extent.width, (fine.width + m_scale - 1) / m_scale);
+        extent.height = std::max(extent.height, (fine.height + m_scale - 1) / m_scale);
+    }
     DrawText(p, text, Rect::FromSize(p, extent));
 }
 
@@ -310,16 +379,19 @@ void Painter::DrawText(const Rect& r, std::string_view text, unsigned format)
     if (m_backgroundMode == BackgroundMode::Opaque) {
         FillRect(clip, m_backgroundColor);
     }
+    const Rect area = ToTarget(r);
     for (const std::string& line : lines) {
-        int width = m_font->TextExtent(line).width;
-        int x = r.left;
+        // Centred and right-aligned lines are placed by the width of the face
+        // they are drawn in, which at scale 2 is not quite twice the layout's.
+        const int width = DrawingFont().TextExtent(line).width;
+        int x = area.left;
         if (format & kTextCenter) {
-            x = r.left + (r.Width() - width) / 2;
+            x = area.left + (area.Width() - width) / 2;
         } else if (format & kTextRight) {
-            x = r.right - width;
+            x = area.right - width;
         }
-        m_font->DrawText(m_target, Point{x, y} + m_origin, DecodeText(line), m_textColor,
-                         ToTarget(clip).Intersect(m_clip));
+        DrawingFont().DrawText(m_target, {x, ToTarget(Point{0, y}).y}, DecodeText(line),
+                               m_textColor, ToTarget(clip).Intersect(m_clip));
         y += lineHeight;
     }
 }

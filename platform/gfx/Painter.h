@@ -53,19 +53,26 @@ enum TextFormat : unsigned
 // relative to the origin, and nothing lands outside the clip rectangle. The
 // window system hands one to OnPaint already set up for the window, the way
 // a paint context is; a sub-painter narrows it further.
+//
+// At scale 2 (a high-density screen) coordinates stay layout pixels and each
+// covers 2 x 2 pixels of the target: pictures are copied from their detail
+// (enlarged when they have none), and text is rendered at twice the size.
 class Painter
 {
 public:
-    // origin: where (0, 0) falls in target; clip: target pixels that may change.
-    Painter(Bitmap& target, Point origin, const Rect& clip);
-    explicit Painter(Bitmap& target); // the whole bitmap
+    // origin: where (0, 0) falls in target; clip: target pixels that may
+    // change; both in layout pixels, scale target pixels each.
+    Painter(Bitmap& target, Point origin, const Rect& clip, int scale = 1);
+    // The whole bitmap; its detail instead, at scale 2, when it has one.
+    explicit Painter(Bitmap& target);
 
     // A painter for a part of this one: origin moved to r's top-left, clip
     // narrowed to r.
     Painter Sub(const Rect& r) const;
 
     Bitmap& Target() { return m_target; }
-    Point Origin() const { return m_origin; }
+    int Scale() const { return m_scale; }
+    Point Origin() const { return {m_origin.x / m_scale, m_origin.y / m_scale}; }
     Rect ClipRect() const; // in this painter's coordinates
     void IntersectClip(const Rect& r);
 
@@ -106,17 +113,26 @@ public:
     Size TextExtent(std::string_view text) const;
 
 private:
-    Rect ToTarget(const Rect& r) const { return r.Offset(m_origin); }
+    struct DeviceTag
+    {
+    };
+    Painter(DeviceTag, Bitmap& target, Point origin, const Rect& clip, int scale);
+    Rect ToTarget(const Rect& r) const { return r.Scaled(m_scale).Offset(m_origin); }
+    Point ToTarget(Point p) const { return p.Scaled(m_scale) + m_origin; }
     bool MapCopy(Point dst, const Bitmap& src, const Rect& source, Rect& to, int& sx,
                  int& sy) const;
     // Calls copyRow(from, to, width) for each row of the part of `source`
     // that lands inside the clip when drawn at dst.
     template <typename CopyRow>
     void CopyRows(Point dst, const Bitmap& src, const Rect& source, CopyRow copyRow);
+    void CopyScaled(Point dst, const Bitmap& src, const Rect& source, const Color* key);
+    void FillDot(Point p, Color c); // one layout pixel, clipped
+    const Font& DrawingFont() const { return m_font->AtScale(m_scale); }
 
     Bitmap& m_target;
-    Point m_origin;
-    Rect m_clip; // in target coordinates, within the target's bounds
+    int m_scale = 1;
+    Point m_origin; // in target pixels
+    Rect m_clip;    // in target pixels, within the target's bounds
     FontPtr m_font;
     Color m_textColor = Rgb(0, 0, 0);
     Color m_backgroundColor = Rgb(255, 255, 255);

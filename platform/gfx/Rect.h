@@ -11,6 +11,7 @@ struct Point
     friend constexpr bool operator==(Point, Point) = default;
     constexpr Point operator+(Point o) const { return {x + o.x, y + o.y}; }
     constexpr Point operator-(Point o) const { return {x - o.x, y - o.y}; }
+    constexpr Point Scaled(int k) const { return {x * k, y * k}; }
 };
 
 struct Size
@@ -70,6 +71,13 @@ struct Rect
         }
         return {std::min(left, o.left), std::min(top, o.top), std::max(right, o.right),
                 std::max(bottom, o.bottom)};
+    }
+    constexpr Rect Scaled(int k) const { return {left * k, top * k, right * k, bottom * k}; }
+    // The smallest rectangle of k times coarser pixels that covers this one.
+    constexpr Rect ScaledDownOut(int k) const
+    {
+        auto floorDiv = [k](int v) { return v >= 0 ? v / k : -((-v + k - 1) / k); };
+        return {floorDiv(left), floorDiv(top), -floorDiv(-right), -floorDiv(-bottom)};
     }
     friend constexpr bool operator==(const Rect&, const Rect&) = default;
 };

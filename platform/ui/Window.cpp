@@ -1,5 +1,6 @@
 #include "platform/ui/Window.h"
 
+#include "platform/gfx/DeviceScale.h"
 #include "platform/ui/Clock.h"
 #include "platform/ui/WindowSystemImpl.h"
 
@@ -7,6 +8,13 @@
 
 namespace tolvar::ui {
 namespace {
+
+// A top-level window's frame holds device pixels.
+gfx::Bitmap NewFrame(Size size)
+{
+    const int k = gfx::DeviceScale();
+    return gfx::Bitmap(std::max(size.width, 1) * k, std::max(size.height, 1) * k);
+}
 
 WindowSystem::Impl* ImplOrNull()
 {
@@ -54,7 +62,7 @@ bool Window::Create(Window* parent, const Rect& rect, unsigned id, WindowStyle s
     } else {
         auto state = std::make_unique<TopLevelState>();
         state->window = this;
-        state->frame = gfx::Bitmap(std::max(rect.Width(), 1), std::max(rect.Height(), 1));
+        state->frame = NewFrame(rect.GetSize());
         state->native =
             WindowSystem::Get().GetBackend().CreateNativeWindow(m_handle, rect, style.topLevel);
         impl->topLevels.push_back(std::move(state));
@@ -192,8 +200,7 @@ void Window::MoveWindow(const Rect& rectInParent, bool repaint)
     if (m_parent == nullptr) {
         if (TopLevelState* state = SystemImpl().StateOf(this)) {
             if (old.GetSize() != m_rect.GetSize()) {
-                state->frame =
-                    gfx::Bitmap(std::max(m_rect.Width(), 1), std::max(m_rect.Height(), 1));
+                state->frame = NewFrame(m_rect.GetSize());
                 state->dirty = {};
             }
             if (state->native) {

@@ -274,7 +274,9 @@ void WindowSystem::HandleInput(const InputEvent& event)
     case InputEvent::Type::Exposed: {
         if (TopLevelState* state = impl.StateOf(Window::FromHandle(event.window))) {
             if (state->native) {
-                state->native->Present(state->frame, event.area.Intersect(state->frame.Bounds()));
+                const Rect bounds =
+                    Rect::FromSize({0, 0}, state->window->GetRectInParent().GetSize());
+                state->native->Present(state->frame, event.area.Intersect(bounds));
             }
         }
         break;

@@ -8,6 +8,7 @@
 // next timer. Nested loops run the same passes, so a worker's SendMessage is
 // served whichever loop is innermost.
 #include "platform/ui/WindowSystem.h"
+#include "platform/gfx/DeviceScale.h"
 
 #include "platform/ui/Clock.h"
 #include "platform/ui/WindowSystemImpl.h"
@@ -497,7 +498,7 @@ void PaintTree(Window& window, gfx::Bitmap& frame, Point offset, const Rect& cli
     if (area.IsEmpty()) {
         return;
     }
-    gfx::Painter painter(frame, offset, area);
+    gfx::Painter painter(frame, offset, area, gfx::DeviceScale());
     painter.SetFont(window.GetFont());
     ++g_paintCounter;
     if (!WindowAccess::Redraw(window)) {
@@ -568,19 +569,20 @@ gfx::Bitmap WindowSystem::CaptureWindow(Window& window)
         return {};
     }
     const gfx::Bitmap& frame = Frame(*top);
-    return frame.Crop(RectInTopLevel(window));
+    return frame.Crop(RectInTopLevel(window).Scaled(gfx::DeviceScale()));
 }
 
 gfx::Bitmap WindowSystem::ComposeScreen(gfx::Color background)
 {
+    const int k = gfx::DeviceScale();
     Size screen = m_backend->ScreenSize();
-    gfx::Bitmap out(screen.width, screen.height, background);
+    gfx::Bitmap out(screen.width * k, screen.height * k, background);
     for (auto& state : m_impl->topLevels) {
         if (!state->window->IsVisible()) {
             continue;
         }
         PaintState(*state);
-        Rect at = state->window->GetRectInParent();
+        Rect at = state->window->GetRectInParent().Scaled(k);
         const auto& region = state->window->GetWindowRgn();
         for (int y = 0; y < state->frame.Height(); ++y) {
             int sy = at.top + y;
@@ -589,7 +591,7 @@ gfx::Bitmap WindowSystem::ComposeScreen(gfx::Color background)
             }
             for (int x = 0; x < state->frame.Width(); ++x) {
                 int sx = at.left + x;
-                if (sx < 0 || sx >= out.Width() || (region && !region->Contains({x, y}))) {
+                if (sx < 0 || sx >= out.Width() || (region && !region->Contains({x / k, y / k}))) {
                     continue;
                 }
                 out.SetPixel(sx, sy, state->frame.Pixel(x, y));

@@ -68,11 +68,12 @@ public:
     void RemoveInputObserver(int id);
 
     // The frame of a top-level window after painting what is pending, and a
-    // copy of the part of it a window covers.
+    // copy of the part of it a window covers; both at the device scale.
     const gfx::Bitmap& Frame(Window& topLevel);
     gfx::Bitmap CaptureWindow(Window& window);
     // Every visible top-level window composed on a screen-sized bitmap,
-    // bottom to top, each cut by its region (headless screenshots).
+    // bottom to top, each cut by its region (headless screenshots); at the
+    // device scale.
     gfx::Bitmap ComposeScreen(gfx::Color background = gfx::Rgb(0, 0, 0));
     // Top-level windows, bottom to top.
     std::vector<Window*> TopLevelWindows() const;

@@ -50,8 +50,8 @@ struct TopLevelState
 {
     Window* window = nullptr;
     std::unique_ptr<NativeWindow> native;
-    gfx::Bitmap frame;
-    Rect dirty; // window coordinates
+    gfx::Bitmap frame; // at the device scale: twice the window's size on a high-density screen
+    Rect dirty;        // window coordinates
 };
 
 struct TimerEntry

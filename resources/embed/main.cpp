@@ -1,9 +1,9 @@
 // tolvar-embed-pictures OUT.cpp RAW_DIR BITMAPS_DIR ICONS_DIR: builds the
-// skin into the program. Each PNG is kept as it is and also decoded here,
-// once, to the BGRA pixels the program draws with, so that starting the
-// program decodes nothing. Both are taken in by the assembler (.incbin);
-// OUT.cpp names every file with a hash of its bytes, so that a compiler
-// cache sees a new picture as a new source.
+// skin into the program, with the pictures of the 2x folders beside them (for
+// high-density screens) in tables of their own, in the same order. Each PNG is kept as it is and
+// also decoded here, once, to the BGRA pixels the program draws with, so that starting the program
+// decodes nothing. Both are taken in by the assembler (.incbin); OUT.cpp names every file with a
+// hash of its bytes, so that a compiler cache sees a new picture as a new source.
 #include <png.h>
 
 #include <algorithm>
@@ -139,8 +139,11 @@ int main(int argc, char** argv)
     std::ostringstream assembly;
     std::ostringstream declarations;
     std::ostringstream tables;
-    if (!Embed(argv[3], rawDir, "Bitmaps", assembly, declarations, tables) ||
-        !Embed(argv[4], rawDir, "Icons", assembly, declarations, tables)) {
+    const fsys::path bitmaps = argv[3], icons = argv[4];
+    if (!Embed(bitmaps, rawDir, "Bitmaps", assembly, declarations, tables) ||
+        !Embed(icons, rawDir, "Icons", assembly, declarations, tables) ||
+        !Embed(bitmaps / "2x", rawDir, "Bitmaps2x", assembly, declarations, tables) ||
+        !Embed(icons / "2x", rawDir, "Icons2x", assembly, declarations, tables)) {
         return 1;
     }
     std::ostringstream text;
@@ -150,7 +153,9 @@ int main(int argc, char** argv)
          << declarations.str() << "\nnamespace tolvar {\nnamespace {\n\n"
          << tables.str() << "\n} // namespace\n\n"
          << "std::span<const EmbeddedPicture> BitmapResources() { return kBitmaps; }\n"
-         << "std::span<const EmbeddedPicture> IconResources() { return kIcons; }\n\n"
+         << "std::span<const EmbeddedPicture> IconResources() { return kIcons; }\n"
+         << "std::span<const EmbeddedPicture> BitmapResourcesAt2x() { return kBitmaps2x; }\n"
+         << "std::span<const EmbeddedPicture> IconResourcesAt2x() { return kIcons2x; }\n\n"
          << "} // namespace tolvar\n";
     std::ofstream(argv[1], std::ios::binary | std::ios::trunc) << text.str();
     return 0;

@@ -12,6 +12,8 @@ namespace tolvar::skin {
 
 namespace {
 
+int g_scale = 1;
+
 float Clamp01(float v)
 {
     return std::clamp(v, 0.0f, 1.0f);
@@ -35,6 +37,16 @@ Rgba SampleStops(const std::vector<Stop>& stops, float t)
 }
 
 } // namespace
+
+void SetDrawScale(int scale)
+{
+    g_scale = std::max(scale, 1);
+}
+
+int DrawScale()
+{
+    return g_scale;
+}
 
 Rgba Rgb8(int r, int g, int b, float a)
 {
@@ -139,16 +151,20 @@ Shape Intersect(Shape a, Shape b)
 }
 
 Mask::Mask(int width, int height)
-    : m_width(width), m_height(height), m_values(static_cast<size_t>(width) * height, 0.0f)
+    : m_scale(g_scale), m_width(width * m_scale), m_height(height * m_scale),
+      m_values(static_cast<size_t>(m_width) * m_height, 0.0f)
 {
 }
 
+// Shapes measure in units: a pixel centre goes in as units and the distance
+// comes back as pixels, so an edge stays one pixel soft at any scale.
 Mask Mask::Fill(int width, int height, const Shape& shape)
 {
     Mask m(width, height);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            m.At(x, y) = Clamp01(0.5f - shape(x + 0.5f, y + 0.5f));
+    const float s = static_cast<float>(m.m_scale);
+    for (int y = 0; y < m.m_height; ++y) {
+        for (int x = 0; x < m.m_width; ++x) {
+            m.At(x, y) = Clamp01(0.5f - shape((x + 0.5f) / s, (y + 0.5f) / s) * s);
         }
     }
     return m;
@@ -157,9 +173,11 @@ Mask Mask::Fill(int width, int height, const Shape& shape)
 Mask Mask::Stroke(int width, int height, const Shape& shape, float lineWidth, float inset)
 {
     Mask m(width, height);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const float d = std::abs(shape(x + 0.5f, y + 0.5f) + inset) - lineWidth / 2;
+    const float s = static_cast<float>(m.m_scale);
+    for (int y = 0; y < m.m_height; ++y) {
+        for (int x = 0; x < m.m_width; ++x) {
+            const float d =
+                (std::abs(shape((x + 0.5f) / s, (y + 0.5f) / s) + inset) - lineWidth / 2) * s;
             m.At(x, y) = Clamp01(0.5f - d);
         }
     }
@@ -169,11 +187,12 @@ Mask Mask::Stroke(int width, int height, const Shape& shape, float lineWidth, fl
 Mask Mask::Glow(int width, int height, const Shape& shape, float spread)
 {
     Mask m(width, height);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
+    const float s = static_cast<float>(m.m_scale);
+    for (int y = 0; y < m.m_height; ++y) {
+        for (int x = 0; x < m.m_width; ++x) {
             // Faded to exactly nothing by 1.75 spreads, so a picture cut from
             // a background keeps that background's pixels at its edges.
-            const float d = std::max(shape(x + 0.5f, y + 0.5f), 0.0f) / spread;
+            const float d = std::max(shape((x + 0.5f) / s, (y + 0.5f) / s), 0.0f) / spread;
             m.At(x, y) = std::exp(-d * d * 2.0f) * Clamp01((1.75f - d) / 0.25f);
         }
     }
@@ -191,12 +210,13 @@ float Mask::Sample(int x, int y) const
 Mask Mask::Blurred(int radius) const
 {
     Mask cur = *this;
+    radius *= m_scale;
     if (radius <= 0) {
         return cur;
     }
     const float norm = 1.0f / (2 * radius + 1);
     for (int pass = 0; pass < 3; ++pass) {
-        Mask horizontal(m_width, m_height);
+        Mask horizontal = cur;
         for (int y = 0; y < m_height; ++y) {
             for (int x = 0; x < m_width; ++x) {
                 float sum = 0;
@@ -240,7 +260,8 @@ Mask Mask::Scaled(float factor) const
 }
 
 Canvas::Canvas(int width, int height, const Rgba& fill)
-    : m_width(width), m_height(height), m_pixels(static_cast<size_t>(width) * height, fill)
+    : m_scale(g_scale), m_width(width * m_scale), m_height(height * m_scale),
+      m_pixels(static_cast<size_t>(m_width) * m_height, fill)
 {
 }
 
@@ -268,12 +289,13 @@ void Canvas::Blend(int x, int y, const Rgba& c, float coverage)
 
 void Canvas::Draw(const Mask& mask, const Paint& paint, float opacity, int dx, int dy)
 {
-    for (int y = 0; y < mask.Height(); ++y) {
-        for (int x = 0; x < mask.Width(); ++x) {
+    const float s = static_cast<float>(m_scale);
+    for (int y = 0; y < mask.PixelHeight(); ++y) {
+        for (int x = 0; x < mask.PixelWidth(); ++x) {
             const float cov = mask.At(x, y) * opacity;
             if (cov > 0) {
-                const int tx = x + dx, ty = y + dy;
-                Blend(tx, ty, paint(tx + 0.5f, ty + 0.5f), cov);
+                const int tx = x + dx * m_scale, ty = y + dy * m_scale;
+                Blend(tx, ty, paint((tx + 0.5f) / s, (ty + 0.5f) / s), cov);
             }
         }
     }
@@ -281,14 +303,14 @@ void Canvas::Draw(const Mask& mask, const Paint& paint, float opacity, int dx, i
 
 void Canvas::Draw(const Shape& shape, const Paint& paint, float opacity)
 {
-    Draw(Mask::Fill(m_width, m_height, shape), paint, opacity);
+    Draw(Mask::Fill(Width(), Height(), shape), paint, opacity);
 }
 
 void Canvas::Composite(const Canvas& src, int dx, int dy, float opacity)
 {
-    for (int y = 0; y < src.Height(); ++y) {
-        for (int x = 0; x < src.Width(); ++x) {
-            Blend(x + dx, y + dy, src.At(x, y), opacity);
+    for (int y = 0; y < src.PixelHeight(); ++y) {
+        for (int x = 0; x < src.PixelWidth(); ++x) {
+            Blend(x + dx * m_scale, y + dy * m_scale, src.At(x, y), opacity);
         }
     }
 }
@@ -296,10 +318,10 @@ void Canvas::Composite(const Canvas& src, int dx, int dy, float opacity)
 Canvas Canvas::Crop(int x0, int y0, int width, int height) const
 {
     Canvas out(width, height);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const int sx = std::clamp(x + x0, 0, m_width - 1);
-            const int sy = std::clamp(y + y0, 0, m_height - 1);
+    for (int y = 0; y < out.m_height; ++y) {
+        for (int x = 0; x < out.m_width; ++x) {
+            const int sx = std::clamp(x + x0 * m_scale, 0, m_width - 1);
+            const int sy = std::clamp(y + y0 * m_scale, 0, m_height - 1);
             out.At(x, y) = At(sx, sy);
         }
     }

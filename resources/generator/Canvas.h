@@ -37,6 +37,14 @@ Shape Union(Shape a, Shape b);
 Shape Subtract(Shape a, Shape b);
 Shape Intersect(Shape a, Shape b);
 
+// How many pixels one unit of every drawing covers: 1 for the normal set, 2
+// for the set of high-density screens. Shapes, paints, sizes and offsets are
+// given in units; masks and canvases made while a scale holds keep their
+// pixels at it, so a picture is drawn again with twice the detail rather than
+// enlarged.
+void SetDrawScale(int scale);
+int DrawScale();
+
 // Coverage per pixel, 0 to 1: what a shape, a stroke or a line of text
 // leaves behind before it is painted.
 class Mask
@@ -50,8 +58,11 @@ public:
     // A soft halo outside the outline that fades over spread pixels.
     static Mask Glow(int width, int height, const Shape& shape, float spread);
 
-    int Width() const { return m_width; }
-    int Height() const { return m_height; }
+    int Width() const { return m_width / m_scale; } // in units
+    int Height() const { return m_height / m_scale; }
+    int PixelWidth() const { return m_width; }
+    int PixelHeight() const { return m_height; }
+    int Scale() const { return m_scale; }
     float& At(int x, int y) { return m_values[static_cast<size_t>(y) * m_width + x]; }
     float At(int x, int y) const { return m_values[static_cast<size_t>(y) * m_width + x]; }
     float Sample(int x, int y) const; // 0 outside
@@ -62,6 +73,7 @@ public:
     Mask Scaled(float factor) const;
 
 private:
+    int m_scale;
     int m_width;
     int m_height;
     std::vector<float> m_values;
@@ -73,8 +85,12 @@ class Canvas
 public:
     Canvas(int width, int height, const Rgba& fill = {0, 0, 0, 0});
 
-    int Width() const { return m_width; }
-    int Height() const { return m_height; }
+    int Width() const { return m_width / m_scale; } // in units
+    int Height() const { return m_height / m_scale; }
+    int PixelWidth() const { return m_width; }
+    int PixelHeight() const { return m_height; }
+    int Scale() const { return m_scale; }
+    // Pixels, not units.
     Rgba& At(int x, int y) { return m_pixels[static_cast<size_t>(y) * m_width + x]; }
     const Rgba& At(int x, int y) const { return m_pixels[static_cast<size_t>(y) * m_width + x]; }
 
@@ -84,11 +100,12 @@ public:
     void Draw(const Shape& shape, const Paint& paint, float opacity = 1.0f);
     void Composite(const Canvas& src, int dx, int dy, float opacity = 1.0f);
 
-    Canvas Crop(int x, int y, int width, int height) const;
+    Canvas Crop(int x, int y, int width, int height) const; // in units
     // Greyscale and darkened toward ground: how a disabled picture looks.
     Canvas Dimmed(const Rgba& ground, float amount) const;
 
 private:
+    int m_scale;
     int m_width;
     int m_height;
     std::vector<Rgba> m_pixels;

@@ -34,14 +34,14 @@ bool WritePng(const std::string& path, const Canvas& canvas, PngAlpha alpha)
     const bool keepAlpha = alpha == PngAlpha::Keep;
     const int channels = keepAlpha ? 4 : 3;
     png_init_io(png, file);
-    png_set_IHDR(png, info, canvas.Width(), canvas.Height(), 8,
+    png_set_IHDR(png, info, canvas.PixelWidth(), canvas.PixelHeight(), 8,
                  keepAlpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_set_compression_level(png, 9);
     png_write_info(png, info);
-    std::vector<unsigned char> row(static_cast<size_t>(canvas.Width()) * channels);
-    for (int y = 0; y < canvas.Height(); ++y) {
-        for (int x = 0; x < canvas.Width(); ++x) {
+    std::vector<unsigned char> row(static_cast<size_t>(canvas.PixelWidth()) * channels);
+    for (int y = 0; y < canvas.PixelHeight(); ++y) {
+        for (int x = 0; x < canvas.PixelWidth(); ++x) {
             const Rgba& p = canvas.At(x, y);
             const float k = keepAlpha ? 1.0f : p.a; // flattened onto black
             unsigned char* out = &row[static_cast<size_t>(x) * channels];

@@ -386,9 +386,12 @@ Canvas SkinArtist::ActivityBar(const Canvas& ground, bool filled)
     }
     // Segments every six pixels, like a row of lamps.
     Mask ticks(w, h);
-    for (int x = 9; x < w - 6; x += 6) {
-        for (int y = 9; y < 16; ++y) {
-            ticks.At(x, y) = 1.0f;
+    const int s = ticks.Scale();
+    for (int x = 9 * s; x < (w - 6) * s; x += 6 * s) {
+        for (int y = 9 * s; y < 16 * s; ++y) {
+            for (int dx = 0; dx < s; ++dx) {
+                ticks.At(x + dx, y) = 1.0f;
+            }
         }
     }
     ticks = ticks.Multiplied(Mask::Fill(w, h, lamp));
@@ -499,8 +502,8 @@ Canvas SkinArtist::Icon(int index)
         const Mask inside = Mask::Fill(16, 16, Circle(8, 8, 6.0f));
         Mask lines(16, 16);
         auto add = [&lines](const Mask& m, float strength) {
-            for (int y = 0; y < 16; ++y) {
-                for (int x = 0; x < 16; ++x) {
+            for (int y = 0; y < lines.PixelHeight(); ++y) {
+                for (int x = 0; x < lines.PixelWidth(); ++x) {
                     lines.At(x, y) = std::max(lines.At(x, y), m.At(x, y) * strength);
                 }
             }
@@ -556,10 +559,10 @@ Canvas SkinArtist::IconStrip(bool dimmed)
         }
         // Edges are blended onto the navy ground the trees paint; what is
         // mostly empty becomes the red key, so the image list shows through.
-        for (int y = 0; y < 16; ++y) {
-            for (int x = 0; x < 16; ++x) {
+        for (int y = 0; y < icon.PixelHeight(); ++y) {
+            for (int x = 0; x < icon.PixelWidth(); ++x) {
                 const Rgba p = icon.At(x, y);
-                Rgba& out = strip.At(i * 16 + x, y);
+                Rgba& out = strip.At(i * icon.PixelWidth() + x, y);
                 if (p.a < 0.4f) {
                     out = kKey;
                 } else {

@@ -72,9 +72,12 @@ float TextRenderer::Kerning(unsigned previous, unsigned index) const
     return kern.x / 64.0f;
 }
 
+// Sizes, positions and widths are in units of the draw scale; glyphs are
+// rendered at the scale's pixel size, so text is drawn, not enlarged.
 float TextRenderer::Measure(const std::string& text, float pixelSize, float tracking) const
 {
-    SetSize(pixelSize);
+    const float s = static_cast<float>(DrawScale());
+    SetSize(pixelSize * s);
     float width = 0;
     FT_UInt previous = 0;
     for (unsigned char ch : text) {
@@ -86,27 +89,32 @@ float TextRenderer::Measure(const std::string& text, float pixelSize, float trac
         previous = index;
     }
     if (!text.empty()) {
-        width += tracking * static_cast<float>(text.size() - 1);
+        width += tracking * s * static_cast<float>(text.size() - 1);
     }
-    return width;
+    return width / s;
 }
 
 float TextRenderer::CapHeight(float pixelSize) const
 {
-    SetSize(pixelSize);
+    const float s = static_cast<float>(DrawScale());
+    SetSize(pixelSize * s);
     if (FT_Load_Char(m_face, 'H', FT_LOAD_TARGET_LIGHT) != 0) {
         return pixelSize * 0.7f;
     }
-    return m_face->glyph->metrics.height / 64.0f;
+    return m_face->glyph->metrics.height / 64.0f / s;
 }
 
 Mask TextRenderer::Render(int width, int height, const std::string& text, float x, float baseline,
                           float pixelSize, float tracking) const
 {
-    SetSize(pixelSize);
+    const float s = static_cast<float>(DrawScale());
+    SetSize(pixelSize * s);
     Mask mask(width, height);
-    float pen = x;
-    const int base = static_cast<int>(std::lround(baseline));
+    width = mask.PixelWidth();
+    height = mask.PixelHeight();
+    tracking *= s;
+    float pen = x * s;
+    const int base = static_cast<int>(std::lround(baseline * s));
     FT_UInt previous = 0;
     for (unsigned char ch : text) {
         const FT_UInt index = FT_Get_Char_Index(m_face, ch);

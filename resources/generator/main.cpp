@@ -1,5 +1,6 @@
 // tolvar-skin-generator RESOURCES_DIR: draws every bitmap and icon of the skin
-// into RESOURCES_DIR/bitmaps and RESOURCES_DIR/icons. The PNGs are committed;
+// into RESOURCES_DIR/bitmaps and RESOURCES_DIR/icons, and once more at twice
+// the detail for high-density screens into their 2x folders. The PNGs are committed;
 // run this after changing a drawing (cmake --build ... --target regenerate-skin).
 // tolvar-skin-generator --app-icon SIZE FILE: the application icon at SIZE
 // pixels, for the desktop's icon theme.
@@ -35,23 +36,29 @@ int main(int argc, char** argv)
     }
     try {
         const std::filesystem::path root = argv[1];
-        std::filesystem::create_directories(root / "bitmaps");
-        std::filesystem::create_directories(root / "icons");
-        SkinArtist artist;
         int failures = 0;
-        for (const Picture& p : artist.DrawAll()) {
-            const auto path = (root / "bitmaps" / p.file).string();
-            if (!WritePng(path, p.canvas, PngAlpha::Opaque)) {
-                std::fprintf(stderr, "cannot write %s\n", path.c_str());
-                ++failures;
+        for (int scale : {1, 2}) {
+            SetDrawScale(scale);
+            const std::filesystem::path bitmaps =
+                scale == 1 ? root / "bitmaps" : root / "bitmaps" / "2x";
+            const std::filesystem::path icons = scale == 1 ? root / "icons" : root / "icons" / "2x";
+            std::filesystem::create_directories(bitmaps);
+            std::filesystem::create_directories(icons);
+            SkinArtist artist;
+            for (const Picture& p : artist.DrawAll()) {
+                const auto path = (bitmaps / p.file).string();
+                if (!WritePng(path, p.canvas, PngAlpha::Opaque)) {
+                    std::fprintf(stderr, "cannot write %s\n", path.c_str());
+                    ++failures;
+                }
             }
-        }
-        // The application, tray and About icons share one picture.
-        for (const char* file : {"195_application.png", "159_tray.png", "128_about.png"}) {
-            const auto path = (root / "icons" / file).string();
-            if (!WritePng(path, artist.AppIcon(32), PngAlpha::Keep)) {
-                std::fprintf(stderr, "cannot write %s\n", path.c_str());
-                ++failures;
+            // The application, tray and About icons share one picture.
+            for (const char* file : {"195_application.png", "159_tray.png", "128_about.png"}) {
+                const auto path = (icons / file).string();
+                if (!WritePng(path, artist.AppIcon(32), PngAlpha::Keep)) {
+                    std::fprintf(stderr, "cannot write %s\n", path.c_str());
+                    ++failures;
+                }
             }
         }
         return failures == 0 ? 0 : 1;

@@ -2,7 +2,8 @@
 // free loopback port: what the screen shows, the system menu's About item,
 // Escape ending the process, the tray icon under trayer, and (as root) the
 // user's tasks on drives made of tmpfs mounts under /media, by mouse and by
-// keyboard alone.
+// keyboard alone, and the window at twice the density.
+#include "platform/gfx/Region.h"
 #include "resources/Resources.h"
 #include "tests/net/ServerProcess.h"
 #include "tests/storage/TestSaves.h"
@@ -34,6 +35,11 @@
 #include <thread>
 #include <unistd.h>
 
+// Last: Xlib's macros (None, Status) would clash with the test framework's names.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/shape.h>
+
 namespace tolvar::test {
 namespace {
 
@@ -62,10 +68,11 @@ protected:
                                                      server->Url("/tolvar_settings.asp")});
     }
 
-    // What a command on the test's display prints, or nullopt when it fails.
-    std::optional<std::string> Output(const std::string& command)
+    // What a command on a display prints, or nullopt when it fails.
+    std::optional<std::string> Output(const std::string& command) { return Output(xvfb, command); }
+    std::optional<std::string> Output(const XvfbServer& on, const std::string& command)
     {
-        return CommandOutput("DISPLAY=" + xvfb.Display() + " " + command + " 2>/dev/null");
+        return CommandOutput("DISPLAY=" + on.Display() + " " + command + " 2>/dev/null");
     }
     bool Run(const std::string& command) { return Output(command).has_value(); }
     bool Visible(const std::string& name)
@@ -73,10 +80,11 @@ protected:
         return Run("xdotool search --onlyvisible --name '^" + name + "$'");
     }
 
-    std::optional<gfx::Bitmap> Screen()
+    std::optional<gfx::Bitmap> Screen() { return Screen(xvfb); }
+    std::optional<gfx::Bitmap> Screen(const XvfbServer& on)
     {
         const auto file = dir / "screen.png";
-        if (!Run("/usr/bin/import -window root '" + file.string() + "'")) {
+        if (!Output(on, "/usr/bin/import -window root '" + file.string() + "'")) {
             return std::nullopt;
         }
         return gfx::Bitmap::LoadPng(file);
@@ -132,6 +140,155 @@ TEST_F(AppX11Test, MainWindowShowsItsSkinOpensAboutAndEndsOnEscape)
 
     ASSERT_TRUE(Run("xdotool key Escape"));
     EXPECT_EQ(app->WaitForExit(5s), 0);
+}
+
+// Distinct colours in a part of a picture.
+std::size_t DistinctColours(const gfx::Bitmap& picture, const gfx::Rect& part)
+{
+    std::vector<gfx::Color> colours;
+    for (int y = part.top; y < part.bottom; ++y) {
+        for (int x = part.left; x < part.right; ++x) {
+            colours.push_back(picture.Pixel(x, y) & 0xFFFFFF);
+        }
+    }
+    std::sort(colours.begin(), colours.end());
+    return static_cast<std::size_t>(std::unique(colours.begin(), colours.end()) - colours.begin());
+}
+
+// With Xft.dpi at 192 in the X resources, as xrdb puts it there, the program
+// draws at twice the size: the window and its corner region are doubled, a
+// click at twice a button's place presses it, and the window looks like the
+// one of a normal screen with more detail, not like it enlarged.
+TEST_F(AppX11Test, AtTwiceTheDpiEverythingIsTwiceTheSizeWithMoreDetail)
+{
+    XvfbServer screen(2000, 1400);
+    ASSERT_TRUE(screen.Ok());
+    Display* display = XOpenDisplay(screen.Display().c_str());
+    ASSERT_NE(display, nullptr);
+    const Window root = DefaultRootWindow(display);
+    struct Shown
+    {
+        gfx::Bitmap window;
+        unsigned long id = 0;
+        gfx::Point at;
+    };
+    auto start = [&](int scale) {
+        Shown run;
+        auto app = std::make_unique<DisplayProcess>(
+            screen.Display(), std::vector<std::string>{TOLVAR_APP, "--settings",
+                                                       server->Url("/tolvar_settings.asp")});
+        std::optional<std::string> found;
+        EXPECT_TRUE(Eventually([&] {
+            found = Output(screen, "xdotool search --onlyvisible --name "
+                                   "'^Tolvar for PlayStation2$' getwindowgeometry %@");
+            return found && found->find("Geometry") != std::string::npos;
+        })) << "no main window at scale "
+            << scale;
+        if (!found) {
+            return std::make_pair(std::move(app), run);
+        }
+        int w = 0, h = 0;
+        EXPECT_EQ(std::sscanf(found->c_str(), "Window %lu", &run.id), 1);
+        EXPECT_EQ(std::sscanf(found->c_str() + found->find("Position"), "Position: %d,%d",
+                              &run.at.x, &run.at.y),
+                  2);
+        EXPECT_EQ(std::sscanf(found->c_str() + found->find("Geometry"), "Geometry: %dx%d", &w, &h),
+                  2);
+        EXPECT_EQ(w, 700 * scale);
+        EXPECT_EQ(h, 494 * scale);
+        // Painted and settled once the Online Tree has listed its folders.
+        std::optional<gfx::Bitmap> before;
+        EXPECT_TRUE(Eventually([&] {
+            auto shot = Screen(screen);
+            if (!shot) {
+                return false;
+            }
+            const bool settled = before && *before == *shot;
+            before = std::move(shot);
+            std::this_thread::sleep_for(400ms);
+            return settled;
+        }));
+        if (before) {
+            run.window = before->Crop(gfx::Rect::FromSize(run.at, {700 * scale, 494 * scale}));
+        }
+        return std::make_pair(std::move(app), run);
+    };
+
+    auto [normal, one] = start(1);
+    ASSERT_FALSE(one.window.IsNull());
+    one.window.SavePng("app_main_window_1x.png");
+    // EXIT, at (526, 17) sized 138 x 34 in the layout.
+    const gfx::Point exitMiddle{526 + 69, 17 + 17};
+    ASSERT_TRUE(Output(screen, "xdotool mousemove " + std::to_string(one.at.x + exitMiddle.x) +
+                                   " " + std::to_string(one.at.y + exitMiddle.y) + " click 1"));
+    ASSERT_EQ(normal->WaitForExit(5s), 0);
+
+    // What xrdb -merge does: the resources go on the root window.
+    const std::string resources = "Xft.dpi:\t192\n";
+    XChangeProperty(display, root, XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(resources.data()),
+                    static_cast<int>(resources.size()));
+    XSync(display, False);
+    auto [dense, two] = start(2);
+    ASSERT_FALSE(two.window.IsNull());
+    two.window.SavePng("app_main_window_2x.png");
+
+    // The shape is the normal one's rounded region, each pixel of it doubled.
+    const gfx::Region region = gfx::Region::RoundRect({0, 0, 700, 494}, 40, 40);
+    int count = 0, ordering = 0;
+    XRectangle* rects = XShapeGetRectangles(display, two.id, ShapeBounding, &count, &ordering);
+    std::vector<std::pair<int, int>> rows(988, {0, 0});
+    for (int i = 0; i < count; ++i) {
+        for (int y = rects[i].y; y < rects[i].y + rects[i].height && y < 988; ++y) {
+            rows[static_cast<std::size_t>(y)] = {rects[i].x, rects[i].x + rects[i].width};
+        }
+    }
+    XFree(rects);
+    int wrongRows = 0;
+    for (const gfx::Region::Span& span : region.Spans()) {
+        for (int y : {2 * span.y, 2 * span.y + 1}) {
+            wrongRows +=
+                rows[static_cast<std::size_t>(y)] != std::make_pair(2 * span.left, 2 * span.right);
+        }
+    }
+    EXPECT_EQ(wrongRows, 0);
+    EXPECT_EQ(rows[0], std::make_pair(2 * region.Spans()[0].left, 2 * region.Spans()[0].right));
+
+    // The same layout: averaged over 2 x 2 pixels, the dense window is the
+    // normal one, inside the region.
+    long difference = 0, compared = 0;
+    for (const gfx::Region::Span& span : region.Spans()) {
+        for (int x = span.left; x < span.right; ++x) {
+            for (int shift : {16, 8, 0}) {
+                int sum = 0;
+                for (int d = 0; d < 4; ++d) {
+                    sum += (two.window.Pixel(2 * x + d % 2, 2 * span.y + d / 2) >> shift) & 0xFF;
+                }
+                difference += std::abs(
+                    sum / 4 - static_cast<int>((one.window.Pixel(x, span.y) >> shift) & 0xFF));
+                ++compared;
+            }
+        }
+    }
+    const double meanDifference = static_cast<double>(difference) / static_cast<double>(compared);
+    EXPECT_LT(meanDifference, 4.0);
+
+    // More detail: the Online Tree's "Online Database", text drawn at run
+    // time, holds more colours than the normal one, which enlarging cannot add.
+    const gfx::Rect text1x = gfx::Rect::FromSize(415, 172, 100, 20);
+    const std::size_t normalColours = DistinctColours(one.window, text1x);
+    const std::size_t denseColours = DistinctColours(two.window, text1x.Scaled(2));
+    EXPECT_GT(normalColours, 40u) << "no text in the Online Tree";
+    EXPECT_GT(denseColours, normalColours * 5 / 4);
+    std::printf("2x window: mean difference %.2f from the normal one averaged; %zu colours in "
+                "text against %zu\n",
+                meanDifference, denseColours, normalColours);
+
+    // EXIT pressed at twice its place.
+    ASSERT_TRUE(Output(screen, "xdotool mousemove " + std::to_string(two.at.x + 2 * exitMiddle.x) +
+                                   " " + std::to_string(two.at.y + 2 * exitMiddle.y) + " click 1"));
+    EXPECT_EQ(dense->WaitForExit(5s), 0) << "EXIT was not pressed";
+    XCloseDisplay(display);
 }
 
 // The X server going away ends the program as Exit does, with status 0, not

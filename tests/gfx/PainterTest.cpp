@@ -158,3 +158,38 @@ TEST(Painter, DottedFocusRectTwiceRestoresThePictureAndPensOutlineRectangles)
     EXPECT_EQ(target.Pixel(1, 0), Rgb(1, 1, 1));
     EXPECT_EQ(target.Pixel(10, 10), kBack);
 }
+
+// At scale 2 a picture comes from its detail where it has one (else each pixel
+// is doubled), clipped in layout pixels, and a line of text is drawn whole in
+// the face of twice the size, which may run wider than twice the layout's.
+TEST(Painter, AtScaleTwoPicturesUseTheirDetailAndTextIsDrawnWhole)
+{
+    Bitmap picture(2, 1, kRed);
+    Bitmap detail(4, 2, kRed);
+    detail.SetPixel(1, 1, Rgb(0, 255, 0));
+    picture.SetDetail(detail);
+    Bitmap plain(2, 1, Rgb(0, 0, 255));
+
+    Bitmap target(20, 10, kBack);
+    Painter p(target, {1, 1}, Rect::FromSize(0, 0, 9, 4), 2);
+    p.DrawBitmap({0, 0}, picture);
+    p.DrawBitmap({7, 0}, plain); // its second pixel is outside the clip
+    EXPECT_EQ(target.Pixel(3, 3), Rgb(0, 255, 0));
+    EXPECT_EQ(CountNot(target, kBack, target.Bounds()), 8 + 4);
+    EXPECT_EQ(target.Pixel(17, 3), Rgb(0, 0, 255));
+    EXPECT_EQ(target.Pixel(19, 3), kBack);
+    EXPECT_EQ(p.ClipRect(), (Rect{-1, -1, 8, 3}));
+
+    const std::string text = "About ZyferV3 WWW";
+    const FontPtr font = Font::Label();
+    const Font& large = font->AtScale(2);
+    ASSERT_NEAR(large.PixelSize(), 2 * font->PixelSize(), 0.01);
+    Bitmap drawn(400, 60, kBack), whole(400, 60, kBack);
+    Painter q(drawn, {0, 0}, {0, 0, 200, 30}, 2);
+    q.SetFont(font);
+    q.SetBackgroundMode(BackgroundMode::Transparent);
+    q.SetTextColor(kRed);
+    q.DrawText({5, 5}, text);
+    large.DrawText(whole, {10, 10}, U"About ZyferV3 WWW", kRed, whole.Bounds());
+    EXPECT_EQ(drawn, whole);
+}

@@ -105,28 +105,49 @@ TEST(ResourcesTest, TheGeneratorDrawsExactlyTheCommittedPictures)
         std::string("\"") + TOLVAR_SKIN_GENERATOR + "\" \"" + out.Path().string() + "\"";
     ASSERT_EQ(std::system(command.c_str()), 0);
     int compared = 0;
-    for (const char* folder : {"bitmaps", "icons"}) {
+    for (const std::string folder : {"bitmaps", "icons", "bitmaps/2x", "icons/2x"}) {
         const std::filesystem::path committed =
             std::filesystem::path(TOLVAR_RESOURCES_DIR) / folder;
+        const bool at2x = folder.ends_with("2x");
+        const bool icons = folder.starts_with("icons");
         for (const auto& entry : std::filesystem::directory_iterator(committed)) {
+            if (entry.is_directory()) {
+                continue;
+            }
             const auto drawn = gfx::Bitmap::LoadPng(out.Path() / folder / entry.path().filename());
             const auto stored = gfx::Bitmap::LoadPng(entry.path());
             ASSERT_TRUE(drawn.has_value()) << entry.path().filename() << " is no longer drawn";
             ASSERT_TRUE(stored.has_value()) << entry.path();
             EXPECT_TRUE(*drawn == *stored)
-                << entry.path().filename() << " differs: regenerate-skin";
-            // The program holds the picture decoded at build time.
+                << folder << "/" << entry.path().filename() << " differs: regenerate-skin";
+            // The program holds the picture decoded at build time; each is
+            // drawn again at twice the size for high-density screens.
             const std::string stem = entry.path().stem().string();
             const int id = std::atoi(stem.c_str());
-            const gfx::Bitmap built = std::string(folder) == "icons" ? LoadIconResource(id)
-                                      : id > 0                       ? LoadBitmapResource(id)
-                                                                     : LoadBitmapResource(stem);
-            EXPECT_TRUE(built == *stored) << entry.path().filename() << " is built in otherwise";
+            const EmbeddedPicture* built = icons    ? FindIconResource(id)
+                                           : id > 0 ? FindBitmapResource(id)
+                                                    : FindBitmapResource(stem);
+            ASSERT_NE(built, nullptr) << entry.path().filename();
+            if (at2x) {
+                const auto table = icons ? IconResourcesAt2x() : BitmapResourcesAt2x();
+                const auto one = icons ? IconResources() : BitmapResources();
+                built = &table[static_cast<std::size_t>(built - one.data())];
+            }
+            const gfx::Bitmap pixels =
+                gfx::Bitmap::FromPixels(built->width, built->height, built->pixels);
+            EXPECT_TRUE(pixels == *stored)
+                << folder << "/" << entry.path().filename() << " is built in otherwise";
+            if (!at2x) {
+                const auto twice = gfx::Bitmap::LoadPng(committed / "2x" / entry.path().filename());
+                ASSERT_TRUE(twice.has_value()) << entry.path().filename() << " has no 2x drawing";
+                EXPECT_EQ(twice->GetSize(), (gfx::Size{2 * stored->Width(), 2 * stored->Height()}));
+            }
             ++compared;
         }
     }
     EXPECT_EQ(static_cast<std::size_t>(compared),
-              BitmapResources().size() + IconResources().size());
+              BitmapResources().size() + IconResources().size() + BitmapResourcesAt2x().size() +
+                  IconResourcesAt2x().size());
 }
 
 } // namespace

@@ -204,3 +204,25 @@ TEST(X11, EditSharesTheClipboardAndThePrimarySelectionWithOtherPrograms)
     edit.Destroy();
     form.Destroy();
 }
+
+// What the desktop asks for decides the device scale: $GDK_SCALE first, as
+// GTK programs take it, then Xft.dpi from the X resources.
+TEST(X11, DeviceScaleFromGdkScaleElseXftDpi)
+{
+    struct Case
+    {
+        const char* gdkScale;
+        const char* xftDpi;
+        int scale;
+    };
+    const Case cases[] = {
+        {nullptr, nullptr, 1}, {nullptr, "", 1},    {nullptr, "96", 1},  {nullptr, "143.9", 1},
+        {nullptr, "144", 2},   {nullptr, "192", 2}, {nullptr, "288", 2}, {"", "192", 2},
+        {"1", "192", 1},       {"2", "96", 2},      {"3", nullptr, 2},   {"2.5", "96", 1},
+        {"x", "192", 2},       {"0", nullptr, 1},   {nullptr, "dpi", 1},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(X11Backend::PickScale(c.gdkScale, c.xftDpi), c.scale)
+            << (c.gdkScale ? c.gdkScale : "(unset)") << " / " << (c.xftDpi ? c.xftDpi : "(none)");
+    }
+}

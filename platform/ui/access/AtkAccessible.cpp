@@ -3,6 +3,7 @@
 // Everything here runs on the UI thread.
 #include "platform/ui/access/AtkAccessible.h"
 
+#include "platform/gfx/DeviceScale.h"
 #include "platform/ui/WindowSystem.h"
 #include "platform/ui/access/AtkStates.h"
 
@@ -152,6 +153,7 @@ void GetExtents(AtkComponent* component, gint* x, gint* y, gint* width, gint* he
         const Rect top = window->TopLevel()->GetWindowRect();
         r = Rect::FromSize(r.left - top.left, r.top - top.top, r.Width(), r.Height());
     }
+    r = r.Scaled(gfx::DeviceScale()); // the desktop measures in display pixels
     *x = r.left;
     *y = r.top;
     *width = r.Width();

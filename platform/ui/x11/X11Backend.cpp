@@ -6,6 +6,7 @@
 // by a handler goes on reading the same queue.
 #include "platform/ui/x11/X11Backend.h"
 
+#include "platform/gfx/DeviceScale.h"
 #include "platform/ui/x11/X11DragCursors.h"
 #include "platform/ui/x11/X11KeyMap.h"
 #include "platform/ui/x11/X11NativeWindow.h"
@@ -13,6 +14,7 @@
 #include "platform/ui/x11/Xdnd.h"
 
 #include <X11/Xlib.h>
+#include <X11/Xresource.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
 #include <X11/extensions/shape.h>
@@ -25,6 +27,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 namespace tolvar::ui {
@@ -53,7 +57,64 @@ sigset_t EndSignals()
     return set;
 }
 
+// The Xft.dpi resource the desktop set with xrdb, empty when there is none.
+std::string XftDpi(Display* display)
+{
+    const char* resources = XResourceManagerString(display);
+    if (resources == nullptr) {
+        return {};
+    }
+    XrmInitialize();
+    XrmDatabase database = XrmGetStringDatabase(resources);
+    if (database == nullptr) {
+        return {};
+    }
+    std::string dpi;
+    char* type = nullptr;
+    XrmValue value{};
+    if (XrmGetResource(database, "Xft.dpi", "Xft.Dpi", &type, &value) && value.addr != nullptr) {
+        dpi.assign(value.addr, value.size > 0 ? value.size - 1 : 0);
+    }
+    XrmDestroyDatabase(database);
+    return dpi;
+}
+
+int FloorDiv(int v, int k)
+{
+    return v >= 0 ? v / k : -((-v + k - 1) / k);
+}
+
 } // namespace
+
+int X11Backend::PickScale(const char* gdkScale, const char* xftDpi)
+{
+    if (gdkScale != nullptr && *gdkScale != '\0') {
+        char* end = nullptr;
+        const long scale = std::strtol(gdkScale, &end, 10);
+        if (*end == '\0' && scale >= 1) {
+            return scale >= 2 ? 2 : 1;
+        }
+    }
+    if (xftDpi != nullptr && *xftDpi != '\0') {
+        char* end = nullptr;
+        const double dpi = std::strtod(xftDpi, &end);
+        if (end != xftDpi && dpi >= 144.0) {
+            return 2;
+        }
+    }
+    return 1;
+}
+
+Point X11Backend::ToLayout(int x, int y)
+{
+    const int k = gfx::DeviceScale();
+    return {FloorDiv(x, k), FloorDiv(y, k)};
+}
+
+Point X11Backend::ToDevice(Point p)
+{
+    return p.Scaled(gfx::DeviceScale());
+}
 
 std::unique_ptr<X11Backend> X11Backend::Open(const char* displayName)
 {
@@ -81,6 +142,7 @@ std::unique_ptr<X11Backend> X11Backend::Open(const char* displayName)
         // Windows stay rectangular; everything else works.
     }
     backend->m_shm = XShmQueryExtension(display) == True;
+    gfx::SetDeviceScale(PickScale(std::getenv("GDK_SCALE"), XftDpi(display).c_str()));
     return backend;
 }
 
@@ -273,13 +335,14 @@ Point X11Backend::CursorPos() const
     unsigned mask = 0;
     XQueryPointer(m_display, DefaultRootWindow(m_display), &root, &child, &rootX, &rootY, &winX,
                   &winY, &mask);
-    return {rootX, rootY};
+    return ToLayout(rootX, rootY);
 }
 
 Size X11Backend::ScreenSize() const
 {
     int screen = DefaultScreen(m_display);
-    return {DisplayWidth(m_display, screen), DisplayHeight(m_display, screen)};
+    const int k = gfx::DeviceScale();
+    return {DisplayWidth(m_display, screen) / k, DisplayHeight(m_display, screen) / k};
 }
 
 void X11Backend::AnnounceDropTarget(WindowHandle topLevel)
@@ -373,12 +436,12 @@ void X11Backend::Translate(XEvent& event, InputSink& sink)
     switch (event.type) {
     case MotionNotify:
         out.type = InputEvent::Type::PointerMove;
-        out.screen = {event.xmotion.x_root, event.xmotion.y_root};
+        out.screen = ToLayout(event.xmotion.x_root, event.xmotion.y_root);
         out.modifiers = Modifiers(event.xmotion.state);
         break;
     case EnterNotify:
         out.type = InputEvent::Type::PointerMove;
-        out.screen = {event.xcrossing.x_root, event.xcrossing.y_root};
+        out.screen = ToLayout(event.xcrossing.x_root, event.xcrossing.y_root);
         out.modifiers = Modifiers(event.xcrossing.state);
         break;
     case LeaveNotify:
@@ -386,13 +449,13 @@ void X11Backend::Translate(XEvent& event, InputSink& sink)
             return; // grabs begin and end with crossings that move nothing
         }
         out.type = InputEvent::Type::PointerLeft;
-        out.screen = {event.xcrossing.x_root, event.xcrossing.y_root};
+        out.screen = ToLayout(event.xcrossing.x_root, event.xcrossing.y_root);
         out.modifiers = Modifiers(event.xcrossing.state);
         break;
     case ButtonPress:
     case ButtonRelease: {
         bool press = event.type == ButtonPress;
-        out.screen = {event.xbutton.x_root, event.xbutton.y_root};
+        out.screen = ToLayout(event.xbutton.x_root, event.xbutton.y_root);
         out.modifiers = Modifiers(event.xbutton.state);
         unsigned button = event.xbutton.button;
         if (button == 4 || button == 5) {
@@ -418,7 +481,7 @@ void X11Backend::Translate(XEvent& event, InputSink& sink)
         KeySym sym = NoSymbol;
         int length = XLookupString(&event.xkey, buffer, sizeof buffer, &sym, nullptr);
         out.modifiers = Modifiers(event.xkey.state);
-        out.screen = {event.xkey.x_root, event.xkey.y_root};
+        out.screen = ToLayout(event.xkey.x_root, event.xkey.y_root);
         out.virtualKey = VirtualKey(sym);
         out.type = event.type == KeyPress ? InputEvent::Type::KeyDown : InputEvent::Type::KeyUp;
         if (out.virtualKey != 0) {
@@ -436,7 +499,8 @@ void X11Backend::Translate(XEvent& event, InputSink& sink)
     case Expose:
         out.type = InputEvent::Type::Exposed;
         out.area = Rect::FromSize(event.xexpose.x, event.xexpose.y, event.xexpose.width,
-                                  event.xexpose.height);
+                                  event.xexpose.height)
+                       .ScaledDownOut(gfx::DeviceScale());
         break;
     case ClientMessage:
         if (static_cast<XAtomId>(event.xclient.data.l[0]) != GetAtom("WM_DELETE_WINDOW")) {
@@ -462,7 +526,7 @@ void X11Backend::Translate(XEvent& event, InputSink& sink)
             return; // only a window manager's synthetic notice carries screen coordinates
         }
         out.type = InputEvent::Type::Moved;
-        out.screen = {event.xconfigure.x, event.xconfigure.y};
+        out.screen = ToLayout(event.xconfigure.x, event.xconfigure.y);
         break;
     case MappingNotify:
         XRefreshKeyboardMapping(&event.xmapping);

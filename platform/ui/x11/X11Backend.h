@@ -31,7 +31,16 @@ class X11Backend final : public Backend
 {
 public:
     // nullptr when the display cannot be opened (name nullptr: $DISPLAY).
+    // Sets the device scale the desktop asks for (PickScale).
     static std::unique_ptr<X11Backend> Open(const char* displayName = nullptr);
+    // 2 for a high-density screen, else 1: $GDK_SCALE when it is set (as
+    // GTK programs do), else 2 when the resource Xft.dpi is 144 or more.
+    static int PickScale(const char* gdkScale, const char* xftDpi);
+
+    // Between our layout pixels (what the window system works in) and the
+    // display's pixels, at gfx::DeviceScale().
+    static Point ToLayout(int x, int y);
+    static Point ToDevice(Point p);
     ~X11Backend() override;
 
     const char* Name() const override { return "x11"; }

@@ -4,6 +4,8 @@
 // ZPixmap layout.
 #include "platform/ui/x11/X11NativeWindow.h"
 
+#include "platform/gfx/DeviceScale.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -23,9 +25,12 @@ bool g_x11Error = false;
 class X11NativeWindow final : public NativeWindow
 {
 public:
-    X11NativeWindow(X11Backend& backend, WindowHandle handle, const Rect& screen, TopLevelKind kind)
-        : m_backend(backend), m_display(backend.m_display)
+    // Rectangles come in layout pixels and go to the server at the device
+    // scale, the frame already being drawn at it.
+    X11NativeWindow(X11Backend& backend, WindowHandle handle, const Rect& layout, TopLevelKind kind)
+        : m_backend(backend), m_display(backend.m_display), m_scale(gfx::DeviceScale())
     {
+        const Rect screen = layout.Scaled(m_scale);
         int screenNumber = DefaultScreen(m_display);
         XSetWindowAttributes attributes{};
         attributes.background_pixmap = None; // the frame covers everything: no flash of grey
@@ -85,8 +90,9 @@ public:
 
     XWindowId Id() const { return m_id; }
 
-    void SetBounds(const Rect& screen) override
+    void SetBounds(const Rect& layout) override
     {
+        const Rect screen = layout.Scaled(m_scale);
         XMoveResizeWindow(m_display, m_id, screen.left, screen.top,
                           static_cast<unsigned>(std::max(screen.Width(), 1)),
                           static_cast<unsigned>(std::max(screen.Height(), 1)));
@@ -112,8 +118,10 @@ public:
         std::vector<XRectangle> rects;
         rects.reserve(region->Spans().size());
         for (const gfx::Region::Span& s : region->Spans()) {
-            rects.push_back({static_cast<short>(s.left), static_cast<short>(s.y),
-                             static_cast<unsigned short>(s.right - s.left), 1});
+            rects.push_back({static_cast<short>(s.left * m_scale),
+                             static_cast<short>(s.y * m_scale),
+                             static_cast<unsigned short>((s.right - s.left) * m_scale),
+                             static_cast<unsigned short>(m_scale)});
         }
         XShapeCombineRectangles(m_display, m_id, ShapeBounding, 0, 0, rects.data(),
                                 static_cast<int>(rects.size()), ShapeSet, YXBanded);
@@ -138,14 +146,19 @@ public:
 
     void SetIcon(const gfx::Bitmap& icon) override
     {
-        // _NET_WM_ICON: width, height, then ARGB pixels, each as a CARDINAL (a long in Xlib).
+        // _NET_WM_ICON: width, height, then ARGB pixels, each as a CARDINAL (a
+        // long in Xlib); the larger drawing follows for desktops that want it.
         std::vector<unsigned long> data;
-        data.reserve(2 + static_cast<std::size_t>(icon.Width()) * icon.Height());
-        data.push_back(static_cast<unsigned long>(icon.Width()));
-        data.push_back(static_cast<unsigned long>(icon.Height()));
-        for (int y = 0; y < icon.Height(); ++y) {
-            for (int x = 0; x < icon.Width(); ++x) {
-                data.push_back(icon.Pixel(x, y));
+        for (const gfx::Bitmap* picture : {&icon, icon.Detail()}) {
+            if (picture == nullptr) {
+                continue;
+            }
+            data.push_back(static_cast<unsigned long>(picture->Width()));
+            data.push_back(static_cast<unsigned long>(picture->Height()));
+            for (int y = 0; y < picture->Height(); ++y) {
+                for (int x = 0; x < picture->Width(); ++x) {
+                    data.push_back(picture->Pixel(x, y));
+                }
             }
         }
         XChangeProperty(m_display, m_id, m_backend.GetAtom("_NET_WM_ICON"), XA_CARDINAL, 32,
@@ -162,7 +175,7 @@ public:
 
     void Present(const gfx::Bitmap& frame, const Rect& dirty) override
     {
-        Rect r = dirty.Intersect(frame.Bounds());
+        Rect r = dirty.Scaled(m_scale).Intersect(frame.Bounds());
         if (r.IsEmpty() || !m_mapped) {
             return;
         }
@@ -257,6 +270,7 @@ private:
 
     X11Backend& m_backend;
     Display* m_display;
+    int m_scale;
     XWindowId m_id = 0;
     GC m_gc = nullptr;
     bool m_mapped = false;

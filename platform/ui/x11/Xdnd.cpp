@@ -206,7 +206,8 @@ void Xdnd::OnPosition(XEvent& event)
         return;
     }
     const long packed = event.xclient.data.l[2];
-    m_in->position = {static_cast<int>((packed >> 16) & 0xFFFF), static_cast<int>(packed & 0xFFFF)};
+    m_in->position = X11Backend::ToLayout(static_cast<int>((packed >> 16) & 0xFFFF),
+                                          static_cast<int>(packed & 0xFFFF));
     if (!m_in->offersUris) {
         SendStatus(DROPEFFECT_NONE);
         return;
@@ -429,8 +430,9 @@ void Xdnd::SendToTarget(XAtomId type, long l1, long l2, long l3, long l4)
     XFlush(m_backend.GetDisplay());
 }
 
-DropEffect Xdnd::Over(Point screen, DataObject& data, DropEffect allowed)
+DropEffect Xdnd::Over(Point layout, DataObject& data, DropEffect allowed)
 {
+    const Point screen = X11Backend::ToDevice(layout); // other programs speak display pixels
     if ((allowed & DROPEFFECT_COPY) == 0 || !data.IsDataAvailable(CF_HDROP) ||
         SourceWindow() == 0) {
         return DROPEFFECT_NONE;
