@@ -66,6 +66,24 @@ TEST(XmlReader, ReportsElementsAndNodesInDocumentOrder)
     }
 }
 
+TEST(XmlReader, BigNodeEndsAtItsFirstClosingTagWhereverItStands)
+{
+    // Content this long is read before its end is known; the first "</r>"
+    // still ends it, in a child's content, start tag or closing tag alike.
+    const std::string head = "<r><a>1</a>" + std::string(70000, ' ');
+    const std::pair<std::string, Events> cases[] = {
+        {head + "<b x=1/></r><c>3</c>", {"N r|", "E a|1|", "E b||x=1", "E c|3|", "END"}},
+        {head + "<r>2</r></r>", {"N r|", "E a|1|", "END"}},
+        {head + "<s><n>x</r></n></s></r>", {"N r|", "E a|1|", "END"}},
+        {head + "<b</r>2</b</r></r>", {"N r|", "E a|1|", "END"}},
+        {head + "<x</r y>1</x</r></r>", {"N r|", "E a|1|", "END"}},
+        {head, {"END"}},
+    };
+    for (const auto& [doc, events] : cases) {
+        EXPECT_EQ(Parse(doc), events) << doc.substr(head.size());
+    }
+}
+
 TEST(XmlReader, EmptyTextReturnsFalseWithoutTraceOrNotification)
 {
     Recorder recorder;
