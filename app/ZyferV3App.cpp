@@ -103,6 +103,9 @@ bool CZyferV3App::InitInstance()
     if (role == shell::AppInstance::Role::Handed) {
         return false;
     }
+    // The settings page is read before the first frame; the library it
+    // needs loads meanwhile.
+    net::LoadHttpLibraryInBackground();
 
     std::srand(static_cast<unsigned>(std::time(nullptr)));
 
