@@ -6,6 +6,8 @@
 // runs on the UI thread.
 #include "platform/ui/access/AccessBridge.h"
 
+#include "platform/ui/access/AtkLibrary.h"
+
 #include "platform/ui/WindowSystem.h"
 #include "platform/ui/WindowSystemImpl.h"
 
@@ -638,7 +640,7 @@ bool AccessibilityBusListens()
     if (std::getenv("AT_SPI_BUS_ADDRESS") != nullptr) {
         return true;
     }
-    if (std::getenv("DBUS_SESSION_BUS_ADDRESS") == nullptr) {
+    if (std::getenv("DBUS_SESSION_BUS_ADDRESS") == nullptr || !LoadAccessLibraries()) {
         return false;
     }
     GError* error = nullptr;
@@ -1041,7 +1043,7 @@ void AtkBridge::Notify(Window& window, AccessibleEvent event, AccessibleItem ite
 std::unique_ptr<AccessSink> StartAccessBridge(Backend& backend)
 {
     LoopSource* none = nullptr;
-    if (!backend.SetLoopSource(none) || !AccessibilityBusListens()) {
+    if (!backend.SetLoopSource(none) || !AccessibilityBusListens() || !LoadAccessLibraries()) {
         return nullptr;
     }
     auto bridge = std::make_unique<AtkBridge>(backend);
