@@ -103,9 +103,6 @@ bool CZyferV3App::InitInstance()
     if (role == shell::AppInstance::Role::Handed) {
         return false;
     }
-    // The settings page is read before the first frame; the library it
-    // needs loads meanwhile.
-    net::LoadHttpLibraryInBackground();
 
     std::srand(static_cast<unsigned>(std::time(nullptr)));
 
@@ -179,6 +176,9 @@ bool CZyferV3App::InitInstance()
         g_mainDialog = &dialog;
         dialog.DoModal();
         g_mainDialog = nullptr;
+        // A settings page still being read may yet post its message: it ends
+        // while the window system it posts to is still there.
+        TheServerSettings().IsLoaded();
         // No more hand-overs once the window is gone.
         instance.reset();
     }

@@ -177,8 +177,6 @@ bool CZyferV3Dlg::OnInitDialog()
     m_hidden = false;
 
     MarkStartupStep("tray icon");
-    LoadServerSettings();
-    MarkStartupStep("settings page");
 
     m_localTree->FillTree();
     MarkStartupStep("drive scans");
@@ -208,6 +206,12 @@ bool CZyferV3Dlg::OnInitDialog()
 
     SetTimer(kTimerId, kTimerMs);
     StartVolumeWatcher();
+    // The first frame needs no address, so the page is read beside it, on a
+    // thread started last: while it loads libcurl no other thread can start.
+    // Whoever asks for an address waits for the page.
+    TheServerSettings().StartLoad([](const std::string& message) {
+        ui::PostTask([message] { AfxMessageBox(message, MB_OK); });
+    });
     MarkStartupStep("initialised");
     return true;
 }

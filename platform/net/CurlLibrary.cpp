@@ -7,15 +7,12 @@
 // connection.
 #define CURL_DISABLE_TYPECHECK // the option macros would rename what is defined here
 
-#include "platform/net/SocketInit.h"
-
 #include <curl/curl.h>
 
 #include <atomic>
 #include <cstdarg>
 #include <dlfcn.h>
 #include <mutex>
-#include <thread>
 
 namespace {
 
@@ -106,15 +103,6 @@ template <typename Call> auto WithOption(long option, va_list args, Call call)
 }
 
 } // namespace
-
-namespace tolvar::net {
-
-void LoadHttpLibraryInBackground()
-{
-    std::thread([] { Curl(); }).detach();
-}
-
-} // namespace tolvar::net
 
 extern "C" {
 

@@ -6,8 +6,4 @@ namespace tolvar::net {
 // when it cannot start. Safe to call more than once.
 bool AfxSocketInit();
 
-// Loads the HTTP library on a thread of its own, so that the settings page
-// at start does not wait for the library and the thirty it needs to load.
-void LoadHttpLibraryInBackground();
-
 } // namespace tolvar::net
