@@ -196,6 +196,43 @@ int FindLastClosingTag(const char* text, int from, int last, const char* name, i
 // Content at least this long is scanned before its closing tag is known.
 constexpr int kBigContent = 64 * 1024;
 
+// From the "<" at lt, the tag's ">" (or -1 when the level has none) and the
+// first space before it (or -1), 16 bytes a step while the level holds them.
+inline int ScanTag(const char* t, int lt, int length, int& space)
+{
+    space = -1;
+    int i = lt + 1;
+#if defined(__SSE2__)
+    const __m128i greater = _mm_set1_epi8('>');
+    const __m128i blank = _mm_set1_epi8(' ');
+    for (; i + 16 <= length; i += 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i));
+        const auto ends =
+            static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, greater)));
+        auto blanks = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, blank)));
+        if (ends != 0) {
+            blanks &= (ends & (0 - ends)) - 1; // only blanks before the ">"
+        }
+        if (space < 0 && blanks != 0) {
+            space = i + std::countr_zero(blanks);
+        }
+        if (ends != 0) {
+            return i + std::countr_zero(ends);
+        }
+    }
+#endif
+    for (; i < length; ++i) {
+        const char c = t[i];
+        if (c == '>') {
+            return i;
+        }
+        if (c == ' ' && space < 0) {
+            space = i;
+        }
+    }
+    return -1;
+}
+
 // Fills out with an inclusive range of text; empty for none. Reusing the
 // same strings spares an allocation per element.
 inline void Range(std::string& out, const char* text, int start, int end)
@@ -232,7 +269,44 @@ struct XmlReader::ScanRecord
     bool closePending = false;  // a node's closing tag is found while its content is read
     int firstChild = -1;        // for a pending close: the first "<" of the content
     Fence* fence = nullptr;     // the open end of the level, when it has one
+    int depth = 1;
+    bool leaves = false; // a node whose children, all leaves, are in m_leaves
 };
+
+struct XmlReader::Leaf
+{
+    int nameStart;
+    int nameEnd;
+    int valueStart;
+    int valueEnd;
+    int attributesStart;
+    int attributesEnd;
+};
+
+namespace {
+
+// The name and attribute text of the tag from lt to gt, as a scan record
+// holds them; true for a tag ending in "/>".
+inline bool TagRanges(const char* t, int lt, int gt, int space, int& nameStart, int& nameEnd,
+                      int& attributesStart, int& attributesEnd)
+{
+    const bool selfClosing = t[gt - 1] == '/';
+    nameStart = lt + 1;
+    nameEnd = selfClosing ? gt - 2 : gt - 1;
+    // Only a space ends a name; tabs and line breaks stay part of it.
+    if (space >= 0 && space <= nameEnd) {
+        nameEnd = space - 1;
+    }
+    const int nameLength = nameEnd >= nameStart ? nameEnd - nameStart + 1 : 0;
+    attributesStart = attributesEnd = -1;
+    if (gt - lt + 1 - nameLength > 3) {
+        attributesStart = nameEnd + 2;
+        attributesEnd = selfClosing ? gt - 2 : gt - 1;
+    }
+    return selfClosing;
+}
+
+} // namespace
 
 // The end of a big node's content: its first closing tag. Rather than search
 // the whole content for it before reading it, and so read it twice, the scan
@@ -311,7 +385,7 @@ std::uint32_t XmlReader::NextNodeNumber()
 }
 
 // Kept inside the scan loop, where the record stays in registers.
-[[gnu::always_inline]] inline bool XmlReader::FindNextElement(ScanRecord& r) const
+[[gnu::always_inline]] inline bool XmlReader::FindNextElement(ScanRecord& r)
 {
     const char* t = r.text;
     const int length = r.length;
@@ -320,45 +394,13 @@ std::uint32_t XmlReader::NextNodeNumber()
     r.contentStart = r.contentEnd = -1;
     r.contentHasTag = false;
     r.closePending = false;
+    r.leaves = false;
     const int lt = Find(t, r.cursor, length, '<');
     if (lt < 0) {
         return false;
     }
-    // One walk over the tag finds its ">" and the first space in it, 16
-    // bytes a step while the level holds them.
-    int gt = -1;
     int space = -1;
-    int i = lt + 1;
-#if defined(__SSE2__)
-    const __m128i greater = _mm_set1_epi8('>');
-    const __m128i blank = _mm_set1_epi8(' ');
-    for (; i + 16 <= length; i += 16) {
-        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i));
-        const auto ends =
-            static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, greater)));
-        auto blanks = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, blank)));
-        if (ends != 0) {
-            blanks &= (ends & (0 - ends)) - 1; // only blanks before the ">"
-        }
-        if (space < 0 && blanks != 0) {
-            space = i + std::countr_zero(blanks);
-        }
-        if (ends != 0) {
-            gt = i + std::countr_zero(ends);
-            break;
-        }
-    }
-#endif
-    for (; gt < 0 && i < length; ++i) {
-        const char c = t[i];
-        if (c == '>') {
-            gt = i;
-            break;
-        }
-        if (c == ' ' && space < 0) {
-            space = i;
-        }
-    }
+    const int gt = ScanTag(t, lt, length, space);
     if (gt < 0) {
         return false;
     }
@@ -372,19 +414,9 @@ std::uint32_t XmlReader::NextNodeNumber()
     }
     r.tagStart = lt;
     r.tagEnd = gt;
-    const bool selfClosing = t[gt - 1] == '/';
-    r.nameStart = lt + 1;
-    r.nameEnd = selfClosing ? gt - 2 : gt - 1;
-    // Only a space ends a name; tabs and line breaks stay part of it.
-    if (space >= 0 && space <= r.nameEnd) {
-        r.nameEnd = space - 1;
-    }
+    const bool selfClosing =
+        TagRanges(t, lt, gt, space, r.nameStart, r.nameEnd, r.attributesStart, r.attributesEnd);
     const int nameLength = r.nameEnd >= r.nameStart ? r.nameEnd - r.nameStart + 1 : 0;
-    const int tagLength = gt - lt + 1;
-    if (tagLength - nameLength > 3) {
-        r.attributesStart = r.nameEnd + 2;
-        r.attributesEnd = selfClosing ? gt - 2 : gt - 1;
-    }
     if (selfClosing) {
         r.cursor = gt + 1;
         return true;
@@ -416,7 +448,9 @@ std::uint32_t XmlReader::NextNodeNumber()
         return true;
     }
     int close = firstLt;
-    if (!closesAtOnce) {
+    if (!closesAtOnce && r.depth < kMaxDepth && ReadLeafChildren(r, firstLt, close)) {
+        r.leaves = true;
+    } else if (!closesAtOnce) {
         close = fence == nullptr ? FindClosingTag(t, firstLt + 1, last, name, nameLength)
                                  : FindEitherClosingTag(t, firstLt + 1, last, name, nameLength,
                                                         fence->name, fence->nameLength, fence->end);
@@ -439,7 +473,90 @@ std::uint32_t XmlReader::NextNodeNumber()
     return true;
 }
 
-void XmlReader::ReportElement(const ScanRecord& r)
+bool XmlReader::ReadLeafChildren(const ScanRecord& r, int from, int& close)
+{
+    // A node's content is commonly a few leaves: reading them here finds the
+    // closing tag on the way, where a search for it would read the content
+    // once more. Every place the node's closing tag (or the level's open
+    // end) could start is checked, so the first is found as a search would;
+    // whatever this does not follow is left to the search.
+    const char* t = r.text;
+    const int length = r.length;
+    const char* name = t + r.nameStart;
+    const int nameLength = r.nameEnd - r.nameStart + 1;
+    const int last = length - nameLength - 3;
+    const Fence* fence = r.fence;
+    const auto closes = [&](int at) {
+        return (at <= last && IsClosingTag(t + at, name, nameLength, t + length)) ||
+               (fence != nullptr &&
+                IsClosingTag(t + at, fence->name, fence->nameLength, fence->end));
+    };
+    // Where a closing tag ending with the ">" at gt would start, after after.
+    const auto endsAt = [&](int after, int gt) {
+        const int own = gt - nameLength - 2;
+        if (own > after && closes(own)) {
+            return true;
+        }
+        const int outer = fence != nullptr ? gt - fence->nameLength - 2 : -1;
+        return outer > after && closes(outer);
+    };
+    m_leaves.clear();
+    for (int lt = from;;) {
+        if (fence != nullptr && IsClosingTag(t + lt, fence->name, fence->nameLength, fence->end)) {
+            return false; // the level ends first
+        }
+        if (lt <= last && IsClosingTag(t + lt, name, nameLength, t + length)) {
+            close = lt;
+            return true;
+        }
+        int space = -1;
+        const int gt = ScanTag(t, lt, length, space);
+        if (gt < 0 || endsAt(lt, gt)) {
+            return false;
+        }
+        Leaf leaf{};
+        leaf.valueStart = leaf.valueEnd = -1;
+        const bool selfClosing = TagRanges(t, lt, gt, space, leaf.nameStart, leaf.nameEnd,
+                                           leaf.attributesStart, leaf.attributesEnd);
+        int end = gt + 1;
+        if (!selfClosing) {
+            const int child = Find(t, gt, length, '<');
+            if (child < 0 || closes(child)) {
+                return false;
+            }
+            const int childLength =
+                leaf.nameEnd >= leaf.nameStart ? leaf.nameEnd - leaf.nameStart + 1 : 0;
+            end = child + childLength + 3;
+            if (end > length ||
+                !IsClosingTag(t + child, t + leaf.nameStart, childLength, t + length) ||
+                endsAt(child, end - 1)) {
+                return false; // a child with children of its own, or no end
+            }
+            leaf.valueStart = gt + 1;
+            leaf.valueEnd = child - 1;
+        }
+        m_leaves.push_back(leaf);
+        lt = Find(t, end, length, '<');
+        if (lt < 0) {
+            return false;
+        }
+    }
+}
+
+void XmlReader::ReportLeaves(const char* text)
+{
+    // As the scan of the node's content would report them, from a level of
+    // its own.
+    const std::uint32_t number = NextNodeNumber();
+    if (m_trace != nullptr) {
+        *m_trace << "parse node: " << number << "\n\n";
+    }
+    for (const Leaf& leaf : m_leaves) {
+        ReportElement(text, leaf);
+    }
+}
+
+void XmlReader::ReportElement(const char* text, const Leaf& r)
 {
     if (r.nameEnd < r.nameStart) {
         return; // an empty name is neither reported nor traced
@@ -447,9 +564,9 @@ void XmlReader::ReportElement(const ScanRecord& r)
     std::string& name = m_name;
     std::string& value = m_value;
     std::string& attributes = m_attributes;
-    Range(name, r.text, r.nameStart, r.nameEnd);
-    Range(value, r.text, r.contentStart, r.contentEnd);
-    Range(attributes, r.text, r.attributesStart, r.attributesEnd);
+    Range(name, text, r.nameStart, r.nameEnd);
+    Range(value, text, r.valueStart, r.valueEnd);
+    Range(attributes, text, r.attributesStart, r.attributesEnd);
     if (m_trace != nullptr) {
         std::ostream& out = *m_trace;
         out << "Found Element: \n"
@@ -498,6 +615,7 @@ bool XmlReader::ScanLevel(const char* text, int length, int depth, Fence* fence)
     }
     record.mayDefer = fence == nullptr;
     record.fence = fence;
+    record.depth = depth;
     for (;;) {
         if (text == nullptr || length < 1) {
             return true;
@@ -509,7 +627,11 @@ bool XmlReader::ScanLevel(const char* text, int length, int depth, Fence* fence)
             return true;
         }
         if (!record.contentHasTag) {
-            ReportElement(record);
+            ReportElement(text, {record.nameStart, record.nameEnd, record.contentStart,
+                                 record.contentEnd, record.attributesStart, record.attributesEnd});
+        } else if (record.leaves) {
+            ReportNode(record);
+            ReportLeaves(text);
         } else if (record.closePending) {
             ReportNode(record);
             const int nameLength = record.nameEnd - record.nameStart + 1;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 namespace tolvar {
 
@@ -33,17 +34,23 @@ public:
 private:
     struct ScanRecord;
     struct Fence;
+    struct Leaf; // a child element without children: its ranges in the level
 
     // fence, when given, is the end of a big node's content, found as the
     // scan goes; the level's text runs up to it.
     bool ScanLevel(const char* text, int length, int depth, Fence* fence = nullptr);
     // The trace's number for a new scan record.
     std::uint32_t NextNodeNumber();
-    bool FindNextElement(ScanRecord& record) const;
-    void ReportElement(const ScanRecord& record);
+    bool FindNextElement(ScanRecord& record);
+    // Reads a node's children into m_leaves while all are leaves, up to the
+    // node's closing tag; false, with nothing decided, at anything else.
+    bool ReadLeafChildren(const ScanRecord& record, int from, int& close);
+    void ReportLeaves(const char* text);
+    void ReportElement(const char* text, const Leaf& leaf);
     void ReportNode(const ScanRecord& record);
 
     std::uint32_t m_untracedRecords = 0; // scan records of this parse not yet numbered
+    std::vector<Leaf> m_leaves;
     // Scratch texts for the notifications; they are only
     // valid during one call, so every level shares them.
     std::string m_name;

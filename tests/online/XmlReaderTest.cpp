@@ -56,6 +56,8 @@ TEST(XmlReader, ReportsElementsAndNodesInDocumentOrder)
         {"<x>  </x>", {"E x|  |", "END"}},
         // Closing tags are found by plain search, so a nested name closes early.
         {"<a><a>1</a></a><b>2</b>", {"N a|", "END"}},
+        {"<s><x</s y>1</x</s></s><b>2</b>", {"N s|", "END"}},
+        {"<s><n>1</n><m/>\t<s>2</s></s><b>3</b>", {"N s|", "E n|1|", "E m||", "END"}},
         {"<r><f><n>A</n></f><s><n>B</n><u>u</u></s></r>",
          {"N r|", "N f|", "E n|A|", "N s|", "E n|B|", "E u|u|", "END"}},
         {"<r>\t<f>  <n>A</n>  </f>  <s>  <n>B</n>  <u>u</u>  </s>  </r>",
