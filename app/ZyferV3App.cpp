@@ -176,9 +176,6 @@ bool CZyferV3App::InitInstance()
         g_mainDialog = &dialog;
         dialog.DoModal();
         g_mainDialog = nullptr;
-        // A settings page still being read may yet post its message: it ends
-        // while the window system it posts to is still there.
-        TheServerSettings().IsLoaded();
         // No more hand-overs once the window is gone.
         instance.reset();
     }

@@ -51,7 +51,12 @@ CZyferV3Dlg::CZyferV3Dlg()
     }
 }
 
-CZyferV3Dlg::~CZyferV3Dlg() = default;
+CZyferV3Dlg::~CZyferV3Dlg()
+{
+    // The settings page read at start may yet post its message to the window
+    // system, which goes after the window: the read ends first.
+    TheServerSettings().IsLoaded();
+}
 
 std::unique_ptr<CZyferV3Dlg::LocalTree> CZyferV3Dlg::MakeLocalTree(CSkinScrollBar* scrollBar)
 {
