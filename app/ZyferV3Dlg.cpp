@@ -51,7 +51,12 @@ CZyferV3Dlg::CZyferV3Dlg()
     }
 }
 
-CZyferV3Dlg::~CZyferV3Dlg() = default;
+CZyferV3Dlg::~CZyferV3Dlg()
+{
+    // The settings page read at start may yet post its message to the window
+    // system, which goes after the window: the read ends first.
+    TheServerSettings().IsLoaded();
+}
 
 std::unique_ptr<CZyferV3Dlg::LocalTree> CZyferV3Dlg::MakeLocalTree(CSkinScrollBar* scrollBar)
 {
@@ -177,8 +182,6 @@ bool CZyferV3Dlg::OnInitDialog()
     m_hidden = false;
 
     MarkStartupStep("tray icon");
-    LoadServerSettings();
-    MarkStartupStep("settings page");
 
     m_localTree->FillTree();
     MarkStartupStep("drive scans");
@@ -209,6 +212,12 @@ bool CZyferV3Dlg::OnInitDialog()
     SetTimer(kTimerId, kTimerMs);
     StartVolumeWatcher();
     StartTrashWatcher();
+    // The first frame needs no address, so the page is read beside it, on a
+    // thread started last: while it loads libcurl no other thread can start.
+    // Whoever asks for an address waits for the page.
+    TheServerSettings().StartLoad([](const std::string& message) {
+        ui::PostTask([message] { AfxMessageBox(message, MB_OK); });
+    });
     MarkStartupStep("initialised");
     return true;
 }

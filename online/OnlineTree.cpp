@@ -135,7 +135,6 @@ OnlineFolder* COnlineTree::CreateRoot()
     m_root->m_name = kRootName;
     m_rootItem = InsertItem(kRootName, kImageRoot, kImageRoot, nullptr, nullptr);
     m_root->m_itemId = m_rootItem;
-    m_root->m_url = GetSavesUrl();
     m_records[m_rootItem] = m_root.get();
     return m_root.get();
 }
@@ -175,6 +174,11 @@ void COnlineTree::OnMenuCommand(unsigned command, OnlineRecord* record)
     // folder or one below it; the refresh waits for the next time.
     if (folder == nullptr || IsListing()) {
         return;
+    }
+    if (folder == m_root.get() && !folder->m_url) {
+        // The settings page is read beside the window's start, so the root
+        // takes its address when first refreshed, not when it is created.
+        folder->m_url = GetSavesUrl();
     }
     EnableWindow(false);
     SetRedraw(false);

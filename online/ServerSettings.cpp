@@ -45,7 +45,55 @@ void ServerSettings::SetPageAddress(std::string address)
     m_pageAddress = std::move(address);
 }
 
+ServerSettings::~ServerSettings()
+{
+    if (m_loader.joinable()) {
+        m_loader.join();
+    }
+}
+
+void ServerSettings::WaitForLoad(std::unique_lock<std::mutex>& lock) const
+{
+    m_loadEnded.wait(lock, [this] { return !m_loading; });
+}
+
 bool ServerSettings::Load()
+{
+    {
+        std::unique_lock lock(m_mutex);
+        WaitForLoad(lock); // one read of the page at a time
+    }
+    std::string message;
+    const bool loaded = Fetch(message);
+    if (!message.empty()) {
+        AfxMessageBox(message.c_str(), MB_OK);
+    }
+    return loaded;
+}
+
+void ServerSettings::StartLoad(std::function<void(const std::string&)> tell)
+{
+    std::unique_lock lock(m_mutex);
+    WaitForLoad(lock);
+    if (m_loader.joinable()) {
+        m_loader.join(); // it has ended
+    }
+    m_loading = true;
+    m_loader = std::thread([this, tell = std::move(tell)] {
+        std::string message;
+        Fetch(message);
+        if (!message.empty() && tell) {
+            tell(message);
+        }
+        {
+            std::lock_guard ended(m_mutex);
+            m_loading = false;
+        }
+        m_loadEnded.notify_all();
+    });
+}
+
+bool ServerSettings::Fetch(std::string& message)
 {
     // No connectivity check first: this system has no dial-up connection to
     // bring up, and the request itself tells whether the server answers.
@@ -60,7 +108,7 @@ bool ServerSettings::Load()
         net::InternetSession session(timeouts);
         std::unique_ptr<net::HttpFile> file = session.OpenUrl(address);
         if (!file) {
-            AfxMessageBox("Could not connect to online server", MB_OK);
+            message = "Could not connect to online server";
             session.Close();
             return false;
         }
@@ -106,25 +154,29 @@ std::string ServerSettings::Loaded(const std::string& value) const
 
 std::string ServerSettings::GetSavesUrl() const
 {
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
+    WaitForLoad(lock);
     return Loaded(m_savesUrl);
 }
 
 std::string ServerSettings::GetUploadUrl() const
 {
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
+    WaitForLoad(lock);
     return Loaded(m_uploadUrl);
 }
 
 std::string ServerSettings::GetCodeListUrl() const
 {
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
+    WaitForLoad(lock);
     return Loaded(m_codeListUrl);
 }
 
 bool ServerSettings::IsLoaded() const
 {
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
+    WaitForLoad(lock);
     return m_loaded;
 }
 

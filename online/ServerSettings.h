@@ -2,8 +2,11 @@
 
 #include "platform/net/NetTimeouts.h"
 
+#include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
+#include <thread>
 
 namespace tolvar {
 
@@ -14,9 +17,15 @@ class ServerSettings
 {
 public:
     explicit ServerSettings(std::string pageAddress);
+    ~ServerSettings(); // waits for a load StartLoad began
 
     // Fetches the settings page; true when it was read to its end.
     bool Load();
+    // Load on a thread of its own, so that the window need not wait for the
+    // page. Every getter and Load wait until it has ended. The message Load
+    // would show goes to tell instead, on that thread, before the getters
+    // answer.
+    void StartLoad(std::function<void(const std::string&)> tell);
 
     std::string GetSavesUrl() const;
     std::string GetUploadUrl() const;
@@ -37,10 +46,17 @@ public:
     static net::NetTimeouts DefaultTimeouts();
 
 private:
+    // Load without its message box: the text for it, or empty.
+    bool Fetch(std::string& message);
     std::string Loaded(const std::string& value) const;
+    // With the lock held, until no StartLoad is under way.
+    void WaitForLoad(std::unique_lock<std::mutex>& lock) const;
 
     // Load may run on a worker while the UI thread reads an address.
     mutable std::mutex m_mutex;
+    mutable std::condition_variable m_loadEnded;
+    bool m_loading = false; // a StartLoad is under way
+    std::thread m_loader;
     bool m_loaded = false;
     std::string m_pageAddress;
     std::string m_savesUrl;

@@ -4,12 +4,11 @@
 // tag "</name>" as plain text, the first occurrence winning. Content without
 // "<" is reported as a leaf; content with "<" as a node, and is then scanned
 // as a level of its own. Text that fits none of this ends its level quietly.
-// Positions index into the reader's copy of the document; only names, values
-// and attribute texts are copied, for the handler.
+// Positions index into the caller's text; only names, values and attribute
+// texts are copied, for the handler.
 //
-// Every search starts at a "<", and a node's text is searched twice (for its
-// closing tag, then for its children), so the copy is indexed once: one bit
-// per byte marks each "<", and finding the next one is a few word tests.
+// Every scan stays inside its level and reads no byte beyond it: the "<"
+// searches are memchr, and the closing-tag search tests 16 places at once.
 #include "online/XmlReader.h"
 
 #include <atomic>
@@ -29,72 +28,219 @@ namespace {
 // Numbers every scan record ever made; only the trace shows them.
 std::atomic<std::uint32_t> g_nodeCounter{0};
 
-// Marks every "<" of text in bits, one 64-bit word per 64 bytes.
-void IndexTagStarts(const char* text, std::size_t length, std::vector<std::uint64_t>& bits)
+// The first c in [from, end) of text, or -1. Most are a few bytes away, so
+// the first sixteen bytes are tested in place before memchr takes over.
+inline int Find(const char* text, int from, int end, char c)
 {
-    bits.resize((length + 63) / 64);
-    std::size_t at = 0;
-    std::size_t word = 0;
 #if defined(__SSE2__)
-    const __m128i lt = _mm_set1_epi8('<');
-    for (; at + 64 <= length; at += 64, ++word) {
-        std::uint64_t mask = 0;
-        for (int part = 0; part < 4; ++part) {
-            const __m128i chunk =
-                _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at + 16 * part));
-            const auto found =
-                static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, lt)));
-            mask |= static_cast<std::uint64_t>(found) << (16 * part);
+    if (end - from >= 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + from));
+        const auto hits =
+            static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, _mm_set1_epi8(c))));
+        if (hits != 0) {
+            return from + std::countr_zero(hits);
         }
-        bits[word] = mask;
+        from += 16;
     }
 #endif
-    for (; at < length; at += 64, ++word) {
-        std::uint64_t mask = 0;
-        const std::size_t end = length - at < 64 ? length - at : 64;
-        for (std::size_t i = 0; i < end; ++i) {
-            mask |= static_cast<std::uint64_t>(text[at + i] == '<') << i;
-        }
-        bits[word] = mask;
+    if (from >= end) {
+        return -1;
     }
+    const void* at = std::memchr(text + from, c, static_cast<std::size_t>(end - from));
+    return at == nullptr ? -1 : static_cast<int>(static_cast<const char*>(at) - text);
 }
 
-// Bytes the copy holds behind the text, so that 16 bytes can be compared at
-// once up to its last byte.
-constexpr std::size_t kPadding = 16;
-
-// Whether the n bytes at a and b are the same; both lie in the padded copy.
-// Names are short, so one 16-byte compare settles nearly all.
-inline bool SameName(const char* a, const char* b, int n)
+// Whether the n bytes at a and at b (which stands before a) are the same,
+// where end is the end of the level holding both. Names are short, so one
+// sixteen-byte compare settles nearly all.
+inline bool SameName(const char* a, const char* b, int n, const char* end)
 {
 #if defined(__SSE2__)
-    for (;; a += 16, b += 16, n -= 16) {
+    if (n <= 16 && end - a >= 16) {
         const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a));
         const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b));
         const auto same = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, y)));
-        if (n <= 16) {
-            const std::uint32_t wanted = (std::uint32_t{1} << n) - 1;
-            return (same & wanted) == wanted;
-        }
-        if (same != 0xFFFF) {
-            return false;
-        }
+        const std::uint32_t wanted = (std::uint32_t{1} << n) - 1;
+        return (same & wanted) == wanted;
     }
 #else
-    return std::memcmp(a, b, static_cast<std::size_t>(n)) == 0;
+    (void)end;
 #endif
+    return std::memcmp(a, b, static_cast<std::size_t>(n)) == 0;
+}
+
+// Whether "</" + name + ">" stands at tag; the caller has checked that its
+// nameLength + 3 bytes lie inside the level, which ends at end.
+inline bool IsClosingTag(const char* tag, const char* name, int nameLength, const char* end)
+{
+    return tag[0] == '<' && tag[1] == '/' && tag[nameLength + 2] == '>' &&
+           SameName(tag + 2, name, nameLength, end);
+}
+
+// The first "</" + name + ">" that starts in [from, last] of text, or -1;
+// last is the level's length minus the closing tag's, so every compare stays
+// inside the level. A node's closing tag is searched over all its content,
+// the whole document for the outermost one, so sixteen starts are tested at
+// once by the tag's first, second, third and last bytes; only the few that
+// pass all four are compared whole.
+int FindClosingTag(const char* text, int from, int last, const char* name, int nameLength)
+{
+    const char* end = text + last + nameLength + 3;
+    int at = from;
+#if defined(__SSE2__)
+    const int closeAt = nameLength + 2; // where the ">" stands in the tag
+    const __m128i lt = _mm_set1_epi8('<');
+    const __m128i slash = _mm_set1_epi8('/');
+    const __m128i gt = _mm_set1_epi8('>');
+    const __m128i first = _mm_set1_epi8(nameLength > 0 ? name[0] : '>');
+    for (; at + 15 <= last; at += 16) {
+        const char* p = text + at;
+        const __m128i a = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), lt);
+        const __m128i b =
+            _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1)), slash);
+        const __m128i c =
+            _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2)), first);
+        const __m128i d =
+            _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + closeAt)), gt);
+        auto hits = static_cast<std::uint32_t>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_and_si128(a, b), _mm_and_si128(c, d))));
+        for (; hits != 0; hits &= hits - 1) {
+            const int candidate = at + std::countr_zero(hits);
+            if (SameName(text + candidate + 2, name, nameLength, end)) {
+                return candidate;
+            }
+        }
+    }
+#endif
+    for (; at <= last; ++at) {
+        at = Find(text, at, last + 1, '<');
+        if (at < 0) {
+            return -1;
+        }
+        if (IsClosingTag(text + at, name, nameLength, end)) {
+            return at;
+        }
+    }
+    return -1;
+}
+
+// FindClosingTag for a child in the content of a node whose end is still
+// open: the first place in [from, last] where the child's closing tag or
+// the node's starts, or -1; which of the two it is, is for the caller to
+// see. Both names lie in the node's level, which ends at end.
+int FindEitherClosingTag(const char* text, int from, int last, const char* name, int nameLength,
+                         const char* outer, int outerLength, const char* end)
+{
+    int at = from;
+#if defined(__SSE2__)
+    const int longer = nameLength > outerLength ? nameLength : outerLength;
+    const auto room = static_cast<int>(end - text) - longer - 18; // the loads' reach
+    const int simdLast = last < room ? last : room;
+    const __m128i lt = _mm_set1_epi8('<');
+    const __m128i slash = _mm_set1_epi8('/');
+    const __m128i gt = _mm_set1_epi8('>');
+    const __m128i first = _mm_set1_epi8(nameLength > 0 ? name[0] : '>');
+    const __m128i outerFirst = _mm_set1_epi8(outerLength > 0 ? outer[0] : '>');
+    for (; at + 15 <= simdLast; at += 16) {
+        const char* p = text + at;
+        const auto load = [p](int offset) {
+            return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + offset));
+        };
+        const __m128i opens =
+            _mm_and_si128(_mm_cmpeq_epi8(load(0), lt), _mm_cmpeq_epi8(load(1), slash));
+        const __m128i own =
+            _mm_and_si128(_mm_cmpeq_epi8(load(2), first), _mm_cmpeq_epi8(load(nameLength + 2), gt));
+        const __m128i outers = _mm_and_si128(_mm_cmpeq_epi8(load(2), outerFirst),
+                                             _mm_cmpeq_epi8(load(outerLength + 2), gt));
+        auto hits = static_cast<std::uint32_t>(
+            _mm_movemask_epi8(_mm_and_si128(opens, _mm_or_si128(own, outers))));
+        for (; hits != 0; hits &= hits - 1) {
+            const char* candidate = text + at + std::countr_zero(hits);
+            if (IsClosingTag(candidate, outer, outerLength, end) ||
+                IsClosingTag(candidate, name, nameLength, end)) {
+                return static_cast<int>(candidate - text);
+            }
+        }
+    }
+#endif
+    for (; at <= last; ++at) {
+        at = Find(text, at, last + 1, '<');
+        if (at < 0) {
+            return -1;
+        }
+        if (IsClosingTag(text + at, outer, outerLength, end) ||
+            IsClosingTag(text + at, name, nameLength, end)) {
+            return at;
+        }
+    }
+    return -1;
+}
+
+// The last "</" + name + ">" that starts in [from, last] of text, or -1.
+int FindLastClosingTag(const char* text, int from, int last, const char* name, int nameLength)
+{
+    const char* end = text + last + nameLength + 3;
+    for (int at = last; at >= from; --at) {
+        const void* lt = memrchr(text + from, '<', static_cast<std::size_t>(at - from + 1));
+        if (lt == nullptr) {
+            return -1;
+        }
+        at = static_cast<int>(static_cast<const char*>(lt) - text);
+        if (IsClosingTag(text + at, name, nameLength, end)) {
+            return at;
+        }
+    }
+    return -1;
+}
+
+// Content at least this long is scanned before its closing tag is known.
+constexpr int kBigContent = 64 * 1024;
+
+// From the "<" at lt, the tag's ">" (or -1 when the level has none) and the
+// first space before it (or -1), 16 bytes a step while the level holds them.
+inline int ScanTag(const char* t, int lt, int length, int& space)
+{
+    space = -1;
+    int i = lt + 1;
+#if defined(__SSE2__)
+    const __m128i greater = _mm_set1_epi8('>');
+    const __m128i blank = _mm_set1_epi8(' ');
+    for (; i + 16 <= length; i += 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i));
+        const auto ends =
+            static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, greater)));
+        auto blanks = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, blank)));
+        if (ends != 0) {
+            blanks &= (ends & (0 - ends)) - 1; // only blanks before the ">"
+        }
+        if (space < 0 && blanks != 0) {
+            space = i + std::countr_zero(blanks);
+        }
+        if (ends != 0) {
+            return i + std::countr_zero(ends);
+        }
+    }
+#endif
+    for (; i < length; ++i) {
+        const char c = t[i];
+        if (c == '>') {
+            return i;
+        }
+        if (c == ' ' && space < 0) {
+            space = i;
+        }
+    }
+    return -1;
 }
 
 // Fills out with an inclusive range of text; empty for none. Reusing the
 // same strings spares an allocation per element.
-void Range(std::string& out, const char* text, int start, int end)
+inline void Range(std::string& out, const char* text, int start, int end)
 {
     if (start < 0 || end < start) {
         out.clear();
     } else {
-        const auto n = static_cast<std::size_t>(end - start + 1);
-        out.resize(n);
-        std::memcpy(out.data(), text + start, n);
+        out.assign(text + start, static_cast<std::size_t>(end - start + 1));
     }
 }
 
@@ -102,7 +248,9 @@ void Range(std::string& out, const char* text, int start, int end)
 
 struct XmlReader::ScanRecord
 {
-    std::uint32_t nodeNumber = g_nodeCounter.fetch_add(1, std::memory_order_relaxed);
+    explicit ScanRecord(std::uint32_t number) : nodeNumber(number) {}
+
+    std::uint32_t nodeNumber;
     const char* text = nullptr;
     int length = 0;
     int cursor = 0;
@@ -117,6 +265,83 @@ struct XmlReader::ScanRecord
     int contentStart = -1;
     int contentEnd = -1;
     bool contentHasTag = false; // a "<" stands between start tag and closing tag
+    bool mayDefer = false;      // the level's own end is known, so a node's may wait
+    bool closePending = false;  // a node's closing tag is found while its content is read
+    int firstChild = -1;        // for a pending close: the first "<" of the content
+    Fence* fence = nullptr;     // the open end of the level, when it has one
+    int depth = 1;
+    bool leaves = false; // a node whose children, all leaves, are in m_leaves
+};
+
+struct XmlReader::Leaf
+{
+    int nameStart;
+    int nameEnd;
+    int valueStart;
+    int valueEnd;
+    int attributesStart;
+    int attributesEnd;
+};
+
+namespace {
+
+// The name and attribute text of the tag from lt to gt, as a scan record
+// holds them; true for a tag ending in "/>".
+inline bool TagRanges(const char* t, int lt, int gt, int space, int& nameStart, int& nameEnd,
+                      int& attributesStart, int& attributesEnd)
+{
+    const bool selfClosing = t[gt - 1] == '/';
+    nameStart = lt + 1;
+    nameEnd = selfClosing ? gt - 2 : gt - 1;
+    // Only a space ends a name; tabs and line breaks stay part of it.
+    if (space >= 0 && space <= nameEnd) {
+        nameEnd = space - 1;
+    }
+    const int nameLength = nameEnd >= nameStart ? nameEnd - nameStart + 1 : 0;
+    attributesStart = attributesEnd = -1;
+    if (gt - lt + 1 - nameLength > 3) {
+        attributesStart = nameEnd + 2;
+        attributesEnd = selfClosing ? gt - 2 : gt - 1;
+    }
+    return selfClosing;
+}
+
+} // namespace
+
+// The end of a big node's content: its first closing tag. Rather than search
+// the whole content for it before reading it, and so read it twice, the scan
+// of the content runs up to the node's last closing tag and checks each
+// place where the first could start as it goes: a "<" it passes, or the one
+// place in a tag (whose only ">" is its last byte) where a closing tag
+// ending with that ">" would start. Inside a child's content the child's
+// own closing-tag search looks for both names.
+struct XmlReader::Fence
+{
+    const char* text; // the node's level
+    const char* end;  // the end of that level
+    const char* name; // the node's name, in text
+    int nameLength;
+    int next;       // no closing tag of the node starts in the content before this
+    int last;       // where the last closing tag of the node starts
+    int close = -1; // where the first starts, once found
+
+    // Whether the node's closing tag starts at at; if so, that is its end.
+    bool At(const char* at)
+    {
+        if (close < 0 && IsClosingTag(at, name, nameLength, end)) {
+            close = static_cast<int>(at - text);
+        }
+        return close >= 0;
+    }
+
+    // The first closing tag, searched for behind what the scan passed.
+    int Close()
+    {
+        if (close < 0) {
+            close = FindClosingTag(text, next, last, name, nameLength);
+        }
+        return close;
+    }
 };
 
 XmlReader::XmlReader(XmlHandler* handler) : m_handler(handler), m_trace(nullptr) {}
@@ -134,162 +359,108 @@ bool XmlReader::ParseDocument(const char* text, int length)
     if (text == nullptr || length <= 0) {
         return false;
     }
-    m_document.reserve(static_cast<std::size_t>(length) + kPadding);
-    m_document.assign(text, static_cast<std::size_t>(length));
-    IndexTagStarts(m_document.data(), m_document.size(), m_tagStarts);
-    m_document.append(kPadding, '\0'); // never scanned: the levels end at length
     if (m_trace != nullptr) {
         *m_trace << "----- parse document -----\n"
-                 << std::string_view(m_document.data(), static_cast<std::size_t>(length))
+                 << std::string_view(text, static_cast<std::size_t>(length))
                  << "\n\n----- start parsing -----\n\n";
     }
-    const bool result = ScanLevel(m_document.data(), length, 1);
+    m_untracedRecords = 0;
+    const bool result = ScanLevel(text, length, 1);
+    // Numbers nobody saw are taken in one step; the counter still grows by
+    // one for every scan record.
+    g_nodeCounter.fetch_add(m_untracedRecords, std::memory_order_relaxed);
     if (m_handler != nullptr) {
         m_handler->OnEndDocument();
     }
     return result;
 }
 
-int XmlReader::FindTagStart(const char* text, int length, int from) const
+std::uint32_t XmlReader::NextNodeNumber()
 {
-    if (from >= length) {
-        return -1;
+    if (m_trace != nullptr) {
+        return g_nodeCounter.fetch_add(1, std::memory_order_relaxed);
     }
-    // Levels are stretches of the copy; the index counts from its start.
-    const auto offset = static_cast<std::size_t>(text - m_document.data());
-    const std::size_t first = offset + static_cast<std::size_t>(from);
-    const std::size_t end = offset + static_cast<std::size_t>(length);
-    std::size_t word = first / 64;
-    const std::size_t lastWord = (end - 1) / 64;
-    std::uint64_t bits = m_tagStarts[word] & (~std::uint64_t{0} << (first % 64));
-    while (bits == 0) {
-        if (++word > lastWord) {
-            return -1;
-        }
-        bits = m_tagStarts[word];
-    }
-    const std::size_t at = word * 64 + static_cast<std::size_t>(std::countr_zero(bits));
-    return at < end ? static_cast<int>(at - offset) : -1;
+    ++m_untracedRecords;
+    return 0;
 }
 
-int XmlReader::FindClosingTag(const char* text, int length, int from, const char* name,
-                              int nameLength) const
-{
-    const int n = nameLength + 3;
-    if (from > length - n) {
-        return -1;
-    }
-    // A node's closing tag is searched over every "<" of its content, the
-    // whole document for the outermost one: its bits are walked here.
-    const char* document = m_document.data();
-    const auto offset = static_cast<std::size_t>(text - document);
-    const std::size_t first = offset + static_cast<std::size_t>(from);
-    const std::size_t last = offset + static_cast<std::size_t>(length - n);
-    std::size_t word = first / 64;
-    std::uint64_t bits = m_tagStarts[word] & (~std::uint64_t{0} << (first % 64));
-    for (;;) {
-        for (; bits != 0; bits &= bits - 1) {
-            const std::size_t at = word * 64 + static_cast<std::size_t>(std::countr_zero(bits));
-            if (at > last) {
-                return -1;
-            }
-            // Most "<" open a tag; the byte after it settles them.
-            const char* tag = document + at;
-            if (tag[1] == '/' && tag[n - 1] == '>' && SameName(tag + 2, name, nameLength)) {
-                return static_cast<int>(at - offset);
-            }
-        }
-        if (++word > last / 64) {
-            return -1;
-        }
-        bits = m_tagStarts[word];
-    }
-}
-
-bool XmlReader::FindNextElement(ScanRecord& r) const
+// Kept inside the scan loop, where the record stays in registers.
+[[gnu::always_inline]] inline bool XmlReader::FindNextElement(ScanRecord& r)
 {
     const char* t = r.text;
+    const int length = r.length;
     r.tagStart = r.tagEnd = r.closingStart = r.closingEnd = r.cursor;
     r.nameStart = r.nameEnd = r.attributesStart = r.attributesEnd = -1;
     r.contentStart = r.contentEnd = -1;
     r.contentHasTag = false;
-    const int lt = FindTagStart(t, r.length, r.cursor);
+    r.closePending = false;
+    r.leaves = false;
+    const int lt = Find(t, r.cursor, length, '<');
     if (lt < 0) {
         return false;
     }
-    // One walk over the tag finds its ">" and the first space in it, 16
-    // bytes a step while the level holds them.
-    int gt = -1;
     int space = -1;
-    int i = lt + 1;
-#if defined(__SSE2__)
-    const __m128i greater = _mm_set1_epi8('>');
-    const __m128i blank = _mm_set1_epi8(' ');
-    for (; i + 16 <= r.length; i += 16) {
-        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i));
-        const auto ends =
-            static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, greater)));
-        auto blanks = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, blank)));
-        if (ends != 0) {
-            blanks &= (ends & (0 - ends)) - 1; // only blanks before the ">"
-        }
-        if (space < 0 && blanks != 0) {
-            space = i + std::countr_zero(blanks);
-        }
-        if (ends != 0) {
-            gt = i + std::countr_zero(ends);
-            break;
-        }
-    }
-#endif
-    for (; gt < 0 && i < r.length; ++i) {
-        const char c = t[i];
-        if (c == '>') {
-            gt = i;
-            break;
-        }
-        if (c == ' ' && space < 0) {
-            space = i;
-        }
-    }
+    const int gt = ScanTag(t, lt, length, space);
     if (gt < 0) {
+        return false;
+    }
+    Fence* const fence = r.fence;
+    const int fenceLength = fence != nullptr ? fence->nameLength + 3 : 0;
+    // A tag's only ">" is its last byte, so the open end could only start
+    // where a closing tag ending with that ">" would; past it, the level has
+    // ended before this element.
+    if (fence != nullptr && gt - fenceLength + 1 >= lt && fence->At(t + gt - fenceLength + 1)) {
         return false;
     }
     r.tagStart = lt;
     r.tagEnd = gt;
-    const bool selfClosing = t[gt - 1] == '/';
-    r.nameStart = lt + 1;
-    r.nameEnd = selfClosing ? gt - 2 : gt - 1;
-    // Only a space ends a name; tabs and line breaks stay part of it.
-    if (space >= 0 && space <= r.nameEnd) {
-        r.nameEnd = space - 1;
-    }
+    const bool selfClosing =
+        TagRanges(t, lt, gt, space, r.nameStart, r.nameEnd, r.attributesStart, r.attributesEnd);
     const int nameLength = r.nameEnd >= r.nameStart ? r.nameEnd - r.nameStart + 1 : 0;
-    const int tagLength = gt - lt + 1;
-    if (tagLength - nameLength > 3) {
-        r.attributesStart = r.nameEnd + 2;
-        r.attributesEnd = selfClosing ? gt - 2 : gt - 1;
-    }
     if (selfClosing) {
         r.cursor = gt + 1;
         return true;
     }
     // The first "<" behind the tag is either the closing tag itself (a leaf)
     // or the start of the content's first child.
-    const int firstLt = FindTagStart(t, r.length, gt);
-    if (firstLt < 0) {
+    const int firstLt = Find(t, gt, length, '<');
+    if (firstLt < 0 || (fence != nullptr && fence->At(t + firstLt))) {
         return false;
     }
     // The closing tag is "</" + name + ">".
     const int closingLength = nameLength + 3;
+    const int last = length - closingLength; // the last place it can start
     const char* name = t + r.nameStart;
-    const char* first = t + firstLt;
-    const bool closesAtOnce = firstLt + closingLength <= r.length && first[1] == '/' &&
-                              first[closingLength - 1] == '>' &&
-                              SameName(first + 2, name, nameLength);
-    const int close =
-        closesAtOnce ? firstLt : FindClosingTag(t, r.length, firstLt + 1, name, nameLength);
-    if (close < 0) {
+    const bool closesAtOnce =
+        firstLt <= last && IsClosingTag(t + firstLt, name, nameLength, t + length);
+    if (!closesAtOnce && r.mayDefer && last - firstLt > kBigContent) {
+        // A node is only reported when its closing tag is there; the last
+        // one shows that, and the first is found as the content is read.
+        const int lastClose = FindLastClosingTag(t, firstLt + 1, last, name, nameLength);
+        if (lastClose < 0) {
+            return false;
+        }
+        r.contentHasTag = true;
+        r.closePending = true;
+        r.firstChild = firstLt;
+        r.closingStart = lastClose;
+        r.contentStart = gt + 1;
+        return true;
+    }
+    int close = firstLt;
+    if (!closesAtOnce && r.depth < kMaxDepth && ReadLeafChildren(r, firstLt, close)) {
+        r.leaves = true;
+    } else if (!closesAtOnce) {
+        close = fence == nullptr ? FindClosingTag(t, firstLt + 1, last, name, nameLength)
+                                 : FindEitherClosingTag(t, firstLt + 1, last, name, nameLength,
+                                                        fence->name, fence->nameLength, fence->end);
+    }
+    if (close < 0 || (fence != nullptr && fence->At(t + close))) {
+        return false;
+    }
+    // The same for the closing tag, whose only ">" is its last byte too.
+    if (fence != nullptr && close + closingLength - fenceLength > close &&
+        fence->At(t + close + closingLength - fenceLength)) {
         return false;
     }
     r.contentHasTag = !closesAtOnce;
@@ -297,12 +468,95 @@ bool XmlReader::FindNextElement(ScanRecord& r) const
     r.closingEnd = close + closingLength;
     r.contentStart = gt + 1;
     r.contentEnd = close - 1;
-    const int next = FindTagStart(t, r.length, r.closingEnd);
+    const int next = Find(t, r.closingEnd, length, '<');
     r.cursor = next >= 0 ? next : r.closingEnd;
     return true;
 }
 
-void XmlReader::ReportElement(const ScanRecord& r)
+bool XmlReader::ReadLeafChildren(const ScanRecord& r, int from, int& close)
+{
+    // A node's content is commonly a few leaves: reading them here finds the
+    // closing tag on the way, where a search for it would read the content
+    // once more. Every place the node's closing tag (or the level's open
+    // end) could start is checked, so the first is found as a search would;
+    // whatever this does not follow is left to the search.
+    const char* t = r.text;
+    const int length = r.length;
+    const char* name = t + r.nameStart;
+    const int nameLength = r.nameEnd - r.nameStart + 1;
+    const int last = length - nameLength - 3;
+    const Fence* fence = r.fence;
+    const auto closes = [&](int at) {
+        return (at <= last && IsClosingTag(t + at, name, nameLength, t + length)) ||
+               (fence != nullptr &&
+                IsClosingTag(t + at, fence->name, fence->nameLength, fence->end));
+    };
+    // Where a closing tag ending with the ">" at gt would start, after after.
+    const auto endsAt = [&](int after, int gt) {
+        const int own = gt - nameLength - 2;
+        if (own > after && closes(own)) {
+            return true;
+        }
+        const int outer = fence != nullptr ? gt - fence->nameLength - 2 : -1;
+        return outer > after && closes(outer);
+    };
+    m_leaves.clear();
+    for (int lt = from;;) {
+        if (fence != nullptr && IsClosingTag(t + lt, fence->name, fence->nameLength, fence->end)) {
+            return false; // the level ends first
+        }
+        if (lt <= last && IsClosingTag(t + lt, name, nameLength, t + length)) {
+            close = lt;
+            return true;
+        }
+        int space = -1;
+        const int gt = ScanTag(t, lt, length, space);
+        if (gt < 0 || endsAt(lt, gt)) {
+            return false;
+        }
+        Leaf leaf{};
+        leaf.valueStart = leaf.valueEnd = -1;
+        const bool selfClosing = TagRanges(t, lt, gt, space, leaf.nameStart, leaf.nameEnd,
+                                           leaf.attributesStart, leaf.attributesEnd);
+        int end = gt + 1;
+        if (!selfClosing) {
+            const int child = Find(t, gt, length, '<');
+            if (child < 0 || closes(child)) {
+                return false;
+            }
+            const int childLength =
+                leaf.nameEnd >= leaf.nameStart ? leaf.nameEnd - leaf.nameStart + 1 : 0;
+            end = child + childLength + 3;
+            if (end > length ||
+                !IsClosingTag(t + child, t + leaf.nameStart, childLength, t + length) ||
+                endsAt(child, end - 1)) {
+                return false; // a child with children of its own, or no end
+            }
+            leaf.valueStart = gt + 1;
+            leaf.valueEnd = child - 1;
+        }
+        m_leaves.push_back(leaf);
+        lt = Find(t, end, length, '<');
+        if (lt < 0) {
+            return false;
+        }
+    }
+}
+
+void XmlReader::ReportLeaves(const char* text)
+{
+    // As the scan of the node's content would report them, from a level of
+    // its own.
+    const std::uint32_t number = NextNodeNumber();
+    if (m_trace != nullptr) {
+        *m_trace << "parse node: " << number << "\n\n";
+    }
+    for (const Leaf& leaf : m_leaves) {
+        ReportElement(text, leaf);
+    }
+}
+
+void XmlReader::ReportElement(const char* text, const Leaf& r)
 {
     if (r.nameEnd < r.nameStart) {
         return; // an empty name is neither reported nor traced
@@ -310,9 +564,9 @@ void XmlReader::ReportElement(const ScanRecord& r)
     std::string& name = m_name;
     std::string& value = m_value;
     std::string& attributes = m_attributes;
-    Range(name, r.text, r.nameStart, r.nameEnd);
-    Range(value, r.text, r.contentStart, r.contentEnd);
-    Range(attributes, r.text, r.attributesStart, r.attributesEnd);
+    Range(name, text, r.nameStart, r.nameEnd);
+    Range(value, text, r.valueStart, r.valueEnd);
+    Range(attributes, text, r.attributesStart, r.attributesEnd);
     if (m_trace != nullptr) {
         std::ostream& out = *m_trace;
         out << "Found Element: \n"
@@ -353,12 +607,15 @@ void XmlReader::ReportNode(const ScanRecord& r)
     }
 }
 
-bool XmlReader::ScanLevel(const char* text, int length, int depth)
+bool XmlReader::ScanLevel(const char* text, int length, int depth, Fence* fence)
 {
-    ScanRecord record;
+    ScanRecord record(NextNodeNumber());
     if (m_trace != nullptr) {
         *m_trace << "parse node: " << record.nodeNumber << "\n\n";
     }
+    record.mayDefer = fence == nullptr;
+    record.fence = fence;
+    record.depth = depth;
     for (;;) {
         if (text == nullptr || length < 1) {
             return true;
@@ -369,17 +626,32 @@ bool XmlReader::ScanLevel(const char* text, int length, int depth)
         if (!FindNextElement(record)) {
             return true;
         }
-        const int contentLength =
-            record.contentEnd >= record.contentStart && record.contentStart >= 0
-                ? record.contentEnd - record.contentStart + 1
-                : 0;
         if (!record.contentHasTag) {
-            ReportElement(record);
+            ReportElement(text, {record.nameStart, record.nameEnd, record.contentStart,
+                                 record.contentEnd, record.attributesStart, record.attributesEnd});
+        } else if (record.leaves) {
+            ReportNode(record);
+            ReportLeaves(text);
+        } else if (record.closePending) {
+            ReportNode(record);
+            const int nameLength = record.nameEnd - record.nameStart + 1;
+            Fence content{text,       text + length,     text + record.nameStart,
+                          nameLength, record.firstChild, record.closingStart};
+            if (depth < kMaxDepth &&
+                !ScanLevel(text + record.contentStart, record.closingStart - record.contentStart,
+                           depth + 1, &content)) {
+                return false;
+            }
+            record.closingStart = content.Close();
+            record.closingEnd = record.closingStart + nameLength + 3;
+            const int next = Find(text, record.closingEnd, length, '<');
+            record.cursor = next >= 0 ? next : record.closingEnd;
         } else {
             ReportNode(record);
             // Beyond the depth bound the content is left unread. Siblings are
             // scanned whatever stands between the last child and the closing
             // tag, so a list written without indentation loses none of them.
+            const int contentLength = record.contentEnd - record.contentStart + 1;
             if (depth < kMaxDepth &&
                 !ScanLevel(text + record.contentStart, contentLength, depth + 1)) {
                 return false;
@@ -387,6 +659,10 @@ bool XmlReader::ScanLevel(const char* text, int length, int depth)
         }
         text += record.cursor;
         length -= record.cursor;
+        if (fence != nullptr) {
+            // The scan has passed every place up to here.
+            fence->next = static_cast<int>(text - fence->text);
+        }
     }
 }
 

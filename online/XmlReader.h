@@ -33,18 +33,24 @@ public:
 
 private:
     struct ScanRecord;
+    struct Fence;
+    struct Leaf; // a child element without children: its ranges in the level
 
-    bool ScanLevel(const char* text, int length, int depth);
-    // Where the next "<" of a level stands at or behind from; -1 for none.
-    int FindTagStart(const char* text, int length, int from) const;
-    int FindClosingTag(const char* text, int length, int from, const char* name,
-                       int nameLength) const;
-    bool FindNextElement(ScanRecord& record) const;
-    void ReportElement(const ScanRecord& record);
+    // fence, when given, is the end of a big node's content, found as the
+    // scan goes; the level's text runs up to it.
+    bool ScanLevel(const char* text, int length, int depth, Fence* fence = nullptr);
+    // The trace's number for a new scan record.
+    std::uint32_t NextNodeNumber();
+    bool FindNextElement(ScanRecord& record);
+    // Reads a node's children into m_leaves while all are leaves, up to the
+    // node's closing tag; false, with nothing decided, at anything else.
+    bool ReadLeafChildren(const ScanRecord& record, int from, int& close);
+    void ReportLeaves(const char* text);
+    void ReportElement(const char* text, const Leaf& leaf);
     void ReportNode(const ScanRecord& record);
 
-    std::string m_document;
-    std::vector<std::uint64_t> m_tagStarts; // one bit per byte of the copy: a "<" there
+    std::uint32_t m_untracedRecords = 0; // scan records of this parse not yet numbered
+    std::vector<Leaf> m_leaves;
     // Scratch texts for the notifications; they are only
     // valid during one call, so every level shares them.
     std::string m_name;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <thread>
 
 namespace tolvar {
 namespace {
@@ -88,6 +89,33 @@ TEST(ServerSettings, AFailedReadKeepsTheStoreUnloadedButTheKeysItRead)
     settings.SetPageAddress("ftp://127.0.0.1/tolvar_settings.asp");
     EXPECT_FALSE(settings.Load());
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Could not connect to online server"});
+}
+
+TEST(ServerSettings, AddressesAskedForWhileThePageLoadsWaitForIt)
+{
+    // The page is read beside the window's start; an upload or a refresh
+    // asking at once must get the addresses, not the empty ones of before.
+    test::ScriptedMessageBox boxes;
+    RawHttpServer slow([](int fd, const RawHttpServer::Request&, RawHttpServer&) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        RawHttpServer::WriteAll(fd, RawHttpServer::Answer("SAVES_URL=s\r\nUPLOAD_URL=u"));
+    });
+    std::vector<std::string> told;
+    const auto tell = [&told](const std::string& message) { told.push_back(message); };
+    ServerSettings settings(slow.Url("/tolvar_settings.asp"));
+    settings.StartLoad(tell);
+    EXPECT_EQ(settings.GetUploadUrl(), "u");
+    settings.Clear();
+    settings.StartLoad(tell);
+    EXPECT_EQ(settings.GetSavesUrl(), "s");
+
+    // What Load would show goes to the caller, before the getters answer.
+    settings.Clear();
+    settings.SetPageAddress("ftp://127.0.0.1/tolvar_settings.asp");
+    settings.StartLoad(tell);
+    EXPECT_FALSE(settings.IsLoaded());
+    EXPECT_EQ(told, std::vector<std::string>{"Could not connect to online server"});
+    EXPECT_EQ(boxes.Count(), 0u);
 }
 
 TEST(ServerSettings, TheStartUpBoundsGiveUpAStalledPage)

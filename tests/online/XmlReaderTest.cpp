@@ -56,6 +56,8 @@ TEST(XmlReader, ReportsElementsAndNodesInDocumentOrder)
         {"<x>  </x>", {"E x|  |", "END"}},
         // Closing tags are found by plain search, so a nested name closes early.
         {"<a><a>1</a></a><b>2</b>", {"N a|", "END"}},
+        {"<s><x</s y>1</x</s></s><b>2</b>", {"N s|", "END"}},
+        {"<s><n>1</n><m/>\t<s>2</s></s><b>3</b>", {"N s|", "E n|1|", "E m||", "END"}},
         {"<r><f><n>A</n></f><s><n>B</n><u>u</u></s></r>",
          {"N r|", "N f|", "E n|A|", "N s|", "E n|B|", "E u|u|", "END"}},
         {"<r>\t<f>  <n>A</n>  </f>  <s>  <n>B</n>  <u>u</u>  </s>  </r>",
@@ -63,6 +65,24 @@ TEST(XmlReader, ReportsElementsAndNodesInDocumentOrder)
     };
     for (const auto& [doc, events] : cases) {
         EXPECT_EQ(Parse(doc), events) << doc;
+    }
+}
+
+TEST(XmlReader, BigNodeEndsAtItsFirstClosingTagWhereverItStands)
+{
+    // Content this long is read before its end is known; the first "</r>"
+    // still ends it, in a child's content, start tag or closing tag alike.
+    const std::string head = "<r><a>1</a>" + std::string(70000, ' ');
+    const std::pair<std::string, Events> cases[] = {
+        {head + "<b x=1/></r><c>3</c>", {"N r|", "E a|1|", "E b||x=1", "E c|3|", "END"}},
+        {head + "<r>2</r></r>", {"N r|", "E a|1|", "END"}},
+        {head + "<s><n>x</r></n></s></r>", {"N r|", "E a|1|", "END"}},
+        {head + "<b</r>2</b</r></r>", {"N r|", "E a|1|", "END"}},
+        {head + "<x</r y>1</x</r></r>", {"N r|", "E a|1|", "END"}},
+        {head, {"END"}},
+    };
+    for (const auto& [doc, events] : cases) {
+        EXPECT_EQ(Parse(doc), events) << doc.substr(head.size());
     }
 }
 

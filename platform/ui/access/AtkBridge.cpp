@@ -8,6 +8,7 @@
 
 #include "platform/ui/WindowSystem.h"
 #include "platform/ui/access/AtkAccessible.h"
+#include "platform/ui/access/AtkLibrary.h"
 #include "platform/ui/access/AtkStates.h"
 #include "platform/ui/access/GlibLoopSource.h"
 
@@ -95,7 +96,7 @@ bool AccessibilityBusListens()
     if (std::getenv("AT_SPI_BUS_ADDRESS") != nullptr) {
         return true;
     }
-    if (std::getenv("DBUS_SESSION_BUS_ADDRESS") == nullptr) {
+    if (std::getenv("DBUS_SESSION_BUS_ADDRESS") == nullptr || !LoadAccessLibraries()) {
         return false;
     }
     GError* error = nullptr;
@@ -471,7 +472,7 @@ void AtkBridge::Notify(Window& window, AccessibleEvent event, AccessibleItem ite
 std::unique_ptr<AccessSink> StartAccessBridge(Backend& backend)
 {
     LoopSource* none = nullptr;
-    if (!backend.SetLoopSource(none) || !atk::AccessibilityBusListens()) {
+    if (!backend.SetLoopSource(none) || !atk::AccessibilityBusListens() || !LoadAccessLibraries()) {
         return nullptr;
     }
     auto bridge = std::make_unique<atk::AtkBridge>(backend);
