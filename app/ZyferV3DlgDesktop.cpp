@@ -63,19 +63,7 @@ void CZyferV3Dlg::OpenSaves(const std::vector<std::string>& paths)
 
 bool CZyferV3Dlg::IsListed(const std::string& folder, const std::string& fileName) const
 {
-    LocationList& locations = m_localTree->Locations();
-    for (std::size_t i = 0; i < locations.LocationCount(); ++i) {
-        const DriveLocation* location = locations.LocationAt(i);
-        if (folder != location->m_name) {
-            continue;
-        }
-        for (const auto& entry : location->m_entries) {
-            if (fileName == entry->m_name) {
-                return true;
-            }
-        }
-    }
-    return false;
+    return m_localTree->Locations().FindEntry(folder, fileName) != nullptr;
 }
 
 void CZyferV3Dlg::BringToFront()

@@ -124,7 +124,6 @@ void CLocalTree::FillTree()
     }
     Expand(m_rootItem, TVE_EXPAND);
     SetRedraw(true);
-    m_dragRecord = nullptr;
 }
 
 void CLocalTree::ShowLocation(DriveLocation* location, bool insert)
@@ -166,10 +165,6 @@ void CLocalTree::OnDriveRemoved(char letter)
     }
     if (location->m_itemId != nullptr) {
         DeleteItem(location->m_itemId);
-    }
-    if (m_dragRecord != nullptr && m_dragRecord->m_parentId == location->m_itemId) {
-        m_dragRecord = nullptr;
-        m_dragItem = nullptr;
     }
     m_locations.RemoveLocation(location);
 }
@@ -262,9 +257,6 @@ void CLocalTree::OnMenuCommand(unsigned command, CatalogueItem* record)
             EnableWindow(true);
             return;
         }
-        if (record == m_dragRecord) {
-            m_dragRecord = nullptr;
-        }
         ShowLocation(m_locations.DeleteEntry(record), false);
         EnableWindow(true);
         return;
@@ -317,9 +309,6 @@ void CLocalTree::RefreshLocation(CatalogueItem* record)
         return;
     }
     EnableWindow(false);
-    if (m_dragRecord != nullptr && m_dragRecord->m_parentId == location->m_itemId) {
-        m_dragRecord = nullptr;
-    }
     ScanLocation(location);
     ShowLocation(location, false);
     EnableWindow(true);
@@ -467,52 +456,46 @@ void CLocalTree::AddArrivedSave(const char* fileName, const char* folder)
     ShowLocation(location, false);
 }
 
-void CLocalTree::StartUpload()
+std::optional<LocalSaveDrag> CLocalTree::SaveDragOf(TreeItem* item) const
 {
-    CatalogueItem* record = m_dragItem != nullptr ? m_locations.FindItemById(m_dragItem) : nullptr;
+    CatalogueItem* record = item != nullptr ? m_locations.FindItemById(item) : nullptr;
     DriveLocation* location =
         IsEntry(record) ? AsLocation(m_locations.FindItemById(record->m_parentId)) : nullptr;
-    std::string fullPath;
-    // The code list is never offered to the community.
-    if (m_host == nullptr || location == nullptr || record->m_kind == kItemCodeList ||
-        !fs::JoinFileName(location->m_name, record->m_name, fullPath)) {
-        return;
+    if (location == nullptr) {
+        return std::nullopt;
     }
-    m_host->StartUpload(fullPath, record->m_name, location->m_name);
+    LocalSaveDrag save{{}, record->m_name, location->m_name, record->m_kind == kItemCodeList};
+    if (!fs::JoinFileName(location->m_name, record->m_name, save.path)) {
+        save.path.clear();
+    }
+    return save;
 }
 
 bool CLocalTree::CanBeginDrag(gfx::Point point)
 {
-    TreeItem* item = HitTest(point.x, point.y);
-    CatalogueItem* record = item != nullptr ? m_locations.FindItemById(item) : nullptr;
-    if (!IsEntry(record)) {
-        return false;
-    }
-    m_dragItem = item;
-    m_dragRecord = record;
-    return true;
+    return SaveDragOf(HitTest(point.x, point.y)).has_value();
 }
 
-void CLocalTree::BeginDrag()
+void CLocalTree::BeginDrag(TreeItem* item)
 {
-    CatalogueItem* record = m_dragItem != nullptr ? m_locations.FindItemById(m_dragItem) : nullptr;
-    if (!IsEntry(record)) {
+    const std::optional<LocalSaveDrag> save = SaveDragOf(item);
+    if (!save) {
         return;
     }
-    std::optional<ui::GlobalBlock> files;
-    DriveLocation* location = AsLocation(m_locations.FindItemById(record->m_parentId));
-    if (location != nullptr && fs::IsPlainFileName(record->m_name)) {
+    // The file list lets the save land on the desktop as a file; the PC
+    // database's relative folder is made absolute from the program-style
+    // working directory.
+    std::optional<std::string> file;
+    if (fs::IsPlainFileName(save->file.c_str())) {
         std::error_code error;
         const std::string cwd = std::filesystem::current_path(error).string();
         std::string currentDirectory;
-        // The drop path of the PC database's relative folder is made absolute
-        // from the program-style working directory.
         for (char c : cwd) {
             currentDirectory += c == '/' ? '\\' : c;
         }
-        files = MakeFileDropBlock(MakeDropPath(location->m_name, record->m_name, currentDirectory));
+        file = MakeDropPath(save->folder, save->file, currentDirectory);
     }
-    RunDrag(m_localFormat, std::move(files));
+    RunDrag(m_localFormat, MakeLocalSaveBlock(MainWindowHandle(), *save), std::move(file));
 }
 
 ui::DropEffect CLocalTree::OnDragEnter(ui::Window*, ui::DataObject* data, unsigned, gfx::Point)
@@ -552,21 +535,22 @@ bool CLocalTree::OnDrop(ui::Window*, ui::DataObject* data, ui::DropEffect, gfx::
     if (target == nullptr || data == nullptr) {
         return false;
     }
-    if (data->IsDataAvailable(m_localFormat)) {
-        // The dragged record is looked up again: a rescan during the drag frees it.
-        CatalogueItem* record =
-            m_dragItem != nullptr ? m_locations.FindItemById(m_dragItem) : nullptr;
+    if (std::optional<ui::GlobalBlock> own = data->GetGlobalData(m_localFormat)) {
+        // The save is looked up in what the tree holds now: a rescan or a
+        // drive pulled during the drag may have taken it away.
+        const std::optional<LocalSaveDrag> save = ReadLocalSaveBlock(*own);
+        CatalogueItem* record = save ? m_locations.FindEntry(save->folder, save->file) : nullptr;
         if (!IsEntry(record)) {
             return false;
         }
         EnableWindow(false);
         DriveLocation* changed = m_locations.CopyEntryToItem(record, target);
-        m_dragRecord = nullptr;
         ShowLocation(changed, false);
         EnableWindow(true);
         return changed != nullptr;
     }
-    if (data->IsDataAvailable(m_onlineFormat)) {
+    if (std::optional<ui::GlobalBlock> own = data->GetGlobalData(m_onlineFormat)) {
+        const std::optional<OnlineSaveDrag> save = ReadOnlineSaveBlock(*own);
         CatalogueItem* record = m_locations.FindItemById(target);
         DriveLocation* location = AsLocation(record);
         if (location == nullptr && IsEntry(record)) {
@@ -576,10 +560,10 @@ bool CLocalTree::OnDrop(ui::Window*, ui::DataObject* data, ui::DropEffect, gfx::
             AfxMessageBox("Could not find a suitable Drive");
             return false;
         }
-        char folder[260];
-        CopyFixed(folder, location->m_name);
-        m_mainTarget.m_handle = MainWindowHandle();
-        m_mainTarget.SendAppMessage(WM_APP_DOWNLOAD_TO_FOLDER, reinterpret_cast<WParam>(folder), 0);
+        if (!save || m_host == nullptr) {
+            return false;
+        }
+        m_host->DownloadSave(*save, location->m_name);
         return true;
     }
     std::optional<ui::GlobalBlock> block = data->GetGlobalData(ui::CF_HDROP);

@@ -169,6 +169,21 @@ CatalogueItem* LocationList::FindItemById(TreeItem* id) const
     return nullptr;
 }
 
+CatalogueItem* LocationList::FindEntry(const std::string& folder, const std::string& file) const
+{
+    for (const auto& location : m_locations) {
+        if (folder != location->m_name) {
+            continue;
+        }
+        for (const auto& entry : location->m_entries) {
+            if (file == entry->m_name) {
+                return entry.get();
+            }
+        }
+    }
+    return nullptr;
+}
+
 LocationList::RecordMark LocationList::Mark(const CatalogueItem* record) const
 {
     RecordMark mark;

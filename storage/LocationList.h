@@ -40,6 +40,8 @@ public:
     DriveLocation* FindLocationByLetter(char letter) const;
     // A null item (a record not shown) finds nothing.
     CatalogueItem* FindItemById(TreeItem* id) const;
+    // The entry named file in the location of folder ("E:\\"), or null.
+    CatalogueItem* FindEntry(const std::string& folder, const std::string& file) const;
 
     // Names a record across a modal loop (a box, a menu, a drag), whose nested
     // loop may serve a drive removal that frees it: its tree item, and what
