@@ -314,6 +314,11 @@ void CLocalTree::RefreshLocation(CatalogueItem* record)
     EnableWindow(true);
 }
 
+// Format: the location's menu (UI thread) asks, checks that the volume at
+// the letter is still the one listed, and starts the format job; the job's
+// thread calls the disk service (storage/FormatJob.cpp) with the left bar
+// turning and shows a failure; the done step below runs on the UI thread,
+// tells an away user, and rescans the location.
 void CLocalTree::FormatDrive(CatalogueItem* record)
 {
     DriveLocation* location = AsLocation(record);
@@ -529,6 +534,10 @@ void CLocalTree::OnDragLeave(ui::Window*)
     }
 }
 
+// All on the UI thread: a local save is copied between locations here
+// (LocationList::CopyEntryToItem asks before replacing and writes beside the
+// old file); an online save goes to the host's download
+// (app/flows/DownloadFlow.cpp); a file from the desktop is copied in.
 bool CLocalTree::OnDrop(ui::Window*, ui::DataObject* data, ui::DropEffect, gfx::Point point)
 {
     TreeItem* target = HitTest(point.x, point.y);
@@ -581,6 +590,9 @@ bool CLocalTree::OnDrop(ui::Window*, ui::DataObject* data, ui::DropEffect, gfx::
     return changed != nullptr;
 }
 
+// Delete, all on the UI thread: the key asks here, the command asks again
+// (OnMenuCommand, kCmdDeleteFile), and LocationList::DeleteEntry sends the
+// file to the trash.
 void CLocalTree::OnKeyUp(unsigned key, unsigned, unsigned)
 {
     if (key != ui::VK_DELETE) {
