@@ -11,11 +11,13 @@
 #include "platform/ui/WindowSystem.h"
 #include "platform/ui/headless/HeadlessBackend.h"
 #include "resources/Resources.h"
+#include "storage/DriveLocation.h"
 #include "tests/net/RawHttpServer.h"
 #include "tests/storage/TestSaves.h"
 #include "tests/support/ScriptedMessageBox.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Watchdog.h"
+#include "treeview/DragPayload.h"
 
 #include <gtest/gtest.h>
 
@@ -168,6 +170,57 @@ TEST_F(MainWindowTest, ApplicationMessagesDriveBarsTreesAndBoxes)
         system->RunPending();
         EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Tolvar for PC Version 1.1US"});
     });
+}
+
+// The download flow end to end through the real window: an online save
+// dropped on "Saves" is fetched there and listed; one whose detail named no
+// file starts nothing.
+TEST_F(MainWindowTest, ADroppedOnlineSaveArrivesInItsLocationAndIsListed)
+{
+    Watchdog watchdog(std::chrono::seconds(40));
+    const std::vector<std::uint8_t> save = MakeSave("Flow", 500);
+    RawHttpServer server(
+        RawHttpServer::Documents({{"/saves/FlowDrop.tvd", std::string(save.begin(), save.end())}}));
+    // The PC database is "Saves" in the working folder, as the program runs.
+    TempDir dir;
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.Path());
+    std::filesystem::create_directory("Saves");
+    const std::filesystem::path arrived = dir / "Saves" / "FlowDrop.tvd";
+    WithWindow([&](CZyferV3Dlg& dialog) {
+        CLocalTree& tree = *dialog.GetLocalTree();
+        const DriveLocation* saves = nullptr;
+        for (std::size_t i = 0; i < tree.Locations().LocationCount(); ++i) {
+            if (std::string(tree.Locations().LocationAt(i)->m_name) == "Saves\\") {
+                saves = tree.Locations().LocationAt(i);
+            }
+        }
+        ASSERT_NE(saves, nullptr);
+        gfx::Rect r;
+        ASSERT_NE(tree.GetLabelRect(saves->m_itemId, &r), nullptr);
+        const gfx::Point at{r.left + 4, (r.top + r.bottom) / 2};
+        const unsigned online = ui::RegisterClipboardFormat("ZyferOnlineFile");
+        struct Case
+        {
+            int size;
+            bool listed;
+        };
+        for (const Case& c : {Case{0, false}, Case{static_cast<int>(save.size()), true}}) {
+            ui::DataObject data;
+            data.CacheGlobalData(
+                online, MakeOnlineSaveBlock(dialog.Handle(),
+                                            {server.Url("/saves/FlowDrop.tvd"), c.size, "Flow"}));
+            ASSERT_EQ(tree.OnDragEnter(&tree, &data, 0, at), ui::DROPEFFECT_COPY);
+            EXPECT_TRUE(tree.OnDrop(&tree, &data, ui::DROPEFFECT_COPY, at));
+            system->RunUntil([&] { return dialog.IsListed("Saves\\", "FlowDrop.tvd"); },
+                             std::chrono::seconds(c.listed ? 20 : 1));
+            EXPECT_EQ(dialog.IsListed("Saves\\", "FlowDrop.tvd"), c.listed) << c.size;
+            EXPECT_EQ(server.Requests().size(), c.listed ? 1u : 0u) << c.size;
+        }
+        EXPECT_TRUE(boxes.Texts().empty()) << ::testing::PrintToString(boxes.Texts());
+    });
+    EXPECT_EQ(ReadBytes(arrived), save);
+    std::filesystem::current_path(previous);
 }
 
 // The window closed while an upload waits on its server: the upload is
