@@ -10,7 +10,6 @@
 #include "storage/SaveEntry.h"
 #include "storage/SaveFile.h"
 
-#include <cstring>
 #include <filesystem>
 
 namespace tolvar {
@@ -30,13 +29,8 @@ bool HasSaveExtension(const std::string& path)
 void CZyferV3Dlg::OpenSaves(const std::vector<std::string>& paths)
 {
     BringToFront();
-    DriveLocation* saves = nullptr;
     LocationList& locations = m_localTree->Locations();
-    for (std::size_t i = 0; i < locations.LocationCount() && saves == nullptr; ++i) {
-        if (std::strcmp(locations.LocationAt(i)->m_name, kPcDatabaseFolder) == 0) {
-            saves = locations.LocationAt(i);
-        }
-    }
+    DriveLocation* saves = locations.FindLocationByFolder(kPcDatabaseFolder);
     if (saves == nullptr || saves->m_itemId == nullptr) {
         return;
     }

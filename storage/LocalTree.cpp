@@ -434,12 +434,7 @@ void CLocalTree::AddArrivedSave(const char* fileName, const char* folder)
         AfxMessageBox("The save is not a valid PS2 save");
         return;
     }
-    DriveLocation* location = nullptr;
-    for (std::size_t i = 0; i < m_locations.LocationCount() && location == nullptr; ++i) {
-        if (std::strcmp(m_locations.LocationAt(i)->m_name, folder) == 0) {
-            location = m_locations.LocationAt(i);
-        }
-    }
+    DriveLocation* location = m_locations.FindLocationByFolder(folder);
     if (location == nullptr) {
         AfxMessageBox("A error occured copying the save to the destination directory");
         return;

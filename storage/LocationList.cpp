@@ -169,16 +169,25 @@ CatalogueItem* LocationList::FindItemById(TreeItem* id) const
     return nullptr;
 }
 
-CatalogueItem* LocationList::FindEntry(const std::string& folder, const std::string& file) const
+DriveLocation* LocationList::FindLocationByFolder(const std::string& folder) const
 {
     for (const auto& location : m_locations) {
-        if (folder != location->m_name) {
-            continue;
+        if (folder == location->m_name) {
+            return location.get();
         }
-        for (const auto& entry : location->m_entries) {
-            if (file == entry->m_name) {
-                return entry.get();
-            }
+    }
+    return nullptr;
+}
+
+CatalogueItem* LocationList::FindEntry(const std::string& folder, const std::string& file) const
+{
+    const DriveLocation* location = FindLocationByFolder(folder);
+    if (location == nullptr) {
+        return nullptr;
+    }
+    for (const auto& entry : location->m_entries) {
+        if (file == entry->m_name) {
+            return entry.get();
         }
     }
     return nullptr;
@@ -252,12 +261,8 @@ std::optional<fs::VolumeInfo> LocationList::ListedVolume(const DriveLocation* lo
 
 std::uint64_t LocationList::ListedDeviceOf(const std::string& folder) const
 {
-    for (const auto& location : m_locations) {
-        if (folder == location->m_name) {
-            return location->m_device;
-        }
-    }
-    return 0;
+    const DriveLocation* location = FindLocationByFolder(folder);
+    return location != nullptr ? location->m_device : 0;
 }
 
 std::uint64_t LocationList::GetFreeSpace(const DriveLocation* location) const

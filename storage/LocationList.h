@@ -40,7 +40,9 @@ public:
     DriveLocation* FindLocationByLetter(char letter) const;
     // A null item (a record not shown) finds nothing.
     CatalogueItem* FindItemById(TreeItem* id) const;
-    // The entry named file in the location of folder ("E:\\"), or null.
+    // The location of a folder as named ("E:\\", "Saves\\"), or null.
+    DriveLocation* FindLocationByFolder(const std::string& folder) const;
+    // The entry named file in the location of folder, or null.
     CatalogueItem* FindEntry(const std::string& folder, const std::string& file) const;
 
     // Names a record across a modal loop (a box, a menu, a drag), whose nested

@@ -189,12 +189,7 @@ TEST_F(MainWindowTest, ADroppedOnlineSaveArrivesInItsLocationAndIsListed)
     const std::filesystem::path arrived = dir / "Saves" / "FlowDrop.tvd";
     WithWindow([&](CZyferV3Dlg& dialog) {
         CLocalTree& tree = *dialog.GetLocalTree();
-        const DriveLocation* saves = nullptr;
-        for (std::size_t i = 0; i < tree.Locations().LocationCount(); ++i) {
-            if (std::string(tree.Locations().LocationAt(i)->m_name) == "Saves\\") {
-                saves = tree.Locations().LocationAt(i);
-            }
-        }
+        const DriveLocation* saves = tree.Locations().FindLocationByFolder("Saves\\");
         ASSERT_NE(saves, nullptr);
         gfx::Rect r;
         ASSERT_NE(tree.GetLabelRect(saves->m_itemId, &r), nullptr);
