@@ -114,11 +114,11 @@ void CLocalTree::FillTree()
     m_rootItem = InsertItemShort("PC Databases", nullptr, nullptr);
     for (std::size_t i = 0; i < m_locations.LocationCount(); ++i) {
         DriveLocation* location = m_locations.LocationAt(i);
-        location->m_itemId = InsertItem(location->m_label, -1, -1, m_rootItem, nullptr);
+        m_locations.Show(location, InsertItem(location->m_label, -1, -1, m_rootItem, nullptr));
         location->m_parentId = nullptr;
         for (auto& entry : location->m_entries) {
-            entry->m_itemId = InsertItem(static_cast<SaveEntry&>(*entry).m_displayText, -1, -1,
-                                         location->m_itemId, nullptr);
+            m_locations.Show(entry.get(), InsertItem(static_cast<SaveEntry&>(*entry).m_displayText,
+                                                     -1, -1, location->m_itemId, nullptr));
             entry->m_parentId = location->m_itemId;
         }
     }
@@ -132,7 +132,7 @@ void CLocalTree::ShowLocation(DriveLocation* location, bool insert)
         return;
     }
     if (insert) {
-        location->m_itemId = InsertItem(location->m_label, -1, -1, m_rootItem, nullptr);
+        m_locations.Show(location, InsertItem(location->m_label, -1, -1, m_rootItem, nullptr));
         location->m_parentId = nullptr;
     }
     if (location->m_itemId == nullptr) {
@@ -141,8 +141,8 @@ void CLocalTree::ShowLocation(DriveLocation* location, bool insert)
     SetRedraw(false);
     DeleteChildItems(location->m_itemId);
     for (auto& entry : location->m_entries) {
-        entry->m_itemId = InsertItem(static_cast<SaveEntry&>(*entry).m_displayText, -1, -1,
-                                     location->m_itemId, nullptr);
+        m_locations.Show(entry.get(), InsertItem(static_cast<SaveEntry&>(*entry).m_displayText, -1,
+                                                 -1, location->m_itemId, nullptr));
         entry->m_parentId = location->m_itemId;
     }
     SetRedraw(true);
@@ -309,7 +309,7 @@ void CLocalTree::RefreshLocation(CatalogueItem* record)
         return;
     }
     EnableWindow(false);
-    ScanLocation(location);
+    m_locations.Rescan(location);
     ShowLocation(location, false);
     EnableWindow(true);
 }

@@ -79,7 +79,7 @@ void LocationList::DiscoverDrives()
     m_locations.push_back(std::move(pc));
     RemoveLeftTemporaries(kPcDatabaseFolder);
     SendDrivePresence();
-    ScanLocation(location);
+    Rescan(location);
 }
 
 DriveLocation* LocationList::AddDriveLocation(char letter)
@@ -121,7 +121,7 @@ DriveLocation* LocationList::AddDriveLocation(char letter)
         location->m_mountId = volume->mountId;
         location->m_medium = volume->medium;
     }
-    ScanLocation(location);
+    Rescan(location);
     SendDrivePresence();
     return location;
 }
@@ -132,6 +132,8 @@ void LocationList::RemoveLocation(DriveLocation* location)
     // but the main window still hears whether a drive is present.
     for (auto it = m_locations.begin(); it != m_locations.end(); ++it) {
         if (it->get() == location) {
+            ForgetEntries(location);
+            Forget(location);
             m_locations.erase(it);
             break;
         }
@@ -151,22 +153,48 @@ DriveLocation* LocationList::FindLocationByLetter(char letter) const
     return nullptr;
 }
 
+void LocationList::Show(CatalogueItem* record, TreeItem* item)
+{
+    if (record == nullptr) {
+        return;
+    }
+    Forget(record);
+    record->m_itemId = item;
+    if (item != nullptr) {
+        m_records[item] = record;
+    }
+}
+
 CatalogueItem* LocationList::FindItemById(TreeItem* id) const
 {
     if (id == nullptr) {
         return nullptr;
     }
-    for (const auto& location : m_locations) {
-        if (location->m_itemId == id) {
-            return location.get();
-        }
-        for (const auto& entry : location->m_entries) {
-            if (entry->m_itemId == id) {
-                return entry.get();
-            }
-        }
+    const auto found = m_records.find(id);
+    return found != m_records.end() && found->second->m_itemId == id ? found->second : nullptr;
+}
+
+void LocationList::Forget(const CatalogueItem* record)
+{
+    const auto found = m_records.find(record->m_itemId);
+    if (found != m_records.end() && found->second == record) {
+        m_records.erase(found);
     }
-    return nullptr;
+}
+
+void LocationList::ForgetEntries(const DriveLocation* location)
+{
+    for (const auto& entry : location->m_entries) {
+        Forget(entry.get());
+    }
+}
+
+void LocationList::Rescan(DriveLocation* location)
+{
+    if (location != nullptr) {
+        ForgetEntries(location);
+        ScanLocation(location);
+    }
 }
 
 DriveLocation* LocationList::FindLocationByFolder(const std::string& folder) const
@@ -413,7 +441,7 @@ DriveLocation* LocationList::CopyEntryToLocation(CatalogueItem* entry, DriveLoca
     }
     committed.Close();
 
-    ScanLocation(destination);
+    Rescan(destination);
     return destination;
 }
 
@@ -460,7 +488,7 @@ DriveLocation* LocationList::CopyFileToItem(const char* sourcePath, TreeItem* ta
     if (!copied || destination == nullptr) {
         return nullptr;
     }
-    ScanLocation(destination);
+    Rescan(destination);
     return destination;
 }
 
@@ -500,7 +528,7 @@ DriveLocation* LocationList::DeleteEntry(CatalogueItem* entry)
         fs::FlushVolume(device.c_str());
     }
 
-    ScanLocation(location);
+    Rescan(location);
     return location;
 }
 
