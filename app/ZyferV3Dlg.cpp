@@ -69,22 +69,6 @@ std::unique_ptr<CZyferV3Dlg::OnlineTree> CZyferV3Dlg::MakeOnlineTree(CSkinScroll
     return std::make_unique<OnlineTree>(scrollBar, 165, 144, 143);
 }
 
-void CZyferV3Dlg::StartUpload(const std::string& fullPath, const std::string& fileName,
-                              const std::string&)
-{
-    m_uploadJob.Start(fullPath, fileName);
-}
-
-std::string CZyferV3Dlg::GetCodeListUrl() const
-{
-    std::string url = tolvar::GetCodeListUrl();
-    if (url.empty()) {
-        LoadServerSettings(); // the page may have been out of reach at start
-        url = tolvar::GetCodeListUrl();
-    }
-    return url;
-}
-
 LResult CZyferV3Dlg::WindowTarget::SendAppMessage(unsigned message, WParam wParam, LParam lParam)
 {
     return ui::SendMessage(m_owner.Handle(), message, wParam, lParam);
@@ -158,6 +142,7 @@ bool CZyferV3Dlg::OnInitDialog()
     m_localTree->RegisterDropTarget();
     m_onlineTree->CreateTree(this, {366, 170}, kOnlineTreeId, "Online Tree");
     m_onlineTree->RegisterDropTarget();
+    m_onlineTree->SetHost(this);
     // Tab goes round the four buttons and the two trees, in the order they were made.
     for (ui::Window* stop : std::initializer_list<ui::Window*>{
              &m_webButton, &m_sleepButton, &m_exitButton, &m_codeListButton, m_localTree.get(),
@@ -222,24 +207,6 @@ bool CZyferV3Dlg::OnInitDialog()
     return true;
 }
 
-void CZyferV3Dlg::StartVolumeWatcher()
-{
-    const WindowHandle self = Handle();
-    m_volumeWatcher = std::make_unique<fs::VolumeWatcher>(
-        fs::VolumeTable::Global(), [self](fs::VolumeEvent event, std::uint32_t unitMask) {
-            const WParam type =
-                event == fs::VolumeEvent::Arrival ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE;
-            ui::PostMessage(self, kVolumeChangedMessage, type, static_cast<LParam>(unitMask));
-        });
-}
-
-void CZyferV3Dlg::StartTrashWatcher()
-{
-    const WindowHandle self = Handle();
-    m_trashWatcher = std::make_unique<shell::TrashWatcher>(
-        shell::Trash::Home(), [self] { ui::PostMessage(self, kTrashChangedMessage, 0, 0); });
-}
-
 // Enter has no button to press in this window; it must not end the program.
 void CZyferV3Dlg::OnOK() {}
 
@@ -253,9 +220,11 @@ void CZyferV3Dlg::OnDestroy()
     m_trashWatcher.reset();
     m_closing = true;
     m_uploadJob.Cancel();
+    m_downloadJob.Cancel();
     m_onlineTree->CancelJobs();
     m_localTree->CancelJobs();
     m_uploadJob.Wait();
+    m_downloadJob.Wait();
     m_onlineTree->WaitForJobs();
     m_localTree->WaitForJobs();
     CMessageBox::SetOwner(kNoWindow);
@@ -493,9 +462,7 @@ LResult CZyferV3Dlg::OnMessage(unsigned message, WParam wParam, LParam lParam)
     case ui::WM_DEVICECHANGE:
         return OnDeviceChange(wParam, lParam);
     case kTrashChangedMessage:
-        if (!m_closing) {
-            m_localTree->OnTrashChanged();
-        }
+        OnTrashChanged();
         return 0;
     case kVolumeChangedMessage: {
         DevBroadcastVolume volume;

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "app/TrayIcon.h"
+#include "online/DownloadJob.h"
 #include "online/OnlineTree.h"
+#include "online/OnlineTreeHost.h"
 #include "online/UploadJob.h"
 #include "platform/base/MessageTarget.h"
 #include "platform/base/WorkerJob.h"
@@ -39,10 +41,11 @@ struct DevBroadcastVolume
 // The main window: a borderless skinned dialog with the Local Tree on the
 // left and the Online Tree on the right, four hover buttons, two activity
 // bars, the logo that lights while a save drive is present, balloon tips
-// over the trees and the notification-area icon. Workers and trees report to
-// it with the application messages; it turns them into calls on the trees,
-// the bars and message boxes (ZyferV3DlgMessages.cpp).
-class CZyferV3Dlg : public ui::Dialog, private LocalTreeHost
+// over the trees and the notification-area icon. The trees reach it through
+// typed calls (LocalTreeHost, OnlineTreeHost); jobs report to it with the
+// application messages (ZyferV3DlgMessages.cpp). Each user flow that
+// crosses the window is told whole in its own file under app/flows/.
+class CZyferV3Dlg : public ui::Dialog, private LocalTreeHost, private OnlineTreeHost
 {
 public:
     static constexpr int IDD = 102;
@@ -140,13 +143,14 @@ protected:
     LResult OnMessage(unsigned message, WParam wParam, LParam lParam) override;
 
 private:
-    // What the Local Tree asks of its window.
-    void StartUpload(const std::string& fullPath, const std::string& fileName,
-                     const std::string& folder) override;
-    std::string GetCodeListUrl() const override;
+    // What the trees ask of their window: each is a step of a flow, in
+    // app/flows/DownloadFlow.cpp, UploadFlow.cpp and CodeListFlow.cpp.
+    void DownloadSave(const OnlineSaveDrag& save, const std::string& folder) override;
     bool IsDownloadingTo(const std::string& folder) const override;
+    void UploadSave(const LocalSaveDrag& save) override;
+    std::string GetCodeListUrl() const override;
 
-    // The upload job reports to this window by sending it messages.
+    // The jobs report to this window by sending it messages.
     class WindowTarget final : public MessageTarget
     {
     public:
@@ -157,22 +161,15 @@ private:
         CZyferV3Dlg& m_owner;
     };
 
-    // Application messages (ZyferV3DlgMessages.cpp).
+    // Application messages (ZyferV3DlgMessages.cpp): each is read there and
+    // handed on typed, to the flow it ends or to the bars and trees.
     bool OnApplicationMessage(unsigned message, WParam wParam, LParam lParam, LResult& result);
-    LResult OnDownloadToFolder(WParam wParam, LParam lParam);
-    LResult OnDownloadDone(WParam wParam, LParam lParam);
-    LResult OnBusyStart(WParam wParam, LParam lParam);
-    LResult OnBusyStop(WParam wParam, LParam lParam);
-    LResult OnDownloadIncomplete(WParam wParam, LParam lParam);
-    LResult OnUploadSave(WParam wParam, LParam lParam);
-    LResult OnCodeListDone(WParam wParam, LParam lParam);
-    LResult OnRefreshOnline(WParam wParam, LParam lParam);
-    LResult OnDrivePresent(WParam wParam, LParam lParam);
-    LResult OnDriveAbsent(WParam wParam, LParam lParam);
-    LResult OnDownloadCorrupt(WParam wParam, LParam lParam);
-    LResult OnOnlineTreeBusy(WParam wParam, LParam lParam);
-    LResult OnLocalTreeBusy(WParam wParam, LParam lParam);
-    LResult OnTrayNotify(WParam wParam, LParam lParam);
+    // The ends of the flows (app/flows/).
+    void OnDownloadDone(const std::string& path);
+    void OnDownloadFailed(const std::string& temporaryPath, const char* text);
+    void OnUploadDone();
+    void OnCodeListDone();
+    void OnDrivePresence(bool present);
     LResult OnDeviceChange(WParam eventType, LParam broadcast);
 
     void OnCodeListButton();
@@ -185,6 +182,7 @@ private:
     bool InTree(gfx::Point screen) const;
     void StartVolumeWatcher();
     void StartTrashWatcher();
+    void OnTrashChanged();
 
     gfx::Bitmap m_icon;
     CSkinScrollBar m_localScrollBar;
@@ -193,7 +191,7 @@ private:
     std::unique_ptr<OnlineTree> m_onlineTree;
     unsigned m_localFileFormat = 0;
     unsigned m_onlineFileFormat = 0;
-    std::string m_downloadFolder; // where the Online Tree's download writes
+    std::string m_downloadFolder; // where the running download writes
     gfx::Bitmap m_background;
     CHoverButton m_sleepButton;
     CHoverButton m_webButton;
@@ -216,6 +214,7 @@ private:
     bool m_closing = false; // from OnDestroy on, no job's message starts anything
     WindowTarget m_windowTarget{*this};
     // After the trees: destroyed (and so ended) before them.
+    DownloadJob m_downloadJob{m_windowTarget};
     UploadJob m_uploadJob;
     std::unique_ptr<shell::DesktopNotifier> m_notifier; // made when first needed
     bool m_painted = false;

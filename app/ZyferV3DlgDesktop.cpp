@@ -10,7 +10,6 @@
 #include "storage/SaveEntry.h"
 #include "storage/SaveFile.h"
 
-#include <cstring>
 #include <filesystem>
 
 namespace tolvar {
@@ -30,13 +29,8 @@ bool HasSaveExtension(const std::string& path)
 void CZyferV3Dlg::OpenSaves(const std::vector<std::string>& paths)
 {
     BringToFront();
-    DriveLocation* saves = nullptr;
     LocationList& locations = m_localTree->Locations();
-    for (std::size_t i = 0; i < locations.LocationCount() && saves == nullptr; ++i) {
-        if (locations.LocationAt(i)->m_name == kPcDatabaseFolder) {
-            saves = locations.LocationAt(i);
-        }
-    }
+    DriveLocation* saves = locations.FindLocationByFolder(kPcDatabaseFolder);
     if (saves == nullptr || saves->m_itemId == nullptr) {
         return;
     }
@@ -63,19 +57,7 @@ void CZyferV3Dlg::OpenSaves(const std::vector<std::string>& paths)
 
 bool CZyferV3Dlg::IsListed(const std::string& folder, const std::string& fileName) const
 {
-    LocationList& locations = m_localTree->Locations();
-    for (std::size_t i = 0; i < locations.LocationCount(); ++i) {
-        const DriveLocation* location = locations.LocationAt(i);
-        if (folder != location->m_name) {
-            continue;
-        }
-        for (const auto& entry : location->m_entries) {
-            if (fileName == entry->m_name) {
-                return true;
-            }
-        }
-    }
-    return false;
+    return m_localTree->Locations().FindEntry(folder, fileName) != nullptr;
 }
 
 void CZyferV3Dlg::BringToFront()

@@ -99,7 +99,7 @@ void BM_DownloadJob(benchmark::State& state)
         fs::remove(db.target);
         state.ResumeTiming();
         Quiet window;
-        tolvar::DownloadJob::Run(request, window, {}, cancelled);
+        tolvar::DownloadJob::Run(request, window, cancelled);
         if (!window.done) {
             state.SkipWithError("the save did not arrive");
             break;

@@ -17,7 +17,7 @@ namespace {
 class PageHost final : public LocalTreeHost
 {
 public:
-    void StartUpload(const std::string&, const std::string&, const std::string&) override {}
+    void DownloadSave(const OnlineSaveDrag&, const std::string&) override {}
     std::string GetCodeListUrl() const override { return {}; }
 };
 

@@ -97,25 +97,22 @@ public:
     bool CanBeginDrag(gfx::Point point) override
     {
         TreeItem* item = HitTest(point.x, point.y);
-        if (item == nullptr || item->depth != 2) {
-            return false;
-        }
-        m_dragItem = item;
-        return true;
+        return item != nullptr && item->depth == 2;
     }
 
-    void BeginDrag() override
+    void BeginDrag(TreeItem* item) override
     {
-        SelectItem(m_dragItem);
-        g_draggedLabel = GetItemText(m_dragItem);
-        std::optional<ui::GlobalBlock> files;
+        SelectItem(item);
+        g_draggedLabel = GetItemText(item);
+        std::optional<std::string> file;
         if (m_left) {
             std::string path = WriteSampleFile(g_draggedLabel);
             if (!path.empty()) {
-                files = MakeFileDropBlock(path);
+                file = path;
             }
         }
-        RunDrag(m_left ? m_localFormat : m_onlineFormat, std::move(files));
+        RunDrag(m_left ? m_localFormat : m_onlineFormat, MakeOwnFormatBlock(MainWindowHandle()),
+                std::move(file));
     }
 
     ui::DropEffect OnDragEnter(ui::Window*, ui::DataObject* data, unsigned, gfx::Point) override
@@ -183,7 +180,6 @@ private:
     bool m_left;
     unsigned m_localFormat;
     unsigned m_onlineFormat;
-    TreeItem* m_dragItem = nullptr;
     bool m_accepted = false;
 };
 

@@ -1,16 +1,15 @@
 #pragma once
 
-// Application messages sent to the main window by the trees and the jobs.
-// Workers send them synchronously, so each waits until the handler has run.
+// Application messages sent to the main window by the jobs (and the drive
+// presence by the location list). Workers send them synchronously, so each
+// waits until the handler has run.
 namespace tolvar {
 
 constexpr unsigned WM_APP = 0x8000;
-constexpr unsigned WM_APP_DOWNLOAD_TO_FOLDER = 0x8001;
 constexpr unsigned WM_APP_DOWNLOAD_DONE = 0x8002;
 constexpr unsigned WM_APP_BUSY_START = 0x8003;
 constexpr unsigned WM_APP_BUSY_STOP = 0x8005;
 constexpr unsigned WM_APP_DOWNLOAD_INCOMPLETE = 0x8006;
-constexpr unsigned WM_APP_UPLOAD_SAVE = 0x8007;
 constexpr unsigned WM_APP_CODELIST_DONE = 0x8008;
 constexpr unsigned WM_APP_REFRESH_ONLINE = 0x8009;
 constexpr unsigned WM_APP_DRIVE_PRESENT = 0x800A;

@@ -12,7 +12,6 @@
 #include "online/OnlineValue.h"
 #include "platform/base/MessageBox.h"
 #include "platform/base/MessageTarget.h"
-#include "platform/base/UiThread.h"
 #include "platform/fs/File.h"
 #include "platform/fs/FileOps.h"
 #include "platform/fs/Path.h"
@@ -149,7 +148,7 @@ public:
     }
 
     // Refused: nothing was fetched. Judged: the answer was delivered, or
-    // reported corrupt or short, and the dragged save is spent.
+    // reported corrupt or short.
     enum class End
     {
         Refused,
@@ -285,10 +284,7 @@ std::string DownloadFileName(const std::string& url)
     return name;
 }
 
-DownloadJob::DownloadJob(MessageTarget& mainWindow, std::function<void()> delivered)
-    : m_mainWindow(mainWindow), m_delivered(std::move(delivered))
-{
-}
+DownloadJob::DownloadJob(MessageTarget& mainWindow) : m_mainWindow(mainWindow) {}
 
 bool DownloadJob::Start(DownloadRequest request)
 {
@@ -296,19 +292,15 @@ bool DownloadJob::Start(DownloadRequest request)
         return false;
     }
     m_job.Start([this, request = std::move(request)](WorkerJob& job) {
-        Run(request, m_mainWindow, m_delivered, job.CancelFlag());
+        Run(request, m_mainWindow, job.CancelFlag());
     });
     return true;
 }
 
 int DownloadJob::Run(const DownloadRequest& request, MessageTarget& mainWindow,
-                     const std::function<void()>& delivered, const std::atomic<bool>& cancelled)
+                     const std::atomic<bool>& cancelled)
 {
-    const DownloadRun::End end = DownloadRun(request, mainWindow, cancelled).Run();
-    if (end == DownloadRun::End::Judged && !cancelled && delivered) {
-        InvokeOnUiThread(delivered);
-    }
-    return end == DownloadRun::End::Refused ? 0 : 1;
+    return DownloadRun(request, mainWindow, cancelled).Run() == DownloadRun::End::Refused ? 0 : 1;
 }
 
 } // namespace tolvar

@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <string>
 
 namespace tolvar {
@@ -35,9 +34,7 @@ std::string DownloadFileName(const std::string& url);
 class DownloadJob
 {
 public:
-    // delivered runs on the UI thread when the save was fetched and judged
-    // (the dragged save is spent), not after a refusal or a failure.
-    DownloadJob(MessageTarget& mainWindow, std::function<void()> delivered);
+    explicit DownloadJob(MessageTarget& mainWindow);
     DownloadJob(const DownloadJob&) = delete;
     DownloadJob& operator=(const DownloadJob&) = delete;
 
@@ -50,11 +47,10 @@ public:
 
     // The job's body on the calling thread. Returns the job's exit code.
     static int Run(const DownloadRequest& request, MessageTarget& mainWindow,
-                   const std::function<void()>& delivered, const std::atomic<bool>& cancelled);
+                   const std::atomic<bool>& cancelled);
 
 private:
     MessageTarget& m_mainWindow;
-    std::function<void()> m_delivered;
     WorkerJob m_job; // last: destroyed first, while what it uses lives
 };
 

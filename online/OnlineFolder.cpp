@@ -2,19 +2,6 @@
 
 namespace tolvar {
 
-OnlineRecord* OnlineFolder::FindByItem(TreeItem* item)
-{
-    if (OnlineRecord* self = OnlineRecord::FindByItem(item)) {
-        return self;
-    }
-    for (auto& child : m_children) {
-        if (OnlineRecord* found = child->FindByItem(item)) {
-            return found;
-        }
-    }
-    return nullptr;
-}
-
 void OnlineFolder::AppendChild(std::unique_ptr<OnlineRecord> child)
 {
     m_children.push_back(std::move(child));

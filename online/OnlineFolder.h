@@ -14,8 +14,6 @@ class OnlineFolder : public OnlineRecord
 public:
     OnlineFolder() : OnlineRecord(kOnlineKindFolder) {}
 
-    OnlineRecord* FindByItem(TreeItem* item) override;
-
     void AppendChild(std::unique_ptr<OnlineRecord> child);
     // Orders the children by name without regard to case; equal names keep
     // their order.

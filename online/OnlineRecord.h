@@ -23,10 +23,6 @@ public:
     OnlineRecord(const OnlineRecord&) = delete;
     OnlineRecord& operator=(const OnlineRecord&) = delete;
 
-    // The record itself when it is shown by that item; folders search their
-    // children too.
-    virtual OnlineRecord* FindByItem(TreeItem* item) { return m_itemId == item ? this : nullptr; }
-
     std::string m_name;
     std::string m_description;
     std::optional<std::string> m_url; // absent until a document gave one

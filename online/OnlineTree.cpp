@@ -1,7 +1,5 @@
 #include "online/OnlineTree.h"
 
-#include "messages/AppMessages.h"
-#include "online/DownloadJob.h"
 #include "online/OnlineFolder.h"
 #include "online/OnlineListJob.h"
 #include "online/OnlineSave.h"
@@ -11,9 +9,6 @@
 #include "platform/ui/PopupMenu.h"
 #include "platform/ui/WindowSystem.h"
 #include "resources/MenuResources.h"
-
-#include <algorithm>
-#include <cstring>
 
 namespace tolvar {
 namespace {
@@ -85,14 +80,13 @@ void COnlineTree::ListView::UpdateScrollBar()
 COnlineTree::COnlineTree(CSkinScrollBar* scrollBar, int backgroundId, int imagesId,
                          int disabledImagesId)
     : CFileTree(scrollBar, backgroundId, imagesId, disabledImagesId),
-      m_listJob(std::make_unique<OnlineListJob>(&m_listView, &m_mainWindow)),
-      m_downloadJob(m_mainWindow, [this] { m_dragSize = 0; })
+      m_listJob(std::make_unique<OnlineListJob>(&m_listView, &m_mainWindow))
 {
 }
 
 COnlineTree::~COnlineTree()
 {
-    // Both jobs end before the records they may still be reaching go.
+    // The list job ends before the records it may still be reaching go.
     CancelJobs();
     WaitForJobs();
     m_listJob.reset();
@@ -157,7 +151,6 @@ void COnlineTree::AddFolderItem(OnlineFolder* folder, OnlineFolder* parent)
 void COnlineTree::AddSaveItem(OnlineSave* save, OnlineFolder* parent)
 {
     TreeItem* item = InsertItemShort(save->m_name, ParentItemOf(parent), nullptr);
-    m_saveItems.push_back(item);
     m_records[item] = save;
     save->m_itemId = item;
     UpdateView();
@@ -197,17 +190,8 @@ void COnlineTree::Forget(OnlineRecord* record)
             m_community = nullptr;
         }
     }
-    if (record == m_draggedSave) {
-        m_draggedSave = nullptr;
-    }
-    if (record == m_pendingDragSave) {
-        m_pendingDragSave = nullptr;
-    }
     if (record->m_itemId != nullptr) {
         m_records.erase(record->m_itemId);
-        if (m_itemToDrag == record->m_itemId) {
-            m_itemToDrag = nullptr;
-        }
     }
 }
 
@@ -220,9 +204,6 @@ void COnlineTree::RemoveContents(OnlineFolder* folder)
     if (folder->m_itemId != nullptr) {
         DeleteChildItems(folder->m_itemId);
     }
-    // In one pass once the items are gone: erasing save by save walks the
-    // whole list per save, over a second of UI time for 50,000 saves.
-    std::erase_if(m_saveItems, [this](TreeItem* item) { return !IsValidItem(item); });
 }
 
 void COnlineTree::RefreshCommunity()
@@ -232,28 +213,13 @@ void COnlineTree::RefreshCommunity()
     }
 }
 
-void COnlineTree::StartDownload(const char* destinationFolder, std::uint64_t device)
-{
-    // One download at a time; the disabled trees normally see to it.
-    if (m_dragSize == 0 || destinationFolder == nullptr || m_downloadJob.IsRunning()) {
-        return;
-    }
-    m_downloadUrl = m_dragUrl;
-    m_downloadSize = m_dragSize;
-    std::strncpy(m_downloadFolder, destinationFolder, sizeof m_downloadFolder - 1);
-    m_downloadFolder[sizeof m_downloadFolder - 1] = '\0';
-    m_downloadJob.Start({m_downloadUrl, m_downloadSize, m_downloadFolder, device});
-}
-
 void COnlineTree::CancelJobs()
 {
-    m_downloadJob.Cancel();
     m_listJob->Cancel();
 }
 
 void COnlineTree::WaitForJobs()
 {
-    m_downloadJob.Wait();
     m_listJob->WaitForJob();
 }
 
@@ -326,49 +292,46 @@ std::string COnlineTree::GetToolTipText(gfx::Point point)
     return save != nullptr ? save->m_description : std::string();
 }
 
-void COnlineTree::BeginDrag()
+std::optional<OnlineSaveDrag> COnlineTree::SaveDragOf(TreeItem* item) const
 {
-    SelectItem(m_itemToDrag);
-    RunDrag(m_onlineFileFormat, std::nullopt);
+    const OnlineSave* save = AsSave(FindRecord(item));
+    if (save == nullptr || save->m_placeholder) {
+        return std::nullopt;
+    }
+    const OnlineFile* file = save->m_file.get();
+    // A save whose detail named no file travels empty and is dropped in vain.
+    return OnlineSaveDrag{file != nullptr ? file->m_url.value_or("") : std::string(),
+                          file != nullptr ? file->m_downloadSize : 0, save->m_name};
+}
+
+void COnlineTree::BeginDrag(TreeItem* item)
+{
+    const std::optional<OnlineSaveDrag> save = SaveDragOf(item);
+    if (!save) {
+        return;
+    }
+    SelectItem(item);
+    RunDrag(m_onlineFileFormat, MakeOnlineSaveBlock(MainWindowHandle(), *save), std::nullopt);
 }
 
 bool COnlineTree::CanBeginDrag(gfx::Point point)
 {
-    TreeItem* item = HitTest(point.x, point.y);
-    OnlineSave* save = AsSave(FindRecord(item));
-    if (save == nullptr || save->m_placeholder) {
-        return false;
-    }
-    m_itemToDrag = item;
-    m_draggedSave = save;
-    m_pendingDragSave = save;
-    return true;
+    return SaveDragOf(HitTest(point.x, point.y)).has_value();
 }
 
 bool COnlineTree::OnDrop(ui::Window*, ui::DataObject* data, ui::DropEffect, gfx::Point)
 {
-    if (data == nullptr || !data->IsDataAvailable(m_localFileFormat)) {
+    const std::optional<ui::GlobalBlock> block =
+        data != nullptr ? data->GetGlobalData(m_localFileFormat) : std::nullopt;
+    if (!block) {
         return false;
     }
-    ui::SendMessage(MainWindowHandle(), WM_APP_UPLOAD_SAVE, 0, 0);
-    return true;
-}
-
-void COnlineTree::OnDragLeave(ui::Window*)
-{
-    if (m_pendingDragSave == nullptr) {
-        return;
+    // The code list is never offered to the community.
+    const std::optional<LocalSaveDrag> save = ReadLocalSaveBlock(*block);
+    if (save && !save->codeList && m_host != nullptr) {
+        m_host->UploadSave(*save);
     }
-    const OnlineFile* file = m_pendingDragSave->m_file.get();
-    m_dragUrl = file != nullptr ? file->m_url.value_or("") : std::string();
-    m_dragSize = file != nullptr ? file->m_downloadSize : 0;
-    m_pendingDragSave = nullptr;
-}
-
-void COnlineTree::OnDragHeldForPaste()
-{
-    // A save copied with Ctrl+C is taken up as when its drag leaves the tree.
-    OnDragLeave(this);
+    return true;
 }
 
 ui::DropEffect COnlineTree::OnDragOver(ui::Window*, ui::DataObject*, unsigned, gfx::Point)

@@ -1,15 +1,15 @@
 #pragma once
 
-#include "online/DownloadJob.h"
+#include "online/OnlineTreeHost.h"
 #include "online/OnlineTreeView.h"
 #include "platform/base/MessageTarget.h"
 #include "treeview/FileTree.h"
 
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
-#include <vector>
 
 namespace tolvar {
 
@@ -20,9 +20,9 @@ class OnlineSave;
 
 // The right-hand tree of the main window: the online database under one
 // top-level item, "Online Database". A folder is read from the server the
-// first time it opens and again on its Refresh command; a save dragged onto
-// a location of the Local Tree is downloaded there; a local save dropped
-// here is handed to the main window for upload.
+// first time it opens and again on its Refresh command. A save's drag
+// carries its address, size and name to the Local Tree; a local save
+// dropped here is handed to the host for upload.
 //
 // The tree owns the root folder, which owns every other record; records are
 // found from their items through a lookup that owns nothing.
@@ -37,16 +37,19 @@ public:
 
     // The ids of "ZyferLocalFile" and "ZyferOnlineFile", from the main window.
     void SetClipboardFormats(unsigned localFileFormat, unsigned onlineFileFormat);
+    // Takes the local saves dropped here; none are taken without one.
+    void SetHost(OnlineTreeHost* host) { m_host = host; }
 
     OnlineFolder* CreateRoot();
     void AddFolderItem(OnlineFolder* folder, OnlineFolder* parent);
     void AddSaveItem(OnlineSave* save, OnlineFolder* parent);
     void OnMenuCommand(unsigned command, OnlineRecord* record);
     void RefreshCommunity();
-    // `device` is the one the destination was listed with (0: not checked).
-    void StartDownload(const char* destinationFolder, std::uint64_t device = 0);
-    // The window closes: its jobs stop (nothing more is shown or sent), and
-    // WaitForJobs serves them until they have.
+    // What a drag of the item carries: a save that names its file; nullopt
+    // for anything else.
+    std::optional<OnlineSaveDrag> SaveDragOf(TreeItem* item) const;
+    // The window closes: the list job stops (nothing more is shown or sent),
+    // and WaitForJobs serves it until it has.
     void CancelJobs();
     void WaitForJobs();
 
@@ -58,26 +61,21 @@ public:
     int GetItemImage(TreeItem* item) override;
     void ShowContextMenu(gfx::Point point) override;
     std::string GetToolTipText(gfx::Point point) override;
-    void BeginDrag() override;
+    void BeginDrag(TreeItem* item) override;
     bool CanBeginDrag(gfx::Point point) override;
     bool OnDrop(ui::Window* window, ui::DataObject* data, ui::DropEffect effect,
                 gfx::Point point) override;
-    void OnDragLeave(ui::Window* window) override;
     ui::DropEffect OnDragOver(ui::Window* window, ui::DataObject* data, unsigned keyState,
                               gfx::Point point) override;
     ui::DropEffect OnDragEnter(ui::Window* window, ui::DataObject* data, unsigned keyState,
                                gfx::Point point) override;
-    void OnDragHeldForPaste() override;
 
     // State the main window and tests read.
     OnlineFolder* GetRoot() const { return m_root.get(); }
     OnlineFolder* GetCommunity() const { return m_community; }
     OnlineRecord* FindRecord(TreeItem* item) const;
     TreeItem* GetRootFolderItem() const { return m_rootItem; }
-    const std::string& GetDragUrl() const { return m_dragUrl; }
-    int GetDragSize() const { return m_dragSize; }
     bool IsListing() const;
-    bool IsDownloading() const { return m_downloadJob.IsRunning(); }
     OnlineListJob& GetListJob() { return *m_listJob; }
 
 protected:
@@ -113,27 +111,19 @@ private:
     void Forget(OnlineRecord* record);
 
     bool m_dropAccepted = false;
-    TreeItem* m_itemToDrag = nullptr;
     TreeItem* m_rootItem = nullptr;
     unsigned m_localFileFormat = 0;
     unsigned m_onlineFileFormat = 0;
-    std::unordered_map<TreeItem*, OnlineRecord*> m_records; // owns nothing
-    std::vector<TreeItem*> m_saveItems;
-    std::string m_dragUrl;
-    int m_dragSize = 0;
-    OnlineSave* m_draggedSave = nullptr;
-    OnlineSave* m_pendingDragSave = nullptr;
+    OnlineTreeHost* m_host = nullptr;
+    // The tree's one way from an item to its record; owns nothing.
+    std::unordered_map<TreeItem*, OnlineRecord*> m_records;
     std::unique_ptr<OnlineFolder> m_root;
     OnlineFolder* m_community = nullptr;
-    std::string m_downloadUrl;
-    int m_downloadSize = 0;
-    char m_downloadFolder[260] = {};
 
     MainWindowTarget m_mainWindow;
     ListView m_listView{*this};
-    // Jobs go first when the tree goes, while everything they use still lives.
+    // The job goes first when the tree goes, while everything it uses still lives.
     std::unique_ptr<OnlineListJob> m_listJob;
-    DownloadJob m_downloadJob;
 };
 
 } // namespace tolvar

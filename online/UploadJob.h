@@ -12,7 +12,7 @@ class MessageTarget;
 
 // The upload job: a save of the Local Tree dropped on the Online Tree is
 // offered to the online community from a worker thread. The main window holds
-// it, starts it when the Local Tree asks (LocalTreeHost::StartUpload) and
+// it, starts it when the Online Tree takes a drop (OnlineTreeHost::UploadSave) and
 // supplies the form. A cancelled job shows and sends nothing more; destroying
 // it cancels a running upload and waits.
 class UploadJob

@@ -115,17 +115,16 @@ void CLocalTree::FillTree()
     m_rootItem = InsertItemShort("PC Databases", nullptr, nullptr);
     for (std::size_t i = 0; i < m_locations.LocationCount(); ++i) {
         DriveLocation* location = m_locations.LocationAt(i);
-        location->m_itemId = InsertItem(location->m_label, -1, -1, m_rootItem, nullptr);
+        m_locations.Show(location, InsertItem(location->m_label, -1, -1, m_rootItem, nullptr));
         location->m_parentId = nullptr;
         for (auto& entry : location->m_entries) {
-            entry->m_itemId = InsertItem(static_cast<SaveEntry&>(*entry).m_displayText, -1, -1,
-                                         location->m_itemId, nullptr);
+            m_locations.Show(entry.get(), InsertItem(static_cast<SaveEntry&>(*entry).m_displayText,
+                                                     -1, -1, location->m_itemId, nullptr));
             entry->m_parentId = location->m_itemId;
         }
     }
     Expand(m_rootItem, TVE_EXPAND);
     SetRedraw(true);
-    m_dragRecord = nullptr;
 }
 
 void CLocalTree::ShowLocation(DriveLocation* location, bool insert)
@@ -141,7 +140,7 @@ void CLocalTree::ShowLocation(DriveLocation* location, bool insert)
             IsValidItem(trash->m_itemId)) {
             after = trash->m_itemId->previousSibling;
         }
-        location->m_itemId = InsertItem(location->m_label, -1, -1, m_rootItem, after);
+        m_locations.Show(location, InsertItem(location->m_label, -1, -1, m_rootItem, after));
         location->m_parentId = nullptr;
     }
     if (location->m_itemId == nullptr) {
@@ -150,8 +149,8 @@ void CLocalTree::ShowLocation(DriveLocation* location, bool insert)
     SetRedraw(false);
     DeleteChildItems(location->m_itemId);
     for (auto& entry : location->m_entries) {
-        entry->m_itemId = InsertItem(static_cast<SaveEntry&>(*entry).m_displayText, -1, -1,
-                                     location->m_itemId, nullptr);
+        m_locations.Show(entry.get(), InsertItem(static_cast<SaveEntry&>(*entry).m_displayText, -1,
+                                                 -1, location->m_itemId, nullptr));
         entry->m_parentId = location->m_itemId;
     }
     SetRedraw(true);
@@ -175,10 +174,6 @@ void CLocalTree::OnDriveRemoved(char letter)
     if (location->m_itemId != nullptr) {
         DeleteItem(location->m_itemId);
     }
-    if (m_dragRecord != nullptr && m_dragRecord->m_parentId == location->m_itemId) {
-        m_dragRecord = nullptr;
-        m_dragItem = nullptr;
-    }
     m_locations.RemoveLocation(location);
 }
 
@@ -188,24 +183,11 @@ void CLocalTree::OnTrashChanged()
     if (trash == nullptr) {
         return;
     }
-    // No EnableWindow here: a job may hold the tree disabled meanwhile.
-    if (m_dragRecord != nullptr && m_dragRecord->m_parentId == trash->m_itemId) {
-        m_dragRecord = nullptr;
-    }
-    // A save copied (Ctrl+C) from the trash stays the one chosen: its row is
-    // made anew, and the old row's address may come back for another entry.
-    const CatalogueItem* dragged = m_locations.FindItemById(m_dragItem);
-    const std::string draggedName = IsEntry(dragged) && InTrash(dragged) ? dragged->m_name : "";
-    ScanLocation(trash);
+    // No EnableWindow here: a job may hold the tree disabled meanwhile. A
+    // save copied (Ctrl+C) from the trash carries its name in the trash, so
+    // the paste finds it again among the new rows.
+    m_locations.Rescan(trash);
     ShowLocation(trash, false);
-    if (!draggedName.empty()) {
-        m_dragItem = nullptr;
-        for (const auto& entry : trash->m_entries) {
-            if (draggedName == entry->m_name) {
-                m_dragItem = entry->m_itemId;
-            }
-        }
-    }
 }
 
 bool CLocalTree::InTrash(const CatalogueItem* record) const
@@ -314,9 +296,6 @@ void CLocalTree::OnMenuCommand(unsigned command, CatalogueItem* record)
             EnableWindow(true);
             return;
         }
-        if (record == m_dragRecord) {
-            m_dragRecord = nullptr;
-        }
         ShowLocation(m_locations.DeleteEntry(record), false);
         EnableWindow(true);
         return;
@@ -372,14 +351,16 @@ void CLocalTree::RefreshLocation(CatalogueItem* record)
         return;
     }
     EnableWindow(false);
-    if (m_dragRecord != nullptr && m_dragRecord->m_parentId == location->m_itemId) {
-        m_dragRecord = nullptr;
-    }
-    ScanLocation(location);
+    m_locations.Rescan(location);
     ShowLocation(location, false);
     EnableWindow(true);
 }
 
+// Format: the location's menu (UI thread) asks, checks that the volume at
+// the letter is still the one listed, and starts the format job; the job's
+// thread calls the disk service (storage/FormatJob.cpp) with the left bar
+// turning and shows a failure; the done step below runs on the UI thread,
+// tells an away user, and rescans the location.
 void CLocalTree::FormatDrive(CatalogueItem* record)
 {
     DriveLocation* location = AsLocation(record);
@@ -497,12 +478,7 @@ void CLocalTree::AddArrivedSave(const char* fileName, const char* folder)
         AfxMessageBox("The save is not a valid PS2 save");
         return;
     }
-    DriveLocation* location = nullptr;
-    for (std::size_t i = 0; i < m_locations.LocationCount() && location == nullptr; ++i) {
-        if (m_locations.LocationAt(i)->m_name == folder) {
-            location = m_locations.LocationAt(i);
-        }
-    }
+    DriveLocation* location = m_locations.FindLocationByFolder(folder);
     if (location == nullptr) {
         AfxMessageBox("A error occured copying the save to the destination directory");
         return;
@@ -524,52 +500,46 @@ void CLocalTree::AddArrivedSave(const char* fileName, const char* folder)
     ShowLocation(location, false);
 }
 
-void CLocalTree::StartUpload()
+std::optional<LocalSaveDrag> CLocalTree::SaveDragOf(TreeItem* item) const
 {
-    CatalogueItem* record = m_dragItem != nullptr ? m_locations.FindItemById(m_dragItem) : nullptr;
+    CatalogueItem* record = item != nullptr ? m_locations.FindItemById(item) : nullptr;
     DriveLocation* location =
         IsEntry(record) ? AsLocation(m_locations.FindItemById(record->m_parentId)) : nullptr;
-    std::string fullPath;
-    // The code list is never offered to the community, nor a save still in the trash.
-    if (m_host == nullptr || location == nullptr || record->m_kind == kItemCodeList ||
-        InTrash(record) || !fs::JoinFileName(location->m_name, record->m_name.c_str(), fullPath)) {
-        return;
+    if (location == nullptr) {
+        return std::nullopt;
     }
-    m_host->StartUpload(fullPath, record->m_name, location->m_name);
+    LocalSaveDrag save{{}, record->m_name, location->m_name, record->m_kind == kItemCodeList};
+    if (!fs::JoinFileName(location->m_name, record->m_name.c_str(), save.path)) {
+        save.path.clear();
+    }
+    return save;
 }
 
 bool CLocalTree::CanBeginDrag(gfx::Point point)
 {
-    TreeItem* item = HitTest(point.x, point.y);
-    CatalogueItem* record = item != nullptr ? m_locations.FindItemById(item) : nullptr;
-    if (!IsEntry(record)) {
-        return false;
-    }
-    m_dragItem = item;
-    m_dragRecord = record;
-    return true;
+    return SaveDragOf(HitTest(point.x, point.y)).has_value();
 }
 
-void CLocalTree::BeginDrag()
+void CLocalTree::BeginDrag(TreeItem* item)
 {
-    CatalogueItem* record = m_dragItem != nullptr ? m_locations.FindItemById(m_dragItem) : nullptr;
-    if (!IsEntry(record)) {
+    const std::optional<LocalSaveDrag> save = SaveDragOf(item);
+    if (!save) {
         return;
     }
-    std::optional<ui::GlobalBlock> files;
-    DriveLocation* location = AsLocation(m_locations.FindItemById(record->m_parentId));
-    if (location != nullptr && fs::IsPlainFileName(record->m_name.c_str())) {
+    // The file list lets the save land on the desktop as a file; the PC
+    // database's relative folder is made absolute from the program-style
+    // working directory.
+    std::optional<std::string> file;
+    if (fs::IsPlainFileName(save->file.c_str())) {
         std::error_code error;
         const std::string cwd = std::filesystem::current_path(error).string();
         std::string currentDirectory;
-        // The drop path of the PC database's relative folder is made absolute
-        // from the program-style working directory.
         for (char c : cwd) {
             currentDirectory += c == '/' ? '\\' : c;
         }
-        files = MakeFileDropBlock(MakeDropPath(location->m_name, record->m_name, currentDirectory));
+        file = MakeDropPath(save->folder, save->file, currentDirectory);
     }
-    RunDrag(m_localFormat, std::move(files));
+    RunDrag(m_localFormat, MakeLocalSaveBlock(MainWindowHandle(), *save), std::move(file));
 }
 
 ui::DropEffect CLocalTree::OnDragEnter(ui::Window*, ui::DataObject* data, unsigned, gfx::Point)
@@ -605,27 +575,32 @@ void CLocalTree::OnDragLeave(ui::Window*)
     }
 }
 
+// All on the UI thread: a local save is copied between locations here
+// (LocationList::CopyEntryToItem asks before replacing and writes beside the
+// old file); an online save goes to the host's download
+// (app/flows/DownloadFlow.cpp); a file from the desktop is copied in.
 bool CLocalTree::OnDrop(ui::Window*, ui::DataObject* data, ui::DropEffect, gfx::Point point)
 {
     TreeItem* target = HitTest(point.x, point.y);
     if (target == nullptr || data == nullptr) {
         return false;
     }
-    if (data->IsDataAvailable(m_localFormat)) {
-        // The dragged record is looked up again: a rescan during the drag frees it.
-        CatalogueItem* record =
-            m_dragItem != nullptr ? m_locations.FindItemById(m_dragItem) : nullptr;
+    if (std::optional<ui::GlobalBlock> own = data->GetGlobalData(m_localFormat)) {
+        // The save is looked up in what the tree holds now: a rescan or a
+        // drive pulled during the drag may have taken it away.
+        const std::optional<LocalSaveDrag> save = ReadLocalSaveBlock(*own);
+        CatalogueItem* record = save ? m_locations.FindEntry(save->folder, save->file) : nullptr;
         if (!IsEntry(record)) {
             return false;
         }
         EnableWindow(false);
         DriveLocation* changed = m_locations.CopyEntryToItem(record, target);
-        m_dragRecord = nullptr;
         ShowLocation(changed, false);
         EnableWindow(true);
         return changed != nullptr;
     }
-    if (data->IsDataAvailable(m_onlineFormat)) {
+    if (std::optional<ui::GlobalBlock> own = data->GetGlobalData(m_onlineFormat)) {
+        const std::optional<OnlineSaveDrag> save = ReadOnlineSaveBlock(*own);
         CatalogueItem* record = m_locations.FindItemById(target);
         DriveLocation* location = AsLocation(record);
         if (location == nullptr && IsEntry(record)) {
@@ -638,10 +613,10 @@ bool CLocalTree::OnDrop(ui::Window*, ui::DataObject* data, ui::DropEffect, gfx::
             AfxMessageBox("Could not find a suitable Drive");
             return false;
         }
-        const std::string folder = location->m_name;
-        m_mainTarget.m_handle = MainWindowHandle();
-        m_mainTarget.SendAppMessage(WM_APP_DOWNLOAD_TO_FOLDER,
-                                    reinterpret_cast<WParam>(folder.c_str()), 0);
+        if (!save || m_host == nullptr) {
+            return false;
+        }
+        m_host->DownloadSave(*save, location->m_name);
         return true;
     }
     std::optional<ui::GlobalBlock> block = data->GetGlobalData(ui::CF_HDROP);
@@ -659,6 +634,9 @@ bool CLocalTree::OnDrop(ui::Window*, ui::DataObject* data, ui::DropEffect, gfx::
     return changed != nullptr;
 }
 
+// Delete, all on the UI thread: the key asks here, the command asks again
+// (OnMenuCommand, kCmdDeleteFile), and LocationList::DeleteEntry sends the
+// file to the trash.
 void CLocalTree::OnKeyUp(unsigned key, unsigned, unsigned)
 {
     if (key != ui::VK_DELETE) {

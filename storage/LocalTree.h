@@ -9,6 +9,7 @@
 #include "storage/RemoveDriveJob.h"
 #include "treeview/FileTree.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,7 +46,9 @@ enum : unsigned
 // The left-hand tree of the main window: "PC Databases" with one child per
 // location and, under each, its code list and saves. It owns the locations,
 // follows drives as they come and go, copies, deletes and takes drops, and
-// runs the code list job and the drive format on jobs of its own.
+// runs the code list job and the drive format on jobs of its own. A save's
+// drag carries its path, file name and folder; an online save dropped on a
+// location goes to the host to be downloaded.
 class CLocalTree : public CFileTree
 {
 public:
@@ -69,8 +72,9 @@ public:
     void OnTrashChanged();
     void OnMenuCommand(unsigned command, CatalogueItem* record);
     void AddArrivedSave(const char* fileName, const char* folder);
-    // Hands the selected save to the host's upload; nothing without one.
-    void StartUpload();
+    // What a drag of the item carries: a save or the code list; nullopt for
+    // anything else.
+    std::optional<LocalSaveDrag> SaveDragOf(TreeItem* item) const;
 
     LocationList& Locations() { return m_locations; }
     TreeItem* GetRootItemId() const { return m_rootItem; }
@@ -84,7 +88,7 @@ public:
     int GetItemImage(TreeItem* item) override;
     void ShowContextMenu(gfx::Point point) override;
     std::string GetToolTipText(gfx::Point point) override;
-    void BeginDrag() override;
+    void BeginDrag(TreeItem* item) override;
     bool CanBeginDrag(gfx::Point point) override;
     bool OnDrop(ui::Window* window, ui::DataObject* data, ui::DropEffect effect,
                 gfx::Point point) override;
@@ -115,8 +119,6 @@ private:
     LocalTreeHost* m_host;
     std::string m_programFolder;
     bool m_dropAccepted = false;
-    TreeItem* m_dragItem = nullptr;
-    CatalogueItem* m_dragRecord = nullptr;
     TreeItem* m_rootItem = nullptr;
     unsigned m_localFormat = 0;
     unsigned m_onlineFormat = 0;

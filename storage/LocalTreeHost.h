@@ -1,5 +1,7 @@
 #pragma once
 
+#include "treeview/DragPayload.h"
+
 #include <string>
 
 namespace tolvar {
@@ -10,11 +12,10 @@ namespace tolvar {
 class LocalTreeHost
 {
 public:
-    // Opens the upload form for one save and starts the upload job. The save
-    // is named by copies taken from its record, never by the record: the
-    // job outlives any tree refresh.
-    virtual void StartUpload(const std::string& fullPath, const std::string& fileName,
-                             const std::string& folder) = 0;
+    // An online save was dropped on a location: fetch it into that
+    // location's folder ("E:\\"). Everything is a copy: the download outlives
+    // any refresh of either tree.
+    virtual void DownloadSave(const OnlineSaveDrag& save, const std::string& folder) = 0;
     // The settings' code list address. When the settings gave none, the
     // settings page is read once more; empty when it still names none. Called
     // on the code list job's thread, so the window stays live while the page

@@ -80,7 +80,7 @@ void LocationList::DiscoverDrives()
     m_locations.push_back(std::move(pc));
     RemoveLeftTemporaries(kPcDatabaseFolder);
     SendDrivePresence();
-    ScanLocation(location);
+    Rescan(location);
 }
 
 DriveLocation* LocationList::AddDriveLocation(char letter)
@@ -125,7 +125,7 @@ DriveLocation* LocationList::AddDriveLocation(char letter)
         location->m_mountId = volume->mountId;
         location->m_medium = volume->medium;
     }
-    ScanLocation(location);
+    Rescan(location);
     SendDrivePresence();
     return location;
 }
@@ -137,7 +137,7 @@ TrashLocation* LocationList::AddTrashLocation(shell::Trash trash)
         m_trash = created.get();
         m_locations.push_back(std::move(created));
     }
-    ScanLocation(m_trash);
+    Rescan(m_trash);
     return m_trash;
 }
 
@@ -150,6 +150,8 @@ void LocationList::RemoveLocation(DriveLocation* location)
             if (location == m_trash) {
                 m_trash = nullptr;
             }
+            ForgetEntries(location);
+            Forget(location);
             m_locations.erase(it);
             break;
         }
@@ -170,19 +172,69 @@ DriveLocation* LocationList::FindLocationByLetter(char letter) const
     return nullptr;
 }
 
+void LocationList::Show(CatalogueItem* record, TreeItem* item)
+{
+    if (record == nullptr) {
+        return;
+    }
+    Forget(record);
+    record->m_itemId = item;
+    if (item != nullptr) {
+        m_records[item] = record;
+    }
+}
+
 CatalogueItem* LocationList::FindItemById(TreeItem* id) const
 {
     if (id == nullptr) {
         return nullptr;
     }
+    const auto found = m_records.find(id);
+    return found != m_records.end() && found->second->m_itemId == id ? found->second : nullptr;
+}
+
+void LocationList::Forget(const CatalogueItem* record)
+{
+    const auto found = m_records.find(record->m_itemId);
+    if (found != m_records.end() && found->second == record) {
+        m_records.erase(found);
+    }
+}
+
+void LocationList::ForgetEntries(const DriveLocation* location)
+{
+    for (const auto& entry : location->m_entries) {
+        Forget(entry.get());
+    }
+}
+
+void LocationList::Rescan(DriveLocation* location)
+{
+    if (location != nullptr) {
+        ForgetEntries(location);
+        ScanLocation(location);
+    }
+}
+
+DriveLocation* LocationList::FindLocationByFolder(const std::string& folder) const
+{
     for (const auto& location : m_locations) {
-        if (location->m_itemId == id) {
+        if (folder == location->m_name) {
             return location.get();
         }
-        for (const auto& entry : location->m_entries) {
-            if (entry->m_itemId == id) {
-                return entry.get();
-            }
+    }
+    return nullptr;
+}
+
+CatalogueItem* LocationList::FindEntry(const std::string& folder, const std::string& file) const
+{
+    const DriveLocation* location = FindLocationByFolder(folder);
+    if (location == nullptr) {
+        return nullptr;
+    }
+    for (const auto& entry : location->m_entries) {
+        if (file == entry->m_name) {
+            return entry.get();
         }
     }
     return nullptr;
@@ -257,12 +309,8 @@ std::optional<fs::VolumeInfo> LocationList::ListedVolume(const DriveLocation* lo
 
 std::uint64_t LocationList::ListedDeviceOf(const std::string& folder) const
 {
-    for (const auto& location : m_locations) {
-        if (folder == location->m_name) {
-            return location->m_device;
-        }
-    }
-    return 0;
+    const DriveLocation* location = FindLocationByFolder(folder);
+    return location != nullptr ? location->m_device : 0;
 }
 
 std::uint64_t LocationList::GetFreeSpace(const DriveLocation* location) const
@@ -419,7 +467,7 @@ DriveLocation* LocationList::CopyEntryToLocation(CatalogueItem* entry, DriveLoca
     }
     committed.Close();
 
-    ScanLocation(destination);
+    Rescan(destination);
     return destination;
 }
 
@@ -466,7 +514,7 @@ DriveLocation* LocationList::CopyFileToItem(const char* sourcePath, TreeItem* ta
     if (!copied || destination == nullptr) {
         return nullptr;
     }
-    ScanLocation(destination);
+    Rescan(destination);
     return destination;
 }
 
@@ -484,7 +532,7 @@ DriveLocation* LocationList::DeleteEntry(CatalogueItem* entry)
         if (!m_trash->DeleteForGood(*entry)) {
             AfxMessageBox("An error occured deleting the file", MB_OK);
         }
-        ScanLocation(location);
+        Rescan(location);
         return location;
     }
     std::string path;
@@ -514,7 +562,7 @@ DriveLocation* LocationList::DeleteEntry(CatalogueItem* entry)
         fs::FlushVolume(device.c_str());
     }
 
-    ScanLocation(location);
+    Rescan(location);
     return location;
 }
 

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 namespace tolvar {
 
@@ -45,8 +46,17 @@ public:
     // Null until the trash is listed.
     TrashLocation* Trash() const { return m_trash; }
     DriveLocation* FindLocationByLetter(char letter) const;
-    // A null item (a record not shown) finds nothing.
+    // The tree's one map from item to record. Show names the item that shows
+    // a record (null: not shown); records leave the map when a rescan or a
+    // removal frees them. A null item finds nothing.
+    void Show(CatalogueItem* record, TreeItem* item);
     CatalogueItem* FindItemById(TreeItem* id) const;
+    // Reads a location's folder again; its old entries leave the map.
+    void Rescan(DriveLocation* location);
+    // The location of a folder as named ("E:\\", "Saves\\"), or null.
+    DriveLocation* FindLocationByFolder(const std::string& folder) const;
+    // The entry named file in the location of folder, or null.
+    CatalogueItem* FindEntry(const std::string& folder, const std::string& file) const;
 
     // Names a record across a modal loop (a box, a menu, a drag), whose nested
     // loop may serve a drive removal that frees it: its tree item, and what
@@ -99,8 +109,12 @@ private:
     DriveLocation* LocationById(TreeItem* id) const;
     DriveLocation* ResolveTarget(TreeItem* target) const;
 
+    void Forget(const CatalogueItem* record);
+    void ForgetEntries(const DriveLocation* location);
+
     std::list<std::unique_ptr<DriveLocation>> m_locations;
-    TrashLocation* m_trash = nullptr; // owned in m_locations
+    TrashLocation* m_trash = nullptr;                        // owned in m_locations
+    std::unordered_map<TreeItem*, CatalogueItem*> m_records; // owns nothing
     MessageTarget* m_mainWindow = nullptr;
     std::string m_programFolder;
 };

@@ -27,8 +27,7 @@ CFileTree::CFileTree(CSkinScrollBar* scrollBar, int backgroundId, int imagesId,
 
 bool CFileTree::RegisterDropTarget()
 {
-    m_dropTarget.m_owner = this;
-    return m_dropTarget.Register(this);
+    return Register(this);
 }
 
 const char* CFileTree::GetToolTipBuffer(gfx::Point point)
@@ -45,25 +44,10 @@ std::string CFileTree::GetToolTipText(gfx::Point)
 {
     return "Default text!";
 }
-void CFileTree::BeginDrag() {}
+void CFileTree::BeginDrag(TreeItem*) {}
 bool CFileTree::CanBeginDrag(gfx::Point)
 {
     return false;
-}
-bool CFileTree::OnDrop(ui::Window*, ui::DataObject*, ui::DropEffect, gfx::Point)
-{
-    return false;
-}
-void CFileTree::OnDragLeave(ui::Window*) {}
-
-ui::DropEffect CFileTree::OnDragOver(ui::Window*, ui::DataObject*, unsigned, gfx::Point)
-{
-    return ui::DROPEFFECT_NONE;
-}
-
-ui::DropEffect CFileTree::OnDragEnter(ui::Window*, ui::DataObject*, unsigned, gfx::Point)
-{
-    return ui::DROPEFFECT_NONE;
 }
 
 void CFileTree::OnKeyUp(unsigned, unsigned, unsigned) {}
@@ -91,8 +75,6 @@ void CFileTree::OnKeyDown(unsigned virtualKey, unsigned repeat, unsigned flags)
     CSkinTree::OnKeyDown(virtualKey, repeat, flags);
 }
 
-void CFileTree::OnDragHeldForPaste() {}
-
 std::optional<gfx::Point> CFileTree::SelectedItemPoint()
 {
     TreeItem* item = GetSelectedItem();
@@ -115,13 +97,9 @@ bool CFileTree::CopySelectedItem()
     }
     HeldDrag().reset();
     m_holdingDrag = true;
-    BeginDrag();
+    BeginDrag(GetSelectedItem());
     m_holdingDrag = false;
-    if (!HeldDrag()) {
-        return false;
-    }
-    OnDragHeldForPaste();
-    return true;
+    return HeldDrag().has_value();
 }
 
 bool CFileTree::PasteOnSelectedItem()
@@ -162,7 +140,7 @@ void CFileTree::OnBegindrag(NMTREEVIEW* info, LResult*)
 {
     m_dragStart = ClientToScreen(info->ptDrag);
     if (CanBeginDrag(info->ptDrag)) {
-        BeginDrag();
+        BeginDrag(HitTest(info->ptDrag.x, info->ptDrag.y));
         LetGoIfPointerLeft();
     }
 }
@@ -187,12 +165,13 @@ bool CFileTree::HoldsOwnMainWindow(const ui::DataObject* data, unsigned format) 
     return handle.has_value() && *handle == MainWindowHandle();
 }
 
-ui::DropEffect CFileTree::RunDrag(unsigned ownFormat, std::optional<ui::GlobalBlock> fileList)
+ui::DropEffect CFileTree::RunDrag(unsigned ownFormat, ui::GlobalBlock ownBlock,
+                                  std::optional<std::string> filePath)
 {
     ui::DataObject data;
-    data.CacheGlobalData(ownFormat, MakeOwnFormatBlock(MainWindowHandle()));
-    if (fileList) {
-        data.CacheGlobalData(ui::CF_HDROP, std::move(*fileList));
+    data.CacheGlobalData(ownFormat, std::move(ownBlock));
+    if (filePath) {
+        data.CacheGlobalData(ui::CF_HDROP, ui::BuildDropFiles({*filePath}));
     }
     if (m_holdingDrag) {
         m_dragStart.reset();

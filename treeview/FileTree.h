@@ -2,40 +2,33 @@
 
 #include "platform/ui/DragDrop.h"
 #include "treeview/SkinTree.h"
-#include "treeview/TreeDropTarget.h"
 
 #include <optional>
 #include <string>
 
 namespace tolvar {
 
-// The common base of the two trees of the main window: drag and drop through
-// a drop target registered for the tree window, the drag gesture turned into
-// a drag, the right click into a context menu, tool-tip text and key
-// releases. Most of it is hooks that the concrete trees fill in.
-class CFileTree : public CSkinTree
+// The common base of the two trees of the main window: the tree is the drop
+// target of its own window, turns the drag gesture into a drag, the right
+// click into a context menu, and gives tool-tip text and key releases. Most
+// of it is hooks that the concrete trees fill in.
+class CFileTree : public CSkinTree, public ui::DropTarget
 {
 public:
     static constexpr std::size_t kToolTipBufferSize = 512;
 
     CFileTree(CSkinScrollBar* scrollBar, int backgroundId, int imagesId, int disabledImagesId);
 
-    // Makes the tree window a drop target owned by this tree.
+    // Makes the tree window take drops, each handed to this tree.
     bool RegisterDropTarget();
     // The tool-tip text for a client point, at most 511 characters.
     const char* GetToolTipBuffer(gfx::Point point);
 
     virtual void ShowContextMenu(gfx::Point point);
     virtual std::string GetToolTipText(gfx::Point point);
-    virtual void BeginDrag();
+    // A drag of item, which CanBeginDrag allowed at its point.
+    virtual void BeginDrag(TreeItem* item);
     virtual bool CanBeginDrag(gfx::Point point);
-    virtual bool OnDrop(ui::Window* window, ui::DataObject* data, ui::DropEffect effect,
-                        gfx::Point point);
-    virtual void OnDragLeave(ui::Window* window);
-    virtual ui::DropEffect OnDragOver(ui::Window* window, ui::DataObject* data, unsigned keyState,
-                                      gfx::Point point);
-    virtual ui::DropEffect OnDragEnter(ui::Window* window, ui::DataObject* data, unsigned keyState,
-                                       gfx::Point point);
     void OnKeyUp(unsigned key, unsigned repeatCount, unsigned flags) override;
     void OnKeyDown(unsigned virtualKey, unsigned repeat, unsigned flags) override;
 
@@ -54,21 +47,16 @@ public:
     // For the concrete trees: the handle the own-format block carries (the
     // parent window's, 0 without one), whether a data object's block under
     // format holds it, and a drag of the own-format block (plus, when given,
-    // a CF_HDROP block) that allows copying only.
+    // a file list of one path) that allows copying only.
     WindowHandle MainWindowHandle() const;
     bool HoldsOwnMainWindow(const ui::DataObject* data, unsigned format) const;
-    ui::DropEffect RunDrag(unsigned ownFormat, std::optional<ui::GlobalBlock> fileList);
-
-    CTreeDropTarget& GetDropTarget() { return m_dropTarget; }
+    ui::DropEffect RunDrag(unsigned ownFormat, ui::GlobalBlock ownBlock,
+                           std::optional<std::string> filePath);
 
 protected:
     void OnMouseMove(unsigned flags, gfx::Point point) override;
-    // Called when Ctrl+C held this tree's drag: what the tree does when a
-    // drag it began leaves it for the other tree.
-    virtual void OnDragHeldForPaste();
 
 private:
-    CTreeDropTarget m_dropTarget;
     // A point inside the selected item's row, scrolled into view; nullopt without one.
     std::optional<gfx::Point> SelectedItemPoint();
 

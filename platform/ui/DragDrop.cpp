@@ -10,8 +10,6 @@
 
 #include "platform/ui/DragDrop.h"
 
-#include "platform/gfx/TextCodec.h"
-
 #include "platform/ui/WindowSystem.h"
 
 #include <algorithm>
@@ -58,41 +56,17 @@ std::vector<std::string> ParseDropFiles(const GlobalBlock& block)
         return files;
     }
     const std::size_t offset = ReadU32(block, 0);
-    const bool wide = ReadU32(block, 16) != 0;
     if (offset < kDropFilesHeader || offset >= block.size()) {
         return files;
     }
     std::size_t at = offset;
-    if (!wide) {
-        while (at < block.size() && block[at] != 0) {
-            std::size_t end = at;
-            while (end < block.size() && block[end] != 0) {
-                ++end;
-            }
-            files.emplace_back(reinterpret_cast<const char*>(block.data() + at), end - at);
-            at = end + 1;
+    while (at < block.size() && block[at] != 0) {
+        std::size_t end = at;
+        while (end < block.size() && block[end] != 0) {
+            ++end;
         }
-        return files;
-    }
-    auto unit = [&](std::size_t i) -> char16_t {
-        return static_cast<char16_t>(block[i] | (block[i + 1] << 8));
-    };
-    while (at + 1 < block.size() && unit(at) != 0) {
-        std::string path;
-        while (at + 1 < block.size() && unit(at) != 0) {
-            char32_t c = unit(at);
-            at += 2;
-            if (c >= 0xD800 && c < 0xDC00 && at + 1 < block.size()) {
-                char32_t low = unit(at);
-                if (low >= 0xDC00 && low < 0xE000) {
-                    c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-                    at += 2;
-                }
-            }
-            path += gfx::EncodeUtf8(c);
-        }
-        files.push_back(std::move(path));
-        at += 2;
+        files.emplace_back(reinterpret_cast<const char*>(block.data() + at), end - at);
+        at = end + 1;
     }
     return files;
 }

@@ -125,7 +125,8 @@ DropEffect DoDragDrop(DataObject& data, DropEffect allowed);
 DropEffect DoDragDrop(DataObject& data, DropEffect allowed, Point startScreen);
 
 // The file-list block (DROPFILES): a 20-byte header, then each path with its
-// NUL, then a NUL ending the list.
+// NUL, then a NUL ending the list. Paths are UTF-8: every block we read is
+// one we built, here or from another program's drop.
 GlobalBlock BuildDropFiles(const std::vector<std::string>& paths);
 // DragQueryFile on a block: index 0xFFFFFFFF gives the number of files; else
 // copies the path of file index into buffer (at most size - 1 characters and

@@ -11,6 +11,7 @@
 #include "platform/ui/WindowSystem.h"
 #include "platform/ui/headless/HeadlessBackend.h"
 #include "resources/Resources.h"
+#include "storage/DriveLocation.h"
 #include "storage/TrashLocation.h"
 #include "tests/net/RawHttpServer.h"
 #include "tests/storage/TestSaves.h"
@@ -18,6 +19,7 @@
 #include "tests/support/TempDir.h"
 #include "tests/support/TrashHome.h"
 #include "tests/support/Watchdog.h"
+#include "treeview/DragPayload.h"
 
 #include <gtest/gtest.h>
 
@@ -159,6 +161,52 @@ TEST_F(MainWindowTest, ApplicationMessagesDriveBarsTreesAndBoxes)
     });
 }
 
+// The download flow end to end through the real window: an online save
+// dropped on "Saves" is fetched there and listed; one whose detail named no
+// file starts nothing.
+TEST_F(MainWindowTest, ADroppedOnlineSaveArrivesInItsLocationAndIsListed)
+{
+    Watchdog watchdog(std::chrono::seconds(40));
+    const std::vector<std::uint8_t> save = MakeSave("Flow", 500);
+    RawHttpServer server(
+        RawHttpServer::Documents({{"/saves/FlowDrop.tvd", std::string(save.begin(), save.end())}}));
+    // The PC database is "Saves" in the working folder, as the program runs.
+    TempDir dir;
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.Path());
+    std::filesystem::create_directory("Saves");
+    const std::filesystem::path arrived = dir / "Saves" / "FlowDrop.tvd";
+    WithWindow([&](CZyferV3Dlg& dialog) {
+        CLocalTree& tree = *dialog.GetLocalTree();
+        const DriveLocation* saves = tree.Locations().FindLocationByFolder("Saves\\");
+        ASSERT_NE(saves, nullptr);
+        gfx::Rect r;
+        ASSERT_NE(tree.GetLabelRect(saves->m_itemId, &r), nullptr);
+        const gfx::Point at{r.left + 4, (r.top + r.bottom) / 2};
+        const unsigned online = ui::RegisterClipboardFormat("ZyferOnlineFile");
+        struct Case
+        {
+            int size;
+            bool listed;
+        };
+        for (const Case& c : {Case{0, false}, Case{static_cast<int>(save.size()), true}}) {
+            ui::DataObject data;
+            data.CacheGlobalData(
+                online, MakeOnlineSaveBlock(dialog.Handle(),
+                                            {server.Url("/saves/FlowDrop.tvd"), c.size, "Flow"}));
+            ASSERT_EQ(tree.OnDragEnter(&tree, &data, 0, at), ui::DROPEFFECT_COPY);
+            EXPECT_TRUE(tree.OnDrop(&tree, &data, ui::DROPEFFECT_COPY, at));
+            system->RunUntil([&] { return dialog.IsListed("Saves\\", "FlowDrop.tvd"); },
+                             std::chrono::seconds(c.listed ? 20 : 1));
+            EXPECT_EQ(dialog.IsListed("Saves\\", "FlowDrop.tvd"), c.listed) << c.size;
+            EXPECT_EQ(server.Requests().size(), c.listed ? 1u : 0u) << c.size;
+        }
+        EXPECT_TRUE(boxes.Texts().empty()) << ::testing::PrintToString(boxes.Texts());
+    });
+    EXPECT_EQ(ReadBytes(arrived), save);
+    std::filesystem::current_path(previous);
+}
+
 // The window closed while an upload waits on its server: the upload is
 // cancelled, and nothing is shown or started for it once the window is gone.
 TEST_F(MainWindowTest, ClosingDuringAnUploadEndsItQuietly)
@@ -242,6 +290,19 @@ TEST_F(MainWindowTest, TheTrashLocationFollowsWhatOtherProgramsDoToTheTrash)
         TreeItem* item = location->m_itemId->firstChild;
         ASSERT_NE(item, nullptr);
         EXPECT_EQ(dialog.GetLocalTree()->GetItemText(item).rfind("xray", 0), 0u);
+        // A save still in the trash is restored before it is offered.
+        const auto inTrash = dialog.GetLocalTree()->SaveDragOf(item);
+        ASSERT_TRUE(inTrash.has_value());
+        {
+            COnlineTree& online = *dialog.GetOnlineTree();
+            ui::DataObject data;
+            data.CacheGlobalData(ui::RegisterClipboardFormat("ZyferLocalFile"),
+                                 MakeLocalSaveBlock(dialog.Handle(), *inTrash));
+            const gfx::Point at{40, 10};
+            online.OnDragEnter(&online, &data, 0, at);
+            online.OnDrop(&online, &data, ui::DROPEFFECT_COPY, at);
+            EXPECT_FALSE(dialog.GetUploadJob().IsRunning());
+        }
         // A file manager restores it: the file back in its folder, its info gone.
         fsys::rename(trash.Files() / "x.tvd", save);
         fsys::remove(trash.Info() / "x.tvd.trashinfo");

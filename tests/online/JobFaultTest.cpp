@@ -58,7 +58,7 @@ TEST_F(JobFaults, ATrickledDownloadKeepsTheOldSave)
     const std::atomic<bool> cancelled{false};
     DownloadJob::Run(
         {server.Url("/Big.tvd"), static_cast<int>(save.size()), test::ProgramFolder(drive.Path())},
-        mainWindow, {}, cancelled); // the watchdog bounds it
+        mainWindow, cancelled); // the watchdog bounds it
     EXPECT_EQ(boxes.Texts(), (Strings{kOverwrite, kTransferError}));
     EXPECT_EQ(test::ReadBytes(drive / "Big.tvd"), old);
     EXPECT_EQ(test::FolderContents(drive.Path()), Strings{"Big.tvd"});
@@ -97,7 +97,7 @@ TEST_F(JobFaults, AServerKilledMidRequestEndsEachJobWithItsMessage)
              const std::atomic<bool> cancelled{false};
              DownloadJob::Run({server.Url("/saves/Big.tvd"), static_cast<int>(save.size()),
                                ProgramFolder(dir.Path())},
-                              mainWindow, {}, cancelled);
+                              mainWindow, cancelled);
          },
          {kOverwrite, kTransferError}},
         {"upload",

@@ -60,7 +60,7 @@ TEST_F(JobFaults, DownloadsOntoAFullOrPulledDriveKeepTheOldSave)
         const std::atomic<bool> cancelled{false};
         DownloadJob::Run(
             {server.Url("/Big.tvd"), static_cast<int>(save.size()), ProgramFolder(drive.Path())},
-            mainWindow, {}, cancelled);
+            mainWindow, cancelled);
         EXPECT_EQ(boxes.Texts(), c.boxes);
         if (c.pull) {
             EXPECT_EQ(ReadBytes(drive.Pulled() / "Big.tvd"), old);

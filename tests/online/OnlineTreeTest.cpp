@@ -1,6 +1,7 @@
 #include "online/OnlineTree.h"
 
 #include "messages/AppMessages.h"
+#include "online/DownloadJob.h"
 #include "online/OnlineFolder.h"
 #include "online/OnlineListJob.h"
 #include "online/OnlineSave.h"
@@ -26,6 +27,7 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <tuple>
 
 namespace tolvar::test {
 namespace {
@@ -40,10 +42,20 @@ std::string AsText(const std::vector<std::uint8_t>& bytes)
 }
 
 // Stands in for the main window: its handlers do what the real ones do with
-// the download and upload messages, and every message is recorded.
-class HostWindow : public ui::Window
+// the download messages, every message is recorded, and so is each save
+// handed over for upload.
+class HostWindow : public ui::Window, public OnlineTreeHost, public MessageTarget
 {
 public:
+    void UploadSave(const LocalSaveDrag& save) override
+    {
+        messages.push_back("upload " + save.path + " " + save.file + " " + save.folder);
+    }
+    LResult SendAppMessage(unsigned message, WParam wParam, LParam lParam) override
+    {
+        return ui::SendMessage(Handle(), message, wParam, lParam);
+    }
+
     LResult WindowProc(unsigned message, WParam wParam, LParam lParam) override
     {
         if (message < WM_APP || message > WM_APP_LOCAL_TREE_BUSY) {
@@ -51,9 +63,6 @@ public:
         }
         const char* text = reinterpret_cast<const char*>(wParam);
         switch (message) {
-        case WM_APP_DOWNLOAD_TO_FOLDER:
-            tree->StartDownload(text);
-            return 1;
         case WM_APP_DOWNLOAD_DONE:
             messages.push_back("done " + std::string(text));
             return 1;
@@ -129,6 +138,8 @@ protected:
         host->tree = tree.get();
         ASSERT_TRUE(tree->CreateTree(host.get(), {366, 170}, 1001, "Online Tree"));
         ASSERT_TRUE(tree->RegisterDropTarget());
+        tree->SetHost(host.get());
+        download = std::make_unique<DownloadJob>(*host);
         localFormat = ui::RegisterClipboardFormat("ZyferLocalFile");
         onlineFormat = ui::RegisterClipboardFormat("ZyferOnlineFile");
         tree->SetClipboardFormats(localFormat, onlineFormat);
@@ -137,6 +148,7 @@ protected:
     }
     void TearDown() override
     {
+        download.reset();
         tree.reset();
         host.reset();
     }
@@ -150,7 +162,7 @@ protected:
     void WaitForDownload()
     {
         ASSERT_TRUE(
-            system->RunUntil([&] { return !tree->IsDownloading(); }, std::chrono::seconds(20)));
+            system->RunUntil([&] { return !download->IsRunning(); }, std::chrono::seconds(20)));
         system->RunPending();
     }
     TreeItem* Child(TreeItem* parent, const std::string& label)
@@ -172,8 +184,9 @@ protected:
     }
     Point Centre(TreeItem* item) { return LabelPoint(*tree, item); }
     // A save under root as its detail gave it (no file for an empty url),
-    // picked up by the user as the start of a drag.
-    void PickUp(OnlineFolder* root, const std::string& name, const std::string& url, int size)
+    // picked up by the user as the start of a drag: what the drag carries.
+    OnlineSaveDrag PickUp(OnlineFolder* root, const std::string& name, const std::string& url,
+                          int size)
     {
         auto save = std::make_unique<OnlineSave>();
         save->m_name = name;
@@ -189,8 +202,13 @@ protected:
         tree->SelectItem(shown->m_itemId);
         tree->EnsureSelectionVisible();
         system->RunPending();
-        ASSERT_TRUE(tree->CanBeginDrag(Centre(shown->m_itemId)));
-        tree->OnDragLeave(tree.get());
+        EXPECT_TRUE(tree->CanBeginDrag(Centre(shown->m_itemId)));
+        return tree->SaveDragOf(shown->m_itemId).value_or(OnlineSaveDrag{});
+    }
+    // The download of a dropped save, as the main window starts it.
+    void Drop(const OnlineSaveDrag& save, const std::string& folder, std::uint64_t device = 0)
+    {
+        download->Start({save.url, save.downloadSize, folder, device});
     }
     // Opens the root and "Action", as the user would.
     TreeItem* OpenAction()
@@ -211,6 +229,7 @@ protected:
     ScriptedMessageBox boxes;
     std::unique_ptr<HostWindow> host;
     std::unique_ptr<COnlineTree> tree;
+    std::unique_ptr<DownloadJob> download;
     unsigned localFormat = 0, onlineFormat = 0;
 };
 
@@ -321,11 +340,15 @@ TEST_F(OnlineTreeTest, RightClickOnAFolderOffersRefreshAndLocalSavesAreUploaded)
     WaitForList();
     EXPECT_EQ(Labels(action), (Strings{"Hero", "Late"}));
 
-    // A local save of this main window is taken; an online one, or one of
-    // another main window, is not.
-    auto deliver = [&](unsigned format, WindowHandle owner) {
+    // A local save of this main window is taken and handed over with what
+    // its drag carried; an online one, or one of another main window, is
+    // not; the code list is taken but never offered.
+    const LocalSaveDrag save{"E:\\b.tvd", "b.tvd", "E:\\", false};
+    auto deliver = [&](unsigned format, WindowHandle owner, bool codeList = false) {
+        LocalSaveDrag dragged = save;
+        dragged.codeList = codeList;
         ui::DataObject data;
-        data.CacheGlobalData(format, MakeOwnFormatBlock(owner));
+        data.CacheGlobalData(format, MakeLocalSaveBlock(owner, dragged));
         ui::DropDispatcher dispatcher(data, ui::DROPEFFECT_COPY);
         dispatcher.Over(At(*tree, 80, 30), 0);
         return dispatcher.Drop(At(*tree, 80, 30));
@@ -333,9 +356,10 @@ TEST_F(OnlineTreeTest, RightClickOnAFolderOffersRefreshAndLocalSavesAreUploaded)
     host->messages.clear();
     EXPECT_EQ(deliver(onlineFormat, host->Handle()), ui::DROPEFFECT_NONE);
     EXPECT_EQ(deliver(localFormat, host->Handle() + 1), ui::DROPEFFECT_NONE);
+    EXPECT_EQ(deliver(localFormat, host->Handle(), true), ui::DROPEFFECT_COPY);
     EXPECT_TRUE(host->messages.empty());
     EXPECT_EQ(deliver(localFormat, host->Handle()), ui::DROPEFFECT_COPY);
-    EXPECT_EQ(host->messages, Strings{"message " + std::to_string(WM_APP_UPLOAD_SAVE)});
+    EXPECT_EQ(host->messages, Strings{"upload E:\\b.tvd b.tvd E:\\"});
 }
 
 // Every way a download can end, against a server that misbehaves on purpose:
@@ -450,9 +474,10 @@ TEST_F(OnlineTreeTest, DownloadEndsLeaveEitherTheNewSaveOrTheOldFile)
         if (c.loseAnswer != 0) {
             boxes.Answer(c.loseAnswer);
         }
-        PickUp(root, "Save " + std::to_string(&c - cases.data()), url, c.size);
-        ui::SendMessage(host->Handle(), WM_APP_DOWNLOAD_TO_FOLDER,
-                        reinterpret_cast<WParam>(folder.c_str()));
+        const OnlineSaveDrag save =
+            PickUp(root, "Save " + std::to_string(&c - cases.data()), url, c.size);
+        EXPECT_EQ(std::tie(save.url, save.downloadSize), std::tie(url, c.size));
+        Drop(save, folder);
         WaitForDownload();
 
         EXPECT_EQ(boxes.Texts(), c.boxes);
@@ -472,26 +497,20 @@ TEST_F(OnlineTreeTest, DownloadEndsLeaveEitherTheNewSaveOrTheOldFile)
             EXPECT_EQ(host->messages, (Strings{"online tree 1", "local tree 1", "start 0", "stop 0",
                                                done, "local tree 0", "online tree 0"}));
         }
-        // Both trees are given back, and only a delivered save is spent.
+        // Both trees are given back.
         EXPECT_TRUE(tree->IsWindowEnabled());
         const std::string last = host->messages.back();
         EXPECT_TRUE(last == "local tree 0" || last == failed || last == "stop 0") << last;
-        EXPECT_EQ(tree->GetDragSize() == 0, c.end.rfind("done", 0) == 0 ||
-                                                c.end.rfind("incomplete", 0) == 0 ||
-                                                c.end.rfind("corrupt", 0) == 0);
     }
-    // A save whose detail gave no file is dropped in vain.
-    PickUp(root, "Bare", "", 0);
-    EXPECT_EQ(tree->GetDragSize(), 0);
-    tree->StartDownload(folder.c_str());
-    EXPECT_FALSE(tree->IsDownloading());
+    // A save whose detail gave no file carries nothing to fetch.
+    const OnlineSaveDrag bare = PickUp(root, "Bare", "", 0);
+    EXPECT_EQ(bare.url + "|" + std::to_string(bare.downloadSize) + "|" + bare.name, "|0|Bare");
 
     // A drive pulled before the list heard of it: its folder is no longer on
     // the device it was listed with, and nothing is written beneath it.
     stdfs::remove(drive / "Good.tvd");
     boxes.Clear();
-    PickUp(root, "Pulled", raw.Url("/saves/Good.tvd"), n);
-    tree->StartDownload(folder.c_str(), 1);
+    Drop(PickUp(root, "Pulled", raw.Url("/saves/Good.tvd"), n), folder, 1);
     WaitForDownload();
     EXPECT_EQ(boxes.Texts(), Strings{copyError});
     EXPECT_TRUE(FolderContents(drive.Path()).empty());
@@ -500,13 +519,13 @@ TEST_F(OnlineTreeTest, DownloadEndsLeaveEitherTheNewSaveOrTheOldFile)
     // as it was, and no temporary file.
     std::ofstream(drive / "Good.tvd") << old;
     boxes.Answer(IDYES);
-    PickUp(root, "Hanging", raw.Url("/hang/Good.tvd"), n);
-    tree->StartDownload(folder.c_str());
+    Drop(PickUp(root, "Hanging", raw.Url("/hang/Good.tvd"), n), folder);
     ASSERT_TRUE(system->RunUntil([&] {
         const auto requests = raw.Requests();
         return std::any_of(requests.begin(), requests.end(),
                            [](const auto& r) { return r.path() == "/hang/Good.tvd"; });
     }));
+    download.reset();
     tree.reset();
     EXPECT_EQ(FolderContents(drive.Path()), Strings{"Good.tvd"});
     EXPECT_EQ(AsText(ReadBytes(drive / "Good.tvd")), old);

@@ -91,11 +91,11 @@ public:
     std::function<void()> onCodeListUrl;
     mutable std::thread::id codeListUrlThread;
 
-    std::vector<std::string> uploads; // the file names offered for upload
+    std::vector<std::string> downloads; // "url size folder" of each online save dropped
 
-    void StartUpload(const std::string&, const std::string& fileName, const std::string&) override
+    void DownloadSave(const OnlineSaveDrag& save, const std::string& folder) override
     {
-        uploads.push_back(fileName);
+        downloads.push_back(save.url + " " + std::to_string(save.downloadSize) + " " + folder);
     }
     // The folder a download is being written into, as the main window knows it.
     std::string downloadingTo;
@@ -122,7 +122,7 @@ private:
                 return ui::Window::OnMessage(message, wParam, lParam);
             }
             std::string text = std::to_string(message - WM_APP);
-            if (message == WM_APP_DOWNLOAD_TO_FOLDER || message == WM_APP_CODELIST_DONE) {
+            if (message == WM_APP_CODELIST_DONE) {
                 text += std::string(" ") + reinterpret_cast<const char*>(wParam);
             }
             messages.push_back(text);

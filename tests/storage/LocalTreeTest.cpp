@@ -176,12 +176,16 @@ TEST_F(LocalTreeTest, FillShowsEveryLocationAndGivesToolTips)
     for (const Tip& tip : tips) {
         EXPECT_EQ(tree->GetToolTipText(PointOf(tip.item)), tip.text) << tip.item;
     }
-    // Dropped on the Online Tree, a save is offered for upload; the code list is not.
+    // A drag carries the file's path, name and folder, and tells the code list apart.
     for (const char* item : {"Code List", "Bravo"}) {
         ASSERT_TRUE(tree->CanBeginDrag(PointOf(item))) << item;
-        tree->StartUpload();
+        const std::optional<LocalSaveDrag> save = tree->SaveDragOf(Item(item));
+        ASSERT_TRUE(save) << item;
+        const std::string file = item == std::string("Bravo") ? "b.tvd" : "codelist.bin";
+        EXPECT_EQ(save->path + "|" + save->file + "|" + save->folder + "|" +
+                      (save->codeList ? "code list" : "save"),
+                  "E:\\" + file + "|" + file + "|E:\\|" + (file == "b.tvd" ? "save" : "code list"));
     }
-    EXPECT_EQ(window->uploads, Strings{"b.tvd"});
 
     fsys::remove(m_dir / "drive-E" / "a.tvd");
     EXPECT_EQ(tree->GetToolTipText(PointOf("alpha")), "") << "a vanished file has no size";
@@ -408,7 +412,9 @@ TEST_F(LocalTreeTest, DropsFromTheShellAndTheOnlineTree)
         {"a foreign main window", online, MakeOwnFormatBlock(window->Main().Handle() + 1), "F", 0,
          false},
         {"one shell file", ui::CF_HDROP, ui::BuildDropFiles({notes}), "F", 1, true},
-        {"an online save", online, MakeOwnFormatBlock(window->Main().Handle()), "alpha", 1, true},
+        {"an online save", online,
+         MakeOnlineSaveBlock(window->Main().Handle(), {"http://h/a.tvd", 300, "A"}), "alpha", 1,
+         true},
     };
     for (Drop& drop : drops) {
         ui::DataObject data;
@@ -425,7 +431,8 @@ TEST_F(LocalTreeTest, DropsFromTheShellAndTheOnlineTree)
     // online save on E:'s save asked for E:'s folder.
     EXPECT_TRUE(fsys::exists(f / "notes.txt"));
     EXPECT_FALSE(fsys::exists(f / "other.txt"));
-    EXPECT_EQ(Messages(), Strings{"1 E:\\"});
+    EXPECT_EQ(window->downloads, Strings{"http://h/a.tvd 300 E:\\"});
+    EXPECT_TRUE(Messages().empty());
     EXPECT_FALSE(tree->CanBeginDrag(PointOf("E"))) << "a location is not dragged";
 
     // Without a mouse: Ctrl+C on E:'s save, Ctrl+V on F, and the save is copied.
@@ -556,9 +563,10 @@ TEST_F(LocalTreeTest, TheTrashListsRestoresAndDeletesForGoodButTakesNothing)
             }
             ctrl(Item(r.target), 'V');
         } else {
-            ASSERT_TRUE(tree->CanBeginDrag(pointOf(trashItem(r.item))));
+            const auto dragged = tree->SaveDragOf(trashItem(r.item));
+            ASSERT_TRUE(dragged.has_value());
             ui::DataObject data;
-            data.CacheGlobalData(local, MakeOwnFormatBlock(window->Main().Handle()));
+            data.CacheGlobalData(local, MakeLocalSaveBlock(window->Main().Handle(), *dragged));
             EXPECT_TRUE(tree->OnDrop(tree, &data, ui::DROPEFFECT_COPY, PointOf(r.target)));
         }
         EXPECT_EQ(m_boxes.Texts(), r.answers.empty() ? Strings{} : Strings{kExists});
@@ -598,10 +606,6 @@ TEST_F(LocalTreeTest, TheTrashListsRestoresAndDeletesForGoodButTakesNothing)
     }
     ctrl(Item("green"), 'C');
     ctrl(Item("Trash"), 'V');
-    // A save still in the trash is not offered for upload either.
-    ASSERT_TRUE(tree->CanBeginDrag(pointOf(trashItem("green"))));
-    tree->StartUpload();
-    EXPECT_EQ(window->uploads, Strings{});
     m_boxes.Clear();
     window->Display().PressKey('F');
     window->Display().PressKey('D');
@@ -844,7 +848,8 @@ TEST_F(LocalTreeTest, ADrivePulledDuringAQuestionLeavesEverythingAlone)
         ASSERT_TRUE(tree->CanBeginDrag(PointOf("bravo")));
         const gfx::Point at = PointOf("E");
         ui::DataObject data;
-        data.CacheGlobalData(local, MakeOwnFormatBlock(window->Main().Handle()));
+        data.CacheGlobalData(
+            local, MakeLocalSaveBlock(window->Main().Handle(), *tree->SaveDragOf(Item("bravo"))));
         EXPECT_FALSE(tree->OnDrop(tree, &data, ui::DROPEFFECT_COPY, at));
     };
     auto pull = [&] {

@@ -82,9 +82,9 @@ protected:
         std::uintptr_t next = 100;
         for (std::size_t i = 0; i < m_list.LocationCount(); ++i) {
             DriveLocation* location = m_list.LocationAt(i);
-            location->m_itemId = ItemHandle(next++);
+            m_list.Show(location, ItemHandle(next++));
             for (auto& entry : location->m_entries) {
-                entry->m_itemId = ItemHandle(next++);
+                m_list.Show(entry.get(), ItemHandle(next++));
                 entry->m_parentId = location->m_itemId;
             }
         }

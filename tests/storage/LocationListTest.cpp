@@ -28,7 +28,9 @@ TEST_F(LocationListTest, DrivesComeFirstArrivalsFollowAndEveryChangeReportsPrese
     EXPECT_EQ(m_list.FindItemById(drive->m_itemId), drive);
     EXPECT_EQ(m_list.FindItemById(EntryAt(drive, 0)->m_itemId), EntryAt(drive, 0));
     EXPECT_EQ(m_list.FindItemById(ItemHandle(999)), nullptr);
-    EntryAt(drive, 0)->m_itemId = nullptr;
+    const TreeItem* shown = EntryAt(drive, 0)->m_itemId;
+    m_list.Show(EntryAt(drive, 0), nullptr);
+    EXPECT_EQ(m_list.FindItemById(const_cast<TreeItem*>(shown)), nullptr) << "no longer shown";
     EXPECT_EQ(m_list.FindItemById(nullptr), nullptr) << "null is \"not shown\", never an item";
 
     const auto f = AddDrive('F', "CARD");

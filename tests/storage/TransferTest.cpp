@@ -128,7 +128,7 @@ TEST_F(TransferTest, AFailedCopyIsReportedAndKeepsTheOldFile)
 TEST_F(TransferTest, DropsResolveToALocationAndShellFilesAskBeforeOverwriting)
 {
     test::WriteBytes(m_dir / "Saves" / "pc.tvd", test::MakeSave("PC save"));
-    ScanLocation(Pc());
+    m_list.Rescan(Pc());
     ShowAll();
     CatalogueItem* pcSave = EntryAt(Pc(), 0);
 
@@ -195,7 +195,7 @@ TEST_F(TransferTest, DropsResolveToALocationAndShellFilesAskBeforeOverwriting)
 TEST_F(TransferTest, DeletingTheLastSaveLeavesTheCodeListAndThePcDatabaseNeedsNoVolume)
 {
     test::WriteBytes(m_e / "codelist.bin", test::MakeCodeList(7, 32));
-    ScanLocation(E());
+    m_list.Rescan(E());
     ShowAll();
     ASSERT_EQ(EntryCount(E()), 2u);
 
@@ -205,7 +205,7 @@ TEST_F(TransferTest, DeletingTheLastSaveLeavesTheCodeListAndThePcDatabaseNeedsNo
     EXPECT_EQ(m_boxes.Count(), 0u);
 
     test::WriteBytes(m_dir / "Saves" / "pc.tvd", test::MakeSave("PC save"));
-    ScanLocation(Pc());
+    m_list.Rescan(Pc());
     ShowAll();
     EXPECT_EQ(m_list.DeleteEntry(EntryAt(Pc(), 0)), Pc());
     EXPECT_EQ(EntryCount(Pc()), 0u);
@@ -220,7 +220,7 @@ TEST_F(TransferTest, NamesThatActAsPathsNeverReachOutsideTheirLocation)
     const auto victim = test::MakeSave("Outside", 300);
     test::WriteBytes(outside / "v.tvd", victim);
     test::WriteBytes(m_e / "..\\outside\\v.tvd", test::MakeSave("Inside", 300));
-    ScanLocation(E());
+    m_list.Rescan(E());
     EXPECT_EQ(test::SaveNames(E()), Strings{"Game"}) << "not listed";
     EXPECT_EQ(m_boxes.Count(), 0u);
 
@@ -237,7 +237,7 @@ TEST_F(TransferTest, NamesThatActAsPathsNeverReachOutsideTheirLocation)
         EXPECT_EQ(m_list.CopyEntryToLocation(entry, F()), nullptr);
         EXPECT_EQ(m_list.DeleteEntry(entry), nullptr);
         EXPECT_EQ(m_boxes.Texts(), (Strings{kSourceGone, "An error occured deleting the file"}));
-        ScanLocation(E());
+        m_list.Rescan(E());
     }
     EXPECT_EQ(test::ReadBytes(outside / "v.tvd"), victim);
     EXPECT_TRUE(test::FolderContents(m_f).empty());

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 
 namespace tolvar::test {
 namespace {
@@ -31,17 +32,19 @@ public:
 
     bool CanBeginDrag(Point point) override
     {
-        m_dragItem = HitTest(point.x, point.y);
-        return m_dragItem != nullptr && m_dragItem->depth == 1;
+        TreeItem* item = HitTest(point.x, point.y);
+        return item != nullptr && item->depth == 1;
     }
-    void BeginDrag() override
+    void BeginDrag(TreeItem* item) override
     {
-        SelectItem(m_dragItem);
-        std::optional<GlobalBlock> files;
+        SelectItem(item);
+        std::optional<std::string> file;
         if (m_local) {
-            files = MakeFileDropBlock(MakeDropPath("E:\\", GetItemText(m_dragItem), "C:\\work"));
+            file = MakeDropPath("E:\\", GetItemText(item), "C:\\work");
         }
-        events.push_back("dragdone:" + std::to_string(RunDrag(m_ownFormat, files)));
+        events.push_back(
+            "dragdone:" +
+            std::to_string(RunDrag(m_ownFormat, MakeOwnFormatBlock(MainWindowHandle()), file)));
     }
     DropEffect OnDragEnter(ui::Window* window, DataObject* data, unsigned, Point) override
     {
@@ -89,7 +92,6 @@ public:
 private:
     bool m_local;
     unsigned m_ownFormat, m_otherFormat;
-    TreeItem* m_dragItem = nullptr;
     bool m_accepted = false;
 };
 
@@ -287,21 +289,37 @@ TEST(DropBlocks, AreLaidOutByteForByteAndReadSafely)
     EXPECT_EQ(ReadOwnFormatBlock(own), 0x12345678U);
     EXPECT_EQ(ReadOwnFormatBlock(GlobalBlock{1, 2, 3}), std::nullopt);
 
-    // A 20-byte header naming offset 20, then the path, zero-filled to 532.
-    GlobalBlock block = MakeFileDropBlock("E:\\save.tvd");
-    ASSERT_EQ(block.size(), 532U);
-    GlobalBlock expected(532, 0);
-    expected[0] = 20;
-    std::memcpy(expected.data() + 20, "E:\\save.tvd", 11);
-    EXPECT_EQ(block, expected);
+    // The handle, then each text as its length and bytes.
+    EXPECT_EQ(MakeOwnFormatBlock(0x01020304, {"ab", ""}),
+              (GlobalBlock{4, 3, 2, 1, 2, 0, 0, 0, 'a', 'b', 0, 0, 0, 0}));
+    const OnlineSaveDrag online{"http://h/saves/A%20B.tvd", 8192, "A B"};
+    const std::optional<OnlineSaveDrag> onlineBack =
+        ReadOnlineSaveBlock(MakeOnlineSaveBlock(7, online));
+    ASSERT_TRUE(onlineBack);
+    EXPECT_EQ(std::tie(onlineBack->url, onlineBack->downloadSize, onlineBack->name),
+              std::tie(online.url, online.downloadSize, online.name));
+    const LocalSaveDrag local{"E:\\codelist.bin", "codelist.bin", "E:\\", true};
+    const std::optional<LocalSaveDrag> localBack = ReadLocalSaveBlock(MakeLocalSaveBlock(7, local));
+    ASSERT_TRUE(localBack);
+    EXPECT_EQ(std::tie(localBack->path, localBack->file, localBack->folder, localBack->codeList),
+              std::tie(local.path, local.file, local.folder, local.codeList));
+    // Damaged, foreign or short blocks give nothing: a text running past the
+    // end, a handle alone, the other tree's block, a size that is no number.
+    GlobalBlock cut = MakeOnlineSaveBlock(7, online);
+    cut.pop_back();
+    for (const GlobalBlock& bad : {cut, MakeOwnFormatBlock(7), MakeLocalSaveBlock(7, local),
+                                   MakeOwnFormatBlock(7, {"u", "12x", "n"})}) {
+        EXPECT_EQ(ReadOnlineSaveBlock(bad), std::nullopt);
+    }
+    EXPECT_EQ(ReadLocalSaveBlock(MakeOnlineSaveBlock(7, online)), std::nullopt);
+    EXPECT_EQ(ReadOwnFormatFields(GlobalBlock{1, 2, 3, 4, 9, 0, 0}), std::nullopt);
 
     // Relative roots get the current directory in front; 510 characters at most.
     EXPECT_EQ(MakeDropPath("E:\\", "a.tvd", "C:\\x"), "E:\\a.tvd");
     EXPECT_EQ(MakeDropPath("Saves\\", "a.tvd", "C:\\work"), "C:\\work\\Saves\\a.tvd");
-    std::string cut = MakeDropPath("E:\\", std::string(600, 'n'), "");
-    EXPECT_EQ(cut.size(), 510U);
-    GlobalBlock full = MakeFileDropBlock(cut);
-    EXPECT_EQ(full[530] | full[531], 0);
+    std::string cutPath = MakeDropPath("E:\\", std::string(600, 'n'), "");
+    EXPECT_EQ(cutPath.size(), 510U);
+    GlobalBlock full = ui::BuildDropFiles({cutPath});
     EXPECT_EQ(ui::DragQueryFile(full, 0xFFFFFFFF, nullptr, 0), 1U);
     EXPECT_EQ(ui::DragQueryFile(full, 0, nullptr, 0), 510U);
 
@@ -322,7 +340,7 @@ TEST(DropBlocks, AreLaidOutByteForByteAndReadSafely)
     EXPECT_EQ(ui::DragQueryFiles(unterminated), Events{"\\home"});
 }
 
-TEST_F(DragBetweenTrees, ToolTipsMenusEditingRulesKeyUpsAndOrphanTargets)
+TEST_F(DragBetweenTrees, ToolTipsMenusEditingRulesAndKeyUps)
 {
     local->toolTip = std::string(600, 'x');
     EXPECT_EQ(std::strlen(local->GetToolTipBuffer({1, 1})), 511U);
@@ -377,13 +395,6 @@ TEST_F(DragBetweenTrees, ToolTipsMenusEditingRulesKeyUpsAndOrphanTargets)
     local->SetFocus();
     Key(ui::VK_DELETE);
     EXPECT_EQ(local->events, Events{"keyup:46x1"});
-
-    // A drop target without an owner refuses on its own.
-    DataObject oneFile;
-    oneFile.CacheGlobalData(ui::CF_HDROP, ui::BuildDropFiles({"\\home\\u\\a.tvd"}));
-    CTreeDropTarget orphan;
-    EXPECT_EQ(orphan.OnDragEnter(local.get(), &oneFile, 0, {}), ui::DROPEFFECT_NONE);
-    EXPECT_FALSE(orphan.OnDrop(local.get(), &oneFile, ui::DROPEFFECT_COPY, {}));
 }
 
 } // namespace

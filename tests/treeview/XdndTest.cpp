@@ -53,10 +53,10 @@ public:
         return true;
     }
     bool CanBeginDrag(gfx::Point point) override { return HitTest(point.x, point.y) != nullptr; }
-    void BeginDrag() override
+    void BeginDrag(TreeItem*) override
     {
         dragResult = RunDrag(ui::RegisterClipboardFormat("ZyferLocalFile"),
-                             MakeFileDropBlock("\\tmp\\out dir\\a.tvd"));
+                             MakeOwnFormatBlock(MainWindowHandle()), "\\tmp\\out dir\\a.tvd");
         dragDone = true;
     }
 
