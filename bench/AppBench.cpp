@@ -4,6 +4,7 @@
 // peer in both is a plain Xlib program mapping a window of the same size and
 // putting one image. Drives are tmpfs mounts under /media in a mount
 // namespace of this process (root only; the drive benchmarks skip otherwise).
+#include "bench/ProcessStat.h"
 #include "resources/Resources.h"
 #include "tests/net/ServerProcess.h"
 #include "tests/support/DisplayProcess.h"
@@ -189,28 +190,7 @@ void StartUp(benchmark::State& state, bool program)
     }
 }
 
-// utime + stime of a process, in clock ticks.
-long CpuTicks(pid_t pid)
-{
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const auto close = stat.rfind(')');
-    if (close == std::string::npos) {
-        return -1;
-    }
-    std::istringstream fields(stat.substr(close + 2));
-    std::string field;
-    long utime = 0, stime = 0;
-    for (int i = 3; fields >> field; ++i) {
-        if (i == 14) {
-            utime = std::stol(field);
-        } else if (i == 15) {
-            stime = std::stol(field);
-            break;
-        }
-    }
-    return utime + stime;
-}
+using tolvar::bench::CpuTicks;
 
 double RssMiB(pid_t pid)
 {

@@ -3,6 +3,7 @@
 // time from exec to the first frame on screen, and the CPU share while it
 // sits idle with the Online Tree's folders shown. Scale 2 should start
 // within 1.5 times scale 1 and idle under 1% of a core.
+#include "bench/ProcessStat.h"
 #include "platform/gfx/DeviceScale.h"
 #include "resources/Resources.h"
 #include "tests/net/ServerProcess.h"
@@ -142,27 +143,7 @@ void StartUp(benchmark::State& state, int scale)
     }
 }
 
-long CpuTicks(pid_t pid)
-{
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const auto close = stat.rfind(')');
-    if (close == std::string::npos) {
-        return -1;
-    }
-    std::istringstream fields(stat.substr(close + 2));
-    std::string field;
-    long utime = 0, stime = 0;
-    for (int i = 3; fields >> field; ++i) {
-        if (i == 14) {
-            utime = std::stol(field);
-        } else if (i == 15) {
-            stime = std::stol(field);
-            break;
-        }
-    }
-    return utime + stime;
-}
+using tolvar::bench::CpuTicks;
 
 void Idle(benchmark::State& state, int scale)
 {
