@@ -189,6 +189,8 @@ bool CZyferV3Dlg::OnInitDialog()
             auto& fileTree = static_cast<CFileTree&>(tool);
             std::string text = fileTree.GetToolTipBuffer(client);
             m_tipShown = true;
+            m_tipTree = &fileTree;
+            m_tipItem = fileTree.HitTest(client.x, client.y);
             return text;
         });
         m_treeToolTip.SetMaxTipWidth(300);
@@ -365,6 +367,19 @@ void CZyferV3Dlg::OnSysCommand(unsigned command)
     }
 }
 
+bool CZyferV3Dlg::TipRowLeft() const
+{
+    if (m_tipTree == nullptr || !m_tipTree->IsWindow() || !m_treeToolTip.IsShown()) {
+        return true;
+    }
+    const gfx::Point screen = ui::Window::GetCursorPos();
+    if (ui::Window::WindowFromPoint(screen) != m_tipTree) {
+        return true;
+    }
+    const gfx::Point client = m_tipTree->ScreenToClient(screen);
+    return m_tipTree->HitTest(client.x, client.y) != m_tipItem;
+}
+
 void CZyferV3Dlg::ShowLogo(bool lit)
 {
     m_logoPanel.SetBitmap(lit ? m_logoLitPicture : m_logoDimPicture);
@@ -376,8 +391,10 @@ void CZyferV3Dlg::OnTimer(unsigned id)
     if (id != kTimerId) {
         return;
     }
-    if (m_tipShown) {
-        m_treeToolTip.Pop();
+    // A tree is one tool, so once the pointer is over another row its tip
+    // goes and the tree is asked again; over its own row it stays to be read.
+    if (m_tipShown && TipRowLeft()) {
+        m_treeToolTip.Update();
         m_tipShown = false;
     }
     if (g_tickCounter == 0) {

@@ -98,6 +98,7 @@ public:
     CActivityBar& RightBar() { return m_rightBar; }
     CTrayIcon& TrayIcon() { return m_trayIcon; }
     CLabel& LogoPanel() { return m_logoPanel; }
+    const ui::ToolTip& TreeToolTip() const { return m_treeToolTip; }
     UploadJob& GetUploadJob() { return m_uploadJob; }
     bool IsHiddenBySleep() const { return m_hidden; }
     bool IsLogoLit() const { return m_logoLit; }
@@ -180,6 +181,7 @@ private:
     void OnSysCommand(unsigned command);
     void ShowLogo(bool lit);
     bool InTree(gfx::Point screen) const;
+    bool TipRowLeft() const;
     void StartVolumeWatcher();
     void StartTrashWatcher();
     void OnTrashChanged();
@@ -207,6 +209,8 @@ private:
     gfx::Bitmap m_logoLitPicture;
     gfx::Bitmap m_logoDimPicture;
     bool m_tipShown = false;
+    CFileTree* m_tipTree = nullptr; // the tree and row the shown tip speaks of
+    TreeItem* m_tipItem = nullptr;
     ui::ToolTip m_treeToolTip;
     CLabel m_logoPanel;
     bool m_logoLit = false;

@@ -132,6 +132,19 @@ void ToolTip::Pop()
     Hide();
 }
 
+void ToolTip::Update()
+{
+    const Point cursor = GetCursorPos();
+    Window* under = Window::WindowFromPoint(cursor);
+    const Tool* tool = under != nullptr ? ToolAt(under->Handle()) : nullptr;
+    Pop();
+    if (tool != nullptr) {
+        m_pendingTool = tool->handle;
+        m_lastPoint = cursor;
+        SetTimer(kShowTimer, std::max(m_reshow, 1u));
+    }
+}
+
 ToolTip::Tool* ToolTip::ToolAt(WindowHandle handle)
 {
     for (Tool& t : m_tools) {

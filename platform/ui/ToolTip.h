@@ -49,6 +49,10 @@ public:
     void SetTipTextColor(gfx::Color color);
     void SetMaxTipWidth(int width);
     void Pop();
+    // Pops the tip and, with the pointer still over a tool, asks that tool
+    // again after the reshow delay: for a tool whose text depends on where
+    // in it the pointer is.
+    void Update();
     AccessibleInfo Describe() const override; // the tip shown
     bool IsShown() const { return IsWindow() && IsVisible(); }
     const std::string& ShownText() const { return m_shownText; }

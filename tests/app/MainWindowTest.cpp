@@ -311,6 +311,41 @@ TEST_F(MainWindowTest, TheTrashLocationFollowsWhatOtherProgramsDoToTheTrash)
     });
 }
 
+// A tree is one tool of the tip: the tip stays over its row long enough to
+// be read, and moving to another row asks the tree again.
+TEST_F(MainWindowTest, ATreeTipStaysOverItsRowAndFollowsThePointerToTheNext)
+{
+    TrashHome trash;
+    WithWindow([&](CZyferV3Dlg& dialog) {
+        CLocalTree& tree = *dialog.GetLocalTree();
+        const ui::ToolTip& tip = dialog.TreeToolTip();
+        auto hover = [&](const DriveLocation* location) {
+            gfx::Rect r;
+            ASSERT_NE(tree.GetLabelRect(location->m_itemId, &r), nullptr);
+            display->MouseMove(tree.ClientToScreen({r.left + 4, (r.top + r.bottom) / 2}));
+            system->RunPending();
+        };
+        auto wait = [&](int ms) {
+            clock.Advance(std::chrono::milliseconds(ms));
+            system->RunPending();
+        };
+        hover(tree.Locations().FindLocationByFolder("Saves\\"));
+        wait(600);
+        ASSERT_TRUE(tip.IsShown());
+        const std::string saves = tip.ShownText();
+        Tick(dialog, 5);
+        EXPECT_TRUE(tip.IsShown()) << "the tip went before it could be read";
+        hover(tree.Locations().Trash());
+        Tick(dialog, 1);
+        wait(600);
+        ASSERT_TRUE(tip.IsShown());
+        EXPECT_NE(tip.ShownText(), saves) << "the tip still speaks of the row left";
+        display->MouseMove({2, 2}); // off the trees
+        system->RunPending();
+        EXPECT_FALSE(tip.IsShown());
+    });
+}
+
 TEST_F(MainWindowTest, LogoBlinksOnTheSharedCounterAndSettles)
 {
     WithWindow([&](CZyferV3Dlg& dialog) {
