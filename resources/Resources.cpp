@@ -41,14 +41,15 @@ gfx::Bitmap Decode(const EmbeddedPicture* picture, std::span<const EmbeddedPictu
     if (!picture) {
         return {};
     }
-    gfx::Bitmap bitmap = gfx::Bitmap::FromPixels(picture->width, picture->height, picture->pixels);
+    // Shown from the built-in pixels, copied only if something draws into
+    // them: the start copied over a megabyte of skin it only ever read.
+    gfx::Bitmap bitmap = gfx::Bitmap::View(picture->width, picture->height, picture->pixels);
     const auto index = static_cast<std::size_t>(picture - table.data());
     if (gfx::DeviceScale() == 2 && index < at2x.size()) {
         const EmbeddedPicture& detail = at2x[index];
         if (detail.id == picture->id && std::string_view(detail.name) == picture->name &&
             detail.width == 2 * picture->width && detail.height == 2 * picture->height) {
-            // Shown from the built-in pixels: copying a few megabytes of
-            // them would slow the start on a high-density screen.
+            // The same for the detail: a few megabytes at this density.
             bitmap.SetDetail(gfx::Bitmap::View(detail.width, detail.height, detail.pixels));
         }
     }

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <variant>
 
 namespace tolvar::test {
@@ -30,6 +31,22 @@ TEST(ResourcesTest, LookupsByIdAndByNameWithoutRegardToCase)
     EXPECT_EQ(FindBitmapResource(147), nullptr);
     EXPECT_TRUE(LoadBitmapResource("NOSUCHPICTURE").IsNull());
     EXPECT_EQ(FindIconResource(148), nullptr) << "bitmaps and icons are apart";
+}
+
+// A loaded picture reads the built-in pixels in place; drawing into it
+// writes to its own copy, never to them or to another load.
+TEST(ResourcesTest, PicturesShareTheBuiltInPixelsUntilDrawnInto)
+{
+    const EmbeddedPicture* built = FindBitmapResource(148);
+    ASSERT_NE(built, nullptr);
+    gfx::Bitmap picture = LoadBitmapResource(148);
+    EXPECT_EQ(std::as_const(picture).Data(), built->pixels);
+    const gfx::Color before = built->pixels[0];
+    picture.SetPixel(0, 0, ~before);
+    EXPECT_NE(std::as_const(picture).Data(), built->pixels);
+    EXPECT_EQ(picture.Pixel(0, 0), ~before);
+    EXPECT_EQ(built->pixels[0], before);
+    EXPECT_EQ(LoadBitmapResource(148).Pixel(0, 0), before);
 }
 
 // The pictures drawn over a window's background carry that background in
