@@ -3,7 +3,9 @@
 // glyphs into 8-bit coverage, which is kept per character. One library and
 // one lock for all fonts keep FreeType's non-thread-safe state in one place;
 // the lock is only held while a glyph is rendered or measured for the first
-// time.
+// time. Both libraries are loaded with dlopen by the first font asked for,
+// on the thread that loads the fonts beside the first frame: linked, they and
+// theirs took a share of the start before main.
 #include "platform/gfx/Bitmap.h"
 #include "platform/gfx/DeviceScale.h"
 #include "platform/gfx/Font.h"
@@ -15,6 +17,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <dlfcn.h>
 #include <map>
 #include <mutex>
 #include <stdexcept>
@@ -34,11 +37,68 @@ std::mutex& FontMutex()
     return mutex;
 }
 
+struct FontFunctions
+{
+    decltype(&FT_Init_FreeType) initFreeType;
+    decltype(&FT_New_Face) newFace;
+    decltype(&FT_Done_Face) doneFace;
+    decltype(&FT_Set_Char_Size) setCharSize;
+    decltype(&FT_Get_Char_Index) getCharIndex;
+    decltype(&FT_Load_Glyph) loadGlyph;
+    decltype(&FT_Render_Glyph) renderGlyph;
+    decltype(&FcInit) init;
+    decltype(&FcFini) fini;
+    decltype(&FcPatternCreate) patternCreate;
+    decltype(&FcPatternDestroy) patternDestroy;
+    decltype(&FcPatternAddString) patternAddString;
+    decltype(&FcPatternAddInteger) patternAddInteger;
+    decltype(&FcPatternGetString) patternGetString;
+    decltype(&FcPatternGetInteger) patternGetInteger;
+    decltype(&FcConfigSubstitute) configSubstitute;
+    decltype(&FcDefaultSubstitute) defaultSubstitute;
+    decltype(&FcFontMatch) fontMatch;
+    bool loaded;
+};
+
+template <typename F> bool Find(void* library, const char* name, F& function)
+{
+    function = library != nullptr ? reinterpret_cast<F>(dlsym(library, name)) : nullptr;
+    return function != nullptr;
+}
+
+// Not loaded when either library is missing: then no font is found, as
+// on a system without fonts.
+const FontFunctions& Fn()
+{
+    static const FontFunctions functions = [] {
+        FontFunctions f{};
+        void* ft = dlopen("libfreetype.so.6", RTLD_NOW | RTLD_LOCAL);
+        void* fc = dlopen("libfontconfig.so.1", RTLD_NOW | RTLD_LOCAL);
+        f.loaded = Find(ft, "FT_Init_FreeType", f.initFreeType) &&
+                   Find(ft, "FT_New_Face", f.newFace) && Find(ft, "FT_Done_Face", f.doneFace) &&
+                   Find(ft, "FT_Set_Char_Size", f.setCharSize) &&
+                   Find(ft, "FT_Get_Char_Index", f.getCharIndex) &&
+                   Find(ft, "FT_Load_Glyph", f.loadGlyph) &&
+                   Find(ft, "FT_Render_Glyph", f.renderGlyph) && Find(fc, "FcInit", f.init) &&
+                   Find(fc, "FcFini", f.fini) && Find(fc, "FcPatternCreate", f.patternCreate) &&
+                   Find(fc, "FcPatternDestroy", f.patternDestroy) &&
+                   Find(fc, "FcPatternAddString", f.patternAddString) &&
+                   Find(fc, "FcPatternAddInteger", f.patternAddInteger) &&
+                   Find(fc, "FcPatternGetString", f.patternGetString) &&
+                   Find(fc, "FcPatternGetInteger", f.patternGetInteger) &&
+                   Find(fc, "FcConfigSubstitute", f.configSubstitute) &&
+                   Find(fc, "FcDefaultSubstitute", f.defaultSubstitute) &&
+                   Find(fc, "FcFontMatch", f.fontMatch);
+        return f;
+    }();
+    return functions;
+}
+
 FT_Library Library()
 {
     static FT_Library library = [] {
         FT_Library lib = nullptr;
-        if (FT_Init_FreeType(&lib) != 0) {
+        if (Fn().initFreeType(&lib) != 0) {
             throw std::runtime_error("FreeType cannot start");
         }
         return lib;
@@ -74,7 +134,7 @@ public:
     ~FreeTypeFont() override
     {
         std::lock_guard lock(FontMutex());
-        FT_Done_Face(m_face);
+        Fn().doneFace(m_face);
     }
 
     int Ascent() const override { return m_ascent; }
@@ -162,12 +222,12 @@ private:
             return it->second;
         }
         Glyph glyph;
-        FT_UInt index = FT_Get_Char_Index(m_face, c);
+        FT_UInt index = Fn().getCharIndex(m_face, c);
         if (index == 0 && c != U' ') {
-            index = FT_Get_Char_Index(m_face, U'?');
+            index = Fn().getCharIndex(m_face, U'?');
         }
-        if (FT_Load_Glyph(m_face, index, FT_LOAD_DEFAULT | FT_LOAD_TARGET_NORMAL) == 0 &&
-            FT_Render_Glyph(m_face->glyph, FT_RENDER_MODE_NORMAL) == 0) {
+        if (Fn().loadGlyph(m_face, index, FT_LOAD_DEFAULT | FT_LOAD_TARGET_NORMAL) == 0 &&
+            Fn().renderGlyph(m_face->glyph, FT_RENDER_MODE_NORMAL) == 0) {
             FT_GlyphSlot slot = m_face->glyph;
             const FT_Bitmap& bm = slot->bitmap;
             glyph.width = static_cast<int>(bm.width);
@@ -206,36 +266,39 @@ struct FontFile
 
 FontFile Match(const std::string& family, FontWeight weight)
 {
+    if (!Fn().loaded) {
+        return {};
+    }
     // fontconfig keeps its configuration for the whole process; let it go at
     // exit so leak checkers see only our own allocations.
     static bool initialised = [] {
-        FcInit();
-        std::atexit(FcFini);
+        Fn().init();
+        std::atexit(Fn().fini);
         return true;
     }();
     (void)initialised;
     FontFile result;
-    FcPattern* pattern = FcPatternCreate();
-    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
-    FcPatternAddInteger(pattern, FC_WEIGHT,
-                        weight == FontWeight::Bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-    FcPatternAddInteger(pattern, FC_SLANT, FC_SLANT_ROMAN);
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-    FcDefaultSubstitute(pattern);
+    FcPattern* pattern = Fn().patternCreate();
+    Fn().patternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+    Fn().patternAddInteger(pattern, FC_WEIGHT,
+                           weight == FontWeight::Bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    Fn().patternAddInteger(pattern, FC_SLANT, FC_SLANT_ROMAN);
+    Fn().configSubstitute(nullptr, pattern, FcMatchPattern);
+    Fn().defaultSubstitute(pattern);
     FcResult fcResult = FcResultNoMatch;
-    FcPattern* match = FcFontMatch(nullptr, pattern, &fcResult);
+    FcPattern* match = Fn().fontMatch(nullptr, pattern, &fcResult);
     if (match != nullptr) {
         FcChar8* file = nullptr;
-        if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file != nullptr) {
+        if (Fn().patternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file != nullptr) {
             result.path = reinterpret_cast<const char*>(file);
         }
         int index = 0;
-        if (FcPatternGetInteger(match, FC_INDEX, 0, &index) == FcResultMatch) {
+        if (Fn().patternGetInteger(match, FC_INDEX, 0, &index) == FcResultMatch) {
             result.index = index;
         }
-        FcPatternDestroy(match);
+        Fn().patternDestroy(match);
     }
-    FcPatternDestroy(pattern);
+    Fn().patternDestroy(pattern);
     return result;
 }
 
@@ -263,10 +326,10 @@ FontPtr Font::Create(const std::string& family, double points, FontWeight weight
     double pixels = points * kDpi / 72.0;
     {
         std::lock_guard lock(FontMutex());
-        if (FT_New_Face(Library(), file.path.c_str(), file.index, &face) != 0) {
+        if (Fn().newFace(Library(), file.path.c_str(), file.index, &face) != 0) {
             throw std::runtime_error("cannot load font " + file.path);
         }
-        FT_Set_Char_Size(face, 0, static_cast<FT_F26Dot6>(std::lround(points * 64)),
+        Fn().setCharSize(face, 0, static_cast<FT_F26Dot6>(std::lround(points * 64)),
                          static_cast<FT_UInt>(kDpi), static_cast<FT_UInt>(kDpi));
     }
     FontPtr font = std::make_shared<FreeTypeFont>(face, pixels, family, points, weight);
