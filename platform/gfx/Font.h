@@ -24,8 +24,9 @@ class Font
 {
 public:
     // "Arial" 8.5 pt bold resolves to Liberation Sans Bold, its metric twin.
-    // Returns the closest face fontconfig offers; never null while any font
-    // is installed.
+    // Returns the closest face fontconfig offers, found and loaded when the
+    // font is first measured or drawn with (which throws when no font is
+    // installed).
     static std::shared_ptr<const Font> Create(const std::string& family, double points,
                                               FontWeight weight = FontWeight::Normal);
     // The font text is measured and drawn in when none was chosen.

@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <dlfcn.h>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -302,6 +303,71 @@ FontFile Match(const std::string& family, FontWeight weight)
     return result;
 }
 
+std::unique_ptr<FreeTypeFont> Load(const std::string& family, double points, FontWeight weight)
+{
+    FontFile file;
+    {
+        std::lock_guard lock(FontMutex());
+        file = Match(family, weight);
+    }
+    if (file.path.empty()) {
+        throw std::runtime_error("no font found for " + family);
+    }
+    FT_Face face = nullptr;
+    {
+        std::lock_guard lock(FontMutex());
+        if (Fn().newFace(Library(), file.path.c_str(), file.index, &face) != 0) {
+            throw std::runtime_error("cannot load font " + file.path);
+        }
+        Fn().setCharSize(face, 0, static_cast<FT_F26Dot6>(std::lround(points * 64)),
+                         static_cast<FT_UInt>(kDpi), static_cast<FT_UInt>(kDpi));
+    }
+    return std::make_unique<FreeTypeFont>(face, points * kDpi / 72.0, family, points, weight);
+}
+
+// A font whose face is looked up and loaded when it is first measured or
+// drawn with, by whichever thread comes first: a window made before the
+// first frame holds its font while the thread loading the fonts finds it.
+class LazyFont final : public Font
+{
+public:
+    LazyFont(std::string family, double points, FontWeight weight)
+        : m_family(std::move(family)), m_points(points), m_weight(weight)
+    {
+    }
+
+    int Ascent() const override { return Loaded().Ascent(); }
+    int Descent() const override { return Loaded().Descent(); }
+    int LineHeight() const override { return Loaded().LineHeight(); }
+    double PixelSize() const override { return m_points * kDpi / 72.0; }
+    std::string FamilyName() const override { return Loaded().FamilyName(); }
+    std::string StyleName() const override { return Loaded().StyleName(); }
+    const Font& AtScale(int scale) const override
+    {
+        return scale <= 1 ? *this : Loaded().AtScale(scale);
+    }
+    Size TextExtent(std::string_view text) const override { return Loaded().TextExtent(text); }
+    int Advance(char32_t c) const override { return Loaded().Advance(c); }
+    void DrawText(Bitmap& target, Point origin, std::u32string_view text, std::uint32_t color,
+                  const Rect& clip) const override
+    {
+        Loaded().DrawText(target, origin, text, color, clip);
+    }
+
+private:
+    const Font& Loaded() const
+    {
+        std::call_once(m_once, [this] { m_font = Load(m_family, m_points, m_weight); });
+        return *m_font;
+    }
+
+    std::string m_family;
+    double m_points;
+    FontWeight m_weight;
+    mutable std::once_flag m_once;
+    mutable std::unique_ptr<FreeTypeFont> m_font;
+};
+
 } // namespace
 
 FontPtr Font::Create(const std::string& family, double points, FontWeight weight)
@@ -314,25 +380,7 @@ FontPtr Font::Create(const std::string& family, double points, FontWeight weight
     if (auto it = cache.find(key); it != cache.end()) {
         return it->second;
     }
-    FontFile file;
-    {
-        std::lock_guard lock(FontMutex());
-        file = Match(family, weight);
-    }
-    if (file.path.empty()) {
-        throw std::runtime_error("no font found for " + family);
-    }
-    FT_Face face = nullptr;
-    double pixels = points * kDpi / 72.0;
-    {
-        std::lock_guard lock(FontMutex());
-        if (Fn().newFace(Library(), file.path.c_str(), file.index, &face) != 0) {
-            throw std::runtime_error("cannot load font " + file.path);
-        }
-        Fn().setCharSize(face, 0, static_cast<FT_F26Dot6>(std::lround(points * 64)),
-                         static_cast<FT_UInt>(kDpi), static_cast<FT_UInt>(kDpi));
-    }
-    FontPtr font = std::make_shared<FreeTypeFont>(face, pixels, family, points, weight);
+    FontPtr font = std::make_shared<LazyFont>(family, points, weight);
     cache.emplace(key, font);
     return font;
 }
@@ -354,8 +402,9 @@ FontPtr Font::Label()
 void Font::LoadInBackground()
 {
     std::thread([] {
-        Label()->AtScale(DeviceScale());
-        Default()->AtScale(DeviceScale());
+        // Measuring loads them.
+        Label()->AtScale(DeviceScale()).Ascent();
+        Default()->AtScale(DeviceScale()).Ascent();
     }).detach();
 }
 
