@@ -5,6 +5,7 @@
 // putting one image. Drives are tmpfs mounts under /media in a mount
 // namespace of this process (root only; the drive benchmarks skip otherwise).
 #include "bench/ProcessStat.h"
+#include "bench/ScreenPixel.h"
 #include "resources/Resources.h"
 #include "tests/net/ServerProcess.h"
 #include "tests/support/DisplayProcess.h"
@@ -115,29 +116,9 @@ struct Bed
         return drives;
     }
 
-    std::uint32_t ScreenPixel(int x, int y)
-    {
-        XImage* image =
-            XGetImage(display, DefaultRootWindow(display), x, y, 1, 1, AllPlanes, ZPixmap);
-        if (image == nullptr) {
-            return 0;
-        }
-        const std::uint32_t pixel = XGetPixel(image, 0, 0) & 0xFFFFFF;
-        XDestroyImage(image);
-        return pixel;
-    }
-    // Polls a screen pixel until it shows colour (or, with `equal` false,
-    // anything else), for at most ten seconds.
     bool WaitForPixel(int x, int y, std::uint32_t colour, bool equal = true)
     {
-        const auto end = std::chrono::steady_clock::now() + 10s;
-        while (std::chrono::steady_clock::now() < end) {
-            if ((ScreenPixel(x, y) == colour) == equal) {
-                return true;
-            }
-            std::this_thread::sleep_for(200us);
-        }
-        return false;
+        return tolvar::bench::WaitForPixel(display, x, y, colour, equal);
     }
     bool Xdotool(const std::string& args)
     {

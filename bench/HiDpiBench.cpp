@@ -4,6 +4,7 @@
 // sits idle with the Online Tree's folders shown. Scale 2 should start
 // within 1.5 times scale 1 and idle under 1% of a core.
 #include "bench/ProcessStat.h"
+#include "bench/ScreenPixel.h"
 #include "platform/gfx/DeviceScale.h"
 #include "resources/Resources.h"
 #include "tests/net/ServerProcess.h"
@@ -59,27 +60,9 @@ struct Bed
         fsys::remove_all(root);
     }
 
-    std::uint32_t ScreenPixel(int x, int y)
-    {
-        XImage* image =
-            XGetImage(display, DefaultRootWindow(display), x, y, 1, 1, AllPlanes, ZPixmap);
-        if (image == nullptr) {
-            return 0;
-        }
-        const std::uint32_t pixel = XGetPixel(image, 0, 0) & 0xFFFFFF;
-        XDestroyImage(image);
-        return pixel;
-    }
     bool WaitForPixel(int x, int y, std::uint32_t colour, bool equal = true)
     {
-        const auto end = std::chrono::steady_clock::now() + 10s;
-        while (std::chrono::steady_clock::now() < end) {
-            if ((ScreenPixel(x, y) == colour) == equal) {
-                return true;
-            }
-            std::this_thread::sleep_for(200us);
-        }
-        return false;
+        return tolvar::bench::WaitForPixel(display, x, y, colour, equal);
     }
 
     // The program at the given scale, quiet.

@@ -6,6 +6,7 @@
 // time. Both libraries are loaded with dlopen by the first font asked for,
 // on the thread that loads the fonts beside the first frame: linked, they and
 // theirs took a share of the start before main.
+#include "platform/base/LibrarySymbol.h"
 #include "platform/gfx/Bitmap.h"
 #include "platform/gfx/DeviceScale.h"
 #include "platform/gfx/Font.h"
@@ -61,12 +62,6 @@ struct FontFunctions
     bool loaded;
 };
 
-template <typename F> bool Find(void* library, const char* name, F& function)
-{
-    function = library != nullptr ? reinterpret_cast<F>(dlsym(library, name)) : nullptr;
-    return function != nullptr;
-}
-
 // Not loaded when either library is missing: then no font is found, as
 // on a system without fonts.
 const FontFunctions& Fn()
@@ -75,21 +70,23 @@ const FontFunctions& Fn()
         FontFunctions f{};
         void* ft = dlopen("libfreetype.so.6", RTLD_NOW | RTLD_LOCAL);
         void* fc = dlopen("libfontconfig.so.1", RTLD_NOW | RTLD_LOCAL);
-        f.loaded = Find(ft, "FT_Init_FreeType", f.initFreeType) &&
-                   Find(ft, "FT_New_Face", f.newFace) && Find(ft, "FT_Done_Face", f.doneFace) &&
-                   Find(ft, "FT_Set_Char_Size", f.setCharSize) &&
-                   Find(ft, "FT_Get_Char_Index", f.getCharIndex) &&
-                   Find(ft, "FT_Load_Glyph", f.loadGlyph) &&
-                   Find(ft, "FT_Render_Glyph", f.renderGlyph) && Find(fc, "FcInit", f.init) &&
-                   Find(fc, "FcFini", f.fini) && Find(fc, "FcPatternCreate", f.patternCreate) &&
-                   Find(fc, "FcPatternDestroy", f.patternDestroy) &&
-                   Find(fc, "FcPatternAddString", f.patternAddString) &&
-                   Find(fc, "FcPatternAddInteger", f.patternAddInteger) &&
-                   Find(fc, "FcPatternGetString", f.patternGetString) &&
-                   Find(fc, "FcPatternGetInteger", f.patternGetInteger) &&
-                   Find(fc, "FcConfigSubstitute", f.configSubstitute) &&
-                   Find(fc, "FcDefaultSubstitute", f.defaultSubstitute) &&
-                   Find(fc, "FcFontMatch", f.fontMatch);
+        f.loaded = FindSymbol(ft, "FT_Init_FreeType", f.initFreeType) &&
+                   FindSymbol(ft, "FT_New_Face", f.newFace) &&
+                   FindSymbol(ft, "FT_Done_Face", f.doneFace) &&
+                   FindSymbol(ft, "FT_Set_Char_Size", f.setCharSize) &&
+                   FindSymbol(ft, "FT_Get_Char_Index", f.getCharIndex) &&
+                   FindSymbol(ft, "FT_Load_Glyph", f.loadGlyph) &&
+                   FindSymbol(ft, "FT_Render_Glyph", f.renderGlyph) &&
+                   FindSymbol(fc, "FcInit", f.init) && FindSymbol(fc, "FcFini", f.fini) &&
+                   FindSymbol(fc, "FcPatternCreate", f.patternCreate) &&
+                   FindSymbol(fc, "FcPatternDestroy", f.patternDestroy) &&
+                   FindSymbol(fc, "FcPatternAddString", f.patternAddString) &&
+                   FindSymbol(fc, "FcPatternAddInteger", f.patternAddInteger) &&
+                   FindSymbol(fc, "FcPatternGetString", f.patternGetString) &&
+                   FindSymbol(fc, "FcPatternGetInteger", f.patternGetInteger) &&
+                   FindSymbol(fc, "FcConfigSubstitute", f.configSubstitute) &&
+                   FindSymbol(fc, "FcDefaultSubstitute", f.defaultSubstitute) &&
+                   FindSymbol(fc, "FcFontMatch", f.fontMatch);
         return f;
     }();
     return functions;

@@ -7,6 +7,8 @@
 // connection.
 #define CURL_DISABLE_TYPECHECK // the option macros would rename what is defined here
 
+#include "platform/base/LibrarySymbol.h"
+
 #include <curl/curl.h>
 
 #include <atomic>
@@ -42,12 +44,6 @@ struct Functions
 
 std::atomic<bool> g_loaded{false}; // whether the load has been tried
 
-template <typename F> bool Find(void* library, const char* name, F& function)
-{
-    function = reinterpret_cast<F>(dlsym(library, name));
-    return function != nullptr;
-}
-
 Functions Load()
 {
     Functions f{};
@@ -55,25 +51,25 @@ Functions Load()
     if (library == nullptr) {
         return f;
     }
-    f.loaded = Find(library, "curl_global_init", f.global_init) &&
-               Find(library, "curl_easy_init", f.easy_init) &&
-               Find(library, "curl_easy_cleanup", f.easy_cleanup) &&
-               Find(library, "curl_easy_setopt", f.easy_setopt) &&
-               Find(library, "curl_easy_getinfo", f.easy_getinfo) &&
-               Find(library, "curl_easy_perform", f.easy_perform) &&
-               Find(library, "curl_easy_strerror", f.easy_strerror) &&
-               Find(library, "curl_slist_append", f.slist_append) &&
-               Find(library, "curl_slist_free_all", f.slist_free_all) &&
-               Find(library, "curl_share_init", f.share_init) &&
-               Find(library, "curl_share_setopt", f.share_setopt) &&
-               Find(library, "curl_multi_init", f.multi_init) &&
-               Find(library, "curl_multi_setopt", f.multi_setopt) &&
-               Find(library, "curl_multi_add_handle", f.multi_add_handle) &&
-               Find(library, "curl_multi_remove_handle", f.multi_remove_handle) &&
-               Find(library, "curl_multi_perform", f.multi_perform) &&
-               Find(library, "curl_multi_poll", f.multi_poll) &&
-               Find(library, "curl_multi_info_read", f.multi_info_read) &&
-               Find(library, "curl_multi_cleanup", f.multi_cleanup);
+    f.loaded = tolvar::FindSymbol(library, "curl_global_init", f.global_init) &&
+               tolvar::FindSymbol(library, "curl_easy_init", f.easy_init) &&
+               tolvar::FindSymbol(library, "curl_easy_cleanup", f.easy_cleanup) &&
+               tolvar::FindSymbol(library, "curl_easy_setopt", f.easy_setopt) &&
+               tolvar::FindSymbol(library, "curl_easy_getinfo", f.easy_getinfo) &&
+               tolvar::FindSymbol(library, "curl_easy_perform", f.easy_perform) &&
+               tolvar::FindSymbol(library, "curl_easy_strerror", f.easy_strerror) &&
+               tolvar::FindSymbol(library, "curl_slist_append", f.slist_append) &&
+               tolvar::FindSymbol(library, "curl_slist_free_all", f.slist_free_all) &&
+               tolvar::FindSymbol(library, "curl_share_init", f.share_init) &&
+               tolvar::FindSymbol(library, "curl_share_setopt", f.share_setopt) &&
+               tolvar::FindSymbol(library, "curl_multi_init", f.multi_init) &&
+               tolvar::FindSymbol(library, "curl_multi_setopt", f.multi_setopt) &&
+               tolvar::FindSymbol(library, "curl_multi_add_handle", f.multi_add_handle) &&
+               tolvar::FindSymbol(library, "curl_multi_remove_handle", f.multi_remove_handle) &&
+               tolvar::FindSymbol(library, "curl_multi_perform", f.multi_perform) &&
+               tolvar::FindSymbol(library, "curl_multi_poll", f.multi_poll) &&
+               tolvar::FindSymbol(library, "curl_multi_info_read", f.multi_info_read) &&
+               tolvar::FindSymbol(library, "curl_multi_cleanup", f.multi_cleanup);
     // Initialised once here, before any other thread can reach a handle:
     // libcurl's own initialisation is not safe to race.
     f.loaded = f.loaded && f.global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
