@@ -117,6 +117,8 @@ bool CZyferV3App::InitInstance()
     // thread starts, so every thread leaves these signals to the loop.
     backend->WatchEndSignals();
     MarkStartupStep("X set-up");
+    gfx::Font::RememberMatchesIn(
+        ChooseCacheFolder(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME")) + "/fonts");
     gfx::Font::LoadInBackground();
     ui::WindowSystem system(std::move(backend));
     SetMessageBoxHandler(

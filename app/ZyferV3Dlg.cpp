@@ -7,6 +7,7 @@
 #include "messages/AppMessages.h"
 #include "online/ServerSettings.h"
 #include "platform/base/MessageBox.h"
+#include "platform/gfx/Font.h"
 #include "platform/shell/ShellExecute.h"
 #include "platform/ui/Clipboard.h"
 #include "platform/ui/PopupMenu.h"
@@ -199,11 +200,19 @@ bool CZyferV3Dlg::OnInitDialog()
     SetTimer(kTimerId, kTimerMs);
     StartVolumeWatcher();
     StartTrashWatcher();
-    // The first frame needs no address, so the page is read beside it, on a
-    // thread started last: while it loads libcurl no other thread can start.
-    // Whoever asks for an address waits for the page.
-    TheServerSettings().StartLoad([](const std::string& message) {
-        ui::PostTask([message] { AfxMessageBox(message, MB_OK); });
+    // The first frame needs no address, so the page is read once that frame
+    // is on the screen (or someone asks for an address): loading libcurl
+    // beside it would share the processor with it and, while it runs, keep
+    // any other thread from starting. Whether the remembered fonts are still
+    // the ones waits for the frame too.
+    TheServerSettings().StartLoad(
+        [](const std::string& message) {
+            ui::PostTask([message] { AfxMessageBox(message, MB_OK); });
+        },
+        true);
+    ui::AfterFirstFrame([] {
+        TheServerSettings().Release();
+        gfx::Font::CheckRememberedMatches();
     });
     MarkStartupStep("initialised");
     return true;

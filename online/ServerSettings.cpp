@@ -4,6 +4,7 @@
 #include "platform/net/InternetException.h"
 #include "platform/net/InternetSession.h"
 
+#include <chrono>
 #include <cstring>
 
 #ifndef TOLVAR_SETTINGS_URL
@@ -54,7 +55,21 @@ ServerSettings::~ServerSettings()
 
 void ServerSettings::WaitForLoad(std::unique_lock<std::mutex>& lock) const
 {
+    // Whoever waits for the page wants it now.
+    if (m_held) {
+        m_held = false;
+        m_loadEnded.notify_all();
+    }
     m_loadEnded.wait(lock, [this] { return !m_loading; });
+}
+
+void ServerSettings::Release()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_held = false;
+    }
+    m_loadEnded.notify_all();
 }
 
 bool ServerSettings::Load()
@@ -71,7 +86,7 @@ bool ServerSettings::Load()
     return loaded;
 }
 
-void ServerSettings::StartLoad(std::function<void(const std::string&)> tell)
+void ServerSettings::StartLoad(std::function<void(const std::string&)> tell, bool held)
 {
     std::unique_lock lock(m_mutex);
     WaitForLoad(lock);
@@ -79,7 +94,13 @@ void ServerSettings::StartLoad(std::function<void(const std::string&)> tell)
         m_loader.join(); // it has ended
     }
     m_loading = true;
+    m_held = held;
     m_loader = std::thread([this, tell = std::move(tell)] {
+        {
+            std::unique_lock waiting(m_mutex);
+            m_loadEnded.wait_for(waiting, std::chrono::seconds(3), [this] { return !m_held; });
+            m_held = false;
+        }
         std::string message;
         Fetch(message);
         if (!message.empty() && tell) {

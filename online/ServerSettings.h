@@ -24,8 +24,11 @@ public:
     // Load on a thread of its own, so that the window need not wait for the
     // page. Every getter and Load wait until it has ended. The message Load
     // would show goes to tell instead, on that thread, before the getters
-    // answer.
-    void StartLoad(std::function<void(const std::string&)> tell);
+    // answer. A held load waits, a few seconds at most, for Release or for
+    // someone to ask for an address, so that it need not share the processor
+    // with the window's first frame.
+    void StartLoad(std::function<void(const std::string&)> tell, bool held = false);
+    void Release();
 
     std::string GetSavesUrl() const;
     std::string GetUploadUrl() const;
@@ -55,7 +58,8 @@ private:
     // Load may run on a worker while the UI thread reads an address.
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_loadEnded;
-    bool m_loading = false; // a StartLoad is under way
+    bool m_loading = false;      // a StartLoad is under way
+    mutable bool m_held = false; // and waits for Release or a getter
     std::thread m_loader;
     bool m_loaded = false;
     std::string m_pageAddress;

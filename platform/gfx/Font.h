@@ -37,6 +37,13 @@ public:
     // of its own, beside the program's start; their first use waits for it
     // only if it is not done yet.
     static void LoadInBackground();
+    // Keeps fontconfig's answers in `file` between starts, so that a start
+    // whose font set-up is unchanged loads its faces without it. Call
+    // before the first font is used.
+    static void RememberMatchesIn(std::string file);
+    // Asks fontconfig again, on a thread of low priority, for the fonts this
+    // start took from the file, and keeps its new answers for the next.
+    static void CheckRememberedMatches();
 
     virtual ~Font() = default;
 

@@ -1,6 +1,7 @@
 // Fonts: fontconfig finds the file for a family and weight, FreeType loads
 // the face at the pixel size of the point size at 96 dpi and renders hinted
-// glyphs into 8-bit coverage, which is kept per character. One library and
+// glyphs into 8-bit coverage, which is kept per character. fontconfig's
+// answers are remembered between starts (MatchMemory). One library and
 // one lock for all fonts keep FreeType's non-thread-safe state in one place;
 // the lock is only held while a glyph is rendered or measured for the first
 // time. Both libraries are loaded with dlopen by the first font asked for,
@@ -17,14 +18,21 @@
 #include FT_FREETYPE_H
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <dlfcn.h>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <sstream>
 #include <stdexcept>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <thread>
 #include <tuple>
+#include <unistd.h>
 #include <unordered_map>
 #include <vector>
 
@@ -39,7 +47,7 @@ std::mutex& FontMutex()
     return mutex;
 }
 
-struct FontFunctions
+struct FreeTypeFunctions
 {
     decltype(&FT_Init_FreeType) initFreeType;
     decltype(&FT_New_Face) newFace;
@@ -48,6 +56,11 @@ struct FontFunctions
     decltype(&FT_Get_Char_Index) getCharIndex;
     decltype(&FT_Load_Glyph) loadGlyph;
     decltype(&FT_Render_Glyph) renderGlyph;
+    bool loaded;
+};
+
+struct FontconfigFunctions
+{
     decltype(&FcInit) init;
     decltype(&FcFini) fini;
     decltype(&FcPatternCreate) patternCreate;
@@ -62,22 +75,32 @@ struct FontFunctions
     bool loaded;
 };
 
-// Not loaded when either library is missing: then no font is found, as
-// on a system without fonts.
-const FontFunctions& Fn()
+// Not loaded when the library is missing: then no font is found, as on a
+// system without fonts.
+const FreeTypeFunctions& Fn()
 {
-    static const FontFunctions functions = [] {
-        FontFunctions f{};
+    static const FreeTypeFunctions functions = [] {
+        FreeTypeFunctions f{};
         void* ft = dlopen("libfreetype.so.6", RTLD_NOW | RTLD_LOCAL);
-        void* fc = dlopen("libfontconfig.so.1", RTLD_NOW | RTLD_LOCAL);
         f.loaded = FindSymbol(ft, "FT_Init_FreeType", f.initFreeType) &&
                    FindSymbol(ft, "FT_New_Face", f.newFace) &&
                    FindSymbol(ft, "FT_Done_Face", f.doneFace) &&
                    FindSymbol(ft, "FT_Set_Char_Size", f.setCharSize) &&
                    FindSymbol(ft, "FT_Get_Char_Index", f.getCharIndex) &&
                    FindSymbol(ft, "FT_Load_Glyph", f.loadGlyph) &&
-                   FindSymbol(ft, "FT_Render_Glyph", f.renderGlyph) &&
-                   FindSymbol(fc, "FcInit", f.init) && FindSymbol(fc, "FcFini", f.fini) &&
+                   FindSymbol(ft, "FT_Render_Glyph", f.renderGlyph);
+        return f;
+    }();
+    return functions;
+}
+
+// Only a start whose font files are not remembered loads fontconfig.
+const FontconfigFunctions& Fc()
+{
+    static const FontconfigFunctions functions = [] {
+        FontconfigFunctions f{};
+        void* fc = dlopen("libfontconfig.so.1", RTLD_NOW | RTLD_LOCAL);
+        f.loaded = FindSymbol(fc, "FcInit", f.init) && FindSymbol(fc, "FcFini", f.fini) &&
                    FindSymbol(fc, "FcPatternCreate", f.patternCreate) &&
                    FindSymbol(fc, "FcPatternDestroy", f.patternDestroy) &&
                    FindSymbol(fc, "FcPatternAddString", f.patternAddString) &&
@@ -260,62 +283,262 @@ struct FontFile
 {
     std::string path;
     int index = 0;
+    bool operator==(const FontFile&) const = default;
 };
+
+// fontconfig is safe to call from any thread; this lock only keeps its
+// set-up from being taken down at exit while a lookup runs.
+std::mutex& MatchMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+bool g_fontconfigEnded = false; // guarded by MatchMutex
 
 FontFile Match(const std::string& family, FontWeight weight)
 {
-    if (!Fn().loaded) {
+    std::lock_guard lock(MatchMutex());
+    if (!Fc().loaded || g_fontconfigEnded) {
         return {};
     }
     // fontconfig keeps its configuration for the whole process; let it go at
-    // exit so leak checkers see only our own allocations.
+    // exit so leak checkers see only our own allocations, unless a lookup
+    // still runs on another thread.
     static bool initialised = [] {
-        Fn().init();
-        std::atexit(Fn().fini);
+        Fc().init();
+        std::atexit([] {
+            std::unique_lock ending(MatchMutex(), std::try_to_lock);
+            if (ending.owns_lock()) {
+                g_fontconfigEnded = true;
+                Fc().fini();
+            }
+        });
         return true;
     }();
     (void)initialised;
     FontFile result;
-    FcPattern* pattern = Fn().patternCreate();
-    Fn().patternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
-    Fn().patternAddInteger(pattern, FC_WEIGHT,
+    FcPattern* pattern = Fc().patternCreate();
+    Fc().patternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+    Fc().patternAddInteger(pattern, FC_WEIGHT,
                            weight == FontWeight::Bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-    Fn().patternAddInteger(pattern, FC_SLANT, FC_SLANT_ROMAN);
-    Fn().configSubstitute(nullptr, pattern, FcMatchPattern);
-    Fn().defaultSubstitute(pattern);
+    Fc().patternAddInteger(pattern, FC_SLANT, FC_SLANT_ROMAN);
+    Fc().configSubstitute(nullptr, pattern, FcMatchPattern);
+    Fc().defaultSubstitute(pattern);
     FcResult fcResult = FcResultNoMatch;
-    FcPattern* match = Fn().fontMatch(nullptr, pattern, &fcResult);
+    FcPattern* match = Fc().fontMatch(nullptr, pattern, &fcResult);
     if (match != nullptr) {
         FcChar8* file = nullptr;
-        if (Fn().patternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file != nullptr) {
+        if (Fc().patternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file != nullptr) {
             result.path = reinterpret_cast<const char*>(file);
         }
         int index = 0;
-        if (Fn().patternGetInteger(match, FC_INDEX, 0, &index) == FcResultMatch) {
+        if (Fc().patternGetInteger(match, FC_INDEX, 0, &index) == FcResultMatch) {
             result.index = index;
         }
-        Fn().patternDestroy(match);
+        Fc().patternDestroy(match);
     }
-    Fn().patternDestroy(pattern);
+    Fc().patternDestroy(pattern);
     return result;
 }
 
+// fontconfig's answers, kept in a file between starts: its set-up reads
+// some hundred files, more than the rest of the start together, for the
+// same answer every time. The file also holds a stamp of what fontconfig
+// reads (its settings, its caches, the font folders); a stamp that differs
+// from today's is a change, and a start asks fontconfig again.
+class MatchMemory
+{
+public:
+    static MatchMemory& Get()
+    {
+        static MatchMemory memory;
+        return memory;
+    }
+
+    void SetFile(std::string file)
+    {
+        std::lock_guard lock(m_mutex);
+        m_file = std::move(file);
+        m_read = false;
+        m_entries.clear();
+    }
+
+    // The remembered file, or fontconfig's answer (then remembered).
+    FontFile Find(const std::string& family, FontWeight weight)
+    {
+        const Key key{family, static_cast<int>(weight)};
+        {
+            std::lock_guard lock(m_mutex);
+            ReadOnce();
+            if (const auto it = m_entries.find(key); it != m_entries.end()) {
+                m_used = true;
+                return it->second;
+            }
+        }
+        const FontFile found = Match(family, weight);
+        if (!found.path.empty()) {
+            std::lock_guard lock(m_mutex);
+            m_entries[key] = found;
+            Write();
+        }
+        return found;
+    }
+
+    // A remembered file that no longer loads is forgotten.
+    void Forget(const std::string& family, FontWeight weight)
+    {
+        std::lock_guard lock(m_mutex);
+        m_entries.erase(Key{family, static_cast<int>(weight)});
+    }
+
+    // Asks fontconfig again for every remembered font and keeps what it says
+    // now: a change the stamp did not see shows from the next start.
+    void Check()
+    {
+        std::map<Key, FontFile> entries;
+        {
+            std::lock_guard lock(m_mutex);
+            if (!m_used) {
+                return;
+            }
+            entries = m_entries;
+        }
+        bool changed = false;
+        for (auto& [key, file] : entries) {
+            const FontFile now = Match(key.first, static_cast<FontWeight>(key.second));
+            changed = changed || now != file;
+            file = now;
+        }
+        if (changed) {
+            std::lock_guard lock(m_mutex);
+            m_entries = std::move(entries);
+            std::erase_if(m_entries, [](const auto& entry) { return entry.second.path.empty(); });
+            Write();
+        }
+    }
+
+private:
+    using Key = std::pair<std::string, int>; // family, weight
+
+    static std::string Stamp()
+    {
+        std::string stamp;
+        for (const char* name : {"FONTCONFIG_FILE", "FONTCONFIG_PATH", "FONTCONFIG_SYSROOT"}) {
+            const char* value = std::getenv(name);
+            stamp.append(value != nullptr ? value : "").push_back('|');
+        }
+        const char* home = std::getenv("HOME");
+        const auto xdg = [home](const char* variable, const char* fallback) {
+            const char* value = std::getenv(variable);
+            if (value != nullptr && value[0] == '/') {
+                return std::string(value);
+            }
+            return std::string(home != nullptr ? home : "") + fallback;
+        };
+        const std::string places[] = {"/etc/fonts/fonts.conf",
+                                      "/etc/fonts/conf.d",
+                                      "/etc/fonts/local.conf",
+                                      "/var/cache/fontconfig",
+                                      "/usr/share/fonts",
+                                      "/usr/local/share/fonts",
+                                      xdg("XDG_CONFIG_HOME", "/.config") + "/fontconfig",
+                                      xdg("XDG_CACHE_HOME", "/.cache") + "/fontconfig",
+                                      xdg("XDG_DATA_HOME", "/.local/share") + "/fonts",
+                                      std::string(home != nullptr ? home : "") + "/.fonts"};
+        for (const std::string& place : places) {
+            struct stat info
+            {
+            };
+            if (stat(place.c_str(), &info) == 0) {
+                stamp += std::to_string(info.st_ino) + ':' + std::to_string(info.st_mtim.tv_sec) +
+                         '.' + std::to_string(info.st_mtim.tv_nsec);
+            }
+            stamp.push_back('|');
+        }
+        return stamp;
+    }
+
+    // Line one is the stamp; then one font a line: family, weight, index, path.
+    void ReadOnce()
+    {
+        if (m_read) {
+            return;
+        }
+        m_read = true;
+        m_stamp = Stamp();
+        std::ifstream in(m_file);
+        std::string line;
+        if (m_file.empty() || !std::getline(in, line) || line != m_stamp) {
+            return;
+        }
+        while (std::getline(in, line)) {
+            std::istringstream fields(line);
+            std::string family;
+            int weight = 0;
+            FontFile file;
+            if (std::getline(fields, family, '\t') && fields >> weight >> file.index &&
+                fields.get() == '\t' && std::getline(fields, file.path) && !file.path.empty()) {
+                m_entries[{family, weight}] = file;
+            }
+        }
+    }
+
+    void Write()
+    {
+        if (m_file.empty()) {
+            return;
+        }
+        std::string text = m_stamp + '\n';
+        for (const auto& [key, file] : m_entries) {
+            if (key.first.find_first_of("\t\n") == std::string::npos &&
+                file.path.find('\n') == std::string::npos) {
+                text += key.first + '\t' + std::to_string(key.second) + ' ' +
+                        std::to_string(file.index) + '\t' + file.path + '\n';
+            }
+        }
+        // Written aside and renamed over, so a start never reads half a file.
+        std::error_code error;
+        std::filesystem::create_directories(std::filesystem::path(m_file).parent_path(), error);
+        const std::string aside = m_file + ".new";
+        {
+            std::ofstream out(aside, std::ios::trunc);
+            out << text;
+            if (!out.flush()) {
+                return;
+            }
+        }
+        std::rename(aside.c_str(), m_file.c_str());
+    }
+
+    std::mutex m_mutex;
+    std::string m_file;
+    bool m_read = false;
+    bool m_used = false; // a font was loaded from what the file said
+    std::string m_stamp;
+    std::map<Key, FontFile> m_entries;
+};
+
 std::unique_ptr<FreeTypeFont> Load(const std::string& family, double points, FontWeight weight)
 {
-    FontFile file;
-    {
+    FontFile file = MatchMemory::Get().Find(family, weight);
+    FT_Face face = nullptr;
+    const auto open = [&] {
         std::lock_guard lock(FontMutex());
-        file = Match(family, weight);
+        return Fn().loaded && Fn().newFace(Library(), file.path.c_str(), file.index, &face) == 0;
+    };
+    if (!file.path.empty() && !open()) {
+        // Gone since it was remembered: fontconfig is asked again.
+        MatchMemory::Get().Forget(family, weight);
+        file = MatchMemory::Get().Find(family, weight);
+        if (!file.path.empty() && !open()) {
+            throw std::runtime_error("cannot load font " + file.path);
+        }
     }
     if (file.path.empty()) {
         throw std::runtime_error("no font found for " + family);
     }
-    FT_Face face = nullptr;
     {
         std::lock_guard lock(FontMutex());
-        if (Fn().newFace(Library(), file.path.c_str(), file.index, &face) != 0) {
-            throw std::runtime_error("cannot load font " + file.path);
-        }
         Fn().setCharSize(face, 0, static_cast<FT_F26Dot6>(std::lround(points * 64)),
                          static_cast<FT_UInt>(kDpi), static_cast<FT_UInt>(kDpi));
     }
@@ -394,6 +617,20 @@ FontPtr Font::Label()
 {
     static FontPtr font = Create("Arial", 8.5, FontWeight::Bold);
     return font;
+}
+
+void Font::RememberMatchesIn(std::string file)
+{
+    MatchMemory::Get().SetFile(std::move(file));
+}
+
+void Font::CheckRememberedMatches()
+{
+    std::thread([] {
+        // Behind everything else the program does: it only prepares the next start.
+        setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 19);
+        MatchMemory::Get().Check();
+    }).detach();
 }
 
 void Font::LoadInBackground()

@@ -72,8 +72,9 @@ public:
     // Iconify through the desktop; showing the window again restores it.
     virtual void Minimize() {}
     virtual void SetIcon(const gfx::Bitmap& icon) { (void)icon; }
-    // Puts the part dirty of frame (window coordinates) on the screen.
-    virtual void Present(const gfx::Bitmap& frame, const Rect& dirty) = 0;
+    // Puts the part dirty of frame (window coordinates) on the screen; false
+    // when nothing went there (a window not shown yet).
+    virtual bool Present(const gfx::Bitmap& frame, const Rect& dirty) = 0;
 };
 
 class ExternalDropSink; // DragDrop.h

@@ -276,7 +276,9 @@ void WindowSystem::HandleInput(const InputEvent& event)
             if (state->native) {
                 const Rect bounds =
                     Rect::FromSize({0, 0}, state->window->GetRectInParent().GetSize());
-                state->native->Present(state->frame, event.area.Intersect(bounds));
+                if (state->native->Present(state->frame, event.area.Intersect(bounds))) {
+                    FramePresented(impl);
+                }
             }
         }
         break;

@@ -18,6 +18,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <stdexcept>
+#include <utility>
 
 namespace tolvar::ui {
 namespace {
@@ -81,6 +82,7 @@ bool Post(WindowSystem& system, PostedItem item)
         if (system.Internals().shuttingDown) {
             return false;
         }
+        item.number = system.Internals().postedCount++;
         system.Internals().posted.push_back(std::move(item));
     }
     system.GetBackend().Wake();
@@ -219,6 +221,30 @@ void PostTask(std::function<void()> work)
     Post(*system, {kNoWindow, 0, 0, 0, std::move(work)});
 }
 
+void AfterFirstFrame(std::function<void()> work)
+{
+    WindowSystem* system = WindowSystem::Instance();
+    if (system == nullptr) {
+        return;
+    }
+    if (system->Internals().framePresented) {
+        PostTask(std::move(work));
+    } else {
+        system->Internals().afterFirstFrame.push_back(std::move(work));
+    }
+}
+
+void FramePresented(WindowSystem::Impl& impl)
+{
+    if (impl.framePresented) {
+        return;
+    }
+    impl.framePresented = true;
+    for (auto& work : std::exchange(impl.afterFirstFrame, {})) {
+        PostTask(std::move(work));
+    }
+}
+
 // ---- the loop ----
 
 namespace {
@@ -267,17 +293,18 @@ bool Pass(WindowSystem& system, WindowSystem::Impl& impl)
 
     busy = ServeSent(impl) || busy;
 
-    // Posted items that were queued when the pass began.
-    std::size_t count;
+    // Posted items that were queued when the pass began: by number, as a
+    // nested loop run by one of them may serve some of the rest.
+    std::uint64_t end;
     {
         std::lock_guard lock(impl.queueMutex);
-        count = impl.posted.size();
+        end = impl.postedCount;
     }
-    for (std::size_t i = 0; i < count; ++i) {
+    for (;;) {
         PostedItem item;
         {
             std::lock_guard lock(impl.queueMutex);
-            if (impl.posted.empty()) {
+            if (impl.posted.empty() || impl.posted.front().number >= end) {
                 break;
             }
             item = std::move(impl.posted.front());
@@ -520,8 +547,8 @@ void PaintState(TopLevelState& state)
     Rect dirty = state.dirty;
     state.dirty = {};
     PaintTree(*state.window, state.frame, {0, 0}, dirty);
-    if (state.native && state.window->IsVisible()) {
-        state.native->Present(state.frame, dirty);
+    if (state.native && state.window->IsVisible() && state.native->Present(state.frame, dirty)) {
+        FramePresented(WindowSystem::Get().Internals());
     }
 }
 

@@ -21,6 +21,10 @@ LResult SendMessage(WindowHandle window, unsigned message, WParam wParam = 0, LP
 bool PostMessage(WindowHandle window, unsigned message, WParam wParam = 0, LParam lParam = 0);
 // Queues work for the UI thread and returns at once.
 void PostTask(std::function<void()> work);
+// Queues work for the UI thread once the first frame of a window is on the
+// screen (at once if one already is): what that frame does not need waits,
+// rather than sharing the processor with it. UI thread only.
+void AfterFirstFrame(std::function<void()> work);
 
 // Whether a key or button is held now, as the loop last heard: VK_SHIFT,
 // VK_CONTROL, VK_MENU, and 1 / 2 for the left / right mouse button (UI thread).

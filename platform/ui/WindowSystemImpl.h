@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <exception>
 #include <map>
@@ -44,6 +45,7 @@ struct PostedItem
     WParam wParam = 0;
     LParam lParam = 0;
     std::function<void()> task; // set for PostTask
+    std::uint64_t number = 0;   // in the order posted
 };
 
 struct TopLevelState
@@ -53,6 +55,9 @@ struct TopLevelState
     gfx::Bitmap frame; // at the device scale: twice the window's size on a high-density screen
     Rect dirty;        // window coordinates
 };
+
+// Posts the work waiting for the first frame, once one is on the screen.
+void FramePresented(WindowSystem::Impl& impl);
 
 struct TimerEntry
 {
@@ -89,11 +94,14 @@ struct WindowSystem::Impl
     WindowHandle nextHandle = 1;
 
     std::vector<std::unique_ptr<TopLevelState>> topLevels; // bottom to top
+    bool framePresented = false; // a first frame has been put on the screen
+    std::vector<std::function<void()>> afterFirstFrame;
 
     std::mutex queueMutex;
     std::deque<std::shared_ptr<SentCall>> sent;
     std::condition_variable sentQueued; // for ServeWhile, which does not sleep in the backend
     std::deque<PostedItem> posted;
+    std::uint64_t postedCount = 0; // numbers the next posted item
     bool shuttingDown = false;
 
     std::vector<TimerEntry> timers;

@@ -3,6 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <unistd.h>
+
 using namespace tolvar::gfx;
 
 TEST(Font, LabelFontIsLiberationSansBoldWithHintedWidthsWiderThanRegular)
@@ -23,6 +31,51 @@ TEST(Font, LabelFontIsLiberationSansBoldWithHintedWidthsWiderThanRegular)
     FontPtr regular = Font::Create("Arial", 8.5, FontWeight::Normal);
     EXPECT_EQ(regular->StyleName(), "Regular");
     EXPECT_LT(regular->TextExtent("PC Databases").width, 73);
+}
+
+// A start takes the face fontconfig gave the last one while nothing it reads
+// has changed; a changed set-up or a vanished file asks it again, and the
+// check after the first frame mends an answer fontconfig no longer gives.
+TEST(Font, RemembersFontconfigsAnswerBetweenStarts)
+{
+    const std::string file = testing::TempDir() + "tolvar-fonts-" + std::to_string(getpid());
+    std::remove(file.c_str());
+    const auto read = [&] {
+        std::ifstream in(file);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const auto write = [&](const std::string& text) { std::ofstream(file) << text; };
+    // Each start asks for another size: a font once made is kept.
+    double points = 20.5;
+    const auto start = [&] {
+        Font::RememberMatchesIn(file);
+        return Font::Create("Arial", points += 1, FontWeight::Bold)->StyleName();
+    };
+    const auto withFace = [](std::string text, const std::string& face) {
+        const std::string bold = "LiberationSans-Bold.ttf";
+        return text.replace(text.find(bold), bold.size(), face);
+    };
+
+    EXPECT_EQ(start(), "Bold");
+    const std::string kept = read();
+    ASSERT_NE(kept.find("LiberationSans-Bold.ttf"), std::string::npos) << kept;
+
+    write(withFace(kept, "LiberationSans-Regular.ttf"));
+    EXPECT_EQ(start(), "Regular") << "the remembered face, without asking fontconfig";
+    Font::CheckRememberedMatches();
+    for (int i = 0; i < 500 && read() != kept; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(read(), kept) << "the check keeps fontconfig's answer for the next start";
+
+    write("another set-up" + withFace(kept, "LiberationSans-Regular.ttf").substr(kept.find('\n')));
+    EXPECT_EQ(start(), "Bold");
+    EXPECT_EQ(read(), kept);
+
+    write(withFace(kept, "Gone.ttf"));
+    EXPECT_EQ(start(), "Bold");
+    EXPECT_EQ(read(), kept);
+    std::remove(file.c_str());
 }
 
 TEST(TextCodec, Utf8WhenValidElseWindows1252)

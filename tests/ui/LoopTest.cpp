@@ -134,6 +134,24 @@ TEST_F(LoopTest, PostedMessagesArriveInOrderInvokeRunsOnTheUiThreadAndRunEndsWit
     EXPECT_EQ(system->Run(), 3);
 }
 
+// A task that runs a nested loop lets it serve what was queued behind it;
+// what the task posts still waits for the next pass, so the modal loop of a
+// dialog the task ended is left first.
+TEST_F(LoopTest, WorkPostedDuringAPassWaitsForTheNextOneEvenWhenANestedLoopServedTheRest)
+{
+    Box box;
+    bool ranWhileOpen = false;
+    PostTask([&] {
+        system->RunPending(); // serves the task below
+        box.EndDialog(1);
+        PostTask([&] { ranWhileOpen = box.IsWindow(); });
+    });
+    PostTask([] {});
+    box.DoModal();
+    system->RunPending();
+    EXPECT_FALSE(ranWhileOpen);
+}
+
 TEST_F(LoopTest, TimersFollowTheClockAndStopWhenKilled)
 {
     Receiver w;

@@ -14,7 +14,7 @@ public:
     void SetShape(const gfx::Region*) override {}
     void SetTitle(const std::string&) override {}
     void Raise() override {}
-    void Present(const gfx::Bitmap&, const Rect&) override
+    bool Present(const gfx::Bitmap&, const Rect&) override
     {
         {
             std::lock_guard lock(m_backend.m_mutex);
@@ -23,6 +23,7 @@ public:
         if (m_backend.m_presentHook) {
             m_backend.m_presentHook();
         }
+        return true;
     }
 
 private:

@@ -12,11 +12,16 @@
 #include <X11/extensions/XShm.h>
 #include <X11/extensions/shape.h>
 #include <sys/ipc.h>
+#include <sys/mman.h>
 #include <sys/shm.h>
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
+
+#ifndef MADV_POPULATE_WRITE
+#define MADV_POPULATE_WRITE 23 // Linux 5.14; older kernels refuse it and fault as before
+#endif
 
 namespace tolvar::ui {
 
@@ -31,6 +36,7 @@ public:
         : m_backend(backend), m_display(backend.m_display), m_scale(gfx::DeviceScale())
     {
         const Rect screen = layout.Scaled(m_scale);
+        m_size = {std::max(screen.Width(), 1), std::max(screen.Height(), 1)};
         int screenNumber = DefaultScreen(m_display);
         XSetWindowAttributes attributes{};
         attributes.background_pixmap = None; // the frame covers everything: no flash of grey
@@ -93,6 +99,7 @@ public:
     void SetBounds(const Rect& layout) override
     {
         const Rect screen = layout.Scaled(m_scale);
+        m_size = {std::max(screen.Width(), 1), std::max(screen.Height(), 1)};
         XMoveResizeWindow(m_display, m_id, screen.left, screen.top,
                           static_cast<unsigned>(std::max(screen.Width(), 1)),
                           static_cast<unsigned>(std::max(screen.Height(), 1)));
@@ -107,6 +114,11 @@ public:
         }
         m_mapped = visible;
         XFlush(m_display);
+        // The image the first frame goes through is made while the server
+        // maps the window, not after its exposure arrives.
+        if (visible && m_backend.m_shm) {
+            EnsureShm(m_size.width, m_size.height);
+        }
     }
 
     void SetShape(const gfx::Region* region) override
@@ -173,11 +185,11 @@ public:
         }
     }
 
-    void Present(const gfx::Bitmap& frame, const Rect& dirty) override
+    bool Present(const gfx::Bitmap& frame, const Rect& dirty) override
     {
         Rect r = dirty.Scaled(m_scale).Intersect(frame.Bounds());
         if (r.IsEmpty() || !m_mapped) {
-            return;
+            return false;
         }
         if (m_backend.m_shm && EnsureShm(frame.Width(), frame.Height())) {
             for (int y = r.top; y < r.bottom; ++y) {
@@ -192,7 +204,7 @@ public:
             // The server reads the segment asynchronously; wait so the next
             // paint cannot change pixels it has not read yet.
             XSync(m_display, False);
-            return;
+            return true;
         }
         int screenNumber = DefaultScreen(m_display);
         XImage* image =
@@ -202,13 +214,14 @@ public:
                          static_cast<unsigned>(frame.Width()),
                          static_cast<unsigned>(frame.Height()), 32, frame.Width() * 4);
         if (image == nullptr) {
-            return;
+            return false;
         }
         XPutImage(m_display, m_id, m_gc, image, r.left, r.top, r.left, r.top,
                   static_cast<unsigned>(r.Width()), static_cast<unsigned>(r.Height()));
         image->data = nullptr; // the frame is not Xlib's to free
         XDestroyImage(image);
         XFlush(m_display);
+        return true;
     }
 
 private:
@@ -236,8 +249,20 @@ private:
             m_backend.m_shm = false;
             return false;
         }
-        m_shmInfo.shmaddr = m_shmImage->data =
-            static_cast<char*>(shmat(m_shmInfo.shmid, nullptr, 0));
+        void* attached = shmat(m_shmInfo.shmid, nullptr, 0);
+        if (attached == reinterpret_cast<void*>(-1)) {
+            shmctl(m_shmInfo.shmid, IPC_RMID, nullptr);
+            XDestroyImage(m_shmImage);
+            m_shmImage = nullptr;
+            m_backend.m_shm = false;
+            return false;
+        }
+        m_shmInfo.shmaddr = m_shmImage->data = static_cast<char*>(attached);
+        // Its pages all at once: faulted in one by one on the first copy,
+        // they took longer than painting the frame.
+        madvise(m_shmInfo.shmaddr,
+                static_cast<std::size_t>(m_shmImage->bytes_per_line) * m_shmImage->height,
+                MADV_POPULATE_WRITE);
         m_shmInfo.readOnly = False;
         g_x11Error = false;
         XShmAttach(m_display, &m_shmInfo);
@@ -274,6 +299,7 @@ private:
     XWindowId m_id = 0;
     GC m_gc = nullptr;
     bool m_mapped = false;
+    Size m_size; // in device pixels
     XImage* m_shmImage = nullptr;
     XShmSegmentInfo m_shmInfo{};
 };
