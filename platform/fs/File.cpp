@@ -17,16 +17,40 @@ File::~File()
     Close();
 }
 
-File::File(File&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+File::File(File&& other) noexcept
+    : m_fd(std::exchange(other.m_fd, -1)), m_readOnly(other.m_readOnly),
+      m_openedLength(other.m_openedLength), m_openedTimes(other.m_openedTimes)
+{
+}
 
 File& File::operator=(File&& other) noexcept
 {
     if (this != &other) {
         Close();
         m_fd = std::exchange(other.m_fd, -1);
+        m_readOnly = other.m_readOnly;
+        m_openedLength = other.m_openedLength;
+        m_openedTimes = other.m_openedTimes;
     }
     return *this;
 }
+
+namespace {
+
+constexpr unsigned kStatMask = STATX_BTIME | STATX_MTIME | STATX_SIZE;
+
+void ReadStat(const struct statx& sx, std::uint64_t& length, FileTimes& times)
+{
+    length = sx.stx_size;
+    times.creation.reset();
+    // Only a file system that keeps a birth time sets this bit.
+    if ((sx.stx_mask & STATX_BTIME) != 0) {
+        times.creation = FileTimeFromUnix(sx.stx_btime.tv_sec, sx.stx_btime.tv_nsec);
+    }
+    times.lastWrite = FileTimeFromUnix(sx.stx_mtime.tv_sec, sx.stx_mtime.tv_nsec);
+}
+
+} // namespace
 
 bool File::Open(const char* programPath, OpenMode mode)
 {
@@ -71,13 +95,20 @@ bool File::Open(const char* programPath, OpenMode mode)
         return false;
     }
     // A folder opens for reading on Linux; the program expects it not to.
-    struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    // The same query answers Stat for a file opened to be read, whose
+    // scans open thousands of files one after another. O_NONBLOCK means
+    // nothing to a regular file's reads; a writer drops it all the same.
+    struct statx sx
+    {
+    };
+    if (statx(fd, "", AT_EMPTY_PATH, STATX_TYPE | kStatMask, &sx) != 0 || !S_ISREG(sx.stx_mode) ||
+        (mode != OpenMode::Read && fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)) {
         close(fd);
         return false;
     }
     m_fd = fd;
+    m_readOnly = mode == OpenMode::Read;
+    ReadStat(sx, m_openedLength, m_openedTimes);
     return true;
 }
 
@@ -150,19 +181,18 @@ bool File::Stat(std::uint64_t& length, FileTimes& times) const
     if (m_fd < 0) {
         return false;
     }
+    if (m_readOnly) {
+        length = m_openedLength;
+        times = m_openedTimes;
+        return true;
+    }
     struct statx sx
     {
     };
-    if (statx(m_fd, "", AT_EMPTY_PATH, STATX_BTIME | STATX_MTIME | STATX_SIZE, &sx) != 0) {
+    if (statx(m_fd, "", AT_EMPTY_PATH, kStatMask, &sx) != 0) {
         return false;
     }
-    length = sx.stx_size;
-    times.creation.reset();
-    // Only a file system that keeps a birth time sets this bit.
-    if ((sx.stx_mask & STATX_BTIME) != 0) {
-        times.creation = FileTimeFromUnix(sx.stx_btime.tv_sec, sx.stx_btime.tv_nsec);
-    }
-    times.lastWrite = FileTimeFromUnix(sx.stx_mtime.tv_sec, sx.stx_mtime.tv_nsec);
+    ReadStat(sx, length, times);
     return true;
 }
 

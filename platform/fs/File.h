@@ -49,11 +49,16 @@ public:
     // that the Flush at the end has little left to wait for. Only a hint.
     void StartWriteback(std::uint64_t offset, std::uint64_t length);
     bool GetTimes(FileTimes& times) const;
-    // Length and times with one query.
+    // Length and times with one query (for a file opened to be read, the
+    // answer the open itself got).
     bool Stat(std::uint64_t& length, FileTimes& times) const;
 
 private:
     int m_fd = -1;
+    // Opened to be read: the length and times the open found stay true.
+    bool m_readOnly = false;
+    std::uint64_t m_openedLength = 0;
+    FileTimes m_openedTimes;
 };
 
 } // namespace tolvar::fs

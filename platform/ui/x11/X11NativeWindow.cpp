@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #ifndef MADV_POPULATE_WRITE
@@ -81,6 +82,11 @@ public:
         if (kind == TopLevelKind::Normal) {
             Atom protocols[] = {backend.GetAtom("WM_DELETE_WINDOW")};
             XSetWMProtocols(m_display, m_id, protocols, 1);
+            // The image its frames go through is made now, so that the first
+            // frame need not wait for it.
+            if (m_backend.m_shm) {
+                EnsureShm(m_size.width, m_size.height);
+            }
         }
         m_backend.m_windows[m_id] = handle;
     }
@@ -114,11 +120,6 @@ public:
         }
         m_mapped = visible;
         XFlush(m_display);
-        // The image the first frame goes through is made while the server
-        // maps the window, not after its exposure arrives.
-        if (visible && m_backend.m_shm) {
-            EnsureShm(m_size.width, m_size.height);
-        }
     }
 
     void SetShape(const gfx::Region* region) override
@@ -228,6 +229,9 @@ private:
     bool EnsureShm(int width, int height)
     {
         if (m_shmImage != nullptr && m_shmImage->width >= width && m_shmImage->height >= height) {
+            if (m_populating.joinable()) {
+                m_populating.join();
+            }
             return true;
         }
         ReleaseShm();
@@ -258,11 +262,13 @@ private:
             return false;
         }
         m_shmInfo.shmaddr = m_shmImage->data = static_cast<char*>(attached);
-        // Its pages all at once: faulted in one by one on the first copy,
-        // they took longer than painting the frame.
-        madvise(m_shmInfo.shmaddr,
-                static_cast<std::size_t>(m_shmImage->bytes_per_line) * m_shmImage->height,
-                MADV_POPULATE_WRITE);
+        // Its pages all at once, on another core: faulted in one by one on
+        // the first copy, they took longer than painting the frame.
+        m_populating = std::thread(
+            [start = m_shmInfo.shmaddr,
+             length = static_cast<std::size_t>(m_shmImage->bytes_per_line) * m_shmImage->height] {
+                madvise(start, length, MADV_POPULATE_WRITE);
+            });
         m_shmInfo.readOnly = False;
         g_x11Error = false;
         XShmAttach(m_display, &m_shmInfo);
@@ -270,6 +276,7 @@ private:
         // Marked for removal now, so the segment goes when both sides detach.
         shmctl(m_shmInfo.shmid, IPC_RMID, nullptr);
         if (g_x11Error) {
+            m_populating.join();
             shmdt(m_shmInfo.shmaddr);
             m_shmImage->data = nullptr;
             XDestroyImage(m_shmImage);
@@ -282,6 +289,9 @@ private:
 
     void ReleaseShm()
     {
+        if (m_populating.joinable()) {
+            m_populating.join();
+        }
         if (m_shmImage == nullptr) {
             return;
         }
@@ -301,6 +311,7 @@ private:
     bool m_mapped = false;
     Size m_size; // in device pixels
     XImage* m_shmImage = nullptr;
+    std::thread m_populating; // touching the image's pages
     XShmSegmentInfo m_shmInfo{};
 };
 
