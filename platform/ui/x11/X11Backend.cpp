@@ -143,6 +143,23 @@ std::unique_ptr<X11Backend> X11Backend::Open(const char* displayName)
     }
     backend->m_shm = XShmQueryExtension(display) == True;
     gfx::SetDeviceScale(PickScale(std::getenv("GDK_SCALE"), XftDpi(display).c_str()));
+    // The atoms the first window and the tray ask for, in one round trip
+    // instead of one each: Xlib keeps them, so GetAtom finds them there.
+    const std::string tray = "_NET_SYSTEM_TRAY_S" + std::to_string(screen);
+    const char* early[] = {"_MOTIF_WM_HINTS",
+                           "_NET_WM_WINDOW_TYPE",
+                           "_NET_WM_WINDOW_TYPE_NORMAL",
+                           "_NET_WM_WINDOW_TYPE_POPUP_MENU",
+                           "WM_PROTOCOLS",
+                           "WM_DELETE_WINDOW",
+                           "UTF8_STRING",
+                           "_NET_WM_NAME",
+                           "_NET_WM_ICON",
+                           "XdndAware",
+                           tray.c_str()};
+    Atom atoms[std::size(early)];
+    XInternAtoms(display, const_cast<char**>(early), static_cast<int>(std::size(early)), False,
+                 atoms);
     return backend;
 }
 
