@@ -27,12 +27,34 @@ Bitmap::Bitmap(int width, int height, Color fill)
 
 void Bitmap::Fill(Color c)
 {
-    Own();
-    std::fill(m_pixels.begin(), m_pixels.end(), c);
+    Color* pixels = Own();
+    std::fill(pixels, pixels + Count(), c);
+}
+
+Bitmap::Bitmap(const Bitmap& other)
+    : m_width(other.m_width), m_height(other.m_height), m_pixels(other.m_pixels),
+      m_view(other.m_view), m_detail(other.m_detail)
+{
+    if (other.m_borrowed) {
+        m_pixels.assign(other.m_view, other.m_view + other.Count());
+        m_view = nullptr;
+    }
+}
+
+Bitmap& Bitmap::operator=(const Bitmap& other)
+{
+    if (this != &other) {
+        Bitmap copy(other);
+        *this = std::move(copy);
+    }
+    return *this;
 }
 
 Color* Bitmap::Own()
 {
+    if (m_borrowed) {
+        return const_cast<Color*>(m_view);
+    }
     if (m_view != nullptr) {
         m_pixels.assign(m_view, m_view + Count());
         m_view = nullptr;
@@ -48,6 +70,13 @@ Bitmap Bitmap::View(int width, int height, const Color* pixels)
         bitmap.m_height = height;
         bitmap.m_view = pixels;
     }
+    return bitmap;
+}
+
+Bitmap Bitmap::Borrow(int width, int height, Color* pixels)
+{
+    Bitmap bitmap = View(width, height, pixels);
+    bitmap.m_borrowed = bitmap.m_view != nullptr;
     return bitmap;
 }
 

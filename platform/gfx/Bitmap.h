@@ -25,6 +25,11 @@ class Bitmap
 public:
     Bitmap() = default;
     Bitmap(int width, int height, Color fill = Rgb(0, 0, 0));
+    // A copy of borrowed pixels owns its own (see Borrow).
+    Bitmap(const Bitmap& other);
+    Bitmap& operator=(const Bitmap& other);
+    Bitmap(Bitmap&&) noexcept = default;
+    Bitmap& operator=(Bitmap&&) noexcept = default;
     // A copy of width * height pixels, row by row.
     static Bitmap FromPixels(int width, int height, const Color* pixels);
 
@@ -57,6 +62,9 @@ public:
     // Pixels built into the program, shown without a copy until something
     // writes to them; they must outlive the bitmap and its copies.
     static Bitmap View(int width, int height, const Color* pixels);
+    // Pixels another keeps (the image a window is shown from), written in
+    // place; they must outlive the bitmap, and its copies own theirs.
+    static Bitmap Borrow(int width, int height, Color* pixels);
 
     // PNG in and out. Decoding accepts any PNG libpng reads (palette, grey,
     // 16-bit, with or without alpha) and returns nullopt for damaged data.
@@ -90,6 +98,7 @@ private:
     int m_height = 0;
     std::vector<Color> m_pixels;
     const Color* m_view = nullptr; // when set, the pixels instead of m_pixels
+    bool m_borrowed = false;       // m_view is written in place, not copied first
     std::shared_ptr<Bitmap> m_detail;
 };
 

@@ -72,6 +72,14 @@ public:
     // Iconify through the desktop; showing the window again restores it.
     virtual void Minimize() {}
     virtual void SetIcon(const gfx::Bitmap& icon) { (void)icon; }
+    // Memory the window is shown from, for a frame of that many device
+    // pixels to be painted in place (no copy when presented); null when it
+    // has none. It stays until the next call or the window's end.
+    virtual gfx::Color* FrameMemory(Size devicePixels)
+    {
+        (void)devicePixels;
+        return nullptr;
+    }
     // Puts the part dirty of frame (window coordinates) on the screen; false
     // when nothing went there (a window not shown yet).
     virtual bool Present(const gfx::Bitmap& frame, const Rect& dirty) = 0;

@@ -9,11 +9,18 @@
 namespace tolvar::ui {
 namespace {
 
-// A top-level window's frame holds device pixels.
-gfx::Bitmap NewFrame(Size size)
+// A top-level window's frame holds device pixels, painted where the window
+// is shown from when it offers that memory.
+gfx::Bitmap NewFrame(Size size, NativeWindow* native)
 {
     const int k = gfx::DeviceScale();
-    return gfx::Bitmap(std::max(size.width, 1) * k, std::max(size.height, 1) * k);
+    const Size device{std::max(size.width, 1) * k, std::max(size.height, 1) * k};
+    if (native != nullptr) {
+        if (gfx::Color* memory = native->FrameMemory(device)) {
+            return gfx::Bitmap::Borrow(device.width, device.height, memory);
+        }
+    }
+    return gfx::Bitmap(device.width, device.height);
 }
 
 WindowSystem::Impl* ImplOrNull()
@@ -62,9 +69,9 @@ bool Window::Create(Window* parent, const Rect& rect, unsigned id, WindowStyle s
     } else {
         auto state = std::make_unique<TopLevelState>();
         state->window = this;
-        state->frame = NewFrame(rect.GetSize());
         state->native =
             WindowSystem::Get().GetBackend().CreateNativeWindow(m_handle, rect, style.topLevel);
+        state->frame = NewFrame(rect.GetSize(), state->native.get());
         impl->topLevels.push_back(std::move(state));
     }
     WindowHandle self = m_handle;
@@ -200,7 +207,7 @@ void Window::MoveWindow(const Rect& rectInParent, bool repaint)
     if (m_parent == nullptr) {
         if (TopLevelState* state = SystemImpl().StateOf(this)) {
             if (old.GetSize() != m_rect.GetSize()) {
-                state->frame = NewFrame(m_rect.GetSize());
+                state->frame = NewFrame(m_rect.GetSize(), state->native.get());
                 state->dirty = {};
             }
             if (state->native) {

@@ -193,7 +193,11 @@ public:
             return false;
         }
         if (m_backend.m_shm && EnsureShm(frame.Width(), frame.Height())) {
-            for (int y = r.top; y < r.bottom; ++y) {
+            // A frame painted in the image itself is there already.
+            for (int y = frame.Data() == reinterpret_cast<const gfx::Color*>(m_shmImage->data)
+                             ? r.bottom
+                             : r.top;
+                 y < r.bottom; ++y) {
                 std::memcpy(m_shmImage->data +
                                 static_cast<std::ptrdiff_t>(y) * m_shmImage->bytes_per_line +
                                 r.left * 4,
@@ -225,13 +229,27 @@ public:
         return true;
     }
 
+    gfx::Color* FrameMemory(Size devicePixels) override
+    {
+        // Rows of the image must be rows of the frame.
+        if (m_shmImage != nullptr && (m_shmImage->width != devicePixels.width ||
+                                      m_shmImage->height != devicePixels.height)) {
+            ReleaseShm();
+        }
+        if (!m_backend.m_shm || !EnsureShm(devicePixels.width, devicePixels.height) ||
+            m_shmImage->bytes_per_line != devicePixels.width * 4 ||
+            m_shmImage->bits_per_pixel != 32) {
+            return nullptr;
+        }
+        return reinterpret_cast<gfx::Color*>(m_shmImage->data);
+    }
+
 private:
+    // The image's pages may still be being filled in by m_populating: the
+    // frame can be painted and shown meanwhile.
     bool EnsureShm(int width, int height)
     {
         if (m_shmImage != nullptr && m_shmImage->width >= width && m_shmImage->height >= height) {
-            if (m_populating.joinable()) {
-                m_populating.join();
-            }
             return true;
         }
         ReleaseShm();
