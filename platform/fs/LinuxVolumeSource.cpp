@@ -1,8 +1,11 @@
 #include "platform/fs/LinuxVolumeSource.h"
 
+#include "platform/base/LibrarySymbol.h"
+
 #include <blkid/blkid.h>
 #include <cerrno>
 #include <cstdio>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <fstream>
 #include <poll.h>
@@ -191,6 +194,39 @@ std::vector<VolumeInfo> LinuxVolumeSource::List()
     return volumes;
 }
 
+namespace {
+
+// libblkid is loaded when a label is first probed, not with the program: the
+// start needs no label. Without it a volume is named by its mount point.
+struct BlkidFunctions
+{
+    blkid_probe (*newProbeFromFilename)(const char*);
+    int (*enableSuperblocks)(blkid_probe, int);
+    int (*setSuperblocksFlags)(blkid_probe, int);
+    int (*doSafeprobe)(blkid_probe);
+    int (*lookupValue)(blkid_probe, const char*, const char**, size_t*);
+    void (*freeProbe)(blkid_probe);
+    bool loaded;
+};
+
+const BlkidFunctions& Blkid()
+{
+    static const BlkidFunctions functions = [] {
+        BlkidFunctions f{};
+        void* blkid = dlopen("libblkid.so.1", RTLD_NOW | RTLD_LOCAL);
+        f.loaded = FindSymbol(blkid, "blkid_new_probe_from_filename", f.newProbeFromFilename) &&
+                   FindSymbol(blkid, "blkid_probe_enable_superblocks", f.enableSuperblocks) &&
+                   FindSymbol(blkid, "blkid_probe_set_superblocks_flags", f.setSuperblocksFlags) &&
+                   FindSymbol(blkid, "blkid_do_safeprobe", f.doSafeprobe) &&
+                   FindSymbol(blkid, "blkid_probe_lookup_value", f.lookupValue) &&
+                   FindSymbol(blkid, "blkid_free_probe", f.freeProbe);
+        return f;
+    }();
+    return functions;
+}
+
+} // namespace
+
 std::string LinuxVolumeSource::LabelOf(const MountLine& mount)
 {
     const std::string key = mount.mountId + " " + mount.device + " " + mount.mountPoint;
@@ -199,18 +235,17 @@ std::string LinuxVolumeSource::LabelOf(const MountLine& mount)
         return it->second;
     }
     std::string label;
-    if (StartsWith(mount.source, "/dev/")) {
+    if (StartsWith(mount.source, "/dev/") && Blkid().loaded) {
         // Probing reads the superblock from the device itself, so no udev is needed.
-        if (blkid_probe probe = blkid_new_probe_from_filename(mount.source.c_str())) {
-            blkid_probe_enable_superblocks(probe, 1);
-            blkid_probe_set_superblocks_flags(probe, BLKID_SUBLKS_LABEL);
+        if (blkid_probe probe = Blkid().newProbeFromFilename(mount.source.c_str())) {
+            Blkid().enableSuperblocks(probe, 1);
+            Blkid().setSuperblocksFlags(probe, BLKID_SUBLKS_LABEL);
             const char* value = nullptr;
-            if (blkid_do_safeprobe(probe) == 0 &&
-                blkid_probe_lookup_value(probe, "LABEL", &value, nullptr) == 0 &&
-                value != nullptr) {
+            if (Blkid().doSafeprobe(probe) == 0 &&
+                Blkid().lookupValue(probe, "LABEL", &value, nullptr) == 0 && value != nullptr) {
                 label = value;
             }
-            blkid_free_probe(probe);
+            Blkid().freeProbe(probe);
         }
     }
     if (label.empty()) {
