@@ -20,6 +20,7 @@
 #include <ctime>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 #include <unistd.h>
 
 namespace tolvar {
@@ -95,18 +96,26 @@ bool CZyferV3App::InitInstance()
         files.push_back(error ? file : absolute.lexically_normal().string());
     }
 
+    // Held back before any thread starts, so that every thread leaves them
+    // to the loop (WatchEndSignals below).
+    ui::BlockEndSignals();
+
     // A second start hands its files to the first and ends: two instances
-    // would watch the same drives and write the same folders.
+    // would watch the same drives and write the same folders. The bus is
+    // asked while the display is opened beside it; nothing else is done
+    // until it answers.
     shell::AppInstance::Role role = shell::AppInstance::Role::Alone;
-    std::unique_ptr<shell::AppInstance> instance =
-        shell::AppInstance::Claim(kApplicationId, files, role);
+    std::unique_ptr<shell::AppInstance> instance;
+    std::jthread claiming(
+        [&] { instance = shell::AppInstance::Claim(kApplicationId, files, role); });
+    auto backend = ui::CreateBackend(ui::BackendKind::X11);
+    claiming.join();
     if (role == shell::AppInstance::Role::Handed) {
         return false;
     }
 
     std::srand(static_cast<unsigned>(std::time(nullptr)));
 
-    auto backend = ui::CreateBackend(ui::BackendKind::X11);
     if (!backend) {
         std::fprintf(stderr, "%s: cannot open the display\n", self);
         m_exitCode = 1;

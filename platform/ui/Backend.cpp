@@ -4,8 +4,25 @@
 #include "platform/ui/x11/X11Backend.h"
 
 #include <cstdlib>
+#include <pthread.h>
 
 namespace tolvar::ui {
+
+sigset_t EndSignals()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGHUP);
+    return set;
+}
+
+bool BlockEndSignals()
+{
+    const sigset_t set = EndSignals();
+    return pthread_sigmask(SIG_BLOCK, &set, nullptr) == 0;
+}
 
 std::unique_ptr<Backend> CreateBackend(BackendKind kind)
 {

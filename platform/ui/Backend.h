@@ -8,6 +8,7 @@
 #include "platform/ui/Window.h"
 
 #include <chrono>
+#include <csignal>
 #include <memory>
 #include <optional>
 #include <string>
@@ -178,6 +179,13 @@ enum class BackendKind
 
 // Auto: X11 when $DISPLAY opens, else headless. nullptr when X11 was asked
 // for and cannot be opened.
+// SIGTERM, SIGINT and SIGHUP, which end the program as Exit does.
+sigset_t EndSignals();
+// Blocks them in the calling thread and so in every thread it starts after;
+// a backend's WatchEndSignals then takes them from its loop. Call before any
+// other thread starts.
+bool BlockEndSignals();
+
 std::unique_ptr<Backend> CreateBackend(BackendKind kind);
 
 } // namespace tolvar::ui

@@ -47,16 +47,6 @@ int QuietIOError(Display*)
     return 0; // the exit handler takes it from here
 }
 
-sigset_t EndSignals()
-{
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGTERM);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGHUP);
-    return set;
-}
-
 // The Xft.dpi resource the desktop set with xrdb, empty when there is none.
 std::string XftDpi(Display* display)
 {
