@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 using namespace tolvar::gfx;
 
 namespace {
@@ -56,4 +58,25 @@ TEST(Bitmap, FillAndCropStayInsideTheBitmap)
     EXPECT_EQ(part.Height(), 9);
     EXPECT_EQ(part.Pixel(0, 0), Rgb(255, 0, 0));
     EXPECT_EQ(part.Pixel(2, 0), Rgb(0, 0, 0));
+}
+
+// A window's frame is painted in memory the window is shown from: writes
+// land there, and a copy (a capture) is a picture of its own.
+TEST(Bitmap, BorrowedPixelsAreWrittenInPlaceAndCopiesOwnTheirs)
+{
+    std::vector<Color> memory(6, 0);
+    Bitmap frame = Bitmap::Borrow(3, 2, memory.data());
+    frame.Fill(Rgb(1, 2, 3));
+    frame.SetPixel(2, 1, Rgb(9, 9, 9));
+    EXPECT_EQ(memory[0], Rgb(1, 2, 3));
+    EXPECT_EQ(memory[5], Rgb(9, 9, 9));
+
+    Bitmap copy = frame;
+    Bitmap assigned;
+    assigned = frame;
+    copy.SetPixel(0, 0, Rgb(7, 7, 7));
+    assigned.Fill(Rgb(8, 8, 8));
+    EXPECT_EQ(memory[0], Rgb(1, 2, 3));
+    EXPECT_EQ(copy.Pixel(2, 1), Rgb(9, 9, 9));
+    EXPECT_EQ(frame, Bitmap::FromPixels(3, 2, memory.data()));
 }
