@@ -77,6 +77,7 @@ TEST(Bitmap, BorrowedPixelsAreWrittenInPlaceAndCopiesOwnTheirs)
     copy.SetPixel(0, 0, Rgb(7, 7, 7));
     assigned.Fill(Rgb(8, 8, 8));
     EXPECT_EQ(memory[0], Rgb(1, 2, 3));
+    frame.SetPixel(2, 1, Rgb(4, 4, 4)); // the next frame painted
     EXPECT_EQ(copy.Pixel(2, 1), Rgb(9, 9, 9));
     EXPECT_EQ(frame, Bitmap::FromPixels(3, 2, memory.data()));
 }
