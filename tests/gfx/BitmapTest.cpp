@@ -71,13 +71,13 @@ TEST(Bitmap, BorrowedPixelsAreWrittenInPlaceAndCopiesOwnTheirs)
     EXPECT_EQ(memory[0], Rgb(1, 2, 3));
     EXPECT_EQ(memory[5], Rgb(9, 9, 9));
 
-    Bitmap copy = frame;
+    Bitmap copy = frame; // a capture
     Bitmap assigned;
     assigned = frame;
-    copy.SetPixel(0, 0, Rgb(7, 7, 7));
-    assigned.Fill(Rgb(8, 8, 8));
-    EXPECT_EQ(memory[0], Rgb(1, 2, 3));
     frame.SetPixel(2, 1, Rgb(4, 4, 4)); // the next frame painted
     EXPECT_EQ(copy.Pixel(2, 1), Rgb(9, 9, 9));
+    EXPECT_EQ(assigned.Pixel(2, 1), Rgb(9, 9, 9));
+    copy.SetPixel(0, 0, Rgb(7, 7, 7));
+    EXPECT_EQ(memory[0], Rgb(1, 2, 3));
     EXPECT_EQ(frame, Bitmap::FromPixels(3, 2, memory.data()));
 }
