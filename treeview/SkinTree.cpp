@@ -318,24 +318,21 @@ void CSkinTree::OnPaint(gfx::Painter& painter)
 void CSkinTree::PaintTree(gfx::Painter& target)
 {
     EnsureLayout();
-    if (!m_backBuffer) {
-        m_backBuffer = std::make_unique<gfx::Bitmap>(gfx::Bitmap::ForScale(
-            std::max(1, m_clientRect.Width()), std::max(1, m_clientRect.Height()), target.Scale()));
-    }
-    gfx::Painter memory(*m_backBuffer);
-    memory.FillRect(m_clientRect, kBufferGround);
-    memory.SetBackgroundMode(gfx::BackgroundMode::Transparent);
-    memory.DrawBitmap({0, 0}, m_background);
+    // Straight into the window's frame, which is shown only once whole: a
+    // picture of the tree's own to draw in first was made and copied for
+    // nothing.
+    target.FillRect(m_clientRect, kBufferGround);
+    target.SetBackgroundMode(gfx::BackgroundMode::Transparent);
+    target.DrawBitmap({0, 0}, m_background);
     for (TreeItem* item : m_onScreenItems) {
-        DrawItem(memory, item, item->y);
+        DrawItem(target, item, item->y);
     }
     // A dotted frame inside the panel tells which tree the keys go to, as the
     // buttons show theirs; without it a tree tabbed to before anything was
     // selected looks the same as one that lost the keyboard.
     if (HasFocus() && IsWindowEnabled()) {
-        memory.DrawFocusRect(GetClientRect().Inflate(-kFocusInset, -kFocusInset));
+        target.DrawFocusRect(GetClientRect().Inflate(-kFocusInset, -kFocusInset));
     }
-    target.DrawBitmap({0, 0}, *m_backBuffer);
 }
 
 void CSkinTree::DrawItem(gfx::Painter& dc, TreeItem* item, int rowTop)

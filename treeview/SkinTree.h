@@ -120,7 +120,6 @@ public:
     bool GetEditLabels() const { return m_editLabels; }
     std::uint32_t GetLastClickTime() const { return m_lastClickTime; }
     CSkinScrollBar* GetScrollBar() const { return m_scrollBar; }
-    const gfx::Bitmap* GetBackBuffer() const { return m_backBuffer.get(); }
     const gfx::FontPtr& GetLabelFont() const { return m_labelFont; }
     bool IsTracking() const { return m_mouseTracking; }
 
@@ -180,7 +179,6 @@ private:
     int DefaultWidth(const std::string& text) const;
 
     bool m_redraw = true;
-    std::unique_ptr<gfx::Bitmap> m_backBuffer;
     bool m_editLabels = false;
     bool m_mouseTracking = false;
     // The tree had the keyboard when a job disabled it: it takes it back when
