@@ -99,6 +99,10 @@ bool CZyferV3App::InitInstance()
     // Held back before any thread starts, so that every thread leaves them
     // to the loop (WatchEndSignals below).
     ui::BlockEndSignals();
+    // The fonts first: the window's controls measure their text with them.
+    gfx::Font::RememberMatchesIn(
+        ChooseCacheFolder(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME")) + "/fonts");
+    gfx::Font::LoadInBackground();
 
     // A second start hands its files to the first and ends: two instances
     // would watch the same drives and write the same folders. The bus is
@@ -122,13 +126,10 @@ bool CZyferV3App::InitInstance()
         return false;
     }
     // Logging out, Ctrl+C and kill end the program as Exit does: the main
-    // window closes and its jobs are cancelled and waited for. Before any
-    // thread starts, so every thread leaves these signals to the loop.
+    // window closes and its jobs are cancelled and waited for. The signals
+    // were blocked before the first thread started (above).
     backend->WatchEndSignals();
     MarkStartupStep("X set-up");
-    gfx::Font::RememberMatchesIn(
-        ChooseCacheFolder(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME")) + "/fonts");
-    gfx::Font::LoadInBackground();
     ui::WindowSystem system(std::move(backend));
     SetMessageBoxHandler(
         [](const std::string& text, unsigned type) { return DoMessageBox(text, type, 0); });

@@ -68,7 +68,9 @@ Functions Load()
 {
     using tolvar::FindSymbol;
     Functions f{};
-    void* library = dlopen("libsystemd.so.0", RTLD_NOW | RTLD_LOCAL);
+    // Lazily bound: it and its libraries are opened while the window is
+    // being made, and most of what they export is never called.
+    void* library = dlopen("libsystemd.so.0", RTLD_LAZY | RTLD_LOCAL);
     f.loaded = FindSymbol(library, "sd_bus_open_user", f.open_user) &&
                FindSymbol(library, "sd_bus_open_system", f.open_system) &&
                FindSymbol(library, "sd_bus_unref", f.unref) &&
