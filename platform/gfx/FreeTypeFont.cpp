@@ -351,7 +351,8 @@ class MatchMemory
 public:
     static MatchMemory& Get()
     {
-        static MatchMemory memory;
+        // Never destroyed: the low-priority check may still run at exit.
+        static MatchMemory& memory = *new MatchMemory;
         return memory;
     }
 
