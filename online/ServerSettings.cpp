@@ -48,6 +48,7 @@ void ServerSettings::SetPageAddress(std::string address)
 
 ServerSettings::~ServerSettings()
 {
+    Release(); // a load still held waits no longer
     if (m_loader.joinable()) {
         m_loader.join();
     }
