@@ -169,7 +169,8 @@ bool CZyferV3Dlg::OnInitDialog()
 
     MarkStartupStep("tray icon");
 
-    m_localTree->FillTree();
+    // The drives show collapsed: their saves are read once the first frame is up.
+    m_localTree->FillTree(true);
     MarkStartupStep("drive scans");
     m_onlineTree->CreateRoot();
 
@@ -210,7 +211,10 @@ bool CZyferV3Dlg::OnInitDialog()
             ui::PostTask([message] { AfxMessageBox(message, MB_OK); });
         },
         true);
-    ui::AfterFirstFrame([] {
+    ui::AfterFirstFrame([window = Handle()] {
+        if (auto* dialog = dynamic_cast<CZyferV3Dlg*>(ui::Window::FromHandle(window))) {
+            dialog->m_localTree->ListLaterEntries();
+        }
         TheServerSettings().Release();
         gfx::Font::CheckRememberedMatches();
     });

@@ -36,6 +36,19 @@ void RemoveLeftTemporaries(const std::string& folder)
     }
 }
 
+bool MayHoldEntries(const std::string& folder)
+{
+    for (const char* pattern : {"*.tvd", "codelist.bin"}) {
+        fs::FindFile search;
+        const bool found = search.First((folder + pattern).c_str());
+        search.Close();
+        if (found) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void ScanLocation(DriveLocation* location)
 {
     if (location == nullptr) {
@@ -46,6 +59,7 @@ void ScanLocation(DriveLocation* location)
         trash->Scan();
         return;
     }
+    location->m_entriesLater = false;
     ClearCatalogue(location);
     AddCodeListEntry(location);
 

@@ -28,6 +28,11 @@ public:
     std::uint64_t m_device = 0;
     std::string m_mountId;
     std::string m_medium;
+    // Listed before its saves were read (they are read after the window's
+    // first frame); m_mayHoldEntries says whether its folder shows a save
+    // or a code list, so it shows its expand box meanwhile.
+    bool m_entriesLater = false;
+    bool m_mayHoldEntries = false;
 };
 
 // Removes from a folder (program style, ending in a backslash) the temporary
@@ -35,6 +40,10 @@ public:
 // ("~tolvar-XXXXXX.tmp") and the download's ("~dlXXXXXXXX.part"). No other
 // name is ever removed. Not for a folder a transfer may be writing to now.
 void RemoveLeftTemporaries(const std::string& folder);
+
+// Whether the folder (program style, ending in a backslash) holds a file
+// named like a save or the code list: one read of the folder, no file opened.
+bool MayHoldEntries(const std::string& folder);
 
 // Catalogue operations; each ignores a null location.
 void ScanLocation(DriveLocation* location);

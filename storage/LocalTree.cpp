@@ -104,11 +104,11 @@ void CLocalTree::WaitForJobs()
     m_removeJob.Wait();
 }
 
-void CLocalTree::FillTree()
+void CLocalTree::FillTree(bool entriesLater)
 {
     m_mainTarget.m_handle = MainWindowHandle();
     m_locations.SetMainWindow(&m_mainTarget);
-    m_locations.DiscoverDrives();
+    m_locations.DiscoverDrives(entriesLater);
     m_locations.AddTrashLocation(shell::Trash::Home());
     // Redraw off while inserting: each insert would renumber and repaint.
     SetRedraw(false);
@@ -125,6 +125,36 @@ void CLocalTree::FillTree()
     }
     Expand(m_rootItem, TVE_EXPAND);
     SetRedraw(true);
+}
+
+void CLocalTree::ListLaterEntries()
+{
+    for (std::size_t i = 0; i < m_locations.LocationCount(); ++i) {
+        DriveLocation* location = m_locations.LocationAt(i);
+        if (location->m_entriesLater) {
+            m_locations.Rescan(location);
+            ShowLocation(location, false);
+        }
+    }
+}
+
+bool CLocalTree::ItemHasChildren(TreeItem* item)
+{
+    // A drive whose saves are not read yet shows its box as it will.
+    const DriveLocation* location = m_locations.LocationById(item);
+    return CFileTree::ItemHasChildren(item) ||
+           (location != nullptr && location->m_entriesLater && location->m_mayHoldEntries);
+}
+
+bool CLocalTree::Expand(TreeItem* item, ExpandCode code)
+{
+    // Opened before its saves were read: they are read now.
+    DriveLocation* location = m_locations.LocationById(item);
+    if (location != nullptr && location->m_entriesLater && code != TVE_COLLAPSE) {
+        m_locations.Rescan(location);
+        ShowLocation(location, false);
+    }
+    return CFileTree::Expand(item, code);
 }
 
 void CLocalTree::ShowLocation(DriveLocation* location, bool insert)

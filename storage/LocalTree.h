@@ -64,7 +64,10 @@ public:
     // The remover of Safely Remove; the system's UDisks2 unless a test sets one.
     void SetDriveRemover(shell::DriveRemover* remover) { m_remover = remover; }
 
-    void FillTree();
+    // With entriesLater, the drives are listed without reading their saves,
+    // which ListLaterEntries does (the first frame shows them collapsed).
+    void FillTree(bool entriesLater = false);
+    void ListLaterEntries();
     void ShowLocation(DriveLocation* location, bool insert);
     void OnDriveArrived(char letter);
     void OnDriveRemoved(char letter);
@@ -86,6 +89,8 @@ public:
     void CancelJobs();
 
     int GetItemImage(TreeItem* item) override;
+    bool ItemHasChildren(TreeItem* item) override;
+    bool Expand(TreeItem* item, ExpandCode code) override;
     void ShowContextMenu(gfx::Point point) override;
     std::string GetToolTipText(gfx::Point point) override;
     void BeginDrag(TreeItem* item) override;

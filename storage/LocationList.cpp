@@ -57,14 +57,16 @@ std::string ShownFolder(const char* programFolder)
 LocationList::LocationList() = default;
 LocationList::~LocationList() = default;
 
-void LocationList::DiscoverDrives()
+void LocationList::DiscoverDrives(bool entriesLater)
 {
     const std::uint32_t mask = fs::GetLogicalDrives();
+    m_entriesLater = entriesLater;
     for (int bit = 3; bit <= 25; ++bit) {
         if ((mask & (1u << bit)) != 0) {
             AddDriveLocation(static_cast<char>('A' + bit));
         }
     }
+    m_entriesLater = false;
 
     std::string programFolder =
         m_programFolder.empty() ? fs::GetExecutableFolder() : m_programFolder;
@@ -125,7 +127,14 @@ DriveLocation* LocationList::AddDriveLocation(char letter)
         location->m_mountId = volume->mountId;
         location->m_medium = volume->medium;
     }
-    Rescan(location);
+    if (m_entriesLater) {
+        ForgetEntries(location);
+        ClearCatalogue(location);
+        location->m_entriesLater = true;
+        location->m_mayHoldEntries = MayHoldEntries(root);
+    } else {
+        Rescan(location);
+    }
     SendDrivePresence();
     return location;
 }

@@ -36,7 +36,9 @@ public:
     // holds it, so its label and free space are that volume's.
     void SetProgramFolder(const std::string& folder) { m_programFolder = folder; }
 
-    void DiscoverDrives();
+    // With entriesLater, the drives' saves are not read yet (see
+    // DriveLocation::m_entriesLater): Rescan reads them.
+    void DiscoverDrives(bool entriesLater = false);
     // The drive's location, or null when it does not qualify. A letter that is
     // already listed is rescanned and its location returned, not listed twice.
     DriveLocation* AddDriveLocation(char letter);
@@ -104,9 +106,11 @@ public:
     DriveLocation* CopyFileToItem(const char* sourcePath, TreeItem* target);
     DriveLocation* DeleteEntry(CatalogueItem* entry);
 
+    // The location an item shows, or null.
+    DriveLocation* LocationById(TreeItem* id) const;
+
 private:
     void SendDrivePresence();
-    DriveLocation* LocationById(TreeItem* id) const;
     DriveLocation* ResolveTarget(TreeItem* target) const;
 
     void Forget(const CatalogueItem* record);
@@ -114,6 +118,7 @@ private:
 
     std::list<std::unique_ptr<DriveLocation>> m_locations;
     TrashLocation* m_trash = nullptr;                        // owned in m_locations
+    bool m_entriesLater = false;                             // while DiscoverDrives lists drives
     std::unordered_map<TreeItem*, CatalogueItem*> m_records; // owns nothing
     MessageTarget* m_mainWindow = nullptr;
     std::string m_programFolder;

@@ -26,7 +26,8 @@ namespace tolvar::test {
 class HeadlessLocalTree final : public LocalTreeHost
 {
 public:
-    explicit HeadlessLocalTree(const std::filesystem::path& programFolder)
+    explicit HeadlessLocalTree(const std::filesystem::path& programFolder,
+                               bool entriesLater = false)
         : m_display(new ui::HeadlessBackend),
           m_system(std::unique_ptr<ui::HeadlessBackend>(m_display))
     {
@@ -38,7 +39,7 @@ public:
         m_bar.Create(1100, &m_main, m_tree.get(), 30 + 287 + 2, 170);
         m_tree->SetLocalClipboardFormat(ui::RegisterClipboardFormat("ZyferLocalFile"));
         m_tree->SetOnlineClipboardFormat(ui::RegisterClipboardFormat("ZyferOnlineFile"));
-        m_tree->FillTree();
+        m_tree->FillTree(entriesLater);
         m_system.RunPending();
         m_main.messages.clear();
     }

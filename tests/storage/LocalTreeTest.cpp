@@ -65,9 +65,9 @@ protected:
         window.reset();
         ui::SetClock(nullptr);
     }
-    void Fill()
+    void Fill(bool entriesLater = false)
     {
-        window = std::make_unique<HeadlessLocalTree>(m_dir / "prog");
+        window = std::make_unique<HeadlessLocalTree>(m_dir / "prog", entriesLater);
         tree = &window->Tree();
         tree->SetDriveFormatter(&formatter);
         tree->SetDriveRemover(&formatter);
@@ -125,6 +125,41 @@ protected:
     std::unique_ptr<HeadlessLocalTree> window;
     CLocalTree* tree = nullptr;
 };
+
+// At start the drives are listed before their saves are read: each shows the
+// expand box it will have, and its saves come when read, or at once when the
+// drive is opened first.
+TEST_F(LocalTreeTest, DrivesListedBeforeTheirSavesShowTheirBoxAndOpenWithThem)
+{
+    WriteBytes(AddDrive('E', "OPENED") / "a.tvd", MakeSave("alpha"));
+    WriteBytes(AddDrive('F', "LATER") / "b.tvd", MakeSave("Bravo"));
+    WriteBytes(AddDrive('G', "CODES") / "codelist.bin", MakeCodeList(3));
+    AddDrive('H', "EMPTY");
+    Fill(true);
+    for (const auto& [drive, box] : {std::pair{"OPENED", true}, std::pair{"LATER", true},
+                                     std::pair{"CODES", true}, std::pair{"EMPTY", false}}) {
+        EXPECT_EQ(tree->ItemHasChildren(window->Item(drive)), box) << drive;
+        EXPECT_EQ(window->Item(drive)->firstChild, nullptr) << drive;
+    }
+    tree->Expand(window->Item("OPENED"), TVE_EXPAND);
+    EXPECT_EQ(Shown()[2].rfind("    alpha", 0), 0u) << Shown()[2];
+    tree->ListLaterEntries();
+    const Strings expected = {"PC Databases [7]",
+                              "  OPENED [5]",
+                              "    alpha",
+                              "  LATER [5]",
+                              "    Bravo",
+                              "  CODES [5]",
+                              "    Code List Version 3 [4]",
+                              "  EMPTY [5]",
+                              "  Saves ["};
+    const Strings shown = Shown();
+    ASSERT_GE(shown.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(shown[i].rfind(expected[i], 0), 0u) << shown[i];
+    }
+    EXPECT_FALSE(tree->ItemHasChildren(window->Item("EMPTY")));
+}
 
 TEST_F(LocalTreeTest, FillShowsEveryLocationAndGivesToolTips)
 {
