@@ -416,7 +416,7 @@ std::string Gunzip(const std::string& packed)
 {
     z_stream z{};
     inflateInit2(&z, 15 + 16);
-    std::string out(1 << 20, '\0');
+    std::string out(16 << 20, '\0');
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.data()));
     z.avail_in = static_cast<uInt>(packed.size());
     z.next_out = reinterpret_cast<Bytef*>(out.data());
@@ -427,8 +427,31 @@ std::string Gunzip(const std::string& packed)
     return result == Z_STREAM_END ? out : "not gzip";
 }
 
+// A big folder's list is built by several threads and kept gzipped: each
+// save still has its own description, and the client unpacks it whole.
 TEST_F(Server, GzipsXmlDocumentsForClientsThatAcceptItAndNothingElse)
 {
+    constexpr int kBig = 2000; // a list of some 300 KB
+    fs::create_directory(dir.Path() / "Big");
+    for (int i = 0; i < kBig; ++i) {
+        if (i % 2 == 0) {
+            Write(dir.Path() / "Big" / ("Save " + std::to_string(i) + ".tvd"), "x");
+        }
+        Write(dir.Path() / "Big" / ("Save " + std::to_string(i) + ".txt"),
+              "About " + std::to_string(i));
+    }
+    fs::create_symlink(dir.Path() / "Big" / "Save 7.txt", dir.Path() / "Big" / "Linked.txt");
+    const std::string bigList = Get(Url("/tolvar_list.asp?folder=Big"));
+    int described = 0;
+    for (std::size_t at = 0; (at = bigList.find("<name>Save+", at)) != std::string::npos; ++at) {
+        const std::string entry = bigList.substr(at, 200);
+        described += Between(entry, "<description>", "</description>") ==
+                     "About+" + Between(entry, "Save+", "</name>");
+    }
+    EXPECT_EQ(described, kBig);
+    EXPECT_NE(bigList.find("<name>Linked</name>\r\n    <description>About+7</description>"),
+              std::string::npos);
+
     struct Case
     {
         std::string target;
@@ -440,6 +463,8 @@ TEST_F(Server, GzipsXmlDocumentsForClientsThatAcceptItAndNothingElse)
              {list, "gzip, deflate", true},
              {list, "", false},
              {list, "gzip;q=0", false},
+             {"/tolvar_list.asp?folder=Big", "gzip", true},
+             {"/tolvar_list.asp?folder=Big", "", false},
              {"/tolvar_save.asp?save=Role%20Playing/Quest%20Ep.1", "br, GZIP", true},
              {"/saves/Role+Playing/Quest+Ep%2E1%2Etvd", "gzip", false},
              {"/codelist.bin", "gzip", false},
