@@ -203,7 +203,6 @@ namespace {
 // sorted.
 struct Found
 {
-    std::string key;  // the lower-cased name (stem), the order of the lists
     std::string name; // without ".tvd" or ".txt" for those
     enum Ext : std::uint8_t
     {
@@ -219,19 +218,67 @@ struct Found
     {
         return ext == kSave ? name + ".tvd" : ext == kText ? name + ".txt" : name;
     }
-    bool operator<(const Found& other) const
+};
+
+char LowerAscii(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// The order of the lists: the lower-cased name, then the name, then a save's
+// file before its description. Most names differ in their first 16 bytes,
+// so those are compared first, as two numbers.
+struct SortKey
+{
+    std::uint64_t high;
+    std::uint64_t low;
+    std::uint32_t index; // in the folder's entries
+
+    static SortKey Of(std::string_view name, std::uint32_t index)
     {
-        return std::tie(key, name, ext) < std::tie(other.key, other.name, other.ext);
+        SortKey key{0, 0, index};
+        for (std::size_t i = 0; i < std::min<std::size_t>(name.size(), 16); ++i) {
+            const auto byte = static_cast<unsigned char>(LowerAscii(name[i]));
+            (i < 8 ? key.high : key.low) |= std::uint64_t{byte} << (8 * (7 - i % 8));
+        }
+        return key;
     }
 };
 
-std::string LowerAscii(std::string_view text)
+bool FoundBefore(const Found& a, const Found& b)
 {
-    std::string lower(text);
-    for (char& c : lower) {
-        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    const auto lowered = [](char c) { return static_cast<unsigned char>(LowerAscii(c)); };
+    const bool less =
+        std::lexicographical_compare(a.name.begin(), a.name.end(), b.name.begin(), b.name.end(),
+                                     [&](char x, char y) { return lowered(x) < lowered(y); });
+    if (less) {
+        return true;
     }
-    return lower;
+    const bool greater =
+        std::lexicographical_compare(b.name.begin(), b.name.end(), a.name.begin(), a.name.end(),
+                                     [&](char x, char y) { return lowered(x) < lowered(y); });
+    return !greater && std::tie(a.name, a.ext) < std::tie(b.name, b.ext);
+}
+
+// The entries in the order of the lists.
+std::vector<Found> Sorted(std::vector<Found> found)
+{
+    std::vector<SortKey> keys;
+    keys.reserve(found.size());
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        keys.push_back(SortKey::Of(found[i].name, static_cast<std::uint32_t>(i)));
+    }
+    std::sort(keys.begin(), keys.end(), [&](const SortKey& a, const SortKey& b) {
+        return a.high != b.high ? a.high < b.high
+               : a.low != b.low ? a.low < b.low
+                                : FoundBefore(found[a.index], found[b.index]);
+    });
+    std::vector<Found> sorted;
+    sorted.reserve(found.size());
+    for (const SortKey& key : keys) {
+        sorted.push_back(std::move(found[key.index]));
+    }
+    return sorted;
 }
 
 bool ListedBefore(const OnlineDatabase::Entry& a, const OnlineDatabase::Entry& b)
@@ -400,6 +447,11 @@ OnlineDatabase::List(const std::string& folder, bool descriptions, bool fileTime
         });
     }
     std::vector<Found> found;
+    // Room for the entries a folder of its size may hold, so that a big one
+    // is not copied over and over as it grows; untouched room costs nothing.
+    if (struct stat info{}; fstat(dirFd, &info) == 0 && info.st_size > 0) {
+        found.reserve(static_cast<std::size_t>(std::min<off_t>(info.st_size / 32, 1 << 22)));
+    }
     while (const dirent* item = readdir(stream)) {
         const std::string_view name = item->d_name;
         // A "+" would read as a space when the client asks for the file; a
@@ -430,10 +482,10 @@ OnlineDatabase::List(const std::string& folder, bool descriptions, bool fileTime
         const std::size_t read = reads && ext == Found::kText && type == DT_REG
                                      ? reads->Add(std::string(name))
                                      : std::string::npos;
-        found.push_back({LowerAscii(stem), std::string(stem), ext, type, item->d_ino, read});
+        found.push_back({std::string(stem), ext, type, item->d_ino, read});
     }
     // In the order of the list, a save's file just before its description.
-    std::sort(found.begin(), found.end());
+    found = Sorted(std::move(found));
 
     // Links are followed with the whole path check; the rest is what readdir said.
     const auto kindOf = [&](const Found& item) -> unsigned char {
