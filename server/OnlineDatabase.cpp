@@ -245,23 +245,29 @@ struct SortKey
     }
 };
 
+// For names whose first 16 bytes are alike once lower-cased.
 bool FoundBefore(const Found& a, const Found& b)
 {
-    const auto lowered = [](char c) { return static_cast<unsigned char>(LowerAscii(c)); };
-    const bool less =
-        std::lexicographical_compare(a.name.begin(), a.name.end(), b.name.begin(), b.name.end(),
-                                     [&](char x, char y) { return lowered(x) < lowered(y); });
-    if (less) {
-        return true;
+    if (a.name.size() > 16 || b.name.size() > 16) {
+        const std::string_view x =
+            std::string_view(a.name).substr(std::min<std::size_t>(16, a.name.size()));
+        const std::string_view y =
+            std::string_view(b.name).substr(std::min<std::size_t>(16, b.name.size()));
+        const auto lowered = [](char c) { return static_cast<unsigned char>(LowerAscii(c)); };
+        const auto mismatch =
+            std::mismatch(x.begin(), x.end(), y.begin(), y.end(),
+                          [&](char p, char q) { return lowered(p) == lowered(q); });
+        if (mismatch.first != x.end() || mismatch.second != y.end()) {
+            return mismatch.first == x.end() ||
+                   (mismatch.second != y.end() &&
+                    lowered(*mismatch.first) < lowered(*mismatch.second));
+        }
     }
-    const bool greater =
-        std::lexicographical_compare(b.name.begin(), b.name.end(), a.name.begin(), a.name.end(),
-                                     [&](char x, char y) { return lowered(x) < lowered(y); });
-    return !greater && std::tie(a.name, a.ext) < std::tie(b.name, b.ext);
+    return std::tie(a.name, a.ext) < std::tie(b.name, b.ext);
 }
 
-// The entries in the order of the lists.
-std::vector<Found> Sorted(std::vector<Found> found)
+// The entries' numbers in the order of the lists.
+std::vector<std::uint32_t> SortedOrder(const std::vector<Found>& found)
 {
     std::vector<SortKey> keys;
     keys.reserve(found.size());
@@ -273,12 +279,12 @@ std::vector<Found> Sorted(std::vector<Found> found)
                : a.low != b.low ? a.low < b.low
                                 : FoundBefore(found[a.index], found[b.index]);
     });
-    std::vector<Found> sorted;
-    sorted.reserve(found.size());
+    std::vector<std::uint32_t> order;
+    order.reserve(keys.size());
     for (const SortKey& key : keys) {
-        sorted.push_back(std::move(found[key.index]));
+        order.push_back(key.index);
     }
-    return sorted;
+    return order;
 }
 
 bool ListedBefore(const OnlineDatabase::Entry& a, const OnlineDatabase::Entry& b)
@@ -485,7 +491,7 @@ OnlineDatabase::List(const std::string& folder, bool descriptions, bool fileTime
         found.push_back({std::string(stem), ext, type, item->d_ino, read});
     }
     // In the order of the list, a save's file just before its description.
-    found = Sorted(std::move(found));
+    const std::vector<std::uint32_t> order = SortedOrder(found);
 
     // Links are followed with the whole path check; the rest is what readdir said.
     const auto kindOf = [&](const Found& item) -> unsigned char {
@@ -511,8 +517,8 @@ OnlineDatabase::List(const std::string& folder, bool descriptions, bool fileTime
         entry.name = item.File();
         entries.push_back(std::move(entry));
     };
-    for (std::size_t i = 0; i < found.size(); ++i) {
-        const Found& item = found[i];
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const Found& item = found[order[i]];
         if (item.ext == Found::kOther) {
             if (kindOf(item) == DT_DIR) {
                 addFolder(item);
@@ -521,9 +527,11 @@ OnlineDatabase::List(const std::string& folder, bool descriptions, bool fileTime
         }
         const Found* save = item.ext == Found::kSave ? &item : nullptr;
         const Found* text = item.ext == Found::kText ? &item : nullptr;
-        if (save != nullptr && i + 1 < found.size() && found[i + 1].ext == Found::kText &&
-            found[i + 1].name == item.name) {
-            text = &found[++i];
+        if (const Found* next = i + 1 < order.size() ? &found[order[i + 1]] : nullptr;
+            save != nullptr && next != nullptr && next->ext == Found::kText &&
+            next->name == item.name) {
+            text = next;
+            ++i;
         }
         const unsigned char saveKind =
             save != nullptr ? kindOf(*save) : static_cast<unsigned char>(DT_UNKNOWN);
@@ -685,7 +693,15 @@ std::string ServerLinks::List(const std::string& folder) const
 
 std::string ServerLinks::Detail(const std::string& save) const
 {
-    return m_base + "/tolvar_save.asp?save=" + EncodeQueryValue(save);
+    std::string url;
+    AppendDetail(url, save);
+    return url;
+}
+
+void ServerLinks::AppendDetail(std::string& out, const std::string& save) const
+{
+    out.append(m_base).append("/tolvar_save.asp?save=");
+    AppendQueryValue(out, save);
 }
 
 std::string ServerLinks::Download(const std::string& saveFile) const
@@ -706,13 +722,13 @@ void WriteListEntry(std::string& doc, const std::string& folder, const OnlineDat
             .append(links.List(relative))
             .append("</url>\r\n  </folder>\r\n");
     } else {
-        doc.append("  <save>\r\n    <name>")
-            .append(EncodeDisplayValue(entry.name))
-            .append("</name>\r\n    <description>")
-            .append(EncodeDisplayValue(entry.description))
-            .append("</description>\r\n    <url>")
-            .append(links.Detail(relative))
-            .append("</url>\r\n  </save>\r\n");
+        doc.append("  <save>\r\n    <name>");
+        AppendDisplayValue(doc, entry.name);
+        doc.append("</name>\r\n    <description>");
+        AppendDisplayValue(doc, entry.description);
+        doc.append("</description>\r\n    <url>");
+        links.AppendDetail(doc, relative);
+        doc.append("</url>\r\n  </save>\r\n");
     }
 }
 

@@ -23,6 +23,11 @@ public:
     virtual std::string List(const std::string& folder) const = 0;
     virtual std::string Detail(const std::string& save) const = 0;
     virtual std::string Download(const std::string& saveFile) const = 0;
+    // Detail, written onto the end of out.
+    virtual void AppendDetail(std::string& out, const std::string& save) const
+    {
+        out += Detail(save);
+    }
 };
 
 // The addresses this server answers; base is "http://host:port".
@@ -33,6 +38,7 @@ public:
     std::string List(const std::string& folder) const override;
     std::string Detail(const std::string& save) const override;
     std::string Download(const std::string& saveFile) const override;
+    void AppendDetail(std::string& out, const std::string& save) const override;
 
 private:
     std::string m_base;
