@@ -11,10 +11,10 @@ namespace tolvar::server {
 void ParallelFor(std::size_t count, std::size_t grain, std::size_t maxThreads,
                  const std::function<void(std::size_t)>& work)
 {
+    static const std::size_t cores = std::max(std::thread::hardware_concurrency(), 1u);
     grain = std::max<std::size_t>(grain, 1);
     const std::size_t threads =
-        std::min({std::max<std::size_t>(std::thread::hardware_concurrency(), 1),
-                  std::max<std::size_t>(maxThreads, 1), (count + grain - 1) / grain});
+        std::min({cores, std::max<std::size_t>(maxThreads, 1), (count + grain - 1) / grain});
     std::atomic<std::size_t> next{0};
     const auto share = [&] {
         for (std::size_t from; (from = next.fetch_add(grain)) < count;) {
