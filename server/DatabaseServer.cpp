@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 namespace tolvar::server {
 namespace {
@@ -143,11 +144,12 @@ std::string DatabaseServer::BaseUrl() const
            std::to_string(m_port);
 }
 
-void DatabaseServer::ListDocument(const std::string& folder, HttpResponse& res)
+void DatabaseServer::ListDocument(const std::string& folder, bool gzipOk, HttpResponse& res)
 {
     // While the folder itself is unchanged (an upload renames into it) a
     // big document is kept, and a description edited in place shows within
     // the minute. Kept ones are packed fast: the first client waits for it.
+    // Megabytes are copied only for a client that takes them unpacked.
     constexpr std::size_t kKeptFrom = 256 * 1024;
     constexpr std::size_t kKeptBytes = 256u << 20;
     const std::optional<std::string> stamp = m_database.FolderStamp(folder);
@@ -164,7 +166,7 @@ void DatabaseServer::ListDocument(const std::string& folder, HttpResponse& res)
         }
         res.contentType = "text/xml";
         res.compressible = true;
-        res.body = it->second.document;
+        res.body = gzipOk && !it->second.gzipped.empty() ? std::string() : it->second.document;
         res.gzipped = it->second.gzipped;
         return true;
     };
@@ -188,7 +190,10 @@ void DatabaseServer::ListDocument(const std::string& folder, HttpResponse& res)
     }
     std::optional<std::string> doc = m_database.ListDocument(folder, BaseUrl());
     if (doc && doc->size() >= kKeptFrom) {
-        KeptList kept{*stamp, now, *doc, Gzip(*doc, true)};
+        std::string gzipped = Gzip(*doc, true);
+        const bool packedOnly = gzipOk && !gzipped.empty();
+        KeptList kept{*stamp, now, packedOnly ? std::exchange(*doc, std::string()) : *doc,
+                      std::move(gzipped)};
         res.gzipped = kept.gzipped;
         std::lock_guard lock(m_listsMutex);
         std::size_t total = kept.document.size() + kept.gzipped.size();
@@ -263,7 +268,7 @@ void DatabaseServer::Serve(const HttpRequest& req, HttpResponse& res)
     } else if (path == "/search") {
         Html(res, SearchPage(m_database, req.Param("q").substr(0, 100), PageLinks{}));
     } else if (path == "/tolvar_list.asp") {
-        ListDocument(req.Param("folder"), res);
+        ListDocument(req.Param("folder"), req.AcceptsGzip(), res);
     } else if (path == "/tolvar_save.asp") {
         Xml(res, m_database.DetailDocument(req.Param("save"), BaseUrl()));
     } else if (path.rfind("/saves/", 0) == 0 && path.size() > 7) {

@@ -54,7 +54,7 @@ private:
     std::string BaseUrl() const;
     void Upload(const HttpRequest& req, HttpResponse& res);
     // A folder's list document; a big one is kept while its folder is unchanged.
-    void ListDocument(const std::string& folder, HttpResponse& res);
+    void ListDocument(const std::string& folder, bool gzipOk, HttpResponse& res);
     // Seconds until the address may upload again; 0 when it may now.
     long UploadWait(const std::string& address);
 

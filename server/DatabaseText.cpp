@@ -52,33 +52,52 @@ std::size_t Utf8Length(std::string_view text, std::size_t i)
 
 } // namespace
 
-std::string EncodeDisplayValue(const std::string& text)
+void AppendDisplayValue(std::string& out, std::string_view text)
 {
-    std::string out;
-    for (char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
+    // Runs of bytes that stay as they are go in whole.
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c != ' ' && c != '.' && !Uncarried(c)) {
+            continue;
+        }
+        out.append(text, run, i - run);
+        run = i + 1;
         if (c == ' ') {
             out += '+';
         } else if (c == '.') {
             out += "%2E";
-        } else if (!Uncarried(c)) {
-            out += ch;
         }
     }
+    out.append(text, run);
+}
+
+std::string EncodeDisplayValue(const std::string& text)
+{
+    std::string out;
+    AppendDisplayValue(out, text);
     return out;
+}
+
+void AppendQueryValue(std::string& out, std::string_view text)
+{
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (IsAlnum(c) || c == '-' || c == '_' || c == '.' || c == '~' || c == '/') {
+            continue;
+        }
+        out.append(text, run, i - run);
+        run = i + 1;
+        AppendHex(out, c);
+    }
+    out.append(text, run);
 }
 
 std::string EncodeQueryValue(const std::string& text)
 {
     std::string out;
-    for (char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (IsAlnum(c) || c == '-' || c == '_' || c == '.' || c == '~' || c == '/') {
-            out += ch;
-        } else {
-            AppendHex(out, c);
-        }
-    }
+    AppendQueryValue(out, text);
     return out;
 }
 

@@ -3,6 +3,7 @@
 #include "platform/base/TextCompare.h"
 
 #include <string>
+#include <string_view>
 
 namespace tolvar::server {
 
@@ -11,9 +12,11 @@ namespace tolvar::server {
 // the client's XML reader cannot carry ("+", "%", "<", ">", "&", control
 // characters) are dropped.
 std::string EncodeDisplayValue(const std::string& text);
+void AppendDisplayValue(std::string& out, std::string_view text);
 
 // Percent-encoding for a query value: letters, digits and "-_.~/" stay.
 std::string EncodeQueryValue(const std::string& text);
+void AppendQueryValue(std::string& out, std::string_view text);
 
 // The path of a save file in a download url: a space becomes "+" and a full
 // stop "%2E", as the client decodes the url to name the file it stores;

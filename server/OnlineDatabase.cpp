@@ -2,6 +2,7 @@
 
 #include "saveformat/SaveFormat.h"
 #include "server/DatabaseText.h"
+#include "server/ParallelFor.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -9,11 +10,15 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <ctime>
+#include <deque>
 #include <fstream>
+#include <functional>
+#include <mutex>
+#include <span>
 #include <sstream>
 #include <system_error>
 #include <thread>
@@ -29,6 +34,7 @@ namespace {
 constexpr std::size_t kMaxDescriptionBytes = 1024;
 constexpr std::size_t kMaxKnownTexts = 1000000; // descriptions kept between listings
 constexpr std::size_t kMaxReaders = 4;
+constexpr std::size_t kThreadsFrom = 512; // reads worth a thread's start
 
 bool EndsWith(const std::string& text, const std::string& tail)
 {
@@ -66,6 +72,20 @@ std::string JoinPath(const std::string& folder, const std::string& name)
 }
 
 } // namespace
+
+FileStamp FileStamp::Of(const struct stat& info)
+{
+    return {info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim};
+}
+
+bool FileStamp::operator==(const FileStamp& other) const
+{
+    const auto same = [](const timespec& a, const timespec& b) {
+        return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+    };
+    return device == other.device && inode == other.inode && size == other.size &&
+           same(modified, other.modified) && same(changed, other.changed);
+}
 
 OnlineDatabase::OnlineDatabase(const fs::path& root) : m_root(fs::canonical(root))
 {
@@ -183,7 +203,6 @@ namespace {
 // sorted.
 struct Found
 {
-    std::string key;  // the lower-cased name (stem), the order of the lists
     std::string name; // without ".tvd" or ".txt" for those
     enum Ext : std::uint8_t
     {
@@ -193,31 +212,79 @@ struct Found
     } ext;
     unsigned char type;
     ino_t inode;
+    std::size_t read; // a description's number among those read during the scan, or npos
 
     std::string File() const
     {
         return ext == kSave ? name + ".tvd" : ext == kText ? name + ".txt" : name;
     }
-    bool operator<(const Found& other) const
+};
+
+char LowerAscii(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// The order of the lists: the lower-cased name, then the name, then a save's
+// file before its description. Most names differ in their first 16 bytes,
+// so those are compared first, as two numbers.
+struct SortKey
+{
+    std::uint64_t high;
+    std::uint64_t low;
+    std::uint32_t index; // in the folder's entries
+
+    static SortKey Of(std::string_view name, std::uint32_t index)
     {
-        return std::tie(key, name, ext) < std::tie(other.key, other.name, other.ext);
+        SortKey key{0, 0, index};
+        for (std::size_t i = 0; i < std::min<std::size_t>(name.size(), 16); ++i) {
+            const auto byte = static_cast<unsigned char>(LowerAscii(name[i]));
+            (i < 8 ? key.high : key.low) |= std::uint64_t{byte} << (8 * (7 - i % 8));
+        }
+        return key;
     }
 };
 
-std::string LowerAscii(std::string_view text)
+// For names whose first 16 bytes are alike once lower-cased.
+bool FoundBefore(const Found& a, const Found& b)
 {
-    std::string lower(text);
-    for (char& c : lower) {
-        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    if (a.name.size() > 16 || b.name.size() > 16) {
+        const std::string_view x =
+            std::string_view(a.name).substr(std::min<std::size_t>(16, a.name.size()));
+        const std::string_view y =
+            std::string_view(b.name).substr(std::min<std::size_t>(16, b.name.size()));
+        const auto lowered = [](char c) { return static_cast<unsigned char>(LowerAscii(c)); };
+        const auto mismatch =
+            std::mismatch(x.begin(), x.end(), y.begin(), y.end(),
+                          [&](char p, char q) { return lowered(p) == lowered(q); });
+        if (mismatch.first != x.end() || mismatch.second != y.end()) {
+            return mismatch.first == x.end() ||
+                   (mismatch.second != y.end() &&
+                    lowered(*mismatch.first) < lowered(*mismatch.second));
+        }
     }
-    return lower;
+    return std::tie(a.name, a.ext) < std::tie(b.name, b.ext);
 }
 
-bool SameFile(const struct stat& a, const struct stat& b)
+// The entries' numbers in the order of the lists.
+std::vector<std::uint32_t> SortedOrder(const std::vector<Found>& found)
 {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
-           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
-           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+    std::vector<SortKey> keys;
+    keys.reserve(found.size());
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        keys.push_back(SortKey::Of(found[i].name, static_cast<std::uint32_t>(i)));
+    }
+    std::sort(keys.begin(), keys.end(), [&](const SortKey& a, const SortKey& b) {
+        return a.high != b.high ? a.high < b.high
+               : a.low != b.low ? a.low < b.low
+                                : FoundBefore(found[a.index], found[b.index]);
+    });
+    std::vector<std::uint32_t> order;
+    order.reserve(keys.size());
+    for (const SortKey& key : keys) {
+        order.push_back(key.index);
+    }
+    return order;
 }
 
 bool ListedBefore(const OnlineDatabase::Entry& a, const OnlineDatabase::Entry& b)
@@ -225,6 +292,117 @@ bool ListedBefore(const OnlineDatabase::Entry& a, const OnlineDatabase::Entry& b
     const int order = CompareNoCase(a.name, b.name);
     return order != 0 ? order < 0 : std::tie(a.name, a.folder) < std::tie(b.name, b.folder);
 }
+
+// A folder listed with nothing known of it has its descriptions read while
+// it is still being scanned: the scan hands their names over in batches, a
+// few helpers read them, and the scanning thread joins in when its scan is
+// done. A small folder is read by the scanning thread alone.
+template <typename Result> class ReadsDuringScan
+{
+public:
+    using Reader = std::function<Result(const std::string& file)>;
+
+    explicit ReadsDuringScan(Reader read) : m_read(std::move(read)) {}
+    ~ReadsDuringScan() { Stop(false); }
+    ReadsDuringScan(const ReadsDuringScan&) = delete;
+    ReadsDuringScan& operator=(const ReadsDuringScan&) = delete;
+
+    // The file's number among the reads, where Finish puts what it read.
+    std::size_t Add(std::string file)
+    {
+        // A deque never moves what it holds, so a reader may fill it while more are added.
+        m_batch.emplace_back(&m_results.emplace_back(), std::move(file));
+        if (m_batch.size() == kBatch) {
+            Hand();
+        }
+        return m_results.size() - 1;
+    }
+
+    std::deque<Result> Finish()
+    {
+        Hand();
+        Stop(true);
+        return std::move(m_results);
+    }
+
+private:
+    static constexpr std::size_t kBatch = 64;
+    using Batch = std::vector<std::pair<Result*, std::string>>;
+
+    void Hand()
+    {
+        if (m_batch.empty()) {
+            return;
+        }
+        {
+            std::lock_guard lock(m_mutex);
+            m_pending.push_back(std::move(m_batch));
+        }
+        m_batch.clear();
+        m_wake.notify_one();
+        if (m_results.size() >= kThreadsFrom && !m_started) {
+            m_started = true;
+            const std::size_t helpers =
+                std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, kMaxReaders) - 1;
+            try {
+                while (m_helpers.size() < helpers) {
+                    m_helpers.emplace_back([this] { Work(); });
+                }
+            } catch (const std::system_error&) {
+                // No thread to spare: the scanning thread reads them all.
+            }
+        }
+    }
+
+    // Reads batches until none is left; a helper waits for more while the
+    // scan goes on.
+    void Work()
+    {
+        for (;;) {
+            Batch batch;
+            {
+                std::unique_lock lock(m_mutex);
+                m_wake.wait(lock, [this] { return !m_pending.empty() || m_scanned; });
+                if (m_pending.empty()) {
+                    return;
+                }
+                batch = std::move(m_pending.back());
+                m_pending.pop_back();
+            }
+            for (auto& [result, file] : batch) {
+                *result = m_read(file);
+            }
+        }
+    }
+
+    // With finish, this thread reads what is left; without, it is dropped.
+    void Stop(bool finish)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_scanned = true;
+            if (!finish) {
+                m_pending.clear();
+            }
+        }
+        m_wake.notify_all();
+        Work();
+        for (std::thread& helper : m_helpers) {
+            helper.join();
+        }
+        m_helpers.clear();
+    }
+
+    Reader m_read;
+    std::deque<Result> m_results;
+    Batch m_batch; // the scanning thread's, until handed over
+    bool m_started = false;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::vector<Batch> m_pending; // under m_mutex
+    bool m_scanned = false;       // under m_mutex
+    std::vector<std::thread> m_helpers;
+};
 
 } // namespace
 
@@ -247,7 +425,39 @@ OnlineDatabase::List(const std::string& folder, bool descriptions, bool fileTime
         }
         return std::nullopt;
     }
+    // What this folder's descriptions said when it was last listed, with
+    // their files' stat: a big folder listed again after an upload reads
+    // none of them again. Taken out while in use, so two listings of the
+    // folder never share it.
+    KnownTexts known;
+    if (descriptions) {
+        std::lock_guard lock(m_textsMutex);
+        if (const auto it = m_texts.find(dir->string()); it != m_texts.end()) {
+            known = std::move(it->second);
+            m_texts.erase(it);
+        }
+    }
+    std::optional<ReadsDuringScan<ReadText>> reads;
+    if (descriptions && known.empty()) {
+        reads.emplace([dirFd](const std::string& file) {
+            ReadText read;
+            struct stat info
+            {
+            };
+            if (std::optional<std::string> raw = ReadAt(dirFd, file, kMaxDescriptionBytes, &info)) {
+                read.text = CleanText(OneLine(*raw), kMaxDescriptionBytes);
+                read.stamp = FileStamp::Of(info);
+                read.checked = std::chrono::steady_clock::now();
+            }
+            return read;
+        });
+    }
     std::vector<Found> found;
+    // Room for the entries a folder of its size may hold, so that a big one
+    // is not copied over and over as it grows; untouched room costs nothing.
+    if (struct stat info{}; fstat(dirFd, &info) == 0 && info.st_size > 0) {
+        found.reserve(static_cast<std::size_t>(std::min<off_t>(info.st_size / 32, 1 << 22)));
+    }
     while (const dirent* item = readdir(stream)) {
         const std::string_view name = item->d_name;
         // A "+" would read as a space when the client asks for the file; a
@@ -273,10 +483,15 @@ OnlineDatabase::List(const std::string& folder, bool descriptions, bool fileTime
                                : name.ends_with(".txt") ? Found::kText
                                                         : Found::kOther;
         const std::string_view stem = ext == Found::kOther ? name : name.substr(0, name.size() - 4);
-        found.push_back({LowerAscii(stem), std::string(stem), ext, type, item->d_ino});
+        // A link takes the whole path check later; a regular description
+        // is read now, by name within the folder, as it would be then.
+        const std::size_t read = reads && ext == Found::kText && type == DT_REG
+                                     ? reads->Add(std::string(name))
+                                     : std::string::npos;
+        found.push_back({std::string(stem), ext, type, item->d_ino, read});
     }
     // In the order of the list, a save's file just before its description.
-    std::sort(found.begin(), found.end());
+    const std::vector<std::uint32_t> order = SortedOrder(found);
 
     // Links are followed with the whole path check; the rest is what readdir said.
     const auto kindOf = [&](const Found& item) -> unsigned char {
@@ -302,8 +517,8 @@ OnlineDatabase::List(const std::string& folder, bool descriptions, bool fileTime
         entry.name = item.File();
         entries.push_back(std::move(entry));
     };
-    for (std::size_t i = 0; i < found.size(); ++i) {
-        const Found& item = found[i];
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const Found& item = found[order[i]];
         if (item.ext == Found::kOther) {
             if (kindOf(item) == DT_DIR) {
                 addFolder(item);
@@ -312,9 +527,11 @@ OnlineDatabase::List(const std::string& folder, bool descriptions, bool fileTime
         }
         const Found* save = item.ext == Found::kSave ? &item : nullptr;
         const Found* text = item.ext == Found::kText ? &item : nullptr;
-        if (save != nullptr && i + 1 < found.size() && found[i + 1].ext == Found::kText &&
-            found[i + 1].name == item.name) {
-            text = &found[++i];
+        if (const Found* next = i + 1 < order.size() ? &found[order[i + 1]] : nullptr;
+            save != nullptr && next != nullptr && next->ext == Found::kText &&
+            next->name == item.name) {
+            text = next;
+            ++i;
         }
         const unsigned char saveKind =
             save != nullptr ? kindOf(*save) : static_cast<unsigned char>(DT_UNKNOWN);
@@ -349,12 +566,13 @@ OnlineDatabase::List(const std::string& folder, bool descriptions, bool fileTime
             }
         }
         if (descriptions && text != nullptr) {
-            wanted.push_back({entries.size(), text->type != DT_REG, text->inode});
+            wanted.push_back({entries.size(), text->type != DT_REG, text->inode, text->read});
         }
         entries.push_back(std::move(entry));
     }
+    std::deque<ReadText> readDuringScan = reads ? reads->Finish() : std::deque<ReadText>();
     if (!wanted.empty()) {
-        ReadDescriptions(*dir, folder, dirFd, entries, wanted);
+        ReadDescriptions(*dir, folder, dirFd, entries, wanted, std::move(known), readDuringScan);
     }
     closedir(stream);
     // The client sorts the same way; sending the order it wants saves it work.
@@ -367,22 +585,12 @@ OnlineDatabase::List(const std::string& folder, bool descriptions, bool fileTime
 
 void OnlineDatabase::ReadDescriptions(const fs::path& dir, const std::string& folder, int dirFd,
                                       std::vector<Entry>& entries,
-                                      const std::vector<WantedText>& wanted) const
+                                      const std::vector<WantedText>& wanted, KnownTexts known,
+                                      std::deque<ReadText>& readDuringScan) const
 {
-    // What this folder's descriptions said when it was last listed, in the
-    // list's order, with their files' stat: a big folder listed again after
-    // an upload reads none of them again. A file of the same inode is taken
-    // as unchanged for a minute, then its stat is compared, so an edit in
-    // place shows within the minute. Taken out while in use, so two
-    // listings of the folder never share it.
-    KnownTexts known;
-    {
-        std::lock_guard lock(m_textsMutex);
-        if (const auto it = m_texts.find(dir.string()); it != m_texts.end()) {
-            known = std::move(it->second);
-            m_texts.erase(it);
-        }
-    }
+    // A known description of the same inode is taken as unchanged for a
+    // minute, then its stamp is compared, so an edit in place shows within
+    // the minute.
     const auto now = std::chrono::steady_clock::now();
     std::vector<const KnownText*> before(wanted.size(), nullptr);
     for (std::size_t i = 0, k = 0; i < wanted.size() && k < known.size(); ++i) {
@@ -394,70 +602,57 @@ void OnlineDatabase::ReadDescriptions(const fs::path& dir, const std::string& fo
             before[i] = &known[k];
         }
     }
-    std::vector<std::optional<std::string>> texts(wanted.size()); // cleaned; nothing when unread
-    std::vector<struct stat> stats(wanted.size());
-    std::vector<std::chrono::steady_clock::time_point> checked(wanted.size(), now);
+    std::vector<std::size_t> unread; // not read during the scan
+    for (std::size_t i = 0; i < wanted.size(); ++i) {
+        if (wanted[i].read == std::string::npos) {
+            unread.push_back(i);
+        }
+    }
+    std::vector<ReadText> readNow(unread.size());
     // A link takes the whole path check and is never kept.
-    const auto readOne = [&](std::size_t i) {
-        const auto [index, link, inode] = wanted[i];
-        const std::string file = entries[index].name + ".txt";
-        if (const KnownText* kept = before[i]; kept != nullptr && !link) {
-            if (kept->info.st_ino == inode && now - kept->checked < std::chrono::minutes(1)) {
-                stats[i] = kept->info;
-                checked[i] = kept->checked;
-                texts[i] = kept->text;
+    const auto readOne = [&](std::size_t j) {
+        const std::size_t i = unread[j];
+        const WantedText& want = wanted[i];
+        ReadText& out = readNow[j];
+        out.checked = now;
+        const std::string file = entries[want.entry].name + ".txt";
+        struct stat info
+        {
+        };
+        if (const KnownText* kept = before[i]; kept != nullptr && !want.link) {
+            if (kept->stamp.inode == want.inode && now - kept->checked < std::chrono::minutes(1)) {
+                out = {kept->text, kept->stamp, kept->checked};
                 return;
             }
-            if (fstatat(dirFd, file.c_str(), &stats[i], AT_SYMLINK_NOFOLLOW) == 0 &&
-                SameFile(stats[i], kept->info)) {
-                texts[i] = kept->text;
+            if (fstatat(dirFd, file.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+                FileStamp::Of(info) == kept->stamp) {
+                out.text = kept->text;
+                out.stamp = kept->stamp;
                 return;
             }
         }
         const std::optional<std::string> raw =
-            link ? ReadFile(JoinPath(folder, file), kMaxDescriptionBytes)
-                 : ReadAt(dirFd, file, kMaxDescriptionBytes, &stats[i]);
+            want.link ? ReadFile(JoinPath(folder, file), kMaxDescriptionBytes)
+                      : ReadAt(dirFd, file, kMaxDescriptionBytes, &info);
         if (raw) {
-            texts[i] = CleanText(OneLine(*raw), kMaxDescriptionBytes);
+            out.text = CleanText(OneLine(*raw), kMaxDescriptionBytes);
+            out.stamp = FileStamp::Of(info);
         }
     };
     // Tens of thousands of small reads are shared among a few threads.
-    const std::size_t threads =
-        wanted.size() < 2048
-            ? 1
-            : std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, kMaxReaders);
-    std::atomic<std::size_t> next{0};
-    const auto work = [&] {
-        constexpr std::size_t kBatch = 64;
-        for (std::size_t from; (from = next.fetch_add(kBatch)) < wanted.size();) {
-            for (std::size_t i = from; i < std::min(from + kBatch, wanted.size()); ++i) {
-                readOne(i);
-            }
-        }
-    };
-    std::vector<std::thread> helpers;
-    try {
-        while (helpers.size() + 1 < threads) {
-            helpers.emplace_back(work);
-        }
-    } catch (const std::system_error&) {
-        // No thread to spare: this one reads what the others would have.
-    }
-    work();
-    for (std::thread& helper : helpers) {
-        helper.join();
-    }
+    ParallelFor(unread.size(), 64, unread.size() < kThreadsFrom ? 1 : kMaxReaders, readOne);
     KnownTexts fresh;
     fresh.reserve(wanted.size());
-    for (std::size_t i = 0; i < wanted.size(); ++i) {
-        const auto [index, link, inode] = wanted[i];
-        if (!texts[i]) {
+    for (std::size_t i = 0, j = 0; i < wanted.size(); ++i) {
+        const WantedText& want = wanted[i];
+        ReadText& got = want.read != std::string::npos ? readDuringScan[want.read] : readNow[j++];
+        if (!got.text) {
             continue;
         }
-        if (!link) {
-            fresh.push_back({entries[index].name, stats[i], *texts[i], checked[i]});
+        if (!want.link) {
+            fresh.push_back({entries[want.entry].name, got.stamp, *got.text, got.checked});
         }
-        entries[index].description = std::move(*texts[i]);
+        entries[want.entry].description = std::move(*got.text);
     }
     std::lock_guard lock(m_textsMutex);
     std::size_t total = fresh.size();
@@ -498,13 +693,46 @@ std::string ServerLinks::List(const std::string& folder) const
 
 std::string ServerLinks::Detail(const std::string& save) const
 {
-    return m_base + "/tolvar_save.asp?save=" + EncodeQueryValue(save);
+    std::string url;
+    AppendDetail(url, save);
+    return url;
+}
+
+void ServerLinks::AppendDetail(std::string& out, const std::string& save) const
+{
+    out.append(m_base).append("/tolvar_save.asp?save=");
+    AppendQueryValue(out, save);
 }
 
 std::string ServerLinks::Download(const std::string& saveFile) const
 {
     return m_base + "/saves/" + EncodeDownloadPath(saveFile);
 }
+
+namespace {
+
+void WriteListEntry(std::string& doc, const std::string& folder, const OnlineDatabase::Entry& entry,
+                    const DocumentLinks& links)
+{
+    const std::string relative = JoinPath(folder, entry.name);
+    if (entry.folder) {
+        doc.append("  <folder>\r\n    <name>")
+            .append(EncodeDisplayValue(entry.name))
+            .append("</name>\r\n    <url>")
+            .append(links.List(relative))
+            .append("</url>\r\n  </folder>\r\n");
+    } else {
+        doc.append("  <save>\r\n    <name>");
+        AppendDisplayValue(doc, entry.name);
+        doc.append("</name>\r\n    <description>");
+        AppendDisplayValue(doc, entry.description);
+        doc.append("</description>\r\n    <url>");
+        links.AppendDetail(doc, relative);
+        doc.append("</url>\r\n  </save>\r\n");
+    }
+}
+
+} // namespace
 
 std::optional<std::string> OnlineDatabase::ListDocument(const std::string& folder,
                                                         const std::string& base) const
@@ -529,26 +757,29 @@ std::optional<std::string> OnlineDatabase::ListDocument(const std::string& folde
         return std::string("<result></result>");
     }
     // Indented so that every closing tag has text before it: some readers
-    // lose the siblings that follow a closing tag written flush.
-    std::string doc = "<result>\r\n";
-    doc.reserve(entries->size() * 200);
-    for (const Entry& entry : *entries) {
-        const std::string relative = JoinPath(folder, entry.name);
-        if (entry.folder) {
-            doc.append("  <folder>\r\n    <name>")
-                .append(EncodeDisplayValue(entry.name))
-                .append("</name>\r\n    <url>")
-                .append(links.List(relative))
-                .append("</url>\r\n  </folder>\r\n");
-        } else {
-            doc.append("  <save>\r\n    <name>")
-                .append(EncodeDisplayValue(entry.name))
-                .append("</name>\r\n    <description>")
-                .append(EncodeDisplayValue(entry.description))
-                .append("</description>\r\n    <url>")
-                .append(links.Detail(relative))
-                .append("</url>\r\n  </save>\r\n");
+    // lose the siblings that follow a closing tag written flush. A big
+    // folder's is written in pieces on a few threads.
+    constexpr std::size_t kPiece = 1024;
+    std::vector<std::string> pieces((entries->size() + kPiece - 1) / kPiece);
+    ParallelFor(pieces.size(), 1, kMaxReaders, [&](std::size_t k) {
+        const auto from = entries->begin() + static_cast<std::ptrdiff_t>(k * kPiece);
+        const auto to = entries->begin() +
+                        static_cast<std::ptrdiff_t>(std::min((k + 1) * kPiece, entries->size()));
+        std::string& piece = pieces[k];
+        piece.reserve(kPiece * 200);
+        for (const Entry& entry : std::span(from, to)) {
+            WriteListEntry(piece, folder, entry, links);
         }
+    });
+    std::size_t size = 0;
+    for (const std::string& piece : pieces) {
+        size += piece.size();
+    }
+    std::string doc;
+    doc.reserve(size + 32);
+    doc += "<result>\r\n";
+    for (const std::string& piece : pieces) {
+        doc += piece;
     }
     doc += "</result>\r\n";
     return doc;

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <mutex>
 #include <optional>
@@ -22,6 +23,11 @@ public:
     virtual std::string List(const std::string& folder) const = 0;
     virtual std::string Detail(const std::string& save) const = 0;
     virtual std::string Download(const std::string& saveFile) const = 0;
+    // Detail, written onto the end of out.
+    virtual void AppendDetail(std::string& out, const std::string& save) const
+    {
+        out += Detail(save);
+    }
 };
 
 // The addresses this server answers; base is "http://host:port".
@@ -32,6 +38,7 @@ public:
     std::string List(const std::string& folder) const override;
     std::string Detail(const std::string& save) const override;
     std::string Download(const std::string& saveFile) const override;
+    void AppendDetail(std::string& out, const std::string& save) const override;
 
 private:
     std::string m_base;
@@ -42,6 +49,19 @@ private:
 // list is (the address the files are served from).
 std::string SettingsPage(const DocumentLinks& links, const std::string& uploadBase,
                          const std::string& filesBase);
+
+// What tells a file edited or replaced from the one seen before.
+struct FileStamp
+{
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    timespec changed{};
+
+    static FileStamp Of(const struct stat& info);
+    bool operator==(const FileStamp& other) const;
+};
 
 // An online database kept as a folder tree: every folder is a folder of the
 // database, every "NAME.tvd" a save named NAME, "NAME.txt" its description,
@@ -130,23 +150,30 @@ private:
     static std::optional<std::string> ReadAt(int dirFd, const std::string& name,
                                              std::uint64_t maxBytes,
                                              struct stat* fileInfo = nullptr);
+    struct ReadText
+    {
+        std::optional<std::string> text; // cleaned; nothing when it could not be read
+        FileStamp stamp;
+        std::chrono::steady_clock::time_point checked; // when its stamp was last compared
+    };
+    struct KnownText
+    {
+        std::string name; // the save's
+        FileStamp stamp;
+        std::string text;
+        std::chrono::steady_clock::time_point checked;
+    };
+    using KnownTexts = std::vector<KnownText>; // in the list's order
     struct WantedText
     {
         std::size_t entry; // the entry whose description it is
         bool link;         // the description is a link, or not a regular file
         ino_t inode;       // as the folder names it
+        std::size_t read;  // its number among the texts read during the scan, or npos
     };
     void ReadDescriptions(const std::filesystem::path& dir, const std::string& folder, int dirFd,
-                          std::vector<Entry>& entries, const std::vector<WantedText>& wanted) const;
-
-    struct KnownText
-    {
-        std::string name; // the save's
-        struct stat info;
-        std::string text;
-        std::chrono::steady_clock::time_point checked; // when its stat was last compared
-    };
-    using KnownTexts = std::vector<KnownText>; // in the list's order
+                          std::vector<Entry>& entries, const std::vector<WantedText>& wanted,
+                          KnownTexts known, std::deque<ReadText>& readDuringScan) const;
 
     std::filesystem::path m_root;
     std::mutex m_uploadMutex;

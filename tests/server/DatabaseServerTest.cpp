@@ -1,4 +1,5 @@
 #include "server/DatabaseServer.h"
+#include "platform/base/TextCompare.h"
 #include "platform/net/InternetSession.h"
 #include "saveformat/SaveFormat.h"
 #include "server/SampleDatabase.h"
@@ -15,6 +16,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <thread>
@@ -416,7 +418,7 @@ std::string Gunzip(const std::string& packed)
 {
     z_stream z{};
     inflateInit2(&z, 15 + 16);
-    std::string out(1 << 20, '\0');
+    std::string out(16 << 20, '\0');
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.data()));
     z.avail_in = static_cast<uInt>(packed.size());
     z.next_out = reinterpret_cast<Bytef*>(out.data());
@@ -427,8 +429,43 @@ std::string Gunzip(const std::string& packed)
     return result == Z_STREAM_END ? out : "not gzip";
 }
 
+// A big folder's list is built by several threads and kept gzipped: each
+// save still has its own description, and the client unpacks it whole.
 TEST_F(Server, GzipsXmlDocumentsForClientsThatAcceptItAndNothingElse)
 {
+    // Names that differ only late or only in case, every other one with
+    // its save's file; each description names its save.
+    constexpr int kBig = 2000; // a list of some 300 KB
+    fs::create_directory(dir.Path() / "Big");
+    for (int i = 0; i < kBig; ++i) {
+        const std::string name = i % 4 < 2 ? "Save " + std::to_string(i)
+                                 : i % 4 == 2
+                                     ? "A long name shared by many saves " + std::to_string(i)
+                                     : "a LONG name shared by many saves " + std::to_string(i - 1);
+        if (i % 2 == 0) {
+            Write(dir.Path() / "Big" / (name + ".tvd"), "x");
+        }
+        Write(dir.Path() / "Big" / (name + ".txt"), "About " + name);
+    }
+    fs::create_symlink(dir.Path() / "Big" / "Save 5.txt", dir.Path() / "Big" / "Linked.txt");
+    const std::string bigList = Get(Url("/tolvar_list.asp?folder=Big"));
+    std::vector<std::string> names;
+    int described = 0;
+    for (std::size_t at = 0; (at = bigList.find("<name>", at)) != std::string::npos; ++at) {
+        const std::string entry = bigList.substr(at, 300);
+        names.push_back(Replaced(Between(entry, "<name>", "</name>"), "+", " "));
+        described += Between(entry, "<description>", "</description>") ==
+                     Replaced("About " + names.back(), " ", "+");
+    }
+    EXPECT_EQ(described, kBig);
+    EXPECT_EQ(names.size(), kBig + 1u) << "each save once, and the link";
+    EXPECT_TRUE(std::is_sorted(names.begin(), names.end(), [](const auto& a, const auto& b) {
+        const int order = CompareNoCase(a, b);
+        return order != 0 ? order < 0 : a < b;
+    }));
+    EXPECT_NE(bigList.find("<name>Linked</name>\r\n    <description>About+Save+5</description>"),
+              std::string::npos);
+
     struct Case
     {
         std::string target;
@@ -440,6 +477,8 @@ TEST_F(Server, GzipsXmlDocumentsForClientsThatAcceptItAndNothingElse)
              {list, "gzip, deflate", true},
              {list, "", false},
              {list, "gzip;q=0", false},
+             {"/tolvar_list.asp?folder=Big", "gzip", true},
+             {"/tolvar_list.asp?folder=Big", "", false},
              {"/tolvar_save.asp?save=Role%20Playing/Quest%20Ep.1", "br, GZIP", true},
              {"/saves/Role+Playing/Quest+Ep%2E1%2Etvd", "gzip", false},
              {"/codelist.bin", "gzip", false},
