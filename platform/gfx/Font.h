@@ -33,9 +33,9 @@ public:
     static std::shared_ptr<const Font> Default();
     // The program's label font: Arial, 8.5 points, bold.
     static std::shared_ptr<const Font> Label();
-    // Reads fontconfig's set-up and the label and default fonts on a thread
-    // of its own, beside the program's start; their first use waits for it
-    // only if it is not done yet.
+    // Loads the label and default fonts on a thread of its own, beside the
+    // program's start (from the remembered files, else through fontconfig);
+    // their first use waits for it only if it is not done yet.
     static void LoadInBackground();
     // Keeps fontconfig's answers in `file` between starts, so that a start
     // whose font set-up is unchanged loads its faces without it. Call
