@@ -132,8 +132,7 @@ void CLocalTree::ListLaterEntries()
     for (std::size_t i = 0; i < m_locations.LocationCount(); ++i) {
         DriveLocation* location = m_locations.LocationAt(i);
         if (location->m_entriesLater) {
-            m_locations.Rescan(location);
-            ShowLocation(location, false);
+            ListEntries(location);
         }
     }
 }
@@ -151,8 +150,7 @@ bool CLocalTree::Expand(TreeItem* item, ExpandCode code)
     // Opened before its saves were read: they are read now.
     DriveLocation* location = m_locations.LocationById(item);
     if (location != nullptr && location->m_entriesLater && code != TVE_COLLAPSE) {
-        m_locations.Rescan(location);
-        ShowLocation(location, false);
+        ListEntries(location);
     }
     return CFileTree::Expand(item, code);
 }
@@ -381,9 +379,14 @@ void CLocalTree::RefreshLocation(CatalogueItem* record)
         return;
     }
     EnableWindow(false);
+    ListEntries(location);
+    EnableWindow(true);
+}
+
+void CLocalTree::ListEntries(DriveLocation* location)
+{
     m_locations.Rescan(location);
     ShowLocation(location, false);
-    EnableWindow(true);
 }
 
 // Format: the location's menu (UI thread) asks, checks that the volume at

@@ -114,6 +114,8 @@ private:
     };
 
     void RefreshLocation(CatalogueItem* record);
+    // Reads the location's folder again and shows what it holds.
+    void ListEntries(DriveLocation* location);
     void StartCodeListJob(bool allDrives, std::vector<CodeListJob::Destination> destinations);
     void FormatDrive(CatalogueItem* record);
     void SafelyRemove(CatalogueItem* record);

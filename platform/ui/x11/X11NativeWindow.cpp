@@ -194,14 +194,13 @@ public:
         }
         if (m_backend.m_shm && EnsureShm(frame.Width(), frame.Height())) {
             // A frame painted in the image itself is there already.
-            for (int y = frame.Data() == reinterpret_cast<const gfx::Color*>(m_shmImage->data)
-                             ? r.bottom
-                             : r.top;
-                 y < r.bottom; ++y) {
-                std::memcpy(m_shmImage->data +
-                                static_cast<std::ptrdiff_t>(y) * m_shmImage->bytes_per_line +
-                                r.left * 4,
-                            frame.Row(y) + r.left, static_cast<std::size_t>(r.Width()) * 4);
+            if (frame.Data() != reinterpret_cast<const gfx::Color*>(m_shmImage->data)) {
+                for (int y = r.top; y < r.bottom; ++y) {
+                    std::memcpy(m_shmImage->data +
+                                    static_cast<std::ptrdiff_t>(y) * m_shmImage->bytes_per_line +
+                                    r.left * 4,
+                                frame.Row(y) + r.left, static_cast<std::size_t>(r.Width()) * 4);
+                }
             }
             XShmPutImage(m_display, m_id, m_gc, m_shmImage, r.left, r.top, r.left, r.top,
                          static_cast<unsigned>(r.Width()), static_cast<unsigned>(r.Height()),
