@@ -48,7 +48,14 @@ void ServerSettings::SetPageAddress(std::string address)
 
 ServerSettings::~ServerSettings()
 {
-    Release(); // a load still held waits no longer
+    // A load still held is dropped: the program is ending, and a fetch
+    // begun now would outlive the libraries it uses.
+    {
+        std::lock_guard lock(m_mutex);
+        m_dropHeld = m_held;
+        m_held = false;
+    }
+    m_loadEnded.notify_all();
     if (m_loader.joinable()) {
         m_loader.join();
     }
@@ -97,13 +104,17 @@ void ServerSettings::StartLoad(std::function<void(const std::string&)> tell, boo
     m_loading = true;
     m_held = held;
     m_loader = std::thread([this, tell = std::move(tell)] {
+        bool dropped = false;
         {
             std::unique_lock waiting(m_mutex);
             m_loadEnded.wait_for(waiting, std::chrono::seconds(3), [this] { return !m_held; });
             m_held = false;
+            dropped = m_dropHeld;
         }
         std::string message;
-        Fetch(message);
+        if (!dropped) {
+            Fetch(message);
+        }
         if (!message.empty() && tell) {
             tell(message);
         }

@@ -60,6 +60,7 @@ private:
     mutable std::condition_variable m_loadEnded;
     bool m_loading = false;      // a StartLoad is under way
     mutable bool m_held = false; // and waits for Release or a getter
+    bool m_dropHeld = false;     // the store went while the load was held
     std::thread m_loader;
     bool m_loaded = false;
     std::string m_pageAddress;
