@@ -19,6 +19,7 @@
 #include <cstring>
 
 #if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
 #include <immintrin.h>
 #define TOLVAR_HAVE_CLMUL 1
 #endif
@@ -222,18 +223,46 @@ TOLVAR_WIDE_CLMUL_TARGET std::uint32_t UpdateWideClmul(std::uint32_t crc, const 
     return FinishClmul(x, p, length);
 }
 
+// The processor is asked on the first CRC, not by a constructor at load:
+// each question traps to the hypervisor of a virtual machine, and the
+// program's start has no CRC to make.
+struct CpuFeatures
+{
+    bool clmul = false;
+    bool wideClmul = false;
+};
+
+__attribute__((target("xsave"))) CpuFeatures AskCpu()
+{
+    CpuFeatures features;
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0) {
+        return features;
+    }
+    features.clmul = (ecx & bit_PCLMUL) != 0 && (ecx & bit_SSE4_1) != 0;
+    // The 512-bit registers are usable only where the system saves them.
+    const bool saved = (ecx & bit_OSXSAVE) != 0 && (_xgetbv(0) & 0xE6) == 0xE6;
+    if (saved && __get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) != 0) {
+        features.wideClmul = features.clmul && (ebx & bit_AVX512F) != 0 &&
+                             (ebx & bit_AVX512VL) != 0 && (ecx & bit_VPCLMULQDQ) != 0;
+    }
+    return features;
+}
+
+const CpuFeatures& Cpu()
+{
+    static const CpuFeatures features = AskCpu();
+    return features;
+}
+
 bool HasWideClmul()
 {
-    static const bool has =
-        __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
-        __builtin_cpu_supports("vpclmulqdq") && __builtin_cpu_supports("pclmul");
-    return has;
+    return Cpu().wideClmul;
 }
 
 bool HasClmul()
 {
-    static const bool has = __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1");
-    return has;
+    return Cpu().clmul;
 }
 
 #endif
