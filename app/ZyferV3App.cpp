@@ -8,6 +8,7 @@
 #include "platform/base/MessageBox.h"
 #include "platform/base/UiThread.h"
 #include "platform/fs/Path.h"
+#include "platform/fs/VolumeTable.h"
 #include "platform/gfx/Font.h"
 #include "platform/net/SocketInit.h"
 #include "platform/shell/AppInstance.h"
@@ -104,18 +105,25 @@ bool CZyferV3App::InitInstance()
         ChooseCacheFolder(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME")) + "/fonts");
     gfx::Font::LoadInBackground();
 
+    // The drives' table is read beside the display's set-up: the first
+    // frame lists the drives.
+    std::jthread volumes([] { fs::VolumeTable::Global(); });
+
     // A second start hands its files to the first and ends: two instances
     // would watch the same drives and write the same folders. The bus is
-    // asked while the display is opened beside it; nothing else is done
-    // until it answers.
+    // asked while the display is opened and the window's controls are made;
+    // the window waits for its answer before it touches a drive or folder
+    // (SetMayAct below).
     shell::AppInstance::Role role = shell::AppInstance::Role::Alone;
     std::unique_ptr<shell::AppInstance> instance;
     std::jthread claiming(
         [&] { instance = shell::AppInstance::Claim(kApplicationId, files, role); });
     auto backend = ui::CreateBackend(ui::BackendKind::X11);
-    claiming.join();
-    if (role == shell::AppInstance::Role::Handed) {
-        return false;
+    if (!backend) {
+        claiming.join();
+        if (role == shell::AppInstance::Role::Handed) {
+            return false;
+        }
     }
 
     std::srand(static_cast<unsigned>(std::time(nullptr)));
@@ -174,20 +182,30 @@ bool CZyferV3App::InitInstance()
     {
         CZyferV3Dlg dialog;
         MarkStartupStep("skin pictures");
-        // Both run once the window is up, in its loop.
-        if (!files.empty()) {
-            ui::PostTask([&dialog, files] { dialog.OpenSaves(files); });
-        }
-        if (instance) {
-            instance->Serve([&dialog](const std::vector<std::string>& handed) {
-                if (dialog.IsWindow()) {
-                    dialog.OpenSaves(handed);
-                }
-            });
-        }
+        dialog.SetMayAct([&] {
+            claiming.join();
+            if (role == shell::AppInstance::Role::Handed) {
+                return false;
+            }
+            // Both run once the window is up, in its loop.
+            if (!files.empty()) {
+                ui::PostTask([&dialog, files] { dialog.OpenSaves(files); });
+            }
+            if (instance) {
+                instance->Serve([&dialog](const std::vector<std::string>& handed) {
+                    if (dialog.IsWindow()) {
+                        dialog.OpenSaves(handed);
+                    }
+                });
+            }
+            return true;
+        });
         g_mainDialog = &dialog;
         dialog.DoModal();
         g_mainDialog = nullptr;
+        if (claiming.joinable()) { // a window that never came so far
+            claiming.join();
+        }
         // No more hand-overs once the window is gone.
         instance.reset();
     }

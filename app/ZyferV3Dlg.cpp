@@ -163,6 +163,10 @@ bool CZyferV3Dlg::OnInitDialog()
     SetWindowRgn(gfx::Region::RoundRect(GetClientRect(), 40, 40), false);
 
     MarkStartupStep("controls");
+    if (m_mayAct && !m_mayAct()) {
+        EndDialog(0);
+        return false;
+    }
     m_trayIcon.SetNotificationWnd(Handle(), WM_TRAY_NOTIFY);
     m_trayIcon.SetIcon(kTrayPictureId);
     m_hidden = false;

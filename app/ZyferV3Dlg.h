@@ -22,6 +22,7 @@
 #include "widgets/SkinScrollBar.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -122,6 +123,9 @@ public:
     void NoticeIfAway(const std::string& text) override;
     // Whether the Local Tree lists a file of a location (folder as named).
     bool IsListed(const std::string& folder, const std::string& fileName) const;
+    // Asked once the controls are made, before the window touches drives,
+    // folders or the tray: false ends it unseen (another instance runs).
+    void SetMayAct(std::function<bool()> mayAct) { m_mayAct = std::move(mayAct); }
 
 protected:
     // The trees, each built over its scroll bar; the Local and Online Trees
@@ -222,6 +226,7 @@ private:
     UploadJob m_uploadJob;
     std::unique_ptr<shell::DesktopNotifier> m_notifier; // made when first needed
     bool m_painted = false;
+    std::function<bool()> m_mayAct;
     // Last, so they stop (and their threads post nothing more) first.
     std::unique_ptr<shell::TrashWatcher> m_trashWatcher;
     std::unique_ptr<fs::VolumeWatcher> m_volumeWatcher;

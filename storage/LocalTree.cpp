@@ -63,23 +63,6 @@ CLocalTree::CLocalTree(CSkinScrollBar* scrollBar, LocalTreeHost* host,
     m_locations.SetProgramFolder(programFolder);
     fs::CreateDirectory((programFolder + "\\Saves").c_str());
     fs::CreateDirectory((programFolder + "\\Temp").c_str());
-    // Temp holds only the upload's copies of saves; a killed run may have
-    // left some, with the file layer's own temporaries.
-    const std::string temp = programFolder + "\\Temp\\";
-    RemoveLeftTemporaries(temp);
-    fs::FindFile search;
-    std::vector<std::string> copies;
-    if (search.First((temp + "*.tvd").c_str())) {
-        do {
-            if (!search.IsDirectory()) {
-                copies.push_back(temp + search.FileName());
-            }
-        } while (search.Next());
-    }
-    search.Close();
-    for (const std::string& copy : copies) {
-        fs::DeleteFile(copy.c_str());
-    }
 }
 
 CLocalTree::~CLocalTree()
@@ -106,6 +89,23 @@ void CLocalTree::WaitForJobs()
 
 void CLocalTree::FillTree(bool entriesLater)
 {
+    // Temp holds only the upload's copies of saves; a killed run may have
+    // left some, with the file layer's own temporaries.
+    const std::string temp = m_programFolder + "\\Temp\\";
+    RemoveLeftTemporaries(temp);
+    fs::FindFile search;
+    std::vector<std::string> copies;
+    if (search.First((temp + "*.tvd").c_str())) {
+        do {
+            if (!search.IsDirectory()) {
+                copies.push_back(temp + search.FileName());
+            }
+        } while (search.Next());
+    }
+    search.Close();
+    for (const std::string& copy : copies) {
+        fs::DeleteFile(copy.c_str());
+    }
     m_mainTarget.m_handle = MainWindowHandle();
     m_locations.SetMainWindow(&m_mainTarget);
     m_locations.DiscoverDrives(entriesLater);

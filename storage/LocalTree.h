@@ -64,7 +64,8 @@ public:
     // The remover of Safely Remove; the system's UDisks2 unless a test sets one.
     void SetDriveRemover(shell::DriveRemover* remover) { m_remover = remover; }
 
-    // With entriesLater, the drives are listed without reading their saves,
+    // Clears what a killed run left in Temp, then lists the locations. With
+    // entriesLater, the drives are listed without reading their saves,
     // which ListLaterEntries does (the first frame shows them collapsed).
     void FillTree(bool entriesLater = false);
     void ListLaterEntries();

@@ -90,10 +90,14 @@ protected:
 
     // The program with the test's bus and folders; no --settings, so the
     // address comes from the configuration file.
-    std::unique_ptr<DisplayProcess> Start(const std::vector<std::string>& files = {})
+    // With busInRuntimeDir, the bus is found as a systemd session offers it,
+    // by its socket in XDG_RUNTIME_DIR, without an address.
+    std::unique_ptr<DisplayProcess> Start(const std::vector<std::string>& files = {},
+                                          bool busInRuntimeDir = false)
     {
         std::vector<std::string> args = {"env",
-                                         "DBUS_SESSION_BUS_ADDRESS=" + address,
+                                         busInRuntimeDir ? "XDG_RUNTIME_DIR=" + dir.Path().string()
+                                                         : "DBUS_SESSION_BUS_ADDRESS=" + address,
                                          "XDG_DATA_HOME=" + (dir / "data").string(),
                                          "XDG_CACHE_HOME=" + (dir / "cache").string(),
                                          "XDG_CONFIG_HOME=" + (dir / "config").string(),
@@ -162,7 +166,7 @@ TEST_F(DesktopX11Test, ASecondStartHandsItsSavesToTheRunningOne)
     const fsys::path save = dir / "in" / "Desert Rally Stage 5.tvd";
     fsys::create_directories(save.parent_path());
     fsys::copy_file(dir / "db/Racing/Desert Rally Stage 5.tvd", save);
-    auto second = Start({save.string()});
+    auto second = Start({save.string()}, true);
     EXPECT_EQ(second->WaitForExit(15s), 0) << "the second start did not end";
     const fsys::path arrived = dir / "data/tolvar/Saves" / save.filename();
     ASSERT_TRUE(Eventually([&] { return fsys::exists(arrived); }))
