@@ -637,8 +637,13 @@ void Font::CheckRememberedMatches()
 void Font::LoadInBackground()
 {
     std::thread([] {
-        // Measuring loads them.
-        Label()->AtScale(DeviceScale()).Ascent();
+        // Measuring loads them; measuring the printable ASCII letters also
+        // renders them, which the first frame's labels would do otherwise.
+        std::string printable;
+        for (char c = ' '; c <= '~'; ++c) {
+            printable += c;
+        }
+        Label()->AtScale(DeviceScale()).TextExtent(printable);
         Default()->AtScale(DeviceScale()).Ascent();
     }).detach();
 }

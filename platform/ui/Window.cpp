@@ -302,11 +302,14 @@ bool Window::ShowWindow(ShowCommand command)
     NotifyAccess(*this, show ? AccessibleEvent::Shown : AccessibleEvent::Hidden);
     if (m_parent == nullptr) {
         if (TopLevelState* state = SystemImpl().StateOf(this); state && state->native) {
+            state->native->SetVisible(show);
+            // Painted and put just after the map, which the server takes
+            // first: the frame is on the screen without waiting for the
+            // exposure event, which repaints only if the map was held back.
             if (show) {
                 Invalidate();
                 PaintTopLevelNow(*this);
             }
-            state->native->SetVisible(show);
             if (show && m_iconic) {
                 state->native->Minimize();
             }
