@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <latch>
 #include <system_error>
 #include <thread>
 #include <unistd.h>
@@ -100,24 +101,31 @@ bool CZyferV3App::InitInstance()
     // Held back before any thread starts, so that every thread leaves them
     // to the loop (WatchEndSignals below).
     ui::BlockEndSignals();
-    // The fonts first: the window's controls measure their text with them.
+    // Beside the display's set-up: the fonts the controls measure with, the
+    // drives' table the first frame lists, and the bus's answer whether
+    // another instance runs (a second start hands its files to the first and
+    // ends: two instances would watch the same drives and write the same
+    // folders). The window waits for that answer only before it touches a
+    // drive or folder (SetMayAct below). The threads are all made before any
+    // of them loads a library: while dlopen runs, making a thread waits.
     gfx::Font::RememberMatchesIn(
         ChooseCacheFolder(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME")) + "/fonts");
-    gfx::Font::LoadInBackground();
-
-    // The drives' table is read beside the display's set-up: the first
-    // frame lists the drives.
-    std::jthread volumes([] { fs::VolumeTable::Global(); });
-
-    // A second start hands its files to the first and ends: two instances
-    // would watch the same drives and write the same folders. The bus is
-    // asked while the display is opened and the window's controls are made;
-    // the window waits for its answer before it touches a drive or folder
-    // (SetMayAct below).
     shell::AppInstance::Role role = shell::AppInstance::Role::Alone;
     std::unique_ptr<shell::AppInstance> instance;
-    std::jthread claiming(
-        [&] { instance = shell::AppInstance::Claim(kApplicationId, files, role); });
+    std::latch made(1);
+    std::jthread fonts([&made] {
+        made.wait();
+        gfx::Font::LoadCommon();
+    });
+    std::jthread volumes([&made] {
+        made.wait();
+        fs::VolumeTable::Global();
+    });
+    std::jthread claiming([&] {
+        made.wait();
+        instance = shell::AppInstance::Claim(kApplicationId, files, role);
+    });
+    made.count_down();
     auto backend = ui::CreateBackend(ui::BackendKind::X11);
     if (!backend) {
         claiming.join();

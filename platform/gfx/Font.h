@@ -33,10 +33,11 @@ public:
     static std::shared_ptr<const Font> Default();
     // The program's label font: Arial, 8.5 points, bold.
     static std::shared_ptr<const Font> Label();
-    // Loads the label and default fonts on a thread of its own, beside the
-    // program's start (from the remembered files, else through fontconfig);
-    // their first use waits for it only if it is not done yet.
-    static void LoadInBackground();
+    // Loads the label and default fonts and renders the label's printable
+    // ASCII letters (from the remembered files, else through fontconfig).
+    // Called on a thread beside the program's start, their first use waits
+    // for it only if it is not done yet.
+    static void LoadCommon();
     // Keeps fontconfig's answers in `file` between starts, so that a start
     // whose font set-up is unchanged loads its faces without it. Call
     // before the first font is used.

@@ -634,18 +634,16 @@ void Font::CheckRememberedMatches()
     }).detach();
 }
 
-void Font::LoadInBackground()
+void Font::LoadCommon()
 {
-    std::thread([] {
-        // Measuring loads them; measuring the printable ASCII letters also
-        // renders them, which the first frame's labels would do otherwise.
-        std::string printable;
-        for (char c = ' '; c <= '~'; ++c) {
-            printable += c;
-        }
-        Label()->AtScale(DeviceScale()).TextExtent(printable);
-        Default()->AtScale(DeviceScale()).Ascent();
-    }).detach();
+    // Measuring loads them; measuring the printable ASCII letters also
+    // renders them, which the first frame's labels would do otherwise.
+    std::string printable;
+    for (char c = ' '; c <= '~'; ++c) {
+        printable += c;
+    }
+    Label()->AtScale(DeviceScale()).TextExtent(printable);
+    Default()->AtScale(DeviceScale()).Ascent();
 }
 
 } // namespace tolvar::gfx

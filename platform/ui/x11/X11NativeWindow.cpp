@@ -29,6 +29,9 @@ namespace tolvar::ui {
 
 bool g_x11Error = false;
 
+// Shared images from this size on have their pages made on a thread.
+constexpr std::size_t kPopulateFrom = 256 * 1024;
+
 class X11NativeWindow final : public NativeWindow
 {
 public:
@@ -280,13 +283,16 @@ private:
             return false;
         }
         m_shmInfo.shmaddr = m_shmImage->data = static_cast<char*>(attached);
-        // Its pages all at once, on another core: faulted in one by one on
-        // the first copy, they took longer than painting the frame.
-        m_populating = std::thread(
-            [start = m_shmInfo.shmaddr,
-             length = static_cast<std::size_t>(m_shmImage->bytes_per_line) * m_shmImage->height] {
+        // A big image's pages all at once, on another core: faulted in one
+        // by one on the first copy, they took longer than painting the frame.
+        // A menu's or a tip's few are not worth a thread.
+        const std::size_t length =
+            static_cast<std::size_t>(m_shmImage->bytes_per_line) * m_shmImage->height;
+        if (length >= kPopulateFrom) {
+            m_populating = std::thread([start = m_shmInfo.shmaddr, length] {
                 madvise(start, length, MADV_POPULATE_WRITE);
             });
+        }
         m_shmInfo.readOnly = False;
         g_x11Error = false;
         XShmAttach(m_display, &m_shmInfo);
@@ -294,7 +300,9 @@ private:
         // Marked for removal now, so the segment goes when both sides detach.
         shmctl(m_shmInfo.shmid, IPC_RMID, nullptr);
         if (g_x11Error) {
-            m_populating.join();
+            if (m_populating.joinable()) {
+                m_populating.join();
+            }
             shmdt(m_shmInfo.shmaddr);
             m_shmImage->data = nullptr;
             XDestroyImage(m_shmImage);
