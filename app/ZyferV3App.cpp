@@ -115,7 +115,10 @@ bool CZyferV3App::InitInstance()
     std::latch made(1);
     std::jthread fonts([&made] {
         made.wait();
-        gfx::Font::LoadCommon();
+        // The letters of the first frame's fixed labels, and those FAT
+        // volume labels are made of.
+        gfx::Font::LoadCommon("PC Databases Saves Trash Online Database "
+                              "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789");
     });
     std::jthread volumes([&made] {
         made.wait();

@@ -33,11 +33,11 @@ public:
     static std::shared_ptr<const Font> Default();
     // The program's label font: Arial, 8.5 points, bold.
     static std::shared_ptr<const Font> Label();
-    // Loads the label and default fonts and renders the label's printable
-    // ASCII letters (from the remembered files, else through fontconfig).
+    // Loads the label and default fonts (from the remembered files, else
+    // through fontconfig) and renders the label font's letters of `shown`.
     // Called on a thread beside the program's start, their first use waits
     // for it only if it is not done yet.
-    static void LoadCommon();
+    static void LoadCommon(std::string_view shown);
     // Keeps fontconfig's answers in `file` between starts, so that a start
     // whose font set-up is unchanged loads its faces without it. Call
     // before the first font is used.

@@ -634,15 +634,10 @@ void Font::CheckRememberedMatches()
     }).detach();
 }
 
-void Font::LoadCommon()
+void Font::LoadCommon(std::string_view shown)
 {
-    // Measuring loads them; measuring the printable ASCII letters also
-    // renders them, which the first frame's labels would do otherwise.
-    std::string printable;
-    for (char c = ' '; c <= '~'; ++c) {
-        printable += c;
-    }
-    Label()->AtScale(DeviceScale()).TextExtent(printable);
+    // Measuring loads them and renders the letters measured.
+    Label()->AtScale(DeviceScale()).TextExtent(shown);
     Default()->AtScale(DeviceScale()).Ascent();
 }
 
