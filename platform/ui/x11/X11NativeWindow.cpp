@@ -38,7 +38,8 @@ public:
     // Rectangles come in layout pixels and go to the server at the device
     // scale, the frame already being drawn at it.
     X11NativeWindow(X11Backend& backend, WindowHandle handle, const Rect& layout, TopLevelKind kind)
-        : m_backend(backend), m_display(backend.m_display), m_scale(gfx::DeviceScale())
+        : m_backend(backend), m_display(backend.m_display), m_scale(gfx::DeviceScale()),
+          m_shared(kind == TopLevelKind::Normal)
     {
         const Rect screen = layout.Scaled(m_scale);
         m_size = {std::max(screen.Width(), 1), std::max(screen.Height(), 1)};
@@ -196,7 +197,7 @@ public:
         if (r.IsEmpty() || !m_mapped) {
             return false;
         }
-        if (m_backend.m_shm && EnsureShm(frame.Width(), frame.Height())) {
+        if (m_shared && m_backend.m_shm && EnsureShm(frame.Width(), frame.Height())) {
             // A frame painted in the image itself is there already.
             if (frame.Data() != reinterpret_cast<const gfx::Color*>(m_shmImage->data)) {
                 for (int y = r.top; y < r.bottom; ++y) {
@@ -239,7 +240,7 @@ public:
                                       m_shmImage->height != devicePixels.height)) {
             ReleaseShm();
         }
-        if (!m_backend.m_shm || !EnsureShm(devicePixels.width, devicePixels.height) ||
+        if (!m_shared || !m_backend.m_shm || !EnsureShm(devicePixels.width, devicePixels.height) ||
             m_shmImage->bytes_per_line != devicePixels.width * 4 ||
             m_shmImage->bits_per_pixel != 32) {
             return nullptr;
@@ -353,6 +354,9 @@ private:
     X11Backend& m_backend;
     Display* m_display;
     int m_scale;
+    // Only a normal window's frames go through a shared image: a menu or a
+    // tip is small, and an image of its own cost it a round trip when made.
+    bool m_shared;
     XWindowId m_id = 0;
     GC m_gc = nullptr;
     bool m_mapped = false;
