@@ -4,6 +4,7 @@
 #include "platform/fs/File.h"
 #include "platform/fs/FileOps.h"
 #include "platform/fs/FindFile.h"
+#include "platform/fs/Path.h"
 #include "saveformat/CodeList.h"
 #include "storage/CodeListEntry.h"
 #include "storage/SaveFile.h"
@@ -17,32 +18,48 @@
 
 namespace tolvar {
 
-void RemoveLeftTemporaries(const std::string& folder)
+namespace {
+
+bool NamedLikeEntry(const std::string& name)
 {
-    for (const char* pattern : {"~tolvar-??????.tmp", "~dl????????.part"}) {
-        std::vector<std::string> names;
-        fs::FindFile search;
-        if (search.First((folder + pattern).c_str())) {
-            do {
-                if (!search.IsDirectory()) {
-                    names.push_back(search.FileName());
-                }
-            } while (search.Next());
-        }
-        search.Close();
-        for (const std::string& name : names) {
-            fs::DeleteFile((folder + name).c_str());
-        }
+    return fs::MatchesPattern(name.c_str(), "*.tvd") ||
+           fs::MatchesPattern(name.c_str(), "codelist.bin");
+}
+
+} // namespace
+
+bool RemoveLeftTemporaries(const std::string& folder, const char* alsoRemove)
+{
+    std::vector<std::string> names;
+    bool mayHoldEntries = false;
+    fs::FindFile search;
+    if (search.First((folder + "*").c_str())) {
+        do {
+            if (search.IsDirectory()) {
+                continue;
+            }
+            const std::string& name = search.FileName();
+            if (fs::MatchesPattern(name.c_str(), "~tolvar-??????.tmp") ||
+                fs::MatchesPattern(name.c_str(), "~dl????????.part") ||
+                (alsoRemove != nullptr && fs::MatchesPattern(name.c_str(), alsoRemove))) {
+                names.push_back(name);
+            } else if (NamedLikeEntry(name)) {
+                mayHoldEntries = true;
+            }
+        } while (search.Next());
     }
+    search.Close();
+    for (const std::string& name : names) {
+        fs::DeleteFile((folder + name).c_str());
+    }
+    return mayHoldEntries;
 }
 
 bool MayHoldEntries(const std::string& folder)
 {
-    for (const char* pattern : {"*.tvd", "codelist.bin"}) {
-        fs::FindFile search;
-        const bool found = search.First((folder + pattern).c_str());
-        search.Close();
-        if (found) {
+    fs::FindFile search;
+    for (bool found = search.First((folder + "*").c_str()); found; found = search.Next()) {
+        if (!search.IsDirectory() && NamedLikeEntry(search.FileName())) {
             return true;
         }
     }
@@ -54,12 +71,12 @@ void ScanLocation(DriveLocation* location)
     if (location == nullptr) {
         return;
     }
+    location->m_entriesLater = false;
     // The trash lists its entries by their names in the trash, not by folder.
     if (auto* trash = dynamic_cast<TrashLocation*>(location)) {
         trash->Scan();
         return;
     }
-    location->m_entriesLater = false;
     ClearCatalogue(location);
     AddCodeListEntry(location);
 

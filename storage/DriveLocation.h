@@ -37,9 +37,11 @@ public:
 
 // Removes from a folder (program style, ending in a backslash) the temporary
 // files a killed run may have left beside their targets: the file layer's
-// ("~tolvar-XXXXXX.tmp") and the download's ("~dlXXXXXXXX.part"). No other
-// name is ever removed. Not for a folder a transfer may be writing to now.
-void RemoveLeftTemporaries(const std::string& folder);
+// ("~tolvar-XXXXXX.tmp") and the download's ("~dlXXXXXXXX.part"), and the
+// files matching `alsoRemove` when given. No other name is ever removed. Not
+// for a folder a transfer may be writing to now. Returns MayHoldEntries of
+// what stays, from the same read of the folder.
+bool RemoveLeftTemporaries(const std::string& folder, const char* alsoRemove = nullptr);
 
 // Whether the folder (program style, ending in a backslash) holds a file
 // named like a save or the code list: one read of the folder, no file opened.

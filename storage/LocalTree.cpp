@@ -91,25 +91,11 @@ void CLocalTree::FillTree(bool entriesLater)
 {
     // Temp holds only the upload's copies of saves; a killed run may have
     // left some, with the file layer's own temporaries.
-    const std::string temp = m_programFolder + "\\Temp\\";
-    RemoveLeftTemporaries(temp);
-    fs::FindFile search;
-    std::vector<std::string> copies;
-    if (search.First((temp + "*.tvd").c_str())) {
-        do {
-            if (!search.IsDirectory()) {
-                copies.push_back(temp + search.FileName());
-            }
-        } while (search.Next());
-    }
-    search.Close();
-    for (const std::string& copy : copies) {
-        fs::DeleteFile(copy.c_str());
-    }
+    RemoveLeftTemporaries(m_programFolder + "\\Temp\\", "*.tvd");
     m_mainTarget.m_handle = MainWindowHandle();
     m_locations.SetMainWindow(&m_mainTarget);
     m_locations.DiscoverDrives(entriesLater);
-    m_locations.AddTrashLocation(shell::Trash::Home());
+    m_locations.AddTrashLocation(shell::Trash::Home(), entriesLater);
     // Redraw off while inserting: each insert would renumber and repaint.
     SetRedraw(false);
     m_rootItem = InsertItemShort("PC Databases", nullptr, nullptr);

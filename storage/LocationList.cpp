@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 namespace tolvar {
@@ -80,9 +81,14 @@ void LocationList::DiscoverDrives(bool entriesLater)
     pc->m_device = fs::DeviceOfFolder(kPcDatabaseFolder);
     DriveLocation* location = pc.get();
     m_locations.push_back(std::move(pc));
-    RemoveLeftTemporaries(kPcDatabaseFolder);
+    const bool mayHoldEntries = RemoveLeftTemporaries(kPcDatabaseFolder);
     SendDrivePresence();
-    Rescan(location);
+    if (entriesLater) {
+        location->m_entriesLater = true;
+        location->m_mayHoldEntries = mayHoldEntries;
+    } else {
+        Rescan(location);
+    }
 }
 
 DriveLocation* LocationList::AddDriveLocation(char letter)
@@ -101,6 +107,7 @@ DriveLocation* LocationList::AddDriveLocation(char letter)
     // The same letter arriving again (a volume swapped faster than its removal
     // was seen) refreshes the listed location instead of listing it twice.
     DriveLocation* location = FindLocationByLetter(letter);
+    std::optional<bool> mayHoldEntries; // known when the folder was read for leftovers
     if (location == nullptr) {
         auto created = std::make_unique<DriveLocation>();
         created->m_removable = true;
@@ -113,7 +120,7 @@ DriveLocation* LocationList::AddDriveLocation(char letter)
         m_locations.insert(before, std::move(created));
         // A drive just listed has no transfer of ours yet: what a killed run
         // left on it goes now.
-        RemoveLeftTemporaries(root);
+        mayHoldEntries = RemoveLeftTemporaries(root);
     }
     // Named as the file manager names the drive: its volume label, else its
     // mount folder's name; the mount folder itself is in the tool tip.
@@ -131,7 +138,8 @@ DriveLocation* LocationList::AddDriveLocation(char letter)
         ForgetEntries(location);
         ClearCatalogue(location);
         location->m_entriesLater = true;
-        location->m_mayHoldEntries = MayHoldEntries(root);
+        location->m_mayHoldEntries =
+            mayHoldEntries.has_value() ? *mayHoldEntries : MayHoldEntries(root);
     } else {
         Rescan(location);
     }
@@ -139,14 +147,21 @@ DriveLocation* LocationList::AddDriveLocation(char letter)
     return location;
 }
 
-TrashLocation* LocationList::AddTrashLocation(shell::Trash trash)
+TrashLocation* LocationList::AddTrashLocation(shell::Trash trash, bool entriesLater)
 {
     if (m_trash == nullptr) {
         auto created = std::make_unique<TrashLocation>(std::move(trash));
         m_trash = created.get();
         m_locations.push_back(std::move(created));
     }
-    Rescan(m_trash);
+    if (entriesLater) {
+        ForgetEntries(m_trash);
+        ClearCatalogue(m_trash);
+        m_trash->m_entriesLater = true;
+        m_trash->m_mayHoldEntries = m_trash->MayHoldEntries();
+    } else {
+        Rescan(m_trash);
+    }
     return m_trash;
 }
 

@@ -43,8 +43,9 @@ public:
     // already listed is rescanned and its location returned, not listed twice.
     DriveLocation* AddDriveLocation(char letter);
     void RemoveLocation(DriveLocation* location);
-    // Lists the trash as the last location; drives that arrive later go before it.
-    TrashLocation* AddTrashLocation(shell::Trash trash);
+    // Lists the trash as the last location; drives that arrive later go before
+    // it. With entriesLater, its entries are read later, as a drive's are.
+    TrashLocation* AddTrashLocation(shell::Trash trash, bool entriesLater = false);
     // Null until the trash is listed.
     TrashLocation* Trash() const { return m_trash; }
     DriveLocation* FindLocationByLetter(char letter) const;

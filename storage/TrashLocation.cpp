@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -139,6 +140,22 @@ void TrashLocation::Scan()
     m_entries.sort([](const auto& left, const auto& right) {
         return left->m_kind == kItemCodeList && right->m_kind != kItemCodeList;
     });
+}
+
+bool TrashLocation::MayHoldEntries() const
+{
+    DIR* dir = opendir((m_trash.Folder() + "/info").c_str());
+    if (dir == nullptr) {
+        return false;
+    }
+    bool found = false;
+    for (const dirent* item = readdir(dir); item != nullptr && !found; item = readdir(dir)) {
+        // A name taken twice keeps its extension: "save.2.tvd", "codelist.2.bin".
+        found = fs::MatchesPattern(item->d_name, "*.tvd.trashinfo") ||
+                fs::MatchesPattern(item->d_name, "codelist*.bin.trashinfo");
+    }
+    closedir(dir);
+    return found;
 }
 
 const shell::TrashEntry* TrashLocation::Find(const CatalogueItem& entry) const

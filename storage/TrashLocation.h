@@ -24,6 +24,9 @@ public:
     // sound save nor a code list are left out, without a word: the trash is
     // the user's and holds whatever other programs put there.
     void Scan();
+    // Whether the trash may hold a save or a code list, from the names of its
+    // info files alone (a box to show before Scan reads them).
+    bool MayHoldEntries() const;
 
     // The file name a copy of the entry takes: the one it had before it was
     // deleted. Empty for a record this location does not list.

@@ -126,20 +126,26 @@ protected:
     CLocalTree* tree = nullptr;
 };
 
-// At start the drives are listed before their saves are read: each shows the
-// expand box it will have, and its saves come when read, or at once when the
-// drive is opened first.
+// At start the locations are listed before their saves are read: each shows
+// the expand box it will have, and its saves come when read, or at once when
+// the location is opened first. What a killed run left goes all the same.
 TEST_F(LocalTreeTest, DrivesListedBeforeTheirSavesShowTheirBoxAndOpenWithThem)
 {
     WriteBytes(AddDrive('E', "OPENED") / "a.tvd", MakeSave("alpha"));
     WriteBytes(AddDrive('F', "LATER") / "b.tvd", MakeSave("Bravo"));
     WriteBytes(AddDrive('G', "CODES") / "codelist.bin", MakeCodeList(3));
-    AddDrive('H', "EMPTY");
+    const fsys::path empty = AddDrive('H', "EMPTY");
+    WriteBytes(empty / "~tolvar-a1B2c3.tmp", MakeSave("Left"));
+    WriteBytes(m_dir / "Saves" / "d.tvd", MakeSave("Delta"));
+    WriteBytes(m_dir / "trashed.tvd", MakeSave("Echo"));
+    ASSERT_EQ(shell::Trash::Home().Put((m_dir / "trashed.tvd").c_str()), shell::TrashError::None);
     Fill(true);
-    for (const auto& [drive, box] : {std::pair{"OPENED", true}, std::pair{"LATER", true},
-                                     std::pair{"CODES", true}, std::pair{"EMPTY", false}}) {
-        EXPECT_EQ(tree->ItemHasChildren(window->Item(drive)), box) << drive;
-        EXPECT_EQ(window->Item(drive)->firstChild, nullptr) << drive;
+    EXPECT_FALSE(fsys::exists(empty / "~tolvar-a1B2c3.tmp"));
+    for (const auto& [location, box] :
+         {std::pair{"OPENED", true}, std::pair{"LATER", true}, std::pair{"CODES", true},
+          std::pair{"EMPTY", false}, std::pair{"Saves", true}, std::pair{"Trash", true}}) {
+        EXPECT_EQ(tree->ItemHasChildren(window->Item(location)), box) << location;
+        EXPECT_EQ(window->Item(location)->firstChild, nullptr) << location;
     }
     tree->Expand(window->Item("OPENED"), TVE_EXPAND);
     EXPECT_EQ(Shown()[2].rfind("    alpha", 0), 0u) << Shown()[2];
@@ -152,9 +158,12 @@ TEST_F(LocalTreeTest, DrivesListedBeforeTheirSavesShowTheirBoxAndOpenWithThem)
                               "  CODES [5]",
                               "    Code List Version 3 [4]",
                               "  EMPTY [5]",
-                              "  Saves ["};
+                              "  Saves [",
+                              "    Delta",
+                              "  Trash [",
+                              "    Echo"};
     const Strings shown = Shown();
-    ASSERT_GE(shown.size(), expected.size());
+    ASSERT_EQ(shown.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(shown[i].rfind(expected[i], 0), 0u) << shown[i];
     }
