@@ -89,6 +89,17 @@ TEST(X11, ShapedWindowShowsItsFrameAndTakesRealInput)
                                 std::chrono::seconds(10)));
     EXPECT_EQ(RootPixel(reader, 50 + 60, 40 + 40), kButton);
     EXPECT_NE(RootPixel(reader, 50, 40), kBody) << "the corner is cut";
+    // Uncovered by another program's window, it shows its frame again.
+    const unsigned long cover =
+        XCreateSimpleWindow(reader, DefaultRootWindow(reader), 100, 60, 100, 80, 0, 0, 0x00FF00);
+    XMapWindow(reader, cover);
+    XSync(reader, False);
+    ASSERT_TRUE(system.RunUntil([&] { return RootPixel(reader, 150, 100) == 0xFF00FF00u; },
+                                std::chrono::seconds(10)));
+    XDestroyWindow(reader, cover);
+    XSync(reader, False);
+    EXPECT_TRUE(system.RunUntil([&] { return RootPixel(reader, 150, 100) == kBody; },
+                                std::chrono::seconds(10)));
     auto xdotool = [&](const std::string& arguments) {
         return std::system(("DISPLAY=" + server.Display() + " xdotool " + arguments).c_str());
     };

@@ -504,6 +504,10 @@ void X11Backend::Translate(XEvent& event, InputSink& sink)
         return;
     }
     case Expose:
+        if (auto put = m_wholeFramePut.find(event.xexpose.window);
+            put != m_wholeFramePut.end() && event.xexpose.serial < put->second) {
+            return; // the frame went up after it: painting again would add nothing
+        }
         out.type = InputEvent::Type::Exposed;
         out.area = Rect::FromSize(event.xexpose.x, event.xexpose.y, event.xexpose.width,
                                   event.xexpose.height)

@@ -94,6 +94,9 @@ private:
     bool m_endReported = false; // the loss was reported as EndRequested
     bool m_shm = false;
     std::map<XWindowId, WindowHandle> m_windows;
+    // Per window, the serial of its last put of the whole frame: an exposure
+    // the server made before it (the map's) was mended by it already.
+    std::map<XWindowId, unsigned long> m_wholeFramePut;
     std::map<int, EventFilter> m_filters;
     int m_nextFilter = 1;
     unsigned m_buttons = 0;

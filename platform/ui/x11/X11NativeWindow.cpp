@@ -100,6 +100,7 @@ public:
     {
         ReleaseShm();
         m_backend.m_windows.erase(m_id);
+        m_backend.m_wholeFramePut.erase(m_id);
         XFreeGC(m_display, m_gc);
         XDestroyWindow(m_display, m_id);
         XFlush(m_display);
@@ -207,6 +208,7 @@ public:
                                 frame.Row(y) + r.left, static_cast<std::size_t>(r.Width()) * 4);
                 }
             }
+            NotePut(r, frame);
             XShmPutImage(m_display, m_id, m_gc, m_shmImage, r.left, r.top, r.left, r.top,
                          static_cast<unsigned>(r.Width()), static_cast<unsigned>(r.Height()),
                          False);
@@ -225,6 +227,7 @@ public:
         if (image == nullptr) {
             return false;
         }
+        NotePut(r, frame);
         XPutImage(m_display, m_id, m_gc, image, r.left, r.top, r.left, r.top,
                   static_cast<unsigned>(r.Width()), static_cast<unsigned>(r.Height()));
         image->data = nullptr; // the frame is not Xlib's to free
@@ -249,6 +252,14 @@ public:
     }
 
 private:
+    // Called just before a put of `r`: the next request is the put.
+    void NotePut(const Rect& r, const gfx::Bitmap& frame)
+    {
+        if (r == frame.Bounds()) {
+            m_backend.m_wholeFramePut[m_id] = NextRequest(m_display);
+        }
+    }
+
     // The image's pages may still be being filled in by m_populating: the
     // frame can be painted and shown meanwhile.
     bool EnsureShm(int width, int height)
