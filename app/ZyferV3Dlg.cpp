@@ -219,8 +219,10 @@ bool CZyferV3Dlg::OnInitDialog()
         if (auto* dialog = dynamic_cast<CZyferV3Dlg*>(ui::Window::FromHandle(window))) {
             dialog->m_localTree->ListLaterEntries();
         }
-        TheServerSettings().Release();
+        // The fonts' thread is made before the settings' thread loads
+        // libcurl: while a library loads, making a thread waits for it.
         gfx::Font::CheckRememberedMatches();
+        TheServerSettings().Release();
     });
     MarkStartupStep("initialised");
     return true;
