@@ -166,8 +166,12 @@ TEST_F(DesktopX11Test, ASecondStartHandsItsSavesToTheRunningOne)
     const fsys::path save = dir / "in" / "Desert Rally Stage 5.tvd";
     fsys::create_directories(save.parent_path());
     fsys::copy_file(dir / "db/Racing/Desert Rally Stage 5.tvd", save);
+    // An upload's copy of the running instance: the second start leaves it.
+    const fsys::path uploading = dir / "cache/tolvar/Temp/Uploading.tvd";
+    fsys::copy_file(save, uploading);
     auto second = Start({save.string()}, true);
     EXPECT_EQ(second->WaitForExit(15s), 0) << "the second start did not end";
+    EXPECT_TRUE(fsys::exists(uploading)) << "the second start cleared the first one's Temp";
     const fsys::path arrived = dir / "data/tolvar/Saves" / save.filename();
     ASSERT_TRUE(Eventually([&] { return fsys::exists(arrived); }))
         << "the save did not arrive in Saves";
