@@ -12,6 +12,7 @@
 #include "platform/gfx/Font.h"
 #include "platform/net/SocketInit.h"
 #include "platform/shell/AppInstance.h"
+#include "platform/shell/SessionBus.h"
 #include "platform/ui/WindowSystem.h"
 #include "resources/StringResources.h"
 #include "widgets/MessageBoxRouting.h"
@@ -101,37 +102,40 @@ bool CZyferV3App::InitInstance()
     // Held back before any thread starts, so that every thread leaves them
     // to the loop (WatchEndSignals below).
     ui::BlockEndSignals();
-    // Beside the display's set-up: the fonts the controls measure with, the
-    // drives' table the first frame lists, and the bus's answer whether
-    // another instance runs (a second start hands its files to the first and
-    // ends: two instances would watch the same drives and write the same
-    // folders). The window waits for that answer only before it touches a
-    // drive or folder (SetMayAct below). The threads are all made before any
-    // of them loads a library: while dlopen runs, making a thread waits.
+    // Beside the display's set-up, on one thread: the fonts the controls
+    // measure with, then the drives' table the first frame lists. On another,
+    // where a session bus may be, its answer whether another instance runs (a
+    // second start hands its files to the first and ends: two instances
+    // would watch the same drives and write the same folders). The window
+    // waits for that answer only before it touches a drive or folder
+    // (SetMayAct below). Both threads are made before either loads a
+    // library: while dlopen runs, making a thread waits.
     gfx::Font::RememberMatchesIn(
         ChooseCacheFolder(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME")) + "/fonts");
     shell::AppInstance::Role role = shell::AppInstance::Role::Alone;
     std::unique_ptr<shell::AppInstance> instance;
     std::latch made(1);
-    std::jthread fonts([&made] {
+    std::jthread beside([&made] {
         made.wait();
         // The letters of the first frame's fixed labels, and those FAT
         // volume labels are made of.
         gfx::Font::LoadCommon("PC Databases Saves Trash Online Database "
                               "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789");
-    });
-    std::jthread volumes([&made] {
-        made.wait();
         fs::VolumeTable::Global();
     });
-    std::jthread claiming([&] {
-        made.wait();
-        instance = shell::AppInstance::Claim(kApplicationId, files, role);
-    });
+    std::jthread claiming;
+    if (shell::SessionBus::MayExist()) {
+        claiming = std::jthread([&] {
+            made.wait();
+            instance = shell::AppInstance::Claim(kApplicationId, files, role);
+        });
+    }
     made.count_down();
     auto backend = ui::CreateBackend(ui::BackendKind::X11);
     if (!backend) {
-        claiming.join();
+        if (claiming.joinable()) {
+            claiming.join();
+        }
         if (role == shell::AppInstance::Role::Handed) {
             return false;
         }
@@ -194,7 +198,9 @@ bool CZyferV3App::InitInstance()
         CZyferV3Dlg dialog;
         MarkStartupStep("skin pictures");
         dialog.SetMayAct([&] {
-            claiming.join();
+            if (claiming.joinable()) {
+                claiming.join();
+            }
             if (role == shell::AppInstance::Role::Handed) {
                 return false;
             }

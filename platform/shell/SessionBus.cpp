@@ -17,12 +17,10 @@
 #include <unistd.h>
 
 namespace tolvar::shell {
-namespace {
-
 // Where libsystemd would look for the session bus: without an address and
 // without the user bus's socket there is none, and loading libsystemd (six
 // libraries) to learn so would cost a start that has no bus a millisecond.
-bool MayHaveSessionBus()
+bool SessionBus::MayExist()
 {
     const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
     if (address != nullptr && *address != '\0') {
@@ -36,12 +34,10 @@ bool MayHaveSessionBus()
            stat((std::string(runtime) + "/bus").c_str(), &info) == 0 && S_ISSOCK(info.st_mode);
 }
 
-} // namespace
-
 std::unique_ptr<SessionBus> SessionBus::Open()
 {
     sd_bus* bus = nullptr;
-    if (!MayHaveSessionBus() || sd_bus_open_user(&bus) < 0) {
+    if (!MayExist() || sd_bus_open_user(&bus) < 0) {
         return nullptr;
     }
     const int wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);

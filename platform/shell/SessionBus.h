@@ -20,6 +20,9 @@ class SessionBus
 public:
     // Null when there is no session bus to connect to.
     static std::unique_ptr<SessionBus> Open();
+    // False when there is surely none: no address and no user bus socket
+    // (asked without loading libsystemd).
+    static bool MayExist();
     ~SessionBus();
     SessionBus(const SessionBus&) = delete;
     SessionBus& operator=(const SessionBus&) = delete;
