@@ -167,11 +167,7 @@ bool CZyferV3Dlg::OnInitDialog()
         EndDialog(0);
         return false;
     }
-    m_trayIcon.SetNotificationWnd(Handle(), WM_TRAY_NOTIFY);
-    m_trayIcon.SetIcon(kTrayPictureId);
     m_hidden = false;
-
-    MarkStartupStep("tray icon");
 
     // The drives show collapsed: their saves are read once the first frame is up.
     m_localTree->FillTree(true);
@@ -215,8 +211,12 @@ bool CZyferV3Dlg::OnInitDialog()
             ui::PostTask([message] { AfxMessageBox(message, MB_OK); });
         },
         true);
+    // The notification-area icon too: asking for the tray is a round trip to
+    // the server, which would wait for all the window's set-up before it.
     ui::AfterFirstFrame([window = Handle()] {
         if (auto* dialog = dynamic_cast<CZyferV3Dlg*>(ui::Window::FromHandle(window))) {
+            dialog->m_trayIcon.SetNotificationWnd(window, WM_TRAY_NOTIFY);
+            dialog->m_trayIcon.SetIcon(kTrayPictureId);
             dialog->m_localTree->ListLaterEntries();
         }
         // The fonts' thread is made before the settings' thread loads
