@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -126,6 +127,13 @@ public:
                                             const DocumentLinks& links) const;
     std::optional<std::string> DetailDocument(const std::string& save,
                                               const DocumentLinks& links) const;
+    // The list document in pieces, in order; each is handed to written (when
+    // given) on the thread that wrote it as soon as it is whole, with its
+    // number and how many there are.
+    using PieceWritten = std::function<void(std::size_t k, std::size_t count, const std::string&)>;
+    std::optional<std::vector<std::string>> ListDocument(const std::string& folder,
+                                                         const DocumentLinks& links,
+                                                         const PieceWritten& written) const;
     // The bytes of a save file or of the code list.
     std::optional<std::string> SaveFile(const std::string& path) const;
     std::optional<std::string> CodeList() const;
@@ -145,17 +153,18 @@ public:
 
 private:
     bool LeadsRound(const std::string& folder) const;
-    // A regular file named relative to an open folder, read as ReadFile does;
-    // fileInfo gets its stat.
+    // A regular file named relative to an open folder, read as ReadFile does.
     static std::optional<std::string> ReadAt(int dirFd, const std::string& name,
-                                             std::uint64_t maxBytes,
-                                             struct stat* fileInfo = nullptr);
+                                             std::uint64_t maxBytes);
     struct ReadText
     {
         std::optional<std::string> text; // cleaned; nothing when it could not be read
         FileStamp stamp;
         std::chrono::steady_clock::time_point checked; // when its stamp was last compared
     };
+    // A description named relative to an open folder; no text when it is
+    // not a regular file.
+    static ReadText ReadDescription(int dirFd, const char* file);
     struct KnownText
     {
         std::string name; // the save's
