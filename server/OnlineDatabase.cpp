@@ -81,13 +81,48 @@ FileStamp FileStamp::Of(const struct stat& info)
     return {info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim};
 }
 
+FileStamp FileStamp::OfRead(ino_t inode, off_t size, timespec began, std::int64_t clockShift)
+{
+    FileStamp stamp;
+    stamp.inode = inode;
+    stamp.size = size;
+    stamp.changed = began;
+    stamp.ofRead = true;
+    stamp.clockShift = clockShift;
+    return stamp;
+}
+
+std::int64_t FileStamp::WallClockShift()
+{
+    timespec wall{};
+    timespec boot{};
+    clock_gettime(CLOCK_REALTIME, &wall);
+    clock_gettime(CLOCK_BOOTTIME, &boot);
+    return (static_cast<std::int64_t>(wall.tv_sec) - boot.tv_sec) * 1000000000 +
+           (wall.tv_nsec - boot.tv_nsec);
+}
+
+bool FileStamp::Confirms(const struct stat& info, std::int64_t clockShiftNow) const
+{
+    const auto before = [&](const timespec& time) {
+        return time.tv_sec < changed.tv_sec - kSettled.count();
+    };
+    // A wall clock set in between moves its shift; one slewed drifts a
+    // second only in half an hour, and then the file is read again.
+    constexpr std::int64_t kClockSet = 1000000000;
+    const std::int64_t shifted = clockShiftNow - clockShift;
+    return ofRead && S_ISREG(info.st_mode) && info.st_ino == inode &&
+           (size < 0 ? info.st_size > -size : info.st_size == size) && before(info.st_ctim) &&
+           before(info.st_mtim) && shifted < kClockSet && shifted > -kClockSet;
+}
+
 bool FileStamp::operator==(const FileStamp& other) const
 {
     const auto same = [](const timespec& a, const timespec& b) {
         return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
     };
-    return device == other.device && inode == other.inode && size == other.size &&
-           same(modified, other.modified) && same(changed, other.changed);
+    return !ofRead && !other.ofRead && device == other.device && inode == other.inode &&
+           size == other.size && same(modified, other.modified) && same(changed, other.changed);
 }
 
 OnlineDatabase::OnlineDatabase(const fs::path& root) : m_root(fs::canonical(root))
@@ -177,23 +212,33 @@ std::optional<std::string> OnlineDatabase::ReadAt(int dirFd, const std::string& 
     return bytes;
 }
 
-OnlineDatabase::ReadText OnlineDatabase::ReadDescription(int dirFd, const char* file)
+OnlineDatabase::ReadText OnlineDatabase::ReadDescription(int dirFd, const char* file, bool stamped)
 {
     // As ReadAt, onto the stack: a description is small and there may be
     // tens of thousands of them.
     ReadText out;
+    timespec began{};
+    std::int64_t clockShift = 0;
+    if (!stamped) {
+        clockShift = FileStamp::WallClockShift();
+        clock_gettime(CLOCK_REALTIME, &began);
+    }
     const int fd = openat(dirFd, file, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return out;
     }
-    struct stat info
-    {
-    };
-    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-        std::array<char, kMaxDescriptionBytes> buffer;
+    std::array<char, kMaxDescriptionBytes + 1> buffer;
+    std::size_t done = 0;
+    if (stamped) {
+        struct stat info
+        {
+        };
+        if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+            close(fd);
+            return out;
+        }
         const auto wanted = static_cast<std::size_t>(
-            std::min<off_t>(info.st_size, static_cast<off_t>(buffer.size())));
-        std::size_t done = 0;
+            std::min<off_t>(info.st_size, static_cast<off_t>(kMaxDescriptionBytes)));
         while (done < wanted) {
             const ssize_t n = read(fd, buffer.data() + done, wanted - done);
             if (n < 0 && errno == EINTR) {
@@ -204,11 +249,29 @@ OnlineDatabase::ReadText OnlineDatabase::ReadDescription(int dirFd, const char* 
             }
             done += static_cast<std::size_t>(n);
         }
-        out.text = CleanDescription(std::span(buffer.data(), done));
         out.stamp = FileStamp::Of(info);
-        out.checked = std::chrono::steady_clock::now();
+    } else {
+        // Without a stat: the folder said it is a regular file and the open
+        // followed no link; a folder or a pipe swapped in meanwhile fails
+        // the read. A regular file's read stops short only at its end, so
+        // one byte more than a description keeps tells whether there is more.
+        ssize_t n = -1;
+        do {
+            n = read(fd, buffer.data(), buffer.size());
+        } while (n < 0 && errno == EINTR);
+        if (n < 0) {
+            close(fd);
+            return out;
+        }
+        done = std::min(static_cast<std::size_t>(n), kMaxDescriptionBytes);
+        const off_t size = static_cast<std::size_t>(n) > kMaxDescriptionBytes
+                               ? -static_cast<off_t>(kMaxDescriptionBytes)
+                               : static_cast<off_t>(n);
+        out.stamp = FileStamp::OfRead(0, size, began, clockShift);
     }
     close(fd);
+    out.text = CleanDescription(std::span(buffer.data(), done));
+    out.checked = std::chrono::steady_clock::now();
     return out;
 }
 
@@ -481,7 +544,7 @@ OnlineDatabase::List(const std::string& folder, bool descriptions, bool fileTime
     }
     std::optional<ReadsDuringScan<ReadText>> reads;
     if (descriptions && known.empty()) {
-        reads.emplace([dirFd](const char* file) { return ReadDescription(dirFd, file); });
+        reads.emplace([dirFd](const char* file) { return ReadDescription(dirFd, file, false); });
     }
     std::vector<Found> found;
     // Room for the entries a folder of its size may hold, so that a big one
@@ -654,15 +717,17 @@ void OnlineDatabase::ReadDescriptions(const fs::path& dir, const std::string& fo
                 out = {kept->text, kept->stamp, kept->checked};
                 return;
             }
+            // A stamp of a read is confirmed once, and then kept as the stat.
             if (fstatat(dirFd, file.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-                FileStamp::Of(info) == kept->stamp) {
+                (FileStamp::Of(info) == kept->stamp ||
+                 kept->stamp.Confirms(info, FileStamp::WallClockShift()))) {
                 out.text = kept->text;
-                out.stamp = kept->stamp;
+                out.stamp = FileStamp::Of(info);
                 return;
             }
         }
         if (!want.link) {
-            out = ReadDescription(dirFd, file.c_str());
+            out = ReadDescription(dirFd, file.c_str(), true);
             out.checked = now;
         } else if (std::optional<std::string> raw =
                        ReadFile(JoinPath(folder, file), kMaxDescriptionBytes)) {
@@ -692,6 +757,9 @@ void OnlineDatabase::ReadDescriptions(const fs::path& dir, const std::string& fo
                         return;
                     }
                     Entry& entry = entries[wanted[i].entry];
+                    if (text.stamp.ofRead) {
+                        text.stamp.inode = wanted[i].inode;
+                    }
                     if (keptAt[i] != std::string::npos) {
                         fresh[keptAt[i]] = {entry.name, text.stamp, *text.text, text.checked};
                     }

@@ -56,12 +56,28 @@ struct FileStamp
 {
     dev_t device = 0;
     ino_t inode = 0;
-    off_t size = 0;
+    off_t size = 0; // for a stamp of a read, -n: more than n bytes
     timespec modified{};
-    timespec changed{};
+    timespec changed{}; // for a stamp of a read, when the read began
+    bool ofRead = false;
+    std::int64_t clockShift = 0; // for a stamp of a read, WallClockShift() then
 
     static FileStamp Of(const struct stat& info);
+    // A file read without a stat: the inode its folder named, the bytes
+    // read and when the read began.
+    static FileStamp OfRead(ino_t inode, off_t size, timespec began, std::int64_t clockShift);
+    // The wall clock against the boot clock, in nanoseconds: it moves when
+    // the wall clock is set.
+    static std::int64_t WallClockShift();
     bool operator==(const FileStamp& other) const;
+    // Whether info, with the wall clock's shift now, shows the file of a
+    // stamp of a read as it was read. A change sets a file's ctime to the
+    // wall clock's time, so a file changed after the read began has a ctime
+    // after it, give or take the clock's steps; one changed at least
+    // kSettled before it is taken as read, when the clock was not set
+    // meanwhile. Never for a stamp that is not of a read.
+    bool Confirms(const struct stat& info, std::int64_t clockShiftNow) const;
+    static constexpr std::chrono::seconds kSettled{60};
 };
 
 // An online database kept as a folder tree: every folder is a folder of the
@@ -163,8 +179,10 @@ private:
         std::chrono::steady_clock::time_point checked; // when its stamp was last compared
     };
     // A description named relative to an open folder; no text when it is
-    // not a regular file.
-    static ReadText ReadDescription(int dirFd, const char* file);
+    // not a regular file. Unstamped, it is not looked at beyond its read:
+    // its stamp is one of the read, its inode left to the caller, who has
+    // it from the folder.
+    static ReadText ReadDescription(int dirFd, const char* file, bool stamped);
     struct KnownText
     {
         std::string name; // the save's
