@@ -224,7 +224,10 @@ void DatabaseServer::ListDocument(const std::string& folder, bool gzipOk, HttpRe
         size += piece.size();
     }
     if (size < kKeptFrom) {
-        return Xml(res, Joined(*pieces));
+        Xml(res, Joined(*pieces));
+        // Packed already, it is not packed again for the client.
+        res.gzipped = packer && gzipOk ? packer->Join() : std::string();
+        return;
     }
     std::string gzipped = packer ? packer->Join() : Gzip(Joined(*pieces), true);
     const bool packedOnly = gzipOk && !gzipped.empty();
