@@ -212,17 +212,13 @@ std::optional<std::string> OnlineDatabase::ReadAt(int dirFd, const std::string& 
     return bytes;
 }
 
-OnlineDatabase::ReadText OnlineDatabase::ReadDescription(int dirFd, const char* file, bool stamped)
+OnlineDatabase::ReadText OnlineDatabase::ReadDescription(int dirFd, const char* file,
+                                                         const ReadText* unstamped)
 {
     // As ReadAt, onto the stack: a description is small and there may be
     // tens of thousands of them.
     ReadText out;
-    timespec began{};
-    std::int64_t clockShift = 0;
-    if (!stamped) {
-        clockShift = FileStamp::WallClockShift();
-        clock_gettime(CLOCK_REALTIME, &began);
-    }
+    const bool stamped = unstamped == nullptr;
     const int fd = openat(dirFd, file, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return out;
@@ -250,6 +246,7 @@ OnlineDatabase::ReadText OnlineDatabase::ReadDescription(int dirFd, const char* 
             done += static_cast<std::size_t>(n);
         }
         out.stamp = FileStamp::Of(info);
+        out.checked = std::chrono::steady_clock::now();
     } else {
         // Without a stat: the folder said it is a regular file and the open
         // followed no link; a folder or a pipe swapped in meanwhile fails
@@ -267,11 +264,12 @@ OnlineDatabase::ReadText OnlineDatabase::ReadDescription(int dirFd, const char* 
         const off_t size = static_cast<std::size_t>(n) > kMaxDescriptionBytes
                                ? -static_cast<off_t>(kMaxDescriptionBytes)
                                : static_cast<off_t>(n);
-        out.stamp = FileStamp::OfRead(0, size, began, clockShift);
+        out.stamp = unstamped->stamp;
+        out.stamp.size = size;
+        out.checked = unstamped->checked;
     }
     close(fd);
     out.text = CleanDescription(std::span(buffer.data(), done));
-    out.checked = std::chrono::steady_clock::now();
     return out;
 }
 
@@ -544,7 +542,16 @@ OnlineDatabase::List(const std::string& folder, bool descriptions, bool fileTime
     }
     std::optional<ReadsDuringScan<ReadText>> reads;
     if (descriptions && known.empty()) {
-        reads.emplace([dirFd](const char* file) { return ReadDescription(dirFd, file, false); });
+        // Every read takes its stamp's time and its check's from before the
+        // scan: earlier than its own, which only makes their checks stricter.
+        ReadText listed;
+        listed.checked = std::chrono::steady_clock::now();
+        timespec began{};
+        const std::int64_t clockShift = FileStamp::WallClockShift();
+        clock_gettime(CLOCK_REALTIME, &began);
+        listed.stamp = FileStamp::OfRead(0, 0, began, clockShift);
+        reads.emplace(
+            [dirFd, listed](const char* file) { return ReadDescription(dirFd, file, &listed); });
     }
     std::vector<Found> found;
     // Room for the entries a folder of its size may hold, so that a big one
@@ -727,7 +734,7 @@ void OnlineDatabase::ReadDescriptions(const fs::path& dir, const std::string& fo
             }
         }
         if (!want.link) {
-            out = ReadDescription(dirFd, file.c_str(), true);
+            out = ReadDescription(dirFd, file.c_str(), nullptr);
             out.checked = now;
         } else if (std::optional<std::string> raw =
                        ReadFile(JoinPath(folder, file), kMaxDescriptionBytes)) {

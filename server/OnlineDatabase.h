@@ -179,10 +179,10 @@ private:
         std::chrono::steady_clock::time_point checked; // when its stamp was last compared
     };
     // A description named relative to an open folder; no text when it is
-    // not a regular file. Unstamped, it is not looked at beyond its read:
-    // its stamp is one of the read, its inode left to the caller, who has
-    // it from the folder.
-    static ReadText ReadDescription(int dirFd, const char* file, bool stamped);
+    // not a regular file. Given unstamped, it is not looked at beyond its
+    // read: its stamp is unstamped's, a stamp of a read, with the bytes read,
+    // and its inode is left to the caller, who has it from the folder.
+    static ReadText ReadDescription(int dirFd, const char* file, const ReadText* unstamped);
     struct KnownText
     {
         std::string name; // the save's
