@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <unistd.h>
+
 namespace tolvar::bench {
 
 ServedDatabase::ServedDatabase(int saves, int delayMs) : m_saves(saves), m_delayMs(delayMs)
@@ -19,6 +21,7 @@ ServedDatabase::ServedDatabase(int saves, int delayMs) : m_saves(saves), m_delay
             << server::MakeSyntheticSave(name, "BN001", 256, static_cast<std::uint32_t>(i));
         std::ofstream(folder / (name + ".txt")) << "A description of save " << i;
     }
+    sync();
     Start();
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <utility>
 
 namespace tolvar::server {
@@ -42,6 +43,20 @@ void Xml(HttpResponse& res, std::optional<std::string> doc)
     res.contentType = "text/xml";
     res.body = std::move(*doc);
     res.compressible = true;
+}
+
+std::string Joined(const std::vector<std::string>& pieces)
+{
+    std::size_t size = 0;
+    for (const std::string& piece : pieces) {
+        size += piece.size();
+    }
+    std::string whole;
+    whole.reserve(size);
+    for (const std::string& piece : pieces) {
+        whole += piece;
+    }
+    return whole;
 }
 
 void Html(HttpResponse& res, std::optional<std::string> page)
@@ -166,7 +181,8 @@ void DatabaseServer::ListDocument(const std::string& folder, bool gzipOk, HttpRe
         }
         res.contentType = "text/xml";
         res.compressible = true;
-        res.body = gzipOk && !it->second.gzipped.empty() ? std::string() : it->second.document;
+        res.body =
+            gzipOk && !it->second.gzipped.empty() ? std::string() : Joined(it->second.document);
         res.gzipped = it->second.gzipped;
         return true;
     };
@@ -188,24 +204,51 @@ void DatabaseServer::ListDocument(const std::string& folder, bool gzipOk, HttpRe
     if (fromKept()) {
         return;
     }
-    std::optional<std::string> doc = m_database.ListDocument(folder, BaseUrl());
-    if (doc && doc->size() >= kKeptFrom) {
-        std::string gzipped = Gzip(*doc, true);
-        const bool packedOnly = gzipOk && !gzipped.empty();
-        KeptList kept{*stamp, now, packedOnly ? std::exchange(*doc, std::string()) : *doc,
-                      std::move(gzipped)};
-        res.gzipped = kept.gzipped;
+    // A big document's pieces are packed as they are written, each by the
+    // thread that wrote it.
+    std::optional<GzipPieces> packer;
+    std::once_flag packing;
+    std::optional<std::vector<std::string>> pieces = m_database.ListDocument(
+        folder, ServerLinks(BaseUrl()),
+        [&](std::size_t k, std::size_t count, const std::string& piece) {
+            if (count > 1) {
+                std::call_once(packing, [&] { packer.emplace(count, true); });
+                packer->Pack(k, piece);
+            }
+        });
+    if (!pieces) {
+        return NotFound(res);
+    }
+    std::size_t size = 0;
+    for (const std::string& piece : *pieces) {
+        size += piece.size();
+    }
+    if (size < kKeptFrom) {
+        Xml(res, Joined(*pieces));
+        // Packed already, it is not packed again for the client.
+        res.gzipped = packer && gzipOk ? packer->Join() : std::string();
+        return;
+    }
+    std::string gzipped = packer ? packer->Join() : Gzip(Joined(*pieces), true);
+    const bool packedOnly = gzipOk && !gzipped.empty();
+    std::string body = packedOnly ? std::string() : Joined(*pieces);
+    KeptList kept{*stamp, now, std::move(*pieces), std::move(gzipped)};
+    res.gzipped = kept.gzipped;
+    {
         std::lock_guard lock(m_listsMutex);
-        std::size_t total = kept.document.size() + kept.gzipped.size();
+        std::size_t total = size + kept.gzipped.size();
         for (const auto& [name, list] : m_lists) {
-            total += name == folder ? 0 : list.document.size() + list.gzipped.size();
+            for (const std::string& piece : list.document) {
+                total += name == folder ? 0 : piece.size();
+            }
+            total += name == folder ? 0 : list.gzipped.size();
         }
         if (total > kKeptBytes) {
             m_lists.clear();
         }
         m_lists[folder] = std::move(kept);
     }
-    Xml(res, std::move(doc));
+    Xml(res, std::move(body));
 }
 
 long DatabaseServer::UploadWait(const std::string& address)

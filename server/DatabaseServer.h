@@ -12,6 +12,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tolvar::server {
 
@@ -67,7 +68,7 @@ private:
     {
         std::string stamp;
         std::chrono::steady_clock::time_point made;
-        std::string document;
+        std::vector<std::string> document; // in pieces, joined for a client that takes it unpacked
         std::string gzipped;
     };
     std::mutex m_listsMutex;

@@ -1,5 +1,7 @@
 #include "server/DatabaseText.h"
 
+#include <algorithm>
+
 namespace tolvar::server {
 namespace {
 
@@ -119,10 +121,14 @@ std::string EncodeDownloadPath(const std::string& path)
     return out;
 }
 
-std::string CleanText(const std::string& text, std::size_t maxBytes)
+std::string CleanText(std::string_view text, std::size_t maxBytes)
 {
+    // Runs of bytes that are kept go in whole, into room taken once.
     std::string out;
-    for (std::size_t i = 0; i < text.size();) {
+    out.reserve(std::min(text.size(), maxBytes));
+    std::size_t i = 0;
+    std::size_t run = 0;
+    while (i < text.size()) {
         const auto c = static_cast<unsigned char>(text[i]);
         std::size_t n = 1;
         bool keep = !Uncarried(c);
@@ -131,14 +137,15 @@ std::string CleanText(const std::string& text, std::size_t maxBytes)
             keep = n != 0;
             n = n == 0 ? 1 : n;
         }
-        if (keep) {
-            if (out.size() + n > maxBytes) {
-                break;
-            }
-            out.append(text, i, n);
+        if (!keep) {
+            out.append(text, run, i - run);
+            run = i + n;
+        } else if (out.size() + (i - run) + n > maxBytes) {
+            break;
         }
         i += n;
     }
+    out.append(text, run, i - run);
     return out;
 }
 

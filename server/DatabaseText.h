@@ -25,7 +25,7 @@ std::string EncodeDownloadPath(const std::string& path);
 
 // Cuts a user's text to what the database can store and show: drops what
 // EncodeDisplayValue would drop, and bytes that are not well-formed UTF-8.
-std::string CleanText(const std::string& text, std::size_t maxBytes);
+std::string CleanText(std::string_view text, std::size_t maxBytes);
 
 bool IsWellFormedUtf8(std::string_view text);
 

@@ -192,71 +192,92 @@ bool HttpRequest::AcceptsGzip() const
     return false;
 }
 
-std::string Gzip(const std::string& bytes, bool fast)
+GzipPieces::GzipPieces(std::size_t count, bool fast)
+    : m_packed(std::max<std::size_t>(count, 1)), m_fast(fast)
 {
-    // Packed in pieces on a few threads, yet one gzip member: each piece is a
-    // deflate stream of its own, primed with the window before it and ended
-    // on a byte boundary by a sync flush, so the pieces read on as one
-    // stream; their CRCs combine into the member's.
-    constexpr std::size_t kPiece = 256 * 1024;
+}
+
+void GzipPieces::Pack(std::size_t k, std::string_view piece, std::string_view window)
+{
+    // Each piece is a deflate stream of its own, primed with the window
+    // before it and ended on a byte boundary by a sync flush, so the pieces
+    // read on as one stream; their CRCs combine into the member's.
     constexpr std::size_t kWindow = 32 * 1024;
-    const std::size_t pieces = std::max<std::size_t>(1, (bytes.size() + kPiece - 1) / kPiece);
-    std::vector<std::string> packed(pieces);
-    std::vector<uLong> crcs(pieces);
-    std::atomic<bool> failed{false};
-    const auto* const data = reinterpret_cast<const Bytef*>(bytes.data());
-    ParallelFor(pieces, 1, 4, [&](std::size_t k) {
-        const std::size_t from = k * kPiece;
-        const std::size_t size = std::min(kPiece, bytes.size() - from);
-        const bool last = k + 1 == pieces;
-        crcs[k] = crc32(0, data + from, static_cast<uInt>(size));
-        z_stream z{};
-        if (deflateInit2(&z, fast ? Z_BEST_SPEED : Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 8,
-                         Z_DEFAULT_STRATEGY) != Z_OK) {
-            failed = true;
-            return;
+    Packed& packed = m_packed[k];
+    const auto* const data = reinterpret_cast<const Bytef*>(piece.data());
+    const bool last = k + 1 == m_packed.size();
+    packed.crc = crc32(0, data, static_cast<uInt>(piece.size()));
+    packed.size = piece.size();
+    z_stream z{};
+    if (deflateInit2(&z, m_fast ? Z_BEST_SPEED : Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 8,
+                     Z_DEFAULT_STRATEGY) != Z_OK) {
+        m_failed = true;
+        return;
+    }
+    window = window.substr(window.size() - std::min(kWindow, window.size()));
+    if (!window.empty() && deflateSetDictionary(&z, reinterpret_cast<const Bytef*>(window.data()),
+                                                static_cast<uInt>(window.size())) != Z_OK) {
+        m_failed = true;
+    }
+    z.next_in = const_cast<Bytef*>(data);
+    z.avail_in = static_cast<uInt>(piece.size());
+    // Room for what text packs to, more when it packs worse.
+    std::string& out = packed.bytes;
+    out.resize(piece.size() / 8 + 4096);
+    while (!m_failed) {
+        z.next_out = reinterpret_cast<Bytef*>(out.data()) + z.total_out;
+        z.avail_out = static_cast<uInt>(out.size() - z.total_out);
+        const int result = deflate(&z, last ? Z_FINISH : Z_SYNC_FLUSH);
+        if (result == Z_STREAM_ERROR || (result == Z_BUF_ERROR && z.avail_out > 0)) {
+            m_failed = true;
+        } else if (z.avail_out > 0 && (last ? result == Z_STREAM_END : z.avail_in == 0)) {
+            break;
+        } else {
+            out.resize(out.size() * 2);
         }
-        const std::size_t primed = std::min(kWindow, from);
-        if (primed > 0 &&
-            deflateSetDictionary(&z, data + from - primed, static_cast<uInt>(primed)) != Z_OK) {
-            failed = true;
-        }
-        z.next_in = const_cast<Bytef*>(data + from);
-        z.avail_in = static_cast<uInt>(size);
-        // Room for what text packs to, more when it packs worse.
-        std::string& out = packed[k];
-        out.resize(size / 8 + 4096);
-        while (!failed) {
-            z.next_out = reinterpret_cast<Bytef*>(out.data()) + z.total_out;
-            z.avail_out = static_cast<uInt>(out.size() - z.total_out);
-            const int result = deflate(&z, last ? Z_FINISH : Z_SYNC_FLUSH);
-            if (result == Z_STREAM_ERROR || (result == Z_BUF_ERROR && z.avail_out > 0)) {
-                failed = true;
-            } else if (z.avail_out > 0 && (last ? result == Z_STREAM_END : z.avail_in == 0)) {
-                break;
-            } else {
-                out.resize(out.size() * 2);
-            }
-        }
-        out.resize(z.total_out);
-        deflateEnd(&z);
-    });
-    if (failed) {
+    }
+    out.resize(z.total_out);
+    deflateEnd(&z);
+}
+
+std::string GzipPieces::Join()
+{
+    if (m_failed) {
         return {};
     }
-    std::string out = {'\x1f', '\x8b', 8, 0, 0, 0, 0, 0, fast ? '\4' : '\0', 3};
-    uLong crc = crc32(0, nullptr, 0);
-    for (std::size_t k = 0; k < pieces; ++k) {
-        out += packed[k];
-        const std::size_t size = std::min(kPiece, bytes.size() - k * kPiece);
-        crc = crc32_combine(crc, crcs[k], static_cast<z_off_t>(size));
+    std::size_t total = 18;
+    for (const Packed& packed : m_packed) {
+        total += packed.bytes.size();
     }
-    for (const uLong word : {crc, static_cast<uLong>(bytes.size())}) {
+    std::string out = {'\x1f', '\x8b', 8, 0, 0, 0, 0, 0, m_fast ? '\4' : '\0', 3};
+    out.reserve(total);
+    uLong crc = crc32(0, nullptr, 0);
+    std::uint64_t size = 0;
+    for (const Packed& packed : m_packed) {
+        out += packed.bytes;
+        crc = crc32_combine(crc, packed.crc, static_cast<z_off_t>(packed.size));
+        size += packed.size;
+    }
+    for (const uLong word : {crc, static_cast<uLong>(size)}) {
         for (int shift = 0; shift < 32; shift += 8) {
             out += static_cast<char>((word >> shift) & 0xFF);
         }
     }
     return out;
+}
+
+std::string Gzip(const std::string& bytes, bool fast)
+{
+    // Packed in pieces on a few threads, yet one gzip member.
+    constexpr std::size_t kPiece = 256 * 1024;
+    const std::size_t pieces = std::max<std::size_t>(1, (bytes.size() + kPiece - 1) / kPiece);
+    GzipPieces packer(pieces, fast);
+    const std::string_view all = bytes;
+    ParallelFor(pieces, 1, 4, [&](std::size_t k) {
+        const std::size_t from = k * kPiece;
+        packer.Pack(k, all.substr(from, kPiece), all.substr(0, from));
+    });
+    return packer.Join();
 }
 
 class Session;

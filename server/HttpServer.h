@@ -1,11 +1,14 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -106,5 +109,29 @@ private:
 // gzip of bytes (RFC 1952), as a web client decodes it; fast trades a few
 // per cent of size for a third of the time.
 std::string Gzip(const std::string& bytes, bool fast = false);
+
+// One gzip member packed in pieces, each on whichever thread has it: Pack
+// every piece once (in any order, from any threads), then Join.
+class GzipPieces
+{
+public:
+    GzipPieces(std::size_t count, bool fast);
+    // window: what comes before the piece, of which the last 32 KB are
+    // referred back to; without it the piece packs a little worse.
+    void Pack(std::size_t k, std::string_view piece, std::string_view window = {});
+    // Empty when a piece could not be packed.
+    std::string Join();
+
+private:
+    struct Packed
+    {
+        std::string bytes;
+        unsigned long crc = 0;
+        std::size_t size = 0;
+    };
+    std::vector<Packed> m_packed;
+    bool m_fast;
+    std::atomic<bool> m_failed{false};
+};
 
 } // namespace tolvar::server

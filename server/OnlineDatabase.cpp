@@ -10,9 +10,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <ctime>
 #include <deque>
 #include <fstream>
@@ -48,14 +50,15 @@ bool IsRegularFile(const fs::path& path)
     return fs::is_regular_file(path, ec);
 }
 
-std::string OneLine(std::string text)
+// A description as a list shows it: on one line, cleaned. Changes raw.
+std::string CleanDescription(std::span<char> raw)
 {
-    for (char& c : text) {
+    for (char& c : raw) {
         if (c == '\r' || c == '\n' || c == '\t') {
             c = ' ';
         }
     }
-    return text;
+    return CleanText(std::string_view(raw.data(), raw.size()), kMaxDescriptionBytes);
 }
 
 bool WriteWhole(const fs::path& path, const std::string& bytes)
@@ -78,13 +81,48 @@ FileStamp FileStamp::Of(const struct stat& info)
     return {info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim};
 }
 
+FileStamp FileStamp::OfRead(ino_t inode, off_t size, timespec began, std::int64_t clockShift)
+{
+    FileStamp stamp;
+    stamp.inode = inode;
+    stamp.size = size;
+    stamp.changed = began;
+    stamp.ofRead = true;
+    stamp.clockShift = clockShift;
+    return stamp;
+}
+
+std::int64_t FileStamp::WallClockShift()
+{
+    timespec wall{};
+    timespec boot{};
+    clock_gettime(CLOCK_REALTIME, &wall);
+    clock_gettime(CLOCK_BOOTTIME, &boot);
+    return (static_cast<std::int64_t>(wall.tv_sec) - boot.tv_sec) * 1000000000 +
+           (wall.tv_nsec - boot.tv_nsec);
+}
+
+bool FileStamp::Confirms(const struct stat& info, std::int64_t clockShiftNow) const
+{
+    const auto before = [&](const timespec& time) {
+        return time.tv_sec < changed.tv_sec - kSettled.count();
+    };
+    // A wall clock set in between moves its shift; one slewed drifts a
+    // second only in half an hour, and then the file is read again.
+    constexpr std::int64_t kClockSet = 1000000000;
+    const std::int64_t shifted = clockShiftNow - clockShift;
+    return ofRead && S_ISREG(info.st_mode) && info.st_ino == inode &&
+           (size < 0 ? info.st_size > -size : info.st_size == size) && before(info.st_ctim) &&
+           before(info.st_mtim) && shifted < kClockSet && shifted > -kClockSet;
+}
+
 bool FileStamp::operator==(const FileStamp& other) const
 {
     const auto same = [](const timespec& a, const timespec& b) {
         return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
     };
-    return device == other.device && inode == other.inode && size == other.size &&
-           same(modified, other.modified) && same(changed, other.changed);
+    return !ofRead && !other.ofRead && device == other.device && inode == other.inode &&
+           size == other.size && same(modified, other.modified) && same(changed, other.changed);
 }
 
 OnlineDatabase::OnlineDatabase(const fs::path& root) : m_root(fs::canonical(root))
@@ -140,7 +178,7 @@ std::optional<std::string> OnlineDatabase::ReadFile(const std::string& relative,
 }
 
 std::optional<std::string> OnlineDatabase::ReadAt(int dirFd, const std::string& name,
-                                                  std::uint64_t maxBytes, struct stat* fileInfo)
+                                                  std::uint64_t maxBytes)
 {
     // The path holds no link; O_NOFOLLOW keeps one swapped in meanwhile
     // from being followed, and O_NONBLOCK a pipe from stalling us.
@@ -153,9 +191,6 @@ std::optional<std::string> OnlineDatabase::ReadAt(int dirFd, const std::string& 
     };
     std::optional<std::string> bytes;
     if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-        if (fileInfo != nullptr) {
-            *fileInfo = info;
-        }
         const auto wanted = static_cast<std::size_t>(
             std::min<std::uint64_t>(static_cast<std::uint64_t>(info.st_size), maxBytes));
         std::string data(wanted, '\0');
@@ -175,6 +210,67 @@ std::optional<std::string> OnlineDatabase::ReadAt(int dirFd, const std::string& 
     }
     close(fd);
     return bytes;
+}
+
+OnlineDatabase::ReadText OnlineDatabase::ReadDescription(int dirFd, const char* file,
+                                                         const ReadText* unstamped)
+{
+    // As ReadAt, onto the stack: a description is small and there may be
+    // tens of thousands of them.
+    ReadText out;
+    const bool stamped = unstamped == nullptr;
+    const int fd = openat(dirFd, file, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return out;
+    }
+    std::array<char, kMaxDescriptionBytes + 1> buffer;
+    std::size_t done = 0;
+    if (stamped) {
+        struct stat info
+        {
+        };
+        if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+            close(fd);
+            return out;
+        }
+        const auto wanted = static_cast<std::size_t>(
+            std::min<off_t>(info.st_size, static_cast<off_t>(kMaxDescriptionBytes)));
+        while (done < wanted) {
+            const ssize_t n = read(fd, buffer.data() + done, wanted - done);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                break;
+            }
+            done += static_cast<std::size_t>(n);
+        }
+        out.stamp = FileStamp::Of(info);
+        out.checked = std::chrono::steady_clock::now();
+    } else {
+        // Without a stat: the folder said it is a regular file and the open
+        // followed no link; a folder or a pipe swapped in meanwhile fails
+        // the read. A regular file's read stops short only at its end, so
+        // one byte more than a description keeps tells whether there is more.
+        ssize_t n = -1;
+        do {
+            n = read(fd, buffer.data(), buffer.size());
+        } while (n < 0 && errno == EINTR);
+        if (n < 0) {
+            close(fd);
+            return out;
+        }
+        done = std::min(static_cast<std::size_t>(n), kMaxDescriptionBytes);
+        const off_t size = static_cast<std::size_t>(n) > kMaxDescriptionBytes
+                               ? -static_cast<off_t>(kMaxDescriptionBytes)
+                               : static_cast<off_t>(n);
+        out.stamp = unstamped->stamp;
+        out.stamp.size = size;
+        out.checked = unstamped->checked;
+    }
+    close(fd);
+    out.text = CleanDescription(std::span(buffer.data(), done));
+    return out;
 }
 
 bool OnlineDatabase::LeadsRound(const std::string& folder) const
@@ -300,7 +396,7 @@ bool ListedBefore(const OnlineDatabase::Entry& a, const OnlineDatabase::Entry& b
 template <typename Result> class ReadsDuringScan
 {
 public:
-    using Reader = std::function<Result(const std::string& file)>;
+    using Reader = std::function<Result(const char* file)>;
 
     explicit ReadsDuringScan(Reader read) : m_read(std::move(read)) {}
     ~ReadsDuringScan() { Stop(false); }
@@ -308,11 +404,12 @@ public:
     ReadsDuringScan& operator=(const ReadsDuringScan&) = delete;
 
     // The file's number among the reads, where Finish puts what it read.
-    std::size_t Add(std::string file)
+    std::size_t Add(std::string_view file)
     {
         // A deque never moves what it holds, so a reader may fill it while more are added.
-        m_batch.emplace_back(&m_results.emplace_back(), std::move(file));
-        if (m_batch.size() == kBatch) {
+        m_batch.results.push_back(&m_results.emplace_back());
+        m_batch.names.append(file).push_back('\0');
+        if (m_batch.results.size() == kBatch) {
             Hand();
         }
         return m_results.size() - 1;
@@ -327,18 +424,22 @@ public:
 
 private:
     static constexpr std::size_t kBatch = 64;
-    using Batch = std::vector<std::pair<Result*, std::string>>;
+    struct Batch
+    {
+        std::vector<Result*> results;
+        std::string names; // each ended by a NUL, in the order of results
+    };
 
     void Hand()
     {
-        if (m_batch.empty()) {
+        if (m_batch.results.empty()) {
             return;
         }
         {
             std::lock_guard lock(m_mutex);
             m_pending.push_back(std::move(m_batch));
         }
-        m_batch.clear();
+        m_batch = Batch();
         m_wake.notify_one();
         if (m_results.size() >= kThreadsFrom && !m_started) {
             m_started = true;
@@ -369,8 +470,10 @@ private:
                 batch = std::move(m_pending.back());
                 m_pending.pop_back();
             }
-            for (auto& [result, file] : batch) {
-                *result = m_read(file);
+            const char* name = batch.names.c_str();
+            for (Result* result : batch.results) {
+                *result = m_read(name);
+                name += std::strlen(name) + 1;
             }
         }
     }
@@ -439,18 +542,16 @@ OnlineDatabase::List(const std::string& folder, bool descriptions, bool fileTime
     }
     std::optional<ReadsDuringScan<ReadText>> reads;
     if (descriptions && known.empty()) {
-        reads.emplace([dirFd](const std::string& file) {
-            ReadText read;
-            struct stat info
-            {
-            };
-            if (std::optional<std::string> raw = ReadAt(dirFd, file, kMaxDescriptionBytes, &info)) {
-                read.text = CleanText(OneLine(*raw), kMaxDescriptionBytes);
-                read.stamp = FileStamp::Of(info);
-                read.checked = std::chrono::steady_clock::now();
-            }
-            return read;
-        });
+        // Every read takes its stamp's time and its check's from before the
+        // scan: earlier than its own, which only makes their checks stricter.
+        ReadText listed;
+        listed.checked = std::chrono::steady_clock::now();
+        timespec began{};
+        const std::int64_t clockShift = FileStamp::WallClockShift();
+        clock_gettime(CLOCK_REALTIME, &began);
+        listed.stamp = FileStamp::OfRead(0, 0, began, clockShift);
+        reads.emplace(
+            [dirFd, listed](const char* file) { return ReadDescription(dirFd, file, &listed); });
     }
     std::vector<Found> found;
     // Room for the entries a folder of its size may hold, so that a big one
@@ -485,9 +586,8 @@ OnlineDatabase::List(const std::string& folder, bool descriptions, bool fileTime
         const std::string_view stem = ext == Found::kOther ? name : name.substr(0, name.size() - 4);
         // A link takes the whole path check later; a regular description
         // is read now, by name within the folder, as it would be then.
-        const std::size_t read = reads && ext == Found::kText && type == DT_REG
-                                     ? reads->Add(std::string(name))
-                                     : std::string::npos;
+        const std::size_t read =
+            reads && ext == Found::kText && type == DT_REG ? reads->Add(name) : std::string::npos;
         found.push_back({std::string(stem), ext, type, item->d_ino, read});
     }
     // In the order of the list, a save's file just before its description.
@@ -624,36 +724,54 @@ void OnlineDatabase::ReadDescriptions(const fs::path& dir, const std::string& fo
                 out = {kept->text, kept->stamp, kept->checked};
                 return;
             }
+            // A stamp of a read is confirmed once, and then kept as the stat.
             if (fstatat(dirFd, file.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-                FileStamp::Of(info) == kept->stamp) {
+                (FileStamp::Of(info) == kept->stamp ||
+                 kept->stamp.Confirms(info, FileStamp::WallClockShift()))) {
                 out.text = kept->text;
-                out.stamp = kept->stamp;
+                out.stamp = FileStamp::Of(info);
                 return;
             }
         }
-        const std::optional<std::string> raw =
-            want.link ? ReadFile(JoinPath(folder, file), kMaxDescriptionBytes)
-                      : ReadAt(dirFd, file, kMaxDescriptionBytes, &info);
-        if (raw) {
-            out.text = CleanText(OneLine(*raw), kMaxDescriptionBytes);
-            out.stamp = FileStamp::Of(info);
+        if (!want.link) {
+            out = ReadDescription(dirFd, file.c_str(), nullptr);
+            out.checked = now;
+        } else if (std::optional<std::string> raw =
+                       ReadFile(JoinPath(folder, file), kMaxDescriptionBytes)) {
+            out.text = CleanDescription(*raw);
         }
     };
     // Tens of thousands of small reads are shared among a few threads.
     ParallelFor(unread.size(), 64, unread.size() < kThreadsFrom ? 1 : kMaxReaders, readOne);
-    KnownTexts fresh;
-    fresh.reserve(wanted.size());
+    // Each text goes to its entry and, unless it is a link's, to what is
+    // kept; their places are counted first, so that a few threads can
+    // copy them.
+    std::vector<ReadText*> got(wanted.size());
+    std::vector<std::size_t> keptAt(wanted.size(), std::string::npos);
+    std::size_t keptCount = 0;
     for (std::size_t i = 0, j = 0; i < wanted.size(); ++i) {
-        const WantedText& want = wanted[i];
-        ReadText& got = want.read != std::string::npos ? readDuringScan[want.read] : readNow[j++];
-        if (!got.text) {
-            continue;
+        got[i] =
+            wanted[i].read != std::string::npos ? &readDuringScan[wanted[i].read] : &readNow[j++];
+        if (got[i]->text && !wanted[i].link) {
+            keptAt[i] = keptCount++;
         }
-        if (!want.link) {
-            fresh.push_back({entries[want.entry].name, got.stamp, *got.text, got.checked});
-        }
-        entries[want.entry].description = std::move(*got.text);
     }
+    KnownTexts fresh(keptCount);
+    ParallelFor(wanted.size(), 1024, wanted.size() < kThreadsFrom ? 1 : kMaxReaders,
+                [&](std::size_t i) {
+                    ReadText& text = *got[i];
+                    if (!text.text) {
+                        return;
+                    }
+                    Entry& entry = entries[wanted[i].entry];
+                    if (text.stamp.ofRead) {
+                        text.stamp.inode = wanted[i].inode;
+                    }
+                    if (keptAt[i] != std::string::npos) {
+                        fresh[keptAt[i]] = {entry.name, text.stamp, *text.text, text.checked};
+                    }
+                    entry.description = std::move(*text.text);
+                });
     std::lock_guard lock(m_textsMutex);
     std::size_t total = fresh.size();
     for (const auto& [path, kept] : m_texts) {
@@ -749,12 +867,36 @@ std::optional<std::string> OnlineDatabase::DetailDocument(const std::string& sav
 std::optional<std::string> OnlineDatabase::ListDocument(const std::string& folder,
                                                         const DocumentLinks& links) const
 {
+    std::optional<std::vector<std::string>> pieces = ListDocument(folder, links, nullptr);
+    if (!pieces) {
+        return std::nullopt;
+    }
+    std::size_t size = 0;
+    for (const std::string& piece : *pieces) {
+        size += piece.size();
+    }
+    std::string doc;
+    doc.reserve(size);
+    for (const std::string& piece : *pieces) {
+        doc += piece;
+    }
+    return doc;
+}
+
+std::optional<std::vector<std::string>>
+OnlineDatabase::ListDocument(const std::string& folder, const DocumentLinks& links,
+                             const PieceWritten& written) const
+{
     std::optional<std::vector<Entry>> entries = List(folder, true, false);
     if (!entries) {
         return std::nullopt;
     }
     if (entries->empty()) {
-        return std::string("<result></result>");
+        std::vector<std::string> pieces{"<result></result>"};
+        if (written) {
+            written(0, 1, pieces[0]);
+        }
+        return pieces;
     }
     // Indented so that every closing tag has text before it: some readers
     // lose the siblings that follow a closing tag written flush. A big
@@ -767,22 +909,20 @@ std::optional<std::string> OnlineDatabase::ListDocument(const std::string& folde
                         static_cast<std::ptrdiff_t>(std::min((k + 1) * kPiece, entries->size()));
         std::string& piece = pieces[k];
         piece.reserve(kPiece * 200);
+        if (k == 0) {
+            piece += "<result>\r\n";
+        }
         for (const Entry& entry : std::span(from, to)) {
             WriteListEntry(piece, folder, entry, links);
         }
+        if (k + 1 == pieces.size()) {
+            piece += "</result>\r\n";
+        }
+        if (written) {
+            written(k, pieces.size(), piece);
+        }
     });
-    std::size_t size = 0;
-    for (const std::string& piece : pieces) {
-        size += piece.size();
-    }
-    std::string doc;
-    doc.reserve(size + 32);
-    doc += "<result>\r\n";
-    for (const std::string& piece : pieces) {
-        doc += piece;
-    }
-    doc += "</result>\r\n";
-    return doc;
+    return pieces;
 }
 
 std::optional<std::string> OnlineDatabase::DetailDocument(const std::string& save,

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -55,12 +56,28 @@ struct FileStamp
 {
     dev_t device = 0;
     ino_t inode = 0;
-    off_t size = 0;
+    off_t size = 0; // for a stamp of a read, -n: more than n bytes
     timespec modified{};
-    timespec changed{};
+    timespec changed{}; // for a stamp of a read, when the read began
+    bool ofRead = false;
+    std::int64_t clockShift = 0; // for a stamp of a read, WallClockShift() then
 
     static FileStamp Of(const struct stat& info);
+    // A file read without a stat: the inode its folder named, the bytes
+    // read and when the read began.
+    static FileStamp OfRead(ino_t inode, off_t size, timespec began, std::int64_t clockShift);
+    // The wall clock against the boot clock, in nanoseconds: it moves when
+    // the wall clock is set.
+    static std::int64_t WallClockShift();
     bool operator==(const FileStamp& other) const;
+    // Whether info, with the wall clock's shift now, shows the file of a
+    // stamp of a read as it was read. A change sets a file's ctime to the
+    // wall clock's time, so a file changed after the read began has a ctime
+    // after it, give or take the clock's steps; one changed at least
+    // kSettled before it is taken as read, when the clock was not set
+    // meanwhile. Never for a stamp that is not of a read.
+    bool Confirms(const struct stat& info, std::int64_t clockShiftNow) const;
+    static constexpr std::chrono::seconds kSettled{60};
 };
 
 // An online database kept as a folder tree: every folder is a folder of the
@@ -126,6 +143,13 @@ public:
                                             const DocumentLinks& links) const;
     std::optional<std::string> DetailDocument(const std::string& save,
                                               const DocumentLinks& links) const;
+    // The list document in pieces, in order; each is handed to written (when
+    // given) on the thread that wrote it as soon as it is whole, with its
+    // number and how many there are.
+    using PieceWritten = std::function<void(std::size_t k, std::size_t count, const std::string&)>;
+    std::optional<std::vector<std::string>> ListDocument(const std::string& folder,
+                                                         const DocumentLinks& links,
+                                                         const PieceWritten& written) const;
     // The bytes of a save file or of the code list.
     std::optional<std::string> SaveFile(const std::string& path) const;
     std::optional<std::string> CodeList() const;
@@ -145,17 +169,20 @@ public:
 
 private:
     bool LeadsRound(const std::string& folder) const;
-    // A regular file named relative to an open folder, read as ReadFile does;
-    // fileInfo gets its stat.
+    // A regular file named relative to an open folder, read as ReadFile does.
     static std::optional<std::string> ReadAt(int dirFd, const std::string& name,
-                                             std::uint64_t maxBytes,
-                                             struct stat* fileInfo = nullptr);
+                                             std::uint64_t maxBytes);
     struct ReadText
     {
         std::optional<std::string> text; // cleaned; nothing when it could not be read
         FileStamp stamp;
         std::chrono::steady_clock::time_point checked; // when its stamp was last compared
     };
+    // A description named relative to an open folder; no text when it is
+    // not a regular file. Given unstamped, it is not looked at beyond its
+    // read: its stamp is unstamped's, a stamp of a read, with the bytes read,
+    // and its inode is left to the caller, who has it from the folder.
+    static ReadText ReadDescription(int dirFd, const char* file, const ReadText* unstamped);
     struct KnownText
     {
         std::string name; // the save's

@@ -227,6 +227,57 @@ TEST_F(Server, ListsFoldersAndSavesAndAnswersEmptyFoldersWithTheEmptyList)
     EXPECT_EQ(Get(Url("/saves/Role+Playing/Quest+Ep%2E1%2Etvd")), save);
 }
 
+// A first listing reads descriptions without a stat; what it read is later
+// taken as the file only when the file shows no change since well before
+// the read, so an edit in place during or after it still shows.
+TEST(FileStamp, AReadIsConfirmedOnlyByAFileUnchangedSinceWellBeforeIt)
+{
+    using server::FileStamp;
+    const timespec began{1700000000, 500};
+    const std::int64_t shift = 42;
+    const FileStamp read = FileStamp::OfRead(7, 20, began, shift);
+    const FileStamp cut = FileStamp::OfRead(7, -1024, began, shift);
+    const auto file = [](ino_t inode, off_t size, time_t changed, time_t modified, mode_t type) {
+        struct stat info
+        {
+        };
+        info.st_mode = type | 0644;
+        info.st_ino = inode;
+        info.st_size = size;
+        info.st_ctim.tv_sec = changed;
+        info.st_mtim.tv_sec = modified;
+        return info;
+    };
+    const time_t old = began.tv_sec - 3600;
+    const struct
+    {
+        FileStamp stamp;
+        struct stat info;
+        std::int64_t shiftNow;
+        bool confirmed;
+        const char* why;
+    } cases[] = {
+        {read, file(7, 20, old, old, S_IFREG), shift, true, "unchanged for an hour"},
+        {read, file(7, 20, began.tv_sec, old, S_IFREG), shift, false, "changed as it was read"},
+        {read, file(7, 20, began.tv_sec - 30, old, S_IFREG), shift, false, "changed just before"},
+        {read, file(7, 20, began.tv_sec + 90, old, S_IFREG), shift, false, "edited after"},
+        {read, file(7, 20, old, began.tv_sec + 90, S_IFREG), shift, false, "modified after"},
+        {read, file(7, 21, old, old, S_IFREG), shift, false, "another size"},
+        {read, file(8, 20, old, old, S_IFREG), shift, false, "another file"},
+        {read, file(7, 20, old, old, S_IFIFO), shift, false, "not a regular file"},
+        {read, file(7, 20, old, old, S_IFREG), shift + 5000000000, false, "the clock was set"},
+        {read, file(7, 20, old, old, S_IFREG), shift - 5000000000, false, "the clock was set back"},
+        {cut, file(7, 5000, old, old, S_IFREG), shift, true, "longer than was read"},
+        {cut, file(7, 1024, old, old, S_IFREG), shift, false, "no longer than was read"},
+        {FileStamp::Of(file(7, 20, old, old, S_IFREG)), file(7, 20, old, old, S_IFREG), shift,
+         false, "a stat's stamp is compared whole"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.stamp.Confirms(c.info, c.shiftNow), c.confirmed) << c.why;
+    }
+    EXPECT_FALSE(read == FileStamp::Of(file(7, 20, old, old, S_IFREG)));
+}
+
 TEST_F(Server, NothingOutsideTheRootIsServed)
 {
     for (const char* target : {

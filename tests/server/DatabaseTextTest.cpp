@@ -34,6 +34,11 @@ TEST(DatabaseText, CleansUserTextForStorage)
     EXPECT_EQ(CleanText("ok\xC3\xA9 bad\xFF\xC3 end", 100), "ok\xC3\xA9 bad end");
     EXPECT_EQ(CleanText("abcdef", 4), "abcd");
     EXPECT_EQ(CleanText("\xC3\xA9\xC3\xA9", 3), "\xC3\xA9") << "never half a character";
+    EXPECT_EQ(CleanText("a<b\x01"
+                        "c&d>e",
+                        4),
+              "abcd")
+        << "what is dropped takes no room";
     EXPECT_EQ(CleanSaveName("  ..My/Save\\ 2+2%  "), "MySave 22");
     EXPECT_EQ(CleanSaveName(". . ."), "");
     EXPECT_EQ(CleanSaveName(std::string(100, 'n')).size(), 64u);
