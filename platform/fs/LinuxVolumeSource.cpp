@@ -188,7 +188,11 @@ std::vector<VolumeInfo> LinuxVolumeSource::List()
         } else {
             continue;
         }
-        info.label = LabelOf(mount);
+        // Only a drive is shown by its label: probing the system's own disk
+        // for one loaded libblkid and read its superblock at every start.
+        if (info.type == DriveType::Removable) {
+            info.label = LabelOf(mount);
+        }
         volumes.push_back(std::move(info));
     }
     return volumes;
