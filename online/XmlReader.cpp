@@ -193,6 +193,9 @@ int FindLastClosingTag(const char* text, int from, int last, const char* name, i
     return -1;
 }
 
+// How many element names are kept for handing out again.
+constexpr std::size_t kKnownNames = 16;
+
 // Content at least this long is scanned before its closing tag is known.
 constexpr int kBigContent = 64 * 1024;
 
@@ -344,7 +347,11 @@ struct XmlReader::Fence
     }
 };
 
-XmlReader::XmlReader(XmlHandler* handler) : m_handler(handler), m_trace(nullptr) {}
+XmlReader::XmlReader(XmlHandler* handler) : m_handler(handler), m_trace(nullptr)
+{
+    // Never reallocated, so a name handed out stays put.
+    m_knownNames.reserve(kKnownNames);
+}
 
 std::ostream* XmlReader::TraceStreamFromEnvironment()
 {
@@ -543,7 +550,56 @@ bool XmlReader::ReadLeafChildren(const ScanRecord& r, int from, int& close)
     }
 }
 
-void XmlReader::ReportLeaves(const char* text)
+const std::string& XmlReader::Name(const char* text, int start, int end, const char* levelEnd)
+{
+    const int length = end - start + 1;
+    const char* name = text + start;
+#if defined(__SSE2__)
+    if (length <= 16 && levelEnd - name >= 16) {
+        const __m128i loaded = _mm_loadu_si128(reinterpret_cast<const __m128i*>(name));
+        const std::uint32_t wanted = (std::uint32_t{1} << length) - 1;
+        const auto matches = [&](const KnownName& known) {
+            const auto same = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(
+                loaded, _mm_load_si128(reinterpret_cast<const __m128i*>(known.bytes)))));
+            return known.length == length && (same & wanted) == wanted;
+        };
+        int found = m_lastName >= 0 ? m_knownNames[static_cast<std::size_t>(m_lastName)].next : -1;
+        if (found < 0 || !matches(m_knownNames[static_cast<std::size_t>(found)])) {
+            found = -1;
+            for (std::size_t i = 0; i < m_knownNames.size(); ++i) {
+                if (matches(m_knownNames[i])) {
+                    found = static_cast<int>(i);
+                    break;
+                }
+            }
+        }
+        // A hostile document may use any number of names; a few suffice.
+        if (found < 0 && m_knownNames.size() < kKnownNames) {
+            KnownName& known = m_knownNames.emplace_back();
+            std::memset(known.bytes, 0, sizeof known.bytes);
+            std::memcpy(known.bytes, name, static_cast<std::size_t>(length));
+            known.length = length;
+            known.next = -1;
+            known.name.assign(name, static_cast<std::size_t>(length));
+            found = static_cast<int>(m_knownNames.size() - 1);
+        }
+        if (found >= 0) {
+            if (m_lastName >= 0) {
+                m_knownNames[static_cast<std::size_t>(m_lastName)].next = found;
+            }
+            m_lastName = found;
+            return m_knownNames[static_cast<std::size_t>(found)].name;
+        }
+    }
+#else
+    (void)levelEnd;
+#endif
+    m_lastName = -1;
+    m_name.assign(name, static_cast<std::size_t>(length));
+    return m_name;
+}
+
+void XmlReader::ReportLeaves(const char* text, const char* levelEnd)
 {
     // As the scan of the node's content would report them, from a level of
     // its own.
@@ -552,19 +608,18 @@ void XmlReader::ReportLeaves(const char* text)
         *m_trace << "parse node: " << number << "\n\n";
     }
     for (const Leaf& leaf : m_leaves) {
-        ReportElement(text, leaf);
+        ReportElement(text, levelEnd, leaf);
     }
 }
 
-void XmlReader::ReportElement(const char* text, const Leaf& r)
+void XmlReader::ReportElement(const char* text, const char* levelEnd, const Leaf& r)
 {
     if (r.nameEnd < r.nameStart) {
         return; // an empty name is neither reported nor traced
     }
-    std::string& name = m_name;
+    const std::string& name = Name(text, r.nameStart, r.nameEnd, levelEnd);
     std::string& value = m_value;
     std::string& attributes = m_attributes;
-    Range(name, text, r.nameStart, r.nameEnd);
     Range(value, text, r.valueStart, r.valueEnd);
     Range(attributes, text, r.attributesStart, r.attributesEnd);
     if (m_trace != nullptr) {
@@ -589,9 +644,8 @@ void XmlReader::ReportNode(const ScanRecord& r)
     if (r.nameEnd < r.nameStart) {
         return;
     }
-    std::string& name = m_name;
+    const std::string& name = Name(r.text, r.nameStart, r.nameEnd, r.text + r.length);
     std::string& attributes = m_attributes;
-    Range(name, r.text, r.nameStart, r.nameEnd);
     Range(attributes, r.text, r.attributesStart, r.attributesEnd);
     if (m_trace != nullptr) {
         std::ostream& out = *m_trace;
@@ -627,11 +681,12 @@ bool XmlReader::ScanLevel(const char* text, int length, int depth, Fence* fence)
             return true;
         }
         if (!record.contentHasTag) {
-            ReportElement(text, {record.nameStart, record.nameEnd, record.contentStart,
-                                 record.contentEnd, record.attributesStart, record.attributesEnd});
+            ReportElement(text, text + length,
+                          {record.nameStart, record.nameEnd, record.contentStart, record.contentEnd,
+                           record.attributesStart, record.attributesEnd});
         } else if (record.leaves) {
             ReportNode(record);
-            ReportLeaves(text);
+            ReportLeaves(text, text + length);
         } else if (record.closePending) {
             ReportNode(record);
             const int nameLength = record.nameEnd - record.nameStart + 1;
