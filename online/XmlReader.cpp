@@ -567,27 +567,46 @@ bool XmlReader::ReadLeafChildren(const ScanRecord& r, int from, int& close)
     }
 }
 
-const std::string& XmlReader::Name(const char* text, int start, int end, const char* levelEnd)
+// Kept in the reports, where it runs for every element.
+[[gnu::always_inline]] inline const std::string& XmlReader::Name(const char* text, int start,
+                                                                 int end, const char* levelEnd)
 {
     const int length = end - start + 1;
     const char* name = text + start;
 #if defined(__SSE2__)
+    if (length <= 16 && levelEnd - name >= 16 && m_lastName >= 0) {
+        const int next = m_knownNames[static_cast<std::size_t>(m_lastName)].next;
+        if (next >= 0) {
+            const KnownName& known = m_knownNames[static_cast<std::size_t>(next)];
+            const auto same = static_cast<std::uint32_t>(_mm_movemask_epi8(
+                _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(name)),
+                               _mm_load_si128(reinterpret_cast<const __m128i*>(known.bytes)))));
+            const std::uint32_t wanted = (std::uint32_t{1} << length) - 1;
+            if (known.length == length && (same & wanted) == wanted) {
+                m_lastName = next;
+                return known.name;
+            }
+        }
+    }
+#else
+    (void)levelEnd;
+#endif
+    return FindName(name, length, levelEnd);
+}
+
+const std::string& XmlReader::FindName(const char* name, int length, const char* levelEnd)
+{
+    int found = -1;
+#if defined(__SSE2__)
     if (length <= 16 && levelEnd - name >= 16) {
         const __m128i loaded = _mm_loadu_si128(reinterpret_cast<const __m128i*>(name));
         const std::uint32_t wanted = (std::uint32_t{1} << length) - 1;
-        const auto matches = [&](const KnownName& known) {
+        for (std::size_t i = 0; i < m_knownNames.size() && found < 0; ++i) {
+            const KnownName& known = m_knownNames[i];
             const auto same = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(
                 loaded, _mm_load_si128(reinterpret_cast<const __m128i*>(known.bytes)))));
-            return known.length == length && (same & wanted) == wanted;
-        };
-        int found = m_lastName >= 0 ? m_knownNames[static_cast<std::size_t>(m_lastName)].next : -1;
-        if (found < 0 || !matches(m_knownNames[static_cast<std::size_t>(found)])) {
-            found = -1;
-            for (std::size_t i = 0; i < m_knownNames.size(); ++i) {
-                if (matches(m_knownNames[i])) {
-                    found = static_cast<int>(i);
-                    break;
-                }
+            if (known.length == length && (same & wanted) == wanted) {
+                found = static_cast<int>(i);
             }
         }
         // A hostile document may use any number of names; a few suffice.
@@ -600,17 +619,17 @@ const std::string& XmlReader::Name(const char* text, int start, int end, const c
             known.name.assign(name, static_cast<std::size_t>(length));
             found = static_cast<int>(m_knownNames.size() - 1);
         }
-        if (found >= 0) {
-            if (m_lastName >= 0) {
-                m_knownNames[static_cast<std::size_t>(m_lastName)].next = found;
-            }
-            m_lastName = found;
-            return m_knownNames[static_cast<std::size_t>(found)].name;
-        }
     }
 #else
     (void)levelEnd;
 #endif
+    if (found >= 0) {
+        if (m_lastName >= 0) {
+            m_knownNames[static_cast<std::size_t>(m_lastName)].next = found;
+        }
+        m_lastName = found;
+        return m_knownNames[static_cast<std::size_t>(found)].name;
+    }
     m_lastName = -1;
     m_name.assign(name, static_cast<std::size_t>(length));
     return m_name;

@@ -52,6 +52,9 @@ private:
     // The name of the element from start to end of text, as a string for
     // the handler.
     const std::string& Name(const char* text, int start, int end, const char* levelEnd);
+    // Name when the name is not the one that followed the last: a search of
+    // the known names, or a copy.
+    const std::string& FindName(const char* name, int length, const char* levelEnd);
 
     std::uint32_t m_untracedRecords = 0; // scan records of this parse not yet numbered
     std::vector<Leaf> m_leaves;

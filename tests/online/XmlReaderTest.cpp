@@ -61,7 +61,8 @@ TEST(XmlReader, ReportsElementsAndNodesInDocumentOrder)
         // The same with the tag's ">" in its second sixteen bytes.
         {"<s><x</s yyyyyyyyyyyyyyyy>1</x</s></s><b>2</b>", {"N s|", "END"}},
         // A name met before is handed out again only when it is the same.
-        {"<abc>1</abc><ab>2</ab><abc/>           ", {"E abc|1|", "E ab|2|", "E abc||", "END"}},
+        {"<abc>1</abc><ab>2</ab><abc/><a/>                ",
+         {"E abc|1|", "E ab|2|", "E abc||", "E a||", "END"}},
         // Values ending at and around the in-place blocks' ends.
         {"<a>" + std::string(47, 'v') + "</a><b>" + std::string(63, 'w') + "</b><c>" +
              std::string(64, 'x') + "</c><d>y<",
