@@ -28,19 +28,20 @@ namespace {
 // Numbers every scan record ever made; only the trace shows them.
 std::atomic<std::uint32_t> g_nodeCounter{0};
 
-// The first c in [from, end) of text, or -1. Most are a few bytes away, so
-// the first sixteen bytes are tested in place before memchr takes over.
+// The first c in [from, end) of text, or -1. Most are within a line, so up
+// to four blocks of sixteen bytes are tested in place, sparing a call;
+// memchr takes over beyond them.
 inline int Find(const char* text, int from, int end, char c)
 {
 #if defined(__SSE2__)
-    if (end - from >= 16) {
+    const __m128i wanted = _mm_set1_epi8(c);
+    for (int block = 0; block < 4 && end - from >= 16; ++block, from += 16) {
         const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + from));
         const auto hits =
-            static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, _mm_set1_epi8(c))));
+            static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, wanted)));
         if (hits != 0) {
             return from + std::countr_zero(hits);
         }
-        from += 16;
     }
 #endif
     if (from >= end) {
@@ -193,29 +194,39 @@ int FindLastClosingTag(const char* text, int from, int last, const char* name, i
     return -1;
 }
 
+// How many element names are kept for handing out again.
+constexpr std::size_t kKnownNames = 16;
+
 // Content at least this long is scanned before its closing tag is known.
 constexpr int kBigContent = 64 * 1024;
 
-// From the "<" at lt, the tag's ">" (or -1 when the level has none) and the
-// first space before it (or -1), 16 bytes a step while the level holds them.
-inline int ScanTag(const char* t, int lt, int length, int& space)
+// From the "<" at lt, the tag's ">" (or -1 when the level has none), the
+// first space before it (or -1), and whether another "<" stands between
+// them, 16 bytes a step while the level holds them.
+inline int ScanTag(const char* t, int lt, int length, int& space, bool& inner)
 {
     space = -1;
+    inner = false;
     int i = lt + 1;
 #if defined(__SSE2__)
     const __m128i greater = _mm_set1_epi8('>');
     const __m128i blank = _mm_set1_epi8(' ');
+    const __m128i less = _mm_set1_epi8('<');
     for (; i + 16 <= length; i += 16) {
         const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i));
         const auto ends =
             static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, greater)));
         auto blanks = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, blank)));
+        auto opens = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, less)));
         if (ends != 0) {
-            blanks &= (ends & (0 - ends)) - 1; // only blanks before the ">"
+            const std::uint32_t before = (ends & (0 - ends)) - 1; // only what stands before the ">"
+            blanks &= before;
+            opens &= before;
         }
         if (space < 0 && blanks != 0) {
             space = i + std::countr_zero(blanks);
         }
+        inner = inner || opens != 0;
         if (ends != 0) {
             return i + std::countr_zero(ends);
         }
@@ -229,6 +240,7 @@ inline int ScanTag(const char* t, int lt, int length, int& space)
         if (c == ' ' && space < 0) {
             space = i;
         }
+        inner = inner || c == '<';
     }
     return -1;
 }
@@ -344,7 +356,11 @@ struct XmlReader::Fence
     }
 };
 
-XmlReader::XmlReader(XmlHandler* handler) : m_handler(handler), m_trace(nullptr) {}
+XmlReader::XmlReader(XmlHandler* handler) : m_handler(handler), m_trace(nullptr)
+{
+    // Never reallocated, so a name handed out stays put.
+    m_knownNames.reserve(kKnownNames);
+}
 
 std::ostream* XmlReader::TraceStreamFromEnvironment()
 {
@@ -400,7 +416,8 @@ std::uint32_t XmlReader::NextNodeNumber()
         return false;
     }
     int space = -1;
-    const int gt = ScanTag(t, lt, length, space);
+    bool inner = false;
+    const int gt = ScanTag(t, lt, length, space, inner);
     if (gt < 0) {
         return false;
     }
@@ -409,7 +426,10 @@ std::uint32_t XmlReader::NextNodeNumber()
     // A tag's only ">" is its last byte, so the open end could only start
     // where a closing tag ending with that ">" would; past it, the level has
     // ended before this element.
-    if (fence != nullptr && gt - fenceLength + 1 >= lt && fence->At(t + gt - fenceLength + 1)) {
+    // Past lt, that place would hold a "<" inside the tag.
+    const int endStart = gt - fenceLength + 1;
+    if (fence != nullptr && (endStart == lt || (endStart > lt && inner)) &&
+        fence->At(t + endStart)) {
         return false;
     }
     r.tagStart = lt;
@@ -459,7 +479,7 @@ std::uint32_t XmlReader::NextNodeNumber()
         return false;
     }
     // The same for the closing tag, whose only ">" is its last byte too.
-    if (fence != nullptr && close + closingLength - fenceLength > close &&
+    if (fence != nullptr && inner && close + closingLength - fenceLength > close &&
         fence->At(t + close + closingLength - fenceLength)) {
         return false;
     }
@@ -509,9 +529,13 @@ bool XmlReader::ReadLeafChildren(const ScanRecord& r, int from, int& close)
             close = lt;
             return true;
         }
+        // A closing tag that ends with the tag's ">", or with the leaf's
+        // closing tag's (which repeats the name), starts at a "<" inside the
+        // tag; without one, neither can.
         int space = -1;
-        const int gt = ScanTag(t, lt, length, space);
-        if (gt < 0 || endsAt(lt, gt)) {
+        bool inner = false;
+        const int gt = ScanTag(t, lt, length, space, inner);
+        if (gt < 0 || (inner && endsAt(lt, gt))) {
             return false;
         }
         Leaf leaf{};
@@ -529,7 +553,7 @@ bool XmlReader::ReadLeafChildren(const ScanRecord& r, int from, int& close)
             end = child + childLength + 3;
             if (end > length ||
                 !IsClosingTag(t + child, t + leaf.nameStart, childLength, t + length) ||
-                endsAt(child, end - 1)) {
+                (inner && endsAt(child, end - 1))) {
                 return false; // a child with children of its own, or no end
             }
             leaf.valueStart = gt + 1;
@@ -543,7 +567,75 @@ bool XmlReader::ReadLeafChildren(const ScanRecord& r, int from, int& close)
     }
 }
 
-void XmlReader::ReportLeaves(const char* text)
+// Kept in the reports, where it runs for every element.
+[[gnu::always_inline]] inline const std::string& XmlReader::Name(const char* text, int start,
+                                                                 int end, const char* levelEnd)
+{
+    const int length = end - start + 1;
+    const char* name = text + start;
+#if defined(__SSE2__)
+    if (length <= 16 && levelEnd - name >= 16 && m_lastName >= 0) {
+        const int next = m_knownNames[static_cast<std::size_t>(m_lastName)].next;
+        if (next >= 0) {
+            const KnownName& known = m_knownNames[static_cast<std::size_t>(next)];
+            const auto same = static_cast<std::uint32_t>(_mm_movemask_epi8(
+                _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(name)),
+                               _mm_load_si128(reinterpret_cast<const __m128i*>(known.bytes)))));
+            const std::uint32_t wanted = (std::uint32_t{1} << length) - 1;
+            if (known.length == length && (same & wanted) == wanted) {
+                m_lastName = next;
+                return known.name;
+            }
+        }
+    }
+#else
+    (void)levelEnd;
+#endif
+    return FindName(name, length, levelEnd);
+}
+
+const std::string& XmlReader::FindName(const char* name, int length, const char* levelEnd)
+{
+    int found = -1;
+#if defined(__SSE2__)
+    if (length <= 16 && levelEnd - name >= 16) {
+        const __m128i loaded = _mm_loadu_si128(reinterpret_cast<const __m128i*>(name));
+        const std::uint32_t wanted = (std::uint32_t{1} << length) - 1;
+        for (std::size_t i = 0; i < m_knownNames.size() && found < 0; ++i) {
+            const KnownName& known = m_knownNames[i];
+            const auto same = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(
+                loaded, _mm_load_si128(reinterpret_cast<const __m128i*>(known.bytes)))));
+            if (known.length == length && (same & wanted) == wanted) {
+                found = static_cast<int>(i);
+            }
+        }
+        // A hostile document may use any number of names; a few suffice.
+        if (found < 0 && m_knownNames.size() < kKnownNames) {
+            KnownName& known = m_knownNames.emplace_back();
+            std::memset(known.bytes, 0, sizeof known.bytes);
+            std::memcpy(known.bytes, name, static_cast<std::size_t>(length));
+            known.length = length;
+            known.next = -1;
+            known.name.assign(name, static_cast<std::size_t>(length));
+            found = static_cast<int>(m_knownNames.size() - 1);
+        }
+    }
+#else
+    (void)levelEnd;
+#endif
+    if (found >= 0) {
+        if (m_lastName >= 0) {
+            m_knownNames[static_cast<std::size_t>(m_lastName)].next = found;
+        }
+        m_lastName = found;
+        return m_knownNames[static_cast<std::size_t>(found)].name;
+    }
+    m_lastName = -1;
+    m_name.assign(name, static_cast<std::size_t>(length));
+    return m_name;
+}
+
+void XmlReader::ReportLeaves(const char* text, const char* levelEnd)
 {
     // As the scan of the node's content would report them, from a level of
     // its own.
@@ -552,19 +644,18 @@ void XmlReader::ReportLeaves(const char* text)
         *m_trace << "parse node: " << number << "\n\n";
     }
     for (const Leaf& leaf : m_leaves) {
-        ReportElement(text, leaf);
+        ReportElement(text, levelEnd, leaf);
     }
 }
 
-void XmlReader::ReportElement(const char* text, const Leaf& r)
+void XmlReader::ReportElement(const char* text, const char* levelEnd, const Leaf& r)
 {
     if (r.nameEnd < r.nameStart) {
         return; // an empty name is neither reported nor traced
     }
-    std::string& name = m_name;
+    const std::string& name = Name(text, r.nameStart, r.nameEnd, levelEnd);
     std::string& value = m_value;
     std::string& attributes = m_attributes;
-    Range(name, text, r.nameStart, r.nameEnd);
     Range(value, text, r.valueStart, r.valueEnd);
     Range(attributes, text, r.attributesStart, r.attributesEnd);
     if (m_trace != nullptr) {
@@ -589,9 +680,8 @@ void XmlReader::ReportNode(const ScanRecord& r)
     if (r.nameEnd < r.nameStart) {
         return;
     }
-    std::string& name = m_name;
+    const std::string& name = Name(r.text, r.nameStart, r.nameEnd, r.text + r.length);
     std::string& attributes = m_attributes;
-    Range(name, r.text, r.nameStart, r.nameEnd);
     Range(attributes, r.text, r.attributesStart, r.attributesEnd);
     if (m_trace != nullptr) {
         std::ostream& out = *m_trace;
@@ -627,11 +717,12 @@ bool XmlReader::ScanLevel(const char* text, int length, int depth, Fence* fence)
             return true;
         }
         if (!record.contentHasTag) {
-            ReportElement(text, {record.nameStart, record.nameEnd, record.contentStart,
-                                 record.contentEnd, record.attributesStart, record.attributesEnd});
+            ReportElement(text, text + length,
+                          {record.nameStart, record.nameEnd, record.contentStart, record.contentEnd,
+                           record.attributesStart, record.attributesEnd});
         } else if (record.leaves) {
             ReportNode(record);
-            ReportLeaves(text);
+            ReportLeaves(text, text + length);
         } else if (record.closePending) {
             ReportNode(record);
             const int nameLength = record.nameEnd - record.nameStart + 1;

@@ -45,9 +45,16 @@ private:
     // Reads a node's children into m_leaves while all are leaves, up to the
     // node's closing tag; false, with nothing decided, at anything else.
     bool ReadLeafChildren(const ScanRecord& record, int from, int& close);
-    void ReportLeaves(const char* text);
-    void ReportElement(const char* text, const Leaf& leaf);
+    void ReportLeaves(const char* text, const char* levelEnd);
+    void ReportElement(const char* text, const char* levelEnd, const Leaf& leaf);
     void ReportNode(const ScanRecord& record);
+
+    // The name of the element from start to end of text, as a string for
+    // the handler.
+    const std::string& Name(const char* text, int start, int end, const char* levelEnd);
+    // Name when the name is not the one that followed the last: a search of
+    // the known names, or a copy.
+    const std::string& FindName(const char* name, int length, const char* levelEnd);
 
     std::uint32_t m_untracedRecords = 0; // scan records of this parse not yet numbered
     std::vector<Leaf> m_leaves;
@@ -56,6 +63,19 @@ private:
     std::string m_name;
     std::string m_value;
     std::string m_attributes;
+    // A document repeats a few element names thousands of times: each is
+    // copied once and handed out again, found by its first sixteen bytes.
+    // They come in the same order record after record, so the name that
+    // followed the last one is tried first.
+    struct KnownName
+    {
+        alignas(16) char bytes[16]; // the name, zero-padded
+        int length;
+        int next; // the known name that followed this one last, or -1
+        std::string name;
+    };
+    std::vector<KnownName> m_knownNames;
+    int m_lastName = -1; // the known name handed out last, or -1
     XmlHandler* m_handler;
     std::ostream* m_trace;
 };

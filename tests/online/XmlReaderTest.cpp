@@ -58,6 +58,16 @@ TEST(XmlReader, ReportsElementsAndNodesInDocumentOrder)
         {"<a><a>1</a></a><b>2</b>", {"N a|", "END"}},
         {"<s><x</s y>1</x</s></s><b>2</b>", {"N s|", "END"}},
         {"<s><n>1</n><m/>\t<s>2</s></s><b>3</b>", {"N s|", "E n|1|", "E m||", "END"}},
+        // The same with the tag's ">" in its second sixteen bytes.
+        {"<s><x</s yyyyyyyyyyyyyyyy>1</x</s></s><b>2</b>", {"N s|", "END"}},
+        // A name met before is handed out again only when it is the same.
+        {"<abc>1</abc><ab>2</ab><abc/><a/>                ",
+         {"E abc|1|", "E ab|2|", "E abc||", "E a||", "END"}},
+        // Values ending at and around the in-place blocks' ends.
+        {"<a>" + std::string(47, 'v') + "</a><b>" + std::string(63, 'w') + "</b><c>" +
+             std::string(64, 'x') + "</c><d>y<",
+         {"E a|" + std::string(47, 'v') + "|", "E b|" + std::string(63, 'w') + "|",
+          "E c|" + std::string(64, 'x') + "|", "END"}},
         {"<r><f><n>A</n></f><s><n>B</n><u>u</u></s></r>",
          {"N r|", "N f|", "E n|A|", "N s|", "E n|B|", "E u|u|", "END"}},
         {"<r>\t<f>  <n>A</n>  </f>  <s>  <n>B</n>  <u>u</u>  </s>  </r>",
