@@ -177,6 +177,27 @@ std::optional<std::string> OnlineDatabase::ReadFile(const std::string& relative,
     return ReadAt(AT_FDCWD, path->string(), maxBytes);
 }
 
+namespace {
+
+// Reads into `into` until `wanted` bytes or the file's end; how many came.
+std::size_t ReadFully(int fd, char* into, std::size_t wanted)
+{
+    std::size_t done = 0;
+    while (done < wanted) {
+        const ssize_t n = read(fd, into + done, wanted - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+} // namespace
+
 std::optional<std::string> OnlineDatabase::ReadAt(int dirFd, const std::string& name,
                                                   std::uint64_t maxBytes)
 {
@@ -194,18 +215,7 @@ std::optional<std::string> OnlineDatabase::ReadAt(int dirFd, const std::string& 
         const auto wanted = static_cast<std::size_t>(
             std::min<std::uint64_t>(static_cast<std::uint64_t>(info.st_size), maxBytes));
         std::string data(wanted, '\0');
-        std::size_t done = 0;
-        while (done < wanted) {
-            const ssize_t n = read(fd, data.data() + done, wanted - done);
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                break;
-            }
-            done += static_cast<std::size_t>(n);
-        }
-        data.resize(done);
+        data.resize(ReadFully(fd, data.data(), wanted));
         bytes = std::move(data);
     }
     close(fd);
@@ -233,18 +243,9 @@ OnlineDatabase::ReadText OnlineDatabase::ReadDescription(int dirFd, const char* 
             close(fd);
             return out;
         }
-        const auto wanted = static_cast<std::size_t>(
-            std::min<off_t>(info.st_size, static_cast<off_t>(kMaxDescriptionBytes)));
-        while (done < wanted) {
-            const ssize_t n = read(fd, buffer.data() + done, wanted - done);
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                break;
-            }
-            done += static_cast<std::size_t>(n);
-        }
+        done = ReadFully(fd, buffer.data(),
+                         static_cast<std::size_t>(std::min<off_t>(
+                             info.st_size, static_cast<off_t>(kMaxDescriptionBytes))));
         out.stamp = FileStamp::Of(info);
         out.checked = std::chrono::steady_clock::now();
     } else {
